@@ -1,0 +1,41 @@
+# make run   - install what is missing, build, build the content, start the studio
+# make test  - the same set-up, then every test in the normal and in the sanitizer build
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all setup build asan test test-fast run bench fuzz clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTNV_WERROR=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+asan: setup
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTNV_SANITIZE=ON -DTNV_BENCH=OFF -DTNV_WERROR=ON $(CMAKE_ARGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test-fast: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test: test-fast asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+run: build
+	./$(BUILD)/tnvpc
+
+bench: build
+	@for b in $(BUILD)/bench/tnv_bench_*; do echo "== $$b"; $$b; done
+
+fuzz: setup
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTNV_FUZZ=ON -DTNV_TESTS=OFF -DTNV_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

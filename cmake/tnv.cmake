@@ -1,0 +1,27 @@
+# Project-wide compile settings and the helper that makes one static library per subsystem folder.
+
+add_library(tnv_options INTERFACE)
+target_compile_options(tnv_options INTERFACE -Wall -Wextra -Wshadow=local -Wno-missing-field-initializers)
+if(TNV_WERROR)
+  target_compile_options(tnv_options INTERFACE -Werror)
+endif()
+if(TNV_SANITIZE)
+  target_compile_options(tnv_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                         -fno-sanitize-recover=undefined)
+  target_link_options(tnv_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(TNV_FUZZ)
+  # Coverage for the fuzz targets in every library they reach.
+  target_compile_options(tnv_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(tnv_options INTERFACE -fsanitize=address,undefined)
+endif()
+target_include_directories(tnv_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+# tnv_module(NAME [DEPS lib...]) builds tnv_NAME from every .cpp in the current folder
+# (subfolders included), so adding a source file needs no edit here.
+function(tnv_module name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(tnv_${name} STATIC ${srcs})
+  target_link_libraries(tnv_${name} PUBLIC tnv_options ${ARG_DEPS})
+endfunction()

@@ -17,11 +17,14 @@ if(TNV_FUZZ)
 endif()
 target_include_directories(tnv_options INTERFACE ${PROJECT_SOURCE_DIR})
 
-# tnv_module(NAME [DEPS lib...]) builds tnv_NAME from every .cpp in the current folder
-# (subfolders included), so adding a source file needs no edit here.
+# tnv_module(NAME [DEPS external-lib...]) builds tnv_NAME from every .cpp in the current folder
+# (subfolders included), so adding a source file needs no edit here. Files named main.cpp are left
+# out: program entries belong to their executables, not to a library. DEPS are outside libraries
+# only (SDL2, png, ...); other tnv_ modules come through tnv_all.
 function(tnv_module name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
   add_library(tnv_${name} STATIC ${srcs})
   target_link_libraries(tnv_${name} PUBLIC tnv_options ${ARG_DEPS})
 endfunction()

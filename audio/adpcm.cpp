@@ -1,5 +1,6 @@
 #include "audio/adpcm.h"
 
+#include <cmath>
 #include <cstring>
 
 static const int32_t s_aiAdpcmFilter[ADPCM_FILTER_COUNT][2] = {
@@ -111,7 +112,15 @@ static uint64_t EncodeBlockWith(const int16_t *x, uint32_t filter, uint32_t shif
         int32_t bestS = 0;
         uint32_t bestNibble = 0;
         int64_t bestDiff = INT64_MAX;
-        for (uint32_t n = 0; n < 16; n++) {
+        // The decoded value rises with the nibble, so the best one lies next to the nibble that
+        // the plain division gives; only its neighbours are tried.
+        int32_t base = DecodeStep(0, h1, h2, pair);
+        double guess = std::ldexp((double)x[i] - base, (int)shift) / 4096.0;
+        int32_t centre = guess < -8 ? -8 : (guess > 7 ? 7 : (int32_t)std::lround(guess));
+        for (int32_t signedNibble = centre - 2; signedNibble <= centre + 2; signedNibble++) {
+            if (signedNibble < -8 || signedNibble > 7)
+                continue;
+            uint32_t n = (uint32_t)signedNibble & 15;
             int32_t s = DecodeStep(NibbleValue(n, shift), h1, h2, pair);
             int64_t diff = (int64_t)Clamp16(s) - x[i];
             if (diff < 0)

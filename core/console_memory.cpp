@@ -266,6 +266,11 @@ int32_t Sys_AllocOrderingTables(int32_t list, int32_t entries)
     return 0;
 }
 
+OTLIST *Sys_OrderingTableLists(const FRAMEBUFFER *fb)
+{
+    return fb && fb->otList ? ListsOf(fb) : nullptr;
+}
+
 void Sys_InitSmallPrimitiveAreas()
 {
     g_apFrameBuffers[0]->smallArea = CONSOLE_SMALL_AREA1_ADDR;

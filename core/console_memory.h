@@ -84,14 +84,16 @@ struct OTLIST
     uint32_t count;
 };
 
+// One of the two drawing records; every address in it is an arena address.
 struct FRAMEBUFFER
 {
     DRAWENV draw;
     DISPENV disp;
     uint32_t otList;      // address of g_iOrderingTableCount OTLIST pairs
-    uint32_t smallArea;   // address of the small primitive (depth-table) area
+    uint32_t smallArea;   // CONSOLE_SMALL_AREA_BYTES of depth table or small primitives; the
+                          // depth table's entry 0 is the word just before it
     uint32_t twoEntry[2]; // two-entry ordering table, walked last
-    uint32_t largeArea;   // address of this record's half of the packet buffer
+    uint32_t largeArea;   // this record's half of the packet buffer (packetBytes / 2 bytes)
 };
 static_assert(sizeof(FRAMEBUFFER) == 132);
 
@@ -197,6 +199,9 @@ void Sys_FreePacketBuffers();
 // Heads for list `list` of both records; -1 when the list number is out of range, the entry count is
 // 0, the packet buffers are not set up or the pool is full.
 int32_t Sys_AllocOrderingTables(int32_t list, int32_t entries);
+// The ordering-table lists of a record (g_iOrderingTableCount pairs); null before the packet
+// buffers are set up.
+OTLIST *Sys_OrderingTableLists(const FRAMEBUFFER *fb);
 // Points each record's small-primitive pointer at its own fixed area.
 void Sys_InitSmallPrimitiveAreas();
 void Sys_InitSaveIcons();

@@ -1,15 +1,14 @@
 #include "core/console_memory.h"
 
 #include "core/consolelib.h"
+#include "core/disc.h"
+#include "core/event.h"
 #include "core/fixmath.h"
 
 #include <cstring>
 
-// Services of neighbouring modules that the bring-up calls (stand-ins until they are built: the
-// event registry, the disc layer, the video engine and the texture pages).
-void Sys_EventInit();
-int32_t Sys_EventCreateClass(int32_t classId, int32_t slots);
-void Sys_DiscInit();
+// Services of neighbouring modules not built yet (stand-ins: the disc layer's frame callback, the
+// video engine's screen centre and the texture pages).
 void Sys_FrameCallback();
 void Vid_SetScreenCentre(int32_t x, int32_t y);
 void Gfx_InitTexturePages();

@@ -1,9 +1,5 @@
-// Stand-in for the disc layer until it is built: its start-up call and the frame callback that the
-// packet-buffer set-up hands to the (inactive) vertical-blank hook.
-void Sys_DiscInit()
-{
-}
-
+// Stand-in until the disc layer's frame callback is built: the packet-buffer set-up hands it to the
+// (inactive) vertical-blank hook, so it never runs.
 void Sys_FrameCallback()
 {
 }

@@ -1,6 +1,8 @@
 #include "core/console_memory.h"
 
 #include "core/consolelib.h"
+#include "core/disc.h"
+#include "core/event.h"
 #include "core/fixmath.h"
 
 #include <gtest/gtest.h>
@@ -87,6 +89,10 @@ TEST_F(ConsoleMemory, StateAfterBringUp)
     EXPECT_EQ(g_uTimerTicks.load(), 0u);
     EXPECT_EQ(g_bFramesHeld, 0);
     EXPECT_EQ(g_bDebugBreak, 0);
+    // The core set-up made event class 1 and started the disc layer.
+    ASSERT_NE(Sys_EventFindClass(1), nullptr);
+    EXPECT_EQ(Sys_EventFindClass(1)->slotCount, 11);
+    EXPECT_EQ(g_bDiscLayerOn, 1);
     EXPECT_EQ(g_aConsoleScreenRect[2], 384);
     EXPECT_EQ(g_aConsoleScreenRect[3], 256);
 

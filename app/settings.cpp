@@ -1,6 +1,6 @@
 #include "app/settings.h"
 
-#include "core/hostpath.h"
+#include "core/file.h"
 #include "platform/backend.h"
 #include "platform/paths.h"
 #include "platform/settings_store.h"
@@ -101,7 +101,8 @@ char *MakePath(const char *dir, const char *fileName)
     if (f)
         std::memcpy(joined + d, fileName, f);
     joined[d + f] = '\0';
-    Sys_HostPath(joined, g_szPathBuffer, sizeof g_szPathBuffer);
+    if (Sys_HostPath(joined, g_szPathBuffer, sizeof g_szPathBuffer) != 0)
+        g_szPathBuffer[0] = '\0';
     return g_szPathBuffer;
 }
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-char g_szProductName[64];
+char g_szProductName[256];
 char g_szLanguage[256];
 char g_szBaseDir[256];
 char g_szDataDir[256];

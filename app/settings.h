@@ -9,7 +9,7 @@
 // Window class and title; Sys_LoadSettings sets it.
 #define PRODUCT_NAME "Tonnivelle Demo"
 
-extern char g_szProductName[64];
+extern char g_szProductName[256];
 extern char g_szLanguage[256];  // upper-cased ("ENGLISH")
 extern char g_szBaseDir[256];   // the user's folder, ending in '\'
 extern char g_szDataDir[256];   // the content folder, ending in '\'

@@ -1,0 +1,756 @@
+#include "audio/mixer.h"
+
+#include "audio/plugin.h"
+#include "audio/reverb.h"
+#include "audio/sampleslot.h"
+#include "core/mixlock.h"
+#include "jam/jamsession.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+float g_fMixRate = 44100.0f;
+int32_t g_iMixRate = 44100;
+float g_fMixBlockSeconds = 0.0016666667f;
+int32_t g_iMixFrames = 72;
+int16_t *g_pMixOut;
+int16_t *g_pMixSend;
+int16_t *g_pMixScratch;
+
+VOICE g_astVoices[SND_VOICE_COUNT];
+VOICE g_stInterfaceVoice;
+VOICE g_stPreviewVoice;
+std::atomic<int32_t> g_iInterfaceVoiceOn{0};
+int32_t *g_pVoiceKeyTable;
+SAMPLESLOT *g_apVoiceSample[SND_VOICE_COUNT];
+int32_t g_aiMasterVolume[2] = {16383, 16383};
+std::atomic<int32_t> g_iInterfaceVolume{255};
+
+std::atomic<int32_t> g_bReverbOn{0};
+std::atomic<int32_t> g_iReverbType{0};
+std::atomic<int32_t> g_bReverbChanged{0};
+
+std::atomic<int32_t> g_iPreviewPlayPosition{0};
+std::atomic<int32_t> g_bPreviewPlaying{0};
+std::atomic<int32_t> g_bPreviewEnded{0};
+
+std::recursive_mutex g_csSampleEngine;
+
+struct SAMPLERELEASE
+{
+    SAMPLESLOT *pSlot;
+    SAMPLERELEASE *pNext;
+};
+static SAMPLERELEASE *g_pSampleReleaseList;
+
+// step * 144 must fit in 32 bits, so the block advance (and with it the choice of the unchecked
+// path) stays right: about 227 source frames per output frame at most.
+static constexpr int32_t MAX_STEREO_STEP = INT32_MAX / 144;
+static constexpr int32_t MAX_MONO_STEP = 1 << 24;
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+static inline int16_t Clamp16(int64_t v)
+{
+    return (int16_t)(v < -32768 ? -32768 : v > 32767 ? 32767 : v);
+}
+
+static inline bool IsStereo(const VOICE *pVoice)
+{
+    return (pVoice->uFlags & SAMPLE_STEREO) != 0;
+}
+
+static inline void SetMaskBit(SAMPLESLOT *pSlot, int32_t number, bool on)
+{
+    if (!pSlot || number < 0 || number >= 128)
+        return;
+    uint32_t bit = 1u << (number % 32);
+    if (on)
+        pSlot->auVoiceMask[number / 32] |= bit;
+    else
+        pSlot->auVoiceMask[number / 32] &= ~bit;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Engine life cycle and parameters
+
+static void ClearVoice(VOICE *pVoice, int32_t number)
+{
+    memset(pVoice, 0, sizeof(*pVoice));
+    pVoice->iNumber = number;
+}
+
+int Snd_InitSampleEngine(int32_t slotCount)
+{
+    Lock lock(g_csMix);
+    free(g_pVoiceKeyTable);
+    g_pVoiceKeyTable = (int32_t *)calloc(SND_VOICE_COUNT, sizeof(int32_t));
+    if (!g_pVoiceKeyTable || Snd_AllocSampleTable(slotCount) != 0)
+        return -1;
+    // Slot 0 belongs to the engine and holds nothing.
+    if (Snd_AllocSampleSlot(nullptr) < 0)
+        return -1;
+    g_bReverbOn = 0;
+    for (int32_t i = 0; i < SND_VOICE_COUNT; i++) {
+        ClearVoice(&g_astVoices[i], i);
+        g_apVoiceSample[i] = nullptr;
+    }
+    ClearVoice(&g_stInterfaceVoice, SND_INTERFACE_VOICE_NUMBER);
+    ClearVoice(&g_stPreviewVoice, SND_PREVIEW_VOICE_NUMBER);
+    g_iInterfaceVoiceOn = 0;
+    return 0;
+}
+
+int Snd_ShutdownSampleEngine()
+{
+    Lock lock(g_csMix);
+    Snd_FreeReverbDelays();
+    Snd_ReleaseFinishedSamples();
+    Snd_FreeSampleTable();
+    free(g_pVoiceKeyTable);
+    g_pVoiceKeyTable = nullptr;
+    return 0;
+}
+
+static int32_t FramesFor(float rate, float seconds)
+{
+    double frames = (double)rate * (double)seconds;
+    if (!std::isfinite(frames) || frames < 4 || frames >= SND_MAX_MIX_FRAMES + 4)
+        return -1;
+    return (int32_t)frames & ~3;
+}
+
+int Snd_SetMixParam(int32_t selector, void *pValue)
+{
+    if (!pValue || selector == 0)
+        return -1;
+    Lock lock(g_csMix);
+    switch (selector) {
+    case 1: {
+        float rate;
+        memcpy(&rate, pValue, sizeof(rate));
+        if (!std::isfinite(rate) || rate < 1.0f || rate > 1e6f)
+            return -1;
+        g_fMixRate = rate;
+        g_iMixRate = (int32_t)rate;
+        break;
+    }
+    case 4: {
+        float seconds;
+        memcpy(&seconds, pValue, sizeof(seconds));
+        int32_t frames = FramesFor(g_fMixRate, seconds);
+        if (frames < 0)
+            return -1;
+        g_fMixBlockSeconds = seconds;
+        g_iMixFrames = frames;
+        break;
+    }
+    case 8:
+        g_pMixScratch = (int16_t *)pValue;
+        break;
+    case 16:
+        g_pMixOut = (int16_t *)pValue;
+        break;
+    case 32:
+        g_pMixSend = (int16_t *)pValue;
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Voice operations
+
+static void ApplyStartOffset(VOICE *pVoice, uint32_t n)
+{
+    // Stereo voices store twice the argument: with prepare, offset n, key-on, the stored value
+    // doubles twice and the voice starts at frame n.
+    uint32_t stored = IsStereo(pVoice) ? 2 * n : n;
+    pVoice->uStartOffset = stored;
+    if (!pVoice->pStart)
+        return;
+    uint64_t offset = 2 * (uint64_t)n;
+    if (offset < (uint64_t)(pVoice->pEnd - pVoice->pStart)) {
+        pVoice->uFraction = 0;
+        pVoice->pCurrent = pVoice->pStart + offset;
+    }
+}
+
+int Snd_StartVoice(VOICE *pVoice, SAMPLESLOT *pSlot, uint32_t flags)
+{
+    if (!pVoice || !pSlot)
+        return 0;
+    Lock lock(g_csMix);
+    if (flags & VOICE_PREPARED) {
+        if (pVoice->pSlot && pVoice->pSlot != pSlot)
+            SetMaskBit(pVoice->pSlot, pVoice->iNumber, false);
+        pVoice->uFlags = pSlot->uFlags;
+        pVoice->pCurrent = pSlot->pCurrent;
+        pVoice->pEnd = pSlot->pEnd;
+        pVoice->pStart = pSlot->pStart;
+        pVoice->pLoop = pSlot->pLoop;
+        pVoice->uRate = pSlot->uRate;
+        // A header that does not describe its data plays nothing rather than reading elsewhere.
+        uint32_t frameBytes = IsStereo(pVoice) ? 4 : 2;
+        if (!pVoice->pStart || !pVoice->pEnd || pVoice->pEnd < pVoice->pStart) {
+            pVoice->pStart = nullptr;
+        } else {
+            size_t length = (size_t)(pVoice->pEnd - pVoice->pStart) / frameBytes * frameBytes;
+            pVoice->pEnd = pVoice->pStart + length;
+            if (pVoice->pCurrent < pVoice->pStart || pVoice->pCurrent > pVoice->pEnd)
+                pVoice->pCurrent = pVoice->pStart;
+            if (!pVoice->pLoop || pVoice->pLoop < pVoice->pStart || pVoice->pLoop >= pVoice->pEnd)
+                pVoice->pLoop = pVoice->pStart;
+            else
+                pVoice->pLoop = pVoice->pStart +
+                                (size_t)(pVoice->pLoop - pVoice->pStart) / frameBytes * frameBytes;
+        }
+        memset(pVoice->auPhase, 0, sizeof(pVoice->auPhase));
+        pVoice->uState = flags;
+        ApplyStartOffset(pVoice, pVoice->uStartOffset);
+        SetMaskBit(pSlot, pVoice->iNumber, true);
+        pVoice->pSlot = pSlot;
+    } else {
+        ApplyStartOffset(pVoice, pVoice->uStartOffset);
+        pVoice->uState = VOICE_ACTIVE;
+    }
+    return 0;
+}
+
+int Snd_StopVoice(VOICE *pVoice)
+{
+    if (!pVoice)
+        return 0;
+    Lock lock(g_csMix);
+    pVoice->uState = 0;
+    pVoice->uStartOffset = 0;
+    pVoice->pPlugin = nullptr;
+    pVoice->pPluginBuffer = nullptr;
+    if (pVoice->pSlot) {
+        SetMaskBit(pVoice->pSlot, pVoice->iNumber, false);
+        pVoice->pSlot = nullptr;
+    }
+    return 0;
+}
+
+int Snd_StopVoiceIndex(int32_t n)
+{
+    if (n < 0 || n >= SND_VOICE_COUNT)
+        return 0;
+    return Snd_StopVoice(&g_astVoices[n]);
+}
+
+int Snd_StopAllVoices()
+{
+    Lock lock(g_csMix);
+    for (VOICE &voice : g_astVoices)
+        voice.uState &= ~VOICE_ACTIVE;
+    return 0;
+}
+
+void Snd_StopSampleVoices(SAMPLESLOT *pSlot)
+{
+    if (!pSlot)
+        return;
+    Lock lock(g_csMix);
+    for (int32_t n = 0; n < SND_VOICE_COUNT; n++) {
+        if (pSlot->auVoiceMask[n / 32] & (1u << (n % 32)))
+            Snd_StopVoiceIndex(n);
+    }
+    if (g_stInterfaceVoice.pSlot == pSlot) {
+        Snd_StopVoice(&g_stInterfaceVoice);
+        g_iInterfaceVoiceOn = 0;
+    }
+    if (g_stPreviewVoice.pSlot == pSlot)
+        Snd_StopVoice(&g_stPreviewVoice);
+}
+
+void Snd_ForgetSampleData(const uint8_t *pData, size_t bytes)
+{
+    if (!pData)
+        return;
+    Lock lock(g_csMix);
+    uintptr_t first = (uintptr_t)pData;
+    uintptr_t last = first + bytes;
+    auto forget = [first, last](VOICE *pVoice) {
+        uintptr_t start = (uintptr_t)pVoice->pStart;
+        if (pVoice->pStart && start >= first && start <= last) {
+            Snd_StopVoice(pVoice);
+            pVoice->pStart = pVoice->pCurrent = pVoice->pEnd = pVoice->pLoop = nullptr;
+        }
+    };
+    for (VOICE &voice : g_astVoices)
+        forget(&voice);
+    forget(&g_stPreviewVoice);
+    if (g_stInterfaceVoice.pStart && (uintptr_t)g_stInterfaceVoice.pStart >= first &&
+        (uintptr_t)g_stInterfaceVoice.pStart <= last) {
+        forget(&g_stInterfaceVoice);
+        g_iInterfaceVoiceOn = 0;
+    }
+}
+
+int Snd_SetVoicePitch(VOICE *pVoice, int32_t rate)
+{
+    if (!pVoice)
+        return 0;
+    Lock lock(g_csMix);
+    int32_t sampleRate = (int32_t)pVoice->uRate;
+    if (!pVoice->pStart || sampleRate <= 0)
+        return 0;
+    int32_t step = (int32_t)((uint32_t)rate << 12) / sampleRate;
+    if (IsStereo(pVoice)) {
+        if (sampleRate == 44100)
+            step *= 16;
+        else if (sampleRate == 22050)
+            step *= 8;
+        else if (sampleRate == 11025)
+            step *= 4;
+        step = step < 0 ? 0 : step > MAX_STEREO_STEP ? MAX_STEREO_STEP : step;
+        pVoice->iStep = step;
+        uint32_t h = ((uint32_t)step & 0xFFFF) >> 1;
+        uint32_t p = pVoice->auPhase[0] & 0xFFFF;
+        for (uint32_t k = 0; k < 4; k++) {
+            uint32_t phase = (p + k * h) & 0x7FFF;
+            pVoice->auPhase[k] = phase << 16 | phase;
+        }
+        uint32_t inc = (2 * (uint32_t)step) & 0xFFFF;
+        pVoice->auPhaseInc[0] = pVoice->auPhaseInc[1] = inc << 16 | inc;
+        pVoice->iBlockAdvance = (step * 144) >> 16;
+    } else {
+        if (sampleRate == 44100)
+            step >>= 4;
+        else if (sampleRate == 22050)
+            step >>= 5;
+        else if (sampleRate == 11025)
+            step >>= 6;
+        pVoice->iStep = step < 0 ? 0 : step > MAX_MONO_STEP ? MAX_MONO_STEP : step;
+    }
+    return 0;
+}
+
+static int32_t ScaleByMaster(int32_t v, int32_t master)
+{
+    int64_t scaled = ((int64_t)v * master) >> 16;
+    // Above unity the 16-bit volume stage would wrap: a loud voice would turn quiet or invert.
+    return (int32_t)(scaled < -SND_UNITY_VOLUME ? -SND_UNITY_VOLUME
+                     : scaled > SND_UNITY_VOLUME ? SND_UNITY_VOLUME : scaled);
+}
+
+static void ApplyVolume(VOICE *pVoice)
+{
+    int32_t a = pVoice->aiRequestedVolume[0];
+    int32_t b = pVoice->aiRequestedVolume[1];
+    if (IsStereo(pVoice)) {
+        uint32_t high = (uint32_t)ScaleByMaster(a, g_aiMasterVolume[0]) & 0xFFFF;
+        uint32_t low = (uint32_t)ScaleByMaster(b, g_aiMasterVolume[1]) & 0xFFFF;
+        pVoice->auVolume[0] = pVoice->auVolume[1] = high << 16 | low;
+    } else {
+        pVoice->iMonoVolLeft = (int32_t)std::min<int64_t>(std::llabs(a), INT32_MAX);
+        pVoice->iMonoVolRight = (int32_t)std::min<int64_t>(std::llabs(b), INT32_MAX);
+    }
+}
+
+int Snd_SetVoiceVolume(VOICE *pVoice, int32_t a, int32_t b)
+{
+    if (!pVoice)
+        return 0;
+    Lock lock(g_csMix);
+    if (!pVoice->pStart)
+        return 0;
+    pVoice->aiRequestedVolume[0] = a;
+    pVoice->aiRequestedVolume[1] = b;
+    ApplyVolume(pVoice);
+    return 0;
+}
+
+int Snd_SetMasterVolume(int32_t first, int32_t second)
+{
+    Lock lock(g_csMix);
+    auto times4 = [](int32_t v) {
+        int64_t m = 4 * (int64_t)v;
+        return (int32_t)(m < INT32_MIN ? INT32_MIN : m > INT32_MAX ? INT32_MAX : m);
+    };
+    g_aiMasterVolume[0] = times4(first);
+    g_aiMasterVolume[1] = times4(second);
+    // Playing voices take the new master once, from the volume last asked for.
+    for (VOICE &voice : g_astVoices) {
+        if ((voice.uState & VOICE_ACTIVE) && voice.pStart)
+            ApplyVolume(&voice);
+    }
+    return 0;
+}
+
+int Snd_SetVoiceStartOffset(VOICE *pVoice, uint32_t n)
+{
+    if (!pVoice)
+        return 0;
+    Lock lock(g_csMix);
+    ApplyStartOffset(pVoice, n);
+    return 0;
+}
+
+int Snd_SetVoicePlugin(int32_t n, int32_t slot)
+{
+    if (n < 0 || n >= SND_VOICE_COUNT)
+        return 0;
+    Lock lock(g_csMix);
+    VOICE *pVoice = &g_astVoices[n];
+    if (slot == -1) {
+        pVoice->pPlugin = nullptr;
+        pVoice->pPluginBuffer = nullptr;
+        pVoice->iPluginSlot = -1;
+        return 0;
+    }
+    PLUGININSTANCE *pPlugin = nullptr;
+    Snd_GetPlugin(slot, &pPlugin);
+    pVoice->pPlugin = pPlugin;
+    pVoice->pPluginBuffer = pPlugin ? pPlugin->pInput : nullptr;
+    pVoice->iPluginSlot = slot;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Interface sounds
+
+static int PlayInterface(int32_t n, int32_t rate, int32_t volume)
+{
+    Lock lock(g_csMix);
+    VOICE *pVoice = &g_stInterfaceVoice;
+    Snd_StartVoice(pVoice, &g_astInterfaceSounds[n], VOICE_PREPARED);
+    Snd_SetVoiceVolume(pVoice, volume, volume);
+    Snd_SetVoicePitch(pVoice, rate);
+    Snd_StartVoice(pVoice, &g_astInterfaceSounds[n], VOICE_ACTIVE);
+    g_iInterfaceVoiceOn = 1;
+    return 0;
+}
+
+int Snd_PlayInterfaceSound(int32_t n)
+{
+    if (n < 0 || n >= 5)
+        return 0;
+    return PlayInterface(n, n == 2 ? 22050 : 44100, g_iInterfaceVolume * 64);
+}
+
+int Snd_PlayInterfaceSoundAt(int32_t n, int32_t rate, int32_t volume)
+{
+    if (n < 0 || n >= 5)
+        return 0;
+    return PlayInterface(n, n == 2 ? rate >> 1 : rate, volume);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stereo mixing
+//
+// Each block path first gathers the frames it reads (cur and next per output frame, as the
+// position checks of that path allow) and then runs the same word arithmetic over them, which
+// the compiler vectorises.
+
+struct STEREOWORK
+{
+    const uint8_t *pBase; // voice start
+    int64_t pos;          // byte offset of the current frame
+    int64_t limit;        // byte offset of the last frame that has a following frame
+    int64_t end;          // byte offset just past the data
+    int64_t loop;
+    uint32_t fraction;
+    uint32_t step;
+    int32_t groups; // groups of four frames mixed
+    int16_t aCur[SND_MAX_MIX_FRAMES * 2];
+    int16_t aNext[SND_MAX_MIX_FRAMES * 2];
+    int16_t aPhase[SND_MAX_MIX_FRAMES * 2];
+    int16_t aVolume[SND_MAX_MIX_FRAMES * 2];
+};
+// Only used under g_csMix.
+static STEREOWORK g_stWork;
+
+static inline void ReadFrame(const STEREOWORK &w, int64_t pos, int16_t *pOut)
+{
+    memcpy(pOut, w.pBase + pos, 4);
+}
+
+static inline void Advance(STEREOWORK &w)
+{
+    uint32_t f = w.fraction + w.step;
+    w.pos += (int64_t)(f >> 16) * 4;
+    w.fraction = f & 0xFFFF;
+}
+
+// No position checks: the caller made sure the block stays before the limit (the zero guard
+// after the data covers the frame the estimate may let it read past).
+static void Snd_MixStereoBlock(STEREOWORK &w, int32_t groups)
+{
+    for (int32_t j = 0; j < groups * 4; j++) {
+        ReadFrame(w, w.pos, &w.aCur[2 * j]);
+        ReadFrame(w, w.pos + 4, &w.aNext[2 * j]);
+        Advance(w);
+    }
+    w.groups = groups;
+}
+
+// A read at or past the limit continues at the loop frame; the overshoot is dropped.
+static void Snd_MixStereoBlockLooping(STEREOWORK &w, int32_t groups)
+{
+    for (int32_t j = 0; j < groups * 4; j++) {
+        if (w.pos >= w.limit)
+            w.pos = w.loop;
+        ReadFrame(w, w.pos, &w.aCur[2 * j]);
+        ReadFrame(w, w.pos + 4, &w.aNext[2 * j]);
+        Advance(w);
+    }
+    w.groups = groups;
+}
+
+// Stops before a group that starts at or past the limit. Inside the last group the frame after
+// the limit reads as 0 and frames past the end of the data are silence.
+static void Snd_MixStereoBlockEnding(STEREOWORK &w, int32_t groups)
+{
+    int32_t g = 0;
+    for (; g < groups; g++) {
+        if (w.pos >= w.limit)
+            break;
+        for (int32_t k = 0; k < 4; k++) {
+            int32_t j = g * 4 + k;
+            if (w.pos < w.end)
+                ReadFrame(w, w.pos, &w.aCur[2 * j]);
+            else
+                w.aCur[2 * j] = w.aCur[2 * j + 1] = 0;
+            if (w.pos < w.limit)
+                ReadFrame(w, w.pos + 4, &w.aNext[2 * j]);
+            else
+                w.aNext[2 * j] = w.aNext[2 * j + 1] = 0;
+            Advance(w);
+        }
+    }
+    w.groups = g;
+}
+
+static inline int16_t MixWord(int16_t dst, int16_t cur, int16_t next, int16_t phase, int16_t volume)
+{
+    int16_t c = (int16_t)(cur >> 1);
+    int16_t n = (int16_t)(next >> 1);
+    int16_t d = (int16_t)(n - c);
+    int16_t t = (int16_t)((d * phase) >> 16);
+    int16_t s = (int16_t)(t * 2 + c);
+    int16_t v = (int16_t)(uint16_t)(((s * volume) >> 16) << 3);
+    int32_t sum = dst + v;
+    return (int16_t)(sum < -32768 ? -32768 : sum > 32767 ? 32767 : sum);
+}
+
+static void MixWords(int16_t *__restrict pDst, const STEREOWORK &w, int32_t words)
+{
+    for (int32_t i = 0; i < words; i++)
+        pDst[i] = MixWord(pDst[i], w.aCur[i], w.aNext[i], w.aPhase[i], w.aVolume[i]);
+}
+
+static int16_t *Destination(const VOICE *pVoice)
+{
+    if (pVoice->iPluginSlot != -1) {
+        PLUGININSTANCE *pPlugin = nullptr;
+        Snd_GetPlugin(pVoice->iPluginSlot, &pPlugin);
+        if (pPlugin && pPlugin->pInput)
+            return pPlugin->pInput;
+    }
+    if (pVoice->uReverbSend && g_bReverbOn && g_pMixSend)
+        return g_pMixSend;
+    return g_pMixOut;
+}
+
+int Snd_MixVoice(VOICE *pVoice)
+{
+    if (!pVoice || !pVoice->pStart)
+        return 0;
+    Lock lock(g_csMix);
+    int16_t *pDst = Destination(pVoice);
+    int32_t frames = g_iMixFrames;
+    if (!pDst || frames <= 0 || frames > SND_MAX_MIX_FRAMES)
+        return 0;
+    int32_t groups = frames / 4;
+
+    STEREOWORK &w = g_stWork;
+    w.pBase = pVoice->pStart;
+    w.end = pVoice->pEnd - pVoice->pStart;
+    w.limit = w.end - 4;
+    w.loop = pVoice->pLoop - pVoice->pStart;
+    w.pos = pVoice->pCurrent - pVoice->pStart;
+    w.fraction = pVoice->uFraction & 0xFFFF;
+    w.step = (uint32_t)pVoice->iStep;
+
+    bool ended = false;
+    int64_t reach = w.pos + 2 * (int64_t)pVoice->iBlockAdvance;
+    if (pVoice->uFlags & SAMPLE_LOOPS) {
+        if (reach < w.limit)
+            Snd_MixStereoBlock(w, groups);
+        else
+            Snd_MixStereoBlockLooping(w, groups);
+    } else if (reach >= w.limit) {
+        Snd_MixStereoBlockEnding(w, groups);
+        ended = true;
+    } else {
+        Snd_MixStereoBlock(w, groups);
+    }
+
+    // Phases and volumes of the mixed frames, then the words.
+    uint32_t phases[4];
+    memcpy(phases, pVoice->auPhase, sizeof(phases));
+    uint32_t incLow = pVoice->auPhaseInc[0] & 0xFFFF;
+    uint32_t incHigh = pVoice->auPhaseInc[0] >> 16;
+    int16_t volLeft = (int16_t)(pVoice->auVolume[0] & 0xFFFF);
+    int16_t volRight = (int16_t)(pVoice->auVolume[0] >> 16);
+    for (int32_t g = 0; g < w.groups; g++) {
+        for (int32_t k = 0; k < 4; k++) {
+            int32_t i = (g * 4 + k) * 2;
+            w.aPhase[i] = (int16_t)(phases[k] & 0x7FFF);
+            w.aPhase[i + 1] = (int16_t)((phases[k] >> 16) & 0x7FFF);
+            w.aVolume[i] = volLeft;
+            w.aVolume[i + 1] = volRight;
+            uint32_t low = ((phases[k] & 0xFFFF) + incLow) & 0x7FFF;
+            uint32_t high = ((phases[k] >> 16) + incHigh) & 0x7FFF;
+            phases[k] = high << 16 | low;
+        }
+    }
+    MixWords(pDst, w, w.groups * 8);
+
+    pVoice->pCurrent = pVoice->pStart + w.pos;
+    pVoice->uFraction = w.fraction;
+    memcpy(pVoice->auPhase, phases, sizeof(phases));
+    if (ended) {
+        Snd_StopVoice(pVoice);
+        pVoice->uState = 0;
+        if (pVoice == &g_stInterfaceVoice)
+            g_iInterfaceVoiceOn = 0;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mono preview voice
+
+int Snd_MixPreviewVoice(VOICE *pVoice)
+{
+    if (!pVoice || !pVoice->pStart)
+        return 0;
+    Lock lock(g_csMix);
+    int16_t *pDst = Destination(pVoice);
+    int32_t frames = g_iMixFrames;
+    if (!pDst || frames <= 0 || frames > SND_MAX_MIX_FRAMES)
+        return 0;
+    const uint8_t *pBase = pVoice->pStart;
+    int64_t end = pVoice->pEnd - pVoice->pStart;
+    int64_t loop = pVoice->pLoop - pVoice->pStart;
+    int64_t pos = pVoice->pCurrent - pVoice->pStart;
+    uint32_t fraction = pVoice->uFraction;
+    int64_t volLeft = pVoice->iMonoVolLeft;
+    int64_t volRight = pVoice->iMonoVolRight;
+    auto sample = [pBase](int64_t at) {
+        int16_t s;
+        memcpy(&s, pBase + at, 2);
+        return (int32_t)s;
+    };
+    for (int32_t i = 0; i < frames; i++) {
+        if (pos < 0 || pos >= end)
+            break; // an empty sample, or a position the header does not cover
+        int32_t cur = sample(pos);
+        int32_t s = cur;
+        uint32_t w = fraction & 0xFF;
+        if (w) {
+            int32_t next = pos + 2 < end ? sample(pos + 2) : sample(loop);
+            s = cur + (((next - cur) * (int32_t)w) >> 8);
+        }
+        pDst[2 * i] = Clamp16(pDst[2 * i] + ((s * volLeft) >> 14));
+        pDst[2 * i + 1] = Clamp16(pDst[2 * i + 1] + ((s * volRight) >> 14));
+        fraction += (uint32_t)pVoice->iStep;
+        pos += (int64_t)(fraction >> 8) * 2;
+        fraction &= 0xFF;
+        if (pos >= end) {
+            if (pVoice->uFlags & SAMPLE_LOOPS) {
+                pos = loop;
+            } else {
+                pVoice->pCurrent = pVoice->pStart + end;
+                pVoice->uFraction = fraction;
+                Snd_StopVoice(pVoice);
+                return 0;
+            }
+        }
+    }
+    pVoice->pCurrent = pVoice->pStart + pos;
+    pVoice->uFraction = fraction;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The block
+
+int Snd_ReleaseFinishedSamples()
+{
+    SAMPLERELEASE *pList;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_csSampleEngine);
+        pList = g_pSampleReleaseList;
+        g_pSampleReleaseList = nullptr;
+    }
+    while (pList) {
+        SAMPLERELEASE *pNext = pList->pNext;
+        Snd_FreeSample(pList->pSlot);
+        free(pList);
+        pList = pNext;
+    }
+    return 0;
+}
+
+int Snd_QueueSampleRelease(SAMPLESLOT *pSlot)
+{
+    if (!pSlot)
+        return 0;
+    SAMPLERELEASE *pNode = (SAMPLERELEASE *)malloc(sizeof(SAMPLERELEASE));
+    if (!pNode)
+        return -1;
+    pNode->pSlot = pSlot;
+    std::lock_guard<std::recursive_mutex> lock(g_csSampleEngine);
+    pNode->pNext = g_pSampleReleaseList;
+    g_pSampleReleaseList = pNode;
+    return 0;
+}
+
+int Snd_MixBlock()
+{
+    Lock lock(g_csMix);
+    if (!g_pMixOut)
+        return -1;
+    {
+        std::lock_guard<std::recursive_mutex> engineLock(g_csSampleEngine);
+        Snd_ReleaseFinishedSamples();
+    }
+    if (g_bReverbChanged)
+        Snd_ApplyReverbPreset(g_iReverbType);
+
+    VOICE *pPreview = &g_stPreviewVoice;
+    if (pPreview->uState & VOICE_ACTIVE) {
+        pPreview->iPluginSlot = -1;
+        Snd_MixPreviewVoice(pPreview);
+        if (!(pPreview->uState & VOICE_ACTIVE)) {
+            pPreview->pCurrent = pPreview->pStart;
+            g_bPreviewEnded = 1;
+        }
+        if (pPreview->pStart)
+            g_iPreviewPlayPosition = (int32_t)((pPreview->pCurrent - pPreview->pStart) / 2);
+    }
+    g_bPreviewPlaying = (int32_t)(pPreview->uState & VOICE_ACTIVE);
+
+    if (g_iInterfaceVoiceOn) {
+        g_stInterfaceVoice.iPluginSlot = -1;
+        Snd_MixVoice(&g_stInterfaceVoice);
+    }
+    for (VOICE &voice : g_astVoices) {
+        if (voice.uState & VOICE_ACTIVE)
+            Snd_MixVoice(&voice);
+    }
+    if (g_bJamSessionOn)
+        Snd_ApplyPlugins(g_pMixOut, g_iMixFrames);
+    if (g_bReverbOn)
+        Snd_MixReverb();
+    return 0;
+}

@@ -458,73 +458,87 @@ struct STEREOWORK
     int64_t loop;
     uint32_t fraction;
     uint32_t step;
-    int32_t groups; // groups of four frames mixed
-    int16_t aCur[SND_MAX_MIX_FRAMES * 2];
-    int16_t aNext[SND_MAX_MIX_FRAMES * 2];
-    int16_t aPhase[SND_MAX_MIX_FRAMES * 2];
-    int16_t aVolume[SND_MAX_MIX_FRAMES * 2];
+    int32_t groups; // groups of four frames gathered
 };
+
+// Frames read by the block paths: cur and next of each output frame, left and right words.
 // Only used under g_csMix.
-static STEREOWORK g_stWork;
+static int16_t g_aiMixCur[SND_MAX_MIX_FRAMES * 2];
+static int16_t g_aiMixNext[SND_MAX_MIX_FRAMES * 2];
 
-static inline void ReadFrame(const STEREOWORK &w, int64_t pos, int16_t *pOut)
+static inline void ReadFrame(const uint8_t *pBase, int64_t pos, int16_t *__restrict pOut)
 {
-    memcpy(pOut, w.pBase + pos, 4);
-}
-
-static inline void Advance(STEREOWORK &w)
-{
-    uint32_t f = w.fraction + w.step;
-    w.pos += (int64_t)(f >> 16) * 4;
-    w.fraction = f & 0xFFFF;
+    const int16_t *pFrame = (const int16_t *)(pBase + pos);
+    pOut[0] = pFrame[0];
+    pOut[1] = pFrame[1];
 }
 
 // No position checks: the caller made sure the block stays before the limit (the zero guard
-// after the data covers the frame the estimate may let it read past).
-static void Snd_MixStereoBlock(STEREOWORK &w, int32_t groups)
+// after the data covers the frame the estimate may let it read past). Frame j of the block sits
+// (fraction + j * step) >> 16 frames on, so the reads do not wait on each other.
+static void Snd_MixStereoBlock(STEREOWORK &w, int32_t groups, int16_t *__restrict pCur,
+                               int16_t *__restrict pNext)
 {
-    for (int32_t j = 0; j < groups * 4; j++) {
-        ReadFrame(w, w.pos, &w.aCur[2 * j]);
-        ReadFrame(w, w.pos + 4, &w.aNext[2 * j]);
-        Advance(w);
+    const uint8_t *pBase = w.pBase + w.pos;
+    uint64_t fraction = w.fraction, step = w.step;
+    int32_t frames = groups * 4;
+    for (int32_t j = 0; j < frames; j++) {
+        size_t at = (size_t)((fraction + (uint64_t)j * step) >> 16) * 4;
+        ReadFrame(pBase, at, &pCur[2 * j]);
+        ReadFrame(pBase, at + 4, &pNext[2 * j]);
     }
+    uint64_t f = fraction + (uint64_t)frames * step;
+    w.pos += (int64_t)(f >> 16) * 4;
+    w.fraction = (uint32_t)(f & 0xFFFF);
     w.groups = groups;
 }
 
 // A read at or past the limit continues at the loop frame; the overshoot is dropped.
-static void Snd_MixStereoBlockLooping(STEREOWORK &w, int32_t groups)
+static void Snd_MixStereoBlockLooping(STEREOWORK &w, int32_t groups, int16_t *__restrict pCur,
+                                      int16_t *__restrict pNext)
 {
+    int64_t pos = w.pos;
+    uint32_t fraction = w.fraction;
     for (int32_t j = 0; j < groups * 4; j++) {
-        if (w.pos >= w.limit)
-            w.pos = w.loop;
-        ReadFrame(w, w.pos, &w.aCur[2 * j]);
-        ReadFrame(w, w.pos + 4, &w.aNext[2 * j]);
-        Advance(w);
+        if (pos >= w.limit)
+            pos = w.loop;
+        ReadFrame(w.pBase, pos, &pCur[2 * j]);
+        ReadFrame(w.pBase, pos + 4, &pNext[2 * j]);
+        uint32_t f = fraction + w.step;
+        pos += (int64_t)(f >> 16) * 4;
+        fraction = f & 0xFFFF;
     }
+    w.pos = pos;
+    w.fraction = fraction;
     w.groups = groups;
 }
 
 // Stops before a group that starts at or past the limit. Inside the last group the frame after
 // the limit reads as 0 and frames past the end of the data are silence.
-static void Snd_MixStereoBlockEnding(STEREOWORK &w, int32_t groups)
+static void Snd_MixStereoBlockEnding(STEREOWORK &w, int32_t groups, int16_t *__restrict pCur,
+                                     int16_t *__restrict pNext)
 {
+    int64_t pos = w.pos;
+    uint32_t fraction = w.fraction;
     int32_t g = 0;
-    for (; g < groups; g++) {
-        if (w.pos >= w.limit)
-            break;
+    for (; g < groups && pos < w.limit; g++) {
         for (int32_t k = 0; k < 4; k++) {
             int32_t j = g * 4 + k;
-            if (w.pos < w.end)
-                ReadFrame(w, w.pos, &w.aCur[2 * j]);
+            if (pos < w.end)
+                ReadFrame(w.pBase, pos, &pCur[2 * j]);
             else
-                w.aCur[2 * j] = w.aCur[2 * j + 1] = 0;
-            if (w.pos < w.limit)
-                ReadFrame(w, w.pos + 4, &w.aNext[2 * j]);
+                pCur[2 * j] = pCur[2 * j + 1] = 0;
+            if (pos < w.limit)
+                ReadFrame(w.pBase, pos + 4, &pNext[2 * j]);
             else
-                w.aNext[2 * j] = w.aNext[2 * j + 1] = 0;
-            Advance(w);
+                pNext[2 * j] = pNext[2 * j + 1] = 0;
+            uint32_t f = fraction + w.step;
+            pos += (int64_t)(f >> 16) * 4;
+            fraction = f & 0xFFFF;
         }
     }
+    w.pos = pos;
+    w.fraction = fraction;
     w.groups = g;
 }
 
@@ -536,14 +550,53 @@ static inline int16_t MixWord(int16_t dst, int16_t cur, int16_t next, int16_t ph
     int16_t t = (int16_t)((d * phase) >> 16);
     int16_t s = (int16_t)(t * 2 + c);
     int16_t v = (int16_t)(uint16_t)(((s * volume) >> 16) << 3);
-    int32_t sum = dst + v;
-    return (int16_t)(sum < -32768 ? -32768 : sum > 32767 ? 32767 : sum);
+    // Saturating add kept in 16-bit lanes: the wrapped sum overflowed when both operands have
+    // the other sign; it then takes the limit on dst's side.
+    int16_t sum = (int16_t)(uint16_t)((uint16_t)dst + (uint16_t)v);
+    int16_t overflow = (int16_t)((int16_t)((dst ^ sum) & (v ^ sum)) >> 15);
+    int16_t limit = (int16_t)((dst >> 15) ^ 0x7FFF);
+    return (int16_t)((sum & ~overflow) | (limit & overflow));
 }
 
-static void MixWords(int16_t *__restrict pDst, const STEREOWORK &w, int32_t words)
+struct GROUPSTATE
 {
-    for (int32_t i = 0; i < words; i++)
-        pDst[i] = MixWord(pDst[i], w.aCur[i], w.aNext[i], w.aPhase[i], w.aVolume[i]);
+    int16_t ph[8]; // phase of each word of the group
+    int16_t ad[8]; // phase increment per group
+    int16_t vol[8];
+};
+
+static void InitGroupState(GROUPSTATE &gs, const uint32_t phases[4], uint32_t inc, uint32_t volume)
+{
+    for (int i = 0; i < 8; i++) {
+        uint32_t shift = (i & 1) ? 16 : 0;
+        gs.ph[i] = (int16_t)((phases[i >> 1] >> shift) & 0x7FFF);
+        gs.ad[i] = (int16_t)((inc >> shift) & 0xFFFF);
+        gs.vol[i] = (int16_t)((volume >> shift) & 0xFFFF);
+    }
+}
+
+static void SaveGroupState(const GROUPSTATE &gs, uint32_t phases[4])
+{
+    for (int k = 0; k < 4; k++)
+        phases[k] = (uint32_t)(uint16_t)gs.ph[2 * k + 1] << 16 | (uint16_t)gs.ph[2 * k];
+}
+
+static inline void MixGroup(int16_t *__restrict d, const int16_t *__restrict c,
+                            const int16_t *__restrict n, GROUPSTATE &gs)
+{
+    for (int i = 0; i < 8; i++)
+        d[i] = MixWord(d[i], c[i], n[i], gs.ph[i], gs.vol[i]);
+    for (int i = 0; i < 8; i++)
+        gs.ph[i] = (int16_t)((uint16_t)(gs.ph[i] + gs.ad[i]) & 0x7FFF);
+}
+
+// The word arithmetic over the gathered groups, eight words (one group) at a time; phases
+// advance by the increment after every group.
+static void MixGroups(int16_t *__restrict pDst, const int16_t *__restrict pCur,
+                      const int16_t *__restrict pNext, int32_t groups, GROUPSTATE &gs)
+{
+    for (int32_t g = 0; g < groups; g++)
+        MixGroup(pDst + g * 8, pCur + g * 8, pNext + g * 8, gs);
 }
 
 static int16_t *Destination(const VOICE *pVoice)
@@ -559,18 +612,18 @@ static int16_t *Destination(const VOICE *pVoice)
     return g_pMixOut;
 }
 
-int Snd_MixVoice(VOICE *pVoice)
+// The block mix already holds g_csMix.
+static int MixVoice(VOICE *pVoice)
 {
-    if (!pVoice || !pVoice->pStart)
+    if (!pVoice->pStart)
         return 0;
-    Lock lock(g_csMix);
     int16_t *pDst = Destination(pVoice);
     int32_t frames = g_iMixFrames;
     if (!pDst || frames <= 0 || frames > SND_MAX_MIX_FRAMES)
         return 0;
     int32_t groups = frames / 4;
 
-    STEREOWORK &w = g_stWork;
+    STEREOWORK w;
     w.pBase = pVoice->pStart;
     w.end = pVoice->pEnd - pVoice->pStart;
     w.limit = w.end - 4;
@@ -579,40 +632,23 @@ int Snd_MixVoice(VOICE *pVoice)
     w.fraction = pVoice->uFraction & 0xFFFF;
     w.step = (uint32_t)pVoice->iStep;
 
-    bool ended = false;
-    int64_t reach = w.pos + 2 * (int64_t)pVoice->iBlockAdvance;
-    if (pVoice->uFlags & SAMPLE_LOOPS) {
-        if (reach < w.limit)
-            Snd_MixStereoBlock(w, groups);
-        else
-            Snd_MixStereoBlockLooping(w, groups);
-    } else if (reach >= w.limit) {
-        Snd_MixStereoBlockEnding(w, groups);
-        ended = true;
-    } else {
-        Snd_MixStereoBlock(w, groups);
-    }
-
-    // Phases and volumes of the mixed frames, then the words.
     uint32_t phases[4];
     memcpy(phases, pVoice->auPhase, sizeof(phases));
-    uint32_t incLow = pVoice->auPhaseInc[0] & 0xFFFF;
-    uint32_t incHigh = pVoice->auPhaseInc[0] >> 16;
-    int16_t volLeft = (int16_t)(pVoice->auVolume[0] & 0xFFFF);
-    int16_t volRight = (int16_t)(pVoice->auVolume[0] >> 16);
-    for (int32_t g = 0; g < w.groups; g++) {
-        for (int32_t k = 0; k < 4; k++) {
-            int32_t i = (g * 4 + k) * 2;
-            w.aPhase[i] = (int16_t)(phases[k] & 0x7FFF);
-            w.aPhase[i + 1] = (int16_t)((phases[k] >> 16) & 0x7FFF);
-            w.aVolume[i] = volLeft;
-            w.aVolume[i + 1] = volRight;
-            uint32_t low = ((phases[k] & 0xFFFF) + incLow) & 0x7FFF;
-            uint32_t high = ((phases[k] >> 16) + incHigh) & 0x7FFF;
-            phases[k] = high << 16 | low;
-        }
+    GROUPSTATE gs;
+    InitGroupState(gs, phases, pVoice->auPhaseInc[0], pVoice->auVolume[0]);
+
+    bool ended = false;
+    int64_t reach = w.pos + 2 * (int64_t)pVoice->iBlockAdvance;
+    if (reach < w.limit) {
+        Snd_MixStereoBlock(w, groups, g_aiMixCur, g_aiMixNext);
+    } else if (pVoice->uFlags & SAMPLE_LOOPS) {
+        Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
+    } else {
+        Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
+        ended = true;
     }
-    MixWords(pDst, w, w.groups * 8);
+    MixGroups(pDst, g_aiMixCur, g_aiMixNext, w.groups, gs);
+    SaveGroupState(gs, phases);
 
     pVoice->pCurrent = pVoice->pStart + w.pos;
     pVoice->uFraction = w.fraction;
@@ -624,6 +660,14 @@ int Snd_MixVoice(VOICE *pVoice)
             g_iInterfaceVoiceOn = 0;
     }
     return 0;
+}
+
+int Snd_MixVoice(VOICE *pVoice)
+{
+    if (!pVoice)
+        return 0;
+    Lock lock(g_csMix);
+    return MixVoice(pVoice);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -715,6 +759,17 @@ int Snd_QueueSampleRelease(SAMPLESLOT *pSlot)
     return 0;
 }
 
+static inline void PrefetchBlock(const VOICE *pVoice)
+{
+    if (!(pVoice->uState & VOICE_ACTIVE) || !pVoice->pStart)
+        return;
+    int64_t pos = pVoice->pCurrent - pVoice->pStart;
+    int64_t last = std::min<int64_t>(pos + 2 * (int64_t)pVoice->iBlockAdvance + 8,
+                                     pVoice->pEnd - pVoice->pStart);
+    for (int64_t at = pos; at < last; at += 64)
+        __builtin_prefetch(pVoice->pStart + at);
+}
+
 int Snd_MixBlock()
 {
     Lock lock(g_csMix);
@@ -742,11 +797,15 @@ int Snd_MixBlock()
 
     if (g_iInterfaceVoiceOn) {
         g_stInterfaceVoice.iPluginSlot = -1;
-        Snd_MixVoice(&g_stInterfaceVoice);
+        MixVoice(&g_stInterfaceVoice);
     }
-    for (VOICE &voice : g_astVoices) {
-        if (voice.uState & VOICE_ACTIVE)
-            Snd_MixVoice(&voice);
+    for (int32_t v = 0; v < SND_VOICE_COUNT; v++) {
+        // Ask for the data of a voice a little ahead: with many voices each reads its own stream,
+        // more than the hardware follows by itself.
+        if (v + 2 < SND_VOICE_COUNT)
+            PrefetchBlock(&g_astVoices[v + 2]);
+        if (g_astVoices[v].uState & VOICE_ACTIVE)
+            MixVoice(&g_astVoices[v]);
     }
     if (g_bJamSessionOn)
         Snd_ApplyPlugins(g_pMixOut, g_iMixFrames);

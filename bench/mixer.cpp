@@ -18,7 +18,7 @@ static void BM_MixAllVoices(benchmark::State &state)
     // A few samples of different rates and lengths; half of them loop, some over a short loop so
     // that their blocks take the looping path often.
     const uint32_t rates[] = {44100, 22050, 11025, 44100};
-    const uint32_t lengths[] = {3000, 3000, 3000, 441};
+    const uint32_t lengths[] = {100000, 20000, 3000, 441};
     SAMPLESLOT *apSlots[4];
     for (int i = 0; i < 4; i++) {
         Snd_AllocSampleSlot(&apSlots[i]);

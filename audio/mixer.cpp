@@ -465,6 +465,7 @@ struct STEREOWORK
 // Only used under g_csMix.
 static int16_t g_aiMixCur[SND_MAX_MIX_FRAMES * 2];
 static int16_t g_aiMixNext[SND_MAX_MIX_FRAMES * 2];
+static uint64_t g_auMixPairs[SND_MAX_MIX_FRAMES];
 
 static inline void ReadFrame(const uint8_t *pBase, int64_t pos, int16_t *__restrict pOut)
 {
@@ -475,17 +476,16 @@ static inline void ReadFrame(const uint8_t *pBase, int64_t pos, int16_t *__restr
 
 // No position checks: the caller made sure the block stays before the limit (the zero guard
 // after the data covers the frame the estimate may let it read past). Frame j of the block sits
-// (fraction + j * step) >> 16 frames on, so the reads do not wait on each other.
-static void Snd_MixStereoBlock(STEREOWORK &w, int32_t groups, int16_t *__restrict pCur,
-                               int16_t *__restrict pNext)
+// (fraction + j * step) >> 16 frames on, so the reads do not wait on each other; cur and next are
+// neighbours and come in one 8-byte read.
+static void Snd_MixStereoBlock(STEREOWORK &w, int32_t groups, uint64_t *__restrict pPairs)
 {
     const uint8_t *pBase = w.pBase + w.pos;
     uint64_t fraction = w.fraction, step = w.step;
     int32_t frames = groups * 4;
     for (int32_t j = 0; j < frames; j++) {
         size_t at = (size_t)((fraction + (uint64_t)j * step) >> 16) * 4;
-        ReadFrame(pBase, at, &pCur[2 * j]);
-        ReadFrame(pBase, at + 4, &pNext[2 * j]);
+        memcpy(&pPairs[j], pBase + at, 8);
     }
     uint64_t f = fraction + (uint64_t)frames * step;
     w.pos += (int64_t)(f >> 16) * 4;
@@ -599,6 +599,23 @@ static void MixGroups(int16_t *__restrict pDst, const int16_t *__restrict pCur,
         MixGroup(pDst + g * 8, pCur + g * 8, pNext + g * 8, gs);
 }
 
+// The same over gathered (cur, next) pairs: words cur L, cur R, next L, next R per frame.
+static void MixGroupsPairs(int16_t *__restrict pDst, const uint64_t *__restrict pPairs,
+                           int32_t groups, GROUPSTATE &gs)
+{
+    for (int32_t g = 0; g < groups; g++) {
+        int16_t p[16], c[8], n[8];
+        memcpy(p, pPairs + g * 4, sizeof(p));
+        for (int k = 0; k < 4; k++) {
+            c[2 * k] = p[4 * k];
+            c[2 * k + 1] = p[4 * k + 1];
+            n[2 * k] = p[4 * k + 2];
+            n[2 * k + 1] = p[4 * k + 3];
+        }
+        MixGroup(pDst + g * 8, c, n, gs);
+    }
+}
+
 static int16_t *Destination(const VOICE *pVoice)
 {
     if (pVoice->iPluginSlot != -1) {
@@ -640,14 +657,17 @@ static int MixVoice(VOICE *pVoice)
     bool ended = false;
     int64_t reach = w.pos + 2 * (int64_t)pVoice->iBlockAdvance;
     if (reach < w.limit) {
-        Snd_MixStereoBlock(w, groups, g_aiMixCur, g_aiMixNext);
-    } else if (pVoice->uFlags & SAMPLE_LOOPS) {
-        Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
+        Snd_MixStereoBlock(w, groups, g_auMixPairs);
+        MixGroupsPairs(pDst, g_auMixPairs, w.groups, gs);
     } else {
-        Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
-        ended = true;
+        if (pVoice->uFlags & SAMPLE_LOOPS) {
+            Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
+        } else {
+            Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
+            ended = true;
+        }
+        MixGroups(pDst, g_aiMixCur, g_aiMixNext, w.groups, gs);
     }
-    MixGroups(pDst, g_aiMixCur, g_aiMixNext, w.groups, gs);
     SaveGroupState(gs, phases);
 
     pVoice->pCurrent = pVoice->pStart + w.pos;
@@ -763,11 +783,11 @@ static inline void PrefetchBlock(const VOICE *pVoice)
 {
     if (!(pVoice->uState & VOICE_ACTIVE) || !pVoice->pStart)
         return;
-    int64_t pos = pVoice->pCurrent - pVoice->pStart;
-    int64_t last = std::min<int64_t>(pos + 2 * (int64_t)pVoice->iBlockAdvance + 8,
-                                     pVoice->pEnd - pVoice->pStart);
-    for (int64_t at = pos; at < last; at += 64)
-        __builtin_prefetch(pVoice->pStart + at);
+    uintptr_t first = (uintptr_t)pVoice->pCurrent & ~(uintptr_t)63;
+    uintptr_t last = (uintptr_t)pVoice->pCurrent + 2 * (uintptr_t)pVoice->iBlockAdvance + 8;
+    last = std::min(last, (uintptr_t)pVoice->pEnd);
+    for (uintptr_t at = first; at <= last; at += 64)
+        __builtin_prefetch((const void *)at);
 }
 
 int Snd_MixBlock()
@@ -799,13 +819,13 @@ int Snd_MixBlock()
         g_stInterfaceVoice.iPluginSlot = -1;
         MixVoice(&g_stInterfaceVoice);
     }
-    for (int32_t v = 0; v < SND_VOICE_COUNT; v++) {
-        // Ask for the data of a voice a little ahead: with many voices each reads its own stream,
-        // more than the hardware follows by itself.
-        if (v + 2 < SND_VOICE_COUNT)
-            PrefetchBlock(&g_astVoices[v + 2]);
-        if (g_astVoices[v].uState & VOICE_ACTIVE)
-            MixVoice(&g_astVoices[v]);
+    for (VOICE &voice : g_astVoices) {
+        if (voice.uState & VOICE_ACTIVE) {
+            MixVoice(&voice);
+            // Each voice reads its own stream, more streams than the hardware follows: ask now for
+            // what the voice reads in the next block.
+            PrefetchBlock(&voice);
+        }
     }
     if (g_bJamSessionOn)
         Snd_ApplyPlugins(g_pMixOut, g_iMixFrames);

@@ -37,9 +37,9 @@ static inline int64_t Abs64(int64_t v)
     return v < 0 ? -v : v;
 }
 
-uint32_t Snd_AdpcmMaxSamples(uint32_t size)
+uint64_t Snd_AdpcmMaxSamples(uint32_t size)
 {
-    return (size / ADPCM_BLOCK_BYTES) * ADPCM_BLOCK_SAMPLES;
+    return (uint64_t)(size / ADPCM_BLOCK_BYTES) * ADPCM_BLOCK_SAMPLES;
 }
 
 int Snd_DecodeAdpcm(const uint8_t *pData, uint32_t size, int16_t *pOut, uint32_t capacity, ADPCMDECODE *pResult)

@@ -41,7 +41,7 @@ struct ADPCMDECODE
 };
 
 // Room a decode of size bytes needs, in samples.
-uint32_t Snd_AdpcmMaxSamples(uint32_t size);
+uint64_t Snd_AdpcmMaxSamples(uint32_t size);
 
 // Decodes size bytes (a trailing partial block is ignored) into out, which holds capacity
 // samples. Returns 0, or -1 for null arguments or too small a capacity (nothing written).

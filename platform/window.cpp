@@ -33,6 +33,7 @@ struct WindowState
     bool textInput = false;
     uint32_t framesRun = 0;
     long exitAfter = -1;
+    bool exitSignalled = false;
     std::vector<ScriptEvent> script;
     size_t scriptNext = 0;
     std::deque<PLATEVENT> pending; // headless: posted events; SDL: characters split from one event
@@ -401,7 +402,10 @@ bool Plat_WindowFrameDone()
     if (!s_win.headless)
         return false;
     Plat_ManualClockAdvance(PLAT_HEADLESS_FRAME_US);
-    return s_win.exitAfter >= 0 && s_win.framesRun >= static_cast<uint32_t>(s_win.exitAfter);
+    if (s_win.exitAfter < 0 || s_win.exitSignalled || s_win.framesRun < static_cast<uint64_t>(s_win.exitAfter))
+        return false;
+    s_win.exitSignalled = true;
+    return true;
 }
 
 uint32_t Plat_WindowFramesRun()

@@ -69,7 +69,7 @@ void Plat_Beep();
 uint32_t Plat_BeepCount();
 
 // One frame has run: the headless backend counts it, moves the manual clock by the frame time and
-// answers true when TNV_EXIT_AFTER_FRAMES is reached. The real backend answers false.
+// answers true once, when TNV_EXIT_AFTER_FRAMES is reached. The real backend answers false.
 bool Plat_WindowFrameDone();
 uint32_t Plat_WindowFramesRun();
 constexpr uint32_t PLAT_HEADLESS_FRAME_US = 20000;

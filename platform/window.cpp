@@ -282,10 +282,8 @@ bool Plat_WindowCreate(const char *title, int width, int height)
     if (s_win.headless) {
         s_win.exitAfter = Plat_GetEnvInt("TNV_EXIT_AFTER_FRAMES", -1);
         if (const char *script = Plat_GetEnv("TNV_INPUT_SCRIPT"))
-            if (!LoadScript(script)) {
-                std::fprintf(stderr, "tnvpc: %s\n", s_win.error.c_str());
+            if (!LoadScript(script))
                 return false;
-            }
     } else {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
             s_win.error = SDL_GetError();

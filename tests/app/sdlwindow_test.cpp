@@ -1,0 +1,136 @@
+// The real window under a virtual X server: runs only where Xvfb and xwininfo are installed.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+bool HaveTool(const char *name)
+{
+    std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+std::string RunAndRead(const std::string &cmd)
+{
+    std::string out;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+// Waits for a child to end, checking a bounded number of times; -1 when it did not end.
+int WaitExit(pid_t pid, int tries)
+{
+    for (int i = 0; i < tries; i++) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        usleep(50000);
+    }
+    return -1;
+}
+
+class XServer
+{
+public:
+    XServer()
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                   static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        char buf[32] = {};
+        ssize_t n = read(fds[0], buf, sizeof buf - 1); // Xvfb writes its display number when ready
+        close(fds[0]);
+        if (n > 0)
+            display_ = ":" + std::to_string(std::atoi(buf));
+    }
+    ~XServer()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            if (WaitExit(pid_, 100) < 0) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, nullptr, 0);
+            }
+        }
+    }
+    const std::string &Display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+} // namespace
+
+TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
+{
+    if (!HaveTool("Xvfb") || !HaveTool("xwininfo"))
+        GTEST_SKIP() << "Xvfb or xwininfo not installed";
+    const char *buildDir = std::getenv("TNV_BUILD_DIR");
+    ASSERT_NE(buildDir, nullptr);
+    const std::string program = std::string(buildDir) + "/tnvpc";
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+
+    XServer x;
+    if (x.Display().empty())
+        GTEST_SKIP() << "Xvfb did not start";
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", x.Display().c_str(), 1);
+        setenv("TNV_BACKEND", "real", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        unsetenv("TNV_EXIT_AFTER_FRAMES");
+        unsetenv("TNV_INPUT_SCRIPT");
+        execl(program.c_str(), "tnvpc", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+
+    std::string tree;
+    bool found = false;
+    for (int i = 0; i < 200 && !found; i++) {
+        tree = RunAndRead("xwininfo -display " + x.Display() + " -root -tree 2>/dev/null");
+        found = tree.find("\"Tonnivelle Demo\"") != std::string::npos;
+        if (!found)
+            usleep(50000);
+    }
+    EXPECT_TRUE(found) << tree;
+    if (found) {
+        std::string line = tree.substr(tree.find("\"Tonnivelle Demo\""));
+        line = line.substr(0, line.find('\n'));
+        EXPECT_NE(line.find("640x480"), std::string::npos) << line;
+    }
+
+    // A quit signal reaches the program as the user's close request.
+    kill(pid, SIGTERM);
+    int rc = WaitExit(pid, 200);
+    if (rc < 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    EXPECT_EQ(rc, 0);
+}

@@ -314,6 +314,9 @@ void Plat_WindowDestroy()
         SDL_DestroyWindow(s_win.window);
         s_win.window = nullptr;
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        // With nothing else of SDL in use, release its helpers (the desktop bus connection) too.
+        if (SDL_WasInit(0) == 0)
+            SDL_Quit();
     }
     s_win.exists = false;
     std::lock_guard<std::mutex> lock(s_postMutex);

@@ -89,17 +89,29 @@ TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
 {
     if (!HaveTool("Xvfb") || !HaveTool("xwininfo"))
         GTEST_SKIP() << "Xvfb or xwininfo not installed";
-    const char *buildDir = std::getenv("TNV_BUILD_DIR");
-    ASSERT_NE(buildDir, nullptr);
-    const std::string program = std::string(buildDir) + "/tnvpc";
+    // The program sits in the build folder, one above this test program's folder.
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    std::string buildDir = self;
+    buildDir = buildDir.substr(0, buildDir.rfind('/'));
+    buildDir = buildDir.substr(0, buildDir.rfind('/'));
+    const std::string program = buildDir + "/tnvpc";
     ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
 
     XServer x;
     if (x.Display().empty())
         GTEST_SKIP() << "Xvfb did not start";
 
+    // The desktop bus library that SDL loads keeps one allocation until exit; that is not ours.
+    const std::string suppressions = ::testing::TempDir() + "tnv_sdlwindow.supp";
+    if (FILE *f = std::fopen(suppressions.c_str(), "w")) {
+        std::fputs("leak:libdbus-1.so\n", f);
+        std::fclose(f);
+    }
+
     pid_t pid = fork();
     if (pid == 0) {
+        setenv("LSAN_OPTIONS", ("suppressions=" + suppressions).c_str(), 1);
         setenv("DISPLAY", x.Display().c_str(), 1);
         setenv("TNV_BACKEND", "real", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);

@@ -1,7 +1,6 @@
 #include "app/standin_settings.h"
 
 #include "app/calllog.h"
-#include "platform/window.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -78,11 +77,4 @@ int Sys_ParseCommandLine(const char *commandLine)
         }
     }
     return 1;
-}
-
-// Stand-in: the platform message box without the display flip.
-int Sys_InfoBox(const char *caption, const char *text)
-{
-    Sys_CallLog("Sys_InfoBox");
-    return Plat_MessageBox(caption, text);
 }

@@ -1,5 +1,5 @@
-// Stand-ins for the settings, the command line and the crash report's information box, until
-// they are built. Delete with their .cpp when the real ones land.
+// Stand-ins for the settings and the command line, until they are built. Delete with their .cpp
+// when the real ones land.
 #pragma once
 
 #include <cstdint>
@@ -18,4 +18,3 @@ extern char g_szJoinAddress[256];
 
 void Sys_LoadSettings();
 int Sys_ParseCommandLine(const char *commandLine);
-int Sys_InfoBox(const char *caption, const char *text);

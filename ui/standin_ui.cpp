@@ -1,7 +1,7 @@
 #include "ui/standin_ui.h"
 
 #include "app/calllog.h"
-#include "app/standin_devices.h"
+#include "app/standin_timers.h"
 
 void * g_pCurrentPopup = nullptr;
 uint8_t g_ucPopupReturn = 0;

@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "app/standin_devices.h"
 #include "app/standin_settings.h"
+#include "app/standin_timers.h"
 #include "app/startup.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"

@@ -1,4 +1,4 @@
-#include "core/standin_core.h"
+#include "core/standin_memory.h"
 
 #include "app/calllog.h"
 
@@ -9,13 +9,6 @@ int32_t g_iScreenHeight = 0;
 uint32_t g_uEmulatedFreeMemory = 0;
 int32_t g_iFrameCount = 0;
 uint8_t g_ucDebugBreak = 0;
-
-// Stand-in for loading "win.tx".
-int Sys_LoadWinTexture()
-{
-    Sys_CallLog("Sys_LoadWinTexture");
-    return 0;
-}
 
 // Stand-in: keeps the screen size the rest of the start-up reads.
 void Sys_SetDisplayConfig(const DISPLAYCONFIG *config)
@@ -67,42 +60,6 @@ void Sys_InitSaveIcons()
     Sys_CallLog("Sys_InitSaveIcons");
 }
 
-// Stand-in: no archive yet.
-int Sys_WadOpen(const char *, const char *, int)
-{
-    Sys_CallLog("Sys_WadOpen");
-    return -1;
-}
-
-// Stand-in.
-void Sys_WadFreeBuffers()
-{
-    Sys_CallLog("Sys_WadFreeBuffers");
-}
-
-// Stand-in.
-void Sys_SetGridLayout()
-{
-    Sys_CallLog("Sys_SetGridLayout");
-}
-
-// Stand-in for the event registry.
-int Sys_EventDestroyClass(int eventClass)
-{
-    char name[40];
-    std::snprintf(name, sizeof name, "Sys_EventDestroyClass(%d)", eventClass);
-    Sys_CallLog(name);
-    return 0;
-}
-
-// Stand-in: entering an overlay runs only its actions.
-void Sys_SwitchOverlay(int overlay)
-{
-    char name[40];
-    std::snprintf(name, sizeof name, "Sys_SwitchOverlay(%d)", overlay);
-    Sys_CallLog(name);
-}
-
 // Stand-in: the console print call prints nothing.
 void Sys_DebugPrintf(const char *)
 {
@@ -114,12 +71,6 @@ void Sys_DebugPrintf(const char *)
 void Sys_FreeFrameBlocks()
 {
     Sys_CallLog("Sys_FreeFrameBlocks");
-}
-
-// Stand-in: releases every "DISKNAMES" record's resource rows, frees the records and the pool.
-void Sys_FreeDiscPool()
-{
-    Sys_CallLog("Sys_FreeDiscPool");
 }
 
 // Stand-in: frees the resource-page, animation-extra, lane-block, clip and clip-entry pool

@@ -1,5 +1,4 @@
-// Stand-ins for the console core's bring-up and release (memory layout, ordering tables, events,
-// archive, overlays, grid layout, "win.tx"), until those services are built.
+// Stand-ins for the console memory layout, the core bring-up and its release, until they are built.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +20,6 @@ extern uint32_t g_uEmulatedFreeMemory;
 extern int32_t g_iFrameCount;
 extern uint8_t g_ucDebugBreak;
 
-int Sys_LoadWinTexture();
 void Sys_SetDisplayConfig(const DISPLAYCONFIG *config);
 void Sys_InitDisplayEnvs();
 void Sys_InitCore();
@@ -29,14 +27,8 @@ void Sys_InitPackets();
 void Sys_AllocOrderingTables(int frameBuffer, int count);
 void Sys_SetSmallPrimAreas();
 void Sys_InitSaveIcons();
-int Sys_WadOpen(const char *wadName, const char *indexName, int mode);
-void Sys_WadFreeBuffers();
-void Sys_SetGridLayout();
-int Sys_EventDestroyClass(int eventClass);
-void Sys_SwitchOverlay(int overlay);
 void Sys_DebugPrintf(const char *text);
 void Sys_FreeFrameBlocks();
-void Sys_FreeDiscPool();
 void Sys_FreeCoreTables();
 void Sys_FreePacketBuffers();
 void Sys_FreeCoreLayout();

@@ -8,10 +8,11 @@
 #include "app/standin_timers.h"
 #include "audio/standin_audio.h"
 #include "core/standin_archive.h"
-#include "core/standin_event.h"
-#include "core/standin_file.h"
 #include "core/standin_memory.h"
 #include "core/standin_services.h"
+#include "core/event.h"
+#include "core/file.h"
+#include "core/wad.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
@@ -53,6 +54,9 @@ constexpr uint32_t kAutoPlayMsg = 0xC000;
 const int32_t kSessionPointer = SESSION_POINTER_IMAGE;
 // Whether the core start-up ran: the core's own release steps are left alone when it never did.
 bool s_bCoreStarted = false;
+
+// Services that are built already do not write the call log themselves; the spine names them
+// there (a no-op unless a test turned the log on) so tests see the whole order.
 
 void FreeCoreHeap()
 {
@@ -175,6 +179,7 @@ int Sys_Startup(MAINWND)
     g_pCoreHeap = std::calloc(1, g_uCoreHeapSize);
     if (!g_pCoreHeap)
         return -1;
+    Sys_CallLog("Sys_LoadWinTexture");
     Sys_LoadWinTexture();
     if (Snd_InitSampleEngine(256) != 0)
         return -1;
@@ -225,6 +230,8 @@ void Sys_CoreStartup()
     Gfx_LoadFonts(0);
     Seq_Init();
     Vid_CreateResPagePool();
+    // Runs without an archive; its readers report what is missing.
+    Sys_CallLog("Sys_WadOpen");
     Sys_WadOpen("demowad.WAD", "demowad.IND", 3);
     Seq_ResetSongFile();
     Sys_InitSaveIcons();
@@ -333,7 +340,9 @@ int Sys_Shutdown(MAINWND)
 
 void Sys_CoreShutdown()
 {
+    Sys_CallLog("Sys_EventDestroyClass(1)");
     Sys_EventDestroyClass(1);
+    Sys_CallLog("Sys_EventDestroyClass(3)");
     Sys_EventDestroyClass(3);
     Sys_WadFreeBuffers();
     Vid_FreeCameraRig();

@@ -2,13 +2,6 @@
 
 #include "app/calllog.h"
 
-// Stand-in: no archive yet.
-int Sys_WadOpen(const char *, const char *, int)
-{
-    Sys_CallLog("Sys_WadOpen");
-    return -1;
-}
-
 // Stand-in.
 void Sys_WadFreeBuffers()
 {

@@ -1,8 +1,7 @@
-// Stand-ins for the archive and its disc records, until they are built.
+// Stand-ins for the archive's buffer release and its disc records' release, until they are built.
 #pragma once
 
 #include <cstdint>
 
-int Sys_WadOpen(const char *wadName, const char *indexName, int mode);
 void Sys_WadFreeBuffers();
 void Sys_FreeDiscPool();

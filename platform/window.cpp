@@ -285,6 +285,10 @@ bool Plat_WindowCreate(const char *title, int width, int height)
             if (!LoadScript(script))
                 return false;
     } else {
+#ifdef SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE
+        // The window's close already asks once; a second ask from the quit it would cause is noise.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+#endif
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
             s_win.error = SDL_GetError();
             return false;

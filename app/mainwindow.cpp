@@ -2,7 +2,7 @@
 
 #include "app/calllog.h"
 #include "app/standin_devices.h"
-#include "app/standin_settings.h"
+#include "app/settings.h"
 #include "app/standin_timers.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
@@ -12,8 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-PADBUFFER g_aPadBuffers[2] = {{0x00, 0x40, 0xFFFF, {}}, {0xFF, 0x40, 0xFFFF, {}}};
-uint16_t &g_wPadButtons = g_aPadBuffers[0].wButtons;
+uint16_t &g_wPadButtons = Sys_PadBuffer(1)->buttons;
 
 // Entry i is the key that drives bit i of the pad word (0: no key).
 const uint16_t g_awPadKeys[16] = {
@@ -219,8 +218,9 @@ void Sys_SetPadButtons(uint16_t bits, int set)
 
 void Sys_SetPadConnected()
 {
-    g_aPadBuffers[0].ucStatus = 0;
-    g_aPadBuffers[0].ucType = 0x48;
+    PADBUFFER *port1 = Sys_PadBuffer(1);
+    port1->status = 0;
+    port1->type = 0x48;
 }
 
 void Sys_BeginTextEntry(TEXTENTRYFN pfnEnter, TEXTENTRYFN pfnEscape, TEXTENTRYFN pfnChanged, int maxLen,

@@ -3,21 +3,13 @@
 #pragma once
 
 #include "app/startup.h"
+#include "core/console_memory.h"
 #include "platform/window.h"
 
 #include <cstdint>
 
-// The console's controller buffer: eight words and a half-word; the keyboard drives port 1.
-struct PADBUFFER
-{
-    uint8_t ucStatus; // 0 connected and valid, 0xFF no controller
-    uint8_t ucType;   // high nibble 4: digital pad
-    uint16_t wButtons; // active low: a clear bit is a held button
-    uint8_t abData[30];
-};
-static_assert(sizeof(PADBUFFER) == 34);
-
-extern PADBUFFER g_aPadBuffers[2];
+// Port 1's button word of the console's controller buffers (active low: a clear bit is a held
+// button); the keyboard drives it.
 extern uint16_t &g_wPadButtons;
 extern const uint16_t g_awPadKeys[16];
 

@@ -1,9 +1,11 @@
 #include "app/standin_devices.h"
 
 #include "app/calllog.h"
-#include "app/standin_settings.h"
+#include "app/settings.h"
 
 int32_t g_bDisplayOpen = 0;
+int32_t g_iScreenWidth = 640;
+int32_t g_iScreenHeight = 480;
 int32_t g_iWantedDisplayMode = -1;
 
 namespace {

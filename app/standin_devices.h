@@ -5,6 +5,8 @@
 #include <cstdint>
 
 extern int32_t g_bDisplayOpen;
+extern int32_t g_iScreenWidth;
+extern int32_t g_iScreenHeight;
 extern int32_t g_iWantedDisplayMode;
 
 int Sys_OpenAudioOutput(int device);

@@ -1,15 +1,18 @@
 #include "app/startup.h"
 
 #include "app/calllog.h"
+#include "app/cmdline.h"
+#include "app/crash.h"
 #include "app/mainwindow.h"
 #include "app/standin_devices.h"
-#include "app/standin_infobox.h"
-#include "app/standin_settings.h"
+#include "app/settings.h"
 #include "app/standin_timers.h"
 #include "audio/standin_audio.h"
 #include "core/standin_archive.h"
 #include "core/standin_memory.h"
 #include "core/standin_services.h"
+#include "core/console_memory.h"
+#include "core/consolelib.h"
 #include "core/event.h"
 #include "core/file.h"
 #include "core/wad.h"
@@ -23,6 +26,7 @@
 #include "video/standin_video.h"
 
 #include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -60,11 +64,10 @@ bool s_bCoreStarted = false;
 
 void FreeCoreHeap()
 {
-    // Start-up frees the heap on an audio failure and shutdown frees it again.
+    // Start-up lets go of the heap on an audio failure and shutdown does again: once is enough.
     if (!g_pCoreHeap)
         return;
     Sys_CallLog("free core heap");
-    std::free(g_pCoreHeap);
     g_pCoreHeap = nullptr;
 }
 
@@ -147,19 +150,25 @@ void LoopPass()
 
 int Sys_MainThreadGuard(void *hInstance, void *hPrevInstance, const char *commandLine, int showCommand)
 {
-    // Faults on this thread are caught by the crash report's signal handlers, not by a frame here.
+    // Faults are caught by the crash report's signal handler rather than by a frame around the
+    // call; without it the program still runs, only unreported.
+    if (Sys_InstallCrashFilter() != 0)
+        std::fprintf(stderr, "tnvpc: crash reports are off (a fault signal could not be taken)\n");
     return Sys_RunApplication(hInstance, hPrevInstance, commandLine, showCommand);
 }
 
 int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int showCommand)
 {
     g_uAutoPlayMsg = kAutoPlayMsg;
+    Sys_CallLog("Sys_LoadSettings");
     Sys_LoadSettings();
     g_hInstance = hInstance;
     if (!Sys_CreateMainWindow(hInstance, showCommand))
         return 0;
-    if (commandLine && commandLine[0] != '\0')
+    if (commandLine && commandLine[0] != '\0') {
+        Sys_CallLog("Sys_ParseCommandLine");
         Sys_ParseCommandLine(commandLine);
+    }
     if (Sys_Startup(g_hMainWnd) != 0) {
         Sys_Shutdown(g_hMainWnd);
         Sys_DestroyMainWindow();
@@ -175,10 +184,9 @@ int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int sho
 
 int Sys_Startup(MAINWND)
 {
-    g_uCoreHeapSize = 1024;
-    g_pCoreHeap = std::calloc(1, g_uCoreHeapSize);
-    if (!g_pCoreHeap)
-        return -1;
+    // The heap is the console memory's fixed core block, so it cannot fail to come.
+    g_uCoreHeapSize = CONSOLE_CORE_HEAP_BYTES;
+    g_pCoreHeap = Sys_ConsoleCoreHeap();
     Sys_CallLog("Sys_LoadWinTexture");
     Sys_LoadWinTexture();
     if (Snd_InitSampleEngine(256) != 0)
@@ -218,15 +226,23 @@ int Sys_Startup(MAINWND)
 void Sys_CoreStartup()
 {
     s_bCoreStarted = true;
-    static const DISPLAYCONFIG kConfig = {384, 256, 784000, 2, 2, 1024};
+    static const DISPLAYCONFIG kConfig = Sys_DefaultDisplayConfig(); // 384 x 256, 784000, 2, 2, 1024
+    Sys_CallLog("Sys_SetDisplayConfig");
     Sys_SetDisplayConfig(&kConfig);
+    Sys_CallLog("Sys_InitDisplayEnvs");
     Sys_InitDisplayEnvs();
+    Sys_CallLog("Sys_InitCore");
     Sys_InitCore();
+    Sys_CallLog("Sys_InitPackets");
     Sys_InitPackets();
     Vid_EarlyInit();
+    Sys_CallLog("Sys_AllocOrderingTables(0,1)");
     Sys_AllocOrderingTables(0, 1);
+    Sys_CallLog("Sys_AllocOrderingTables(1,3)");
     Sys_AllocOrderingTables(1, 3);
-    Sys_SetSmallPrimAreas();
+    Sys_CallLog("Sys_InitSmallPrimitiveAreas");
+    Sys_InitSmallPrimitiveAreas();
+    // The console library's graphics set-up call would come here; it does nothing.
     Gfx_LoadFonts(0);
     Seq_Init();
     Vid_CreateResPagePool();
@@ -234,6 +250,7 @@ void Sys_CoreStartup()
     Sys_CallLog("Sys_WadOpen");
     Sys_WadOpen("demowad.WAD", "demowad.IND", 3);
     Seq_ResetSongFile();
+    Sys_CallLog("Sys_InitSaveIcons");
     Sys_InitSaveIcons();
     Vid_InitChaseEngine();
     Seq_CountUsedRows();
@@ -244,7 +261,7 @@ void Sys_CoreStartup()
     for (uint32_t mask : g_auTexturePageMasks)
         pages += std::popcount(mask);
     g_iTexturePagesUsed = pages;
-    g_iAttractLastActivity = g_iFrameCount;
+    g_iAttractLastActivity = g_iFrameCount.load();
 
     if (g_bNetSession == 0) {
         if (g_bNoCd) {
@@ -288,8 +305,10 @@ int Sys_FrameUpdate()
 void Sys_FrameDispatch()
 {
     Gfx_BeginFrame();
-    if (g_ucDebugBreak)
+    if (g_bDebugBreak) {
+        Sys_CallLog("Sys_DebugPrintf");
         Sys_DebugPrintf("break 1024");
+    }
     if (g_bSoftware3D == 0)
         Ed_AttractTick();
     switch (g_iFrameState) {
@@ -352,6 +371,7 @@ void Sys_CoreShutdown()
     Sys_FreeCoreTables();
     Vid_ShutdownChaseEngine();
     Seq_FreeUndoLog();
+    Sys_CallLog("Sys_FreePacketBuffers");
     Sys_FreePacketBuffers();
     Sys_FreeCoreLayout();
     s_bCoreStarted = false;

@@ -33,3 +33,8 @@ void Vid_ShutdownChaseEngine()
 {
     Sys_CallLog("Vid_ShutdownChaseEngine");
 }
+
+// Stand-in: the geometry there does no projection of its own, so the centre is only kept.
+void Vid_SetScreenCentre(int32_t, int32_t)
+{
+}

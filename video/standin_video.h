@@ -10,3 +10,4 @@ void Vid_CreateResPagePool();
 void Vid_InitChaseEngine();
 void Vid_FreeCameraRig();
 void Vid_ShutdownChaseEngine();
+void Vid_SetScreenCentre(int32_t x, int32_t y);

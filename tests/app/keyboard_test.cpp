@@ -275,11 +275,11 @@ TEST_F(KeyboardTest, StartTextIsCutToTheField)
 
 TEST_F(KeyboardTest, PadConnectedMarksPortOne)
 {
-    g_aPadBuffers[0].ucStatus = 0xFF;
+    Sys_PadBuffer(1)->status = 0xFF;
     Sys_SetPadConnected();
-    EXPECT_EQ(g_aPadBuffers[0].ucStatus, 0);
-    EXPECT_EQ(g_aPadBuffers[0].ucType, 0x48);
-    EXPECT_EQ(&g_wPadButtons, &g_aPadBuffers[0].wButtons);
+    EXPECT_EQ(Sys_PadBuffer(1)->status, 0);
+    EXPECT_EQ(Sys_PadBuffer(1)->type, 0x48);
+    EXPECT_EQ(&g_wPadButtons, &Sys_PadBuffer(1)->buttons);
 }
 
 TEST_F(KeyboardTest, ScriptedKeysAndTextReachTheWindow)

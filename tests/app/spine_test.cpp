@@ -32,7 +32,7 @@ const Names kStartup = {
     "Vid_EarlyInit",
     "Sys_AllocOrderingTables(0,1)",
     "Sys_AllocOrderingTables(1,3)",
-    "Sys_SetSmallPrimAreas",
+    "Sys_InitSmallPrimitiveAreas",
     "Gfx_LoadFonts",
     "Seq_Init",
     "Vid_CreateResPagePool",

@@ -1,4 +1,5 @@
-// The real window under a virtual X server: runs only where Xvfb and xwininfo are installed.
+// The program as a process: headless runs, and the real window under a virtual X server (only
+// where Xvfb and xwininfo are installed).
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -41,6 +42,18 @@ int WaitExit(pid_t pid, int tries)
         usleep(50000);
     }
     return -1;
+}
+
+// The program sits in the build folder, one above this test program's folder.
+std::string ProgramPath()
+{
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
+        return std::string();
+    std::string dir = self;
+    dir = dir.substr(0, dir.rfind('/'));
+    dir = dir.substr(0, dir.rfind('/'));
+    return dir + "/tnvpc";
 }
 
 class XServer
@@ -89,13 +102,7 @@ TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
 {
     if (!HaveTool("Xvfb") || !HaveTool("xwininfo"))
         GTEST_SKIP() << "Xvfb or xwininfo not installed";
-    // The program sits in the build folder, one above this test program's folder.
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    std::string buildDir = self;
-    buildDir = buildDir.substr(0, buildDir.rfind('/'));
-    buildDir = buildDir.substr(0, buildDir.rfind('/'));
-    const std::string program = buildDir + "/tnvpc";
+    const std::string program = ProgramPath();
     ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
 
     XServer x;
@@ -145,4 +152,34 @@ TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
         waitpid(pid, nullptr, 0);
     }
     EXPECT_EQ(rc, 0);
+}
+
+TEST(Program, HeadlessRunsEndWithZero)
+{
+    const std::string program = ProgramPath();
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+    const std::string script = ::testing::TempDir() + "tnv_program_close.txt";
+    if (FILE *f = std::fopen(script.c_str(), "w")) {
+        std::fputs("3 keydown Up\n5 close\n", f);
+        std::fclose(f);
+    }
+    const std::string scriptEnv = "TNV_INPUT_SCRIPT=" + script;
+    const struct
+    {
+        const char *env;
+        const char *args;
+    } cases[] = {
+        {"TNV_EXIT_AFTER_FRAMES=120", ""},
+        {"TNV_EXIT_AFTER_FRAMES=1", "-nocd"},
+        {"TNV_INPUT_SCRIPT=/nonexistent/script.txt", ""}, // no window: ends at once with 0
+        {scriptEnv.c_str(), ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.env);
+        const std::string cmd = "env -u TNV_EXIT_AFTER_FRAMES -u TNV_INPUT_SCRIPT TNV_BACKEND=headless " +
+                                std::string(c.env) + " '" + program + "' " + c.args + " >/dev/null 2>&1";
+        int status = std::system(cmd.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
 }

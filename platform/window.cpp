@@ -137,7 +137,9 @@ bool LoadScript(const char *path)
         } else if (cmd == "char") {
             if (arg.size() == 1)
                 code = static_cast<unsigned char>(arg[0]);
-            else if (!ParseNumber(arg, &code) || code == 0 || code > 255)
+            else if (!ParseNumber(arg, &code))
+                code = 0;
+            if (code == 0 || code > 255)
                 return fail("bad character");
             add(PLAT_EV_CHAR, code);
         } else if (cmd == "text") {
@@ -146,7 +148,8 @@ bool LoadScript(const char *path)
             size_t first = text.find_first_not_of(' ');
             text = first == std::string::npos ? std::string() : text.substr(first);
             for (unsigned char c : text)
-                add(PLAT_EV_CHAR, c);
+                if (c != 0) // a NUL is no character
+                    add(PLAT_EV_CHAR, c);
         } else if (cmd == "activate") {
             if (arg != "0" && arg != "1")
                 return fail("activate takes 0 or 1");

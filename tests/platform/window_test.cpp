@@ -94,7 +94,7 @@ protected:
         std::string path = ::testing::TempDir() + "window_script_" +
                            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
         FILE *f = std::fopen(path.c_str(), "w");
-        std::fputs(text.c_str(), f);
+        std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
         setenv("TNV_INPUT_SCRIPT", path.c_str(), 1);
         return Plat_WindowCreate("Tonnivelle Demo", 640, 480);
@@ -185,6 +185,17 @@ TEST_F(HeadlessWindow, BrokenScriptsAreRefusedWithTheirLine)
         EXPECT_NE(std::string(Plat_WindowError()).find(c.error), std::string::npos) << Plat_WindowError();
         EXPECT_FALSE(Plat_WindowExists());
     }
+}
+
+TEST_F(HeadlessWindow, NulBytesInAScriptAreNoCharacters)
+{
+    ASSERT_TRUE(CreateWithScript(std::string("0 text a\0b\n", 11)));
+    auto events = Drain();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].code, uint32_t{'a'});
+    EXPECT_EQ(events[1].code, uint32_t{'b'});
+    Plat_WindowDestroy();
+    EXPECT_FALSE(CreateWithScript(std::string("0 char \0\n", 9)));
 }
 
 TEST_F(HeadlessWindow, MessageBoxesAreLoggedAndAnswered)

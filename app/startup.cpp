@@ -7,6 +7,8 @@
 #include "app/settings.h"
 #include "app/standin_devices.h"
 #include "app/standin_timers.h"
+#include "audio/mixer.h"
+#include "audio/sampleslot.h"
 #include "audio/standin_audio.h"
 #include "core/console_memory.h"
 #include "core/consolelib.h"
@@ -189,7 +191,8 @@ int Sys_Startup(MAINWND)
     g_pCoreHeap = Sys_ConsoleCoreHeap();
     Sys_CallLog("Sys_LoadWinTexture");
     Sys_LoadWinTexture();
-    if (Snd_InitSampleEngine(256) != 0)
+    Sys_CallLog("Snd_InitSampleEngine");
+    if (Sys_CallLogShouldFail("Snd_InitSampleEngine") || Snd_InitSampleEngine(256) != 0)
         return -1;
     Sys_AllocMixBuffers();
     if (Snd_EnumInputDevices() != 0)
@@ -197,6 +200,7 @@ int Sys_Startup(MAINWND)
     if (Sys_OpenAudioOutput(0) != 0) {
         Sys_InfoBox("ERROR!", "Couldn't Initialise DirectSound Device");
         Sys_FreeMixBuffers();
+        Sys_CallLog("Snd_ShutdownSampleEngine");
         Snd_ShutdownSampleEngine();
         FreeCoreHeap();
         return -1;
@@ -212,6 +216,7 @@ int Sys_Startup(MAINWND)
     Sys_CreateDisplayObjects(0);
     Snd_EnumMidiInDevices();
     Snd_EnumMixerDevices();
+    Sys_CallLog("Snd_LoadInterfaceSounds");
     Snd_LoadInterfaceSounds();
     Ui_ToggleMouseMode();
     Sys_InitMouse();
@@ -348,8 +353,10 @@ int Sys_Shutdown(MAINWND)
     Gfx_FreeTextureTable();
     Gfx_FreeUserImages();
     Sys_CloseDisplay();
+    Sys_CallLog("Snd_FreeInterfaceSounds");
     Snd_FreeInterfaceSounds();
     Sys_FreeMixBuffers();
+    Sys_CallLog("Snd_ShutdownSampleEngine");
     Snd_ShutdownSampleEngine();
     Sys_CloseAudioOutput();
     FreeCoreHeap();

@@ -2,8 +2,6 @@
 
 #include "app/calllog.h"
 
-int32_t g_bJamSessionOn = 0;
-
 // Stand-in.
 void Net_CreateObjects()
 {

@@ -1,9 +1,9 @@
 // Stand-ins for the jam and input-layer calls the program spine makes, until the jam is built.
 #pragma once
 
-#include <cstdint>
+#include "jam/jamsession.h"
 
-extern int32_t g_bJamSessionOn;
+#include <cstdint>
 
 void Net_CreateObjects();
 void Net_ReleaseObjects();

@@ -4,7 +4,7 @@
 #include "audio/reverb.h"
 #include "audio/sampleslot.h"
 #include "core/mixlock.h"
-#include "jam/jamsession.h"
+#include "jam/standin_jam.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "audio/reverb.h"
 #include "audio/sampleslot.h"
 #include "core/mixlock.h"
-#include "jam/jamsession.h"
+#include "jam/standin_jam.h"
 
 #include <algorithm>
 #include <cmath>
@@ -461,17 +461,15 @@ struct STEREOWORK
     int32_t groups; // groups of four frames gathered
 };
 
-// Frames read by the block paths: cur and next of each output frame, left and right words.
-// Only used under g_csMix.
+// Frames read by the block paths: cur and next of each output frame, left and right words (the
+// fast path reads both in one go, as pairs). Only used under g_csMix.
 static int16_t g_aiMixCur[SND_MAX_MIX_FRAMES * 2];
 static int16_t g_aiMixNext[SND_MAX_MIX_FRAMES * 2];
 static uint64_t g_auMixPairs[SND_MAX_MIX_FRAMES];
 
 static inline void ReadFrame(const uint8_t *pBase, int64_t pos, int16_t *__restrict pOut)
 {
-    const int16_t *pFrame = (const int16_t *)(pBase + pos);
-    pOut[0] = pFrame[0];
-    pOut[1] = pFrame[1];
+    memcpy(pOut, pBase + pos, 4);
 }
 
 // No position checks: the caller made sure the block stays before the limit (the zero guard
@@ -695,9 +693,11 @@ int Snd_MixVoice(VOICE *pVoice)
 
 int Snd_MixPreviewVoice(VOICE *pVoice)
 {
-    if (!pVoice || !pVoice->pStart)
+    if (!pVoice)
         return 0;
     Lock lock(g_csMix);
+    if (!pVoice->pStart)
+        return 0;
     int16_t *pDst = Destination(pVoice);
     int32_t frames = g_iMixFrames;
     if (!pDst || frames <= 0 || frames > SND_MAX_MIX_FRAMES)

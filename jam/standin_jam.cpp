@@ -2,6 +2,8 @@
 
 #include "app/calllog.h"
 
+std::atomic<int32_t> g_bJamSessionOn{0};
+
 // Stand-in.
 void Net_CreateObjects()
 {

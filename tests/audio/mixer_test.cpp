@@ -2,13 +2,14 @@
 #include "audio/plugin.h"
 #include "audio/sampleslot.h"
 #include "core/mixlock.h"
-#include "jam/jamsession.h"
+#include "jam/standin_jam.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <algorithm>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -599,6 +600,120 @@ TEST_F(MixerTest, VoiceOperationsFromAnotherThread)
     }
     done = true;
     mixer.join();
+}
+
+} // namespace
+
+namespace {
+
+// The stereo block written out frame by frame, one position update after another, as a plain
+// reference for the mixer's gathered and vectorised paths.
+struct REFVOICE
+{
+    const uint8_t *pStart;
+    int64_t pos, end, loop;
+    bool loops;
+    uint32_t fraction, step, phase[4], inc, volume;
+    int32_t blockAdvance;
+    bool active;
+};
+
+int16_t RefWord(int16_t dst, int16_t cur, int16_t next, uint16_t phase, int16_t volume)
+{
+    int16_t c = (int16_t)(cur >> 1), n = (int16_t)(next >> 1);
+    int16_t d = (int16_t)(n - c);
+    int16_t t = (int16_t)(((int32_t)d * (int16_t)phase) >> 16);
+    int16_t s = (int16_t)(t * 2 + c);
+    int16_t v = (int16_t)(uint16_t)((((int32_t)s * volume) >> 16) << 3);
+    int32_t sum = dst + v;
+    return (int16_t)std::clamp(sum, -32768, 32767);
+}
+
+void RefMixBlock(REFVOICE &r, int16_t *pDst, int frames)
+{
+    int64_t limit = r.end - 4;
+    bool ending = !r.loops && r.pos + 2 * (int64_t)r.blockAdvance >= limit;
+    bool looping = r.loops && r.pos + 2 * (int64_t)r.blockAdvance >= limit;
+    auto word = [&](int64_t at, int ch) {
+        int16_t w;
+        memcpy(&w, r.pStart + at + 2 * ch, 2);
+        return w;
+    };
+    for (int g = 0; g < frames / 4; g++) {
+        if (ending && r.pos >= limit)
+            break;
+        int16_t cur[4][2], next[4][2];
+        for (int k = 0; k < 4; k++) {
+            if (looping && r.pos >= limit)
+                r.pos = r.loop;
+            for (int ch = 0; ch < 2; ch++) {
+                bool pastEnd = ending && r.pos >= r.end;
+                bool atLimit = ending && r.pos >= limit;
+                cur[k][ch] = pastEnd ? 0 : word(r.pos, ch);
+                next[k][ch] = atLimit ? 0 : word(r.pos + 4, ch);
+            }
+            uint32_t f = r.fraction + r.step;
+            r.pos += (int64_t)(f >> 16) * 4;
+            r.fraction = f & 0xFFFF;
+        }
+        for (int k = 0; k < 4; k++) {
+            for (int ch = 0; ch < 2; ch++) {
+                uint16_t phase = (uint16_t)(r.phase[k] >> (16 * ch));
+                int16_t volume = (int16_t)(r.volume >> (16 * ch));
+                int16_t &dst = pDst[(g * 4 + k) * 2 + ch];
+                dst = RefWord(dst, cur[k][ch], next[k][ch], phase, volume);
+            }
+            uint32_t low = ((r.phase[k] & 0xFFFF) + (r.inc & 0xFFFF)) & 0x7FFF;
+            uint32_t high = ((r.phase[k] >> 16) + (r.inc >> 16)) & 0x7FFF;
+            r.phase[k] = high << 16 | low;
+        }
+    }
+    if (ending)
+        r.active = false;
+}
+
+TEST_F(MixerTest, MatchesFrameByFrameReference)
+{
+    std::mt19937 rng(12345);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int trial = 0; trial < 400; trial++) {
+        SCOPED_TRACE(trial);
+        uint32_t frames = (uint32_t)pick(1, 700);
+        std::vector<int16_t> left(frames), right(frames);
+        for (uint32_t i = 0; i < frames; i++) {
+            left[i] = (int16_t)pick(-32768, 32767);
+            right[i] = (int16_t)pick(-32768, 32767);
+        }
+        bool loop = pick(0, 1);
+        SAMPLESLOT *pSlot = Stereo(left, right, 44100, frames, loop, (uint32_t)pick(0, (int)frames - 1));
+        VOICE *pVoice = &g_astVoices[pick(0, 98)];
+        const int32_t pitches[] = {44100, 22050, 88200, 33075, 11025, 176400};
+        Play(pVoice, pSlot, pick(0, 3) ? pick(100, 200000) : pitches[pick(0, 5)], pick(-16384, 16384),
+             pick(-16384, 16384));
+        pVoice->uFraction = (uint32_t)pick(0, 65535);
+
+        REFVOICE r{pVoice->pStart, 0, pVoice->pEnd - pVoice->pStart, pVoice->pLoop - pVoice->pStart,
+                   loop, pVoice->uFraction, (uint32_t)pVoice->iStep, {}, pVoice->auPhaseInc[0],
+                   pVoice->auVolume[0], pVoice->iBlockAdvance, true};
+        r.pos = pVoice->pCurrent - pVoice->pStart;
+        memcpy(r.phase, pVoice->auPhase, sizeof(r.phase));
+
+        for (int block = 0; block < 4 && r.active; block++) {
+            int16_t want[FRAMES * 2] = {};
+            RefMixBlock(r, want, FRAMES);
+            Mix();
+            ASSERT_EQ(memcmp(out, want, sizeof(out)), 0) << "block " << block;
+            if (r.active) {
+                ASSERT_EQ(pVoice->pCurrent - pVoice->pStart, r.pos);
+                ASSERT_EQ(pVoice->uFraction, r.fraction);
+                ASSERT_EQ(memcmp(pVoice->auPhase, r.phase, sizeof(r.phase)), 0);
+            } else {
+                ASSERT_EQ(pVoice->uState, 0u);
+            }
+        }
+        Snd_StopVoice(pVoice);
+        Snd_FreeSample(pSlot);
+    }
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "audio/sampleslot.h"
 
-#include "audio/mixer.h"
 #include "app/settings.h"
 #include "audio/adpcm.h"
+#include "audio/mixer.h"
 #include "audio/standin_aiff.h"
 #include "core/file.h"
 #include "core/mixlock.h"

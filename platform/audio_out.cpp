@@ -422,6 +422,9 @@ uint64_t Plat_AudioOutPlayedFrames()
 
 const char *Plat_AudioOutError()
 {
+    // A copy per thread: the device thread may set a new error while the caller reads this one.
+    thread_local std::string copy;
     std::lock_guard<std::mutex> lock(s_mutex);
-    return s_error.c_str();
+    copy = s_error;
+    return copy.c_str();
 }

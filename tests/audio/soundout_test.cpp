@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -145,7 +147,9 @@ TEST_F(SoundOut, ClockPlaysFortyFourPointOneFramesAMillisecond)
 
 TEST_F(SoundOut, DumpHoldsBlocksAtTheirPlayFrameAndSilenceAfter)
 {
-    std::string dump = ::testing::TempDir() + "tnv_soundout_dump.wav";
+    std::string dir = ::testing::TempDir() + "tnv_dump_XXXXXX";
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    std::string dump = dir + "/played.wav";
     setenv("TNV_AUDIO_DUMP", dump.c_str(), 1);
     Bring();
     // 10 ms of silence first: 441 frames.
@@ -173,6 +177,8 @@ TEST_F(SoundOut, DumpHoldsBlocksAtTheirPlayFrameAndSilenceAfter)
     std::vector<int16_t> left(l, l + frames), right(r, r + frames);
     std::free(l);
     std::free(r);
+    std::remove(dump.c_str());
+    rmdir(dir.c_str());
     for (int i = 0; i < frames; ++i) {
         int16_t wl = 0, wr = 0;
         if (i >= 441 && i < 441 + 144) {

@@ -11,14 +11,18 @@
 
 namespace {
 
+// One private folder per test program, removed at exit (kept on the heap so it outlives statics).
 std::string TempPath(const char *name)
 {
-    static std::string dir = [] {
-        std::string t = ::testing::TempDir() + "tnv_wav_XXXXXX";
-        char *d = mkdtemp(t.data());
-        return std::string(d ? d : ::testing::TempDir().c_str());
+    static const std::string *dir = [] {
+        auto *t = new std::string(::testing::TempDir() + "tnv_wav_XXXXXX");
+        if (!mkdtemp(t->data()))
+            *t = "/tmp";
+        else
+            std::atexit([] { std::system(("rm -rf '" + *dir + "'").c_str()); });
+        return t;
     }();
-    return dir + "/" + name;
+    return *dir + "/" + name;
 }
 
 using Bytes = std::vector<unsigned char>;

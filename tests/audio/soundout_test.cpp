@@ -2,13 +2,12 @@
 #include "audio/wav.h"
 #include "platform/audio_out.h"
 #include "platform/clock.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -147,9 +146,8 @@ TEST_F(SoundOut, ClockPlaysFortyFourPointOneFramesAMillisecond)
 
 TEST_F(SoundOut, DumpHoldsBlocksAtTheirPlayFrameAndSilenceAfter)
 {
-    std::string dir = ::testing::TempDir() + "tnv_dump_XXXXXX";
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    std::string dump = dir + "/played.wav";
+    TempDir dir;
+    std::string dump = dir.File("played.wav");
     setenv("TNV_AUDIO_DUMP", dump.c_str(), 1);
     Bring();
     // 10 ms of silence first: 441 frames.
@@ -177,8 +175,6 @@ TEST_F(SoundOut, DumpHoldsBlocksAtTheirPlayFrameAndSilenceAfter)
     std::vector<int16_t> left(l, l + frames), right(r, r + frames);
     std::free(l);
     std::free(r);
-    std::remove(dump.c_str());
-    rmdir(dir.c_str());
     for (int i = 0; i < frames; ++i) {
         int16_t wl = 0, wr = 0;
         if (i >= 441 && i < 441 + 144) {

@@ -1,4 +1,5 @@
 #include "audio/wav.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -6,23 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-// One private folder per test program, removed at exit (kept on the heap so it outlives statics).
 std::string TempPath(const char *name)
 {
-    static const std::string *dir = [] {
-        auto *t = new std::string(::testing::TempDir() + "tnv_wav_XXXXXX");
-        if (!mkdtemp(t->data()))
-            *t = "/tmp";
-        else
-            std::atexit([] { std::system(("rm -rf '" + *dir + "'").c_str()); });
-        return t;
-    }();
-    return *dir + "/" + name;
+    static TempDir dir;
+    return dir.File(name);
 }
 
 using Bytes = std::vector<unsigned char>;

@@ -1,6 +1,7 @@
 #include "platform/audio_out.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 TEST(AudioOutHeadless, OpenStatesAndCapacity)
@@ -47,9 +47,8 @@ TEST(AudioOutHeadless, OpenStatesAndCapacity)
 // The real SDL backend on SDL's disk driver: opens, plays a few blocks into a file, closes.
 TEST(AudioOutSdl, DiskDriverSmoke)
 {
-    std::string dir = ::testing::TempDir() + "tnv_sdl_disk_XXXXXX";
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    std::string out = dir + "/sdlaudio.raw";
+    TempDir dir;
+    std::string out = dir.File("sdlaudio.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
     Plat_SetBackend(PLAT_BACKEND_REAL);
@@ -91,6 +90,4 @@ TEST(AudioOutSdl, DiskDriverSmoke)
     for (size_t i = 0; i + 4 <= bytes.size() && !found; i += 4)
         found = std::equal(first, first + 4, bytes.begin() + static_cast<long>(i));
     EXPECT_TRUE(found) << bytes.size() << " bytes written";
-    std::remove(out.c_str());
-    rmdir(dir.c_str());
 }

@@ -1,18 +1,18 @@
 #include "core/padbind.h"
 
+#include "core/console_memory.h"
+#include "core/consolelib.h"
 #include "ui/msgbox.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
-// Owned by neighbours: the video engine's sound overlay, the card overlay, the frame counter,
-// the attract mode, the sequencer and the interface.
+// Owned by neighbours: the video engine's sound overlay, the card overlay, the attract mode, the sequencer and the interface.
 void Vid_EnterVideoOverlay();
 void Vid_LeaveVideoOverlay();
 void Sys_CardOverlayEnter();
 void Sys_CardOverlayLeave();
-extern std::atomic<int32_t> g_iFrameCount;
 extern int32_t g_iLastActivityFrame;
 extern uint8_t g_ucFullScreenVideo;
 extern uint8_t g_bSongPlaying;
@@ -249,8 +249,7 @@ void Sys_GradientColourAt(const uint8_t *colour1, const uint8_t *colour2, const 
     for (int64_t i = 0; i < len[0]; ++i)
     {
         const int64_t t = (i + 1) * 4096 / len[0];
-        for (int k = 0; k < 3; ++k)
-            last[k] = uint8_t((col[0][k] * (4096 - t) + col[1][k] * t) >> 12);
+        Sys_BlendColour(col[0], col[1], int32_t(4096 - t), int32_t(t), last);
         out[pos] = PackColour(last);
         pos = (pos + 1) & 255;
     }

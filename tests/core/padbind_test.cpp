@@ -1,4 +1,5 @@
 #include "core/padbind.h"
+#include "core/console_memory.h"
 #include "ui/msgbox.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <string>
 #include <vector>
 
-extern std::atomic<int32_t> g_iFrameCount;
 extern int32_t g_iLastActivityFrame;
 extern uint8_t g_ucFullScreenVideo;
 extern uint8_t g_bSongPlaying;

@@ -2,6 +2,7 @@
 
 #include "app/calllog.h"
 #include "app/settings.h"
+#include "core/padbind.h"
 
 int32_t g_bDisplayOpen = 0;
 int32_t g_iScreenWidth = 640;
@@ -51,6 +52,7 @@ void Sys_CloseDisplay()
 int Sys_CreateDisplayObjects(int)
 {
     Sys_CallLog("Sys_CreateDisplayObjects");
+    Sys_DisplayObjectsHook();
     s_displayObjects = g_bDisplayOpen != 0;
     return s_displayObjects ? 0 : -1;
 }

@@ -13,6 +13,7 @@
 #include "core/consolelib.h"
 #include "core/event.h"
 #include "core/file.h"
+#include "core/padbind.h"
 #include "core/standin_archive.h"
 #include "core/standin_memory.h"
 #include "core/standin_services.h"
@@ -170,6 +171,7 @@ int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int sho
         Sys_CallLog("Sys_ParseCommandLine");
         Sys_ParseCommandLine(commandLine);
     }
+    Sys_StartupHook();
     if (Sys_Startup(g_hMainWnd) != 0) {
         Sys_Shutdown(g_hMainWnd);
         Sys_DestroyMainWindow();

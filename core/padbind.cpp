@@ -2,19 +2,19 @@
 
 #include "core/console_memory.h"
 #include "core/consolelib.h"
+#include "editors/standin_editors.h"
 #include "ui/msgbox.h"
+#include "video/standin_video.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
-// Owned by neighbours: the video engine's sound overlay, the card overlay, the attract mode, the sequencer and the interface.
+// Owned by neighbours: the video engine's sound overlay, the card overlay and the sequencer.
 void Vid_EnterVideoOverlay();
 void Vid_LeaveVideoOverlay();
 void Sys_CardOverlayEnter();
 void Sys_CardOverlayLeave();
-extern int32_t g_iLastActivityFrame;
-extern uint8_t g_ucFullScreenVideo;
 extern uint8_t g_bSongPlaying;
 void Seq_StopSong();
 void Seq_StopRiffPreview();
@@ -142,7 +142,7 @@ void Sys_PadDispatch()
 
 void Sys_PadCheckRemoved()
 {
-    g_iLastActivityFrame = g_iFrameCount.load();
+    g_iAttractLastActivity = g_iFrameCount.load();
     if (g_ucPadMissingCount < kPadMissingLimit)
     {
         ++g_ucPadMissingCount;

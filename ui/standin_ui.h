@@ -13,5 +13,6 @@ void Ui_ToggleMouseMode();
 void Ui_InitWidgetPools();
 void * Ui_OpenPopup(int, const void *, int, int, int, int);
 void Ui_Frame();
+void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();

@@ -264,7 +264,7 @@ TEST_F(SpineTest, FrameStates)
         {13, 0, {"Ed_PlaylistTick"}, 13},
         {16, 2, {}, 16},
         {16, 1, {}, 17},
-        {17, 0, {"Sys_SwitchOverlay(3)", "Gfx_SetFrameMode", "Gfx_LoadScreenGraphics"}, 0},
+        {17, 0, {"Sys_CardOverlayEnter", "Gfx_SetFrameMode", "Gfx_LoadScreenGraphics"}, 0},
         {2, 0, {}, 2},
         {12, 0, {}, 12},
         {14, 0, {}, 14},

@@ -1,6 +1,8 @@
 #include "core/padbind.h"
 #include "core/console_memory.h"
+#include "editors/standin_editors.h"
 #include "ui/msgbox.h"
+#include "video/standin_video.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +12,6 @@
 #include <string>
 #include <vector>
 
-extern int32_t g_iLastActivityFrame;
-extern uint8_t g_ucFullScreenVideo;
 extern uint8_t g_bSongPlaying;
 
 namespace
@@ -296,7 +296,7 @@ TEST(PadRemoved, OpensOneBoxAfterFivePolls)
             Sys_PadCheckRemoved();
             EXPECT_EQ(g_pPadRemovedBox, nullptr);
         }
-        EXPECT_EQ(g_iLastActivityFrame, 321);
+        EXPECT_EQ(g_iAttractLastActivity, 321);
         Sys_PadCheckRemoved();
         MSGBOX *box = g_pPadRemovedBox;
         EXPECT_EQ(box != nullptr, c.box);

@@ -423,7 +423,8 @@ int CheckBlocks(char *err, size_t errSize)
             return -1;
         if (records[0].uSize > g_uWadListingCap)
         {
-            Fail(err, errSize, "the name list of directory %.8s is larger than the listing buffer", owner->szName);
+            Fail(err, errSize, "the name list of directory %.8s is larger than the listing buffer",
+                 owner->szName[0] ? owner->szName : "/");
             return -1;
         }
     }
@@ -491,7 +492,12 @@ int Sys_WadCheckIndex(const uint8_t *index, size_t indexSize, uint64_t dataSize,
             uint32_t sector = n.uListing & WAD_MAX_SECTOR;
             uint32_t records = n.uListing >> 19;
             uint64_t bytes = (uint64_t)records * WAD_ENTRY_SIZE + 4;
-            if (records < 1 || bytes > room)
+            if (records < 1)
+            {
+                Fail(err, errSize, "node %u owns a block with no records", it.node);
+                return -1;
+            }
+            if (bytes > room)
             {
                 Fail(err, errSize, "node %u: its block of %u records does not fit the index's room of %u bytes",
                      it.node, records, room);

@@ -199,15 +199,16 @@ bool Pack_ReadTree(const std::string &folder, PACKDIR &out, std::string &err)
         f.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         out.files.push_back(std::move(f));
     }
-    for (const auto &[key, text] : shown)
+    for (const auto &item : shown)
     {
+        const std::string &key = item.first;
         auto it = std::find_if(out.files.begin(), out.files.end(), [&](const PACKFILE &f) { return f.name == key; });
         if (it == out.files.end())
         {
             err = folder + "/_names.txt names a file that is not there: " + key;
             return false;
         }
-        it->shown = text;
+        it->shown = item.second;
     }
     return CheckDir(out, folder, err);
 }
@@ -397,8 +398,10 @@ bool Pack_WriteArchive(const std::string &folder, const std::vector<uint8_t> &in
     }
     const std::pair<const char *, const std::vector<uint8_t> *> files[] = {{"demowad.WAD", &data},
                                                                            {"demowad.IND", &index}};
-    for (const auto &[name, bytes] : files)
+    for (const auto &file : files)
     {
+        const char *name = file.first;
+        const std::vector<uint8_t> *bytes = file.second;
         fs::path target = fs::path(folder) / name;
         fs::path temp = target;
         temp += ".tmp";

@@ -1,7 +1,8 @@
 #include "core/archive.h"
 
 #include "core/idpool.h"
-#include "core/standin_disc.h"
+#include "core/disc.h"
+#include "core/file.h"
 #include "sequencer/standin_bootdefaults.h"
 
 #include <cctype>
@@ -15,6 +16,7 @@
 void Ui_SetupArchiveLists();
 void Ed_AttractFreeDemoList();
 void Vid_InitDiscResKinds(uint8_t *discData);
+void Vid_ReleaseResData(uint8_t *row);
 
 int g_iDiscError;
 char g_szWadErrorText[256];
@@ -608,6 +610,22 @@ void Sys_WadFreeBuffers()
     std::free(g_pWadListing);
     g_pWadListing = nullptr;
     g_uWadListingCap = 0;
+}
+
+void Sys_FreeDiscPool()
+{
+    if (!g_pDiscPool)
+        return;
+    int32_t highest = Sys_PoolHighestId(g_pDiscPool);
+    for (int32_t id = 0; id <= highest; id++)
+    {
+        DISKNAMES *rec = (DISKNAMES *)Sys_PoolGet(g_pDiscPool, id);
+        if (!rec)
+            continue;
+        for (int row = 0; row < WAD_RES_ROWS; row++)
+            Vid_ReleaseResData(rec->abDiscData + row * WAD_RES_ROW);
+        Sys_PoolFree(g_pDiscPool, rec);
+    }
     Sys_PoolDestroy(g_pDiscPool);
     g_pDiscPool = nullptr;
     g_pCurrentDisc = nullptr;

@@ -43,6 +43,8 @@ enum
     WAD_NODE_OWNER = 0x8000,
     WAD_NODE_CHILDREN = 0x7FFF,
     WAD_DISC_DATA = 520,
+    WAD_RES_ROWS = 13, // resource-kind rows of a disc record
+    WAD_RES_ROW = 40,
 };
 
 // Decoded header of the index file.
@@ -108,7 +110,10 @@ extern int g_iWadDirM1Ins, g_iWadDirM1Path, g_iWadDirM1MapTex, g_iWadDirM1Back, 
 // Opening and closing. Mode bit 0 keeps a listing buffer. 1 on success, 0 on failure.
 int Sys_WadOpen(const char *dataName, const char *indexName, int mode);
 void Sys_WadClose();
+// At shutdown: closes the archive and frees the listing buffer.
 void Sys_WadFreeBuffers();
+// At shutdown: releases every disc record's resource rows, the records and the pool.
+void Sys_FreeDiscPool();
 int Sys_WadRegisterDisc(const uint8_t *index);
 void Sys_WadResetCache();
 

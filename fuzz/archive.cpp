@@ -1,7 +1,8 @@
 // Archive index and listing readers: the input is split into an index file and a data file, the
 // archive is opened and every directory reachable by index path is listed and read.
 #include "core/archive.h"
-#include "core/standin_disc.h"
+#include "core/disc.h"
+#include "core/file.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         g_dir = tmpl;
         mkdir((g_dir + "/WADS").c_str(), 0755);
         std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/", g_dir.c_str());
+        Sys_DiscInit();
     }
     if (size < 2)
         return 0;
@@ -82,5 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Sys_WadLoadFileInto(buf, "/BOOT/DEFRIF", 0, sizeof(buf));
     }
     Sys_WadFreeBuffers();
+    Sys_FreeDiscPool();
     return 0;
 }

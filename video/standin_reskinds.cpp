@@ -12,3 +12,8 @@ __attribute__((weak)) void Vid_InitDiscResKinds(uint8_t *discData)
     for (size_t i = 0; i < sizeof(kKinds) / sizeof(kKinds[0]); i++)
         std::memcpy(discData + i * 40, kKinds[i], std::strlen(kKinds[i]));
 }
+
+// Nothing is loaded into a resource-kind row until the video engine exists.
+__attribute__((weak)) void Vid_ReleaseResData(uint8_t *)
+{
+}

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "core/archive.h"
-#include "core/standin_disc.h"
+#include "core/disc.h"
+#include "core/file.h"
 #include "tools/packer.h"
 
 #include <gtest/gtest.h>
@@ -36,11 +37,13 @@ public:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         m_dir = tmpl;
         std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/", m_dir.c_str());
+        Sys_DiscInit();
     }
 
     void TearDown() override
     {
         Sys_WadFreeBuffers();
+        Sys_FreeDiscPool();
         g_szDataDir[0] = 0;
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);

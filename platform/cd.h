@@ -1,0 +1,87 @@
+// The console-style CD command interface under the disc file layer.
+//
+// Commands, status bytes and answers keep the console's numbering so the disc layer reads as the
+// console code did. Every call goes through a table of operations: the default table (used by
+// both the real and the headless backend until a drive backend exists) answers as a machine with
+// no CD: no disc, nothing found, every command refused. Tests install their own table to serve a
+// disc image from memory.
+#pragma once
+
+#include <cstdint>
+
+// Status byte bits.
+enum
+{
+    PLAT_CD_STATUS_PLAYING = 0x80,
+    PLAT_CD_STATUS_SEEKING = 0x40,
+    PLAT_CD_STATUS_READING = 0x20,
+    PLAT_CD_STATUS_LID_OPEN = 0x10,
+};
+
+// Commands the disc layer issues.
+enum
+{
+    PLAT_CD_CMD_GETSTATUS = 1, // result byte 0 = status byte
+    PLAT_CD_CMD_STANDBY = 7,
+    PLAT_CD_CMD_STOP = 8,
+    PLAT_CD_CMD_PAUSE = 9,
+    PLAT_CD_CMD_SETMODE = 14, // parameter byte 0 = mode
+    PLAT_CD_CMD_SEEKDATA = 0x15, // parameter = BCD minute, second, frame
+};
+
+// Answers of CheckStatus and IdentifyDisc.
+enum
+{
+    PLAT_CD_ANSWER_NONE = 0,
+    PLAT_CD_ANSWER_DATA = 2,
+    PLAT_CD_ANSWER_ERROR = 5,
+    PLAT_CD_ANSWER_RETRY = 16,
+};
+
+// Where a file lies on the disc, as the file search fills it: BCD minute, second, frame, 0; the
+// size in bytes; the name.
+struct PLATCDFILE
+{
+    uint8_t abPosition[4];
+    uint32_t uSize;
+    char szName[16];
+};
+static_assert(sizeof(PLATCDFILE) == 24, "disc file record is 24 bytes");
+
+struct PLATCDOPS
+{
+    int (*Init)();
+    // 2 when a disc is ready, 5 on an error, 16 to ask again, other values otherwise.
+    int (*CheckStatus)(int mode);
+    // 2 data disc, 16 ask again, 0 no disc; other values are other disc types.
+    int (*IdentifyDisc)();
+    // -1 when the drive cannot be used.
+    int (*CheckReady)(int mode);
+    // 1 and the record filled when found, 0 otherwise.
+    int (*FindFile)(PLATCDFILE *record, const char *name);
+    // 1 when the drive accepted the command, 0 when it refused it. result may be null.
+    int (*Command)(int command, const uint8_t *param, uint8_t *result);
+    // 5 on an error, other values otherwise.
+    int (*Sync)(int mode, uint8_t *result);
+    // The status byte as last reported.
+    int (*Status)();
+    // Starts reading count sectors from the position of the last seek; 1 when accepted.
+    int (*ReadSectors)(int count, void *buffer, int mode);
+    // Sectors still outstanding, 0 when done, -1 on an error.
+    int (*ReadSync)(int mode, uint8_t *result);
+};
+
+// Installs a table of operations (kept by pointer); null restores the no-disc table.
+void Plat_CdSetOps(const PLATCDOPS *ops);
+const PLATCDOPS *Plat_CdOps();
+
+int Plat_CdInit();
+int Plat_CdCheckStatus(int mode);
+int Plat_CdIdentifyDisc();
+int Plat_CdCheckReady(int mode);
+int Plat_CdFindFile(PLATCDFILE *record, const char *name);
+int Plat_CdCommand(int command, const uint8_t *param, uint8_t *result);
+int Plat_CdSync(int mode, uint8_t *result);
+int Plat_CdStatus();
+int Plat_CdReadSectors(int count, void *buffer, int mode);
+int Plat_CdReadSync(int mode, uint8_t *result);

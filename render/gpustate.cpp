@@ -1,5 +1,9 @@
 #include "render/gpustate.h"
 
+// Texture table service (stand-in until the table is built): the 256 x 256 texel rows of a slot
+// that holds a software texel source, else null.
+const uint16_t *Gfx_TextureSlotTexels(int32_t slot);
+
 int g_iPixelFormat = PIXELFORMAT_565;
 int g_iScreenHeight = LAYER_HEIGHT;
 int g_bGpuLayerFlush = 0;
@@ -27,6 +31,12 @@ void Gfx_ResetDrawState()
     g_iTexWindowW = g_iTexWindowH = 256;
     g_bTexWindow = 0;
     g_ClipRect = {};
+}
+
+void Gfx_SelectClutSource(uint32_t page)
+{
+    if (const uint16_t *texels = Gfx_TextureSlotTexels(static_cast<int32_t>(page & 31)))
+        g_pClutSource = texels;
 }
 
 uint16_t Gfx_PackFillColour(uint8_t r, uint8_t g, uint8_t b)

@@ -48,6 +48,10 @@ extern CLIPRECT g_ClipRect;
 // window off (256 x 256), page word 0.
 void Gfx_ResetDrawState();
 
+// Points g_pClutSource at the texel buffer of texture slot (page & 31) when that slot holds a
+// software texel source; otherwise the previous source stays.
+void Gfx_SelectClutSource(uint32_t page);
+
 // 16-bit colour of a packet's r, g, b in the current pixel format, and the 32-bit fill word.
 uint16_t Gfx_PackFillColour(uint8_t r, uint8_t g, uint8_t b);
 uint32_t Gfx_FillWord(uint8_t r, uint8_t g, uint8_t b);

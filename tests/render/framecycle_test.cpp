@@ -1,0 +1,289 @@
+#include "render_fixture.h"
+
+#include "core/random.h"
+#include "render/framecycle.h"
+
+using namespace rendertest;
+
+namespace {
+
+std::vector<uint32_t> g_events;
+
+template <uint32_t Id> void Record(uintptr_t arg)
+{
+    g_events.push_back(Id);
+    EXPECT_EQ(arg, 0u);
+}
+
+class FrameCycle : public RenderTest
+{
+protected:
+    void SetUp() override
+    {
+        RenderTest::SetUp();
+        g_events.clear();
+        g_bFramesHeld = 0;
+        g_iFrameModeStep = 0;
+        Gfx_ResetFrameBuffer();
+    }
+    void TearDown() override
+    {
+        g_bFramesHeld = 0;
+        RenderTest::TearDown();
+    }
+
+    static void Tile(uint32_t entry, int16_t id)
+    {
+        Add(entry, 20).rgbc(0, 0, 0, 0x60).u16(12, id).u16(16, 1).u16(18, 1);
+    }
+};
+
+} // namespace
+
+TEST_F(FrameCycle, RecordsSwapEveryFrame)
+{
+    FRAMEBUFFER *first = g_pFrameBuffer;
+    ASSERT_EQ(first, g_apFrameBuffers[0]);
+    for (int frame = 1; frame <= 4; frame++) {
+        Gfx_BeginFrame();
+        EXPECT_EQ(g_iFrameBufferIndex, frame % 2);
+        EXPECT_EQ(g_pFrameBuffer, g_apFrameBuffers[frame % 2]);
+        // Each record draws into its own half of the packet buffer.
+        EXPECT_EQ(g_pPacketAreaStart, g_pFrameBuffer->largeArea);
+        EXPECT_EQ(g_pPacketEnd, g_pFrameBuffer->largeArea + FRAME_LARGE_AREA_BYTES);
+        Gfx_EndFrame();
+    }
+    Gfx_SwapFrameBuffersNow();
+    EXPECT_EQ(g_pFrameBuffer, g_apFrameBuffers[1]);
+}
+
+// Whatever a record held two frames ago is gone when it comes round again.
+TEST_F(FrameCycle, TablesAreClearAtTheStartOfEachFrame)
+{
+    Gfx_BeginFrame();
+    const FRAMEBUFFER *fb = g_pFrameBuffer;
+    Tile(Entry(0, 2), 1);
+    Tile(Entry(1, 0), 2);
+    Add(Sys_ArenaAddr(&g_pFrameBuffer->twoEntry[0]), 20).rgbc(0, 0, 0, 0x60);
+    Gfx_EndFrame();
+    EXPECT_EQ(g_calls.size(), 3u);
+
+    Gfx_BeginFrame();
+    Gfx_EndFrame();
+    Gfx_BeginFrame();
+    ASSERT_EQ(g_pFrameBuffer, fb);
+    for (int list = 0; list < 2; list++) {
+        const OTLIST l = List(list);
+        EXPECT_EQ(Sys_ArenaReadWord(l.base), CONSOLE_LINK_END);
+        for (uint32_t e = 1; e < l.count; e++)
+            EXPECT_EQ(Sys_ArenaReadWord(l.base + 4 * e), l.base + 4 * (e - 1));
+    }
+    EXPECT_EQ(fb->twoEntry[0], CONSOLE_LINK_END);
+    EXPECT_EQ(fb->twoEntry[1], Sys_ArenaAddr(&fb->twoEntry[0]));
+    g_calls.clear();
+    Gfx_EndFrame();
+    EXPECT_TRUE(g_calls.empty());
+}
+
+TEST_F(FrameCycle, FrameEventsFireInOrder)
+{
+    ASSERT_EQ(Sys_EventAddHandler(GFX_EVENT_FRAME_START, Record<GFX_EVENT_FRAME_START>), 0);
+    ASSERT_EQ(Sys_EventAddHandler(GFX_EVENT_FRAME_END, Record<GFX_EVENT_FRAME_END>), 0);
+    ASSERT_EQ(Sys_EventAddHandler(GFX_EVENT_FRAME_DRAW, Record<GFX_EVENT_FRAME_DRAW>), 0);
+    ASSERT_EQ(Sys_EventAddHandler(GFX_EVENT_FRAME_DONE, Record<GFX_EVENT_FRAME_DONE>), 0);
+    const int32_t count = g_iFrameCount;
+    for (int i = 0; i < 2; i++) {
+        Gfx_BeginFrame();
+        Gfx_EndFrame();
+    }
+    EXPECT_EQ(g_events, (std::vector<uint32_t>{0x10002, 0x1000A, 0x10000, 0x10003, 0x10002, 0x1000A, 0x10000, 0x10003}));
+    EXPECT_EQ(g_iFrameCount, count + 2);
+}
+
+// Frame done comes after the walk: a handler sees the frame drawn and counted.
+TEST_F(FrameCycle, FrameDoneAfterTheWalk)
+{
+    static size_t s_callsSeen;
+    static int32_t s_countSeen;
+    s_callsSeen = 99;
+    ASSERT_EQ(Sys_EventAddHandler(GFX_EVENT_FRAME_DONE, [](uintptr_t) {
+                  s_callsSeen = g_calls.size();
+                  s_countSeen = g_iFrameCount;
+              }),
+              0);
+    const int32_t count = g_iFrameCount;
+    Gfx_BeginFrame();
+    Tile(Entry(0, 1), 5);
+    Gfx_EndFrame();
+    EXPECT_EQ(s_callsSeen, 1u);
+    EXPECT_EQ(s_countSeen, count + 1);
+}
+
+// Lists in list order (the second over the first), each higher entry first, the two-entry table
+// last; and the draw area is empty when the frame is over.
+TEST_F(FrameCycle, PaintersOrderAndEmptyDrawAreaAfterTheFrame)
+{
+    Gfx_BeginFrame();
+    FRAMEBUFFER *fb = g_pFrameBuffer;
+    Tile(Sys_ArenaAddr(&fb->twoEntry[0]), 90);
+    Tile(Sys_ArenaAddr(&fb->twoEntry[1]), 91);
+    Tile(Entry(1, 0), 10);
+    Tile(Entry(1, 2), 12);
+    Tile(Entry(0, 0), 0);
+    Tile(Entry(0, 3), 3);
+    Gfx_EndFrame();
+    std::vector<int> order;
+    for (const std::string &c : g_calls)
+        order.push_back(std::atoi(c.c_str() + 5));
+    EXPECT_EQ(order, (std::vector<int>{3, 0, 12, 10, 91, 90}));
+    EXPECT_EQ(g_iDrawAreaLeft, 0);
+    EXPECT_EQ(g_iDrawAreaTop, 0);
+    EXPECT_EQ(g_iDrawAreaRight, 0);
+    EXPECT_EQ(g_iDrawAreaBottom, 0);
+}
+
+TEST_F(FrameCycle, FrameModesSwitchAtTheNextReset)
+{
+    struct Step
+    {
+        int32_t setMode; // -1: none
+        int32_t stepAfter;
+        bool small;
+    };
+    // Mode 3 then two frames in the small area, mode 0 then back in the large one.
+    const Step steps[] = {{-1, 0, false}, {3, 2, true}, {-1, 3, true}, {-1, 3, true},
+                          {0, 5, false},  {-1, 0, false}, {7, 0, false}};
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.setMode);
+        if (s.setMode >= 0) {
+            EXPECT_EQ(Gfx_SetFrameMode(s.setMode), s.setMode);
+        }
+        Gfx_BeginFrame();
+        EXPECT_EQ(g_iFrameModeStep, s.stepAfter);
+        EXPECT_EQ(Gfx_SmallFrameArea(), s.small);
+        const FRAMEBUFFER *fb = g_pFrameBuffer;
+        if (s.small) {
+            EXPECT_EQ(g_pPacketAreaStart, fb->smallArea);
+            EXPECT_EQ(g_pPacketEnd, fb->smallArea + FRAME_SMALL_AREA_BYTES);
+            EXPECT_EQ(g_pPacketCursor, g_pPacketAreaStart); // no texture-window reset in the depth table
+        } else {
+            EXPECT_EQ(g_pPacketAreaStart, fb->largeArea);
+            EXPECT_EQ(g_pPacketEnd, fb->largeArea + FRAME_LARGE_AREA_BYTES);
+            // The texture-window reset, linked in front of depth entry 1.
+            EXPECT_EQ(g_pPacketCursor, g_pPacketAreaStart + 16);
+            EXPECT_EQ(Sys_ArenaReadWord(fb->smallArea), g_pPacketAreaStart);
+        }
+        Gfx_EndFrame();
+    }
+}
+
+TEST_F(FrameCycle, LargeModeResetsTheSequencerBlock)
+{
+    extern uint32_t g_uSeqBlockSize;
+    extern uint8_t g_bySeqStatus;
+    g_uSeqBlockSize = 99;
+    g_bySeqStatus = 0xFF;
+    Gfx_SetFrameMode(3);
+    EXPECT_EQ(g_uSeqBlockSize, 99u);
+    Gfx_SetFrameMode(0);
+    EXPECT_EQ(g_uSeqBlockSize, 0u);
+    EXPECT_EQ(g_bySeqStatus, 0xFB);
+}
+
+TEST_F(FrameCycle, HeldFramesDoNothing)
+{
+    ASSERT_EQ(Sys_EventAddHandler(GFX_EVENT_FRAME_START, Record<GFX_EVENT_FRAME_START>), 0);
+    ASSERT_EQ(Sys_EventAddHandler(GFX_EVENT_FRAME_DONE, Record<GFX_EVENT_FRAME_DONE>), 0);
+    Gfx_BeginFrame();
+    Tile(Entry(0, 1), 1);
+    const FRAMEBUFFER *fb = g_pFrameBuffer;
+    const int32_t count = g_iFrameCount;
+    g_events.clear();
+    g_bFramesHeld = 1;
+    Gfx_EndFrame();
+    Gfx_BeginFrame();
+    EXPECT_EQ(g_pFrameBuffer, fb);
+    EXPECT_EQ(g_iFrameCount, count);
+    EXPECT_TRUE(g_events.empty());
+    EXPECT_TRUE(g_calls.empty());
+    g_bFramesHeld = 0;
+    Gfx_EndFrame();
+    EXPECT_EQ(g_calls.size(), 1u);
+}
+
+// A list of no entries is neither cleared nor walked.
+TEST(FrameCycleLists, EmptyListIsSkipped)
+{
+    Plat_ClockUse(PLAT_CLOCK_MANUAL);
+    BringUp(2, 0);
+    ASSERT_EQ(Gfx_InitSoftGpu(), 0);
+    g_tRasterRoutines = kRecorder;
+    g_calls.clear();
+    ASSERT_EQ(List(1).count, 0u);
+    Gfx_BeginFrame();
+    Gfx_EndFrame();
+    EXPECT_TRUE(g_calls.empty());
+    g_tRasterRoutines = g_tDefaultRasterRoutines;
+    Gfx_ShutdownSoftGpu();
+    Sys_FreePacketBuffers();
+    Sys_EventInit();
+}
+
+TEST_F(FrameCycle, FrameEndBookkeeping)
+{
+    // The tick count of the frame end, from the timer counter.
+    g_uTimerTicks = 1234;
+    // The seed mixes in the vertical-sync answer and the generator, which is then reseeded.
+    g_uRandomSeed = 5;
+    Sys_SeedRand(77);
+    const uint32_t r = static_cast<uint32_t>(Sys_Rand());
+    Sys_SeedRand(77);
+    const uint32_t expected = (5u << 2) ^ (999u | r);
+    // A damaged guard word is restored.
+    Sys_ArenaWriteWord(CONSOLE_GUARD_ADDR, 0);
+
+    Gfx_BeginFrame();
+    Gfx_EndFrame();
+    EXPECT_EQ(g_uFrameEndTicks, 1234u);
+    EXPECT_EQ(g_uRandomSeed, expected);
+    const int32_t next = Sys_Rand();
+    Sys_SeedRand(expected);
+    EXPECT_EQ(next, Sys_Rand());
+    EXPECT_TRUE(Sys_GuardWordIntact());
+}
+
+TEST_F(FrameCycle, PadStepAndBlankCountdown)
+{
+    g_tPadCopy.type = 0x73;
+    Gfx_BeginFrame();
+    Gfx_EndFrame();
+    EXPECT_EQ(g_bPadStep, 16);
+    g_tPadCopy.type = 0x41;
+    g_iDisplayBlankCountdown = 2;
+    Gfx_BeginFrame();
+    Gfx_EndFrame();
+    EXPECT_EQ(g_bPadStep, 12);
+    EXPECT_EQ(g_iDisplayBlankCountdown, 1);
+    Gfx_BeginFrame();
+    Gfx_EndFrame();
+    Gfx_BeginFrame();
+    EXPECT_EQ(g_iDisplayBlankCountdown, 0);
+    Gfx_EndFrame();
+}
+
+// A frame whose packets overflow the area loses only what did not fit, and says so.
+TEST_F(FrameCycle, OverfullFrameDropsAndCounts)
+{
+    Gfx_SetFrameMode(3);
+    Gfx_BeginFrame();
+    ASSERT_TRUE(Gfx_SmallFrameArea());
+    int added = 0;
+    for (int i = 0; i < 1000; i++)
+        if (Gfx_AddPacket(Entry(0, 1), 20))
+            added++;
+    EXPECT_EQ(added, 819);
+    EXPECT_EQ(g_uPacketsDropped, 181u);
+    g_calls.clear();
+    Gfx_EndFrame();
+    EXPECT_EQ(g_calls.size(), 0u); // zeroed packets carry no drawing code
+}

@@ -4,6 +4,7 @@
 #include "render/raster.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -210,7 +211,7 @@ struct DISPATCH
     void (*handler)(const uint8_t *p);
 };
 
-const DISPATCH kDispatch[] = {
+constexpr DISPATCH kDispatch[] = {
     {PACKET_TEXTURED_TRIANGLE, sizeof(PACKET_TEXTURED_TRIANGLE_T), OnTexturedTriangle},
     {PACKET_FLAT_QUAD, sizeof(PACKET_FLAT_QUAD_T), OnFlatQuad},
     {PACKET_TEXTURED_QUAD, sizeof(PACKET_TEXTURED_QUAD_T), OnTexturedQuad},
@@ -228,6 +229,14 @@ const DISPATCH kDispatch[] = {
     {PACKET_TEXTURE_WINDOW, sizeof(PACKET_ENV_T), OnTextureWindow},
     {PACKET_DRAW_AREA, sizeof(PACKET_ENV_T), OnDrawArea},
 };
+
+// The table indexed by code >> 2; codes not in it pass over.
+constexpr auto kDispatchByCode = [] {
+    std::array<DISPATCH, 64> t{};
+    for (const DISPATCH &d : kDispatch)
+        t[d.code >> 2] = d;
+    return t;
+}();
 
 void OnDrawMode(const uint8_t *p, size_t avail)
 {
@@ -250,12 +259,9 @@ void DispatchPacket(const uint8_t *p, size_t avail)
         OnDrawMode(p, avail);
         return;
     }
-    for (const DISPATCH &d : kDispatch)
-        if (d.code == code) {
-            if (avail >= d.bytes)
-                d.handler(p);
-            return;
-        }
+    const DISPATCH &d = kDispatchByCode[code >> 2];
+    if (d.handler && avail >= d.bytes)
+        d.handler(p);
 }
 
 } // namespace

@@ -4,8 +4,6 @@
 #include "app/settings.h"
 
 int32_t g_bDisplayOpen = 0;
-int32_t g_iScreenWidth = 640;
-int32_t g_iScreenHeight = 480;
 int32_t g_iWantedDisplayMode = -1;
 
 namespace {

@@ -4,15 +4,15 @@
 #include "core/event.h"
 #include "core/random.h"
 #include "render/ordertable.h"
+#include "ui/standin_ui.h"
 
 #include <algorithm>
 #include <cstring>
 
 // Services of neighbouring modules not built yet (stand-ins: the sequencer's block size and
-// status, the interface's pad word).
+// status).
 extern uint32_t g_uSeqBlockSize;
 extern uint8_t g_bySeqStatus;
-extern uint16_t g_wUiPadWord;
 
 int32_t g_iFrameBufferIndex = 0;
 int32_t g_iFrameModeStep = 0;

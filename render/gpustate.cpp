@@ -5,8 +5,9 @@
 const uint16_t *Gfx_TextureSlotTexels(int32_t slot);
 
 int g_iPixelFormat = PIXELFORMAT_565;
+int g_iScreenWidth = LAYER_WIDTH;
 int g_iScreenHeight = LAYER_HEIGHT;
-int g_bGpuLayerFlush = 0;
+int g_bGpuLayerFlush = 1;
 
 uint16_t *g_pLayerFrame = nullptr;
 uint16_t *g_apLayerRows[LAYER_ROW_TABLE_SIZE] = {};

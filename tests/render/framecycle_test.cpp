@@ -1,6 +1,7 @@
 #include "render_fixture.h"
 
 #include "core/random.h"
+#include "ui/standin_ui.h"
 #include "render/framecycle.h"
 
 using namespace rendertest;
@@ -286,4 +287,79 @@ TEST_F(FrameCycle, OverfullFrameDropsAndCounts)
     g_calls.clear();
     Gfx_EndFrame();
     EXPECT_EQ(g_calls.size(), 0u); // zeroed packets carry no drawing code
+}
+
+// The display window pans with the pad (buttons active low, analogue sticks past a dead zone),
+// stays inside the 1024 x 512 drawing space, and gives way to the whole display on request.
+TEST_F(FrameCycle, DisplayWindow)
+{
+    PADBUFFER *pad = Sys_PadBuffer(1);
+    auto step = [&](uint16_t buttons, uint16_t padWord = 0, int times = 1) {
+        pad->buttons = buttons;
+        g_wUiPadWord = padWord;
+        int32_t result = 0;
+        for (int i = 0; i < times; i++)
+            result = Gfx_UpdateDisplayWindow();
+        g_wUiPadWord = 0;
+        return result;
+    };
+    auto display = [](int record) {
+        const int16_t *d = g_apFrameBuffers[record]->disp.display;
+        return std::vector<int>{d[0], d[1], d[2], d[3]};
+    };
+    pad->type = 0x41;
+    pad->data[2] = pad->data[3] = 127;
+    step(0xFFFF);
+    if (display(0)[2] != 256)
+        step(0xFFFF, 0x2000);
+    ASSERT_EQ(display(0)[2], 256);
+
+    EXPECT_EQ(step(0xFFFF & ~0x80 & ~0x10, 0, 300), 0); // left and up, into the corner
+    EXPECT_EQ(display(0), (std::vector<int>{0, 0, 256, 256}));
+    step(0xFFFF & ~0x20 & ~0x40, 0, 300); // right and down
+    EXPECT_EQ(display(0), (std::vector<int>{768, 256, 256, 256}));
+    EXPECT_EQ(display(1), display(0));
+    step(0xFFFF & ~0x80); // left wins over right
+    EXPECT_EQ(display(0)[0], 764);
+
+    // The larger window is pulled back inside.
+    step(0xFFFF, 0x2000);
+    EXPECT_EQ(display(0), (std::vector<int>{384, 0, 640, 512}));
+    step(0xFFFF, 0x2000);
+
+    // Analogue sticks move by (d >> 3) once |d| reaches 17.
+    pad->type = 0x73;
+    step(0xFFFF & ~0x80 & ~0x10, 0, 300);
+    struct Stick
+    {
+        uint8_t x, y;
+        int dx, dy;
+    };
+    const Stick sticks[] = {{127 + 16, 127 - 16, 0, 0}, {127 + 17, 127 + 40, 2, 5}, {127 - 17, 127, -3, 0}};
+    for (const Stick &s : sticks) {
+        SCOPED_TRACE(s.x);
+        step(0xFFFF & ~0x20 & ~0x40, 0, 10); // away from the corner
+        const std::vector<int> before = display(0);
+        pad->data[2] = s.x;
+        pad->data[3] = s.y;
+        step(0xFFFF);
+        pad->data[2] = pad->data[3] = 127;
+        EXPECT_EQ(display(0)[0] - before[0], s.dx);
+        EXPECT_EQ(display(0)[1] - before[1], s.dy);
+    }
+
+    // The whole display: the console screen, and the answer that ends the window view.
+    EXPECT_EQ(step(0xFFFF, 0x1000), 1);
+    for (int r = 0; r < 2; r++) {
+        EXPECT_EQ(display(r), (std::vector<int>{0, 0, g_aConsoleScreenRect[2], g_aConsoleScreenRect[3]}));
+        const DISPENV &e = g_apFrameBuffers[r]->disp;
+        EXPECT_EQ(e.screen[0], 1);
+        EXPECT_EQ(e.screen[1], 20);
+        EXPECT_EQ(e.screen[3], 256);
+        EXPECT_EQ(e.interlace, 1);
+    }
+    // The working copy the interface reads is port 1's buffer.
+    EXPECT_EQ(g_tPadCopy.type, 0x73);
+    pad->type = 0;
+    g_tPadCopy = {};
 }

@@ -3,6 +3,7 @@
 #include "core/consolelib.h"
 #include "core/event.h"
 #include "core/random.h"
+#include "render/d3ddevice.h"
 #include "render/ordertable.h"
 #include "ui/standin_ui.h"
 
@@ -21,6 +22,8 @@ uint32_t g_uRandomSeed = 0;
 int32_t g_iDisplayBlankCountdown = 0;
 int32_t g_bPadStep = 12;
 PADBUFFER g_tPadCopy = {};
+int16_t g_asViewportOffset[2] = {};
+int16_t g_asViewportRect[4] = {};
 
 namespace {
 
@@ -223,4 +226,23 @@ int32_t Gfx_UpdateDisplayWindow()
         fb->disp.interlace = 1;
     }
     return whole ? 1 : 0;
+}
+
+int32_t Gfx_ClearViewport(uint32_t, uint8_t r, uint8_t g, uint8_t b)
+{
+    return Gfx_ClearViewportColour((static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | b);
+}
+
+void Gfx_SetViewportOffset(int16_t x, int16_t y)
+{
+    g_asViewportOffset[0] = x;
+    g_asViewportOffset[1] = y;
+}
+
+int32_t Gfx_SetViewportRect(const int16_t rect[4], int32_t, int32_t)
+{
+    if (!rect)
+        return -1;
+    std::memcpy(g_asViewportRect, rect, sizeof(g_asViewportRect));
+    return Gfx_SetViewport(rect[0] + g_asViewportOffset[0], rect[1] + g_asViewportOffset[1], rect[2], rect[3]);
 }

@@ -46,3 +46,13 @@ uint32_t Gfx_AddTextureWindowReset(uint32_t entry);
 // Per frame from the dispatcher: pans and sizes the display window from the pad. Returns 1 when
 // the whole display is shown, 0 for the panned window.
 int32_t Gfx_UpdateDisplayWindow();
+
+// The video engine's viewport: an offset added to every rectangle, and the last rectangle set
+// (i16 x, y, w, h, before the offset).
+extern int16_t g_asViewportOffset[2];
+extern int16_t g_asViewportRect[4];
+// Clears the 3-D viewport to r, g, b; the entry is not used. Answers the device's result.
+int32_t Gfx_ClearViewport(uint32_t entry, uint8_t r, uint8_t g, uint8_t b);
+void Gfx_SetViewportOffset(int16_t x, int16_t y);
+// Sets the 3-D viewport to the rectangle plus the offset and keeps the rectangle.
+int32_t Gfx_SetViewportRect(const int16_t rect[4], int32_t, int32_t);

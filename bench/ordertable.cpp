@@ -31,7 +31,7 @@ void CountQuad(int32_t, int32_t, uint8_t, uint8_t, int32_t, int32_t)
 {
     ++s_iDrawn;
 }
-void CountTile(const uint8_t *)
+void CountTile(int32_t, int32_t, uint8_t, uint8_t, uint8_t)
 {
     ++s_iDrawn;
 }

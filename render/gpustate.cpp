@@ -2,7 +2,7 @@
 
 // Texture table service (stand-in until the table is built): the 256 x 256 texel rows of a slot
 // that holds a software texel source, else null.
-const uint16_t *Gfx_TextureSlotTexels(int32_t slot);
+const uint16_t *Gfx_GetTexelSource(int slot);
 
 int g_iPixelFormat = PIXELFORMAT_565;
 int g_iScreenWidth = LAYER_WIDTH;
@@ -36,7 +36,7 @@ void Gfx_ResetDrawState()
 
 void Gfx_SelectClutSource(uint32_t page)
 {
-    if (const uint16_t *texels = Gfx_TextureSlotTexels(static_cast<int32_t>(page & 31)))
+    if (const uint16_t *texels = Gfx_GetTexelSource(static_cast<int>(page & 31)))
         g_pClutSource = texels;
 }
 

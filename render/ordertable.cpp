@@ -12,7 +12,7 @@
 // screen-tile draw and the save-under list).
 int32_t Gfx_CopyFrameToSurface(const uint16_t *frame);
 int32_t Gfx_CopySurfaceRectToFrame(int32_t x, int32_t y, int32_t w, int32_t h);
-void Gfx_DrawScreenTile(const uint8_t *packet);
+void Gfx_DrawScreenTile(int32_t x, int32_t y, uint8_t row, uint8_t column, uint8_t page);
 void Gfx_PopAllSaveUnders();
 
 uint32_t g_pPacketCursor = 0;
@@ -135,7 +135,7 @@ void OnSprite(const uint8_t *p)
 {
     auto s = Read<PACKET_SPRITE_T>(p);
     if (s.clut == PACKET_SCREEN_TILE_MARKER) {
-        g_tRasterRoutines.screenTile(p);
+        g_tRasterRoutines.screenTile(s.x, s.y, s.head.r, s.head.g, s.head.b);
         return;
     }
     DrawSpriteFields(s.x, s.y, s.u, s.v, s.w, s.h);

@@ -247,7 +247,7 @@ struct RASTERROUTINES
     void (*glyph)(int32_t x, int32_t y, uint8_t u, uint8_t v, int32_t w, int32_t h, uint8_t r, uint8_t g,
                   uint8_t b);
     void (*texturedQuad)(int32_t x0, int32_t y0, uint8_t u, uint8_t v, int32_t x3, int32_t y3);
-    void (*screenTile)(const uint8_t *packet);
+    void (*screenTile)(int32_t x, int32_t y, uint8_t row, uint8_t column, uint8_t page);
     int32_t (*imageBlit)(int32_t x, int32_t y, int32_t w, int32_t h); // layer-clipped rectangle
 };
 extern RASTERROUTINES g_tRasterRoutines;

@@ -47,7 +47,9 @@ inline const RASTERROUTINES kRecorder = {
     [](int32_t x0, int32_t y0, uint8_t u, uint8_t v, int32_t x3, int32_t y3) {
         Note("tquad %d %d %d %d %d %d", x0, y0, u, v, x3, y3);
     },
-    [](const uint8_t *p) { Note("screentile %d %d %d", p[8], p[9], p[10]); },
+    [](int32_t x, int32_t y, uint8_t row, uint8_t column, uint8_t page) {
+        Note("screentile %d %d %d %d %d", x, y, row, column, page);
+    },
     [](int32_t x, int32_t y, int32_t w, int32_t h) {
         Note("blit %d %d %d %d", x, y, w, h);
         return 0;

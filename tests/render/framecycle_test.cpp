@@ -363,3 +363,32 @@ TEST_F(FrameCycle, DisplayWindow)
     pad->type = 0;
     g_tPadCopy = {};
 }
+
+// The frame end's draw-area packet: built from the record's clip rectangle (empty), linked in front
+// of entry 1 of the two-entry table, its length word left as it was.
+TEST_F(FrameCycle, FrameEndDrawAreaPacketGolden)
+{
+    Gfx_BeginFrame();
+    FRAMEBUFFER *fb = g_pFrameBuffer;
+    // The frame end first links a texture-window reset (16 bytes) into the depth table.
+    const uint32_t at = g_pPacketCursor + 16;
+    std::memset(Sys_ArenaPtr(at, 16), 0xCC, 16);
+    const int16_t clip[4] = {16, 500, 320, 240};
+    std::memcpy(fb->draw.clip, clip, sizeof(clip));
+    Gfx_EndFrame();
+    std::memset(fb->draw.clip, 0, sizeof(fb->draw.clip));
+
+    EXPECT_EQ(fb->twoEntry[1], at);
+    const uint8_t *p = Sys_ArenaPtr(at, 16);
+    uint32_t w[4];
+    std::memcpy(w, p, 16);
+    EXPECT_EQ(w[0], Sys_ArenaAddr(&fb->twoEntry[0]));
+    EXPECT_EQ(w[1], 0xCCCCCCCCu);
+    EXPECT_EQ(w[2], 0xE8000000u | (16u << 12) | 500u);
+    EXPECT_EQ(w[3], (320u << 16) | 240u);
+    // Walked at once: the draw area is the clip rectangle, y folded by the screen height.
+    EXPECT_EQ(g_iDrawAreaLeft, 16);
+    EXPECT_EQ(g_iDrawAreaTop, 20);
+    EXPECT_EQ(g_iDrawAreaRight, 336);
+    EXPECT_EQ(g_iDrawAreaBottom, 260);
+}

@@ -21,7 +21,7 @@ uint32_t g_pPacketAreaStart = 0;
 uint32_t g_uPacketsDropped = 0;
 uint8_t *g_pTileBuffer = nullptr;
 
-const RASTERROUTINES g_tDefaultRasterRoutines = {
+constexpr RASTERROUTINES g_tDefaultRasterRoutines = {
     Gfx_RasterTile,  Gfx_RasterFillRect,     Gfx_RasterLine,     Gfx_RasterSprite,
     Gfx_RasterGlyph, Gfx_RasterTexturedQuad, Gfx_DrawScreenTile, Gfx_CopySurfaceRectToFrame,
 };
@@ -41,7 +41,7 @@ bool OverlapsLiveArea(uint32_t base, uint32_t bytes)
 
 uint32_t *TableWords(uint32_t base, uint32_t count)
 {
-    if (count == 0 || count > CONSOLE_ARENA_BYTES / 4)
+    if (count == 0 || count > CONSOLE_ARENA_BYTES / 4 || (base & 3) != 0)
         return nullptr;
     uint8_t *p = Sys_ArenaPtr(base, count * 4);
     if (!p || OverlapsLiveArea(base, count * 4))

@@ -157,11 +157,12 @@ TEST_F(Packets, TableClears)
         EXPECT_EQ(Sys_ArenaReadWord(l.base + 4 * i), l.base + 4 * (i + 1));
     EXPECT_EQ(Sys_ArenaReadWord(l.base + 12), CONSOLE_LINK_END);
 
-    // Refused, nothing written: no entries, outside the arena, running off its end.
+    // Refused, nothing written: no entries, outside the arena, running off its end, not on a word.
     EXPECT_EQ(Gfx_ClearOrderingTable(l.base, 0), 0u);
     EXPECT_EQ(Gfx_ClearOrderingTableReverse(0, 4), 0u);
     EXPECT_EQ(Gfx_ClearOrderingTableReverse(CONSOLE_ARENA_BYTES - 8, 4), 0u);
     EXPECT_EQ(Gfx_ClearOrderingTable(l.base, 0x40000000), 0u);
+    EXPECT_EQ(Gfx_ClearOrderingTable(l.base + 2, 2), 0u);
     EXPECT_EQ(Sys_ArenaReadWord(l.base + 12), CONSOLE_LINK_END);
 }
 

@@ -392,3 +392,29 @@ TEST_F(FrameCycle, FrameEndDrawAreaPacketGolden)
     EXPECT_EQ(g_iDrawAreaRight, 336);
     EXPECT_EQ(g_iDrawAreaBottom, 260);
 }
+
+// With a packet buffer smaller than two large areas, a record's area ends at its own half instead
+// of running into the other record's packets.
+TEST(FrameCycleLists, LargeAreaStaysInsideItsHalf)
+{
+    Plat_ClockUse(PLAT_CLOCK_MANUAL);
+    DISPLAYCONFIG config = Sys_DefaultDisplayConfig();
+    config.packetBytes = 400000;
+    ASSERT_EQ(Sys_SetDisplayConfig(&config), 0);
+    Sys_InitDisplayEnvs();
+    Sys_InitCore();
+    Sys_InitPackets();
+    ASSERT_EQ(Sys_AllocOrderingTables(0, 2), 0);
+    Sys_InitSmallPrimitiveAreas();
+    g_iFrameModeStep = 0;
+    for (int i = 0; i < 2; i++) {
+        Gfx_BeginFrame();
+        EXPECT_EQ(g_pPacketEnd, g_pFrameBuffer->largeArea + 200000);
+        Gfx_EndFrame();
+    }
+    EXPECT_EQ(g_apFrameBuffers[0]->largeArea + 200000, g_apFrameBuffers[1]->largeArea);
+    Sys_FreePacketBuffers();
+    Sys_EventInit();
+    DISPLAYCONFIG standard = Sys_DefaultDisplayConfig();
+    Sys_SetDisplayConfig(&standard);
+}

@@ -5,8 +5,6 @@
 #include "core/padbind.h"
 
 int32_t g_bDisplayOpen = 0;
-int32_t g_iScreenWidth = 640;
-int32_t g_iScreenHeight = 480;
 int32_t g_iWantedDisplayMode = -1;
 
 namespace {

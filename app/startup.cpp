@@ -21,6 +21,9 @@
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
+#include "render/framecycle.h"
+#include "render/gpustate.h"
+#include "render/ordertable.h"
 #include "render/standin_render.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/standin_ui.h"
@@ -45,7 +48,6 @@ int32_t g_iPrimitivesDrawn = 0;
 int32_t g_bPointerShown = 1;
 int16_t g_iPointerX = 0;
 int16_t g_iPointerY = 0;
-int32_t g_bGpuLayerFlush = 1;
 int32_t g_iFrameState = FRAMESTATE_INTERFACE;
 int32_t g_iFrameStateCountdown = 0;
 void *g_pCoreHeap = nullptr;
@@ -209,6 +211,7 @@ int Sys_Startup(MAINWND)
     Gfx_ShowLoadingScreen();
     if (Gfx_InitTextureTable() != 0)
         return -1;
+    Sys_CallLog("Gfx_InitSoftGpu");
     Gfx_InitSoftGpu();
     Sys_LoadInterfaceImages();
     Gfx_InitUserImages();
@@ -293,8 +296,10 @@ int Sys_FrameUpdate()
     Sys_FrameDispatch();
     if (g_bPointerShown)
         Gfx_DrawPointer(g_iPointerX, g_iPointerY, 1);
-    if (g_bGpuLayerFlush)
+    if (g_bGpuLayerFlush) {
+        Sys_CallLog("Gfx_FlushLayer");
         Gfx_FlushLayer();
+    }
     if (g_bUiRedrawOnce)
         g_bUiRedrawOnce = 0;
     if (g_bPointerShown)
@@ -308,6 +313,7 @@ int Sys_FrameUpdate()
 
 void Sys_FrameDispatch()
 {
+    Sys_CallLog("Gfx_BeginFrame");
     Gfx_BeginFrame();
     if (g_bDebugBreak) {
         Sys_CallLog("Sys_DebugPrintf");
@@ -320,6 +326,7 @@ void Sys_FrameDispatch()
         Ui_Frame();
         break;
     case FRAMESTATE_DISPLAYWINDOW:
+        Sys_CallLog("Gfx_UpdateDisplayWindow");
         if (Gfx_UpdateDisplayWindow() != 0)
             g_iFrameState = FRAMESTATE_INTERFACE;
         break;
@@ -332,6 +339,7 @@ void Sys_FrameDispatch()
         break;
     case FRAMESTATE_ENTEROVERLAY:
         Sys_SwitchOverlay(3);
+        Sys_CallLog("Gfx_SetFrameMode");
         Gfx_SetFrameMode(0);
         Gfx_LoadScreenGraphics(0);
         g_iFrameState = FRAMESTATE_INTERFACE;
@@ -339,6 +347,7 @@ void Sys_FrameDispatch()
     default:
         break;
     }
+    Sys_CallLog("Gfx_EndFrame");
     Gfx_EndFrame();
 }
 
@@ -348,6 +357,7 @@ int Sys_Shutdown(MAINWND)
         Sys_CoreShutdown();
     Gfx_DestroyAllMeshes();
     Sys_ReleaseDisplayObjects();
+    Sys_CallLog("Gfx_ShutdownSoftGpu");
     Gfx_ShutdownSoftGpu();
     Gfx_FreeTextureTable();
     Gfx_FreeUserImages();

@@ -1,0 +1,71 @@
+#include "ui/standin_ui.h"
+
+#include "app/calllog.h"
+#include "app/standin_timers.h"
+#include "core/console_memory.h"
+#include "core/padbind.h"
+
+void * g_pCurrentPopup = nullptr;
+uint8_t g_ucPopupReturn = 0;
+int32_t g_bUiRedrawOnce = 0;
+uint32_t g_uUiFreeMemory = 0;
+int32_t g_iTexturePagesUsed = 0;
+
+// Stand-in.
+void Ui_ToggleMouseMode()
+{
+    Sys_CallLog("Ui_ToggleMouseMode");
+}
+
+// Stand-in.
+void Ui_InitWidgetPools()
+{
+    Sys_CallLog("Ui_InitWidgetPools");
+}
+
+// Stand-in: one pop-up always free.
+void * Ui_OpenPopup(int, const void *, int, int, int, int)
+{
+    Sys_CallLog("Ui_OpenPopup");
+    static int s_popup;
+    return &s_popup;
+}
+
+// Stand-in: of the widget frame only the pad latch runs.
+void Ui_Frame()
+{
+    Sys_CallLog("Ui_Frame");
+    Sys_DebugSetMark(4);
+    Ui_LatchPads();
+    Sys_DebugSetMark(0);
+}
+
+// Stand-in: port 1 only (the keyboard's pad); the real latch also merges port 2 and multitaps.
+void Ui_LatchPads()
+{
+    const PADBUFFER *port1 = Sys_PadBuffer(1);
+    if (!port1 || port1->status == 0xFF) {
+        g_wPadWorkButtons = 0xFFFF;
+        Sys_PadCheckRemoved();
+        return;
+    }
+    g_wPadWorkButtons = port1->buttons;
+    if (g_ucPadMissingCount) {
+        g_ucPadMissingCount--;
+        return;
+    }
+    Sys_PadDispatch();
+}
+
+// Stand-in.
+void Ui_EscapeAction()
+{
+    Sys_CallLog("Ui_EscapeAction");
+}
+
+// Stand-in: the user's close request quits at once; the interface will ask first.
+void Ui_HandleCloseRequest()
+{
+    Sys_CallLog("Ui_HandleCloseRequest");
+    Sys_RequestQuit();
+}

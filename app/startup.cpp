@@ -199,7 +199,8 @@ int Sys_Startup(MAINWND)
     Sys_AllocMixBuffers();
     if (Snd_EnumInputDevices() != 0)
         return -1;
-    if (Sys_OpenAudioOutput(0) != 0) {
+    // The stored device, as every reopen uses; the output falls back to the default when it is gone.
+    if (Sys_OpenAudioOutput(g_iAudioOutDevice) != 0) {
         Sys_InfoBox("ERROR!", "Couldn't Initialise DirectSound Device");
         Sys_FreeMixBuffers();
         Sys_CallLog("Snd_ShutdownSampleEngine");

@@ -3,16 +3,15 @@
 #include "support/tempdir.h"
 #include "tools/soundcontent.h"
 
-#include <filesystem>
+#include <cstdlib>
+#include <string>
 
-// Start-up loads the five interface sounds from the data folder; shutdown frees them.
+// Start-up loads the five interface sounds from the built data folder; shutdown frees them.
 TEST_F(SpineTest, StartupLoadsTheInterfaceSounds)
 {
-    TempDir data;
-    std::filesystem::create_directories(data.File("boot"));
-    for (const CONTENTFILE &f : Content_InterfaceSoundFiles())
-        WriteTextFile(data.File(f.path), std::string(f.data.begin(), f.data.end()));
-    setenv("TNV_DATA_DIR", data.Path().c_str(), 1);
+    const char *build = std::getenv("TNV_BUILD_DIR");
+    ASSERT_NE(build, nullptr);
+    setenv("TNV_DATA_DIR", (std::string(build) + "/data").c_str(), 1);
     Sys_LoadSettings();
     unsetenv("TNV_DATA_DIR");
 
@@ -20,7 +19,7 @@ TEST_F(SpineTest, StartupLoadsTheInterfaceSounds)
     for (int n = 0; n < 5; n++) {
         SCOPED_TRACE(n);
         EXPECT_NE(g_astInterfaceSounds[n].pData, nullptr);
-        EXPECT_GT(g_astInterfaceSounds[n].uFrames, 100u);
+        EXPECT_EQ(g_astInterfaceSounds[n].uFrames, (Content_SynthInterfaceSound(n).size() + 27) / 28 * 28);
         EXPECT_EQ(g_astInterfaceSounds[n].uRate, 11025u);
     }
     Sys_Shutdown(0);

@@ -3,6 +3,7 @@
 #include "render/gpustate.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -43,9 +44,18 @@ bool ClipSpan(int64_t &start, int64_t &end, int64_t lo, int64_t hi, int64_t &cut
     return end > start;
 }
 
+// frame := (frame AND mask) + (colour AND NOT mask). The two terms share no bit, so the sum is an
+// OR and a pixel pair merges as one 32-bit word.
 inline void Merge(uint16_t &frame, uint16_t colour, uint16_t mask)
 {
-    frame = static_cast<uint16_t>((frame & mask) + (colour & ~mask));
+    frame = static_cast<uint16_t>((frame & mask) | (colour & ~mask));
+}
+
+inline uint32_t Load32(const uint16_t *p)
+{
+    uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
 }
 
 // Texels c .. c+n-1 of one source row (c + n <= 256) merged into dst. Pairs are read as the rows
@@ -59,9 +69,11 @@ void MergeRun(uint16_t *dst, const uint16_t *row, uint32_t c, uint32_t n, uint16
         p += 4;
         --n;
     }
+    const uint32_t tint2 = tint * 0x10001u;
     for (; n >= 2; n -= 2, dst += 2, p += 4) {
-        Merge(dst[0], TINTED ? p[0] & tint : p[0], p[2]);
-        Merge(dst[1], TINTED ? p[1] & tint : p[1], p[3]);
+        const uint32_t colour = TINTED ? Load32(p) & tint2 : Load32(p), mask = Load32(p + 2);
+        const uint32_t merged = (Load32(dst) & mask) | (colour & ~mask);
+        std::memcpy(dst, &merged, sizeof merged);
     }
     if (n)
         Merge(*dst, TINTED ? p[0] & tint : p[0], p[2]);
@@ -71,11 +83,20 @@ template <bool TINTED>
 void MaskedRows(int32_t x, int32_t y, uint32_t width, uint32_t height, uint32_t startU, uint32_t phaseU,
                 uint32_t wrapW, uint32_t startV, uint32_t phaseV, uint32_t wrapH, uint16_t tint)
 {
-    uint32_t kv = phaseV % wrapH;
-    const uint32_t ku0 = phaseU % wrapW;
+    uint32_t kv = phaseV;
+    const uint32_t ku0 = phaseU;
+    const uint32_t c0 = (startU + ku0) & (PAGE_TEXELS - 1);
+    // Most copies read one unbroken run per row.
+    const bool oneRun = width <= wrapW - ku0 && width <= PAGE_TEXELS - c0;
     for (uint32_t j = 0; j < height; ++j) {
         const uint16_t *row = g_pClutSource + ((startV + kv) & (PAGE_TEXELS - 1)) * ROW_WORDS;
         uint16_t *dst = g_apLayerRows[y + static_cast<int32_t>(j)] + x;
+        if (++kv == wrapH)
+            kv = 0;
+        if (oneRun) {
+            MergeRun<TINTED>(dst, row, c0, width, tint);
+            continue;
+        }
         uint32_t i = 0, ku = ku0;
         while (i < width) {
             uint32_t c = (startU + ku) & (PAGE_TEXELS - 1);
@@ -86,8 +107,6 @@ void MaskedRows(int32_t x, int32_t y, uint32_t width, uint32_t height, uint32_t 
             if (ku == wrapW)
                 ku = 0;
         }
-        if (++kv == wrapH)
-            kv = 0;
     }
 }
 

@@ -1,0 +1,105 @@
+#include "app/standin_devices.h"
+
+#include "app/calllog.h"
+#include "app/settings.h"
+
+int32_t g_bDisplayOpen = 0;
+int32_t g_iScreenWidth = 640;
+int32_t g_iScreenHeight = 480;
+int32_t g_iWantedDisplayMode = -1;
+
+namespace {
+bool s_audioOpen = false;
+bool s_displayObjects = false;
+} // namespace
+
+// Stand-in for the audio output bring-up.
+int Sys_OpenAudioOutput(int)
+{
+    Sys_CallLog("Sys_OpenAudioOutput");
+    if (Sys_CallLogShouldFail("Sys_OpenAudioOutput"))
+        return -1;
+    s_audioOpen = true;
+    return 0;
+}
+
+// Stand-in.
+void Sys_CloseAudioOutput()
+{
+    Sys_CallLog("Sys_CloseAudioOutput");
+    s_audioOpen = false;
+}
+
+// Stand-in for the display bring-up.
+int Sys_OpenDisplay(int, int)
+{
+    Sys_CallLog("Sys_OpenDisplay");
+    if (Sys_CallLogShouldFail("Sys_OpenDisplay"))
+        return -1;
+    g_bDisplayOpen = 1;
+    return 0;
+}
+
+// Stand-in.
+void Sys_CloseDisplay()
+{
+    Sys_CallLog("Sys_CloseDisplay");
+    g_bDisplayOpen = 0;
+}
+
+// Stand-in.
+int Sys_CreateDisplayObjects(int)
+{
+    Sys_CallLog("Sys_CreateDisplayObjects");
+    s_displayObjects = g_bDisplayOpen != 0;
+    return s_displayObjects ? 0 : -1;
+}
+
+// Stand-in.
+void Sys_ReleaseDisplayObjects()
+{
+    Sys_CallLog("Sys_ReleaseDisplayObjects");
+    s_displayObjects = false;
+}
+
+// Stand-in.
+int Sys_LoadInterfaceImages()
+{
+    Sys_CallLog("Sys_LoadInterfaceImages");
+    return 0;
+}
+
+// Stand-in for the mouse.
+int Sys_InitMouse()
+{
+    Sys_CallLog("Sys_InitMouse");
+    return 0;
+}
+
+// Stand-in.
+void Sys_AcquireMouse()
+{
+    Sys_CallLog("Sys_AcquireMouse");
+}
+
+// Stand-in.
+void Sys_PollMouse()
+{
+    Sys_CallLog("Sys_PollMouse");
+}
+
+// Stand-in with the reopen order: close what is open, then audio, display, objects.
+int Sys_ReopenDevices(int device)
+{
+    Sys_CallLog("Sys_ReopenDevices");
+    if (g_bDisplayOpen) {
+        Sys_CloseAudioOutput();
+        Sys_ReleaseDisplayObjects();
+        Sys_CloseDisplay();
+    }
+    g_iGfxDevice = device;
+    Sys_OpenAudioOutput(g_iAudioOutDevice);
+    Sys_OpenDisplay(device, g_iWantedDisplayMode);
+    Sys_CreateDisplayObjects(0);
+    return 0;
+}

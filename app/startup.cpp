@@ -1,0 +1,384 @@
+#include "app/startup.h"
+
+#include "app/calllog.h"
+#include "app/cmdline.h"
+#include "app/crash.h"
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "app/standin_devices.h"
+#include "app/standin_timers.h"
+#include "audio/standin_audio.h"
+#include "core/console_memory.h"
+#include "core/consolelib.h"
+#include "core/event.h"
+#include "core/file.h"
+#include "core/standin_archive.h"
+#include "core/standin_memory.h"
+#include "core/standin_services.h"
+#include "core/wad.h"
+#include "editors/standin_editors.h"
+#include "jam/standin_jam.h"
+#include "platform/kescomms.h"
+#include "platform/window.h"
+#include "render/standin_render.h"
+#include "sequencer/standin_sequencer.h"
+#include "ui/standin_ui.h"
+#include "video/standin_video.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+void *g_hInstance = nullptr;
+MAINWND g_hMainWnd = 0;
+uint32_t g_uAutoPlayMsg = 0;
+int32_t g_bQuitRequested = 0;
+int32_t g_bAppActive = 0;
+int32_t g_bMainLoopStarted = 0;
+int32_t g_bFileThreadMode = 0;
+std::atomic<int32_t> g_bAudioMixEnabled{0};
+int32_t g_iMixTimerMode = 1;
+int32_t g_iMainFrameCount = 0;
+int32_t g_iPrimitivesDrawn = 0;
+int32_t g_bPointerShown = 1;
+int16_t g_iPointerX = 0;
+int16_t g_iPointerY = 0;
+int32_t g_bGpuLayerFlush = 1;
+int32_t g_iFrameState = FRAMESTATE_INTERFACE;
+int32_t g_iFrameStateCountdown = 0;
+void *g_pCoreHeap = nullptr;
+uint32_t g_uCoreHeapSize = 0;
+const int32_t *g_pPointerShape = nullptr;
+
+namespace {
+
+// A message number of our own for the AutoPlay query; nothing on this system sends it.
+constexpr uint32_t kAutoPlayMsg = 0xC000;
+const int32_t kSessionPointer = SESSION_POINTER_IMAGE;
+// Whether the core start-up ran: the core's own release steps are left alone when it never did.
+bool s_bCoreStarted = false;
+
+// Services that are built already do not write the call log themselves; the spine names them
+// there (a no-op unless a test turned the log on) so tests see the whole order.
+
+void FreeCoreHeap()
+{
+    // Start-up lets go of the heap on an audio failure and shutdown does again: once is enough.
+    if (!g_pCoreHeap)
+        return;
+    Sys_CallLog("free core heap");
+    g_pCoreHeap = nullptr;
+}
+
+void LobbyCheck(int result, const char *text)
+{
+    if (result != 0)
+        Sys_InfoBox("Error", text);
+}
+
+void LobbyRegisterHost()
+{
+    static const char *const kStatusTexts[6] = {
+        "KES_REG_REGISTERED",
+        "KES_REG_ATTEMPTING_TO_REGISTER",
+        "KES_REG_NOT_REGISTERED",
+        "KES_REG_NOT_REGISTERED_ERROR",
+        "KES_REG_NOT_REGISTERED_SERVER_FULL",
+        "KES_REG_NOT_REGISTERED_COMMS_ERROR",
+    };
+    static KESDATACLIENT s_aClients[4];
+    static uint8_t s_abCompatibility[256];
+    static uint8_t s_abNonHeadline[256];
+    static int32_t s_iMaxPlayers;
+    static int32_t s_iMusicStyle;
+    const unsigned char optionByte = 3;
+
+    for (KESDATACLIENT &c : s_aClients) {
+        c = KESDATACLIENT{};
+        c.pszName = "Gubbins";
+    }
+    s_iMaxPlayers = g_iJamPlayers;
+    s_iMusicStyle = 0;
+    std::memset(s_abCompatibility, 0, sizeof s_abCompatibility);
+    std::memset(s_abNonHeadline, 0, sizeof s_abNonHeadline);
+
+    LobbyCheck(InitKesComms(0, g_szAdvertIp, g_szAdvertPort, 65533, 2, &optionByte), "InitKesComms");
+    LobbyCheck(SetGeneralData(1, "KestrixServerName"), "SetGeneralData GENERALDATA_SERVERNAME");
+    LobbyCheck(SetGeneralData(2, 0), "SetGeneralData GENERALDATA_LANGUAGE");
+    LobbyCheck(SetGeneralData(3, 2), "SetGeneralData GENERALDATA_GAME_VERSION");
+    LobbyCheck(SetKestrixCompatibilityData(s_abCompatibility, 256), "SetKestrixCompatibilityData");
+    LobbyCheck(SetFieldData(0, &s_iMaxPlayers), "SetFieldData g_iKestrixMaxPlayers");
+    LobbyCheck(SetFieldData(1, &s_iMusicStyle), "SetFieldData g_iKestrixMusicStyle");
+    LobbyCheck(SetKestrixNonHeadlineData(s_abNonHeadline, 256), "SetFieldData g_p_ucNonHeadlineBuffer");
+    if (RegisterGameServer(1, LOBBY_SERVER_TYPE, LOBBY_TIMEOUT, -1) != 0) {
+        Sys_InfoBox("Error", "RegisterGameServer");
+        int status = GetRegistrationStatus();
+        if (status >= 1 && status <= 6)
+            Sys_InfoBox("Error", kStatusTexts[status - 1]);
+    }
+    LobbyCheck(KestrixStartResponse(), "KestrixStartResponse");
+    LobbyCheck(SetKestrixDataClientList(s_aClients, 3, s_iMaxPlayers), "SetKestrixDataClientList");
+}
+
+// One pass of the loop: at most one event, then (while active) one frame.
+void LoopPass()
+{
+    PLATEVENT ev{};
+    bool got = g_bAppActive ? Plat_PollEvent(&ev) : Plat_WaitEvent(&ev);
+    if (got) {
+        if (ev.type == PLAT_EV_QUIT)
+            g_bQuitRequested = 1;
+        Sys_WindowProc(g_hMainWnd, ev);
+    }
+    if (g_bAppActive == 1) {
+        if (g_bMixdownRunning) {
+            Sys_MixdownStep();
+        } else if (g_iMixTimerMode == 0 && !g_bTickTimerRunning && !g_iRecordRunning) {
+            for (int i = 0; i < 30; i++) {
+                Sys_MixTick();
+                Net_FrameStep(0, 0, 0, 0, 0);
+            }
+        }
+        Sys_FrameUpdate();
+        if (Plat_WindowFrameDone())
+            Sys_RequestQuit();
+    }
+}
+
+} // namespace
+
+int Sys_MainThreadGuard(void *hInstance, void *hPrevInstance, const char *commandLine, int showCommand)
+{
+    // Faults are caught by the crash report's signal handler rather than by a frame around the
+    // call; without it the program still runs, only unreported.
+    if (Sys_InstallCrashFilter() != 0)
+        std::fprintf(stderr, "tnvpc: crash reports are off (a fault signal could not be taken)\n");
+    return Sys_RunApplication(hInstance, hPrevInstance, commandLine, showCommand);
+}
+
+int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int showCommand)
+{
+    g_uAutoPlayMsg = kAutoPlayMsg;
+    Sys_CallLog("Sys_LoadSettings");
+    Sys_LoadSettings();
+    g_hInstance = hInstance;
+    if (!Sys_CreateMainWindow(hInstance, showCommand))
+        return 0;
+    if (commandLine && commandLine[0] != '\0') {
+        Sys_CallLog("Sys_ParseCommandLine");
+        Sys_ParseCommandLine(commandLine);
+    }
+    if (Sys_Startup(g_hMainWnd) != 0) {
+        Sys_Shutdown(g_hMainWnd);
+        Sys_DestroyMainWindow();
+        return -2;
+    }
+    g_bMainLoopStarted = 1;
+    while (!g_bQuitRequested)
+        LoopPass();
+    Sys_Shutdown(g_hMainWnd);
+    Sys_DestroyMainWindow();
+    return 0;
+}
+
+int Sys_Startup(MAINWND)
+{
+    // The heap is the console memory's fixed core block, so it cannot fail to come.
+    g_uCoreHeapSize = CONSOLE_CORE_HEAP_BYTES;
+    g_pCoreHeap = Sys_ConsoleCoreHeap();
+    Sys_CallLog("Sys_LoadWinTexture");
+    Sys_LoadWinTexture();
+    if (Snd_InitSampleEngine(256) != 0)
+        return -1;
+    Sys_AllocMixBuffers();
+    if (Snd_EnumInputDevices() != 0)
+        return -1;
+    if (Sys_OpenAudioOutput(0) != 0) {
+        Sys_InfoBox("ERROR!", "Couldn't Initialise DirectSound Device");
+        Sys_FreeMixBuffers();
+        Snd_ShutdownSampleEngine();
+        FreeCoreHeap();
+        return -1;
+    }
+    Sys_OpenDisplay(g_iGfxDevice, g_iWantedDisplayMode);
+    Gfx_ShowLoadingScreen();
+    if (Gfx_InitTextureTable() != 0)
+        return -1;
+    Gfx_InitSoftGpu();
+    Sys_LoadInterfaceImages();
+    Gfx_InitUserImages();
+    Sys_SetGridLayout();
+    Sys_CreateDisplayObjects(0);
+    Snd_EnumMidiInDevices();
+    Snd_EnumMixerDevices();
+    Snd_LoadInterfaceSounds();
+    Ui_ToggleMouseMode();
+    Sys_InitMouse();
+    Net_CreateObjects();
+    Sys_CoreStartup();
+    if (g_iMixTimerMode == 1)
+        Sys_StartMixTimer();
+    g_bAudioMixEnabled = 1;
+    return 0;
+}
+
+void Sys_CoreStartup()
+{
+    s_bCoreStarted = true;
+    static const DISPLAYCONFIG kConfig = Sys_DefaultDisplayConfig(); // 384 x 256, 784000, 2, 2, 1024
+    Sys_CallLog("Sys_SetDisplayConfig");
+    Sys_SetDisplayConfig(&kConfig);
+    Sys_CallLog("Sys_InitDisplayEnvs");
+    Sys_InitDisplayEnvs();
+    Sys_CallLog("Sys_InitCore");
+    Sys_InitCore();
+    Sys_CallLog("Sys_InitPackets");
+    Sys_InitPackets();
+    Vid_EarlyInit();
+    Sys_CallLog("Sys_AllocOrderingTables(0,1)");
+    Sys_AllocOrderingTables(0, 1);
+    Sys_CallLog("Sys_AllocOrderingTables(1,3)");
+    Sys_AllocOrderingTables(1, 3);
+    Sys_CallLog("Sys_InitSmallPrimitiveAreas");
+    Sys_InitSmallPrimitiveAreas();
+    // The console library's graphics set-up call would come here; it does nothing.
+    Gfx_LoadFonts(0);
+    Seq_Init();
+    Vid_CreateResPagePool();
+    // Runs without an archive; its readers report what is missing.
+    Sys_CallLog("Sys_WadOpen");
+    Sys_WadOpen("demowad.WAD", "demowad.IND", 3);
+    Seq_ResetSongFile();
+    Sys_CallLog("Sys_InitSaveIcons");
+    Sys_InitSaveIcons();
+    Vid_InitChaseEngine();
+    Seq_CountUsedRows();
+    Ui_InitWidgetPools();
+
+    g_uUiFreeMemory = g_uEmulatedFreeMemory;
+    int pages = 0;
+    for (uint32_t mask : g_auTexturePageMasks)
+        pages += std::popcount(mask);
+    g_iTexturePagesUsed = pages;
+    g_iAttractLastActivity = g_iFrameCount.load();
+
+    if (g_bNetSession == 0) {
+        if (g_bNoCd) {
+            g_ucPopupReturn = 9;
+            g_pCurrentPopup = Ui_OpenPopup(29, "", g_iScreenWidth / 4, 69, 318, 79);
+        }
+        return;
+    }
+    g_pPointerShape = &kSessionPointer;
+    Sys_InfoBox("Error", g_szAdvertIp);
+    if (g_bNetHost == 0) {
+        InitKesComms(1, nullptr, nullptr, 65533, 0, nullptr);
+        Jam_JoinFromLobby();
+    } else {
+        LobbyRegisterHost();
+        Jam_HostFromLobby();
+    }
+}
+
+int Sys_FrameUpdate()
+{
+    Sys_AcquireMouse();
+    Sys_PollMouse();
+    g_iPrimitivesDrawn = 0;
+    Sys_FrameDispatch();
+    if (g_bPointerShown)
+        Gfx_DrawPointer(g_iPointerX, g_iPointerY, 1);
+    if (g_bGpuLayerFlush)
+        Gfx_FlushLayer();
+    if (g_bUiRedrawOnce)
+        g_bUiRedrawOnce = 0;
+    if (g_bPointerShown)
+        Gfx_DrawPointer(g_iPointerX, g_iPointerY, 0);
+    Sys_FrameTiming();
+    if (Gfx_Present(0) != 0)
+        return 1;
+    g_iMainFrameCount++;
+    return 0;
+}
+
+void Sys_FrameDispatch()
+{
+    Gfx_BeginFrame();
+    if (g_bDebugBreak) {
+        Sys_CallLog("Sys_DebugPrintf");
+        Sys_DebugPrintf("break 1024");
+    }
+    if (g_bSoftware3D == 0)
+        Ed_AttractTick();
+    switch (g_iFrameState) {
+    case FRAMESTATE_INTERFACE:
+        Ui_Frame();
+        break;
+    case FRAMESTATE_DISPLAYWINDOW:
+        if (Gfx_UpdateDisplayWindow() != 0)
+            g_iFrameState = FRAMESTATE_INTERFACE;
+        break;
+    case FRAMESTATE_PLAYLIST:
+        Ed_PlaylistTick();
+        break;
+    case FRAMESTATE_COUNTDOWN:
+        if (--g_iFrameStateCountdown == 0)
+            g_iFrameState = FRAMESTATE_ENTEROVERLAY;
+        break;
+    case FRAMESTATE_ENTEROVERLAY:
+        Sys_SwitchOverlay(3);
+        Gfx_SetFrameMode(0);
+        Gfx_LoadScreenGraphics(0);
+        g_iFrameState = FRAMESTATE_INTERFACE;
+        break;
+    default:
+        break;
+    }
+    Gfx_EndFrame();
+}
+
+int Sys_Shutdown(MAINWND)
+{
+    if (s_bCoreStarted)
+        Sys_CoreShutdown();
+    Gfx_DestroyAllMeshes();
+    Sys_ReleaseDisplayObjects();
+    Gfx_ShutdownSoftGpu();
+    Gfx_FreeTextureTable();
+    Gfx_FreeUserImages();
+    Sys_CloseDisplay();
+    Snd_FreeInterfaceSounds();
+    Sys_FreeMixBuffers();
+    Snd_ShutdownSampleEngine();
+    Sys_CloseAudioOutput();
+    FreeCoreHeap();
+    Net_ReleaseObjects();
+    return 0;
+}
+
+void Sys_CoreShutdown()
+{
+    Sys_CallLog("Sys_EventDestroyClass(1)");
+    Sys_EventDestroyClass(1);
+    Sys_CallLog("Sys_EventDestroyClass(3)");
+    Sys_EventDestroyClass(3);
+    Sys_WadFreeBuffers();
+    Vid_FreeCameraRig();
+    Sys_FreeFrameBlocks();
+    Seq_ShutdownSong();
+    Sys_FreeDiscPool();
+    Sys_FreeCoreTables();
+    Vid_ShutdownChaseEngine();
+    Seq_FreeUndoLog();
+    Sys_CallLog("Sys_FreePacketBuffers");
+    Sys_FreePacketBuffers();
+    Sys_FreeCoreLayout();
+    s_bCoreStarted = false;
+}
+
+int Sys_LobbyUnregister()
+{
+    KestrixStopResponse();
+    return UnRegisterGameServer(1, LOBBY_SERVER_TYPE, LOBBY_TIMEOUT);
+}

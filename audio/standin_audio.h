@@ -1,0 +1,12 @@
+// Stand-ins for the audio calls the program spine makes, until the audio engine is built.
+#pragma once
+
+#include <cstdint>
+
+int Snd_InitSampleEngine(int);
+int Snd_EnumInputDevices();
+int Snd_EnumMidiInDevices();
+int Snd_EnumMixerDevices();
+int Snd_LoadInterfaceSounds();
+void Snd_FreeInterfaceSounds();
+void Snd_ShutdownSampleEngine();

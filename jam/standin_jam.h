@@ -1,0 +1,12 @@
+// Stand-ins for the jam and input-layer calls the program spine makes, until the jam is built.
+#pragma once
+
+#include <cstdint>
+
+extern int32_t g_bJamSessionOn;
+
+void Net_CreateObjects();
+void Net_ReleaseObjects();
+void Net_FrameStep(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t);
+void Jam_HostFromLobby();
+void Jam_JoinFromLobby();

@@ -1,0 +1,444 @@
+// The window and its events: SDL2 backend and the headless scripted queue.
+#include "platform/window.h"
+
+#include "platform/backend.h"
+#include "platform/clock.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+namespace {
+
+struct ScriptEvent
+{
+    uint32_t frame;
+    PLATEVENT ev;
+};
+
+struct WindowState
+{
+    bool exists = false;
+    bool headless = true;
+    std::string title;
+    std::string error;
+    bool textInput = false;
+    uint32_t framesRun = 0;
+    long exitAfter = -1;
+    bool exitSignalled = false;
+    std::vector<ScriptEvent> script;
+    size_t scriptNext = 0;
+    std::deque<PLATEVENT> pending; // headless: posted events; SDL: characters split from one event
+    SDL_Window *window = nullptr;
+    uint32_t userEvent = 0;
+};
+
+WindowState s_win;
+std::mutex s_postMutex; // posts may come from another thread
+std::vector<std::string> s_boxes;
+uint32_t s_beeps = 0;
+
+struct KeyName
+{
+    const char *name;
+    uint16_t vk;
+};
+
+constexpr KeyName kKeyNames[] = {
+    {"Backspace", 0x08}, {"Tab", 0x09},    {"Return", 0x0D}, {"Enter", 0x0D},  {"Shift", 0x10},
+    {"Ctrl", 0x11},      {"Alt", 0x12},    {"Escape", 0x1B}, {"Esc", 0x1B},    {"Space", 0x20},
+    {"Left", 0x25},      {"Up", 0x26},     {"Right", 0x27},  {"Down", 0x28},   {"Add", 0x6B},
+    {"Insert", 0x2D},    {"Delete", 0x2E}, {"Home", 0x24},   {"End", 0x23},
+};
+
+bool ParseNumber(const std::string &s, uint32_t *out)
+{
+    if (s.empty())
+        return false;
+    char *end = nullptr;
+    unsigned long v = std::strtoul(s.c_str(), &end, 0);
+    if (*end != '\0' || v > 0xFFFF)
+        return false;
+    *out = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool ParseKey(const std::string &s, uint32_t *vk)
+{
+    for (const KeyName &k : kKeyNames)
+        if (strcasecmp(k.name, s.c_str()) == 0) {
+            *vk = k.vk;
+            return true;
+        }
+    if (s.size() == 1 && std::isalnum(static_cast<unsigned char>(s[0]))) {
+        *vk = static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(s[0])));
+        return true;
+    }
+    if ((s[0] == 'F' || s[0] == 'f') && s.size() <= 3 && std::isdigit(static_cast<unsigned char>(s[1]))) {
+        int n = std::atoi(s.c_str() + 1);
+        if (n >= 1 && n <= 12) {
+            *vk = 0x6F + static_cast<uint32_t>(n);
+            return true;
+        }
+        return false;
+    }
+    if (strncasecmp(s.c_str(), "Numpad", 6) == 0 && s.size() == 7 && std::isdigit(static_cast<unsigned char>(s[6]))) {
+        *vk = 0x60 + static_cast<uint32_t>(s[6] - '0');
+        return true;
+    }
+    return ParseNumber(s, vk);
+}
+
+bool LoadScript(const char *path)
+{
+    std::ifstream in(path);
+    if (!in) {
+        s_win.error = std::string("cannot read input script ") + path;
+        return false;
+    }
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(in, line)) {
+        lineNo++;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::istringstream ls(line);
+        std::string frameText, cmd;
+        if (!(ls >> frameText) || frameText[0] == '#')
+            continue;
+        auto fail = [&](const char *why) {
+            s_win.error = std::string("input script ") + path + " line " + std::to_string(lineNo) + ": " + why;
+            return false;
+        };
+        char *end = nullptr;
+        unsigned long frame = std::strtoul(frameText.c_str(), &end, 10);
+        if (*end != '\0' || frame > 0xFFFFFFFFul)
+            return fail("bad frame number");
+        if (!(ls >> cmd))
+            return fail("missing event");
+        std::string arg;
+        ls >> arg;
+        auto add = [&](PLATEVENTTYPE t, uint32_t code) {
+            s_win.script.push_back({static_cast<uint32_t>(frame), {t, code}});
+        };
+        uint32_t code = 0;
+        if (cmd == "keydown" || cmd == "keyup") {
+            if (!ParseKey(arg, &code) || code == 0)
+                return fail("bad key");
+            add(cmd == "keydown" ? PLAT_EV_KEYDOWN : PLAT_EV_KEYUP, code);
+        } else if (cmd == "char") {
+            if (arg.size() == 1)
+                code = static_cast<unsigned char>(arg[0]);
+            else if (!ParseNumber(arg, &code))
+                code = 0;
+            if (code == 0 || code > 255)
+                return fail("bad character");
+            add(PLAT_EV_CHAR, code);
+        } else if (cmd == "text") {
+            size_t at = line.find("text");
+            std::string text = line.substr(at + 4);
+            size_t first = text.find_first_not_of(' ');
+            text = first == std::string::npos ? std::string() : text.substr(first);
+            for (unsigned char c : text)
+                if (c != 0) // a NUL is no character
+                    add(PLAT_EV_CHAR, c);
+        } else if (cmd == "activate") {
+            if (arg != "0" && arg != "1")
+                return fail("activate takes 0 or 1");
+            add(PLAT_EV_ACTIVATE, arg == "1" ? 1u : 0u);
+        } else if (cmd == "close") {
+            add(PLAT_EV_CLOSEREQUEST, 0);
+        } else {
+            return fail("unknown event");
+        }
+    }
+    // Delivery goes by frame; keep lines of one frame in file order.
+    std::stable_sort(s_win.script.begin(), s_win.script.end(),
+                     [](const ScriptEvent &a, const ScriptEvent &b) { return a.frame < b.frame; });
+    return true;
+}
+
+// --- SDL backend ---
+
+void PushControlChar(const SDL_KeyboardEvent &k)
+{
+    if (!s_win.textInput)
+        return;
+    uint32_t c = 0;
+    switch (k.keysym.sym) {
+    case SDLK_BACKSPACE: c = 8; break;
+    case SDLK_TAB: c = 9; break;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: c = (k.keysym.mod & KMOD_CTRL) ? 10 : 13; break;
+    case SDLK_ESCAPE: c = 27; break;
+    default: return;
+    }
+    s_win.pending.push_back({PLAT_EV_CHAR, c});
+}
+
+// Turns one SDL event into ours (or into queued characters); false when it means nothing here.
+bool Translate(const SDL_Event &e, PLATEVENT *ev)
+{
+    switch (e.type) {
+    case SDL_QUIT:
+        *ev = {PLAT_EV_CLOSEREQUEST, 0};
+        return true;
+    case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            *ev = {PLAT_EV_CLOSEREQUEST, 0};
+            return true;
+        }
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+            *ev = {PLAT_EV_ACTIVATE, e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ? 1u : 0u};
+            return true;
+        }
+        return false;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        uint16_t vk = Plat_SdlKeyToVk(e.key.keysym.scancode, e.key.keysym.sym);
+        if (e.type == SDL_KEYDOWN)
+            PushControlChar(e.key);
+        if (vk == 0)
+            return false;
+        *ev = {e.type == SDL_KEYDOWN ? PLAT_EV_KEYDOWN : PLAT_EV_KEYUP, vk};
+        return true;
+    }
+    case SDL_TEXTINPUT:
+        if (s_win.textInput)
+            for (unsigned char c : Plat_Utf8ToWestern(e.text.text))
+                s_win.pending.push_back({PLAT_EV_CHAR, c});
+        return false;
+    default:
+        if (s_win.userEvent != 0 && e.type == s_win.userEvent) {
+            *ev = {static_cast<PLATEVENTTYPE>(e.user.code), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(e.user.data1))};
+            return true;
+        }
+        return false;
+    }
+}
+
+bool SdlNext(PLATEVENT *ev, bool wait)
+{
+    for (;;) {
+        if (!s_win.pending.empty()) {
+            *ev = s_win.pending.front();
+            s_win.pending.pop_front();
+            return true;
+        }
+        SDL_Event e;
+        int got = wait ? SDL_WaitEvent(&e) : SDL_PollEvent(&e);
+        if (!got) {
+            if (wait) { // the event system failed: end rather than spin
+                *ev = {PLAT_EV_CLOSE, 0};
+                return true;
+            }
+            return false;
+        }
+        PLATEVENT t{};
+        if (Translate(e, &t)) {
+            // A key press with a control character: the key comes first, then the character.
+            *ev = t;
+            return true;
+        }
+    }
+}
+
+// --- headless backend ---
+
+bool HeadlessNext(PLATEVENT *ev, bool wait)
+{
+    std::lock_guard<std::mutex> lock(s_postMutex);
+    if (!s_win.pending.empty()) {
+        *ev = s_win.pending.front();
+        s_win.pending.pop_front();
+        return true;
+    }
+    if (s_win.scriptNext < s_win.script.size() &&
+        (wait || s_win.script[s_win.scriptNext].frame <= s_win.framesRun)) {
+        *ev = s_win.script[s_win.scriptNext++].ev;
+        return true;
+    }
+    if (wait) { // nothing will ever come: end instead of hanging
+        *ev = {PLAT_EV_CLOSE, 0};
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool Plat_WindowCreate(const char *title, int width, int height)
+{
+    if (s_win.exists)
+        Plat_WindowDestroy();
+    s_win = WindowState{};
+    s_win.title = title ? title : "";
+    s_win.headless = Plat_IsHeadless();
+    if (s_win.headless) {
+        s_win.exitAfter = Plat_GetEnvInt("TNV_EXIT_AFTER_FRAMES", -1);
+        if (const char *script = Plat_GetEnv("TNV_INPUT_SCRIPT"))
+            if (!LoadScript(script))
+                return false;
+    } else {
+#ifdef SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE
+        // The window's close already asks once; a second ask from the quit it would cause is noise.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+#endif
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+            s_win.error = SDL_GetError();
+            return false;
+        }
+        s_win.window = SDL_CreateWindow(s_win.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                        width, height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
+        if (!s_win.window) {
+            s_win.error = SDL_GetError();
+            SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+            return false;
+        }
+        SDL_ShowCursor(SDL_DISABLE);
+        SDL_StopTextInput(); // SDL starts with text input on; text entry turns it on when needed
+        s_win.userEvent = SDL_RegisterEvents(1);
+        if (s_win.userEvent == static_cast<uint32_t>(-1))
+            s_win.userEvent = 0;
+    }
+    s_win.exists = true;
+    return true;
+}
+
+void Plat_WindowDestroy()
+{
+    if (!s_win.exists)
+        return;
+    if (s_win.window) {
+        SDL_DestroyWindow(s_win.window);
+        s_win.window = nullptr;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        // With nothing else of SDL in use, release its helpers (the desktop bus connection) too.
+        if (SDL_WasInit(0) == 0)
+            SDL_Quit();
+    }
+    s_win.exists = false;
+    std::lock_guard<std::mutex> lock(s_postMutex);
+    s_win.pending.clear();
+}
+
+bool Plat_WindowExists()
+{
+    return s_win.exists;
+}
+
+const char *Plat_WindowTitle()
+{
+    return s_win.title.c_str();
+}
+
+const char *Plat_WindowError()
+{
+    return s_win.error.c_str();
+}
+
+bool Plat_PollEvent(PLATEVENT *ev)
+{
+    if (!s_win.exists)
+        return false;
+    return s_win.headless ? HeadlessNext(ev, false) : SdlNext(ev, false);
+}
+
+bool Plat_WaitEvent(PLATEVENT *ev)
+{
+    if (!s_win.exists) {
+        *ev = {PLAT_EV_CLOSE, 0};
+        return true;
+    }
+    return s_win.headless ? HeadlessNext(ev, true) : SdlNext(ev, true);
+}
+
+void Plat_PostEvent(PLATEVENTTYPE type, uint32_t code)
+{
+    if (!s_win.exists)
+        return;
+    if (!s_win.headless && s_win.userEvent != 0) {
+        SDL_Event e{};
+        e.type = s_win.userEvent;
+        e.user.code = type;
+        e.user.data1 = reinterpret_cast<void *>(static_cast<uintptr_t>(code));
+        if (SDL_PushEvent(&e) == 1)
+            return;
+    }
+    std::lock_guard<std::mutex> lock(s_postMutex);
+    s_win.pending.push_back({type, code});
+}
+
+void Plat_TextInput(bool on)
+{
+    s_win.textInput = on;
+    if (s_win.window) {
+        if (on)
+            SDL_StartTextInput();
+        else
+            SDL_StopTextInput();
+    }
+}
+
+bool Plat_TextInputOn()
+{
+    return s_win.textInput;
+}
+
+void Plat_Beep()
+{
+    // No sound of its own: counted, so the refusal is visible to tests.
+    s_beeps++;
+}
+
+uint32_t Plat_BeepCount()
+{
+    return s_beeps;
+}
+
+bool Plat_WindowFrameDone()
+{
+    s_win.framesRun++;
+    if (!s_win.headless)
+        return false;
+    Plat_ManualClockAdvance(PLAT_HEADLESS_FRAME_US);
+    if (s_win.exitAfter < 0 || s_win.exitSignalled || s_win.framesRun < static_cast<uint64_t>(s_win.exitAfter))
+        return false;
+    s_win.exitSignalled = true;
+    return true;
+}
+
+uint32_t Plat_WindowFramesRun()
+{
+    return s_win.framesRun;
+}
+
+int Plat_MessageBox(const char *caption, const char *text)
+{
+    s_boxes.push_back(std::string(caption ? caption : "") + "|" + (text ? text : ""));
+    if (Plat_IsHeadless()) {
+        std::fprintf(stderr, "tnvpc: [%s] %s\n", caption ? caption : "", text ? text : "");
+        return 1;
+    }
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, s_win.window) != 0)
+        std::fprintf(stderr, "tnvpc: [%s] %s\n", caption ? caption : "", text ? text : "");
+    return 1;
+}
+
+const std::vector<std::string> &Plat_MessageBoxLog()
+{
+    return s_boxes;
+}
+
+void Plat_MessageBoxLogClear()
+{
+    s_boxes.clear();
+}

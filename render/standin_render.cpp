@@ -1,0 +1,118 @@
+#include "render/standin_render.h"
+
+#include "app/calllog.h"
+#include "platform/backend.h"
+#include "platform/clock.h"
+
+int32_t g_bSoftware3D = 0;
+uint32_t g_auTexturePageMasks[32] = {};
+
+// Stand-in.
+void Gfx_ShowLoadingScreen()
+{
+    Sys_CallLog("Gfx_ShowLoadingScreen");
+}
+
+// Stand-in; fails when a test asks.
+int Gfx_InitTextureTable()
+{
+    Sys_CallLog("Gfx_InitTextureTable");
+    return Sys_CallLogShouldFail("Gfx_InitTextureTable") ? -1 : 0;
+}
+
+// Stand-in.
+void Gfx_InitSoftGpu()
+{
+    Sys_CallLog("Gfx_InitSoftGpu");
+}
+
+// Stand-in.
+void Gfx_InitUserImages()
+{
+    Sys_CallLog("Gfx_InitUserImages");
+}
+
+// Stand-in.
+void Gfx_LoadFonts(int)
+{
+    Sys_CallLog("Gfx_LoadFonts");
+}
+
+// Stand-in.
+void Gfx_BeginFrame()
+{
+    Sys_CallLog("Gfx_BeginFrame");
+}
+
+// Stand-in.
+void Gfx_EndFrame()
+{
+    Sys_CallLog("Gfx_EndFrame");
+}
+
+// Stand-in: the display-window view ends at once.
+int Gfx_UpdateDisplayWindow()
+{
+    Sys_CallLog("Gfx_UpdateDisplayWindow");
+    return 1;
+}
+
+// Stand-in.
+void Gfx_SetFrameMode(int)
+{
+    Sys_CallLog("Gfx_SetFrameMode");
+}
+
+// Stand-in.
+void Gfx_LoadScreenGraphics(int)
+{
+    Sys_CallLog("Gfx_LoadScreenGraphics");
+}
+
+// Stand-in.
+void Gfx_DrawPointer(int, int, int)
+{
+    Sys_CallLog("Gfx_DrawPointer");
+}
+
+// Stand-in.
+void Gfx_FlushLayer()
+{
+    Sys_CallLog("Gfx_FlushLayer");
+}
+
+// Stand-in; fails when a test asks.
+int Gfx_Present(int)
+{
+    Sys_CallLog("Gfx_Present");
+    if (Sys_CallLogShouldFail("Gfx_Present"))
+        return -1;
+    // Real windows: pace the loop near 50 frames a second until the display sets the pace.
+    if (!Plat_IsHeadless())
+        Plat_SleepMs(20);
+    return 0;
+}
+
+// Stand-in.
+void Gfx_DestroyAllMeshes()
+{
+    Sys_CallLog("Gfx_DestroyAllMeshes");
+}
+
+// Stand-in.
+void Gfx_ShutdownSoftGpu()
+{
+    Sys_CallLog("Gfx_ShutdownSoftGpu");
+}
+
+// Stand-in.
+void Gfx_FreeTextureTable()
+{
+    Sys_CallLog("Gfx_FreeTextureTable");
+}
+
+// Stand-in.
+void Gfx_FreeUserImages()
+{
+    Sys_CallLog("Gfx_FreeUserImages");
+}

@@ -1,0 +1,17 @@
+// Stand-ins for the interface calls the program spine makes, until the interface is built.
+#pragma once
+
+#include <cstdint>
+
+extern void * g_pCurrentPopup;
+extern uint8_t g_ucPopupReturn;
+extern int32_t g_bUiRedrawOnce;
+extern uint32_t g_uUiFreeMemory;
+extern int32_t g_iTexturePagesUsed;
+
+void Ui_ToggleMouseMode();
+void Ui_InitWidgetPools();
+void * Ui_OpenPopup(int, const void *, int, int, int, int);
+void Ui_Frame();
+void Ui_EscapeAction();
+void Ui_HandleCloseRequest();

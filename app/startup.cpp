@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "app/standin_devices.h"
 #include "app/standin_timers.h"
+#include "audio/mixer.h"
 #include "audio/standin_audio.h"
 #include "core/console_memory.h"
 #include "core/consolelib.h"
@@ -189,7 +190,8 @@ int Sys_Startup(MAINWND)
     g_pCoreHeap = Sys_ConsoleCoreHeap();
     Sys_CallLog("Sys_LoadWinTexture");
     Sys_LoadWinTexture();
-    if (Snd_InitSampleEngine(256) != 0)
+    Sys_CallLog("Snd_InitSampleEngine");
+    if (Sys_CallLogShouldFail("Snd_InitSampleEngine") || Snd_InitSampleEngine(256) != 0)
         return -1;
     Sys_AllocMixBuffers();
     if (Snd_EnumInputDevices() != 0)
@@ -197,6 +199,7 @@ int Sys_Startup(MAINWND)
     if (Sys_OpenAudioOutput(0) != 0) {
         Sys_InfoBox("ERROR!", "Couldn't Initialise DirectSound Device");
         Sys_FreeMixBuffers();
+        Sys_CallLog("Snd_ShutdownSampleEngine");
         Snd_ShutdownSampleEngine();
         FreeCoreHeap();
         return -1;
@@ -350,6 +353,7 @@ int Sys_Shutdown(MAINWND)
     Sys_CloseDisplay();
     Snd_FreeInterfaceSounds();
     Sys_FreeMixBuffers();
+    Sys_CallLog("Snd_ShutdownSampleEngine");
     Snd_ShutdownSampleEngine();
     Sys_CloseAudioOutput();
     FreeCoreHeap();

@@ -2,7 +2,7 @@
 
 #include "app/calllog.h"
 
-int32_t g_bJamSessionOn = 0;
+std::atomic<int32_t> g_bJamSessionOn{0};
 
 // Stand-in.
 void Net_CreateObjects()

@@ -9,14 +9,13 @@
 #include "app/standin_timers.h"
 #include "audio/mixer.h"
 #include "audio/standin_audio.h"
+#include "core/archive.h"
 #include "core/console_memory.h"
 #include "core/consolelib.h"
 #include "core/event.h"
 #include "core/file.h"
-#include "core/standin_archive.h"
 #include "core/standin_memory.h"
 #include "core/standin_services.h"
-#include "core/wad.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
@@ -367,10 +366,12 @@ void Sys_CoreShutdown()
     Sys_EventDestroyClass(1);
     Sys_CallLog("Sys_EventDestroyClass(3)");
     Sys_EventDestroyClass(3);
+    Sys_CallLog("Sys_WadFreeBuffers");
     Sys_WadFreeBuffers();
     Vid_FreeCameraRig();
     Sys_FreeFrameBlocks();
     Seq_ShutdownSong();
+    Sys_CallLog("Sys_FreeDiscPool");
     Sys_FreeDiscPool();
     Sys_FreeCoreTables();
     Vid_ShutdownChaseEngine();

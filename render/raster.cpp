@@ -113,8 +113,7 @@ void MaskedRows(int32_t x, int32_t y, uint32_t width, uint32_t height, uint32_t 
 // Step 1 of every textured draw: the page word names the slot whose texels become the source.
 bool SelectClutSource()
 {
-    if (const uint16_t *src = Gfx_GetTexelSource(static_cast<int>(g_uTexturePage & 31)))
-        g_pClutSource = src;
+    Gfx_SelectClutSource(g_uTexturePage);
     return g_pClutSource != nullptr;
 }
 

@@ -570,16 +570,7 @@ void DrawFixtureScreen(const TestTexels &texels)
 std::unique_ptr<TestTexels> FixtureTexels()
 {
     auto t = std::make_unique<TestTexels>();
-    for (int v = 0; v < 256; ++v)
-        for (int u = 0; u < 256; ++u) {
-            uint16_t colour = Gfx_PackFillColour(uint8_t(u), uint8_t(v), uint8_t((u ^ v) * 2));
-            uint16_t mask = ((u / 8 + v / 8) % 5 == 0) ? 0xFFFF : 0;
-            if (v >= 200 && v < 212) { // glyph rows: white strokes on transparency
-                colour = Gfx_PackFillColour(255, 255, 255);
-                mask = ((u * 3 + v * 5) % 7 < 3) ? 0 : 0xFFFF;
-            }
-            t->Set(u, v, colour, mask);
-        }
+    TestTexels_FillFixture(*t);
     return t;
 }
 

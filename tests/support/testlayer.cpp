@@ -132,3 +132,17 @@ bool TestLayer_WritePng(const std::string &path)
     std::snprintf(text, sizeof text, "0x%016llX", static_cast<unsigned long long>(actual));
     return ::testing::AssertionFailure() << "layer " << name << " hashes to " << text << ", picture in " << png;
 }
+
+void TestTexels_FillFixture(TestTexels &t)
+{
+    for (int v = 0; v < 256; ++v)
+        for (int u = 0; u < 256; ++u) {
+            uint16_t colour = Gfx_PackFillColour(uint8_t(u), uint8_t(v), uint8_t((u ^ v) * 2));
+            uint16_t mask = ((u / 8 + v / 8) % 5 == 0) ? 0xFFFF : 0;
+            if (v >= 200 && v < 212) {
+                colour = Gfx_PackFillColour(255, 255, 255);
+                mask = ((u * 3 + v * 5) % 7 < 3) ? 0 : 0xFFFF;
+            }
+            t.Set(u, v, colour, mask);
+        }
+}

@@ -36,3 +36,7 @@ struct TestTexels
     uint16_t Colour(int u, int v) const { return words[v * 512 + (u >> 1) * 4 + (u & 1)]; }
     uint16_t Mask(int u, int v) const { return words[v * 512 + (u >> 1) * 4 + 2 + (u & 1)]; }
 };
+
+// The picture page of the golden fixtures, in the current pixel format: a colour gradient with
+// transparent squares, and rows 200..211 of white glyph strokes on transparency.
+void TestTexels_FillFixture(TestTexels &t);

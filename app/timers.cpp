@@ -41,6 +41,7 @@ std::atomic<uint8_t> g_ucFrameTick{0};
 std::atomic<int32_t> g_bMixdownRunning{0};
 std::atomic<int32_t> g_bMixdownAbort{0};
 int32_t g_iMixdownSeconds = 10;
+int32_t g_iMixdownMaxSeconds = 3 * 3600;
 int16_t *g_pMixdownBuffer = nullptr;
 int32_t g_iMixdownFill = 0;
 int32_t g_iMixdownTotal = 0;
@@ -329,7 +330,7 @@ namespace {
 bool MixdownGoesOn()
 {
     return g_bSongPlaying && (int64_t)g_uSongRow <= (int64_t)g_iMixdownEnd + 1 &&
-           (int64_t)g_iMixdownTotal + g_iMixdownFill < (int64_t)SYS_MIXDOWN_MAX_SECONDS * 44100;
+           (int64_t)g_iMixdownTotal + g_iMixdownFill < (int64_t)g_iMixdownMaxSeconds * 44100;
 }
 
 } // namespace

@@ -43,8 +43,8 @@ extern int32_t g_iMixdownFill;  // frames in the buffer, not yet written
 extern int32_t g_iMixdownTotal; // frames written to the file
 extern int32_t g_iMixdownEnd;   // last used row of the song
 extern uint32_t g_uMixdownProgressRow;
-// Longest mixdown; a song that never reaches its end stops here.
-constexpr int32_t SYS_MIXDOWN_MAX_SECONDS = 3 * 3600;
+// Longest mixdown in seconds; a song that never reaches its end stops here.
+extern int32_t g_iMixdownMaxSeconds;
 // Blocks rendered per main-loop pass (one second of sound).
 constexpr int32_t SYS_MIXDOWN_BLOCKS_PER_PASS = 600;
 

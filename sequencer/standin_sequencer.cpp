@@ -38,6 +38,7 @@ void Seq_FreeUndoLog()
 
 std::atomic<uint32_t> g_uSongRow{0};
 std::atomic<int32_t> g_bSongPlaying{0};
+std::atomic<int32_t> g_iSeqTicks{0};
 
 namespace {
 std::atomic<int32_t> s_iTicksInRow{0};
@@ -46,6 +47,7 @@ std::atomic<int32_t> s_iTicksInRow{0};
 // Stand-in. Not logged: it runs on the mix thread.
 void Seq_Tick()
 {
+    g_iSeqTicks++;
     if (!g_bSongPlaying)
         return;
     if (++s_iTicksInRow >= SEQ_STANDIN_TICKS_PER_ROW) {

@@ -18,6 +18,8 @@ void Seq_FreeUndoLog();
 constexpr int32_t SEQ_STANDIN_TICKS_PER_ROW = 150;
 extern std::atomic<uint32_t> g_uSongRow;
 extern std::atomic<int32_t> g_bSongPlaying;
+// Calls of Seq_Tick so far (stand-in).
+extern std::atomic<int32_t> g_iSeqTicks;
 
 // One sequencer step; runs once per mixed block, on the mix thread or the main thread.
 void Seq_Tick();

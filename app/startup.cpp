@@ -8,18 +8,23 @@
 #include "app/standin_devices.h"
 #include "app/timers.h"
 #include "audio/mixer.h"
+#include "audio/sampleslot.h"
 #include "audio/standin_audio.h"
 #include "core/archive.h"
 #include "core/console_memory.h"
 #include "core/consolelib.h"
 #include "core/event.h"
 #include "core/file.h"
+#include "core/padbind.h"
 #include "core/standin_memory.h"
 #include "core/standin_services.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
+#include "render/framecycle.h"
+#include "render/gpustate.h"
+#include "render/ordertable.h"
 #include "render/standin_render.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/standin_ui.h"
@@ -44,7 +49,6 @@ int32_t g_iPrimitivesDrawn = 0;
 int32_t g_bPointerShown = 1;
 int16_t g_iPointerX = 0;
 int16_t g_iPointerY = 0;
-int32_t g_bGpuLayerFlush = 1;
 int32_t g_iFrameState = FRAMESTATE_INTERFACE;
 int32_t g_iFrameStateCountdown = 0;
 void *g_pCoreHeap = nullptr;
@@ -169,6 +173,7 @@ int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int sho
         Sys_CallLog("Sys_ParseCommandLine");
         Sys_ParseCommandLine(commandLine);
     }
+    Sys_StartupHook();
     if (Sys_Startup(g_hMainWnd) != 0) {
         Sys_Shutdown(g_hMainWnd);
         Sys_DestroyMainWindow();
@@ -195,7 +200,8 @@ int Sys_Startup(MAINWND)
     Sys_AllocMixBuffers();
     if (Snd_EnumInputDevices() != 0)
         return -1;
-    if (Sys_OpenAudioOutput(0) != 0) {
+    // The stored device, as every reopen uses; the output falls back to the default when it is gone.
+    if (Sys_OpenAudioOutput(g_iAudioOutDevice) != 0) {
         Sys_InfoBox("ERROR!", "Couldn't Initialise DirectSound Device");
         Sys_FreeMixBuffers();
         Sys_CallLog("Snd_ShutdownSampleEngine");
@@ -207,6 +213,7 @@ int Sys_Startup(MAINWND)
     Gfx_ShowLoadingScreen();
     if (Gfx_InitTextureTable() != 0)
         return -1;
+    Sys_CallLog("Gfx_InitSoftGpu");
     Gfx_InitSoftGpu();
     Sys_LoadInterfaceImages();
     Gfx_InitUserImages();
@@ -214,6 +221,7 @@ int Sys_Startup(MAINWND)
     Sys_CreateDisplayObjects(0);
     Snd_EnumMidiInDevices();
     Snd_EnumMixerDevices();
+    Sys_CallLog("Snd_LoadInterfaceSounds");
     Snd_LoadInterfaceSounds();
     Ui_ToggleMouseMode();
     Sys_InitMouse();
@@ -291,8 +299,10 @@ int Sys_FrameUpdate()
     Sys_FrameDispatch();
     if (g_bPointerShown)
         Gfx_DrawPointer(g_iPointerX, g_iPointerY, 1);
-    if (g_bGpuLayerFlush)
+    if (g_bGpuLayerFlush) {
+        Sys_CallLog("Gfx_FlushLayer");
         Gfx_FlushLayer();
+    }
     if (g_bUiRedrawOnce)
         g_bUiRedrawOnce = 0;
     if (g_bPointerShown)
@@ -306,6 +316,7 @@ int Sys_FrameUpdate()
 
 void Sys_FrameDispatch()
 {
+    Sys_CallLog("Gfx_BeginFrame");
     Gfx_BeginFrame();
     if (g_bDebugBreak) {
         Sys_CallLog("Sys_DebugPrintf");
@@ -318,6 +329,7 @@ void Sys_FrameDispatch()
         Ui_Frame();
         break;
     case FRAMESTATE_DISPLAYWINDOW:
+        Sys_CallLog("Gfx_UpdateDisplayWindow");
         if (Gfx_UpdateDisplayWindow() != 0)
             g_iFrameState = FRAMESTATE_INTERFACE;
         break;
@@ -330,6 +342,7 @@ void Sys_FrameDispatch()
         break;
     case FRAMESTATE_ENTEROVERLAY:
         Sys_SwitchOverlay(3);
+        Sys_CallLog("Gfx_SetFrameMode");
         Gfx_SetFrameMode(0);
         Gfx_LoadScreenGraphics(0);
         g_iFrameState = FRAMESTATE_INTERFACE;
@@ -337,6 +350,7 @@ void Sys_FrameDispatch()
     default:
         break;
     }
+    Sys_CallLog("Gfx_EndFrame");
     Gfx_EndFrame();
 }
 
@@ -346,10 +360,12 @@ int Sys_Shutdown(MAINWND)
         Sys_CoreShutdown();
     Gfx_DestroyAllMeshes();
     Sys_ReleaseDisplayObjects();
+    Sys_CallLog("Gfx_ShutdownSoftGpu");
     Gfx_ShutdownSoftGpu();
     Gfx_FreeTextureTable();
     Gfx_FreeUserImages();
     Sys_CloseDisplay();
+    Sys_CallLog("Snd_FreeInterfaceSounds");
     Snd_FreeInterfaceSounds();
     Sys_FreeMixBuffers();
     Sys_CallLog("Snd_ShutdownSampleEngine");

@@ -21,12 +21,6 @@ int Gfx_InitTextureTable()
 }
 
 // Stand-in.
-void Gfx_InitSoftGpu()
-{
-    Sys_CallLog("Gfx_InitSoftGpu");
-}
-
-// Stand-in.
 void Gfx_InitUserImages()
 {
     Sys_CallLog("Gfx_InitUserImages");
@@ -39,31 +33,6 @@ void Gfx_LoadFonts(int)
 }
 
 // Stand-in.
-void Gfx_BeginFrame()
-{
-    Sys_CallLog("Gfx_BeginFrame");
-}
-
-// Stand-in.
-void Gfx_EndFrame()
-{
-    Sys_CallLog("Gfx_EndFrame");
-}
-
-// Stand-in: the display-window view ends at once.
-int Gfx_UpdateDisplayWindow()
-{
-    Sys_CallLog("Gfx_UpdateDisplayWindow");
-    return 1;
-}
-
-// Stand-in.
-void Gfx_SetFrameMode(int)
-{
-    Sys_CallLog("Gfx_SetFrameMode");
-}
-
-// Stand-in.
 void Gfx_LoadScreenGraphics(int)
 {
     Sys_CallLog("Gfx_LoadScreenGraphics");
@@ -73,12 +42,6 @@ void Gfx_LoadScreenGraphics(int)
 void Gfx_DrawPointer(int, int, int)
 {
     Sys_CallLog("Gfx_DrawPointer");
-}
-
-// Stand-in.
-void Gfx_FlushLayer()
-{
-    Sys_CallLog("Gfx_FlushLayer");
 }
 
 // Stand-in; fails when a test asks.
@@ -97,12 +60,6 @@ int Gfx_Present(int)
 void Gfx_DestroyAllMeshes()
 {
     Sys_CallLog("Gfx_DestroyAllMeshes");
-}
-
-// Stand-in.
-void Gfx_ShutdownSoftGpu()
-{
-    Sys_CallLog("Gfx_ShutdownSoftGpu");
 }
 
 // Stand-in.

@@ -37,7 +37,6 @@ void Seq_FreeUndoLog()
 }
 
 std::atomic<uint32_t> g_uSongRow{0};
-std::atomic<int32_t> g_bSongPlaying{0};
 std::atomic<int32_t> g_iSeqTicks{0};
 
 namespace {
@@ -69,11 +68,4 @@ void Seq_PlaySongFrom(uint32_t row)
     s_iTicksInRow = 0;
     g_uSongRow = row;
     g_bSongPlaying = 1;
-}
-
-// Stand-in.
-void Seq_StopSong()
-{
-    Sys_CallLog("Seq_StopSong");
-    g_bSongPlaying = 0;
 }

@@ -17,7 +17,7 @@ void Seq_FreeUndoLog();
 // where to stop); it stops only when told.
 constexpr int32_t SEQ_STANDIN_TICKS_PER_ROW = 150;
 extern std::atomic<uint32_t> g_uSongRow;
-extern std::atomic<int32_t> g_bSongPlaying;
+extern uint8_t g_bSongPlaying; // sequencer/standin_song.cpp
 // Calls of Seq_Tick so far (stand-in).
 extern std::atomic<int32_t> g_iSeqTicks;
 
@@ -25,4 +25,4 @@ extern std::atomic<int32_t> g_iSeqTicks;
 void Seq_Tick();
 void Seq_StopCueing();
 void Seq_PlaySongFrom(uint32_t row);
-void Seq_StopSong();
+void Seq_StopSong(); // sequencer/standin_song.cpp

@@ -8,11 +8,15 @@ extern uint8_t g_ucPopupReturn;
 extern int32_t g_bUiRedrawOnce;
 extern uint32_t g_uUiFreeMemory;
 extern int32_t g_iTexturePagesUsed;
+// The interface pad word: 0x1000 shows the whole display area, 0x2000 toggles the display-window
+// size (ui/standin_padword.cpp).
+extern uint16_t g_wUiPadWord;
 
 void Ui_ToggleMouseMode();
 void Ui_InitWidgetPools();
 void * Ui_OpenPopup(int, const void *, int, int, int, int);
 void Ui_Frame();
+void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();
 

@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/timers.h"
 #include "app/startup.h"
+#include "core/padbind.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/backend.h"
@@ -52,6 +53,9 @@ protected:
         g_ucFullScreenVideo = 0;
         g_bJamSessionOn = 0;
         g_wPadButtons = 0xFFFF;
+        g_iCurrentOverlay = -1;
+        g_iScreen = 0;
+        Sys_PadClearBindings();
         g_uKeyModifiers = 0;
         g_iLastKeyCode = 0;
         Sys_EndTextEntry();

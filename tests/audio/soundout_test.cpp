@@ -1,3 +1,5 @@
+#include "audio/mixer.h"
+#include "audio/sampleslot.h"
 #include "audio/soundout.h"
 #include "audio/wav.h"
 #include "platform/audio_out.h"
@@ -7,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -185,4 +188,75 @@ TEST_F(SoundOut, DumpHoldsBlocksAtTheirPlayFrameAndSilenceAfter)
         ASSERT_EQ(left[i], wl) << i;
         ASSERT_EQ(right[i], wr) << i;
     }
+}
+
+// The whole path: a voice keyed on is mixed, queued behind what is already waiting, and played
+// at the frame where that queue ends.
+TEST_F(SoundOut, KeyedVoiceIsHeardWhereTheQueueEnds)
+{
+    TempDir dir;
+    std::string dump = dir.File("voice.wav");
+    setenv("TNV_AUDIO_DUMP", dump.c_str(), 1);
+    ASSERT_EQ(Snd_InitSampleEngine(256), 0);
+    int16_t out[SND_STREAM_BLOCK_FRAMES * 2] = {};
+    float rate = 44100.0f, seconds = 0.0016666667f;
+    ASSERT_EQ(Snd_SetMixParam(1, &rate), 0);
+    ASSERT_EQ(Snd_SetMixParam(4, &seconds), 0);
+    ASSERT_EQ(g_iMixFrames, SND_STREAM_BLOCK_FRAMES);
+    Snd_SetMixParam(16, out);
+    g_bReverbOn = 0;
+    Snd_SetMasterVolume(0x4000, 0x4000);
+
+    // Two blocks of a constant stereo sample at 44100 Hz.
+    SAMPLESLOT *pSlot = nullptr;
+    ASSERT_GT(Snd_AllocSampleSlot(&pSlot), 0);
+    ASSERT_EQ(Snd_AllocSampleData(pSlot, 2 * SND_STREAM_BLOCK_FRAMES, true), 0);
+    int16_t *data = reinterpret_cast<int16_t *>(pSlot->pData);
+    for (int i = 0; i < 4 * SND_STREAM_BLOCK_FRAMES; ++i)
+        data[i] = 8000;
+    pSlot->uRate = 44100;
+
+    Bring();
+    // Eight blocks of silence already wait: 576 frames.
+    while (Write(std::vector<int16_t>(out, out + SND_STREAM_BLOCK_FRAMES * 2)) == 0) {
+    }
+    VOICE *pVoice = &g_astVoices[0];
+    Snd_StartVoice(pVoice, pSlot, VOICE_PREPARED);
+    Snd_SetVoicePitch(pVoice, 44100);
+    Snd_SetVoiceVolume(pVoice, 16384, 16384);
+    Snd_StartVoice(pVoice, pSlot, VOICE_ACTIVE);
+    std::memset(out, 0, sizeof out);
+    ASSERT_EQ(Snd_MixBlock(), 0);
+    // The 1 ms mix tick: offer the mixed block, mix the next once it was taken.
+    for (int tick = 0; tick < 30; ++tick) {
+        Plat_ManualClockAdvance(1000);
+        if (Snd_WriteStreamBlock(out, SND_STREAM_BLOCK_BYTES, 0) == 0) {
+            std::memset(out, 0, sizeof out);
+            ASSERT_EQ(Snd_MixBlock(), 0);
+        }
+    }
+    Snd_ReleaseStreamBuffer();
+    Snd_CloseOutputDevice();
+    Snd_FreeSample(pSlot);
+    Snd_ShutdownSampleEngine();
+    g_pMixOut = nullptr;
+
+    ASSERT_EQ(Snd_WavOpenRead(dump.c_str()), 0);
+    int16_t *l = nullptr, *r = nullptr;
+    int frames = 0, wavRate = 0;
+    ASSERT_EQ(Snd_WavReadData(&l, &r, &frames, &wavRate), 0);
+    Snd_WavCloseRead();
+    std::vector<int16_t> left(l, l + frames), right(r, r + frames);
+    std::free(l);
+    std::free(r);
+    ASSERT_EQ(frames, 1323);
+    const int first = 8 * SND_STREAM_BLOCK_FRAMES;
+    for (int i = 0; i < first; ++i)
+        ASSERT_EQ(left[i], 0) << i;
+    for (int i = first; i < first + SND_STREAM_BLOCK_FRAMES; ++i) {
+        ASSERT_EQ(left[i], 8000) << i;
+        ASSERT_EQ(right[i], 8000) << i;
+    }
+    for (int i = first + 2 * SND_STREAM_BLOCK_FRAMES; i < frames; ++i)
+        ASSERT_EQ(left[i], 0) << i;
 }

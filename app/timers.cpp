@@ -32,9 +32,9 @@ uint32_t g_uNetStepTimerId = 0;
 std::atomic<int32_t> g_bSeqTimerRunning{0};
 std::atomic<int32_t> g_bNetStepOwnTimer{0};
 int32_t g_bAudioSuspended = 0;
-int32_t g_bSavedMixPumpOn = 0;
-int32_t g_bSavedTickTimerOn = 0;
-int32_t g_bSavedSeqTimerRunning = 0;
+std::atomic<int32_t> g_bSavedMixPumpOn{0};
+std::atomic<int32_t> g_bSavedTickTimerOn{0};
+std::atomic<int32_t> g_bSavedSeqTimerRunning{0};
 std::atomic<int32_t> g_iRecordRunning{0};
 std::atomic<uint8_t> g_ucFrameTick{0};
 
@@ -136,13 +136,35 @@ void Sys_FreeMixBuffers()
     ReleaseBuffers();
 }
 
+void Sys_CrashStopTimers()
+{
+    g_bAudioMixEnabled = 0;
+    g_bSavedMixPumpOn = g_bMixPumpOn.load();
+    g_bSavedTickTimerOn = g_bTickTimerOn.load();
+    g_bSavedSeqTimerRunning = g_bSeqTimerRunning.load();
+    g_bMixPumpOn = 0;
+    g_bTickTimerOn = 0;
+    g_bSeqTimerRunning = 0;
+    Plat_TimerHaltAll(true);
+}
+
+namespace {
+
+uint32_t StartTimer(uint32_t periodMs, PLATTIMERPROC proc)
+{
+    Sys_SetCrashStopProc(Sys_CrashStopTimers);
+    return Plat_TimerStart(periodMs, proc, nullptr);
+}
+
+} // namespace
+
 int Sys_StartMixTimer()
 {
     Sys_CallLog("Sys_StartMixTimer");
     if (g_bMixdownRunning)
         return 0;
     if (g_uMixTimerId == 0) {
-        uint32_t id = Plat_TimerStart(1, Sys_MixTimerProc, nullptr);
+        uint32_t id = StartTimer(1, Sys_MixTimerProc);
         if (id == 0)
             return 0;
         g_uMixTimerId = id;
@@ -167,7 +189,7 @@ int Sys_StartTickTimer()
 {
     if (g_uTickTimerId == 0) {
         s_iTickCalls = 0;
-        uint32_t id = Plat_TimerStart(2, Sys_TickTimerProc, nullptr);
+        uint32_t id = StartTimer(2, Sys_TickTimerProc);
         if (id == 0)
             return 0;
         g_uTickTimerId = id;
@@ -189,7 +211,7 @@ int Sys_StopTickTimer()
 int Sys_StartSeqTimer()
 {
     if (g_uNetStepTimerId == 0) {
-        uint32_t id = Plat_TimerStart(20, Sys_NetStepTimerProc, nullptr);
+        uint32_t id = StartTimer(20, Sys_NetStepTimerProc);
         if (id == 0)
             return 0;
         g_uNetStepTimerId = id;
@@ -214,18 +236,18 @@ int Sys_SuspendAudio(int on)
         g_bAudioMixEnabled = 0;
         // A second suspension must not save the cleared flags over the ones to restore.
         if (!g_bAudioSuspended) {
-            g_bSavedMixPumpOn = g_bMixPumpOn;
-            g_bSavedTickTimerOn = g_bTickTimerOn;
-            g_bSavedSeqTimerRunning = g_bSeqTimerRunning;
+            g_bSavedMixPumpOn = g_bMixPumpOn.load();
+            g_bSavedTickTimerOn = g_bTickTimerOn.load();
+            g_bSavedSeqTimerRunning = g_bSeqTimerRunning.load();
         }
         g_bMixPumpOn = 0;
         g_bTickTimerOn = 0;
         g_bSeqTimerRunning = 0;
     } else {
         if (g_bAudioSuspended) {
-            g_bMixPumpOn = g_bSavedMixPumpOn;
-            g_bTickTimerOn = g_bSavedTickTimerOn;
-            g_bSeqTimerRunning = g_bSavedSeqTimerRunning;
+            g_bMixPumpOn = g_bSavedMixPumpOn.load();
+            g_bTickTimerOn = g_bSavedTickTimerOn.load();
+            g_bSeqTimerRunning = g_bSavedSeqTimerRunning.load();
         }
         g_bAudioMixEnabled = 1;
     }

@@ -27,9 +27,10 @@ extern uint32_t g_uNetStepTimerId;
 extern std::atomic<int32_t> g_bSeqTimerRunning;
 extern std::atomic<int32_t> g_bNetStepOwnTimer;
 extern int32_t g_bAudioSuspended;
-extern int32_t g_bSavedMixPumpOn;
-extern int32_t g_bSavedTickTimerOn;
-extern int32_t g_bSavedSeqTimerRunning;
+// The three flags as they were at the last suspension or crash stop.
+extern std::atomic<int32_t> g_bSavedMixPumpOn;
+extern std::atomic<int32_t> g_bSavedTickTimerOn;
+extern std::atomic<int32_t> g_bSavedSeqTimerRunning;
 extern std::atomic<int32_t> g_iRecordRunning;
 // Set every 20 ms of pump (or tick) time, for the frame code's pacing.
 extern std::atomic<uint8_t> g_ucFrameTick;
@@ -57,6 +58,8 @@ extern float g_fRecentFramesPerSecond;
 int Sys_AllocMixBuffers();
 void Sys_FreeMixBuffers();
 
+// Timers are stopped from the main thread and never with g_csMix held: the stop waits for a
+// callback that may be waiting for that lock.
 // 1: started (or already running); 0 during a mixdown or when the timer cannot start.
 int Sys_StartMixTimer();
 // 0 during a mixdown (nothing stopped), else 1.
@@ -71,6 +74,9 @@ int Sys_StopSeqTimer();
 int Sys_SuspendAudio(int on);
 // Stops mixing and the timers, then posts the program's own close.
 int Sys_RequestQuit();
+// The crash report's stop (registered when a timer starts): mixing off, the three flags saved
+// and cleared, every timer halted. Only atomic stores, as it runs in the fault handler.
+void Sys_CrashStopTimers();
 
 // The timer callbacks (tests drive them directly on the manual clock).
 void Sys_MixTimerProc(void *);

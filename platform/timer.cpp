@@ -26,6 +26,7 @@ struct Timer
 constexpr uint64_t kResyncUs = 100000;
 
 std::atomic<int> s_failStarts{0};
+std::atomic<bool> s_halted{false};
 
 void Run(std::shared_ptr<Timer> t, uint64_t startUs)
 {
@@ -36,7 +37,8 @@ void Run(std::shared_ptr<Timer> t, uint64_t startUs)
             continue; // woken: look at the stop flag again
         if (t->stop.load(std::memory_order_acquire))
             break;
-        t->fn(t->arg);
+        if (!s_halted.load(std::memory_order_acquire))
+            t->fn(t->arg);
         deadline += periodUs;
         if (Plat_ClockSource() == PLAT_CLOCK_REAL) {
             uint64_t now = Plat_ClockNowUs();
@@ -133,6 +135,11 @@ void Plat_TimerKill(uint32_t id)
     // A timer stopped from its own callback finishes it on a detached thread that holds its own
     // reference to the record.
     Registry::Stop(*t);
+}
+
+void Plat_TimerHaltAll(bool halt)
+{
+    s_halted.store(halt, std::memory_order_release);
 }
 
 int Plat_TimerCount()

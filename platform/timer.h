@@ -19,6 +19,9 @@ uint32_t Plat_TimerStart(uint32_t periodMs, PLATTIMERPROC fn, void *arg);
 // Stops the timer and waits for its thread. Unknown ids and 0 are ignored. Called from the
 // timer's own callback it stops the timer without waiting.
 void Plat_TimerKill(uint32_t id);
+// Halts every timer's callbacks (the threads go on waiting) or lets them run again. Safe in a
+// signal handler: it only stores an atomic flag.
+void Plat_TimerHaltAll(bool halt);
 // Number of timers running.
 int Plat_TimerCount();
 

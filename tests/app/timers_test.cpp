@@ -1,4 +1,5 @@
 #include "app/calllog.h"
+#include "app/crash.h"
 #include "app/startup.h"
 #include "app/timers.h"
 #include "audio/mixer.h"
@@ -337,6 +338,9 @@ TEST_F(TimersTest, SuspendAndResumeKeepTheTimers)
     ASSERT_EQ(Sys_StartTickTimer(), 1);
     ASSERT_EQ(Sys_StartSeqTimer(), 1);
     const uint32_t ids[3] = {g_uMixTimerId, g_uTickTimerId, g_uNetStepTimerId};
+    // A return of focus with no loss before it (the first activation) leaves the timers on.
+    EXPECT_EQ(Sys_SuspendAudio(0), 0);
+    EXPECT_EQ(g_bMixPumpOn + g_bTickTimerOn + g_bSeqTimerRunning, 3);
     EXPECT_EQ(Sys_SuspendAudio(1), 1);
     EXPECT_EQ(Sys_SuspendAudio(1), 1); // twice, as focus changes may come
     EXPECT_EQ(g_bAudioMixEnabled.load(), 0);
@@ -465,4 +469,23 @@ TEST_F(TimersTest, MixdownFileThatCannotBeMade)
     ASSERT_EQ(Plat_MessageBoxLog().size(), 1u);
     EXPECT_NE(Plat_MessageBoxLog()[0].find("Couldn't write the WAV file"), std::string::npos);
     EXPECT_EQ(Sys_StartMixdown(nullptr), -1);
+}
+
+// A fault stops the mix and halts the timers without a lock or a join; the flags are kept.
+TEST_F(TimersTest, CrashStopHaltsTheTimers)
+{
+    ASSERT_EQ(Sys_StartMixTimer(), 1);
+    ASSERT_EQ(Sys_StartSeqTimer(), 1);
+    Sys_CrashReportFilter(nullptr, "Main Thread");
+    EXPECT_EQ(g_bAudioMixEnabled.load(), 0);
+    EXPECT_EQ(g_bSavedMixPumpOn.load(), 1);
+    EXPECT_EQ(g_bSavedSeqTimerRunning.load(), 1);
+    EXPECT_EQ(g_bSavedTickTimerOn.load(), 0);
+    EXPECT_EQ(g_bMixPumpOn + g_bSeqTimerRunning, 0);
+    for (int ms = 0; ms < 100; ms++)
+        Plat_ManualClockAdvance(1000);
+    Sys_StopMixTimer();
+    Sys_StopSeqTimer();
+    EXPECT_EQ(g_iNetFrameSteps.load(), 0);
+    Plat_TimerHaltAll(false);
 }

@@ -489,3 +489,13 @@ TEST_F(TimersTest, CrashStopHaltsTheTimers)
     EXPECT_EQ(g_iNetFrameSteps.load(), 0);
     Plat_TimerHaltAll(false);
 }
+
+TEST_F(TimersTest, FrameTimingAtFiftyFrames)
+{
+    for (int frame = 0; frame < 200; frame++) {
+        Plat_ManualClockAdvance(20000);
+        Sys_FrameTiming();
+    }
+    EXPECT_NEAR(g_fFramesPerSecond, 50.0f, 1.0f);
+    EXPECT_FLOAT_EQ(g_fRecentFramesPerSecond, 50.0f);
+}

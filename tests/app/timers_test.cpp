@@ -49,6 +49,7 @@ protected:
         Plat_SetBackend(PLAT_BACKEND_HEADLESS);
         Plat_ClockUse(PLAT_CLOCK_MANUAL);
         Plat_TimerFailStarts(0);
+        Plat_TimerHaltAll(false); // a crash-filter test may have halted them
         Plat_AudioOutSetQueueFrames(PLAT_AUDIO_DEFAULT_QUEUE_FRAMES);
         Plat_MessageBoxLogClear();
         ASSERT_EQ(Snd_InitSampleEngine(16), 0);

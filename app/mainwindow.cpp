@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/calllog.h"
-#include "app/standin_devices.h"
+#include "app/devices.h"
 #include "app/settings.h"
 #include "app/timers.h"
 #include "editors/standin_editors.h"

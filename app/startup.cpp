@@ -5,7 +5,7 @@
 #include "app/crash.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
-#include "app/standin_devices.h"
+#include "app/devices.h"
 #include "app/timers.h"
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"

@@ -1,6 +1,7 @@
 #include "jam/standin_jam.h"
 
 #include "app/calllog.h"
+#include "app/devices.h"
 
 std::atomic<int32_t> g_bJamSessionOn{0};
 
@@ -14,6 +15,8 @@ void Net_CreateObjects()
 void Net_ReleaseObjects()
 {
     Sys_CallLog("Net_ReleaseObjects");
+    // The input devices go here, the mouse among them.
+    Sys_ReleaseMouse();
 }
 
 std::atomic<int32_t> g_iNetFrameSteps{0};

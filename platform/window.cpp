@@ -24,6 +24,12 @@ struct ScriptEvent
     PLATEVENT ev;
 };
 
+struct ScriptMouse
+{
+    uint32_t frame;
+    PLATSCRIPTMOUSE m;
+};
+
 struct WindowState
 {
     bool exists = false;
@@ -36,6 +42,8 @@ struct WindowState
     bool exitSignalled = false;
     std::vector<ScriptEvent> script;
     size_t scriptNext = 0;
+    std::vector<ScriptMouse> mouseScript;
+    size_t mouseNext = 0;
     std::deque<PLATEVENT> pending; // headless: posted events; SDL: characters split from one event
     SDL_Window *window = nullptr;
     uint32_t userEvent = 0;
@@ -68,6 +76,19 @@ bool ParseNumber(const std::string &s, uint32_t *out)
     if (*end != '\0' || v > 0xFFFF)
         return false;
     *out = static_cast<uint32_t>(v);
+    return true;
+}
+
+// A movement of the script: a whole number of modest size.
+bool ParseDelta(const std::string &s, long *out)
+{
+    if (s.empty())
+        return false;
+    char *end = nullptr;
+    long v = std::strtol(s.c_str(), &end, 10);
+    if (*end != '\0' || v < -32768 || v > 32767)
+        return false;
+    *out = v;
     return true;
 }
 
@@ -156,6 +177,17 @@ bool LoadScript(const char *path)
             add(PLAT_EV_ACTIVATE, arg == "1" ? 1u : 0u);
         } else if (cmd == "close") {
             add(PLAT_EV_CLOSEREQUEST, 0);
+        } else if (cmd == "mousemove") {
+            std::string yText;
+            ls >> yText;
+            long dx = 0, dy = 0;
+            if (!ParseDelta(arg, &dx) || !ParseDelta(yText, &dy))
+                return fail("mousemove takes two whole numbers");
+            s_win.mouseScript.push_back({static_cast<uint32_t>(frame), {static_cast<int32_t>(dx), static_cast<int32_t>(dy), -1, false}});
+        } else if (cmd == "mousedown" || cmd == "mouseup") {
+            if (arg.size() != 1 || arg[0] < '1' || arg[0] > '4')
+                return fail("mouse button must be 1..4");
+            s_win.mouseScript.push_back({static_cast<uint32_t>(frame), {0, 0, arg[0] - '1', cmd == "mousedown"}});
         } else {
             return fail("unknown event");
         }
@@ -163,6 +195,8 @@ bool LoadScript(const char *path)
     // Delivery goes by frame; keep lines of one frame in file order.
     std::stable_sort(s_win.script.begin(), s_win.script.end(),
                      [](const ScriptEvent &a, const ScriptEvent &b) { return a.frame < b.frame; });
+    std::stable_sort(s_win.mouseScript.begin(), s_win.mouseScript.end(),
+                     [](const ScriptMouse &a, const ScriptMouse &b) { return a.frame < b.frame; });
     return true;
 }
 
@@ -377,6 +411,12 @@ void Plat_PostEvent(PLATEVENTTYPE type, uint32_t code)
     s_win.pending.push_back({type, code});
 }
 
+void Plat_WindowPumpEvents()
+{
+    if (s_win.exists && s_win.window)
+        SDL_PumpEvents();
+}
+
 void Plat_TextInput(bool on)
 {
     s_win.textInput = on;
@@ -419,6 +459,15 @@ bool Plat_WindowFrameDone()
 uint32_t Plat_WindowFramesRun()
 {
     return s_win.framesRun;
+}
+
+bool Plat_WindowTakeScriptMouse(PLATSCRIPTMOUSE *out)
+{
+    if (!s_win.exists || s_win.mouseNext >= s_win.mouseScript.size() ||
+        s_win.mouseScript[s_win.mouseNext].frame > s_win.framesRun)
+        return false;
+    *out = s_win.mouseScript[s_win.mouseNext++].m;
+    return true;
 }
 
 int Plat_MessageBox(const char *caption, const char *text)

@@ -19,6 +19,11 @@
 //       <frame> text <words...>   every character of the rest of the line
 //       <frame> activate <0|1>    focus lost / gained
 //       <frame> close             the user's close request
+//       <frame> mousemove <dx> <dy>  mouse movement (whole numbers, negative left and up)
+//       <frame> mousedown <b>     mouse button b (1..4, 1 the first) pressed
+//       <frame> mouseup <b>       mouse button b released
+//   Mouse lines do not go through the event queue: the mouse (platform/mouse.h) takes them when
+//   it is read, once they are due.
 //   Blank lines and lines starting with '#' are ignored. An event is delivered once the given
 //   number of frames has run (frame 0: before the first frame). A line that cannot be read makes
 //   Plat_WindowCreate fail with a message naming the file and line.
@@ -62,6 +67,10 @@ bool Plat_WaitEvent(PLATEVENT *ev);
 // Queues an event behind those already waiting.
 void Plat_PostEvent(PLATEVENTTYPE type, uint32_t code);
 
+// Lets the window answer the system (and keeps its events queued) during a long wait of the main
+// thread. Headless: nothing to do.
+void Plat_WindowPumpEvents();
+
 // Text input on or off (the real backend makes characters only while it is on).
 void Plat_TextInput(bool on);
 bool Plat_TextInputOn();
@@ -73,6 +82,17 @@ uint32_t Plat_BeepCount();
 bool Plat_WindowFrameDone();
 uint32_t Plat_WindowFramesRun();
 constexpr uint32_t PLAT_HEADLESS_FRAME_US = 20000;
+
+// A scripted mouse line: movement, or a button change (button 0..3).
+struct PLATSCRIPTMOUSE
+{
+    int32_t dx;
+    int32_t dy;
+    int button; // -1 for movement
+    bool down;
+};
+// Takes the next scripted mouse line that is due (its frame has been reached); false when none.
+bool Plat_WindowTakeScriptMouse(PLATSCRIPTMOUSE *out);
 
 // A modal information box. Headless: logged, never blocks, answers 1 (OK).
 int Plat_MessageBox(const char *caption, const char *text);

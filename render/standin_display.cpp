@@ -11,3 +11,18 @@ int32_t Gfx_CopySurfaceRectToFrame(int32_t, int32_t, int32_t, int32_t)
 {
     return 0;
 }
+
+int32_t Gfx_CreateColourKeySurface(int32_t, int32_t)
+{
+    return 0;
+}
+
+int32_t Gfx_ReleaseColourKeySurface()
+{
+    return 0;
+}
+
+int32_t Gfx_DrawDeviceTestFrame()
+{
+    return 0;
+}

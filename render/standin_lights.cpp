@@ -2,6 +2,7 @@
 // to the device with the same scaling, without the step texts.
 #include "render/lights.h"
 
+#include "app/calllog.h"
 #include "platform/sw3d.h"
 
 #include <cstdlib>
@@ -30,4 +31,15 @@ int32_t Gfx_SetAmbientColour(int32_t r, int32_t g, int32_t b)
     uint32_t packed = (static_cast<uint32_t>(r & 0xFF) << 16) | (static_cast<uint32_t>(g & 0xFF) << 8) |
                       static_cast<uint32_t>(b & 0xFF);
     return Sw3d_SetAmbient(packed);
+}
+
+// Stand-ins until the light module is built.
+int32_t Gfx_CreateLights()
+{
+    return Sys_CallLogShouldFail("Gfx_CreateLights") ? -1 : 0;
+}
+
+int32_t Gfx_ReleaseLights()
+{
+    return 0;
 }

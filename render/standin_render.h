@@ -16,3 +16,13 @@ int Gfx_Present(int);
 void Gfx_DestroyAllMeshes();
 void Gfx_FreeTextureTable();
 void Gfx_FreeUserImages();
+
+// Tile sheets into tile pages, the tile set of the screens, and raw pictures into texture slots
+// (stand-ins in standin_tiles.cpp and standin_textures.cpp).
+int32_t Gfx_LoadTileSheet(const char *path, int32_t columns, int32_t rows, int32_t page);
+void Gfx_SelectTileSet(int32_t set);
+int32_t Gfx_LoadTextureFile(const char *path, uint32_t format, int32_t slot);
+// Display-layer calls of the device switch (stand-ins in standin_display.cpp).
+int32_t Gfx_CreateColourKeySurface(int32_t height, int32_t width);
+int32_t Gfx_ReleaseColourKeySurface();
+int32_t Gfx_DrawDeviceTestFrame();

@@ -81,3 +81,15 @@ void Ui_FinishWavSaveProgress()
 {
     Sys_CallLog("Ui_FinishWavSaveProgress");
 }
+
+// Stand-in: the question box; answering it runs Sys_TryDisplayMode with the requested change.
+void Ui_AskTestDisplayMode()
+{
+    Sys_CallLog("Ui_AskTestDisplayMode");
+}
+
+// Stand-in: the failure box of a display test.
+void Ui_ReportDisplayModeFailed()
+{
+    Sys_CallLog("Ui_ReportDisplayModeFailed");
+}

@@ -24,3 +24,7 @@ void Ui_HandleCloseRequest();
 // end. Its Stop button sets g_bMixdownAbort.
 void Ui_OpenWavSaveProgress(const char *fileName, int mode);
 void Ui_FinishWavSaveProgress();
+
+// The display test's boxes: the question whose answer runs the test, and the failure report.
+void Ui_AskTestDisplayMode();
+void Ui_ReportDisplayModeFailed();

@@ -4,7 +4,7 @@
 
 #include "app/calllog.h"
 #include "app/mainwindow.h"
-#include "app/standin_devices.h"
+#include "app/devices.h"
 #include "app/cmdline.h"
 #include "app/settings.h"
 #include "app/timers.h"

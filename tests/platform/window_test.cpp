@@ -178,6 +178,12 @@ TEST_F(HeadlessWindow, BrokenScriptsAreRefusedWithTheirLine)
         {"1 activate 2\n", "line 1: activate takes 0 or 1"},
         {"1\n", "line 1: missing event"},
         {"99999999999 close\n", "line 1: bad frame number"},
+        {"1 mousemove 3\n", "line 1: mousemove takes two whole numbers"},
+        {"1 mousemove 3 x\n", "line 1: mousemove takes two whole numbers"},
+        {"1 mousemove 40000 0\n", "line 1: mousemove takes two whole numbers"},
+        {"1 mousedown 0\n", "line 1: mouse button must be 1..4"},
+        {"1 mouseup 5\n", "line 1: mouse button must be 1..4"},
+        {"1 mousedown\n", "line 1: mouse button must be 1..4"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);

@@ -11,6 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define SND_MIX_SSE2 1
+#endif
+
 float g_fMixRate = 44100.0f;
 int32_t g_iMixRate = 44100;
 float g_fMixBlockSeconds = 0.0016666667f;
@@ -614,6 +619,82 @@ static void MixGroupsPairs(int16_t *__restrict pDst, const uint64_t *__restrict 
     }
 }
 
+#if SND_MIX_SSE2
+// The same word arithmetic, one group of eight words to a vector: the packed phases and volume
+// map straight onto the lanes (low half left, high half right), and the saturating add is paddsw.
+struct GROUPVEC
+{
+    __m128i ph, ad, vol;
+};
+
+static inline GROUPVEC LoadGroupVec(const VOICE *pVoice)
+{
+    GROUPVEC gv;
+    gv.ph = _mm_and_si128(_mm_loadu_si128((const __m128i *)pVoice->auPhase), _mm_set1_epi16(0x7FFF));
+    gv.ad = _mm_set1_epi32((int32_t)pVoice->auPhaseInc[0]);
+    gv.vol = _mm_set1_epi32((int32_t)pVoice->auVolume[0]);
+    return gv;
+}
+
+static inline void MixGroupVec(int16_t *pDst, __m128i cur, __m128i next, GROUPVEC &gv)
+{
+    __m128i c = _mm_srai_epi16(cur, 1);
+    __m128i n = _mm_srai_epi16(next, 1);
+    __m128i t = _mm_mulhi_epi16(_mm_sub_epi16(n, c), gv.ph);
+    __m128i s = _mm_add_epi16(_mm_add_epi16(t, t), c);
+    __m128i v = _mm_slli_epi16(_mm_mulhi_epi16(s, gv.vol), 3);
+    __m128i d = _mm_loadu_si128((const __m128i *)pDst);
+    _mm_storeu_si128((__m128i *)pDst, _mm_adds_epi16(d, v));
+    gv.ph = _mm_and_si128(_mm_add_epi16(gv.ph, gv.ad), _mm_set1_epi16(0x7FFF));
+}
+
+// Fast path with the reads fused into the group loop: the four (cur, next) pairs of a group go
+// straight into registers and are split into cur and next words there.
+static void MixStereoBlockVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t groups,
+                              GROUPVEC &gv)
+{
+    const uint8_t *pBase = w.pBase + w.pos;
+    uint64_t f = w.fraction, step = w.step;
+    for (int32_t g = 0; g < groups; g++) {
+        const uint8_t *p0 = pBase + (size_t)(f >> 16) * 4;
+        f += step;
+        const uint8_t *p1 = pBase + (size_t)(f >> 16) * 4;
+        f += step;
+        const uint8_t *p2 = pBase + (size_t)(f >> 16) * 4;
+        f += step;
+        const uint8_t *p3 = pBase + (size_t)(f >> 16) * 4;
+        f += step;
+        __m128i a = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)p0),
+                                       _mm_loadl_epi64((const __m128i *)p1));
+        __m128i b = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)p2),
+                                       _mm_loadl_epi64((const __m128i *)p3));
+        __m128 af = _mm_castsi128_ps(a), bf = _mm_castsi128_ps(b);
+        __m128i cur = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(2, 0, 2, 0)));
+        __m128i next = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(3, 1, 3, 1)));
+        MixGroupVec(pDst + g * 8, cur, next, gv);
+    }
+    w.pos += (int64_t)(f >> 16) * 4;
+    w.fraction = (uint32_t)(f & 0xFFFF);
+    w.groups = groups;
+}
+
+static void MixGroupsVec(int16_t *__restrict pDst, const int16_t *__restrict pCur,
+                         const int16_t *__restrict pNext, int32_t groups, GROUPVEC &gv)
+{
+    for (int32_t g = 0; g < groups; g++)
+        MixGroupVec(pDst + g * 8, _mm_loadu_si128((const __m128i *)(pCur + g * 8)),
+                    _mm_loadu_si128((const __m128i *)(pNext + g * 8)), gv);
+}
+#endif
+
+// Tests switch to the portable word loop to check the vector one against it.
+static bool g_bPortableMix;
+
+void Snd_SetPortableMix(bool on)
+{
+    g_bPortableMix = on;
+}
+
 static int16_t *Destination(const VOICE *pVoice)
 {
     if (pVoice->iPluginSlot != -1) {
@@ -625,6 +706,14 @@ static int16_t *Destination(const VOICE *pVoice)
     if (pVoice->uReverbSend && g_bReverbOn && g_pMixSend)
         return g_pMixSend;
     return g_pMixOut;
+}
+
+static void EndVoice(VOICE *pVoice)
+{
+    Snd_StopVoice(pVoice);
+    pVoice->uState = 0;
+    if (pVoice == &g_stInterfaceVoice)
+        g_iInterfaceVoiceOn = 0;
 }
 
 // The block mix already holds g_csMix.
@@ -647,13 +736,35 @@ static int MixVoice(VOICE *pVoice)
     w.fraction = pVoice->uFraction & 0xFFFF;
     w.step = (uint32_t)pVoice->iStep;
 
+    bool ended = false;
+    int64_t reach = w.pos + 2 * (int64_t)pVoice->iBlockAdvance;
+#if SND_MIX_SSE2
+    if (!g_bPortableMix) {
+        GROUPVEC gv = LoadGroupVec(pVoice);
+        if (reach < w.limit) {
+            MixStereoBlockVec(pDst, w, groups, gv);
+        } else {
+            if (pVoice->uFlags & SAMPLE_LOOPS) {
+                Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
+            } else {
+                Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
+                ended = true;
+            }
+            MixGroupsVec(pDst, g_aiMixCur, g_aiMixNext, w.groups, gv);
+        }
+        _mm_storeu_si128((__m128i *)pVoice->auPhase, gv.ph);
+        pVoice->pCurrent = pVoice->pStart + w.pos;
+        pVoice->uFraction = w.fraction;
+        if (ended)
+            EndVoice(pVoice);
+        return 0;
+    }
+#endif
     uint32_t phases[4];
     memcpy(phases, pVoice->auPhase, sizeof(phases));
     GROUPSTATE gs;
     InitGroupState(gs, phases, pVoice->auPhaseInc[0], pVoice->auVolume[0]);
 
-    bool ended = false;
-    int64_t reach = w.pos + 2 * (int64_t)pVoice->iBlockAdvance;
     if (reach < w.limit) {
         Snd_MixStereoBlock(w, groups, g_auMixPairs);
         MixGroupsPairs(pDst, g_auMixPairs, w.groups, gs);
@@ -671,12 +782,8 @@ static int MixVoice(VOICE *pVoice)
     pVoice->pCurrent = pVoice->pStart + w.pos;
     pVoice->uFraction = w.fraction;
     memcpy(pVoice->auPhase, phases, sizeof(phases));
-    if (ended) {
-        Snd_StopVoice(pVoice);
-        pVoice->uState = 0;
-        if (pVoice == &g_stInterfaceVoice)
-            g_iInterfaceVoiceOn = 0;
-    }
+    if (ended)
+        EndVoice(pVoice);
     return 0;
 }
 

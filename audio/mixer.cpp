@@ -678,6 +678,41 @@ static void MixStereoBlockVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t g
     w.groups = groups;
 }
 
+// Looping path, fused the same way. After the loop check the frame read is before the limit (or
+// is the last frame when the loop starts there), so cur and next still come in one read.
+static void MixStereoBlockLoopingVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t groups,
+                                     GROUPVEC &gv)
+{
+    const uint8_t *pBase = w.pBase;
+    int64_t pos = w.pos;
+    const int64_t limit = w.limit, loop = w.loop;
+    uint32_t fraction = w.fraction;
+    const uint32_t step = w.step;
+    auto frame = [&]() {
+        if (pos >= limit)
+            pos = loop;
+        __m128i pair = _mm_loadl_epi64((const __m128i *)(pBase + pos));
+        uint32_t f = fraction + step;
+        pos += (int64_t)(f >> 16) * 4;
+        fraction = f & 0xFFFF;
+        return pair;
+    };
+    for (int32_t g = 0; g < groups; g++) {
+        __m128i p0 = frame();
+        __m128i p1 = frame();
+        __m128i p2 = frame();
+        __m128i p3 = frame();
+        __m128 af = _mm_castsi128_ps(_mm_unpacklo_epi64(p0, p1));
+        __m128 bf = _mm_castsi128_ps(_mm_unpacklo_epi64(p2, p3));
+        __m128i cur = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(2, 0, 2, 0)));
+        __m128i next = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(3, 1, 3, 1)));
+        MixGroupVec(pDst + g * 8, cur, next, gv);
+    }
+    w.pos = pos;
+    w.fraction = fraction;
+    w.groups = groups;
+}
+
 static void MixGroupsVec(int16_t *__restrict pDst, const int16_t *__restrict pCur,
                          const int16_t *__restrict pNext, int32_t groups, GROUPVEC &gv)
 {
@@ -743,14 +778,12 @@ static int MixVoice(VOICE *pVoice)
         GROUPVEC gv = LoadGroupVec(pVoice);
         if (reach < w.limit) {
             MixStereoBlockVec(pDst, w, groups, gv);
+        } else if (pVoice->uFlags & SAMPLE_LOOPS) {
+            MixStereoBlockLoopingVec(pDst, w, groups, gv);
         } else {
-            if (pVoice->uFlags & SAMPLE_LOOPS) {
-                Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
-            } else {
-                Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
-                ended = true;
-            }
+            Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
             MixGroupsVec(pDst, g_aiMixCur, g_aiMixNext, w.groups, gv);
+            ended = true;
         }
         _mm_storeu_si128((__m128i *)pVoice->auPhase, gv.ph);
         pVoice->pCurrent = pVoice->pStart + w.pos;

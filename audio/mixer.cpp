@@ -664,11 +664,10 @@ static void MixStereoBlockVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t g
         f += step;
         const uint8_t *p3 = pBase + (size_t)(f >> 16) * 4;
         f += step;
-        __m128i a = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)p0),
-                                       _mm_loadl_epi64((const __m128i *)p1));
-        __m128i b = _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)p2),
-                                       _mm_loadl_epi64((const __m128i *)p3));
-        __m128 af = _mm_castsi128_ps(a), bf = _mm_castsi128_ps(b);
+        __m128 af = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i *)p0)),
+                                 (const __m64 *)p1);
+        __m128 bf = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i *)p2)),
+                                 (const __m64 *)p3);
         __m128i cur = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(2, 0, 2, 0)));
         __m128i next = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(3, 1, 3, 1)));
         MixGroupVec(pDst + g * 8, cur, next, gv);
@@ -743,6 +742,57 @@ static int16_t *Destination(const VOICE *pVoice)
     return g_pMixOut;
 }
 
+#if SND_MIX_SSE2
+// Returns true when the voice reached its end. The phases go back to the voice, position and
+// fraction into w.
+static inline bool MixStereoVec(VOICE *pVoice, int16_t *pDst, STEREOWORK &w, int32_t groups,
+                                bool fast)
+{
+    GROUPVEC gv = LoadGroupVec(pVoice);
+    bool ended = false;
+    if (fast) {
+        MixStereoBlockVec(pDst, w, groups, gv);
+    } else if (pVoice->uFlags & SAMPLE_LOOPS) {
+        MixStereoBlockLoopingVec(pDst, w, groups, gv);
+    } else {
+        Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
+        MixGroupsVec(pDst, g_aiMixCur, g_aiMixNext, w.groups, gv);
+        ended = true;
+    }
+    _mm_storeu_si128((__m128i *)pVoice->auPhase, gv.ph);
+    return ended;
+}
+#endif
+
+// Kept out of line where the vector loop is built, so it does not weigh on the hot path.
+#if SND_MIX_SSE2
+__attribute__((noinline))
+#endif
+static bool MixStereoPortable(VOICE *pVoice, int16_t *pDst, STEREOWORK &w, int32_t groups,
+                              bool fast)
+{
+    uint32_t phases[4];
+    memcpy(phases, pVoice->auPhase, sizeof(phases));
+    GROUPSTATE gs;
+    InitGroupState(gs, phases, pVoice->auPhaseInc[0], pVoice->auVolume[0]);
+    bool ended = false;
+    if (fast) {
+        Snd_MixStereoBlock(w, groups, g_auMixPairs);
+        MixGroupsPairs(pDst, g_auMixPairs, w.groups, gs);
+    } else {
+        if (pVoice->uFlags & SAMPLE_LOOPS) {
+            Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
+        } else {
+            Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
+            ended = true;
+        }
+        MixGroups(pDst, g_aiMixCur, g_aiMixNext, w.groups, gs);
+    }
+    SaveGroupState(gs, phases);
+    memcpy(pVoice->auPhase, phases, sizeof(phases));
+    return ended;
+}
+
 static void EndVoice(VOICE *pVoice)
 {
     Snd_StopVoice(pVoice);
@@ -771,50 +821,16 @@ static int MixVoice(VOICE *pVoice)
     w.fraction = pVoice->uFraction & 0xFFFF;
     w.step = (uint32_t)pVoice->iStep;
 
-    bool ended = false;
-    int64_t reach = w.pos + 2 * (int64_t)pVoice->iBlockAdvance;
+    bool fast = w.pos + 2 * (int64_t)pVoice->iBlockAdvance < w.limit;
+    bool ended;
 #if SND_MIX_SSE2
-    if (!g_bPortableMix) {
-        GROUPVEC gv = LoadGroupVec(pVoice);
-        if (reach < w.limit) {
-            MixStereoBlockVec(pDst, w, groups, gv);
-        } else if (pVoice->uFlags & SAMPLE_LOOPS) {
-            MixStereoBlockLoopingVec(pDst, w, groups, gv);
-        } else {
-            Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
-            MixGroupsVec(pDst, g_aiMixCur, g_aiMixNext, w.groups, gv);
-            ended = true;
-        }
-        _mm_storeu_si128((__m128i *)pVoice->auPhase, gv.ph);
-        pVoice->pCurrent = pVoice->pStart + w.pos;
-        pVoice->uFraction = w.fraction;
-        if (ended)
-            EndVoice(pVoice);
-        return 0;
-    }
+    if (!g_bPortableMix)
+        ended = MixStereoVec(pVoice, pDst, w, groups, fast);
+    else
 #endif
-    uint32_t phases[4];
-    memcpy(phases, pVoice->auPhase, sizeof(phases));
-    GROUPSTATE gs;
-    InitGroupState(gs, phases, pVoice->auPhaseInc[0], pVoice->auVolume[0]);
-
-    if (reach < w.limit) {
-        Snd_MixStereoBlock(w, groups, g_auMixPairs);
-        MixGroupsPairs(pDst, g_auMixPairs, w.groups, gs);
-    } else {
-        if (pVoice->uFlags & SAMPLE_LOOPS) {
-            Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
-        } else {
-            Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
-            ended = true;
-        }
-        MixGroups(pDst, g_aiMixCur, g_aiMixNext, w.groups, gs);
-    }
-    SaveGroupState(gs, phases);
-
+        ended = MixStereoPortable(pVoice, pDst, w, groups, fast);
     pVoice->pCurrent = pVoice->pStart + w.pos;
     pVoice->uFraction = w.fraction;
-    memcpy(pVoice->auPhase, phases, sizeof(phases));
     if (ended)
         EndVoice(pVoice);
     return 0;

@@ -655,6 +655,7 @@ static void MixStereoBlockVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t g
 {
     const uint8_t *pBase = w.pBase + w.pos;
     uint64_t f = w.fraction, step = w.step;
+#pragma GCC unroll 2
     for (int32_t g = 0; g < groups; g++) {
         const uint8_t *p0 = pBase + (size_t)(f >> 16) * 4;
         f += step;

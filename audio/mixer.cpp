@@ -648,8 +648,21 @@ static inline void MixGroupVec(int16_t *pDst, __m128i cur, __m128i next, GROUPVE
     gv.ph = _mm_and_si128(_mm_add_epi16(gv.ph, gv.ad), _mm_set1_epi16(0x7FFF));
 }
 
-// Fast path with the reads fused into the group loop: the four (cur, next) pairs of a group go
-// straight into registers and are split into cur and next words there.
+// One group from the addresses of its four frames: each (cur, next) pair comes in one 8-byte
+// read and the pairs are split into cur and next words in registers.
+static inline void MixFramesVec(int16_t *pDst, const uint8_t *p0, const uint8_t *p1,
+                                const uint8_t *p2, const uint8_t *p3, GROUPVEC &gv)
+{
+    __m128 af = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i *)p0)),
+                             (const __m64 *)p1);
+    __m128 bf = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i *)p2)),
+                             (const __m64 *)p3);
+    __m128i cur = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(2, 0, 2, 0)));
+    __m128i next = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(3, 1, 3, 1)));
+    MixGroupVec(pDst, cur, next, gv);
+}
+
+// Fast path, reads fused into the group loop so the frames stay in registers.
 static void MixStereoBlockVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t groups,
                               GROUPVEC &gv)
 {
@@ -665,21 +678,17 @@ static void MixStereoBlockVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t g
         f += step;
         const uint8_t *p3 = pBase + (size_t)(f >> 16) * 4;
         f += step;
-        __m128 af = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i *)p0)),
-                                 (const __m64 *)p1);
-        __m128 bf = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i *)p2)),
-                                 (const __m64 *)p3);
-        __m128i cur = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(2, 0, 2, 0)));
-        __m128i next = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(3, 1, 3, 1)));
-        MixGroupVec(pDst + g * 8, cur, next, gv);
+        MixFramesVec(pDst + g * 8, p0, p1, p2, p3, gv);
     }
     w.pos += (int64_t)(f >> 16) * 4;
     w.fraction = (uint32_t)(f & 0xFFFF);
     w.groups = groups;
 }
 
-// Looping path, fused the same way. After the loop check the frame read is before the limit (or
-// is the last frame when the loop starts there), so cur and next still come in one read.
+// Looping path, fused the same way. A group whose last frame stays before the limit needs no
+// checks (positions only grow); the others check before every read. After the check the frame
+// read is before the limit, or is the last frame when the loop starts there, so cur and next
+// still come in one read.
 static void MixStereoBlockLoopingVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t groups,
                                      GROUPVEC &gv)
 {
@@ -691,22 +700,30 @@ static void MixStereoBlockLoopingVec(int16_t *__restrict pDst, STEREOWORK &w, in
     auto frame = [&]() {
         if (pos >= limit)
             pos = loop;
-        __m128i pair = _mm_loadl_epi64((const __m128i *)(pBase + pos));
+        const uint8_t *p = pBase + pos;
         uint32_t f = fraction + step;
         pos += (int64_t)(f >> 16) * 4;
         fraction = f & 0xFFFF;
-        return pair;
+        return p;
     };
     for (int32_t g = 0; g < groups; g++) {
-        __m128i p0 = frame();
-        __m128i p1 = frame();
-        __m128i p2 = frame();
-        __m128i p3 = frame();
-        __m128 af = _mm_castsi128_ps(_mm_unpacklo_epi64(p0, p1));
-        __m128 bf = _mm_castsi128_ps(_mm_unpacklo_epi64(p2, p3));
-        __m128i cur = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(2, 0, 2, 0)));
-        __m128i next = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(3, 1, 3, 1)));
-        MixGroupVec(pDst + g * 8, cur, next, gv);
+        uint64_t f = fraction;
+        if (pos + (int64_t)((f + 3 * (uint64_t)step) >> 16) * 4 < limit) {
+            const uint8_t *p = pBase + pos;
+            const uint8_t *p1 = p + (size_t)((f + step) >> 16) * 4;
+            const uint8_t *p2 = p + (size_t)((f + 2 * (uint64_t)step) >> 16) * 4;
+            const uint8_t *p3 = p + (size_t)((f + 3 * (uint64_t)step) >> 16) * 4;
+            f += 4 * (uint64_t)step;
+            pos += (int64_t)(f >> 16) * 4;
+            fraction = (uint32_t)(f & 0xFFFF);
+            MixFramesVec(pDst + g * 8, p, p1, p2, p3, gv);
+        } else {
+            const uint8_t *p0 = frame();
+            const uint8_t *p1 = frame();
+            const uint8_t *p2 = frame();
+            const uint8_t *p3 = frame();
+            MixFramesVec(pDst + g * 8, p0, p1, p2, p3, gv);
+        }
     }
     w.pos = pos;
     w.fraction = fraction;

@@ -8,6 +8,7 @@
 #include "app/standin_devices.h"
 #include "app/standin_timers.h"
 #include "audio/mixer.h"
+#include "audio/sampleslot.h"
 #include "audio/standin_audio.h"
 #include "core/archive.h"
 #include "core/console_memory.h"
@@ -199,7 +200,8 @@ int Sys_Startup(MAINWND)
     Sys_AllocMixBuffers();
     if (Snd_EnumInputDevices() != 0)
         return -1;
-    if (Sys_OpenAudioOutput(0) != 0) {
+    // The stored device, as every reopen uses; the output falls back to the default when it is gone.
+    if (Sys_OpenAudioOutput(g_iAudioOutDevice) != 0) {
         Sys_InfoBox("ERROR!", "Couldn't Initialise DirectSound Device");
         Sys_FreeMixBuffers();
         Sys_CallLog("Snd_ShutdownSampleEngine");
@@ -219,6 +221,7 @@ int Sys_Startup(MAINWND)
     Sys_CreateDisplayObjects(0);
     Snd_EnumMidiInDevices();
     Snd_EnumMixerDevices();
+    Sys_CallLog("Snd_LoadInterfaceSounds");
     Snd_LoadInterfaceSounds();
     Ui_ToggleMouseMode();
     Sys_InitMouse();
@@ -362,6 +365,7 @@ int Sys_Shutdown(MAINWND)
     Gfx_FreeTextureTable();
     Gfx_FreeUserImages();
     Sys_CloseDisplay();
+    Sys_CallLog("Snd_FreeInterfaceSounds");
     Snd_FreeInterfaceSounds();
     Sys_FreeMixBuffers();
     Sys_CallLog("Snd_ShutdownSampleEngine");

@@ -22,16 +22,3 @@ int Snd_EnumMixerDevices()
     Sys_CallLog("Snd_EnumMixerDevices");
     return 0;
 }
-
-// Stand-in.
-int Snd_LoadInterfaceSounds()
-{
-    Sys_CallLog("Snd_LoadInterfaceSounds");
-    return 0;
-}
-
-// Stand-in.
-void Snd_FreeInterfaceSounds()
-{
-    Sys_CallLog("Snd_FreeInterfaceSounds");
-}

@@ -6,5 +6,3 @@
 int Snd_EnumInputDevices();
 int Snd_EnumMidiInDevices();
 int Snd_EnumMixerDevices();
-int Snd_LoadInterfaceSounds();
-void Snd_FreeInterfaceSounds();

@@ -747,13 +747,33 @@ void Snd_SetPortableMix(bool on)
     g_bPortableMix = on;
 }
 
+// Plug-in inputs looked up during the current block, by plug-in slot: the voices sharing a slot
+// (all of them start on slot 0) take one lookup per block between them. Only used under g_csMix.
+static int16_t *g_apBlockPluginInput[SND_PLUGIN_SLOTS];
+static uint32_t g_auBlockPluginLookup[SND_PLUGIN_SLOTS]; // block number of the lookup
+static uint32_t g_uMixBlockNumber;
+static bool g_bMixingSongVoices; // the lookups are kept only while the block mixes them
+
+static int16_t *PluginInput(int32_t slot)
+{
+    bool cache = g_bMixingSongVoices && slot >= 0 && slot < SND_PLUGIN_SLOTS;
+    if (cache && g_auBlockPluginLookup[slot] == g_uMixBlockNumber)
+        return g_apBlockPluginInput[slot];
+    PLUGININSTANCE *pPlugin = nullptr;
+    Snd_GetPlugin(slot, &pPlugin);
+    int16_t *pInput = pPlugin ? pPlugin->pInput : nullptr;
+    if (cache) {
+        g_apBlockPluginInput[slot] = pInput;
+        g_auBlockPluginLookup[slot] = g_uMixBlockNumber;
+    }
+    return pInput;
+}
+
 static int16_t *Destination(const VOICE *pVoice)
 {
     if (pVoice->iPluginSlot != -1) {
-        PLUGININSTANCE *pPlugin = nullptr;
-        Snd_GetPlugin(pVoice->iPluginSlot, &pPlugin);
-        if (pPlugin && pPlugin->pInput)
-            return pPlugin->pInput;
+        if (int16_t *pInput = PluginInput(pVoice->iPluginSlot))
+            return pInput;
     }
     if (pVoice->uReverbSend && g_bReverbOn && g_pMixSend)
         return g_pMixSend;
@@ -993,6 +1013,12 @@ int Snd_MixBlock()
         g_stInterfaceVoice.iPluginSlot = -1;
         MixVoice(&g_stInterfaceVoice);
     }
+    if (++g_uMixBlockNumber == 0) {
+        // Wrapped: no entry may pass for this block's.
+        memset(g_auBlockPluginLookup, 0, sizeof(g_auBlockPluginLookup));
+        g_uMixBlockNumber = 1;
+    }
+    g_bMixingSongVoices = true;
     for (VOICE &voice : g_astVoices) {
         if (voice.uState & VOICE_ACTIVE) {
             MixVoice(&voice);
@@ -1001,6 +1027,7 @@ int Snd_MixBlock()
             PrefetchBlock(&voice);
         }
     }
+    g_bMixingSongVoices = false;
     if (g_bJamSessionOn)
         Snd_ApplyPlugins(g_pMixOut, g_iMixFrames);
     if (g_bReverbOn)

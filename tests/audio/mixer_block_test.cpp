@@ -1,5 +1,6 @@
-// The vector word loop of the stereo mix against the portable one: same words out, same voice
-// state after, over random data, pitches, phases, volumes and destinations near saturation.
+// The block mix's own machinery: the vector word loop against the portable one (same words out,
+// same voice state after, over random data, pitches, phases, volumes and destinations near
+// saturation), and the plug-in inputs the voices of a block are mixed into.
 #include "audio/mixer.h"
 #include "audio/plugin.h"
 #include "audio/sampleslot.h"
@@ -21,7 +22,7 @@ struct BLOCKRESULT
     uint32_t mask[4];
 };
 
-class MixerPathsTest : public ::testing::Test
+class MixerBlockTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -41,6 +42,8 @@ protected:
         Snd_SetPortableMix(false);
         Snd_ShutdownSampleEngine();
         g_pMixOut = g_pMixSend = nullptr;
+        for (PLUGININSTANCE *&p : g_apPlugins)
+            p = nullptr;
     }
 
     // One block from the given voice state and destination words, with either word loop.
@@ -61,7 +64,7 @@ protected:
     }
 };
 
-TEST_F(MixerPathsTest, VectorMatchesPortable)
+TEST_F(MixerBlockTest, VectorMatchesPortable)
 {
     std::mt19937 rng(777);
     auto pick = [&](int64_t lo, int64_t hi) {
@@ -130,6 +133,62 @@ TEST_F(MixerPathsTest, VectorMatchesPortable)
     EXPECT_GT(fast, 300);
     EXPECT_GT(looping, 300);
     EXPECT_GT(ending, 100);
+}
+
+// Voices sharing a plug-in slot all feed its instance; an instance opened or closed between
+// blocks is seen by the next block, by every voice on its slot.
+TEST_F(MixerBlockTest, PluginInputsFollowEachBlock)
+{
+    int16_t out[FRAMES * 2], input0[FRAMES * 2], input3[FRAMES * 2];
+    PLUGININSTANCE plugin0 = {0, input0}, plugin3 = {0, input3};
+    Snd_SetMixParam(16, out);
+    SAMPLESLOT *pSlot = nullptr;
+    ASSERT_GT(Snd_AllocSampleSlot(&pSlot), 0);
+    ASSERT_EQ(Snd_AllocSampleData(pSlot, 4000, true), 0);
+    for (uint32_t i = 0; i < 2 * 4000; i++)
+        ((int16_t *)pSlot->pData)[i] = 1000;
+    pSlot->uRate = 44100;
+    // Voices 0 and 1 on slot 0 (where voices start), 2 and 3 on slot 3, 4 on a slot no table has.
+    const int32_t slots[] = {0, 0, 3, 3, 200};
+    for (int v = 0; v < 5; v++) {
+        VOICE *pVoice = &g_astVoices[v];
+        Snd_StartVoice(pVoice, pSlot, VOICE_PREPARED);
+        Snd_SetVoicePitch(pVoice, 44100);
+        Snd_SetVoiceVolume(pVoice, 16384, 16384);
+        Snd_StartVoice(pVoice, pSlot, VOICE_ACTIVE);
+        if (v >= 2)
+            Snd_SetVoicePlugin(v, slots[v]);
+    }
+    struct
+    {
+        PLUGININSTANCE *p0, *p3;
+        int16_t wantOut, want0, want3;
+    } cases[] = {
+        {nullptr, nullptr, 5000, 0, 0},
+        {&plugin0, nullptr, 3000, 2000, 0},
+        {&plugin0, &plugin3, 1000, 2000, 2000},
+        {nullptr, &plugin3, 3000, 0, 2000},
+        {nullptr, nullptr, 5000, 0, 0},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.p0 != nullptr) << (c.p3 != nullptr));
+        g_apPlugins[0] = c.p0;
+        g_apPlugins[3] = c.p3;
+        memset(out, 0, sizeof(out));
+        memset(input0, 0, sizeof(input0));
+        memset(input3, 0, sizeof(input3));
+        ASSERT_EQ(Snd_MixBlock(), 0);
+        EXPECT_EQ(out[0], c.wantOut);
+        EXPECT_EQ(input0[0], c.want0);
+        EXPECT_EQ(input3[FRAMES * 2 - 1], c.want3);
+    }
+    // A voice mixed on its own looks its plug-in up too.
+    g_apPlugins[3] = &plugin3;
+    memset(input3, 0, sizeof(input3));
+    Snd_MixVoice(&g_astVoices[2]);
+    EXPECT_EQ(input3[0], 1000);
+    g_apPlugins[0] = g_apPlugins[3] = nullptr;
+    Snd_FreeSample(pSlot);
 }
 
 } // namespace

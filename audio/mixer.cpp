@@ -754,25 +754,31 @@ static uint32_t g_auBlockPluginLookup[SND_PLUGIN_SLOTS]; // block number of the 
 static uint32_t g_uMixBlockNumber;
 static bool g_bMixingSongVoices; // the lookups are kept only while the block mixes them
 
-static int16_t *PluginInput(int32_t slot)
+static bool CachesPluginInput(int32_t slot)
 {
-    bool cache = g_bMixingSongVoices && slot >= 0 && slot < SND_PLUGIN_SLOTS;
-    if (cache && g_auBlockPluginLookup[slot] == g_uMixBlockNumber)
-        return g_apBlockPluginInput[slot];
+    return g_bMixingSongVoices && slot >= 0 && slot < SND_PLUGIN_SLOTS;
+}
+
+__attribute__((noinline)) static int16_t *LookUpPluginInput(int32_t slot)
+{
     PLUGININSTANCE *pPlugin = nullptr;
     Snd_GetPlugin(slot, &pPlugin);
     int16_t *pInput = pPlugin ? pPlugin->pInput : nullptr;
-    if (cache) {
+    if (CachesPluginInput(slot)) {
         g_apBlockPluginInput[slot] = pInput;
         g_auBlockPluginLookup[slot] = g_uMixBlockNumber;
     }
     return pInput;
 }
 
-static int16_t *Destination(const VOICE *pVoice)
+static inline int16_t *Destination(const VOICE *pVoice)
 {
-    if (pVoice->iPluginSlot != -1) {
-        if (int16_t *pInput = PluginInput(pVoice->iPluginSlot))
+    int32_t slot = pVoice->iPluginSlot;
+    if (slot != -1) {
+        int16_t *pInput = CachesPluginInput(slot) && g_auBlockPluginLookup[slot] == g_uMixBlockNumber
+                              ? g_apBlockPluginInput[slot]
+                              : LookUpPluginInput(slot);
+        if (pInput)
             return pInput;
     }
     if (pVoice->uReverbSend && g_bReverbOn && g_pMixSend)

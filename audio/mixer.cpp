@@ -450,9 +450,11 @@ int Snd_PlayInterfaceSoundAt(int32_t n, int32_t rate, int32_t volume)
 // ---------------------------------------------------------------------------------------------
 // Stereo mixing
 //
-// Each block path first gathers the frames it reads (cur and next per output frame, as the
-// position checks of that path allow) and then runs the same word arithmetic over them, which
-// the compiler vectorises.
+// Two builds of the same arithmetic. The portable one: each block path first gathers the frames
+// it reads (cur and next per output frame, as the position checks of that path allow), then one
+// word loop runs over them. The SSE2 one (x86-64 always has it) reads each group's frames
+// straight into registers and mixes them there, eight words to a vector; the ending path, rare,
+// gathers first there too. Tests hold the two to the same words and voice state.
 
 struct STEREOWORK
 {

@@ -6,7 +6,7 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/standin_devices.h"
-#include "app/standin_timers.h"
+#include "app/timers.h"
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "audio/standin_audio.h"

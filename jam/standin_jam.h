@@ -6,6 +6,8 @@
 
 // Read by the mix on its timer thread.
 extern std::atomic<int32_t> g_bJamSessionOn;
+// Calls of the network step so far (stand-in).
+extern std::atomic<int32_t> g_iNetFrameSteps;
 
 void Net_CreateObjects();
 void Net_ReleaseObjects();

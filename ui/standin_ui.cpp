@@ -1,7 +1,7 @@
 #include "ui/standin_ui.h"
 
 #include "app/calllog.h"
-#include "app/standin_timers.h"
+#include "app/timers.h"
 #include "core/console_memory.h"
 #include "core/padbind.h"
 
@@ -68,4 +68,16 @@ void Ui_HandleCloseRequest()
 {
     Sys_CallLog("Ui_HandleCloseRequest");
     Sys_RequestQuit();
+}
+
+// Stand-in.
+void Ui_OpenWavSaveProgress(const char *, int)
+{
+    Sys_CallLog("Ui_OpenWavSaveProgress");
+}
+
+// Stand-in.
+void Ui_FinishWavSaveProgress()
+{
+    Sys_CallLog("Ui_FinishWavSaveProgress");
 }

@@ -19,3 +19,8 @@ void Ui_Frame();
 void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();
+
+// The mixdown's progress box: opened with the file name, "Finished" and an Okay button at the
+// end. Its Stop button sets g_bMixdownAbort.
+void Ui_OpenWavSaveProgress(const char *fileName, int mode);
+void Ui_FinishWavSaveProgress();

@@ -7,7 +7,7 @@
 #include "app/standin_devices.h"
 #include "app/cmdline.h"
 #include "app/settings.h"
-#include "app/standin_timers.h"
+#include "app/timers.h"
 #include "app/startup.h"
 #include "core/padbind.h"
 #include "editors/standin_editors.h"

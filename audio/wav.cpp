@@ -1,6 +1,9 @@
 #include "audio/wav.h"
 
+#include "core/file.h"
+
 #include <cstdio>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <cstring>
 
@@ -114,7 +117,10 @@ int32_t Snd_WavOpenWrite(const char *fileName, int rate, int channels)
         return Fail("a WAV file is already being written");
     if (!fileName || rate <= 0 || channels < 1 || channels > 8)
         return Fail("bad WAV format");
-    FILE *f = std::fopen(fileName, "wb");
+    char host[SYS_HOSTPATH_SIZE];
+    if (Sys_HostPath(fileName, host, sizeof host) != 0)
+        return Fail("Couldn't create file (%s)", fileName);
+    FILE *f = std::fopen(host, "wb");
     if (!f)
         return Fail("Couldn't create file (%s)", fileName);
     unsigned char h[kHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
@@ -187,7 +193,13 @@ int32_t Snd_WavOpenRead(const char *fileName)
         return Fail("a WAV file is already being read");
     if (!fileName)
         return Fail("no file name");
-    FILE *f = std::fopen(fileName, "rb");
+    // Names go through the one path translation ('\\' and any case); only regular files open,
+    // so a pipe or a folder is refused instead of blocking or failing later.
+    char host[SYS_HOSTPATH_SIZE];
+    struct stat st;
+    if (Sys_HostPath(fileName, host, sizeof host) != 0 || stat(host, &st) != 0 || !S_ISREG(st.st_mode))
+        return Fail("Couldn't open file (%s)", fileName);
+    FILE *f = std::fopen(host, "rb");
     if (!f)
         return Fail("Couldn't open file (%s)", fileName);
     auto refuse = [&](const char *why) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -379,4 +380,25 @@ TEST(WavRead, FilesWrittenBySox)
                 ASSERT_EQ(ch == 0 ? r.left[i] : r.right[i], want) << i;
             }
     }
+}
+
+// WAV names go through the studio's path translation like every other file: '\' separators and
+// names in another case find the file; a folder is refused rather than read.
+TEST(WavRead, NamesInAnyCaseAndWithBackslashes)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("Takes"));
+    std::string written = dir.File("Takes/Loop.WAV");
+    int16_t frames[4] = {1, -1, 2, -2};
+    ASSERT_EQ(Snd_WavOpenWrite(written.c_str(), 44100, 2), 0);
+    ASSERT_EQ(Snd_WavWrite(frames, 2), 0);
+    ASSERT_EQ(Snd_WavCloseWrite(2), 0);
+
+    Read r = ReadWav(dir.Path() + "\\takes\\loop.wav");
+    ASSERT_EQ(r.open, 0) << Snd_WavErrorText();
+    ASSERT_EQ(r.frames, 2);
+    EXPECT_EQ(r.left[1], 2);
+
+    EXPECT_EQ(Snd_WavOpenRead(dir.File("Takes").c_str()), SND_E_FAIL);
+    EXPECT_STRNE(Snd_WavErrorText(), "");
 }

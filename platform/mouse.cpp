@@ -131,8 +131,11 @@ int32_t Plat_MouseGetState(PLATMOUSESTATE *state)
 {
     if (!s_mouse.open || !state)
         return PLAT_MOUSE_NODEVICE;
-    if (!s_mouse.headless && s_mouse.acquired && !SdlWindowHasFocus())
+    if (!s_mouse.headless && s_mouse.acquired && !SdlWindowHasFocus()) {
+        // Another window has the focus: give the pointer back to the desktop.
+        SDL_SetRelativeMouseMode(SDL_FALSE);
         s_mouse.lost = true;
+    }
     if (s_mouse.lost) {
         s_mouse.lost = false;
         s_mouse.acquired = false;
@@ -156,10 +159,18 @@ void Plat_MouseHeadlessButton(int button, bool down)
         s_mouse.buttonChanges.emplace_back(button, down);
 }
 
+void Plat_MouseFocusLost()
+{
+    if (!s_mouse.open || !s_mouse.acquired)
+        return;
+    if (!s_mouse.headless && SDL_WasInit(SDL_INIT_VIDEO))
+        SDL_SetRelativeMouseMode(SDL_FALSE);
+    s_mouse.lost = true;
+}
+
 void Plat_MouseHeadlessLoseInput()
 {
-    if (s_mouse.acquired)
-        s_mouse.lost = true;
+    Plat_MouseFocusLost();
 }
 
 void Plat_MouseHeadlessRefuseAcquire(bool on)

@@ -43,6 +43,10 @@ int32_t Plat_MouseAcquire(bool on);
 // Reads the state. Any failure leaves *state untouched.
 int32_t Plat_MouseGetState(PLATMOUSESTATE *state);
 
+// The window lost the focus (the window calls this): the pointer goes back to the desktop and
+// the next read answers PLAT_MOUSE_INPUTLOST.
+void Plat_MouseFocusLost();
+
 // Headless test hooks. Movement adds up until the next read. Button changes wait in order and a
 // read applies at most one of them, so a press and a release queued together are seen as a held
 // button on one read and a released one on the next.

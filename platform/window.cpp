@@ -3,6 +3,7 @@
 
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/mouse.h"
 
 #include <SDL.h>
 
@@ -230,6 +231,8 @@ bool Translate(const SDL_Event &e, PLATEVENT *ev)
             *ev = {PLAT_EV_CLOSEREQUEST, 0};
             return true;
         }
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+            Plat_MouseFocusLost();
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
             *ev = {PLAT_EV_ACTIVATE, e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ? 1u : 0u};
             return true;
@@ -298,6 +301,8 @@ bool HeadlessNext(PLATEVENT *ev, bool wait)
     if (s_win.scriptNext < s_win.script.size() &&
         (wait || s_win.script[s_win.scriptNext].frame <= s_win.framesRun)) {
         *ev = s_win.script[s_win.scriptNext++].ev;
+        if (ev->type == PLAT_EV_ACTIVATE && ev->code == 0)
+            Plat_MouseFocusLost(); // as the real window does
         return true;
     }
     if (wait) { // nothing will ever come: end instead of hanging

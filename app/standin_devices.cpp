@@ -2,6 +2,8 @@
 
 #include "app/calllog.h"
 #include "app/settings.h"
+#include "app/startup.h"
+#include "render/display.h"
 
 int32_t g_bDisplayOpen = 0;
 int32_t g_iScreenWidth = 640;
@@ -30,12 +32,26 @@ void Sys_CloseAudioOutput()
     s_audioOpen = false;
 }
 
-// Stand-in for the display bring-up.
-int Sys_OpenDisplay(int, int)
+// Stand-in for the display bring-up: opens the display the way the bring-up does (every open
+// lists the devices anew), and on a failure gives back what it made.
+int Sys_OpenDisplay(int device, int mode)
 {
     Sys_CallLog("Sys_OpenDisplay");
     if (Sys_CallLogShouldFail("Sys_OpenDisplay"))
         return -1;
+    Gfx_EnumerateDisplayDevices(reinterpret_cast<void *>(g_hMainWnd));
+    // A stored device that is no longer there falls back to the first one.
+    if (device < 0 || device >= Gfx_GetDeviceCount())
+        device = 0;
+    if (Gfx_CreateDirectDraw(device) != 0)
+        return -1;
+    if (mode == -1)
+        mode = Gfx_FindDisplayMode(640, 480, 16);
+    if (mode < 0 || Gfx_SetDisplayMode(mode) != 0) {
+        Gfx_RestoreDisplayMode();
+        Gfx_ReleaseDirectDraw();
+        return -1;
+    }
     g_bDisplayOpen = 1;
     return 0;
 }
@@ -44,6 +60,8 @@ int Sys_OpenDisplay(int, int)
 void Sys_CloseDisplay()
 {
     Sys_CallLog("Sys_CloseDisplay");
+    Gfx_RestoreDisplayMode();
+    Gfx_ReleaseDirectDraw();
     g_bDisplayOpen = 0;
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/window_sdl.h"
 
 #include <SDL.h>
 
@@ -328,6 +329,11 @@ void Plat_WindowDestroy()
     s_win.exists = false;
     std::lock_guard<std::mutex> lock(s_postMutex);
     s_win.pending.clear();
+}
+
+SDL_Window *Plat_WindowSdlHandle()
+{
+    return s_win.window;
 }
 
 bool Plat_WindowExists()

@@ -1,8 +1,7 @@
 #include "render/gpustate.h"
 
 int g_iPixelFormat = PIXELFORMAT_565;
-int g_iScreenHeight = LAYER_HEIGHT;
-int g_bGpuLayerFlush = 0;
+// g_iScreenHeight (device bring-up) and g_bGpuLayerFlush (main loop) are defined by their owners.
 
 uint16_t *g_pLayerFrame = nullptr;
 uint16_t *g_apLayerRows[LAYER_ROW_TABLE_SIZE] = {};

@@ -18,7 +18,6 @@ void Gfx_SetFrameMode(int);
 void Gfx_LoadScreenGraphics(int);
 void Gfx_DrawPointer(int, int, int);
 void Gfx_FlushLayer();
-int Gfx_Present(int);
 void Gfx_DestroyAllMeshes();
 void Gfx_ShutdownSoftGpu();
 void Gfx_FreeTextureTable();

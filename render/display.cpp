@@ -28,6 +28,7 @@ namespace {
 
 std::vector<uint16_t> s_zBuffer;
 std::vector<uint16_t> s_grab;
+bool s_enumerating = false; // the record being filled may be made current
 
 // Our own 5 x 7 letters for ASCII 32..126, one row a byte, bit 4 the leftmost column. Each is
 // drawn doubled in height in an 8 x 16 cell.
@@ -253,7 +254,10 @@ int32_t Gfx_EnumerateDisplayDevices(void *window)
         dev.has3D = devices[i].has3D ? 1 : 0;
         dev.primaryGamma = devices[i].primaryGamma ? 1 : 0;
         // A device that cannot be opened is left out; the next one takes its record.
-        if (Gfx_CreateDirectDraw(g_iDisplayDeviceCount) != DD_OK)
+        s_enumerating = true;
+        const int32_t opened = Gfx_CreateDirectDraw(g_iDisplayDeviceCount);
+        s_enumerating = false;
+        if (opened != DD_OK)
             continue;
         ListModes(&dev, devices[i]);
         Gfx_ReleaseDirectDraw();
@@ -266,7 +270,8 @@ int32_t Gfx_EnumerateDisplayDevices(void *window)
 int32_t Gfx_CreateDirectDraw(int32_t device)
 {
     // During the enumeration the record being filled is not counted yet.
-    if (device < 0 || device >= DISPLAY_MAX_DEVICES || device > g_iDisplayDeviceCount)
+    const int32_t limit = s_enumerating ? g_iDisplayDeviceCount + 1 : g_iDisplayDeviceCount;
+    if (device < 0 || device >= limit || device >= DISPLAY_MAX_DEVICES)
         return Fail(DDERR_INVALIDPARAMS);
     if (g_pDirectDraw)
         Gfx_ReleaseDirectDraw();
@@ -274,8 +279,11 @@ int32_t Gfx_CreateDirectDraw(int32_t device)
     DISPLAYDEVICE &dev = g_aDisplayDevices[device];
     PLATDISPLAYRESULT r = PLAT_DISPLAY_FAILED;
     g_pDirectDraw = Plat_DisplayOpen(dev.backendIndex, &r);
-    if (!g_pDirectDraw)
+    if (!g_pDirectDraw) {
+        // No object, so no current device either.
+        g_iDisplayDevice = -1;
         return Fail(ResultOf(r) == DD_OK ? DDERR_GENERIC : ResultOf(r));
+    }
     if (!dev.has3D)
         return DD_OK;
     if (dev.primaryGamma)

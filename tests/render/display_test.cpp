@@ -157,6 +157,18 @@ TEST_F(DisplayTest, ModeListsHoldOnly16BitModesOfTheTwoLayouts)
     EXPECT_STREQ(g_szDXErrorName, "DDERR_INVALIDMODE");
 }
 
+TEST_F(DisplayTest, DevicesThatCannotOpenAreNotListed)
+{
+    Plat_DisplayHeadlessFailStep(PLAT_DISPLAY_STEP_OPEN);
+    ASSERT_EQ(Gfx_EnumerateDisplayDevices(nullptr), DD_OK);
+    EXPECT_EQ(Gfx_GetDeviceCount(), 0);
+    EXPECT_STREQ(g_szDXErrorName, "DDERR_GENERIC");
+    EXPECT_EQ(Gfx_CreateDirectDraw(0), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(g_iDisplayDevice, -1);
+    EXPECT_EQ(Gfx_SetDisplayMode(0), DDERR_NOTINITIALIZED);
+    EXPECT_EQ(Gfx_Present(), DD_OK); // nothing to show
+}
+
 TEST_F(DisplayTest, ListsStopAtTheirTablesAndARelistingStartsAfresh)
 {
     std::vector<PLATDISPLAYMODE> many;
@@ -197,6 +209,7 @@ TEST_F(DisplayTest, TheModeSetsThePixelLayoutAndTheBackBuffer)
     EXPECT_EQ(Gfx_SetDisplayMode(3), DDERR_INVALIDMODE);
     EXPECT_EQ(Gfx_SetDisplayMode(-1), DDERR_INVALIDMODE);
     EXPECT_EQ(Gfx_CreateDirectDraw(5), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(Gfx_CreateDirectDraw(1), DDERR_INVALIDPARAMS);
 
     ASSERT_EQ(Gfx_RestoreDisplayMode(), DD_OK);
     EXPECT_EQ(Gfx_GetBackBuffer(nullptr, nullptr, nullptr), nullptr);

@@ -97,16 +97,43 @@ uint8_t Channel(uint16_t pixel, uint32_t mask)
     return static_cast<uint8_t>(wide);
 }
 
+// Each channel's values of a mode mapped through the ramp once, so a frame is table lookups.
+struct ChannelTables
+{
+    uint32_t mask[3];
+    int shift[3];
+    uint8_t out[3][256];
+};
+
+void BuildTables(const PLATDISPLAYMODE &mode, const PLATGAMMARAMP &ramp, ChannelTables *t)
+{
+    const uint32_t masks[3] = {mode.redMask, mode.greenMask, mode.blueMask};
+    for (int c = 0; c < 3; c++) {
+        // Keep at most 8 bits of a channel; the 16-bit modes have 5 or 6.
+        t->shift[c] = masks[c] ? std::countr_zero(masks[c]) : 0;
+        t->mask[c] = masks[c] & (0xFFu << t->shift[c]);
+        for (uint32_t v = 0; v < 256; v++) {
+            const uint16_t pixel = static_cast<uint16_t>((v << t->shift[c]) & t->mask[c]);
+            uint8_t rgb[3];
+            Plat_DisplayConvertPixel(pixel, mode, ramp, rgb);
+            t->out[c][v] = rgb[c];
+        }
+    }
+}
+
 // The back buffer converted through the ramp into RGB bytes.
 void ConvertFrame(const PLATDISPLAY &d, std::vector<uint8_t> *rgb)
 {
     const uint32_t w = d.mode.width, h = d.mode.height;
     rgb->resize(static_cast<size_t>(w) * h * 3);
+    ChannelTables t;
+    BuildTables(d.mode, d.ramp, &t);
     uint8_t *out = rgb->data();
     for (uint32_t y = 0; y < h; y++) {
         const uint16_t *row = d.back.data() + static_cast<size_t>(y) * (d.pitch / 2);
         for (uint32_t x = 0; x < w; x++, out += 3)
-            Plat_DisplayConvertPixel(row[x], d.mode, d.ramp, out);
+            for (int c = 0; c < 3; c++)
+                out[c] = t.out[c][(row[x] & t.mask[c]) >> t.shift[c]];
     }
 }
 
@@ -164,6 +191,8 @@ PLATDISPLAYRESULT SdlPresent(PLATDISPLAY *d)
     if (SDL_LockTexture(d->texture, nullptr, &pixels, &pitch) != 0)
         return PLAT_DISPLAY_FAILED;
     const bool identity = IsIdentity(d->ramp);
+    ChannelTables t;
+    BuildTables(d->mode, d->ramp, &t);
     const size_t rowBytes = d->mode.width * 2;
     for (uint32_t y = 0; y < d->mode.height; y++) {
         const uint16_t *src = d->back.data() + static_cast<size_t>(y) * (d->pitch / 2);
@@ -173,9 +202,10 @@ PLATDISPLAYRESULT SdlPresent(PLATDISPLAY *d)
             continue;
         }
         for (uint32_t x = 0; x < d->mode.width; x++) {
-            uint8_t rgb[3];
-            Plat_DisplayConvertPixel(src[x], d->mode, d->ramp, rgb);
-            dst[x] = static_cast<uint16_t>(((rgb[0] & 0xF8) << 8) | ((rgb[1] & 0xFC) << 3) | (rgb[2] >> 3));
+            const uint8_t r = t.out[0][(src[x] & t.mask[0]) >> t.shift[0]];
+            const uint8_t g = t.out[1][(src[x] & t.mask[1]) >> t.shift[1]];
+            const uint8_t b = t.out[2][(src[x] & t.mask[2]) >> t.shift[2]];
+            dst[x] = static_cast<uint16_t>(((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3));
         }
     }
     SDL_UnlockTexture(d->texture);

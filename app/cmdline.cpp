@@ -95,17 +95,6 @@ bool NextWord(WORDREADER *r, char *out)
     return false;
 }
 
-int ToInt(const char *text)
-{
-    errno = 0;
-    long v = std::strtol(text, nullptr, 10);
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
-}
-
 void CopyValue(char *dst, size_t dstSize, const char *value)
 {
     size_t n = strnlen(value, dstSize - 1);
@@ -157,7 +146,7 @@ void ApplyWords(WORDREADER *r)
             break;
         case OPT_PLAYERS:
             if (hasValue)
-                g_iJamPlayers = ToInt(value);
+                g_iJamPlayers = Sys_TextToInt(value);
             break;
         case OPT_USERRIFFS:
             g_bUserRiffs = 1;
@@ -175,7 +164,7 @@ void ApplyWords(WORDREADER *r)
             break;
         case OPT_MAXTEMPLATESIZE:
             if (hasValue)
-                g_iMaxTemplateSize = ToInt(value);
+                g_iMaxTemplateSize = Sys_TextToInt(value);
             break;
         }
     }

@@ -3,7 +3,7 @@
 #include "app/calllog.h"
 #include "app/standin_devices.h"
 #include "app/settings.h"
-#include "app/standin_timers.h"
+#include "app/timers.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "ui/standin_ui.h"

@@ -53,18 +53,6 @@ void CopyBounded(char *dst, size_t dstSize, const char *src)
     dst[n] = '\0';
 }
 
-// atoi without its undefined overflow: out-of-range numbers clamp.
-int ToInt(const char *text)
-{
-    errno = 0;
-    long v = std::strtol(text, nullptr, 10);
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
-}
-
 // Directory text followed by '\', kept within the 256-byte buffer.
 void SetDir(char *dst, const std::string &dir)
 {
@@ -128,11 +116,11 @@ void Sys_LoadSettings()
 
     if (values[SET_SERVERNAME][0])
         CopyBounded(g_szServerName, sizeof g_szServerName, values[SET_SERVERNAME]);
-    g_iGfxRes = ToInt(values[SET_GFXRES]);
-    g_iGfxDevice = ToInt(values[SET_GFXDEVICE]);
-    g_iAudioInDevice = ToInt(values[SET_AUDIOIN]);
-    g_iAudioOutDevice = ToInt(values[SET_AUDIOOUT]);
-    g_iMidiInDevice = ToInt(values[SET_MIDIIN]);
+    g_iGfxRes = Sys_TextToInt(values[SET_GFXRES]);
+    g_iGfxDevice = Sys_TextToInt(values[SET_GFXDEVICE]);
+    g_iAudioInDevice = Sys_TextToInt(values[SET_AUDIOIN]);
+    g_iAudioOutDevice = Sys_TextToInt(values[SET_AUDIOOUT]);
+    g_iMidiInDevice = Sys_TextToInt(values[SET_MIDIIN]);
     if (values[SET_NAME][0])
         CopyBounded(g_szPlayerName, sizeof g_szPlayerName, values[SET_NAME]);
 }
@@ -154,4 +142,16 @@ char *Sys_MakeDataPath(const char *fileName)
 char *Sys_MakeBasePath(const char *fileName)
 {
     return MakePath(g_szBaseDir, fileName);
+}
+
+// atoi without its undefined overflow: out-of-range numbers clamp.
+int Sys_TextToInt(const char *text)
+{
+    errno = 0;
+    long v = std::strtol(text, nullptr, 10);
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
 }

@@ -36,3 +36,6 @@ int Sys_SaveSetting(const char *valueName, const char *text);
 // by the next call, so use it at once). A path that does not fit comes back empty.
 char *Sys_MakeDataPath(const char *fileName);
 char *Sys_MakeBasePath(const char *fileName);
+
+// A decimal number from settings or command-line text; out-of-range values clamp to int.
+int Sys_TextToInt(const char *text);

@@ -3,11 +3,10 @@
 #include "app/calllog.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "core/padbind.h"
 #include "render/display.h"
 
 int32_t g_bDisplayOpen = 0;
-int32_t g_iScreenWidth = 640;
-int32_t g_iScreenHeight = 480;
 int32_t g_iWantedDisplayMode = -1;
 
 namespace {
@@ -69,6 +68,7 @@ void Sys_CloseDisplay()
 int Sys_CreateDisplayObjects(int)
 {
     Sys_CallLog("Sys_CreateDisplayObjects");
+    Sys_DisplayObjectsHook();
     s_displayObjects = g_bDisplayOpen != 0;
     return s_displayObjects ? 0 : -1;
 }

@@ -2,11 +2,11 @@
 // keeps an open/closed state and tolerates closing what is not open.
 #pragma once
 
+#include "render/gpustate.h" // g_iScreenWidth, g_iScreenHeight
+
 #include <cstdint>
 
 extern int32_t g_bDisplayOpen;
-extern int32_t g_iScreenWidth;
-extern int32_t g_iScreenHeight;
 extern int32_t g_iWantedDisplayMode;
 
 int Sys_OpenAudioOutput(int device);

@@ -6,21 +6,26 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/standin_devices.h"
-#include "app/standin_timers.h"
+#include "app/timers.h"
+#include "audio/mixer.h"
+#include "audio/sampleslot.h"
 #include "audio/standin_audio.h"
+#include "core/archive.h"
 #include "core/console_memory.h"
 #include "core/consolelib.h"
 #include "core/event.h"
 #include "core/file.h"
-#include "core/standin_archive.h"
+#include "core/padbind.h"
 #include "core/standin_memory.h"
 #include "core/standin_services.h"
-#include "core/wad.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
 #include "render/display.h"
+#include "render/framecycle.h"
+#include "render/gpustate.h"
+#include "render/ordertable.h"
 #include "render/standin_render.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/standin_ui.h"
@@ -45,7 +50,6 @@ int32_t g_iPrimitivesDrawn = 0;
 int32_t g_bPointerShown = 1;
 int16_t g_iPointerX = 0;
 int16_t g_iPointerY = 0;
-int32_t g_bGpuLayerFlush = 1;
 int32_t g_iFrameState = FRAMESTATE_INTERFACE;
 int32_t g_iFrameStateCountdown = 0;
 void *g_pCoreHeap = nullptr;
@@ -170,6 +174,7 @@ int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int sho
         Sys_CallLog("Sys_ParseCommandLine");
         Sys_ParseCommandLine(commandLine);
     }
+    Sys_StartupHook();
     if (Sys_Startup(g_hMainWnd) != 0) {
         Sys_Shutdown(g_hMainWnd);
         Sys_DestroyMainWindow();
@@ -190,14 +195,17 @@ int Sys_Startup(MAINWND)
     g_pCoreHeap = Sys_ConsoleCoreHeap();
     Sys_CallLog("Sys_LoadWinTexture");
     Sys_LoadWinTexture();
-    if (Snd_InitSampleEngine(256) != 0)
+    Sys_CallLog("Snd_InitSampleEngine");
+    if (Sys_CallLogShouldFail("Snd_InitSampleEngine") || Snd_InitSampleEngine(256) != 0)
         return -1;
     Sys_AllocMixBuffers();
     if (Snd_EnumInputDevices() != 0)
         return -1;
-    if (Sys_OpenAudioOutput(0) != 0) {
+    // The stored device, as every reopen uses; the output falls back to the default when it is gone.
+    if (Sys_OpenAudioOutput(g_iAudioOutDevice) != 0) {
         Sys_InfoBox("ERROR!", "Couldn't Initialise DirectSound Device");
         Sys_FreeMixBuffers();
+        Sys_CallLog("Snd_ShutdownSampleEngine");
         Snd_ShutdownSampleEngine();
         FreeCoreHeap();
         return -1;
@@ -210,6 +218,7 @@ int Sys_Startup(MAINWND)
     Gfx_ShowLoadingScreen();
     if (Gfx_InitTextureTable() != 0)
         return -1;
+    Sys_CallLog("Gfx_InitSoftGpu");
     Gfx_InitSoftGpu();
     Sys_LoadInterfaceImages();
     Gfx_InitUserImages();
@@ -217,6 +226,7 @@ int Sys_Startup(MAINWND)
     Sys_CreateDisplayObjects(0);
     Snd_EnumMidiInDevices();
     Snd_EnumMixerDevices();
+    Sys_CallLog("Snd_LoadInterfaceSounds");
     Snd_LoadInterfaceSounds();
     Ui_ToggleMouseMode();
     Sys_InitMouse();
@@ -294,8 +304,10 @@ int Sys_FrameUpdate()
     Sys_FrameDispatch();
     if (g_bPointerShown)
         Gfx_DrawPointer(g_iPointerX, g_iPointerY, 1);
-    if (g_bGpuLayerFlush)
+    if (g_bGpuLayerFlush) {
+        Sys_CallLog("Gfx_FlushLayer");
         Gfx_FlushLayer();
+    }
     if (g_bUiRedrawOnce)
         g_bUiRedrawOnce = 0;
     if (g_bPointerShown)
@@ -310,6 +322,7 @@ int Sys_FrameUpdate()
 
 void Sys_FrameDispatch()
 {
+    Sys_CallLog("Gfx_BeginFrame");
     Gfx_BeginFrame();
     if (g_bDebugBreak) {
         Sys_CallLog("Sys_DebugPrintf");
@@ -322,6 +335,7 @@ void Sys_FrameDispatch()
         Ui_Frame();
         break;
     case FRAMESTATE_DISPLAYWINDOW:
+        Sys_CallLog("Gfx_UpdateDisplayWindow");
         if (Gfx_UpdateDisplayWindow() != 0)
             g_iFrameState = FRAMESTATE_INTERFACE;
         break;
@@ -334,6 +348,7 @@ void Sys_FrameDispatch()
         break;
     case FRAMESTATE_ENTEROVERLAY:
         Sys_SwitchOverlay(3);
+        Sys_CallLog("Gfx_SetFrameMode");
         Gfx_SetFrameMode(0);
         Gfx_LoadScreenGraphics(0);
         g_iFrameState = FRAMESTATE_INTERFACE;
@@ -341,6 +356,7 @@ void Sys_FrameDispatch()
     default:
         break;
     }
+    Sys_CallLog("Gfx_EndFrame");
     Gfx_EndFrame();
 }
 
@@ -350,12 +366,15 @@ int Sys_Shutdown(MAINWND)
         Sys_CoreShutdown();
     Gfx_DestroyAllMeshes();
     Sys_ReleaseDisplayObjects();
+    Sys_CallLog("Gfx_ShutdownSoftGpu");
     Gfx_ShutdownSoftGpu();
     Gfx_FreeTextureTable();
     Gfx_FreeUserImages();
     Sys_CloseDisplay();
+    Sys_CallLog("Snd_FreeInterfaceSounds");
     Snd_FreeInterfaceSounds();
     Sys_FreeMixBuffers();
+    Sys_CallLog("Snd_ShutdownSampleEngine");
     Snd_ShutdownSampleEngine();
     Sys_CloseAudioOutput();
     FreeCoreHeap();
@@ -369,10 +388,12 @@ void Sys_CoreShutdown()
     Sys_EventDestroyClass(1);
     Sys_CallLog("Sys_EventDestroyClass(3)");
     Sys_EventDestroyClass(3);
+    Sys_CallLog("Sys_WadFreeBuffers");
     Sys_WadFreeBuffers();
     Vid_FreeCameraRig();
     Sys_FreeFrameBlocks();
     Seq_ShutdownSong();
+    Sys_CallLog("Sys_FreeDiscPool");
     Sys_FreeDiscPool();
     Sys_FreeCoreTables();
     Vid_ShutdownChaseEngine();

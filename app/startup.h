@@ -22,7 +22,6 @@ extern int32_t g_iPrimitivesDrawn;
 extern int32_t g_bPointerShown;
 extern int16_t g_iPointerX;
 extern int16_t g_iPointerY;
-extern int32_t g_bGpuLayerFlush;
 extern int32_t g_iFrameState;
 extern int32_t g_iFrameStateCountdown;
 extern void *g_pCoreHeap;

@@ -3,13 +3,6 @@
 #include "app/calllog.h"
 
 // Stand-in; fails when a test asks.
-int Snd_InitSampleEngine(int)
-{
-    Sys_CallLog("Snd_InitSampleEngine");
-    return Sys_CallLogShouldFail("Snd_InitSampleEngine") ? -1 : 0;
-}
-
-// Stand-in; fails when a test asks.
 int Snd_EnumInputDevices()
 {
     Sys_CallLog("Snd_EnumInputDevices");
@@ -28,23 +21,4 @@ int Snd_EnumMixerDevices()
 {
     Sys_CallLog("Snd_EnumMixerDevices");
     return 0;
-}
-
-// Stand-in.
-int Snd_LoadInterfaceSounds()
-{
-    Sys_CallLog("Snd_LoadInterfaceSounds");
-    return 0;
-}
-
-// Stand-in.
-void Snd_FreeInterfaceSounds()
-{
-    Sys_CallLog("Snd_FreeInterfaceSounds");
-}
-
-// Stand-in.
-void Snd_ShutdownSampleEngine()
-{
-    Sys_CallLog("Snd_ShutdownSampleEngine");
 }

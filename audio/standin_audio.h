@@ -3,10 +3,6 @@
 
 #include <cstdint>
 
-int Snd_InitSampleEngine(int);
 int Snd_EnumInputDevices();
 int Snd_EnumMidiInDevices();
 int Snd_EnumMixerDevices();
-int Snd_LoadInterfaceSounds();
-void Snd_FreeInterfaceSounds();
-void Snd_ShutdownSampleEngine();

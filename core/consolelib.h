@@ -8,11 +8,9 @@
 
 #include "core/console_memory.h"
 
-#include <cstdint>
-#include <mutex>
+#include "core/mixlock.h"
 
-// Owned by the timers: the one lock of the mix, taken by the critical-section calls.
-extern std::recursive_mutex g_csMix;
+#include <cstdint>
 
 // Calls that compute something.
 uint16_t Sys_ClutId(int32_t x, int32_t y);

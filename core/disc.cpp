@@ -1,7 +1,7 @@
 #include "core/disc.h"
 
 #include "core/file.h"
-#include "core/wad.h"
+#include "core/archive.h"
 #include "platform/clock.h"
 
 #include <cstdlib>

@@ -1,7 +1,6 @@
-// Stand-ins for the overlays and the browser grid layout, until they are built.
+// Stand-in for the browser grid layout, until it is built.
 #pragma once
 
 #include <cstdint>
 
-void Sys_SwitchOverlay(int overlay);
 void Sys_SetGridLayout();

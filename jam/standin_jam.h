@@ -1,9 +1,13 @@
 // Stand-ins for the jam and input-layer calls the program spine makes, until the jam is built.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
-extern int32_t g_bJamSessionOn;
+// Read by the mix on its timer thread.
+extern std::atomic<int32_t> g_bJamSessionOn;
+// Calls of the network step so far (stand-in).
+extern std::atomic<int32_t> g_iNetFrameSteps;
 
 void Net_CreateObjects();
 void Net_ReleaseObjects();

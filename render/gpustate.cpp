@@ -1,7 +1,13 @@
 #include "render/gpustate.h"
 
+// Texture table service (stand-in until the table is built): the 256 x 256 texel rows of a slot
+// that holds a software texel source, else null.
+const uint16_t *Gfx_GetTexelSource(int slot);
+
 int g_iPixelFormat = PIXELFORMAT_565;
-// g_iScreenHeight (device bring-up) and g_bGpuLayerFlush (main loop) are defined by their owners.
+int g_iScreenWidth = LAYER_WIDTH;
+int g_iScreenHeight = LAYER_HEIGHT;
+int g_bGpuLayerFlush = 1;
 
 uint16_t *g_pLayerFrame = nullptr;
 uint16_t *g_apLayerRows[LAYER_ROW_TABLE_SIZE] = {};
@@ -26,6 +32,12 @@ void Gfx_ResetDrawState()
     g_iTexWindowW = g_iTexWindowH = 256;
     g_bTexWindow = 0;
     g_ClipRect = {};
+}
+
+void Gfx_SelectClutSource(uint32_t page)
+{
+    if (const uint16_t *texels = Gfx_GetTexelSource(static_cast<int>(page & 31)))
+        g_pClutSource = texels;
 }
 
 uint16_t Gfx_PackFillColour(uint8_t r, uint8_t g, uint8_t b)

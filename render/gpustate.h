@@ -15,9 +15,12 @@ constexpr int LAYER_ROW_TABLE_SIZE = 640;
 constexpr int PIXELFORMAT_565 = 2;
 constexpr int PIXELFORMAT_555 = 4;
 extern int g_iPixelFormat;
-// Height of the console screen that draw-offset and draw-area y values are folded by.
+// Size of the interface's screen layout; draw-offset and draw-area y values are folded by the
+// height.
+extern int g_iScreenWidth;
 extern int g_iScreenHeight;
-// Set while the layer is copied onto the display each frame.
+// Set while the layer is copied onto the display each frame (1 at load; the full-screen video
+// mode clears it).
 extern int g_bGpuLayerFlush;
 
 // The 640 x 480 layer frame (rows of 1280 bytes, 32-byte aligned) and its row table. Rows 480..639
@@ -47,6 +50,10 @@ extern CLIPRECT g_ClipRect;
 // Resets the draw state to its values at load: no offset, the whole frame as draw area, texture
 // window off (256 x 256), page word 0.
 void Gfx_ResetDrawState();
+
+// Points g_pClutSource at the texel buffer of texture slot (page & 31) when that slot holds a
+// software texel source; otherwise the previous source stays.
+void Gfx_SelectClutSource(uint32_t page);
 
 // 16-bit colour of a packet's r, g, b in the current pixel format, and the 32-bit fill word.
 uint16_t Gfx_PackFillColour(uint8_t r, uint8_t g, uint8_t b);

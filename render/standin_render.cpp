@@ -19,12 +19,6 @@ int Gfx_InitTextureTable()
 }
 
 // Stand-in.
-void Gfx_InitSoftGpu()
-{
-    Sys_CallLog("Gfx_InitSoftGpu");
-}
-
-// Stand-in.
 void Gfx_InitUserImages()
 {
     Sys_CallLog("Gfx_InitUserImages");
@@ -34,31 +28,6 @@ void Gfx_InitUserImages()
 void Gfx_LoadFonts(int)
 {
     Sys_CallLog("Gfx_LoadFonts");
-}
-
-// Stand-in.
-void Gfx_BeginFrame()
-{
-    Sys_CallLog("Gfx_BeginFrame");
-}
-
-// Stand-in.
-void Gfx_EndFrame()
-{
-    Sys_CallLog("Gfx_EndFrame");
-}
-
-// Stand-in: the display-window view ends at once.
-int Gfx_UpdateDisplayWindow()
-{
-    Sys_CallLog("Gfx_UpdateDisplayWindow");
-    return 1;
-}
-
-// Stand-in.
-void Gfx_SetFrameMode(int)
-{
-    Sys_CallLog("Gfx_SetFrameMode");
 }
 
 // Stand-in.
@@ -74,21 +43,9 @@ void Gfx_DrawPointer(int, int, int)
 }
 
 // Stand-in.
-void Gfx_FlushLayer()
-{
-    Sys_CallLog("Gfx_FlushLayer");
-}
-
-// Stand-in.
 void Gfx_DestroyAllMeshes()
 {
     Sys_CallLog("Gfx_DestroyAllMeshes");
-}
-
-// Stand-in.
-void Gfx_ShutdownSoftGpu()
-{
-    Sys_CallLog("Gfx_ShutdownSoftGpu");
 }
 
 // Stand-in.

@@ -8,17 +8,10 @@ extern uint32_t g_auTexturePageMasks[32];
 
 void Gfx_ShowLoadingScreen();
 int Gfx_InitTextureTable();
-void Gfx_InitSoftGpu();
 void Gfx_InitUserImages();
 void Gfx_LoadFonts(int);
-void Gfx_BeginFrame();
-void Gfx_EndFrame();
-int Gfx_UpdateDisplayWindow();
-void Gfx_SetFrameMode(int);
 void Gfx_LoadScreenGraphics(int);
 void Gfx_DrawPointer(int, int, int);
-void Gfx_FlushLayer();
 void Gfx_DestroyAllMeshes();
-void Gfx_ShutdownSoftGpu();
 void Gfx_FreeTextureTable();
 void Gfx_FreeUserImages();

@@ -1,7 +1,9 @@
 #include "ui/standin_ui.h"
 
 #include "app/calllog.h"
-#include "app/standin_timers.h"
+#include "app/timers.h"
+#include "core/console_memory.h"
+#include "core/padbind.h"
 
 void * g_pCurrentPopup = nullptr;
 uint8_t g_ucPopupReturn = 0;
@@ -29,10 +31,30 @@ void * Ui_OpenPopup(int, const void *, int, int, int, int)
     return &s_popup;
 }
 
-// Stand-in.
+// Stand-in: of the widget frame only the pad latch runs.
 void Ui_Frame()
 {
     Sys_CallLog("Ui_Frame");
+    Sys_DebugSetMark(4);
+    Ui_LatchPads();
+    Sys_DebugSetMark(0);
+}
+
+// Stand-in: port 1 only (the keyboard's pad); the real latch also merges port 2 and multitaps.
+void Ui_LatchPads()
+{
+    const PADBUFFER *port1 = Sys_PadBuffer(1);
+    if (!port1 || port1->status == 0xFF) {
+        g_wPadWorkButtons = 0xFFFF;
+        Sys_PadCheckRemoved();
+        return;
+    }
+    g_wPadWorkButtons = port1->buttons;
+    if (g_ucPadMissingCount) {
+        g_ucPadMissingCount--;
+        return;
+    }
+    Sys_PadDispatch();
 }
 
 // Stand-in.
@@ -46,4 +68,16 @@ void Ui_HandleCloseRequest()
 {
     Sys_CallLog("Ui_HandleCloseRequest");
     Sys_RequestQuit();
+}
+
+// Stand-in.
+void Ui_OpenWavSaveProgress(const char *, int)
+{
+    Sys_CallLog("Ui_OpenWavSaveProgress");
+}
+
+// Stand-in.
+void Ui_FinishWavSaveProgress()
+{
+    Sys_CallLog("Ui_FinishWavSaveProgress");
 }

@@ -8,10 +8,19 @@ extern uint8_t g_ucPopupReturn;
 extern int32_t g_bUiRedrawOnce;
 extern uint32_t g_uUiFreeMemory;
 extern int32_t g_iTexturePagesUsed;
+// The interface pad word: 0x1000 shows the whole display area, 0x2000 toggles the display-window
+// size (ui/standin_padword.cpp).
+extern uint16_t g_wUiPadWord;
 
 void Ui_ToggleMouseMode();
 void Ui_InitWidgetPools();
 void * Ui_OpenPopup(int, const void *, int, int, int, int);
 void Ui_Frame();
+void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();
+
+// The mixdown's progress box: opened with the file name, "Finished" and an Okay button at the
+// end. Its Stop button sets g_bMixdownAbort.
+void Ui_OpenWavSaveProgress(const char *fileName, int mode);
+void Ui_FinishWavSaveProgress();

@@ -7,8 +7,9 @@
 #include "app/standin_devices.h"
 #include "app/cmdline.h"
 #include "app/settings.h"
-#include "app/standin_timers.h"
+#include "app/timers.h"
 #include "app/startup.h"
+#include "core/padbind.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/backend.h"
@@ -54,6 +55,9 @@ protected:
         g_ucFullScreenVideo = 0;
         g_bJamSessionOn = 0;
         g_wPadButtons = 0xFFFF;
+        g_iCurrentOverlay = -1;
+        g_iScreen = 0;
+        Sys_PadClearBindings();
         g_uKeyModifiers = 0;
         g_iLastKeyCode = 0;
         Sys_EndTextEntry();

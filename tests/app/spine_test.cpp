@@ -258,14 +258,17 @@ TEST_F(SpineTest, FrameStates)
         int countdown;
         Names calls; // between Ed_AttractTick and Gfx_EndFrame
         int nextState;
+        uint16_t uiPadWord = 0;
     };
     const Case cases[] = {
         {0, 0, {"Ui_Frame"}, 0},
-        {1, 0, {"Gfx_UpdateDisplayWindow"}, 0},
+        // The display window stays until the interface asks for the whole display.
+        {1, 0, {"Gfx_UpdateDisplayWindow"}, 1},
+        {1, 0, {"Gfx_UpdateDisplayWindow"}, 0, 0x1000},
         {13, 0, {"Ed_PlaylistTick"}, 13},
         {16, 2, {}, 16},
         {16, 1, {}, 17},
-        {17, 0, {"Sys_SwitchOverlay(3)", "Gfx_SetFrameMode", "Gfx_LoadScreenGraphics"}, 0},
+        {17, 0, {"Sys_CardOverlayEnter", "Gfx_SetFrameMode", "Gfx_LoadScreenGraphics"}, 0},
         {2, 0, {}, 2},
         {12, 0, {}, 12},
         {14, 0, {}, 14},
@@ -274,6 +277,7 @@ TEST_F(SpineTest, FrameStates)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.state);
         Sys_CallLogClear();
+        g_wUiPadWord = c.uiPadWord;
         g_iFrameState = c.state;
         g_iFrameStateCountdown = c.countdown;
         Sys_FrameDispatch();

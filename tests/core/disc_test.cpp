@@ -1,5 +1,5 @@
 #include "core/disc.h"
-#include "core/wad.h"
+#include "core/archive.h"
 #include "platform/clock.h"
 #include "scratch_dir.h"
 

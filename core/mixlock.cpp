@@ -1,0 +1,3 @@
+#include "core/mixlock.h"
+
+std::recursive_mutex g_csMix;

@@ -1,0 +1,155 @@
+#include "platform/timer.h"
+
+#include "platform/clock.h"
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+struct Timer
+{
+    uint32_t periodMs = 0;
+    PLATTIMERPROC fn = nullptr;
+    void *arg = nullptr;
+    std::atomic<bool> stop{false};
+    std::promise<void> exited;
+    std::thread thread;
+};
+
+constexpr uint64_t kResyncUs = 100000;
+
+std::atomic<int> s_failStarts{0};
+std::atomic<bool> s_halted{false};
+
+void Run(std::shared_ptr<Timer> t, uint64_t startUs)
+{
+    const uint64_t periodUs = static_cast<uint64_t>(t->periodMs) * 1000u;
+    uint64_t deadline = startUs + periodUs;
+    while (!t->stop.load(std::memory_order_acquire)) {
+        if (!Plat_WaitUntilUs(deadline))
+            continue; // woken: look at the stop flag again
+        if (t->stop.load(std::memory_order_acquire))
+            break;
+        if (!s_halted.load(std::memory_order_acquire))
+            t->fn(t->arg);
+        deadline += periodUs;
+        if (Plat_ClockSource() == PLAT_CLOCK_REAL) {
+            uint64_t now = Plat_ClockNowUs();
+            if (now > deadline + kResyncUs)
+                deadline = now + periodUs;
+        }
+    }
+    t->exited.set_value();
+}
+
+// Owns the timers; its destructor stops those still running when the program ends.
+struct Registry
+{
+    std::mutex mutex;
+    std::map<uint32_t, std::shared_ptr<Timer>> timers;
+    uint32_t nextId = 1;
+
+    ~Registry()
+    {
+        std::map<uint32_t, std::shared_ptr<Timer>> left;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            left.swap(timers);
+        }
+        for (auto &entry : left)
+            Stop(*entry.second);
+    }
+
+    static void Stop(Timer &t)
+    {
+        t.stop.store(true, std::memory_order_release);
+        if (t.thread.get_id() == std::this_thread::get_id()) {
+            t.thread.detach();
+            return;
+        }
+        // A wake can land just before the thread starts waiting; repeat it until the thread is out.
+        std::future<void> done = t.exited.get_future();
+        do {
+            Plat_ClockWake();
+        } while (done.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready);
+        t.thread.join();
+    }
+};
+
+Registry &Timers()
+{
+    static Registry s_registry;
+    return s_registry;
+}
+
+} // namespace
+
+uint32_t Plat_TimerStart(uint32_t periodMs, PLATTIMERPROC fn, void *arg)
+{
+    if (periodMs == 0 || !fn)
+        return 0;
+    int fail = s_failStarts.load();
+    while (fail > 0) {
+        if (s_failStarts.compare_exchange_weak(fail, fail - 1))
+            return 0;
+    }
+    auto t = std::make_shared<Timer>();
+    t->periodMs = periodMs;
+    t->fn = fn;
+    t->arg = arg;
+    Registry &reg = Timers();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    try {
+        t->thread = std::thread(Run, t, Plat_ClockNowUs());
+    } catch (const std::system_error &) {
+        return 0;
+    }
+    uint32_t id = reg.nextId++;
+    if (reg.nextId == 0)
+        reg.nextId = 1;
+    reg.timers.emplace(id, std::move(t));
+    return id;
+}
+
+void Plat_TimerKill(uint32_t id)
+{
+    if (id == 0)
+        return;
+    Registry &reg = Timers();
+    std::shared_ptr<Timer> t;
+    {
+        std::lock_guard<std::mutex> lock(reg.mutex);
+        auto it = reg.timers.find(id);
+        if (it == reg.timers.end())
+            return;
+        t = std::move(it->second);
+        reg.timers.erase(it);
+    }
+    // A timer stopped from its own callback finishes it on a detached thread that holds its own
+    // reference to the record.
+    Registry::Stop(*t);
+}
+
+void Plat_TimerHaltAll(bool halt)
+{
+    s_halted.store(halt, std::memory_order_release);
+}
+
+int Plat_TimerCount()
+{
+    Registry &reg = Timers();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    return static_cast<int>(reg.timers.size());
+}
+
+void Plat_TimerFailStarts(int count)
+{
+    s_failStarts.store(count < 0 ? 0 : count);
+}

@@ -1,0 +1,110 @@
+// tnv_content SOURCE OUTDIR
+// Builds the studio's data folder OUTDIR from the sources in SOURCE (the project's data/ folder)
+// and what it synthesises: the archive WADS/demowad.IND + WADS/demowad.WAD from SOURCE/archive,
+// with the directories and boot files the studio needs always present and the instrument library
+// under "N"; the interface sounds under "boot".
+#include "tools/packer.h"
+#include "tools/soundcontent.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+// Directories the archive must hold for the studio to open it.
+const char *const kRequiredDirs[] = {"N", "R", "PERF", "CHASES", "JAMTEM", "AUTO", "BOOT"};
+
+// Boot files the sequencer loads after every open; empty until the sequencer's content exists.
+const char *const kBootFiles[] = {"DEFRIF", "EFFREAL"};
+
+void EnsureFile(PACKDIR &dir, const char *name)
+{
+    for (const PACKFILE &f : dir.files)
+        if (f.name == name)
+            return;
+    PACKFILE f;
+    f.name = name;
+    dir.files.push_back(f);
+}
+
+// Writes the files that live in the data folder itself (not in the archive).
+bool WriteDataFiles(const std::string &out, const std::vector<CONTENTFILE> &files, std::string &err)
+{
+    for (const CONTENTFILE &f : files) {
+        if (f.data.empty()) {
+            err = f.path + ": nothing to write";
+            return false;
+        }
+        std::filesystem::path path = std::filesystem::path(out) / f.path;
+        std::error_code ec;
+        std::filesystem::create_directories(path.parent_path(), ec);
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write((const char *)f.data.data(), (std::streamsize)f.data.size());
+        if (!file.flush()) {
+            err = path.string() + ": cannot write";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Puts archive files ("DIR/SUB/NAME") into the tree.
+bool AddArchiveFiles(PACKDIR &root, const std::vector<CONTENTFILE> &files, std::string &err)
+{
+    for (const CONTENTFILE &f : files) {
+        size_t cut = f.path.rfind('/');
+        if (cut == std::string::npos || f.data.empty()) {
+            err = f.path + ": not an archive file";
+            return false;
+        }
+        PACKFILE file;
+        file.name = f.path.substr(cut + 1);
+        file.shown = f.shown;
+        file.data = f.data;
+        Pack_Dir(root, f.path.substr(0, cut)).files.push_back(std::move(file));
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 3)
+    {
+        std::fprintf(stderr, "usage: %s SOURCE OUTDIR\n", argv[0]);
+        return 2;
+    }
+    std::string source = argv[1];
+    std::string out = argv[2];
+
+    PACKDIR root;
+    std::string err;
+    if (!Pack_ReadTree(source + "/archive", root, err))
+    {
+        std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
+        return 1;
+    }
+    for (const char *d : kRequiredDirs)
+        Pack_Dir(root, d);
+    PACKDIR &boot = Pack_Dir(root, "BOOT");
+    for (const char *f : kBootFiles)
+        EnsureFile(boot, f);
+
+    if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) ||
+        !WriteDataFiles(out, Content_InterfaceSoundFiles(), err))
+    {
+        std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
+        return 1;
+    }
+
+    std::vector<uint8_t> index, data;
+    if (!Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err))
+    {
+        std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
+        return 1;
+    }
+    return 0;
+}

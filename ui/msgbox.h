@@ -1,0 +1,31 @@
+// Stand-in until the interface's message boxes are built: only the fields the pad check uses.
+#pragma once
+
+#include <cstdint>
+
+enum : uint8_t
+{
+    MSGBOX_COPY_TEXT = 1, // the box keeps its own copy of the text
+};
+
+struct MSGBOXREQUEST
+{
+    uint8_t ucIcon;
+    const char *pszText;
+    uint8_t ucFlags;
+    uint8_t ucOffset22; // the request byte at offset 22 in the console layout
+};
+
+struct MSGBOX
+{
+    const char *pszText;
+    char szText[256];
+    uint8_t ucFlags;
+    int16_t sSavedScreen;
+};
+
+extern MSGBOX *g_pPadRemovedBox;
+extern const char *g_apszText[700];
+
+MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req);
+void Ui_StopPlayback();

@@ -1,0 +1,35 @@
+// Stand-in until the interface's message boxes and playback controls are built.
+#include "ui/msgbox.h"
+
+#include "core/padbind.h"
+
+#include <cstdio>
+
+void Seq_StopSong();
+
+MSGBOX *g_pPadRemovedBox;
+const char *g_apszText[700];
+
+MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
+{
+    static MSGBOX s_box;
+    if (!req)
+        return nullptr;
+    s_box = MSGBOX{};
+    s_box.ucFlags = req->ucFlags;
+    const char *text = req->pszText ? req->pszText : "";
+    if (req->ucFlags & MSGBOX_COPY_TEXT)
+    {
+        std::snprintf(s_box.szText, sizeof s_box.szText, "%s", text);
+        text = s_box.szText;
+    }
+    s_box.pszText = text;
+    s_box.sSavedScreen = int16_t(g_iScreen);
+    g_iNextScreen = 17;
+    return &s_box;
+}
+
+void Ui_StopPlayback()
+{
+    Seq_StopSong();
+}

@@ -11,6 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define SND_MIX_SSE2 1
+#endif
+
 float g_fMixRate = 44100.0f;
 int32_t g_iMixRate = 44100;
 float g_fMixBlockSeconds = 0.0016666667f;
@@ -445,9 +450,11 @@ int Snd_PlayInterfaceSoundAt(int32_t n, int32_t rate, int32_t volume)
 // ---------------------------------------------------------------------------------------------
 // Stereo mixing
 //
-// Each block path first gathers the frames it reads (cur and next per output frame, as the
-// position checks of that path allow) and then runs the same word arithmetic over them, which
-// the compiler vectorises.
+// Two builds of the same arithmetic. The portable one: each block path first gathers the frames
+// it reads (cur and next per output frame, as the position checks of that path allow), then one
+// word loop runs over them. The SSE2 one (x86-64 always has it) reads each group's frames
+// straight into registers and mixes them there, eight words to a vector; the ending path, rare,
+// gathers first there too. Tests hold the two to the same words and voice state.
 
 struct STEREOWORK
 {
@@ -614,17 +621,230 @@ static void MixGroupsPairs(int16_t *__restrict pDst, const uint64_t *__restrict 
     }
 }
 
-static int16_t *Destination(const VOICE *pVoice)
+#if SND_MIX_SSE2
+// The same word arithmetic, one group of eight words to a vector: the packed phases and volume
+// map straight onto the lanes (low half left, high half right), and the saturating add is paddsw.
+struct GROUPVEC
 {
-    if (pVoice->iPluginSlot != -1) {
-        PLUGININSTANCE *pPlugin = nullptr;
-        Snd_GetPlugin(pVoice->iPluginSlot, &pPlugin);
-        if (pPlugin && pPlugin->pInput)
-            return pPlugin->pInput;
+    __m128i ph, ad, vol;
+};
+
+static inline GROUPVEC LoadGroupVec(const VOICE *pVoice)
+{
+    GROUPVEC gv;
+    gv.ph = _mm_and_si128(_mm_loadu_si128((const __m128i *)pVoice->auPhase), _mm_set1_epi16(0x7FFF));
+    gv.ad = _mm_set1_epi32((int32_t)pVoice->auPhaseInc[0]);
+    gv.vol = _mm_set1_epi32((int32_t)pVoice->auVolume[0]);
+    return gv;
+}
+
+static inline void MixGroupVec(int16_t *pDst, __m128i cur, __m128i next, GROUPVEC &gv)
+{
+    __m128i c = _mm_srai_epi16(cur, 1);
+    __m128i n = _mm_srai_epi16(next, 1);
+    __m128i t = _mm_mulhi_epi16(_mm_sub_epi16(n, c), gv.ph);
+    __m128i s = _mm_add_epi16(_mm_add_epi16(t, t), c);
+    __m128i v = _mm_slli_epi16(_mm_mulhi_epi16(s, gv.vol), 3);
+    __m128i d = _mm_loadu_si128((const __m128i *)pDst);
+    _mm_storeu_si128((__m128i *)pDst, _mm_adds_epi16(d, v));
+    gv.ph = _mm_and_si128(_mm_add_epi16(gv.ph, gv.ad), _mm_set1_epi16(0x7FFF));
+}
+
+// One group from the addresses of its four frames: each (cur, next) pair comes in one 8-byte
+// read and the pairs are split into cur and next words in registers.
+static inline void MixFramesVec(int16_t *pDst, const uint8_t *p0, const uint8_t *p1,
+                                const uint8_t *p2, const uint8_t *p3, GROUPVEC &gv)
+{
+    __m128 af = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i *)p0)),
+                             (const __m64 *)p1);
+    __m128 bf = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i *)p2)),
+                             (const __m64 *)p3);
+    __m128i cur = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(2, 0, 2, 0)));
+    __m128i next = _mm_castps_si128(_mm_shuffle_ps(af, bf, _MM_SHUFFLE(3, 1, 3, 1)));
+    MixGroupVec(pDst, cur, next, gv);
+}
+
+// Fast path, reads fused into the group loop so the frames stay in registers.
+static void MixStereoBlockVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t groups,
+                              GROUPVEC &gv)
+{
+    const uint8_t *pBase = w.pBase + w.pos;
+    uint64_t f = w.fraction, step = w.step;
+#pragma GCC unroll 2
+    for (int32_t g = 0; g < groups; g++) {
+        const uint8_t *p0 = pBase + (size_t)(f >> 16) * 4;
+        f += step;
+        const uint8_t *p1 = pBase + (size_t)(f >> 16) * 4;
+        f += step;
+        const uint8_t *p2 = pBase + (size_t)(f >> 16) * 4;
+        f += step;
+        const uint8_t *p3 = pBase + (size_t)(f >> 16) * 4;
+        f += step;
+        MixFramesVec(pDst + g * 8, p0, p1, p2, p3, gv);
+    }
+    w.pos += (int64_t)(f >> 16) * 4;
+    w.fraction = (uint32_t)(f & 0xFFFF);
+    w.groups = groups;
+}
+
+// Looping path, fused the same way. A group whose last frame stays before the limit needs no
+// checks (positions only grow); the others check before every read. After the check the frame
+// read is before the limit, or is the last frame when the loop starts there, so cur and next
+// still come in one read.
+static void MixStereoBlockLoopingVec(int16_t *__restrict pDst, STEREOWORK &w, int32_t groups,
+                                     GROUPVEC &gv)
+{
+    const uint8_t *pBase = w.pBase;
+    int64_t pos = w.pos;
+    const int64_t limit = w.limit, loop = w.loop;
+    uint32_t fraction = w.fraction;
+    const uint32_t step = w.step;
+    auto frame = [&]() {
+        if (pos >= limit)
+            pos = loop;
+        const uint8_t *p = pBase + pos;
+        uint32_t f = fraction + step;
+        pos += (int64_t)(f >> 16) * 4;
+        fraction = f & 0xFFFF;
+        return p;
+    };
+    for (int32_t g = 0; g < groups; g++) {
+        uint64_t f = fraction;
+        if (pos + (int64_t)((f + 3 * (uint64_t)step) >> 16) * 4 < limit) {
+            const uint8_t *p = pBase + pos;
+            const uint8_t *p1 = p + (size_t)((f + step) >> 16) * 4;
+            const uint8_t *p2 = p + (size_t)((f + 2 * (uint64_t)step) >> 16) * 4;
+            const uint8_t *p3 = p + (size_t)((f + 3 * (uint64_t)step) >> 16) * 4;
+            f += 4 * (uint64_t)step;
+            pos += (int64_t)(f >> 16) * 4;
+            fraction = (uint32_t)(f & 0xFFFF);
+            MixFramesVec(pDst + g * 8, p, p1, p2, p3, gv);
+        } else {
+            const uint8_t *p0 = frame();
+            const uint8_t *p1 = frame();
+            const uint8_t *p2 = frame();
+            const uint8_t *p3 = frame();
+            MixFramesVec(pDst + g * 8, p0, p1, p2, p3, gv);
+        }
+    }
+    w.pos = pos;
+    w.fraction = fraction;
+    w.groups = groups;
+}
+
+static void MixGroupsVec(int16_t *__restrict pDst, const int16_t *__restrict pCur,
+                         const int16_t *__restrict pNext, int32_t groups, GROUPVEC &gv)
+{
+    for (int32_t g = 0; g < groups; g++)
+        MixGroupVec(pDst + g * 8, _mm_loadu_si128((const __m128i *)(pCur + g * 8)),
+                    _mm_loadu_si128((const __m128i *)(pNext + g * 8)), gv);
+}
+#endif
+
+// Tests switch to the portable word loop to check the vector one against it.
+static bool g_bPortableMix;
+
+void Snd_SetPortableMix(bool on)
+{
+    g_bPortableMix = on;
+}
+
+// Plug-in inputs looked up during the current block, by plug-in slot: the voices sharing a slot
+// (all of them start on slot 0) take one lookup per block between them. Only used under g_csMix.
+static int16_t *g_apBlockPluginInput[SND_PLUGIN_SLOTS];
+static uint32_t g_auBlockPluginLookup[SND_PLUGIN_SLOTS]; // block number of the lookup
+static uint32_t g_uMixBlockNumber;
+static bool g_bMixingSongVoices; // the lookups are kept only while the block mixes them
+
+static bool CachesPluginInput(int32_t slot)
+{
+    return g_bMixingSongVoices && slot >= 0 && slot < SND_PLUGIN_SLOTS;
+}
+
+__attribute__((noinline)) static int16_t *LookUpPluginInput(int32_t slot)
+{
+    PLUGININSTANCE *pPlugin = nullptr;
+    Snd_GetPlugin(slot, &pPlugin);
+    int16_t *pInput = pPlugin ? pPlugin->pInput : nullptr;
+    if (CachesPluginInput(slot)) {
+        g_apBlockPluginInput[slot] = pInput;
+        g_auBlockPluginLookup[slot] = g_uMixBlockNumber;
+    }
+    return pInput;
+}
+
+static inline int16_t *Destination(const VOICE *pVoice)
+{
+    int32_t slot = pVoice->iPluginSlot;
+    if (slot != -1) {
+        int16_t *pInput = CachesPluginInput(slot) && g_auBlockPluginLookup[slot] == g_uMixBlockNumber
+                              ? g_apBlockPluginInput[slot]
+                              : LookUpPluginInput(slot);
+        if (pInput)
+            return pInput;
     }
     if (pVoice->uReverbSend && g_bReverbOn && g_pMixSend)
         return g_pMixSend;
     return g_pMixOut;
+}
+
+#if SND_MIX_SSE2
+// Returns true when the voice reached its end. The phases go back to the voice, position and
+// fraction into w.
+static inline bool MixStereoVec(VOICE *pVoice, int16_t *pDst, STEREOWORK &w, int32_t groups,
+                                bool fast)
+{
+    GROUPVEC gv = LoadGroupVec(pVoice);
+    bool ended = false;
+    if (fast) {
+        MixStereoBlockVec(pDst, w, groups, gv);
+    } else if (pVoice->uFlags & SAMPLE_LOOPS) {
+        MixStereoBlockLoopingVec(pDst, w, groups, gv);
+    } else {
+        Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
+        MixGroupsVec(pDst, g_aiMixCur, g_aiMixNext, w.groups, gv);
+        ended = true;
+    }
+    _mm_storeu_si128((__m128i *)pVoice->auPhase, gv.ph);
+    return ended;
+}
+#endif
+
+// Kept out of line where the vector loop is built, so it does not weigh on the hot path.
+#if SND_MIX_SSE2
+__attribute__((noinline))
+#endif
+static bool MixStereoPortable(VOICE *pVoice, int16_t *pDst, STEREOWORK &w, int32_t groups,
+                              bool fast)
+{
+    uint32_t phases[4];
+    memcpy(phases, pVoice->auPhase, sizeof(phases));
+    GROUPSTATE gs;
+    InitGroupState(gs, phases, pVoice->auPhaseInc[0], pVoice->auVolume[0]);
+    bool ended = false;
+    if (fast) {
+        Snd_MixStereoBlock(w, groups, g_auMixPairs);
+        MixGroupsPairs(pDst, g_auMixPairs, w.groups, gs);
+    } else {
+        if (pVoice->uFlags & SAMPLE_LOOPS) {
+            Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
+        } else {
+            Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
+            ended = true;
+        }
+        MixGroups(pDst, g_aiMixCur, g_aiMixNext, w.groups, gs);
+    }
+    SaveGroupState(gs, phases);
+    memcpy(pVoice->auPhase, phases, sizeof(phases));
+    return ended;
+}
+
+static void EndVoice(VOICE *pVoice)
+{
+    Snd_StopVoice(pVoice);
+    pVoice->uState = 0;
+    if (pVoice == &g_stInterfaceVoice)
+        g_iInterfaceVoiceOn = 0;
 }
 
 // The block mix already holds g_csMix.
@@ -647,36 +867,18 @@ static int MixVoice(VOICE *pVoice)
     w.fraction = pVoice->uFraction & 0xFFFF;
     w.step = (uint32_t)pVoice->iStep;
 
-    uint32_t phases[4];
-    memcpy(phases, pVoice->auPhase, sizeof(phases));
-    GROUPSTATE gs;
-    InitGroupState(gs, phases, pVoice->auPhaseInc[0], pVoice->auVolume[0]);
-
-    bool ended = false;
-    int64_t reach = w.pos + 2 * (int64_t)pVoice->iBlockAdvance;
-    if (reach < w.limit) {
-        Snd_MixStereoBlock(w, groups, g_auMixPairs);
-        MixGroupsPairs(pDst, g_auMixPairs, w.groups, gs);
-    } else {
-        if (pVoice->uFlags & SAMPLE_LOOPS) {
-            Snd_MixStereoBlockLooping(w, groups, g_aiMixCur, g_aiMixNext);
-        } else {
-            Snd_MixStereoBlockEnding(w, groups, g_aiMixCur, g_aiMixNext);
-            ended = true;
-        }
-        MixGroups(pDst, g_aiMixCur, g_aiMixNext, w.groups, gs);
-    }
-    SaveGroupState(gs, phases);
-
+    bool fast = w.pos + 2 * (int64_t)pVoice->iBlockAdvance < w.limit;
+    bool ended;
+#if SND_MIX_SSE2
+    if (!g_bPortableMix)
+        ended = MixStereoVec(pVoice, pDst, w, groups, fast);
+    else
+#endif
+        ended = MixStereoPortable(pVoice, pDst, w, groups, fast);
     pVoice->pCurrent = pVoice->pStart + w.pos;
     pVoice->uFraction = w.fraction;
-    memcpy(pVoice->auPhase, phases, sizeof(phases));
-    if (ended) {
-        Snd_StopVoice(pVoice);
-        pVoice->uState = 0;
-        if (pVoice == &g_stInterfaceVoice)
-            g_iInterfaceVoiceOn = 0;
-    }
+    if (ended)
+        EndVoice(pVoice);
     return 0;
 }
 
@@ -819,6 +1021,12 @@ int Snd_MixBlock()
         g_stInterfaceVoice.iPluginSlot = -1;
         MixVoice(&g_stInterfaceVoice);
     }
+    if (++g_uMixBlockNumber == 0) {
+        // Wrapped: no entry may pass for this block's.
+        memset(g_auBlockPluginLookup, 0, sizeof(g_auBlockPluginLookup));
+        g_uMixBlockNumber = 1;
+    }
+    g_bMixingSongVoices = true;
     for (VOICE &voice : g_astVoices) {
         if (voice.uState & VOICE_ACTIVE) {
             MixVoice(&voice);
@@ -827,6 +1035,7 @@ int Snd_MixBlock()
             PrefetchBlock(&voice);
         }
     }
+    g_bMixingSongVoices = false;
     if (g_bJamSessionOn)
         Snd_ApplyPlugins(g_pMixOut, g_iMixFrames);
     if (g_bReverbOn)

@@ -135,6 +135,9 @@ int Snd_PlayInterfaceSoundAt(int32_t n, int32_t rate, int32_t volume);
 int Snd_MixBlock();
 int Snd_MixVoice(VOICE *pVoice);
 int Snd_MixPreviewVoice(VOICE *pVoice);
+// Tests only: true mixes stereo voices with the portable word loop instead of the vector one
+// (where the vector one is built), so the two can be compared.
+void Snd_SetPortableMix(bool on);
 
 // Release list: slots queued here are freed at the start of the next block.
 int Snd_ReleaseFinishedSamples();

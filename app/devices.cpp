@@ -11,6 +11,7 @@
 #include "platform/mouse.h"
 #include "platform/window.h"
 #include "render/d3ddevice.h"
+#include "render/display.h"
 #include "render/lights.h"
 #include "render/standin_render.h"
 #include "ui/standin_ui.h"
@@ -73,11 +74,27 @@ void ReopenCurrentDisplay()
 
 // --- display ---
 
-int Sys_OpenDisplay(int, int)
+int Sys_OpenDisplay(int device, int mode)
 {
     Sys_CallLog("Sys_OpenDisplay");
     if (Sys_CallLogShouldFail("Sys_OpenDisplay"))
         return -1;
+    // Every open lists the devices anew: a device may have come or gone since the last one.
+    Gfx_EnumerateDisplayDevices(MainWindow());
+    // A stored device that is no longer listed (a settings file from another machine) gives the
+    // first one rather than no display at all.
+    if (device < 0 || device >= Gfx_GetDeviceCount())
+        device = 0;
+    if (Gfx_CreateDirectDraw(device) != 0)
+        return -1;
+    if (mode == -1)
+        mode = Gfx_FindDisplayMode(DISPLAY_DEFAULT_WIDTH, DISPLAY_DEFAULT_HEIGHT, DISPLAY_DEFAULT_DEPTH);
+    if (mode < 0 || Gfx_SetDisplayMode(mode) != 0) {
+        // Nothing half open: the caller sees a closed display.
+        Gfx_RestoreDisplayMode();
+        Gfx_ReleaseDirectDraw();
+        return -1;
+    }
     g_bDisplayOpen = 1;
     return 0;
 }
@@ -85,6 +102,8 @@ int Sys_OpenDisplay(int, int)
 int Sys_CloseDisplay()
 {
     Sys_CallLog("Sys_CloseDisplay");
+    Gfx_RestoreDisplayMode();
+    Gfx_ReleaseDirectDraw();
     g_bDisplayOpen = 0;
     return 0;
 }
@@ -200,17 +219,31 @@ int Sys_AskGfxModeChange(int mode)
 
 void Sys_QueryDisplayMode()
 {
+    // The mode the user confirmed, in the current device's list; anything else changes nothing.
+    const int mode = g_iRequestedGfxMode;
+    if (mode < 0 || mode >= Gfx_GetModeCount())
+        return;
+    Gfx_GetModeSize(mode, &g_iSelectedWidth, &g_iSelectedHeight, &g_iSelectedDepth);
+    g_iGfxRes = mode;
 }
 
 void Sys_SetDisplayResolution(int useSelected)
 {
     int mode = g_iWantedDisplayMode;
-    g_bGpuLayerFlush = useSelected ? 0 : 1;
+    if (useSelected) {
+        g_bGpuLayerFlush = 0;
+        mode = Gfx_FindDisplayMode(static_cast<uint32_t>(g_iSelectedWidth), static_cast<uint32_t>(g_iSelectedHeight),
+                                   static_cast<uint32_t>(g_iSelectedDepth));
+    } else {
+        g_bGpuLayerFlush = 1;
+    }
     Sys_ReleaseDisplayObjects();
     Sys_CloseDisplay();
     OpenDisplayWithObjects(g_iGfxDevice, mode);
-    g_iScreenWidth = useSelected ? g_iSelectedWidth : DISPLAY_DEFAULT_WIDTH;
-    g_iScreenHeight = useSelected ? g_iSelectedHeight : DISPLAY_DEFAULT_HEIGHT;
+    // A selected size the device does not offer opens the default one; the layout follows it.
+    const bool selected = useSelected && mode >= 0;
+    g_iScreenWidth = selected ? g_iSelectedWidth : DISPLAY_DEFAULT_WIDTH;
+    g_iScreenHeight = selected ? g_iSelectedHeight : DISPLAY_DEFAULT_HEIGHT;
 }
 
 int Sys_TryDisplayMode(int device, int mode)

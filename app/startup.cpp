@@ -22,6 +22,7 @@
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
+#include "render/display.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
@@ -209,7 +210,11 @@ int Sys_Startup(MAINWND)
         FreeCoreHeap();
         return -1;
     }
-    Sys_OpenDisplay(g_iGfxDevice, g_iWantedDisplayMode);
+    if (Sys_OpenDisplay(g_iGfxDevice, g_iWantedDisplayMode) != 0) {
+        // Nothing can be shown; the open leaves no device half made, and shutdown closes the rest.
+        Sys_InfoBox("ERROR!", "Couldn't Initialise Display Device");
+        return -1;
+    }
     Gfx_ShowLoadingScreen();
     if (Gfx_InitTextureTable() != 0)
         return -1;
@@ -308,7 +313,8 @@ int Sys_FrameUpdate()
     if (g_bPointerShown)
         Gfx_DrawPointer(g_iPointerX, g_iPointerY, 0);
     Sys_FrameTiming();
-    if (Gfx_Present(0) != 0)
+    Sys_CallLog("Gfx_Present");
+    if (Gfx_Present() != 0)
         return 1;
     g_iMainFrameCount++;
     return 0;

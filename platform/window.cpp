@@ -4,6 +4,7 @@
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/mouse.h"
+#include "platform/window_sdl.h"
 
 #include <SDL.h>
 
@@ -367,6 +368,11 @@ void Plat_WindowDestroy()
     s_win.exists = false;
     std::lock_guard<std::mutex> lock(s_postMutex);
     s_win.pending.clear();
+}
+
+SDL_Window *Plat_WindowSdlHandle()
+{
+    return s_win.window;
 }
 
 bool Plat_WindowExists()

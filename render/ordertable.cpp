@@ -1,5 +1,6 @@
 #include "render/ordertable.h"
 
+#include "render/display.h"
 #include "render/gpustate.h"
 #include "render/raster.h"
 
@@ -8,10 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-// Services of neighbouring modules not built yet (stand-ins: the display's layer copies, the
-// screen-tile draw and the save-under list).
-int32_t Gfx_CopyFrameToSurface(const uint16_t *frame);
-int32_t Gfx_CopySurfaceRectToFrame(int32_t x, int32_t y, int32_t w, int32_t h);
+// Services of neighbouring modules not built yet (stand-ins: the screen-tile draw and the
+// save-under list).
 void Gfx_DrawScreenTile(int32_t x, int32_t y, uint8_t row, uint8_t column, uint8_t page);
 void Gfx_PopAllSaveUnders();
 

@@ -1,8 +1,6 @@
 #include "render/standin_render.h"
 
 #include "app/calllog.h"
-#include "platform/backend.h"
-#include "platform/clock.h"
 
 int32_t g_bSoftware3D = 0;
 uint32_t g_auTexturePageMasks[32] = {};
@@ -42,18 +40,6 @@ void Gfx_LoadScreenGraphics(int)
 void Gfx_DrawPointer(int, int, int)
 {
     Sys_CallLog("Gfx_DrawPointer");
-}
-
-// Stand-in; fails when a test asks.
-int Gfx_Present(int)
-{
-    Sys_CallLog("Gfx_Present");
-    if (Sys_CallLogShouldFail("Gfx_Present"))
-        return -1;
-    // Real windows: pace the loop near 50 frames a second until the display sets the pace.
-    if (!Plat_IsHeadless())
-        Plat_SleepMs(20);
-    return 0;
 }
 
 // Stand-in.

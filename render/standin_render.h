@@ -12,7 +12,6 @@ void Gfx_InitUserImages();
 void Gfx_LoadFonts(int);
 void Gfx_LoadScreenGraphics(int);
 void Gfx_DrawPointer(int, int, int);
-int Gfx_Present(int);
 void Gfx_DestroyAllMeshes();
 void Gfx_FreeTextureTable();
 void Gfx_FreeUserImages();
@@ -22,7 +21,3 @@ void Gfx_FreeUserImages();
 int32_t Gfx_LoadTileSheet(const char *path, int32_t columns, int32_t rows, int32_t page);
 void Gfx_SelectTileSet(int32_t set);
 int32_t Gfx_LoadTextureFile(const char *path, uint32_t format, int32_t slot);
-// Display-layer calls of the device switch (stand-ins in standin_display.cpp).
-int32_t Gfx_CreateColourKeySurface(int32_t height, int32_t width);
-int32_t Gfx_ReleaseColourKeySurface();
-int32_t Gfx_DrawDeviceTestFrame();

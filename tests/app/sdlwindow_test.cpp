@@ -2,10 +2,17 @@
 // where Xvfb and xwininfo are installed).
 #include <gtest/gtest.h>
 
+#include <bit>
+
+#include <png.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,6 +125,78 @@ private:
     std::string display_;
 };
 
+struct Picture
+{
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// An 8-bit RGB PNG as the display writes it; empty when it cannot be read.
+Picture ReadPng(const std::string &path)
+{
+    Picture pic;
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return pic;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
+        return pic;
+    pic.width = image.width;
+    pic.height = image.height;
+    pic.rgb = std::move(rgb);
+    return pic;
+}
+
+uint32_t Be32(const std::vector<uint8_t> &b, size_t at)
+{
+    return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
+}
+
+// A window dump of xwd (true colour, 32 bits a pixel); empty when it is of another kind.
+Picture ReadXwd(const std::string &path)
+{
+    Picture pic;
+    std::ifstream f(path, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    if (b.size() < 100)
+        return pic;
+    const uint32_t headerSize = Be32(b, 0), format = Be32(b, 8), width = Be32(b, 16), height = Be32(b, 20);
+    const uint32_t byteOrder = Be32(b, 28), bpp = Be32(b, 44), bytesPerLine = Be32(b, 48);
+    const uint32_t masks[3] = {Be32(b, 56), Be32(b, 60), Be32(b, 64)};
+    const uint32_t ncolors = Be32(b, 76);
+    const size_t data = size_t{headerSize} + size_t{ncolors} * 12;
+    if (format != 2 || bpp != 32 || data + size_t{bytesPerLine} * height > b.size())
+        return pic;
+    pic.width = width;
+    pic.height = height;
+    pic.rgb.resize(size_t{width} * height * 3);
+    for (uint32_t y = 0; y < height; y++)
+        for (uint32_t x = 0; x < width; x++) {
+            const uint8_t *p = &b[data + size_t{y} * bytesPerLine + size_t{x} * 4];
+            const uint32_t v = byteOrder == 0 ? (p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24)
+                                              : (uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+            for (int c = 0; c < 3; c++)
+                pic.rgb[(size_t{y} * width + x) * 3 + c] =
+                    static_cast<uint8_t>((v & masks[c]) >> std::countr_zero(masks[c] ? masks[c] : 1));
+        }
+    return pic;
+}
+
+// Runs the program headless for some frames and reads the frame it dumped.
+Picture HeadlessFrame(const std::string &program, int frames)
+{
+    const std::string png = ::testing::TempDir() + "tnv_headless_frame.png";
+    std::remove(png.c_str());
+    const std::string cmd = "env -u TNV_INPUT_SCRIPT TNV_BACKEND=headless TNV_EXIT_AFTER_FRAMES=" + std::to_string(frames) +
+                            " TNV_DUMP_FRAME='" + png + "' '" + program + "' >/dev/null 2>&1";
+    int status = std::system(cmd.c_str());
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return Picture{};
+    return ReadPng(png);
+}
+
 } // namespace
 
 TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
@@ -144,6 +223,10 @@ TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
         setenv("DISPLAY", x.Display().c_str(), 1);
         setenv("TNV_BACKEND", "real", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // No GL: without a graphics card the GL driver compiles code at run time whose
+        // allocations the leak checker reports at exit. The software renderer draws the same.
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
         unsetenv("TNV_EXIT_AFTER_FRAMES");
         unsetenv("TNV_INPUT_SCRIPT");
         execl(program.c_str(), "tnvpc", static_cast<char *>(nullptr));
@@ -205,4 +288,82 @@ TEST(Program, HeadlessRunsEndWithZero)
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0);
     }
+}
+
+TEST(Program, HeadlessRunDumpsThePresentedFrame)
+{
+    const std::string program = ProgramPath();
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+    const Picture pic = HeadlessFrame(program, 10);
+    EXPECT_EQ(pic.width, 640u);
+    EXPECT_EQ(pic.height, 480u);
+    EXPECT_EQ(pic.rgb.size(), 640u * 480u * 3u);
+
+    // A dump that cannot be written is reported and the run still ends normally.
+    const std::string cmd = "env -u TNV_INPUT_SCRIPT TNV_BACKEND=headless TNV_EXIT_AFTER_FRAMES=2 "
+                            "TNV_DUMP_FRAME=/nonexistent/dir/out.png '" + program + "' 2>&1";
+    const std::string out = RunAndRead(cmd);
+    EXPECT_NE(out.find("cannot write the frame to /nonexistent/dir/out.png"), std::string::npos) << out;
+}
+
+TEST(SdlWindow, ShowsThePictureTheHeadlessRunPresents)
+{
+    if (!HaveTool("Xvfb") || !HaveTool("xwd"))
+        GTEST_SKIP() << "Xvfb or xwd not installed";
+    const std::string program = ProgramPath();
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+    const Picture headless = HeadlessFrame(program, 10);
+    ASSERT_EQ(headless.width, 640u);
+
+    XServer x;
+    if (x.Display().empty())
+        GTEST_SKIP() << "Xvfb did not start";
+    const std::string suppressions = ::testing::TempDir() + "tnv_sdlwindow.supp";
+    if (FILE *f = std::fopen(suppressions.c_str(), "w")) {
+        std::fputs("leak:libdbus-1.so\n", f);
+        std::fclose(f);
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("LSAN_OPTIONS", ("suppressions=" + suppressions).c_str(), 1);
+        setenv("DISPLAY", x.Display().c_str(), 1);
+        setenv("TNV_BACKEND", "real", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // No GL: without a graphics card the GL driver compiles code at run time whose
+        // allocations the leak checker reports at exit. The software renderer draws the same.
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+        unsetenv("TNV_EXIT_AFTER_FRAMES");
+        unsetenv("TNV_INPUT_SCRIPT");
+        unsetenv("TNV_DUMP_FRAME");
+        execl(program.c_str(), "tnvpc", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+
+    // The window on a 1024 x 768 desktop is shown at scale 1. Frames are presented continuously,
+    // so a dump taken once the window is there shows a presented frame.
+    const std::string dump = ::testing::TempDir() + "tnv_sdl_window.xwd";
+    Picture shown;
+    for (int i = 0; i < 100 && shown.rgb.empty(); i++) {
+        usleep(100000);
+        const std::string cmd = "xwd -silent -display " + x.Display() + " -name 'Tonnivelle Demo' -out '" + dump +
+                                "' >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) == 0)
+            shown = ReadXwd(dump);
+    }
+    kill(pid, SIGTERM);
+    int rc = WaitExit(pid, 200);
+    if (rc < 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    EXPECT_EQ(rc, 0);
+    ASSERT_EQ(shown.width, 640u);
+    ASSERT_EQ(shown.height, 480u);
+    // Both widen 5- and 6-bit channels to 8 bits; allow one step of a 5-bit channel.
+    size_t differing = 0;
+    for (size_t i = 0; i < shown.rgb.size(); i++)
+        differing += std::abs(int{shown.rgb[i]} - int{headless.rgb[i]}) > 8;
+    EXPECT_EQ(differing, 0u);
 }

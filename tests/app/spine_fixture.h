@@ -14,9 +14,11 @@
 #include "jam/standin_jam.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/display.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
 #include "ui/standin_ui.h"
+#include "render/display.h"
 #include "video/standin_video.h"
 
 #include <gtest/gtest.h>

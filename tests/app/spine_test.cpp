@@ -128,13 +128,14 @@ TEST_F(SpineTest, FailingStartupStepsShutDownAndReturnMinusTwo)
     struct Case
     {
         const char *failing;
-        bool box;
+        const char *box; // the message shown, or none
     };
     const Case cases[] = {
-        {"Snd_InitSampleEngine", false},
-        {"Snd_EnumInputDevices", false},
-        {"Sys_OpenAudioOutput", true},
-        {"Gfx_InitTextureTable", false},
+        {"Snd_InitSampleEngine", nullptr},
+        {"Snd_EnumInputDevices", nullptr},
+        {"Sys_OpenAudioOutput", "ERROR!|Couldn't Initialise DirectSound Device"},
+        {"Sys_OpenDisplay", "ERROR!|Couldn't Initialise Display Device"},
+        {"Gfx_InitTextureTable", nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.failing);
@@ -153,7 +154,7 @@ TEST_F(SpineTest, FailingStartupStepsShutDownAndReturnMinusTwo)
         EXPECT_EQ(g_pCoreHeap, nullptr);
         EXPECT_EQ(g_bMainLoopStarted, 0);
         if (c.box)
-            EXPECT_EQ(Plat_MessageBoxLog(), Names{"ERROR!|Couldn't Initialise DirectSound Device"});
+            EXPECT_EQ(Plat_MessageBoxLog(), Names{c.box});
         else
             EXPECT_TRUE(Plat_MessageBoxLog().empty());
     }
@@ -301,12 +302,46 @@ TEST_F(SpineTest, CountdownOfThreeReachesOverlayOnThirdFrameAndInterfaceOnFourth
 
 TEST_F(SpineTest, FailedPresentIsNotCounted)
 {
+    ASSERT_EQ(Sys_OpenDisplay(0, -1), 0);
     g_iMainFrameCount = 7;
     EXPECT_EQ(Sys_FrameUpdate(), 0);
     EXPECT_EQ(g_iMainFrameCount, 8);
-    Sys_CallLogFailOn("Gfx_Present");
+    // A lost screen that cannot be restored fails the present.
+    Plat_DisplayHeadlessLoseSurfaces(PLAT_SURFACE_PRIMARY);
+    Plat_DisplayHeadlessFailStep(PLAT_DISPLAY_STEP_RESTORE);
     EXPECT_EQ(Sys_FrameUpdate(), 1);
     EXPECT_EQ(g_iMainFrameCount, 8);
+    Plat_DisplayHeadlessReset();
+    Sys_CloseDisplay();
+}
+
+TEST_F(SpineTest, DisplayThatCannotOpenEndsStartupWithNothingHalfOpen)
+{
+    const PLATDISPLAYSTEP steps[] = {PLAT_DISPLAY_STEP_OPEN, PLAT_DISPLAY_STEP_SETMODE};
+    for (PLATDISPLAYSTEP step : steps) {
+        SCOPED_TRACE(step);
+        SetUp();
+        Plat_DisplayHeadlessFailStep(step);
+        EXPECT_EQ(Run(nullptr, 5), -2);
+        EXPECT_EQ(Plat_MessageBoxLog(), Names{"ERROR!|Couldn't Initialise Display Device"});
+        EXPECT_EQ(Before("Gfx_ShowLoadingScreen").size(), Log().size()) << "start-up stops at the display";
+        EXPECT_EQ(g_pDirectDraw, nullptr);
+        EXPECT_EQ(g_iDisplayDevice, -1);
+        EXPECT_EQ(g_bDisplayOpen, 0);
+        for (int i = 0; i < g_iDisplayDeviceCount; i++)
+            EXPECT_EQ(g_aDisplayDevices[i].currentMode, -1);
+        Plat_DisplayHeadlessReset();
+    }
+    // No 640 x 480 x 16 mode to fall back to.
+    SetUp();
+    PLATDISPLAYDEVICE big;
+    big.driver = "mem";
+    big.description = "big only";
+    big.modes = {{1024, 768, 16, 0xF800, 0x07E0, 0x001F}};
+    Plat_DisplayHeadlessSetDevices({big});
+    EXPECT_EQ(Run(nullptr, 5), -2);
+    EXPECT_EQ(g_pDirectDraw, nullptr);
+    Plat_DisplayHeadlessReset();
 }
 
 TEST_F(SpineTest, HostRegistersWithTheLobbyAndStartsTheSession)

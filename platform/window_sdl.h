@@ -1,0 +1,7 @@
+// Inside the platform layer only: the SDL window of the real backend, for the display.
+#pragma once
+
+#include <SDL.h>
+
+// Null while there is no real window.
+SDL_Window *Plat_WindowSdlHandle();

@@ -2,7 +2,9 @@
 
 #include "audio/soundout.h"
 #include "platform/audio_out.h"
+#include "platform/display.h"
 #include "platform/mouse.h"
+#include "render/display.h"
 
 #include <cstdint>
 
@@ -30,6 +32,15 @@ protected:
         g_iMouseDeltaX = g_iMouseDeltaY = 0;
         g_bMouseClicked = 0;
         Plat_MouseHeadlessReset();
+        // Two display devices: 0 offers 640 x 480 and 800 x 600, 1 offers 640 x 480 and 1024 x 768.
+        PLATDISPLAYDEVICE a, b;
+        a.driver = "mem";
+        a.description = "first";
+        a.modes = {{640, 480, 16, 0xF800, 0x07E0, 0x001F}, {800, 600, 16, 0xF800, 0x07E0, 0x001F}};
+        b.driver = "mem";
+        b.description = "second";
+        b.modes = {{1024, 768, 16, 0xF800, 0x07E0, 0x001F}, {640, 480, 16, 0xF800, 0x07E0, 0x001F}};
+        Plat_DisplayHeadlessSetDevices({a, b});
     }
 
     void TearDown() override
@@ -39,6 +50,7 @@ protected:
         Sys_CloseAudioOutput();
         Sys_ReleaseMouse();
         Plat_MouseHeadlessReset();
+        Plat_DisplayHeadlessReset();
         unsetenv("TNV_AUDIO_DUMP");
         SpineTest::TearDown();
     }
@@ -60,6 +72,17 @@ protected:
                 n == "Sys_ReopenDevices" || n.rfind("Ui_", 0) == 0)
                 out.push_back(n);
         return out;
+    }
+
+    // The open device and the size of its mode; -1 when none.
+    static void ExpectDisplay(int device, uint32_t width, uint32_t height)
+    {
+        ASSERT_EQ(g_bDisplayOpen, 1);
+        ASSERT_EQ(g_iDisplayDevice, device);
+        const DISPLAYDEVICE &dev = g_aDisplayDevices[device];
+        ASSERT_GE(dev.currentMode, 0);
+        EXPECT_EQ(dev.modes[dev.currentMode].width, width);
+        EXPECT_EQ(dev.modes[dev.currentMode].height, height);
     }
 
     static bool StreamTakesABlock()
@@ -192,32 +215,106 @@ TEST_F(DevicesTest, SwitchesRunReleaseCloseOpenCreate)
     EXPECT_EQ(Sys_SwitchGfxDevice(1), 0);
     EXPECT_EQ(Lines(DeviceCalls()), Lines(kSwitch));
     EXPECT_EQ(g_iGfxDevice, 1);
+    ExpectDisplay(1, 640, 480);
     EXPECT_EQ(g_iSelectedWidth, 640);
     EXPECT_EQ(g_iSelectedHeight, 480);
     EXPECT_EQ(g_iSelectedDepth, 16);
 
+    // The user confirms 1024 x 768: it becomes the selected size and the stored mode, and the
+    // full-screen video opens it with the layer copy off.
+    Sys_AskGfxModeChange(0);
+    Sys_QueryDisplayMode();
+    EXPECT_EQ(g_iSelectedWidth, 1024);
+    EXPECT_EQ(g_iSelectedHeight, 768);
+    EXPECT_EQ(g_iGfxRes, 0);
     Sys_CallLogClear();
     Sys_SetDisplayResolution(1);
     EXPECT_EQ(Lines(DeviceCalls()), Lines(kSwitch));
+    ExpectDisplay(1, 1024, 768);
     EXPECT_EQ(g_bGpuLayerFlush, 0);
+    EXPECT_EQ(g_iScreenWidth, 1024);
+    EXPECT_EQ(g_iScreenHeight, 768);
     Sys_SetDisplayResolution(0);
+    ExpectDisplay(1, 640, 480);
     EXPECT_EQ(g_bGpuLayerFlush, 1);
     EXPECT_EQ(g_iScreenWidth, 640);
     EXPECT_EQ(g_iScreenHeight, 480);
+
+    // A selected size the device lacks opens the default size, and the layout follows the display.
+    g_iSelectedWidth = 800;
+    g_iSelectedHeight = 600;
+    Sys_SetDisplayResolution(1);
+    ExpectDisplay(1, 640, 480);
+    EXPECT_EQ(g_iScreenWidth, 640);
+    EXPECT_EQ(g_iScreenHeight, 480);
+
+    // A request out of the list changes nothing.
+    g_iGfxRes = 5;
+    Sys_AskGfxModeChange(7);
+    Sys_QueryDisplayMode();
+    EXPECT_EQ(g_iGfxRes, 5);
+    EXPECT_EQ(g_iSelectedWidth, 800);
+}
+
+TEST_F(DevicesTest, StoredDisplayDeviceThatIsGoneOpensTheFirst)
+{
+    for (int device : {2, 7, -1}) {
+        SCOPED_TRACE(device);
+        ASSERT_EQ(Sys_OpenDisplay(device, -1), 0);
+        ExpectDisplay(0, 640, 480);
+        Sys_CloseDisplay();
+        EXPECT_EQ(g_pDirectDraw, nullptr);
+        EXPECT_EQ(g_bDisplayOpen, 0);
+    }
 }
 
 TEST_F(DevicesTest, SuccessfulModeTestHoldsFiveSecondsThenReturns)
 {
     OpenDisplay();
+    const uint32_t presents = Plat_DisplayPresentCount();
     const uint64_t before = Plat_ClockNowUs();
-    EXPECT_EQ(Sys_TryDisplayMode(-1, -1), 0);
+    EXPECT_EQ(Sys_TryDisplayMode(-1, 1), 0);
     EXPECT_EQ(Plat_ClockNowUs() - before, 5000000u);
+    // The test frame was shown in the tried mode.
+    EXPECT_EQ(Plat_DisplayPresentCount(), presents + 1);
+    uint32_t w = 0, h = 0;
+    Plat_DisplayPresentedFrame(&w, &h);
+    EXPECT_EQ(w, 800u);
+    EXPECT_EQ(h, 600u);
+    ExpectDisplay(0, 640, 480);
     EXPECT_EQ(Lines(DeviceCalls()), Lines(Twice(kSwitch)));
     EXPECT_EQ(g_bDisplayOpen, 1);
     EXPECT_EQ(g_bGpuLayerFlush, 1);
     EXPECT_EQ(g_iScreenWidth, 640);
     EXPECT_EQ(g_iScreenHeight, 480);
     EXPECT_EQ(g_iGfxDevice, 0) << "the tested device is applied only by a later switch";
+
+    // Another device, in the mode of the default size.
+    Sys_CallLogClear();
+    EXPECT_EQ(Sys_TryDisplayMode(1, -1), 0);
+    ExpectDisplay(0, 640, 480);
+    EXPECT_EQ(g_iGfxDevice, 0);
+}
+
+TEST_F(DevicesTest, FailingModeTestLeavesTheWantedModeOfTheCurrentDeviceWithTheLayerCopyOn)
+{
+    g_iGfxDevice = 1;
+    OpenDisplay();
+    const uint64_t before = Plat_ClockNowUs();
+    // A mode the device does not have, and one of the other device's numbers that is past this
+    // device's list.
+    for (int mode : {2, 99}) {
+        SCOPED_TRACE(mode);
+        g_bGpuLayerFlush = 0;
+        g_iScreenWidth = 1024;
+        EXPECT_EQ(Sys_TryDisplayMode(-1, mode), 1);
+        ExpectDisplay(1, 640, 480);
+        EXPECT_EQ(g_bGpuLayerFlush, 1);
+        EXPECT_EQ(g_iScreenWidth, 640);
+        EXPECT_EQ(g_iScreenHeight, 480);
+        EXPECT_EQ(g_iTextureSurfaceSize, g_iGrabSize[0]) << "display objects made again";
+    }
+    EXPECT_EQ(Plat_ClockNowUs(), before) << "a failed mode is not held";
 }
 
 TEST_F(DevicesTest, ModeTestWhoseObjectsFailReportsFailureAndReturns)
@@ -266,6 +363,8 @@ TEST_F(DevicesTest, TextureSizeSettingGivesTheColourKeySurfaceSize)
         g_iTextureSizeSetting = c.setting;
         EXPECT_EQ(Sys_CreateDisplayObjects(0), 0);
         EXPECT_EQ(g_iTextureSurfaceSize, c.size);
+        EXPECT_EQ(g_iGrabSize[0], c.size);
+        EXPECT_EQ(g_iGrabSize[1], c.size);
         Sys_ReleaseDisplayObjects();
     }
 }

@@ -10,6 +10,7 @@
 #include "core/savetitle.h"
 #include "core/standin_browser.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -53,6 +54,15 @@ int32_t ChangeCount(int32_t /*card*/)
     return 0;
 }
 } // namespace cardlib
+
+// Long paths are cut in the text.
+__attribute__((format(printf, 1, 2))) void SaveError(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(g_szErrorText, sizeof g_szErrorText, format, args);
+    va_end(args);
+}
 
 bool ValidCard(int32_t card)
 {
@@ -524,7 +534,7 @@ int32_t Sys_CardWriteSaveFile(const void *data, int32_t size, const char *name, 
 {
     bool ok = SafeSaveName(name) && size >= 0 && (data || size == 0);
     if (!ok)
-        std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Write to File (%s). Invalid Name!",
+        SaveError("Couldn't Write to File (%s). Invalid Name!",
                       name && strnlen(name, CARD_NAME_BYTES) < CARD_NAME_BYTES ? name : "");
     char path[SYS_HOSTPATH_SIZE];
     if (ok) {
@@ -537,7 +547,7 @@ int32_t Sys_CardWriteSaveFile(const void *data, int32_t size, const char *name, 
                                     sep || len == 0 ? "" : "\\", name);
         ok = n > 0 && static_cast<size_t>(n) < sizeof path;
         if (!ok)
-            std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Write to File (%s). Path too long!", name);
+            SaveError("Couldn't Write to File (%s). Path too long!", name);
         char host[SYS_HOSTPATH_SIZE];
         if (ok && base && len > 0 && Sys_HostPath(dir, host, sizeof host) == 0) {
             std::error_code ec;
@@ -663,17 +673,17 @@ int32_t Sys_ReadSaveFile(const char *path, SAVEHEADER *header, void *buffer, siz
 {
     char host[SYS_HOSTPATH_SIZE];
     if (!path || Sys_HostPath(path, host, sizeof host) != 0) {
-        std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Load File (%s). Path too long!", "");
+        SaveError("Couldn't Load File (%s). Path too long!", "");
         return -1;
     }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(host, ec)) {
-        std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Load File (%s). File doesn't exist!", host);
+        SaveError("Couldn't Load File (%s). File doesn't exist!", host);
         return -1;
     }
     FILE *f = std::fopen(host, "rb");
     if (!f) {
-        std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Load File (%s). File doesn't exist!", host);
+        SaveError("Couldn't Load File (%s). File doesn't exist!", host);
         return -1;
     }
     int32_t result = -1;
@@ -685,12 +695,12 @@ int32_t Sys_ReadSaveFile(const char *path, SAVEHEADER *header, void *buffer, siz
         size = std::ftell(f);
     const long dataBytes = size < 0 ? -1 : size - offset;
     if (offset < 0 || dataBytes < 0)
-        std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Load File (%s). Not a save file!", host);
+        SaveError("Couldn't Load File (%s). Not a save file!", host);
     else if (dataBytes > 0x7FFFFFFFL || static_cast<unsigned long>(dataBytes) > capacity || (!buffer && dataBytes > 0))
-        std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Load File (%s). File too large!", host);
+        SaveError("Couldn't Load File (%s). File too large!", host);
     else if (std::fseek(f, offset, SEEK_SET) != 0 ||
              std::fread(buffer, 1, static_cast<size_t>(dataBytes), f) != static_cast<size_t>(dataBytes))
-        std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Read from File (%s). Read Error!", host);
+        SaveError("Couldn't Read from File (%s). Read Error!", host);
     else {
         if (header)
             std::memcpy(header, head + offset - SAVEHEADER_BYTES, SAVEHEADER_BYTES);

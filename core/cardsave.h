@@ -177,15 +177,17 @@ extern SAVEHEADER g_tSaveHeader;   // built by Sys_BuildSaveHeader
 CARDSTATE *Sys_CardSetup();
 void Sys_CardShutdown();
 void Sys_CardSelect(int32_t card);
-CARDSTATE *Sys_CardService(int32_t slot);
+// slot -1 starts the oldest waiting request.
+CARDSTATE *Sys_CardService(int32_t slot = -1);
 void Sys_CardFrameHook(uintptr_t arg);
 void Sys_CardOverlayEnter();
 void Sys_CardOverlayLeave();
 void Sys_CardCheckChanged();
 void Sys_CardResetState(int32_t card);
 
-// Save operations on the selected card. A refused load also calls done(0), so a caller waiting
-// for done never waits forever.
+// Save operations on the selected card. A load reads the save's data (after its header) into
+// buffer and reports through done; arg is the caller's own word, handed on to card 3's read
+// handler. A refused load also calls done(0), so a caller waiting for done never waits forever.
 int32_t Sys_CardLoadSave(void *buffer, int32_t slot, CARDDONEFN done, int32_t arg);
 int32_t Sys_CardDeleteSave(int32_t slot, uint32_t flags);
 // Writes the browser's folder (the user's folder before the browser opened one) + name + ".tnv":

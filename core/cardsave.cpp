@@ -142,7 +142,7 @@ uint16_t StoredCode(const uint8_t *title, int i)
 
 void WriteAll(FILE *f, const void *data, int32_t size, bool *ok)
 {
-    if (*ok && Sys_WriteFile(f, data, size) != size)
+    if (*ok && size > 0 && Sys_WriteFile(f, data, size) != size)
         *ok = false;
 }
 
@@ -200,7 +200,8 @@ void Sys_CardSelect(int32_t card)
 {
     if (!ValidCard(card))
         return;
-    if (g_iCardMode == 3 && card != 3)
+    // Kept whenever card 3 was the selected one, so choosing it again keeps its folder.
+    if (g_iCardMode == 3)
         s_uCard3Device = g_uCardDevice;
     if (card == 1)
         g_uCardDevice = 256;
@@ -335,6 +336,12 @@ int32_t Sys_CardStartRequest(CARDREQUEST *request)
         cardlib::Start(port, *request);
         SetPresent(card, 4);
         break;
+    case CARDREQ_DELETE:
+        // The delete gives back the blocks Sys_CardDeleteSave took off (once, not per retry).
+        if (s_iRetries == 0 && ValidSlot(request->iSlot))
+            g_iCardBlockCounter += s.aucBlocks[request->iSlot];
+        cardlib::Start(port, *request);
+        break;
     case CARDREQ_CHANGED:
         SetPresent(card, CARD_BUSY);
         cardlib::Start(port, *request);
@@ -359,6 +366,12 @@ void Sys_CardRequestResult(int32_t result)
         s_bHaveCurrent = false;
         if (s_tCurrent.pfnDone)
             s_tCurrent.pfnDone(1);
+        return;
+    }
+    if (result != 1 && result != 2 && result != 3 && result != 5) {
+        s_bHaveCurrent = false;
+        if (s_tCurrent.pfnDone)
+            s_tCurrent.pfnDone(0);
         return;
     }
     if (++s_iRetries < CARD_RETRY_LIMIT) {
@@ -698,8 +711,8 @@ int32_t Sys_ReadSaveFile(const char *path, SAVEHEADER *header, void *buffer, siz
         SaveError("Couldn't Load File (%s). Not a save file!", host);
     else if (dataBytes > 0x7FFFFFFFL || static_cast<unsigned long>(dataBytes) > capacity || (!buffer && dataBytes > 0))
         SaveError("Couldn't Load File (%s). File too large!", host);
-    else if (std::fseek(f, offset, SEEK_SET) != 0 ||
-             std::fread(buffer, 1, static_cast<size_t>(dataBytes), f) != static_cast<size_t>(dataBytes))
+    else if (dataBytes > 0 && (std::fseek(f, offset, SEEK_SET) != 0 ||
+                               std::fread(buffer, 1, static_cast<size_t>(dataBytes), f) != static_cast<size_t>(dataBytes)))
         SaveError("Couldn't Read from File (%s). Read Error!", host);
     else {
         if (header)

@@ -445,9 +445,11 @@ TEST_F(CardSave, LoadAndDeleteQueueTheirRequests)
     ASSERT_EQ(Sys_CardDeleteSave(4, 2), CARD_OK);
     EXPECT_EQ(g_iCardBlockCounter, 8);
     EXPECT_EQ(g_aCardState[0].aszTitle[4][0], 0);
-    r = Sys_CardNextRequest();
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->iKind, CARDREQ_DELETE);
+    // Running the delete gives the blocks back.
+    Sys_CardService(-1);
+    ASSERT_NE(Sys_CardCurrentRequest(), nullptr);
+    EXPECT_EQ(Sys_CardCurrentRequest()->iKind, CARDREQ_DELETE);
+    EXPECT_EQ(g_iCardBlockCounter, 10);
     r = Sys_CardNextRequest();
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->iKind, CARDREQ_CHANGED);
@@ -475,6 +477,13 @@ TEST_F(CardSave, FailingRequestIsRetriedTenTimesThenDropped)
     // The card's other request was dropped.
     Sys_CardService(-1);
     EXPECT_EQ(Sys_CardCurrentRequest(), nullptr);
+
+    // A result that is no failure to retry gives up at once.
+    g_done.clear();
+    ASSERT_EQ(Sys_CardLoadSave(buffer, 0, Done, 2), CARD_OK);
+    Sys_CardService(-1);
+    Sys_CardRequestResult(4);
+    EXPECT_EQ(g_done, std::vector<int>{0});
 
     // A success reports at once.
     g_done.clear();
@@ -526,6 +535,9 @@ TEST_F(CardSave, ArchiveCardIsServedThroughItsEvents)
     Sys_CardSelect(1);
     Sys_CardSelect(3);
     EXPECT_EQ(g_uCardDevice, 255u);
+    g_uCardDevice = 9;
+    Sys_CardSelect(3); // chosen again: the folder stays
+    EXPECT_EQ(g_uCardDevice, 9u);
     Sys_CardSelect(0); // no such card: nothing changes
     Sys_CardSelect(4);
     EXPECT_EQ(g_iCardMode, 3);

@@ -29,8 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     // The same bytes as a file on disk, read into a buffer smaller than some inputs.
-    static char path[] = "/tmp/tnv_fuzz_cardsave_XXXXXX";
-    static int fd = mkstemp(path);
+    // One unlinked scratch file for the whole run, reached through its descriptor.
+    static char path[64] = "/tmp/tnv_fuzz_cardsave_XXXXXX";
+    static int fd = [] {
+        int f = mkstemp(path);
+        if (f >= 0) {
+            unlink(path);
+            std::snprintf(path, sizeof path, "/proc/self/fd/%d", f);
+        }
+        return f;
+    }();
     if (fd < 0)
         return 0;
     if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))

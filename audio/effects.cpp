@@ -39,10 +39,10 @@ inline int16_t Clamp16(int64_t v)
     return v > 32767 ? 32767 : v < -32768 ? -32768 : (int16_t)v;
 }
 
-// (a x g) >> 8, arithmetic shift. Both factors fit 32 bits, so the product fits 64.
-inline int64_t Mul(int64_t a, int64_t g)
+// (a x g) >> 8, arithmetic shift. Both factors are 32-bit, so the product fits 64.
+inline int64_t Mul(int32_t a, int32_t g)
 {
-    return (a * g) >> 8;
+    return ((int64_t)a * g) >> 8;
 }
 
 // ---------------------------------------------------------------- texts
@@ -143,9 +143,9 @@ void RunComb(int16_t *s, int32_t count)
     int32_t *cur = l->pCurrent;
     for (int32_t i = 0; i < count; i++)
     {
-        int64_t x = s[i];
+        int32_t x = s[i];
         int32_t *next = Next(l, cur);
-        int64_t d = *next;
+        int32_t d = *next;
         *cur = Sat32(x + Mul(d, s_work.iFeedback));
         cur = next;
         s[i] = Clamp16(Mul(x, s_work.iGainIn) + Mul(d, s_work.iGainOut));
@@ -161,11 +161,11 @@ void RunAllPass(int16_t *s, int32_t count)
     int32_t *cur = l->pCurrent;
     for (int32_t i = 0; i < count; i++)
     {
-        int64_t x = s[i];
+        int32_t x = s[i];
         int32_t *next = Next(l, cur);
         int32_t v = Sat32(x + Mul(*next, s_work.iFeedback));
         *cur = v;
-        int64_t w = (int64_t)*next - Mul(v, s_work.iFeedForward); // read after the write: a one-entry line
+        int32_t w = Sat32((int64_t)*next - Mul(v, s_work.iFeedForward)); // read after the write: a one-entry line
         cur = next;
         s[i] = Clamp16(Mul(x, s_work.iGainIn) + Mul(w, s_work.iGainOut));
     }
@@ -180,12 +180,12 @@ void RunFlange(int16_t *s, int32_t count)
     int32_t *cur = l->pCurrent;
     for (int32_t i = 0; i < count; i++)
     {
-        int64_t x = s[i];
+        int32_t x = s[i];
         int32_t *tap = Behind(l, cur, Snd_EffectLfoValue(0));
         int32_t *next = Next(l, cur);
         *cur = Sat32(Mul(x, s_work.iFeedback));
         cur = next;
-        int64_t d = *tap;
+        int32_t d = *tap;
         int64_t y = (s_work.iGainIn ? Mul(x, s_work.iGainIn) : 0) + (s_work.iGainOut ? Mul(d, s_work.iGainOut) : 0);
         s[i] = Clamp16(y);
     }
@@ -200,13 +200,13 @@ void RunPhase(int16_t *s, int32_t count)
     int32_t *cur = l->pCurrent;
     for (int32_t i = 0; i < count; i++)
     {
-        int64_t x = s[i];
+        int32_t x = s[i];
         int32_t *tap = Behind(l, cur, Snd_EffectLfoValue(0));
         int32_t *next = Next(l, cur);
         int64_t f = Mul(*tap, s_work.iFeedback);
         int32_t v = Sat32(x + f);
         *cur = v;
-        int64_t w = (int64_t)*tap - Mul(v, s_work.iFeedback);
+        int32_t w = Sat32((int64_t)*tap - Mul(v, s_work.iFeedback));
         cur = next;
         int64_t y = (s_work.iGainIn ? Mul(x, s_work.iGainIn) : 0) + (s_work.iGainOut ? Mul(w, s_work.iGainOut) : 0);
         s[i] = Clamp16(y);
@@ -317,7 +317,8 @@ int ProcessReverb(int16_t *s, int32_t count)
     int32_t combs = Clip(g_iEffectCombCount, 0, EFFECT_MAX_COMBS);
     for (int32_t i = 0; i < count; i++)
     {
-        int64_t x = s[i], acc = 0;
+        int32_t x = s[i];
+        int64_t acc = 0;
         for (int32_t c = 0; c < combs; c++)
         {
             EFFECTPARAM *comb = g_apEffectCombs[c];
@@ -367,7 +368,7 @@ int ProcessHighLowPass(int16_t *s, int32_t count)
     int32_t *cur = l->pCurrent;
     for (int32_t i = 0; i < count; i++)
     {
-        int64_t x = s[i];
+        int32_t x = s[i];
         int32_t a = Snd_EffectLfoValue(0), b = Snd_EffectLfoValue(1);
         int32_t *next = Next(l, cur);
         int64_t v = a == 0 ? 0 : Mul(x, a >> 8);

@@ -231,6 +231,9 @@ TEST_F(EffectsTest, GoldenResponses)
          {-32768, -32768, -32768}},
         // All-pass, 3 entries, feedback 1/2, feed forward -1/2.
         {"all-pass impulse", 1, 1000, {{0, 3}, {3, 128}}, {1024, 0, 0, 0, 0, 0, 0}, {768, 0, 640, 0, 320, 0, 160}},
+        // Unity feedback and feed forward with unity gains: the all-pass cancels itself.
+        {"all-pass at its maximum", 1, 1000, {{0, 500}, {1, 256}, {2, 256}, {3, 256}, {4, 256}},
+         {1000, -2000, 32767, -32768, 5}, {0, 0, 0, 0, 0}},
         // Reverb: combs of 2, 3 and 4 entries; the all-pass stage passes the comb bank straight on.
         {"reverb impulse", 2, 1000, {{2, 2}, {7, 3}, {12, 4}, {17, 1}, {18, 256}, {19, 0}}, imp1000,
          {1000, 250, 375, 312, 156, 15, 194, 3, 32, 62}},
@@ -252,6 +255,9 @@ TEST_F(EffectsTest, GoldenResponses)
          {1000, 0, 0, 0}, {0, 1000, 0, 0}},
         {"flange tap current", 4, 1000, {{0, 2}, {1, 2}, {2, 0}, {3, 256}, {4, 256}, {5, 0}, {6, 0}},
          {1000, 0, 0, 0}, {1000, 0, 0, 0}},
+        // Every row at its minimum: the inverted input meets its inverted echo in a one-entry line.
+        {"flange at its minimum", 4, 1000, {{0, 1}, {1, 1}, {2, -256}, {3, -256}, {4, -256}, {5, 0}, {6, 0}},
+         {1000, -2000, 32767, -32768, 5}, {0, 0, 0, 0, 0}},
         {"flange gains 0", 4, 1000, {{2, 0}, {3, 0}}, {1000, 2000, -5}, {0, 0, 0}},
         // Phase filter, 3-sample tap, feedback 1/2.
         {"phase impulse", 5, 1000, {{0, 1}, {1, 5}, {2, 0}, {3, 256}, {4, 128}, {5, 0}}, imp1024,
@@ -277,27 +283,44 @@ TEST_F(EffectsTest, GoldenResponses)
     }
 }
 
-// Built settings on a short sine at each rate the editor uses: pinned, so that a song's edit chain
-// replays to the same sample in every version.
+// Built settings on a short sine at each rate the editor uses, and every user row at its minimum
+// and at its maximum: pinned, so that a song's edit chain replays to the same sample in every
+// version.
 TEST_F(EffectsTest, PinnedSineResponses)
 {
-    static const uint64_t kPinned[EFFECT_COUNT][3] = {
-        {0x1faf64a319300166ull, 0xb2e16ec09ecc967aull, 0xbf38149fb2f4b02eull},
-        {0x61bd6208fab01551ull, 0x38f73ba1b634e999ull, 0x7e5d21c893739e3ull},
-        {0x16c2a2e9da2b283cull, 0x74e570fa01a2d105ull, 0xca35c16641e4f06eull},
-        {0x1e2604cf7632c3c5ull, 0x6adb3b92e9fc6488ull, 0x6d53b1c53d5bd18aull},
-        {0xdf4cde7d81f5c914ull, 0x9000d5d2a02e1e59ull, 0x8142948469d5977bull},
-        {0xa93441f939eb71bull, 0xb799457f669a34d2ull, 0x2df5217812e181full},
-        {0xb684eb5325a9d50cull, 0xdba91b648c22473cull, 0x400815b178b5d569ull},
-        {0xb32c25359f5d61e1ull, 0x1244536abb76074eull, 0x59f643b6fa613d9bull},
+    static const uint64_t kPinned[EFFECT_COUNT][5] = {
+        {0x1faf64a319300166ull, 0xb2e16ec09ecc967aull, 0xbf38149fb2f4b02eull,
+         0x2db971669c4be41aull, 0x3a2844365785a799ull},
+        {0x61bd6208fab01551ull, 0x38f73ba1b634e999ull, 0x7e5d21c893739e3ull,
+         0x6870b7f5269a6a99ull, 0xe687797384ec6c99ull},
+        {0x16c2a2e9da2b283cull, 0x74e570fa01a2d105ull, 0xca35c16641e4f06eull,
+         0x8c9b76861ad7e675ull, 0x4dbbdea1cdd4bb99ull},
+        {0x1e2604cf7632c3c5ull, 0x6adb3b92e9fc6488ull, 0x6d53b1c53d5bd18aull,
+         0x48d4014ea4a76e19ull, 0xefcf8080f7bf96a0ull},
+        {0xdf4cde7d81f5c914ull, 0x9000d5d2a02e1e59ull, 0x8142948469d5977bull,
+         0xe687797384ec6c99ull, 0x69d1afa8c4750904ull},
+        {0xa93441f939eb71bull, 0xb799457f669a34d2ull, 0x2df5217812e181full,
+         0x6870b7f5269a6a99ull, 0xdd30b6b8d5ed248full},
+        {0xb684eb5325a9d50cull, 0xdba91b648c22473cull, 0x400815b178b5d569ull,
+         0x4d24ca9acf1a4c19ull, 0xdd30b6b8d5ed248full},
+        {0xb32c25359f5d61e1ull, 0x1244536abb76074eull, 0x59f643b6fa613d9bull,
+         0x5fcfb22b1f57a46eull, 0x1a607392a9406576ull},
     };
-    static const int32_t kRates[3] = {44100, 22050, 11025};
+    // Columns: built rows at 44100, 22050, 11025 Hz; user rows at their minimum, at their maximum (44100 Hz).
+    // Maximum all-pass and minimum flange cancel to silence; the phase filter and the weird filter at
+    // their maximum pass the input only where the tap meets the entry just written.
+    static const int32_t kRates[5] = {44100, 22050, 11025, 44100, 44100};
+    static const int32_t kSet[5] = {0, 0, 0, INT32_MIN, INT32_MAX};
     for (int32_t e = 0; e < EFFECT_COUNT; e++)
-        for (int k = 0; k < 3; k++)
+        for (int k = 0; k < 5; k++)
         {
             ASSERT_EQ(Snd_BuildEffects(), 0);
-            Samples out = Apply(e, Sine(8001), {}, kRates[k]);
-            EXPECT_EQ(Hash(out), kPinned[e][k]) << "effect " << e << " rate " << kRates[k] << " 0x" << std::hex
+            Settings rows;
+            for (uint32_t r = 0; kSet[k] && r < g_apEffects[e]->uRowCount; r++)
+                if (g_apEffects[e]->pRows[r].ucKind == 1)
+                    rows.push_back({(int32_t)r, kSet[k]});
+            Samples out = Apply(e, Sine(8001), rows, kRates[k]);
+            EXPECT_EQ(Hash(out), kPinned[e][k]) << "effect " << e << " column " << k << " 0x" << std::hex
                                                 << Hash(out);
         }
 }

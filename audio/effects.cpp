@@ -491,8 +491,7 @@ int FreeLines(EFFECTPARAM *r, uint32_t rowCount)
 {
     FreeAllLines();
     for (uint32_t i = 0; i < rowCount; i++)
-        if (r[i].ucKind == 0 && !r[i].pszName && r[i].iCurrent > 0 && r[i].iCurrent <= EFFECT_MAX_LINES &&
-            r[i].iMin == 0 && r[i].iMax <= 0)
+        if (r[i].ucKind == 0 && !r[i].pszName && r[i].iMin == 0 && r[i].iMax <= 0) // state rows
             r[i].iCurrent = 0;
     return 0;
 }

@@ -446,7 +446,19 @@ TEST_F(EffectsTest, ReverbCombsRegisterWhileSelected)
     EXPECT_EQ(g_iEffectCombCount, 3);
     EXPECT_EQ(g_apEffectCombs[0], &g_apEffects[EFFECT_REVERB]->pRows[2]);
     EXPECT_EQ(g_apEffectCombs[2], &g_apEffects[EFFECT_REVERB]->pRows[12]);
+    // Each stage's state row holds its own line while selected, and nothing after.
+    static const int kStates[] = {6, 11, 16, 22};
+    static const uint32_t kLengths[] = {2249, 1190, 1896, 308}; // 51, 27, 43 and 7 ms at 44100 Hz
+    for (int i = 0; i < 4; i++)
+    {
+        int32_t h = g_apEffects[EFFECT_REVERB]->pRows[kStates[i]].iCurrent;
+        ASSERT_GE(h, 1);
+        ASSERT_LE(h, EFFECT_MAX_LINES);
+        EXPECT_EQ(g_astEffectDelays[h - 1].uLength, kLengths[i]);
+    }
     Snd_ReleaseEffect(EFFECT_REVERB);
+    for (int row : kStates)
+        EXPECT_EQ(g_apEffects[EFFECT_REVERB]->pRows[row].iCurrent, 0);
     EXPECT_EQ(g_iEffectCombCount, 0);
     EXPECT_EQ(g_apEffectCombs[0], nullptr);
     // Selecting twice, or another effect after it, never piles combs up.

@@ -1,5 +1,6 @@
 #include "audio/plugin.h"
 
+#include "audio/mixer.h"
 #include "core/mixlock.h"
 #include "platform/backend.h"
 #include "platform/dynlib.h"
@@ -57,6 +58,9 @@ template <typename T> bool Resolve(PLATDYNLIB *pModule, const char *name, T &pfn
     return pfn != nullptr;
 }
 } // namespace
+
+static_assert(SND_PLUGIN_INPUT_BYTES >= SND_MAX_MIX_FRAMES * 4, "a block must fit an input");
+static_assert(SND_PLUGIN_INPUT_BYTES >= 1024, "the contract's input size");
 
 std::recursive_mutex g_csPlugins;
 char g_aszPluginNames[SND_PLUGIN_LIST_SIZE][SND_PLUGIN_NAME_BYTES];

@@ -1,8 +1,8 @@
 // Effect plug-ins: the list of plug-in libraries, the table of open instances, the calls into
 // the libraries (audio/pluginabi.h) and the drawing of the displayed instance's picture.
 //
-// Libraries are looked up only in the plug-in folder: TNV_PLUGIN_DIR, else "plugins" beside the
-// program. The list keeps the names "filter.dll" and "reverb.dll"; the files opened are
+// Libraries are looked up only in the plug-in folder: TNV_PLUGIN_DIR (an absolute path), else
+// "plugins" beside the program. The list keeps the names "filter.dll" and "reverb.dll"; the files opened are
 // <folder>/filter.so and <folder>/reverb.so.
 //
 // Locks: g_csPlugins guards the list, the table, the displayed instance, the picture buffer and

@@ -588,6 +588,32 @@ TEST_F(PluginMixTest, VoicesThroughAnInstanceIntoTheMix)
     EXPECT_EQ(out[0], 1000);
 }
 
+// The contract's input holds 256 frames, but the mixer takes blocks of up to SND_MAX_MIX_FRAMES:
+// every one of them fits an instance's input (the sanitizer build shows a block that does not).
+TEST_F(PluginMixTest, LargestBlockFitsTheInput)
+{
+    std::vector<int16_t> big(SND_MAX_MIX_FRAMES * 2);
+    float seconds = (float)SND_MAX_MIX_FRAMES / 44100.0f;
+    ASSERT_EQ(Snd_SetMixParam(4, &seconds), 0);
+    const int32_t frames = g_iMixFrames;
+    EXPECT_GT(frames, 256);
+    EXPECT_LE(frames, SND_MAX_MIX_FRAMES);
+    Snd_SetMixParam(16, big.data());
+    Play(0);
+    g_bJamSessionOn = 1;
+    Snd_ScanPlugins();
+    PLUGININSTANCE *p = nullptr;
+    ASSERT_EQ(Snd_OpenPlugin(0, &p), 0);
+    EXPECT_EQ(Snd_MixBlock(), 0);
+    EXPECT_EQ(big[0], 1000);
+    EXPECT_EQ(big[frames * 2 - 1], 1000);
+    EXPECT_EQ(p->pInput[frames * 2 - 1], 0);
+    seconds = 0.0016666667f;
+    Snd_SetMixParam(4, &seconds);
+    Snd_SetMixParam(16, out);
+    EXPECT_EQ(g_iMixFrames, FRAMES);
+}
+
 // The mix runs on one thread while another opens, shows, feeds and closes instances (taking
 // the mix lock first where it takes both). A wrong lock order deadlocks here; a block mixed into
 // a closing instance, or a call with a closed handle, shows in the sanitizer build and in the

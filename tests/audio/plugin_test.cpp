@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -621,7 +622,7 @@ TEST_F(PluginMixTest, LargestBlockFitsTheInput)
 TEST_F(PluginMixTest, MixingWhileInstancesComeAndGo)
 {
     PluginRecord filter(TestPluginPath("good", "filter"));
-    for (int v = 0; v < 8; v++) {
+    for (int v = 0; v < 48; v++) {
         Play(v);
         Snd_SetVoicePlugin(v, v & 3);
     }
@@ -629,11 +630,13 @@ TEST_F(PluginMixTest, MixingWhileInstancesComeAndGo)
     Snd_ScanPlugins();
     ASSERT_EQ(g_iPluginCount, 2);
 
+    // The mixer runs for as long as the other side works (and at least 1000 blocks).
+    std::atomic<bool> done{false};
     std::thread mixer([&] {
-        for (int block = 0; block < 3000; block++) {
+        for (int block = 0; block < 1000 || !done; block++) {
             Snd_MixBlock();
             if (block % 100 == 0)
-                Snd_SetVoicePlugin(block / 100 % 8, block / 100 % 5 - 1);
+                Snd_SetVoicePlugin(block / 100 % 48, block / 100 % 5 - 1);
         }
     });
     for (int round = 0; round < 300; round++) {
@@ -660,6 +663,7 @@ TEST_F(PluginMixTest, MixingWhileInstancesComeAndGo)
         else
             Snd_ClosePlugin(round & 2 ? b : a);
     }
+    done = true;
     mixer.join();
     Snd_ShutdownPlugins();
     EXPECT_EQ(OpenSlots(), 0);

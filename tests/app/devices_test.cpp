@@ -7,6 +7,8 @@
 #include "render/display.h"
 
 #include <cstdint>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -133,7 +135,7 @@ TEST_F(DevicesTest, StoredAudioDeviceThatIsGoneFallsBackToTheDefault)
 
 TEST_F(DevicesTest, StartupPlaysIntoTheOutputForTheWholeRun)
 {
-    const std::string dump = ::testing::TempDir() + "devices_startup_dump.wav";
+    const std::string dump = ::testing::TempDir() + "devices_startup_dump_" + std::to_string(getpid()) + ".wav";
     std::remove(dump.c_str());
     setenv("TNV_AUDIO_DUMP", dump.c_str(), 1);
     ASSERT_EQ(Run(nullptr, 48), 0);

@@ -22,6 +22,7 @@
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
+#include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"

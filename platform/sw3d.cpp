@@ -438,37 +438,47 @@ void DrawTriangle(const SW3DDEVICE &d, const Target &t, SVERTEX a, SVERTEX b, SV
         qu[i] = q[i] * v[i]->tu;
         qv[i] = q[i] * v[i]->tv;
     }
+    // Attributes are (sum of edge value x vertex value) / area; the sums step by constants, the
+    // division is a multiply by a 62-bit reciprocal (128-bit product, at most one below exact).
     const int64_t half = area / 2;
+    const __int128 inv = (static_cast<__int128>(1) << 62) / area;
+    auto attr = [half, inv](int64_t n) { return static_cast<uint32_t>((static_cast<__int128>(n + half) * inv) >> 62); };
+    int64_t K[5][3];
+    for (int i = 0; i < 3; i++) {
+        K[0][i] = zc[i];
+        for (int k = 0; k < 4; k++)
+            K[k + 1][i] = cc[i][k];
+    }
+    int64_t dN[5];
+    for (int k = 0; k < 5; k++)
+        dN[k] = 16 * (A[0] * K[k][0] + A[1] * K[k][1] + A[2] * K[k][2]);
     for (int32_t py = y0; py <= y1; py++) {
-        const int64_t cy = int64_t{py} * 16 + 8;
+        const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
+        int64_t w[3], N[5];
+        for (int i = 0; i < 3; i++)
+            w[i] = A[i] * cx0 + B[i] * cy + C[i];
+        for (int k = 0; k < 5; k++)
+            N[k] = w[0] * K[k][0] + w[1] * K[k][1] + w[2] * K[k][2];
         for (int32_t px = x0; px <= x1; px++) {
-            const int64_t cx = int64_t{px} * 16 + 8;
-            int64_t w[3];
-            bool inside = true;
-            for (int i = 0; i < 3 && inside; i++) {
-                w[i] = A[i] * cx + B[i] * cy + C[i];
-                inside = w[i] + bias[i] >= 0;
-            }
-            if (!inside)
-                continue;
-            const uint32_t z = static_cast<uint32_t>((w[0] * zc[0] + w[1] * zc[1] + w[2] * zc[2] + half) / area);
-            ARGB col;
-            uint32_t ch[4];
-            for (int k = 0; k < 4; k++)
-                ch[k] = static_cast<uint32_t>((w[0] * cc[0][k] + w[1] * cc[1][k] + w[2] * cc[2][k] + half) / area);
-            col = {ch[0], ch[1], ch[2], ch[3]};
-            double u = 0.0, tv = 0.0;
-            if (d.hasTexture) {
-                const double den = static_cast<double>(w[0]) * q[0] + static_cast<double>(w[1]) * q[1] +
-                                   static_cast<double>(w[2]) * q[2];
-                if (den != 0.0) {
-                    u = (static_cast<double>(w[0]) * qu[0] + static_cast<double>(w[1]) * qu[1] +
-                         static_cast<double>(w[2]) * qu[2]) / den;
-                    tv = (static_cast<double>(w[0]) * qv[0] + static_cast<double>(w[1]) * qv[1] +
-                          static_cast<double>(w[2]) * qv[2]) / den;
+            if (w[0] + bias[0] >= 0 && w[1] + bias[1] >= 0 && w[2] + bias[2] >= 0) {
+                const uint32_t z = attr(N[0]);
+                const ARGB col = {attr(N[1]), attr(N[2]), attr(N[3]), attr(N[4])};
+                double u = 0.0, tv = 0.0;
+                if (d.hasTexture) {
+                    const double w0 = static_cast<double>(w[0]), w1 = static_cast<double>(w[1]),
+                                 w2 = static_cast<double>(w[2]);
+                    const double den = w0 * q[0] + w1 * q[1] + w2 * q[2];
+                    if (den != 0.0) {
+                        u = (w0 * qu[0] + w1 * qu[1] + w2 * qu[2]) / den;
+                        tv = (w0 * qv[0] + w1 * qv[1] + w2 * qv[2]) / den;
+                    }
                 }
+                Shade(d, t, px, py, std::min(z, 0xFFFFu), col, u, tv);
             }
-            Shade(d, t, px, py, std::min(z, 0xFFFFu), col, u, tv);
+            for (int i = 0; i < 3; i++)
+                w[i] += 16 * A[i];
+            for (int k = 0; k < 5; k++)
+                N[k] += dN[k];
         }
     }
 }

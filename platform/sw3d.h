@@ -17,8 +17,8 @@
 //   result is clipped to 0 <= z <= w and to a guard band |x|, |y| <= 8w, then divided by w and
 //   mapped into the viewport: sx = X + (x/w - clipX) / clipW * W, sy = Y + (clipY - y/w) / clipH * H,
 //   sz = minZ + z/w * (maxZ - minZ), rhw = 1/w.
-// - Interpolation: z and the vertex colours are linear in screen space, computed exactly from the
-//   edge functions (integer sums divided by twice the area, rounded half up). Texture
+// - Interpolation: z and the vertex colours are linear in screen space: the integer sum of edge
+//   function x vertex value, plus half the area, times floor(2^62 / area), shifted down 62. Texture
 //   coordinates are perspective-correct (weights times rhw, in double precision).
 // - Z: z16 = round(z x 65535) clamped to 0..65535; compared by ZFUNC with the stored value; written
 //   only when the pixel is drawn and ZWRITEENABLE is on. ZENABLE off skips test and write.

@@ -308,6 +308,42 @@ TEST_F(D3DDevice, BadDrawsAreRefusedOrDrawNothing)
         EXPECT_EQ(Sw3d_SetTexture(g_pD3DDevice, 0, &t), SW3D_ERR_INVALIDPARAMS);
 }
 
+TEST_F(D3DDevice, FillRuleCoversEachPixelOnce)
+{
+    // Squares cut in two along either diagonal, drawn added onto black: each covered pixel is hit
+    // exactly once, and the covered pixels are those whose centres lie inside the square.
+    const struct
+    {
+        float x0, y0, x1, y1;
+        bool other;
+        int left, top, right, bottom; // pixels covered
+    } cases[] = {
+        {10, 10, 20, 20, false, 10, 10, 20, 20},
+        {10, 10, 20, 20, true, 10, 10, 20, 20},
+        {10.5f, 10.5f, 20.5f, 20.5f, false, 10, 10, 20, 20}, // centres on the top and left edges
+        {10.4f, 10.6f, 12.6f, 13.4f, true, 10, 11, 13, 13},
+    };
+    State(SW3D_RS_ALPHABLENDENABLE, 1);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.x0);
+        Gfx_ClearViewportColour(0);
+        const uint32_t red = 0x00800000;
+        if (!c.other)
+            Tri({V(c.x0, c.y0, 0.5f, red), V(c.x1, c.y0, 0.5f, red), V(c.x1, c.y1, 0.5f, red),
+                 V(c.x0, c.y0, 0.5f, red), V(c.x1, c.y1, 0.5f, red), V(c.x0, c.y1, 0.5f, red)});
+        else
+            Tri({V(c.x0, c.y0, 0.5f, red), V(c.x1, c.y0, 0.5f, red), V(c.x0, c.y1, 0.5f, red),
+                 V(c.x1, c.y0, 0.5f, red), V(c.x1, c.y1, 0.5f, red), V(c.x0, c.y1, 0.5f, red)});
+        int wrong = 0;
+        for (int y = 0; y < 32; y++)
+            for (int x = 0; x < 32; x++) {
+                const bool in = x >= c.left && x < c.right && y >= c.top && y < c.bottom;
+                wrong += BackPixel(x, y) != (in ? 0x8000 : 0);
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 TEST_F(D3DDevice, GoldenFlatAndGouraud)
 {
     Gfx_ClearViewportColour(0x00404040);
@@ -328,8 +364,13 @@ TEST_F(D3DDevice, GoldenFlatAndGouraud)
     const std::vector<SW3DTLVERTEX> lines = {V(340, 470, 0.5f, 0x00FFFFFF), V(630, 400, 0.5f, 0x00FF00FF),
                                              V(630, 470, 0.5f, 0x0000FFFF)};
     ASSERT_EQ(Sw3d_DrawPrimitive(g_pD3DDevice, SW3D_PT_LINESTRIP, SW3D_FVF_TLVERTEX, lines.data(), 3, 0), 0);
-    EXPECT_TRUE(Golden("sw3d_flat_gouraud", 0x1ACDD499906AE134));
+    EXPECT_TRUE(Golden("sw3d_flat_gouraud", 0xECA7E79AD10FB970));
     EXPECT_EQ(BackPixel(160, 400), 0xC208) << "half red added to the grey once";
+    int doubled = 0;
+    for (int y = 240; y < 480; y++)
+        for (int x = 0; x < 320; x++)
+            doubled += BackPixel(x, y) == 0xFA08;
+    EXPECT_EQ(doubled, 0) << "no pixel of the shared edge belongs to both triangles";
 }
 
 TEST_F(D3DDevice, GoldenTextured)
@@ -440,7 +481,7 @@ TEST_F(D3DDevice, GoldenIn555)
     State(SW3D_RS_ALPHABLENDENABLE, 1);
     Tri({V(300, 100, 0.5f, 0x00404040), V(620, 300, 0.5f, 0x00404040), V(250, 460, 0.5f, 0x00404040)});
     EXPECT_EQ(BackPixel(5, 5), 0x4210);
-    EXPECT_TRUE(Golden("sw3d_555", 0x41AF088A0606B9FD));
+    EXPECT_TRUE(Golden("sw3d_555", 0x140CBFAA56F0D983));
 }
 
 } // namespace

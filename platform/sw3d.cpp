@@ -950,8 +950,12 @@ int32_t Sw3d_AddViewport(SW3DDEVICE *device, SW3DVIEWPORTOBJ *viewport)
 
 int32_t Sw3d_DeleteViewport(SW3DDEVICE *device, SW3DVIEWPORTOBJ *viewport)
 {
-    if (!ValidDevice(device) || !viewport || viewport->device != device)
+    // A viewport already taken off answers success, so a release that stopped half-way can be
+    // run again.
+    if (!ValidDevice(device) || !viewport || (viewport->device && viewport->device != device))
         return SW3D_ERR_INVALIDPARAMS;
+    if (!viewport->device)
+        return SW3D_OK;
     if (const int32_t r = Counted())
         return r;
     std::erase(device->viewports, viewport);

@@ -344,6 +344,59 @@ TEST_F(D3DDevice, FillRuleCoversEachPixelOnce)
     }
 }
 
+TEST_F(D3DDevice, FailingReleaseStepKeepsWhatFollows)
+{
+    Gfx_ReleaseLights();
+    // The texture eviction fails: device, viewport and interface stay for a later release.
+    Sw3d_TestFailAfter(0, SW3D_ERR_GENERIC);
+    EXPECT_EQ(Gfx_ReleaseD3DDevice(), DDERR_GENERIC);
+    EXPECT_NE(g_pD3DDevice, nullptr);
+    EXPECT_NE(g_pViewport, nullptr);
+    EXPECT_NE(g_pD3D, nullptr);
+    EXPECT_NE(Gfx_GetZBuffer(nullptr, nullptr), nullptr);
+    // The viewport's release fails: it is kept, the device too.
+    Sw3d_TestFailAfter(2, SW3D_ERR_GENERIC);
+    EXPECT_EQ(Gfx_ReleaseD3DDevice(), DDERR_GENERIC);
+    EXPECT_NE(g_pViewport, nullptr);
+    EXPECT_NE(g_pD3DDevice, nullptr);
+    EXPECT_EQ(Gfx_ReleaseD3DDevice(), 0);
+    EXPECT_EQ(g_pViewport, nullptr);
+    EXPECT_EQ(g_pD3DDevice, nullptr);
+    EXPECT_EQ(g_pD3D, nullptr);
+    EXPECT_EQ(Gfx_GetZBuffer(nullptr, nullptr), nullptr);
+    // A device can be made again on the same display.
+    EXPECT_EQ(Gfx_CreateD3DDevice(1), 0);
+}
+
+TEST_F(D3DDevice, ProcessedVerticesDrawAsTheDirectPath)
+{
+    // The mesh path (transform and light once, draw by index later) gives the same picture as a
+    // direct draw of the same triangles.
+    const SW3DVERTEX v[4] = {{-60, 40, 150, -0.6f, 0, -0.8f, 0x00FFFFFF, 0, 0},
+                             {60, 40, 150, 0, -0.6f, -0.8f, 0x00FFC080, 1, 0},
+                             {-60, -40, 150, 0, 0, -1, 0x0080FFFF, 0, 1},
+                             {60, -40, 400, -0.6f, -0.8f, 0, 0x00FFFFFF, 1, 1}};
+    const uint16_t idx[6] = {0, 1, 2, 1, 3, 2};
+    Gfx_ClearViewportColour(0x00101010);
+    ASSERT_EQ(Sw3d_DrawIndexedPrimitive(g_pD3DDevice, SW3D_PT_TRIANGLELIST, SW3D_FVF_VERTEX, v, 4, idx, 6, 0), 0);
+    TestLayer_SetUp(g_iPixelFormat);
+    Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
+    const uint64_t direct = TestLayer_Hash();
+    Gfx_ClearViewportColour(0x00101010);
+    SW3DPVERTEX out[4];
+    ASSERT_EQ(Sw3d_ProcessVertices(g_pD3DDevice, v, 4, 0, out), 0);
+    ASSERT_EQ(Sw3d_DrawProcessed(g_pD3DDevice, SW3D_PT_TRIANGLELIST, out, 4, idx, 6), 0);
+    Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
+    EXPECT_EQ(TestLayer_Hash(), direct);
+    EXPECT_NE(direct, (TestLayer_Fill(0x1082), TestLayer_Hash()));
+    // Unlit: the vertex colours as given.
+    ASSERT_EQ(Sw3d_ProcessVertices(g_pD3DDevice, v, 4, SW3D_DP_DONOTLIGHT, out), 0);
+    EXPECT_EQ(out[1].colour, 0x00FFC080u);
+    const uint16_t past[3] = {0, 1, 4};
+    EXPECT_EQ(Sw3d_DrawProcessed(g_pD3DDevice, SW3D_PT_TRIANGLELIST, out, 4, past, 3), SW3D_ERR_INVALIDPARAMS)
+        << "an index past the vertices";
+}
+
 TEST_F(D3DDevice, GoldenFlatAndGouraud)
 {
     Gfx_ClearViewportColour(0x00404040);

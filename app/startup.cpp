@@ -141,7 +141,7 @@ void LoopPass()
     if (g_bAppActive == 1) {
         if (g_bMixdownRunning) {
             Sys_MixdownStep();
-        } else if (g_iMixTimerMode == 0 && !g_bTickTimerRunning && !g_iRecordRunning) {
+        } else if (g_iMixTimerMode == 0 && !g_bTickTimerRunning && !g_iRecordRunning && !g_bRecording) {
             for (int i = 0; i < 30; i++) {
                 Sys_MixTick();
                 Net_FrameStep(0, 0, 0, 0, 0);

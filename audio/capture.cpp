@@ -87,7 +87,7 @@ void OnNotify(int kind, void *)
         s_events.Signal(kind);
 }
 
-void CaptureThread()
+void Snd_CaptureThread()
 {
     for (;;) {
         int which = s_events.WaitAny();
@@ -303,7 +303,7 @@ int Snd_StartRecording(int rate, void *memory, int bytes, int toFile)
         g_iRecordedBytes = 0;
         g_iCaptureReadPos = 0;
         s_threadExit = 0;
-        s_thread = std::thread(CaptureThread);
+        s_thread = std::thread(Snd_CaptureThread);
         if (Plat_AudioInStart() != 0) {
             LogFailure("start capture");
             Snd_StopCaptureThread();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,7 +21,7 @@ uint32_t Le32(const unsigned char *p)
 TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
 {
     const std::string program = std::string(TNV_TEST_BUILD_DIR) + "/tnvpc";
-    const std::string script = ::testing::TempDir() + "tnv_sound_focus.txt";
+    const std::string script = ::testing::TempDir() + "tnv_sound_focus_" + std::to_string(getpid()) + ".txt";
     if (FILE *f = std::fopen(script.c_str(), "w")) {
         // Away and back: the output closes and opens again into the same recording.
         std::fputs("10 activate 0\n10 activate 1\n", f);
@@ -36,7 +37,7 @@ TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string wav = ::testing::TempDir() + "tnv_program_sound.wav";
+        const std::string wav = ::testing::TempDir() + "tnv_program_sound_" + std::to_string(getpid()) + ".wav";
         std::remove(wav.c_str());
         const std::string cmd = "env -u TNV_INPUT_SCRIPT TNV_BACKEND=headless TNV_EXIT_AFTER_FRAMES=100 TNV_AUDIO_DUMP='" +
                                 wav + "' " + c.env + " '" + program + "' >/dev/null 2>&1";
@@ -61,4 +62,5 @@ TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
         EXPECT_EQ(size, 44 + 102L * 882L * 4L);
         std::remove(wav.c_str());
     }
+    std::remove(script.c_str());
 }

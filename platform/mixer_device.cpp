@@ -130,12 +130,18 @@ void CloseLocked()
     s_open = false;
 }
 
+// ALSA prints every failed lookup of its configuration (a machine without a card has many); our
+// callers get the failures as results and report them once.
+void QuietAlsa(const char *, int, const char *, int, const char *, ...) {}
+
 } // namespace
 
 int Plat_MixerEnumerate()
 {
     std::lock_guard<std::mutex> lock(s_mutex);
     s_devices.clear();
+    static const bool s_quiet = snd_lib_error_set_handler(QuietAlsa) == 0;
+    (void)s_quiet;
     if (Plat_IsHeadless()) {
         s_devices.push_back({"Headless mixer", ""});
         return 1;

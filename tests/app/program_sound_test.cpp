@@ -21,7 +21,9 @@ uint32_t Le32(const unsigned char *p)
 TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
 {
     const std::string program = std::string(TNV_TEST_BUILD_DIR) + "/tnvpc";
-    const std::string script = ::testing::TempDir() + "tnv_sound_focus_" + std::to_string(getpid()) + ".txt";
+    // Named per process: other checkouts may run this test at the same time in the same folder.
+    const std::string tag = std::to_string(getpid());
+    const std::string script = ::testing::TempDir() + "tnv_sound_focus" + tag + ".txt";
     if (FILE *f = std::fopen(script.c_str(), "w")) {
         // Away and back: the output closes and opens again into the same recording.
         std::fputs("10 activate 0\n10 activate 1\n", f);
@@ -37,7 +39,7 @@ TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string wav = ::testing::TempDir() + "tnv_program_sound_" + std::to_string(getpid()) + ".wav";
+        const std::string wav = ::testing::TempDir() + "tnv_program_sound" + tag + ".wav";
         std::remove(wav.c_str());
         const std::string cmd = "env -u TNV_INPUT_SCRIPT TNV_BACKEND=headless TNV_EXIT_AFTER_FRAMES=100 TNV_AUDIO_DUMP='" +
                                 wav + "' " + c.env + " '" + program + "' >/dev/null 2>&1";

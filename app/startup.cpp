@@ -24,11 +24,13 @@
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
+#include "render/bitmap.h"
 #include "render/display.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/standin_render.h"
+#include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/standin_ui.h"
 #include "video/standin_video.h"
@@ -218,12 +220,14 @@ int Sys_Startup(MAINWND)
         Sys_InfoBox("ERROR!", "Couldn't Initialise Display Device");
         return -1;
     }
+    Sys_CallLog("Gfx_ShowLoadingScreen");
     Gfx_ShowLoadingScreen();
     if (Gfx_InitTextureTable() != 0)
         return -1;
     Sys_CallLog("Gfx_InitSoftGpu");
     Gfx_InitSoftGpu();
     Sys_LoadInterfaceImages();
+    Sys_CallLog("Gfx_InitUserImages");
     Gfx_InitUserImages();
     Sys_SetGridLayout();
     Sys_CreateDisplayObjects(0);
@@ -375,6 +379,7 @@ int Sys_Shutdown(MAINWND)
     Sys_CallLog("Gfx_ShutdownSoftGpu");
     Gfx_ShutdownSoftGpu();
     Gfx_FreeTextureTable();
+    Sys_CallLog("Gfx_FreeUserImages");
     Gfx_FreeUserImages();
     Sys_CloseDisplay();
     Sys_CallLog("Snd_FreeInterfaceSounds");

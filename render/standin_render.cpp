@@ -5,23 +5,11 @@
 int32_t g_bSoftware3D = 0;
 uint32_t g_auTexturePageMasks[32] = {};
 
-// Stand-in.
-void Gfx_ShowLoadingScreen()
-{
-    Sys_CallLog("Gfx_ShowLoadingScreen");
-}
-
 // Stand-in; fails when a test asks.
 int Gfx_InitTextureTable()
 {
     Sys_CallLog("Gfx_InitTextureTable");
     return Sys_CallLogShouldFail("Gfx_InitTextureTable") ? -1 : 0;
-}
-
-// Stand-in.
-void Gfx_InitUserImages()
-{
-    Sys_CallLog("Gfx_InitUserImages");
 }
 
 // Stand-in.
@@ -54,8 +42,3 @@ void Gfx_FreeTextureTable()
     Sys_CallLog("Gfx_FreeTextureTable");
 }
 
-// Stand-in.
-void Gfx_FreeUserImages()
-{
-    Sys_CallLog("Gfx_FreeUserImages");
-}

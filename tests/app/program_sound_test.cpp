@@ -59,9 +59,10 @@ TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
         EXPECT_EQ(h[22], 2);                // stereo
         EXPECT_EQ(Le32(h + 24), 44100u);    // rate
         EXPECT_EQ(h[34], 16);               // bits
-        // 100 frames and the two passes that end the loop, 20 ms each: 102 x 882 sound frames.
-        EXPECT_EQ(Le32(h + 40), 102u * 882u * 4u);
-        EXPECT_EQ(size, 44 + 102L * 882L * 4L);
+        // The loading picture's five seconds, then 100 frames and the two passes that end the
+        // loop, 20 ms each: 102 x 882 sound frames.
+        EXPECT_EQ(Le32(h + 40), (5u * 44100u + 102u * 882u) * 4u);
+        EXPECT_EQ(size, 44 + (5L * 44100L + 102L * 882L) * 4L);
         std::remove(wav.c_str());
     }
     std::remove(script.c_str());

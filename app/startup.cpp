@@ -25,6 +25,7 @@
 #include "platform/kescomms.h"
 #include "platform/window.h"
 #include "render/bitmap.h"
+#include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"

@@ -19,7 +19,7 @@
 #include "core/file.h"
 #include "core/padbind.h"
 #include "core/standin_memory.h"
-#include "core/standin_services.h"
+#include "core/browser.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"

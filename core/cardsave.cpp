@@ -8,7 +8,7 @@
 #include "core/file.h"
 #include "core/random.h"
 #include "core/savetitle.h"
-#include "core/standin_browser.h"
+#include "core/browser.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -14,3 +14,6 @@ void Net_ReleaseObjects();
 void Net_FrameStep(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t);
 void Jam_HostFromLobby();
 void Jam_JoinFromLobby();
+
+// 1 during a single-player jam.
+extern int32_t g_bJamSinglePlayer;

@@ -39,3 +39,6 @@ void Ui_FinishWavSaveProgress();
 // The display test's boxes: the question whose answer runs the test, and the failure report.
 void Ui_AskTestDisplayMode();
 void Ui_ReportDisplayModeFailed();
+
+// Marks the disk browser's list views for a rebuild from the browser table on the next frame.
+void Ui_MarkBrowserListsDirty();

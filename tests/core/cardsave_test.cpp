@@ -4,7 +4,7 @@
 #include "core/event.h"
 #include "core/random.h"
 #include "core/savetitle.h"
-#include "core/standin_browser.h"
+#include "core/browser.h"
 
 #include "scratch_dir.h"
 

@@ -270,8 +270,10 @@ int32_t Sys_ListDirectory()
     std::vector<Found> found;
     std::error_code ec;
     fs::directory_iterator it(dir, ec);
-    if (ec)
+    if (ec) {
         BrowserError("Couldn't List Folder (%s). %s", g_szBrowserDir, ec.message().c_str());
+        return 0;
+    }
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.empty() || name[0] == '.') // hidden
@@ -367,7 +369,12 @@ int32_t Sys_LoadBrowserEntry(void *buffer, int32_t index, BROWSERDONEFN done, si
     const uint32_t kind = row ? g_aBrowserEntries[index].uKind : uint32_t(BROWSERKIND_NONE);
     if (kind == BROWSERKIND_BMP || kind == BROWSERKIND_PCM || kind == BROWSERKIND_WAV) {
         int32_t result;
-        if (kind == BROWSERKIND_BMP)
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
+            // Nothing to hear or see: no empty instrument or picture is made.
+            BrowserError("Couldn't Load File (%s). File is empty!", path.c_str());
+            result = -1;
+        } else if (kind == BROWSERKIND_BMP)
             result = Gfx_LoadUserImage(path.c_str());
         else if (kind == BROWSERKIND_PCM)
             result = Snd_ImportRawSample(path.c_str(), nullptr, 0, 22050);

@@ -27,6 +27,7 @@
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/standin_render.h"
+#include "render/textures.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/standin_ui.h"
 #include "video/standin_video.h"
@@ -216,7 +217,8 @@ int Sys_Startup(MAINWND)
         return -1;
     }
     Gfx_ShowLoadingScreen();
-    if (Gfx_InitTextureTable() != 0)
+    Sys_CallLog("Gfx_InitTextureTable");
+    if (Sys_CallLogShouldFail("Gfx_InitTextureTable") || Gfx_InitTextureTable() != 0)
         return -1;
     Sys_CallLog("Gfx_InitSoftGpu");
     Gfx_InitSoftGpu();
@@ -368,6 +370,7 @@ int Sys_Shutdown(MAINWND)
     Sys_ReleaseDisplayObjects();
     Sys_CallLog("Gfx_ShutdownSoftGpu");
     Gfx_ShutdownSoftGpu();
+    Sys_CallLog("Gfx_FreeTextureTable");
     Gfx_FreeTextureTable();
     Gfx_FreeUserImages();
     Sys_CloseDisplay();

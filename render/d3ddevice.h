@@ -23,9 +23,18 @@ int32_t Gfx_ClearViewportColour(uint32_t rgb);
 int32_t Gfx_EnumerateD3DDevices(void *window);
 int32_t Gfx_CreateD3DDevice(int32_t record);
 int32_t Gfx_ReleaseD3DDevice();
-// Texture formats the device offers, and the one the texture table uses.
-int32_t Gfx_EnumTextureFormats();
-int32_t Gfx_FindTextureFormat();
+// The texture side of the device, as the texture table (render/textures.h) uses it: the
+// formats offered, listed to proc until it answers 0; TEXCAPS_ bits; whether surfaces are kept by
+// the device; the stage-0 colour operation; the stage-0 texture (null = none); and the grab
+// surface as the stage-0 texture.
+struct TEXPIXELFORMAT;
+struct TEXSURFACE;
+int32_t Gfx_D3DEnumTextureFormats(int32_t (*proc)(const TEXPIXELFORMAT *format, void *context), void *context);
+uint32_t Gfx_D3DTextureCaps();
+int32_t Gfx_D3DManagedTextures();
+int32_t Gfx_D3DSetColourStage(uint32_t op, uint32_t arg1, uint32_t arg2);
+int32_t Gfx_D3DSetTexture(const TEXSURFACE *texture);
+int32_t Gfx_BindGrabTexture();
 // The index grid the quad drawers share.
 int32_t Gfx_InitQuadIndexGrid();
 // The render state outside a scene.

@@ -42,16 +42,6 @@ int32_t Gfx_ReleaseD3DDevice()
     return 0;
 }
 
-int32_t Gfx_EnumTextureFormats()
-{
-    return 0;
-}
-
-int32_t Gfx_FindTextureFormat()
-{
-    return 0;
-}
-
 int32_t Gfx_InitQuadIndexGrid()
 {
     return 0;

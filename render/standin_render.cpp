@@ -11,13 +11,6 @@ void Gfx_ShowLoadingScreen()
     Sys_CallLog("Gfx_ShowLoadingScreen");
 }
 
-// Stand-in; fails when a test asks.
-int Gfx_InitTextureTable()
-{
-    Sys_CallLog("Gfx_InitTextureTable");
-    return Sys_CallLogShouldFail("Gfx_InitTextureTable") ? -1 : 0;
-}
-
 // Stand-in.
 void Gfx_InitUserImages()
 {
@@ -46,12 +39,6 @@ void Gfx_DrawPointer(int, int, int)
 void Gfx_DestroyAllMeshes()
 {
     Sys_CallLog("Gfx_DestroyAllMeshes");
-}
-
-// Stand-in.
-void Gfx_FreeTextureTable()
-{
-    Sys_CallLog("Gfx_FreeTextureTable");
 }
 
 // Stand-in.

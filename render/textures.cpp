@@ -396,7 +396,7 @@ int32_t Gfx_CreateTexture(TEXTURE *texture, int32_t width, int32_t height, const
     texture->format = Gfx_FindTextureFormat();
 
     // The copy has the surface's rows; what lies beyond the image is index 0 (black, keyed out).
-    const uint32_t rowBytes = depth == 1 ? w / 2 : w;
+    const uint32_t rowBytes = depth == 1 ? (w + 1) / 2 : w; // a square may make w odd
     const uint32_t imageRowBytes = depth == 1 ? imageW / 2 : imageW;
     const size_t copyBytes = static_cast<size_t>(rowBytes) * h;
     texture->pixels = static_cast<uint8_t *>(std::calloc(copyBytes, 1));
@@ -448,7 +448,7 @@ int32_t Gfx_UploadTexturePixels(TEXTURE *texture)
         return DDERR_INVALIDPARAMS;
     TEXSURFACE *s = texture->surface;
     const uint32_t recW = texture->width, recH = texture->height;
-    const uint32_t rowBytes = texture->depth == 1 ? recW / 2 : recW;
+    const uint32_t rowBytes = texture->depth == 1 ? (recW + 1) / 2 : recW;
     const uint32_t format = s->format;
     // A surface larger than asked is filled by stretching the image over it.
     for (uint32_t y = 0; y < s->height; y++) {

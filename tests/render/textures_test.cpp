@@ -436,6 +436,7 @@ TEST_F(Textures, SquarePowerOfTwoDeviceRoundsTheSurfaceUp)
         {TEXCAPS_POW2, 64, 64, 2, 128, 64},
         {TEXCAPS_POW2, 12, 20, 1, 64, 32}, // 48 texels
         {TEXCAPS_SQUAREONLY, 12, 20, 1, 48, 48},
+        {TEXCAPS_SQUAREONLY, 1, 5, 1, 5, 5}, // odd width at 4 bits: the last texel has half a byte
         {0, 3, 5, 2, 6, 5},
     };
     for (const Case &c : cases) {
@@ -454,7 +455,7 @@ TEST_F(Textures, SquarePowerOfTwoDeviceRoundsTheSurfaceUp)
         EXPECT_EQ(t->width, c.w);
         EXPECT_EQ(t->height, c.h);
         // The index copy has the surface's rows; what lies beyond the image is index 0.
-        const uint32_t rowBytes = c.depth == 1 ? c.w / 2 : c.w;
+        const uint32_t rowBytes = c.depth == 1 ? (c.w + 1) / 2 : c.w;
         EXPECT_EQ(t->indexBytes, rowBytes * c.h);
         EXPECT_EQ(t->pixels[0], 0x11);
         EXPECT_EQ(t->pixels[t->indexBytes - 1], c.w * c.h == texels * c.lines ? 0x11 : 0);

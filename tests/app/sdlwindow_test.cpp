@@ -1,5 +1,7 @@
 // The program as a process: headless runs, and the real window under a virtual X server (only
 // where Xvfb and xwininfo are installed).
+#include "support/xserver.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -63,67 +65,6 @@ std::string ProgramPath()
     return dir + "/tnvpc";
 }
 
-class XServer
-{
-public:
-    // Several virtual servers may start at once (tests run in parallel), and one that loses the
-    // race for a display number can die after naming it; so check that it answers, and retry.
-    XServer()
-    {
-        for (int attempt = 0; attempt < 3 && display_.empty(); attempt++) {
-            Start();
-            if (display_.empty())
-                continue;
-            bool answers = false;
-            for (int i = 0; i < 40 && !answers; i++) {
-                answers = std::system(("xwininfo -display " + display_ + " -root >/dev/null 2>&1").c_str()) == 0;
-                if (!answers)
-                    usleep(50000);
-            }
-            if (!answers) {
-                Stop();
-                display_.clear();
-            }
-        }
-    }
-    void Start()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                   static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char buf[32] = {};
-        ssize_t n = read(fds[0], buf, sizeof buf - 1); // Xvfb writes its display number when ready
-        close(fds[0]);
-        if (n > 0 && buf[0] >= '0' && buf[0] <= '9')
-            display_ = ":" + std::to_string(std::atoi(buf));
-    }
-    void Stop()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            if (WaitExit(pid_, 100) < 0) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, nullptr, 0);
-            }
-        }
-        pid_ = -1;
-    }
-    ~XServer() { Stop(); }
-    const std::string &Display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
 
 struct Picture
 {
@@ -206,7 +147,7 @@ TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
     const std::string program = ProgramPath();
     ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
 
-    XServer x;
+    TestXServer x;
     if (x.Display().empty())
         GTEST_SKIP() << "Xvfb did not start";
 
@@ -315,7 +256,7 @@ TEST(SdlWindow, ShowsThePictureTheHeadlessRunPresents)
     const Picture headless = HeadlessFrame(program, 10);
     ASSERT_EQ(headless.width, 640u);
 
-    XServer x;
+    TestXServer x;
     if (x.Display().empty())
         GTEST_SKIP() << "Xvfb did not start";
     const std::string suppressions = ::testing::TempDir() + "tnv_sdlwindow.supp";

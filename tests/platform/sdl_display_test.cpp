@@ -5,6 +5,8 @@
 #include "platform/display.h"
 #include "platform/window.h"
 
+#include "support/xserver.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -130,26 +132,10 @@ TEST(SdlDisplay, WindowShowsTheBackBufferThroughTheGammaRamp)
 {
     if (!HaveTool("Xvfb") || !HaveTool("xwd"))
         GTEST_SKIP() << "Xvfb or xwd not installed";
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    pid_t server = fork();
-    if (server == 0) {
-        close(fds[0]);
-        std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    char buf[32] = {};
-    const ssize_t n = read(fds[0], buf, sizeof buf - 1);
-    close(fds[0]);
-    if (n <= 0) {
-        kill(server, SIGTERM);
-        waitpid(server, nullptr, 0);
+    TestXServer x;
+    if (x.Display().empty())
         GTEST_SKIP() << "Xvfb did not start";
-    }
-    const std::string display = ":" + std::to_string(std::atoi(buf));
+    const std::string display = x.Display();
     const std::string dump = ::testing::TempDir() + "tnv_sdl_display.xwd";
 
     pid_t child = fork();
@@ -159,8 +145,6 @@ TEST(SdlDisplay, WindowShowsTheBackBufferThroughTheGammaRamp)
     }
     int status = 0;
     waitpid(child, &status, 0);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -9,7 +9,9 @@
 #include "app/timers.h"
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
-#include "audio/standin_audio.h"
+#include "audio/capture.h"
+#include "audio/midiin.h"
+#include "audio/mixerdev.h"
 #include "core/archive.h"
 #include "core/console_memory.h"
 #include "core/consolelib.h"
@@ -22,12 +24,15 @@
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
+#include "render/bitmap.h"
+#include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/standin_render.h"
 #include "render/textures.h"
+#include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/standin_ui.h"
 #include "video/standin_video.h"
@@ -140,7 +145,7 @@ void LoopPass()
     if (g_bAppActive == 1) {
         if (g_bMixdownRunning) {
             Sys_MixdownStep();
-        } else if (g_iMixTimerMode == 0 && !g_bTickTimerRunning && !g_iRecordRunning) {
+        } else if (g_iMixTimerMode == 0 && !g_bTickTimerRunning && !g_iRecordRunning && !g_bRecording) {
             for (int i = 0; i < 30; i++) {
                 Sys_MixTick();
                 Net_FrameStep(0, 0, 0, 0, 0);
@@ -200,7 +205,8 @@ int Sys_Startup(MAINWND)
     if (Sys_CallLogShouldFail("Snd_InitSampleEngine") || Snd_InitSampleEngine(256) != 0)
         return -1;
     Sys_AllocMixBuffers();
-    if (Snd_EnumInputDevices() != 0)
+    Sys_CallLog("Snd_EnumInputDevices");
+    if (Sys_CallLogShouldFail("Snd_EnumInputDevices") || Snd_EnumInputDevices() != 0)
         return -1;
     // The stored device, as every reopen uses; the output falls back to the default when it is gone.
     if (Sys_OpenAudioOutput(g_iAudioOutDevice) != 0) {
@@ -216,6 +222,7 @@ int Sys_Startup(MAINWND)
         Sys_InfoBox("ERROR!", "Couldn't Initialise Display Device");
         return -1;
     }
+    Sys_CallLog("Gfx_ShowLoadingScreen");
     Gfx_ShowLoadingScreen();
     Sys_CallLog("Gfx_InitTextureTable");
     if (Sys_CallLogShouldFail("Gfx_InitTextureTable") || Gfx_InitTextureTable() != 0)
@@ -223,10 +230,14 @@ int Sys_Startup(MAINWND)
     Sys_CallLog("Gfx_InitSoftGpu");
     Gfx_InitSoftGpu();
     Sys_LoadInterfaceImages();
+    Sys_CallLog("Gfx_InitUserImages");
     Gfx_InitUserImages();
     Sys_SetGridLayout();
     Sys_CreateDisplayObjects(0);
+    // No MIDI or mixer device is no reason to stop: their lists stay empty.
+    Sys_CallLog("Snd_EnumMidiInDevices");
     Snd_EnumMidiInDevices();
+    Sys_CallLog("Snd_EnumMixerDevices");
     Snd_EnumMixerDevices();
     Sys_CallLog("Snd_LoadInterfaceSounds");
     Snd_LoadInterfaceSounds();
@@ -372,6 +383,7 @@ int Sys_Shutdown(MAINWND)
     Gfx_ShutdownSoftGpu();
     Sys_CallLog("Gfx_FreeTextureTable");
     Gfx_FreeTextureTable();
+    Sys_CallLog("Gfx_FreeUserImages");
     Gfx_FreeUserImages();
     Sys_CloseDisplay();
     Sys_CallLog("Snd_FreeInterfaceSounds");

@@ -2,20 +2,7 @@
 
 #include "app/calllog.h"
 
-int32_t g_bSoftware3D = 0;
 uint32_t g_auTexturePageMasks[32] = {};
-
-// Stand-in.
-void Gfx_ShowLoadingScreen()
-{
-    Sys_CallLog("Gfx_ShowLoadingScreen");
-}
-
-// Stand-in.
-void Gfx_InitUserImages()
-{
-    Sys_CallLog("Gfx_InitUserImages");
-}
 
 // Stand-in.
 void Gfx_LoadFonts(int)
@@ -39,10 +26,4 @@ void Gfx_DrawPointer(int, int, int)
 void Gfx_DestroyAllMeshes()
 {
     Sys_CallLog("Gfx_DestroyAllMeshes");
-}
-
-// Stand-in.
-void Gfx_FreeUserImages()
-{
-    Sys_CallLog("Gfx_FreeUserImages");
 }

@@ -45,6 +45,7 @@ int32_t DefaultCreateSurface(TEXSURFACE *surface, uint32_t width, uint32_t heigh
 
 void DefaultReleaseSurface(TEXSURFACE *surface)
 {
+    Gfx_D3DForgetTexture(surface); // the device reads the pixels in place
     std::free(surface->pixels);
     surface->pixels = nullptr;
 }
@@ -53,7 +54,7 @@ void DefaultReleaseSurface(TEXSURFACE *surface)
 int32_t ReportD3D(int32_t result)
 {
     if (result != 0) {
-        Gfx_DDErrorName(result);
+        Gfx_D3DErrorName(result);
         g_hrD3D = result;
     }
     return result;
@@ -108,6 +109,18 @@ void DropClutSource(const TEXTURE *t)
 {
     if (IsTexelSource(t) && g_pClutSource == reinterpret_cast<const uint16_t *>(t->pixels))
         g_pClutSource = nullptr;
+}
+
+// The palette object follows the texture's four-byte entries, in both of its forms.
+void SyncPalette(TEXTURE *t)
+{
+    if (!t->palette)
+        return;
+    std::memcpy(t->palette->entries, t->palette32, sizeof t->palette32);
+    for (int i = 0; i < 256; i++) {
+        const TEXPALENTRY &e = t->palette32[i];
+        t->palette->rgb[i] = (static_cast<uint32_t>(e.red) << 16) | (static_cast<uint32_t>(e.green) << 8) | e.blue;
+    }
 }
 
 struct MatchContext
@@ -480,7 +493,7 @@ int32_t Gfx_UploadTexturePixels(TEXTURE *texture)
             texture->palette = new (std::nothrow) TEXPALETTE{};
             if (!texture->palette)
                 return ReportD3D(DDERR_OUTOFMEMORY);
-            std::memcpy(texture->palette->entries, texture->palette32, sizeof texture->palette32);
+            SyncPalette(texture);
         }
         s->palette = texture->palette;
     }
@@ -508,8 +521,7 @@ int32_t Gfx_SetTexturePalette(TEXTURE *texture, const uint16_t *colours)
     if (!texture->surface)
         return 0;
     if (texture->surface->format == TEX_8_PAL8) {
-        if (texture->palette)
-            std::memcpy(texture->palette->entries, texture->palette32, sizeof texture->palette32);
+        SyncPalette(texture);
         return 0;
     }
     return Gfx_UploadTexturePixels(texture);
@@ -577,7 +589,7 @@ int32_t Gfx_CreateTextureFromImage(TEXTURE **holder, const uint8_t *image, size_
 int32_t Gfx_BindTextureRecord(TEXTURE *texture, int32_t, int32_t inverted)
 {
     if (!texture)
-        return ReportD3D(g_tTextureDevice.setColourStage(TEXOP_SELECTARG1, TEXARG_DIFFUSE, TEXARG_DIFFUSE));
+        return ReportD3D(g_tTextureDevice.setColourStage(TEXOP_SELECTARG1, TEXARG_DIFFUSE, TEXARG_KEEP));
     int32_t hr = Gfx_SetTextureInverted(texture, inverted);
     if (hr != 0)
         return ReportD3D(hr);

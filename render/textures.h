@@ -69,10 +69,12 @@ struct TEXPALENTRY
 };
 static_assert(sizeof(TEXPALENTRY) == 4);
 
-// The palette object of a TEX_8_PAL8 surface.
+// The palette object of a TEX_8_PAL8 surface; rgb holds the same entries as 0x00RRGGBB, the form
+// the 3-D device reads.
 struct TEXPALETTE
 {
     TEXPALENTRY entries[256];
+    uint32_t rgb[256];
 };
 
 // A texture surface: what the 3-D device draws from. Rows are pitch bytes apart; the size may be
@@ -131,6 +133,7 @@ constexpr uint32_t TEXOP_SELECTARG1 = 2;
 constexpr uint32_t TEXOP_MODULATE = 4;
 constexpr uint32_t TEXARG_DIFFUSE = 0;
 constexpr uint32_t TEXARG_TEXTURE = 2;
+constexpr uint32_t TEXARG_KEEP = 0xFFFFFFFFu; // second argument left as it is
 
 typedef int32_t (*TEXFORMATPROC)(const TEXPIXELFORMAT *format, void *context); // 0 stops
 

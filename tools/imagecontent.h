@@ -1,6 +1,4 @@
-// Interface pictures of the data folder, drawn in code: "win6.raw" .. "win27.raw", each a 256 x 256
-// square of 24-bit pixels (red, green, blue), no header. Pure black is the transparent colour, so
-// the drawings keep every visible pixel clear of it.
+// The studio's own pictures, drawn at build time: the loading picture shown at start-up.
 #pragma once
 
 #include "tools/soundcontent.h"
@@ -8,11 +6,12 @@
 #include <cstdint>
 #include <vector>
 
-constexpr int CONTENT_PICTURE_SIDE = 256;
-constexpr int CONTENT_FIRST_PICTURE = 6;
-constexpr int CONTENT_LAST_PICTURE = 27;
+constexpr int32_t CONTENT_LOADING_WIDTH = 640;
+constexpr int32_t CONTENT_LOADING_HEIGHT = 480;
 
-// One picture (page 6..27): panels, frames, buttons and small marks in the page's own hue.
-std::vector<uint8_t> Content_InterfacePicture(int page);
-// All of them, as data-folder files.
-std::vector<CONTENTFILE> Content_InterfacePictureFiles();
+// The loading picture as rows of red, green, blue bytes, top row first.
+std::vector<uint8_t> Content_DrawLoadingPicture();
+// An uncompressed 24-bit bottom-up BMP file of rows of red, green, blue bytes (top row first).
+std::vector<uint8_t> Content_EncodeBmp24(int32_t width, int32_t height, const std::vector<uint8_t> &rgb);
+// "loading_tnv.bmp", relative to the data folder.
+std::vector<CONTENTFILE> Content_PictureFiles();

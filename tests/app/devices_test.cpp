@@ -7,6 +7,8 @@
 #include "render/display.h"
 
 #include <cstdint>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -133,20 +135,22 @@ TEST_F(DevicesTest, StoredAudioDeviceThatIsGoneFallsBackToTheDefault)
 
 TEST_F(DevicesTest, StartupPlaysIntoTheOutputForTheWholeRun)
 {
-    const std::string dump = ::testing::TempDir() + "devices_startup_dump.wav";
+    const std::string dump = ::testing::TempDir() + "devices_startup_dump_" + std::to_string(getpid()) + ".wav";
     std::remove(dump.c_str());
     setenv("TNV_AUDIO_DUMP", dump.c_str(), 1);
     ASSERT_EQ(Run(nullptr, 48), 0);
     unsetenv("TNV_AUDIO_DUMP");
-    // Open from start-up (clock 0) to shutdown: 50 frames of 20 ms, 882 sound frames each.
+    // Open from start-up (clock 0) to shutdown: the loading picture's five seconds, then 50 frames
+    // of 20 ms, 882 sound frames each.
     FILE *f = std::fopen(dump.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     unsigned char header[44] = {};
     ASSERT_EQ(std::fread(header, 1, sizeof header, f), sizeof header);
     std::fclose(f);
     const uint32_t dataBytes = header[40] | header[41] << 8 | header[42] << 16 | static_cast<uint32_t>(header[43]) << 24;
-    EXPECT_EQ(dataBytes, 50u * 882u * 4u);
+    EXPECT_EQ(dataBytes, (5u * 44100u + 50u * 882u) * 4u);
     EXPECT_FALSE(Plat_AudioOutIsOpen());
+    std::remove(dump.c_str());
 }
 
 TEST_F(DevicesTest, FocusLossClosesAudioThenDisplayAndReturnReopensThemInOrder)

@@ -2,7 +2,7 @@
 #include "render/textures.h"
 #include "spine_fixture.h"
 #include "support/tempdir.h"
-#include "tools/imagecontent.h"
+#include "tools/interfacepictures.h"
 
 #include <cstdlib>
 #include <string>

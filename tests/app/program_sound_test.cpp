@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,7 +21,9 @@ uint32_t Le32(const unsigned char *p)
 TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
 {
     const std::string program = std::string(TNV_TEST_BUILD_DIR) + "/tnvpc";
-    const std::string script = ::testing::TempDir() + "tnv_sound_focus.txt";
+    // Named per process: other checkouts may run this test at the same time in the same folder.
+    const std::string tag = std::to_string(getpid());
+    const std::string script = ::testing::TempDir() + "tnv_sound_focus" + tag + ".txt";
     if (FILE *f = std::fopen(script.c_str(), "w")) {
         // Away and back: the output closes and opens again into the same recording.
         std::fputs("10 activate 0\n10 activate 1\n", f);
@@ -36,7 +39,7 @@ TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string wav = ::testing::TempDir() + "tnv_program_sound.wav";
+        const std::string wav = ::testing::TempDir() + "tnv_program_sound" + tag + ".wav";
         std::remove(wav.c_str());
         const std::string cmd = "env -u TNV_INPUT_SCRIPT TNV_BACKEND=headless TNV_EXIT_AFTER_FRAMES=100 TNV_AUDIO_DUMP='" +
                                 wav + "' " + c.env + " '" + program + "' >/dev/null 2>&1";
@@ -56,9 +59,11 @@ TEST(ProgramSound, HeadlessRunRecordsItsWholeOutput)
         EXPECT_EQ(h[22], 2);                // stereo
         EXPECT_EQ(Le32(h + 24), 44100u);    // rate
         EXPECT_EQ(h[34], 16);               // bits
-        // 100 frames and the two passes that end the loop, 20 ms each: 102 x 882 sound frames.
-        EXPECT_EQ(Le32(h + 40), 102u * 882u * 4u);
-        EXPECT_EQ(size, 44 + 102L * 882L * 4L);
+        // The loading picture's five seconds, then 100 frames and the two passes that end the
+        // loop, 20 ms each: 102 x 882 sound frames.
+        EXPECT_EQ(Le32(h + 40), (5u * 44100u + 102u * 882u) * 4u);
+        EXPECT_EQ(size, 44 + (5L * 44100L + 102L * 882L) * 4L);
         std::remove(wav.c_str());
     }
+    std::remove(script.c_str());
 }

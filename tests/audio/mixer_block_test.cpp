@@ -140,7 +140,8 @@ TEST_F(MixerBlockTest, VectorMatchesPortable)
 TEST_F(MixerBlockTest, PluginInputsFollowEachBlock)
 {
     int16_t out[FRAMES * 2], input0[FRAMES * 2], input3[FRAMES * 2];
-    PLUGININSTANCE plugin0 = {0, input0}, plugin3 = {0, input3};
+    PLUGININSTANCE plugin0 = {.uBlockFlag = 0, .pInput = input0},
+                   plugin3 = {.uBlockFlag = 0, .pInput = input3};
     Snd_SetMixParam(16, out);
     SAMPLESLOT *pSlot = nullptr;
     ASSERT_GT(Snd_AllocSampleSlot(&pSlot), 0);

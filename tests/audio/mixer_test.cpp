@@ -515,7 +515,7 @@ TEST_F(MixerTest, StopAllAndReprepare)
 TEST_F(MixerTest, Destinations)
 {
     int16_t input[FRAMES * 2] = {};
-    PLUGININSTANCE plugin = {0, input};
+    PLUGININSTANCE plugin = {.uBlockFlag = 0, .pInput = input};
     SAMPLESLOT *pSlot = Constant(1000, 4000);
     VOICE *pVoice = &g_astVoices[4];
     Play(pVoice, pSlot, 44100);

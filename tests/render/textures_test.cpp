@@ -54,7 +54,8 @@ const TEXDEVICE kFakeDevice = {
     },
     [](TEXSURFACE *s) { g_tDefaultTextureDevice.releaseSurface(s); },
     [](uint32_t op, uint32_t a1, uint32_t a2) -> int32_t {
-        g_fake->calls.push_back("stage " + std::to_string(op) + " " + std::to_string(a1) + " " + std::to_string(a2));
+        g_fake->calls.push_back("stage " + std::to_string(op) + " " + std::to_string(a1) + " " +
+                                (a2 == TEXARG_KEEP ? std::string("-") : std::to_string(a2)));
         return 0;
     },
     [](const TEXSURFACE *t) -> int32_t {
@@ -511,6 +512,7 @@ TEST_F(Textures, FourBitImageIsUploadedLowNibbleFirstInEveryFormat)
             EXPECT_EQ(s->palette->entries[4].red, 128);
             EXPECT_EQ(s->palette->entries[4].green, 64);
             EXPECT_EQ(s->palette->entries[4].blue, 32);
+            EXPECT_EQ(s->palette->rgb[4], 0x804020u); // the form the device reads
         } else {
             EXPECT_EQ(s->palette, nullptr);
         }
@@ -665,7 +667,7 @@ TEST_F(Textures, BindingSelectsTheStageAndTheTexture)
         std::vector<std::string> calls;
         bool inverted;
     };
-    const std::string diffuse = "stage 2 0 0", modulate = "stage 4 2 0";
+    const std::string diffuse = "stage 2 0 -", modulate = "stage 4 2 0";
     const Case cases[] = {
         {"no texture", nullptr, 0, 0, 0, {diffuse}, false},
         {"texture", t, 0, 0, 0, {modulate, "texture"}, false},

@@ -1,40 +1,71 @@
-#include "render/gpustate.h"
-#include "render/textures.h"
+// The loading picture the builder draws: a readable 640 x 480 bitmap in the data folder, shown
+// at the top-left of the screen at start-up exactly as drawn.
+#include "core/file.h"
+#include "platform/backend.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "render/bitmap.h"
+#include "render/display.h"
+#include "render/dxerrors.h"
 #include "tools/imagecontent.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
-// Every picture is a full 256 x 256 page; its black background is keyed out, and nothing drawn
-// on it is dark enough to vanish in either 16-bit layout.
-TEST(ImageContent, PicturesAreFullPagesWithOnlyTheBackgroundKeyedOut)
+namespace {
+
+uint8_t Widen(uint32_t c, int bits)
 {
-    const std::vector<CONTENTFILE> files = Content_InterfacePictureFiles();
-    ASSERT_EQ(files.size(), 22u);
-    std::set<std::vector<uint8_t>> distinct;
-    for (size_t i = 0; i < files.size(); i++) {
-        const CONTENTFILE &f = files[i];
-        SCOPED_TRACE(f.path);
-        EXPECT_EQ(f.path, "win" + std::to_string(i + 6) + ".raw");
-        ASSERT_EQ(f.data.size(), 256u * 256 * 3);
-        distinct.insert(f.data);
-        int background = 0, drawn = 0;
-        for (size_t p = 0; p < f.data.size(); p += 3) {
-            const uint8_t r = f.data[p], g = f.data[p + 1], b = f.data[p + 2];
-            if (r == 0 && g == 0 && b == 0) {
-                background++;
-                continue;
-            }
-            drawn++;
-            for (int layout : {PIXELFORMAT_565, PIXELFORMAT_555}) {
-                g_iPixelFormat = layout;
-                ASSERT_NE(Gfx_PackRawColour(r, g, b), 0) << "pixel " << p / 3;
-            }
-        }
-        g_iPixelFormat = PIXELFORMAT_565;
-        EXPECT_GT(background, 0);
-        EXPECT_GT(drawn, 256 * 256 / 2);
+    return static_cast<uint8_t>((c << (8 - bits)) | (c >> (2 * bits - 8)));
+}
+
+} // namespace
+
+TEST(ImageContent, LoadingPictureIsShownAsDrawn)
+{
+    const char *build = std::getenv("TNV_BUILD_DIR");
+    ASSERT_NE(build, nullptr);
+    std::snprintf(g_szDataDir, sizeof g_szDataDir, "%s/data/", build);
+    BMPIMAGE bmp;
+    ASSERT_EQ(Gfx_ReadBmpFile((std::string(g_szDataDir) + "loading_tnv.bmp").c_str(), &bmp), 0) << g_szErrorText;
+    EXPECT_EQ(bmp.width, 640);
+    EXPECT_EQ(bmp.height, 480);
+
+    Plat_SetBackend(PLAT_BACKEND_HEADLESS);
+    Plat_ClockUse(PLAT_CLOCK_MANUAL);
+    Plat_DisplayHeadlessReset();
+    ASSERT_EQ(Gfx_EnumerateDisplayDevices(nullptr), DD_OK);
+    ASSERT_EQ(Gfx_CreateDirectDraw(0), DD_OK);
+    ASSERT_EQ(Gfx_SetDisplayMode(Gfx_FindDisplayMode(640, 480, 16)), DD_OK);
+    ASSERT_EQ(Gfx_ShowLoadingScreen(), 0);
+    uint32_t w = 0, h = 0;
+    const std::vector<uint8_t> shown = Plat_DisplayPresentedFrame(&w, &h);
+    Gfx_ReleaseDirectDraw();
+    Plat_DisplayHeadlessReset();
+    g_szDataDir[0] = 0;
+    ASSERT_EQ(w, 640u);
+    ASSERT_EQ(h, 480u);
+
+    // Every pixel is the drawing through 5:6:5.
+    const std::vector<uint8_t> drawn = Content_DrawLoadingPicture();
+    ASSERT_EQ(drawn.size(), shown.size());
+    int wrong = 0;
+    for (size_t i = 0; i < drawn.size(); i += 3) {
+        wrong += shown[i] != Widen(drawn[i] >> 3, 5);
+        wrong += shown[i + 1] != Widen(drawn[i + 1] >> 2, 6);
+        wrong += shown[i + 2] != Widen(drawn[i + 2] >> 3, 5);
     }
-    EXPECT_EQ(distinct.size(), files.size());
+    EXPECT_EQ(wrong, 0);
+    // And it is a picture: the name stands out light against a dark ground.
+    int light = 0, dark = 0;
+    for (size_t i = 0; i < drawn.size(); i += 3) {
+        const int sum = drawn[i] + drawn[i + 1] + drawn[i + 2];
+        light += sum > 600;
+        dark += sum < 200;
+    }
+    EXPECT_GT(light, 5000);
+    EXPECT_GT(dark, 100000);
 }

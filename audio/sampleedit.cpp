@@ -11,6 +11,7 @@
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "core/mixlock.h"
+#include "render/standin_nibbleimage.h"
 #include "sequencer/standin_commands.h"
 #include "sequencer/standin_songdata.h"
 #include "sequencer/standin_sequencer.h"
@@ -1126,8 +1127,13 @@ void Snd_ProcessEditRange(int32_t first, int32_t last)
         DrawMarks();
     }
     snprintf(g_szEditMessage, sizeof g_szEditMessage, "PROCESS FORWARDS (START %d, SIZE %d)", first, last - first);
-    if (full)
+    if (full) {
         DrawWaveform();
+        if (g_pEditPicture) {
+            NIBBLERECT rect = {0, 0, EDIT_PICTURE_WIDTH / 4, EDIT_PICTURE_HEIGHT};
+            Gfx_BlitNibbleImage(g_pEditPicture, &rect);
+        }
+    }
 }
 
 void Snd_ToggleEditPreview(int32_t startFrame)

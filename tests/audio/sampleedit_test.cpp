@@ -3,6 +3,7 @@
 #include "audio/mixer.h"
 #include "audio/sampleedit.h"
 #include "audio/sampleslot.h"
+#include "render/standin_nibbleimage.h"
 #include "sequencer/standin_commands.h"
 #include "sequencer/standin_songdata.h"
 
@@ -409,13 +410,25 @@ TEST_F(SampleEdit, StaleCrossFadeIsNotWrittenBack)
     Snd_DispatchSampleEdit(EDIT_CROP, 0, 99, 0);
     Snd_DispatchSampleEdit(EDIT_LOOP, 40, 0, 0);
     EXPECT_EQ(g_iEditFrames, 100);
-    // After a reverse the saved samples no longer belong where they were.
-    Start(Ramp(200, 10), EDIT_SILENT, 2);
+    TearDown();
+    SetUp();
+
+    // After a reverse the saved samples no longer belong where they were: the next move blends
+    // the reversed data as it is, as on a fresh copy of it.
+    Samples noisy;
+    for (int i = 0; i < 200; i++)
+        noisy.push_back((int16_t)((i * 7717) % 16000 - 8000));
+    Start(noisy);
     Snd_DispatchSampleEdit(EDIT_LOOP, 100, 0, 0);
     Snd_DispatchSampleEdit(EDIT_REVERSE, 0, 199, 0);
     Samples reversed = Data();
-    Snd_DispatchSampleEdit(EDIT_LOOP, 100, 0, 0); // same place: no new blend, nothing restored
-    EXPECT_EQ(Data(), reversed);
+    Snd_DispatchSampleEdit(EDIT_LOOP, 60, 0, 0);
+    Samples moved = Data();
+    TearDown();
+    SetUp();
+    Start(reversed);
+    Snd_DispatchSampleEdit(EDIT_LOOP, 60, 0, 0);
+    EXPECT_EQ(moved, Data());
 }
 
 TEST_F(SampleEdit, CommandsAreRecordedInTheChain)
@@ -650,6 +663,7 @@ TEST_F(SampleEdit, ViewPictureAndPalette)
     g_iEditSelLast = -1; // nothing selected
     Snd_ProcessEditRange(0, 463);
     EXPECT_STREQ(g_szEditMessage, "PROCESS FORWARDS (START 0, SIZE 463)");
+    int32_t uploads = g_iNibbleImageUploads;
     EXPECT_TRUE(g_bEditWholeSample);
     auto pixel = [](int x, int y) {
         uint8_t b = g_pEditPicture[y * 116 + x / 2];
@@ -663,6 +677,9 @@ TEST_F(SampleEdit, ViewPictureAndPalette)
     EXPECT_EQ(pixel(200, 74), 15);
     EXPECT_EQ(pixel(231, 74), 15);
     EXPECT_EQ(g_aucEditColumnLevel[0], 109 - 54);
+    EXPECT_EQ(g_iNibbleImageUploads, uploads);
+    Snd_ProcessEditRange(0, 463);
+    EXPECT_EQ(g_iNibbleImageUploads, uploads + 1);
 
     // The selection's columns in colour 5, its waveform in 4.
     g_iEditSelFirst = 0;

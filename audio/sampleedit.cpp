@@ -10,6 +10,7 @@
 #include "audio/effects.h"
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
+#include "core/consolelib.h"
 #include "core/mixlock.h"
 #include "render/standin_nibbleimage.h"
 #include "sequencer/standin_commands.h"
@@ -830,6 +831,8 @@ int Snd_OpenSampleEditor(int32_t mode)
     }
     FreeClipboard();
     ForgetFade();
+    uint8_t attributes[64] = {};
+    Sys_GetSoundAttributes(attributes);
     FreeSnapshot();
     g_pEditSample = nullptr;
     g_iEditFrames = 0;
@@ -877,6 +880,14 @@ void Snd_SelectEditInstrument(int32_t slot, int32_t selectOnly)
 {
     g_bEditEdited = 0;
     ForgetFade();
+    // The sample edited so far goes back to the stereo form the song's voices play, if it is
+    // still loaded.
+    SAMPLESLOT *pPrevious = g_pEditSample;
+    for (int32_t i = 0; pPrevious && i < g_iSampleSlotCount; i++)
+        if (g_ppSampleSlots[i] == pPrevious) {
+            Snd_WidenSample(pPrevious);
+            break;
+        }
     g_iEditInstrument = slot;
     g_pEditSample = nullptr;
     SyncPreview();

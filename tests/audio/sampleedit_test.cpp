@@ -574,8 +574,13 @@ TEST_F(SampleEdit, ClipFromAnotherInstrumentStopsTheRecording)
     Snd_DoSampleEdit(EDIT_COPY, 0, 9, 0);
     ASSERT_TRUE(g_stEditClipboard.bRecordable);
     EXPECT_EQ(g_stEditClipboard.pChain->uType, (uint32_t)EDIT_SOURCE);
+    SAMPLESLOT *pFirst = g_pEditSample;
+    EXPECT_FALSE(pFirst->uFlags & SAMPLE_STEREO);
     Load(2);
     Snd_SelectEditInstrument(2, 0);
+    // The sample left behind is stereo again for the song's voices; the new one is mono.
+    EXPECT_TRUE(pFirst->uFlags & SAMPLE_STEREO);
+    EXPECT_FALSE(g_pEditSample->uFlags & SAMPLE_STEREO);
     Snd_DoSampleEdit(EDIT_REVERSE, 0, 5, 0);
     Snd_DoSampleEdit(EDIT_PASTE, 0, 0, 0);
     // Its chain could not make this sample again: the instrument keeps its sample instead.

@@ -73,7 +73,3 @@ int32_t Gfx_DrawTestTriangle();
 // Texture formats the device offers, and the one the texture table uses.
 int32_t Gfx_EnumTextureFormats();
 int32_t Gfx_FindTextureFormat();
-// The index grid the quad drawers share.
-int32_t Gfx_InitQuadIndexGrid();
-// The render state outside a scene.
-int32_t Gfx_ResetLightingState();

@@ -108,5 +108,5 @@ int32_t Gfx_GetModeCount();
 void Gfx_GetModeName(char *buffer, int32_t mode);
 void Gfx_GetModeSize(int32_t mode, int32_t *width, int32_t *height, int32_t *depth);
 
-// The test frame of a display-mode trial: grey screen, the overlay lines, presented.
-int32_t Gfx_DrawDeviceTestFrame();
+// The grab surface as the 3-D device's stage-0 texture (texture x diffuse), black keyed.
+int32_t Gfx_BindGrabTexture();

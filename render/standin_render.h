@@ -17,3 +17,7 @@ void Gfx_FreeTextureTable();
 int32_t Gfx_LoadTileSheet(const char *path, int32_t columns, int32_t rows, int32_t page);
 void Gfx_SelectTileSet(int32_t set);
 int32_t Gfx_LoadTextureFile(const char *path, uint32_t format, int32_t slot);
+
+// Texture binding for the 3-D drawers (stand-in in standin_textures.cpp): null = plain diffuse.
+struct TEXTURE;
+int32_t Gfx_BindTexture(TEXTURE *texture, uint32_t objectFlags, int32_t flag);

@@ -1,5 +1,7 @@
 // Stand-in for the texture table until it is built: no slot holds a texel source yet.
+#include "render/d3ddevice.h"
 #include "render/raster.h"
+#include "render/standin_render.h"
 
 const uint16_t *Gfx_GetTexelSource(int)
 {
@@ -10,4 +12,13 @@ const uint16_t *Gfx_GetTexelSource(int)
 int32_t Gfx_LoadTextureFile(const char *, uint32_t, int32_t)
 {
     return 0;
+}
+
+// Stand-in until the texture table is built: no slot holds a 3-D texture, so every binding is the
+// plain diffuse colour.
+int32_t Gfx_BindTexture(TEXTURE *, uint32_t, int32_t)
+{
+    if (const int32_t r = Gfx_D3DResult(Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLOROP, SW3D_TOP_SELECTARG1)))
+        return g_hrD3D = r;
+    return g_hrD3D = Gfx_D3DResult(Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLORARG1, SW3D_TA_DIFFUSE));
 }

@@ -8,6 +8,7 @@
 // screen-space drawers share g_aScratchVertices).
 #pragma once
 
+#include "platform/sw3d.h"
 #include "render/ordertable.h"
 
 #include <cstdint>
@@ -44,3 +45,33 @@ int32_t Gfx_InitQuadGridIndices();
 // The bound texture (the grab) over the draw area as a 9 x 9 vertex grid; colour 0x00RRGGBB with
 // each channel doubled, angle in 1/4096 turn, scale 4096 = 1.
 int32_t Gfx_DrawRotatedTexture(uint32_t colour, int32_t angle, int32_t scale);
+
+// Screen-space drawers for the other console packet kinds, read from the packet as the 2-D walker
+// reads it. Nothing routes packets here (the 2-D walker draws these kinds itself); they serve a
+// caller that wants such a packet on the 3-D device. Each applies blend mode
+// (g_uTexturePage >> 5) & 3, adds the draw offset g_iD3DOffsetX/Y, clips against the draw area and
+// counts g_iPrimitivesDrawn. A clipped-away primitive answers 0 without drawing.
+int32_t Gfx_DrawLinePacket(const PACKET *packet);
+int32_t Gfx_DrawShadedLinePacket(const PACKET *packet);
+int32_t Gfx_DrawPolylinePacket(const PACKET *packet);
+int32_t Gfx_DrawFlatQuadPacket(const PACKET *packet);
+int32_t Gfx_DrawShadedQuadPacket(const PACKET *packet);
+int32_t Gfx_DrawTexturedQuadPacket(const PACKET *packet);
+int32_t Gfx_DrawShadedTexturedQuadPacket(const PACKET *packet);
+// Sprites and tiles write a width of 0 back into the packet as 1.
+int32_t Gfx_DrawSpritePacket(PACKET *packet);
+int32_t Gfx_DrawImageSpritePacket(PACKET *packet);
+int32_t Gfx_DrawTilePacket(PACKET *packet);
+int32_t Gfx_DrawSprite8Packet(const PACKET *packet);
+int32_t Gfx_DrawSprite16Packet(const PACKET *packet);
+// Texture for the following sprites: low byte of the first word 1 + texture number (0 = none),
+// second word width << 16 | height.
+int32_t Gfx_ApplySpriteTexturePacket(const PACKET *packet);
+// Five red points: (x, y) and its four neighbours.
+int32_t Gfx_DrawMarker(int32_t x, int32_t y);
+
+// Clip of 4 scratch vertices taken as an axis-aligned rectangle (0 top-left, 1 top-right,
+// 2 bottom-left, 3 bottom-right) against the draw area: 0 = wholly outside, else 1.
+int32_t Gfx_ClipQuad(SW3DTLVERTEX *v);
+// Clip of a line of 2 scratch vertices: 0 = wholly outside, else 4.
+int32_t Gfx_ClipLine(SW3DTLVERTEX *v);

@@ -21,3 +21,5 @@ int32_t Gfx_LoadTextureFile(const char *path, uint32_t format, int32_t slot);
 // Texture binding for the 3-D drawers (stand-in in standin_textures.cpp): null = plain diffuse.
 struct TEXTURE;
 int32_t Gfx_BindTexture(TEXTURE *texture, uint32_t objectFlags, int32_t flag);
+// Texture of slot n - 5 at stage 0, -1 none (stand-in in standin_textures.cpp).
+int32_t Gfx_SetCurrentTexture(int32_t n);

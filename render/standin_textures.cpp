@@ -22,3 +22,12 @@ int32_t Gfx_BindTexture(TEXTURE *, uint32_t, int32_t)
         return g_hrD3D = r;
     return g_hrD3D = Gfx_D3DResult(Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLORARG1, SW3D_TA_DIFFUSE));
 }
+
+// Stand-in until the texture table is built: with no slot holding a 3-D texture only "none" binds;
+// any other number leaves the binding as it is.
+int32_t Gfx_SetCurrentTexture(int32_t n)
+{
+    if (n != -1)
+        return 0;
+    return g_hrD3D = Gfx_D3DResult(Sw3d_SetTexture(g_pD3DDevice, 0, nullptr));
+}

@@ -15,6 +15,7 @@
 #include "render/lights.h"
 #include "render/prims3d.h"
 #include "render/standin_render.h"
+#include "render/textures.h"
 #include "ui/standin_ui.h"
 
 #include <cstdio>

@@ -462,6 +462,7 @@ int32_t Gfx_CreateColourKeySurface(int32_t height, int32_t width)
 
 int32_t Gfx_ReleaseColourKeySurface()
 {
+    Gfx_D3DForgetTexture(g_pGrabSurface); // the device reads the grab pixels in place
     s_grab.clear();
     s_grab.shrink_to_fit();
     g_pGrabSurface = nullptr;
@@ -610,25 +611,3 @@ void Gfx_GetModeSize(int32_t mode, int32_t *width, int32_t *height, int32_t *dep
         *depth = static_cast<int32_t>(dev->modes[mode].depth);
 }
 
-int32_t Gfx_BindGrabTexture()
-{
-    if (!g_pGrabSurface)
-        return g_hrD3D = DDERR_NOTINITIALIZED;
-    const SW3DTEXTURE grab{g_iGrabSize[1], g_iGrabSize[0],
-                           g_iPixelFormat == PIXELFORMAT_555 ? SW3D_TEX_16_RGB555 : SW3D_TEX_16_RGB565,
-                           g_iGrabSize[1] * 2, g_pGrabSurface, nullptr, 1};
-    // Each step stops the binding at its first failure, named like every 3-D result.
-    const auto check = [](int32_t r) {
-        g_hrD3D = Gfx_D3DResult(r);
-        if (g_hrD3D != 0)
-            Gfx_D3DErrorName(g_hrD3D);
-        return g_hrD3D;
-    };
-    if (const int32_t r = check(Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLOROP, SW3D_TOP_MODULATE)))
-        return r;
-    if (const int32_t r = check(Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLORARG1, SW3D_TA_TEXTURE)))
-        return r;
-    if (const int32_t r = check(Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLORARG2, SW3D_TA_DIFFUSE)))
-        return r;
-    return check(Sw3d_SetTexture(g_pD3DDevice, 0, &grab));
-}

@@ -107,6 +107,3 @@ void Gfx_GetDeviceName(char *buffer, int32_t device);
 int32_t Gfx_GetModeCount();
 void Gfx_GetModeName(char *buffer, int32_t mode);
 void Gfx_GetModeSize(int32_t mode, int32_t *width, int32_t *height, int32_t *depth);
-
-// The grab surface as the 3-D device's stage-0 texture (texture x diffuse), black keyed.
-int32_t Gfx_BindGrabTexture();

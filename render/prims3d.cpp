@@ -7,7 +7,7 @@
 #include "render/dxerrors.h"
 #include "render/gpustate.h"
 #include "render/lights.h"
-#include "render/standin_render.h"
+#include "render/textures.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "render/d3ddevice.h"
 #include "render/gpustate.h"
 #include "render/prims3d.h"
-#include "render/standin_render.h"
+#include "render/textures.h"
 
 #include <cstring>
 

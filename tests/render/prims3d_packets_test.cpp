@@ -6,6 +6,7 @@
 #include "render/display.h"
 #include "render/gpustate.h"
 #include "render/prims3d.h"
+#include "render/textures.h"
 #include "support/test3d.h"
 #include "support/testlayer.h"
 
@@ -121,6 +122,7 @@ protected:
         g_uTexturePage = 0;
         g_iD3DOffsetX = g_iD3DOffsetY = 0;
         g_iPrimitivesDrawn = 0;
+        g_iCurrentTexture = -2;
         SetArea(0, 0, 640, 480);
         const uint8_t none[16] = {};
         Gfx_ApplySpriteTexturePacket(reinterpret_cast<const PACKET *>(none));

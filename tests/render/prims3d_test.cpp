@@ -407,7 +407,7 @@ TEST_F(Prims3D, FailuresStopWhereTheyHappen)
     // No grab surface: the panel stops at the grab binding.
     const int16_t corners[16] = {};
     const uint8_t fill[3] = {1, 2, 3};
-    EXPECT_EQ(Gfx_DrawImageQuad(corners, fill), DDERR_NOTINITIALIZED);
+    EXPECT_EQ(Gfx_DrawImageQuad(corners, fill), Gfx_D3DResult(SW3D_ERR_INVALIDPARAMS));
 }
 
 TEST(Prims3DNoDevice, CallsWithoutADeviceAnswerAnError)

@@ -5,6 +5,7 @@
 #include "audio/cdaudio.h"
 #include "audio/sampleslot.h"
 #include "audio/wav.h"
+#include "platform/audio_in.h"
 #include "platform/cd.h"
 #include "platform/clock.h"
 #include "support/tempdir.h"
@@ -521,5 +522,13 @@ TEST_F(VirtualDisc, LineInSamplingWithoutADiscRecordsTheInput)
     EXPECT_EQ((int32_t)g_ppSampleSlots[slot]->uFrames * 2, g_iRecordedBytes.load());
     EXPECT_EQ(g_bAudioMixEnabled.load(), 1);
     EXPECT_EQ(Snd_CdStopSampling(), -1); // nothing running
+
+    // A recording that cannot start gives the mix back instead of leaving it paused.
+    Plat_AudioInHeadlessFailOpen(true);
+    EXPECT_EQ(Snd_CdStartSampling(2), -1);
+    EXPECT_EQ(g_bAudioMixEnabled.load(), 1);
+    EXPECT_EQ(g_bRecording.load(), 0);
+    EXPECT_EQ(Snd_CdStopSampling(), -1);
+    Plat_AudioInHeadlessFailOpen(false);
     Sys_CloseAudioOutput();
 }

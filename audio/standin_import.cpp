@@ -1,6 +1,6 @@
-// Stand-in until the sample import is built: loads the sound into a sample slot and answers the
-// slot's number as its instrument; nothing is registered with the song. Weak, so the real
-// definitions win at link time.
+// Stand-in until sample import is built: loads the sound into a new sample slot and returns the
+// slot's index in place of an instrument slot; nothing is registered with the song. Weak, so the
+// real definitions win at link time.
 #include "audio/standin_import.h"
 
 #include "audio/sampleslot.h"
@@ -10,17 +10,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-__attribute__((weak)) int32_t Snd_ImportRawSample(const char *fileName, const void *pData, uint32_t size, int32_t rate)
+__attribute__((weak)) int Snd_ImportRawSample(const char *fileName, const void *data, uint32_t size, int rate)
 {
     SAMPLESLOT *slot = nullptr;
-    const uint32_t format = (pData || size) ? SAMPLE_FORMAT_RAW_MEMORY : SAMPLE_FORMAT_RAW_FILE;
-    if (rate <= 0 || Snd_LoadSample(&slot, fileName, pData, size, format) != 0 || !slot)
+    uint32_t format = (data || size) ? 16 : 8;
+    if (Snd_LoadSample(&slot, fileName ? fileName : "", data, size, format) != 0 || !slot)
         return -1;
-    slot->uRate = static_cast<uint32_t>(rate);
-    return static_cast<int32_t>(slot->uIndex) + 1;
+    slot->uRate = (uint32_t)rate;
+    return (int)slot->uIndex;
 }
 
-__attribute__((weak)) int32_t Snd_ImportWavSample(const char *fileName)
+__attribute__((weak)) int Snd_ImportWavSample(const char *fileName)
 {
     if (Snd_WavOpenRead(fileName) != 0) {
         std::snprintf(g_szErrorText, sizeof g_szErrorText, "Couldn't Load File (%s). %s", fileName ? fileName : "",
@@ -31,7 +31,7 @@ __attribute__((weak)) int32_t Snd_ImportWavSample(const char *fileName)
     int frames = 0, rate = 0;
     Snd_WavReadData(&left, &right, &frames, &rate);
     Snd_WavCloseRead();
-    int32_t result = -1;
+    int result = -1;
     if (left && frames > 0)
         result = Snd_ImportRawSample(fileName, left, static_cast<uint32_t>(frames) * 2, rate);
     else

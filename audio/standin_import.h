@@ -1,10 +1,11 @@
-// Stand-in until the sample import is built: the two imports the disk browser calls.
+// Stand-in until sample import is built: declares the imports that CD sampling and the disk
+// browser call.
 #pragma once
 
 #include <cstdint>
 
-// Raw 16-bit mono from data and size when either is given, else from the named file. The
-// instrument slot (1..200), or -1 when the sound cannot be read.
-int32_t Snd_ImportRawSample(const char *fileName, const void *pData, uint32_t size, int32_t rate);
+// Raw 16-bit mono from data (when data or size is given) or from the named file, at rate, into a
+// new instrument. The instrument slot, or -1.
+int Snd_ImportRawSample(const char *fileName, const void *data, uint32_t size, int rate);
 // A WAV file; results as Snd_ImportRawSample.
-int32_t Snd_ImportWavSample(const char *fileName);
+int Snd_ImportWavSample(const char *fileName);

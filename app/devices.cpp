@@ -111,7 +111,10 @@ int Sys_CloseDisplay()
 int Sys_CreateDisplayObjects(int)
 {
     Sys_CallLog("Sys_CreateDisplayObjects");
-    if (Gfx_EnumerateD3DDevices(MainWindow()) != 0 || Gfx_CreateD3DDevice(1) != 0 || Gfx_CreateLights() != 0)
+    // The named checks let tests fail each step of a device that cannot fail by itself.
+    if (Sys_CallLogShouldFail("Gfx_EnumerateD3DDevices") || Gfx_EnumerateD3DDevices(MainWindow()) != 0 ||
+        Sys_CallLogShouldFail("Gfx_CreateD3DDevice") || Gfx_CreateD3DDevice(1) != 0 ||
+        Sys_CallLogShouldFail("Gfx_CreateLights") || Gfx_CreateLights() != 0)
         return -1;
     Gfx_EnumTextureFormats();
     Gfx_FindTextureFormat();

@@ -9,7 +9,9 @@
 #include "app/timers.h"
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
-#include "audio/standin_audio.h"
+#include "audio/capture.h"
+#include "audio/midiin.h"
+#include "audio/mixerdev.h"
 #include "core/archive.h"
 #include "core/console_memory.h"
 #include "core/consolelib.h"
@@ -23,6 +25,7 @@
 #include "platform/kescomms.h"
 #include "platform/window.h"
 #include "render/bitmap.h"
+#include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"
@@ -141,7 +144,7 @@ void LoopPass()
     if (g_bAppActive == 1) {
         if (g_bMixdownRunning) {
             Sys_MixdownStep();
-        } else if (g_iMixTimerMode == 0 && !g_bTickTimerRunning && !g_iRecordRunning) {
+        } else if (g_iMixTimerMode == 0 && !g_bTickTimerRunning && !g_iRecordRunning && !g_bRecording) {
             for (int i = 0; i < 30; i++) {
                 Sys_MixTick();
                 Net_FrameStep(0, 0, 0, 0, 0);
@@ -201,7 +204,8 @@ int Sys_Startup(MAINWND)
     if (Sys_CallLogShouldFail("Snd_InitSampleEngine") || Snd_InitSampleEngine(256) != 0)
         return -1;
     Sys_AllocMixBuffers();
-    if (Snd_EnumInputDevices() != 0)
+    Sys_CallLog("Snd_EnumInputDevices");
+    if (Sys_CallLogShouldFail("Snd_EnumInputDevices") || Snd_EnumInputDevices() != 0)
         return -1;
     // The stored device, as every reopen uses; the output falls back to the default when it is gone.
     if (Sys_OpenAudioOutput(g_iAudioOutDevice) != 0) {
@@ -228,7 +232,10 @@ int Sys_Startup(MAINWND)
     Gfx_InitUserImages();
     Sys_SetGridLayout();
     Sys_CreateDisplayObjects(0);
+    // No MIDI or mixer device is no reason to stop: their lists stay empty.
+    Sys_CallLog("Snd_EnumMidiInDevices");
     Snd_EnumMidiInDevices();
+    Sys_CallLog("Snd_EnumMixerDevices");
     Snd_EnumMixerDevices();
     Sys_CallLog("Snd_LoadInterfaceSounds");
     Snd_LoadInterfaceSounds();

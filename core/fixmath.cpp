@@ -557,7 +557,7 @@ int32_t Sys_SetWorldTransform(const FIXMATRIX *m)
     d._42 = -static_cast<float>(m->t[1]);
     d._43 = static_cast<float>(m->t[2]);
     d._44 = 1.0f;
-    g_hrD3D = Sw3d_SetTransform(SW3D_TRANSFORM_WORLD, &d);
+    g_hrD3D = Gfx_D3DResult(Sw3d_SetTransform(SW3D_TRANSFORM_WORLD, &d));
     return g_hrD3D;
 }
 

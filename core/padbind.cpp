@@ -1,6 +1,7 @@
 #include "core/padbind.h"
 
 #include "core/console_memory.h"
+#include "core/cardsave.h"
 #include "core/consolelib.h"
 #include "editors/standin_editors.h"
 #include "ui/msgbox.h"
@@ -10,11 +11,9 @@
 #include <cstdio>
 #include <cstring>
 
-// Owned by neighbours: the video engine's sound overlay, the card overlay and the sequencer.
+// Owned by neighbours: the video engine's sound overlay and the sequencer.
 void Vid_EnterVideoOverlay();
 void Vid_LeaveVideoOverlay();
-void Sys_CardOverlayEnter();
-void Sys_CardOverlayLeave();
 extern uint8_t g_bSongPlaying;
 void Seq_StopSong();
 void Seq_StopRiffPreview();

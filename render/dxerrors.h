@@ -128,6 +128,23 @@ constexpr int32_t DDERR_NOTINITIALIZED = static_cast<int32_t>(0x800401F0u);
 // The two 3-D results that display calls can pass on.
 constexpr int32_t D3DERR_ZBUFFER_NOTPRESENT = DDHRESULT(769);
 constexpr int32_t D3DERR_VIEWPORTHASNODEVICE = DDHRESULT(774);
+// The 3-D device's own results (named by Gfx_D3DErrorName, render/d3ddevice.h).
+constexpr int32_t D3DERR_INVALID_DEVICE = DDHRESULT(705);
+constexpr int32_t D3DERR_INITFAILED = DDHRESULT(706);
+constexpr int32_t D3DERR_SETVIEWPORTDATA_FAILED = DDHRESULT(745);
+constexpr int32_t D3DERR_SCENE_IN_SCENE = DDHRESULT(760);
+constexpr int32_t D3DERR_SCENE_NOT_IN_SCENE = DDHRESULT(761);
+constexpr int32_t D3DERR_NOVIEWPORTS = DDHRESULT(772);
+constexpr int32_t D3DERR_VIEWPORTDATANOTSET = DDHRESULT(773);
+constexpr int32_t D3DERR_NOCURRENTVIEWPORT = DDHRESULT(775);
+constexpr int32_t D3DERR_INVALIDCURRENTVIEWPORT = DDHRESULT(2049);
+constexpr int32_t D3DERR_INVALIDPRIMITIVETYPE = DDHRESULT(2050);
+constexpr int32_t D3DERR_INVALIDVERTEXTYPE = DDHRESULT(2051);
+constexpr int32_t D3DERR_TEXTURE_BADSIZE = DDHRESULT(2052);
+constexpr int32_t D3DERR_ZBUFF_NEEDS_SYSTEMMEMORY = DDHRESULT(2062);
+constexpr int32_t D3DERR_ZBUFF_NEEDS_VIDEOMEMORY = DDHRESULT(2063);
+constexpr int32_t D3DERR_SURFACENOTINVIDMEM = DDHRESULT(2064);
+constexpr int32_t D3DERR_INVALIDVERTEXFORMAT = DDHRESULT(2065);
 
 // Shared with the 3-D layer's names: the name of the most recent named failure.
 constexpr int DX_ERROR_NAME_SIZE = 64;

@@ -2,7 +2,6 @@
 
 #include "app/calllog.h"
 
-int32_t g_bSoftware3D = 0;
 uint32_t g_auTexturePageMasks[32] = {};
 
 // Stand-in; fails when a test asks.

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-extern int32_t g_bSoftware3D;
 extern uint32_t g_auTexturePageMasks[32];
 
 int Gfx_InitTextureTable();

@@ -2,6 +2,7 @@
 
 #include "app/calllog.h"
 #include "app/timers.h"
+#include "audio/midiin.h"
 #include "core/console_memory.h"
 #include "core/padbind.h"
 
@@ -37,7 +38,34 @@ void Ui_Frame()
     Sys_CallLog("Ui_Frame");
     Sys_DebugSetMark(4);
     Ui_LatchPads();
+    // The riff editor takes the live-play notes of its frame on the main thread.
+    Snd_DispatchLiveNotes();
     Sys_DebugSetMark(0);
+}
+
+namespace {
+constexpr int kLiveNotesKept = 1024;
+UILIVENOTE s_liveNotes[kLiveNotesKept];
+int s_liveNoteCount = 0;
+} // namespace
+
+// Stand-in.
+void Ui_LiveNoteEntry(int note, int velocity)
+{
+    if (s_liveNoteCount < kLiveNotesKept)
+        s_liveNotes[s_liveNoteCount++] = {note, velocity};
+}
+
+const UILIVENOTE *Ui_StandinLiveNotes(int *count)
+{
+    if (count)
+        *count = s_liveNoteCount;
+    return s_liveNotes;
+}
+
+void Ui_StandinClearLiveNotes()
+{
+    s_liveNoteCount = 0;
 }
 
 // Stand-in: port 1 only (the keyboard's pad); the real latch also merges port 2 and multitaps.

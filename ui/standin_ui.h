@@ -20,6 +20,17 @@ void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();
 
+// The riff editor's note entry in live-play mode: a MIDI note-on enters a note at the cursor.
+// Stand-in until the riff editor is built: it keeps the notes entered, oldest first.
+void Ui_LiveNoteEntry(int note, int velocity);
+struct UILIVENOTE
+{
+    int note;
+    int velocity;
+};
+const UILIVENOTE *Ui_StandinLiveNotes(int *count);
+void Ui_StandinClearLiveNotes();
+
 // The mixdown's progress box: opened with the file name, "Finished" and an Okay button at the
 // end. Its Stop button sets g_bMixdownAbort.
 void Ui_OpenWavSaveProgress(const char *fileName, int mode);

@@ -150,6 +150,7 @@ TEST_F(DevicesTest, StartupPlaysIntoTheOutputForTheWholeRun)
     const uint32_t dataBytes = header[40] | header[41] << 8 | header[42] << 16 | static_cast<uint32_t>(header[43]) << 24;
     EXPECT_EQ(dataBytes, (5u * 44100u + 50u * 882u) * 4u);
     EXPECT_FALSE(Plat_AudioOutIsOpen());
+    std::remove(dump.c_str());
 }
 
 TEST_F(DevicesTest, FocusLossClosesAudioThenDisplayAndReturnReopensThemInOrder)

@@ -2,6 +2,8 @@
 
 #include "platform/sw3d.h"
 
+#include "support/test3d.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -16,7 +18,11 @@ protected:
     {
         Sys_BuildSineTable();
         g_b3DLighting = 1;
+        // The lights are the 3-D device's: they exist while it does.
+        ASSERT_TRUE(Test3D_Open());
     }
+
+    void TearDown() override { Test3D_Close(); }
 };
 
 FIXMATRIX Make(std::initializer_list<int16_t> rows, int32_t tx = 0, int32_t ty = 0, int32_t tz = 0)

@@ -31,6 +31,7 @@
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/standin_render.h"
+#include "render/textures.h"
 #include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/standin_ui.h"
@@ -223,7 +224,8 @@ int Sys_Startup(MAINWND)
     }
     Sys_CallLog("Gfx_ShowLoadingScreen");
     Gfx_ShowLoadingScreen();
-    if (Gfx_InitTextureTable() != 0)
+    Sys_CallLog("Gfx_InitTextureTable");
+    if (Sys_CallLogShouldFail("Gfx_InitTextureTable") || Gfx_InitTextureTable() != 0)
         return -1;
     Sys_CallLog("Gfx_InitSoftGpu");
     Gfx_InitSoftGpu();
@@ -379,6 +381,7 @@ int Sys_Shutdown(MAINWND)
     Sys_ReleaseDisplayObjects();
     Sys_CallLog("Gfx_ShutdownSoftGpu");
     Gfx_ShutdownSoftGpu();
+    Sys_CallLog("Gfx_FreeTextureTable");
     Gfx_FreeTextureTable();
     Sys_CallLog("Gfx_FreeUserImages");
     Gfx_FreeUserImages();

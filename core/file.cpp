@@ -312,6 +312,8 @@ int Sys_ReadFile(FILE *file, void *buffer, int size)
         SetHandleError("Couldn't Read from File", file, "Invalid Buffer!");
         return -1;
     }
+    if (size == 0)
+        return 0; // nothing to read; the C library must not see a null buffer
     size_t got = std::fread(buffer, 1, static_cast<size_t>(size), file);
     if (got < static_cast<size_t>(size)) {
         SetHandleError("Couldn't Read from File", file,
@@ -330,6 +332,8 @@ int Sys_WriteFile(FILE *file, const void *buffer, int size)
         SetHandleError("Couldn't Write to File", file, "Invalid Buffer!");
         return -1;
     }
+    if (size == 0)
+        return 0;
     size_t put = std::fwrite(buffer, 1, static_cast<size_t>(size), file);
     if (put < static_cast<size_t>(size))
         SetHandleError("Couldn't Write to File", file, "Write Error!");

@@ -70,9 +70,20 @@ void Gfx_SetIdentityMatrix(SW3DMATRIX *m);
 void Gfx_MultiplyMatrix(const SW3DMATRIX *a, const SW3DMATRIX *b, SW3DMATRIX *out);
 int32_t Gfx_DrawTestTriangle();
 
-// Texture formats the device offers, and the one the texture table uses.
-int32_t Gfx_EnumTextureFormats();
-int32_t Gfx_FindTextureFormat();
+// The texture side of the device, as the texture table (render/textures.h) uses it: the formats
+// the device samples, listed to proc until it answers 0; its TEXCAPS_ demands; whether its records
+// keep textures (the hardware flag); the stage-0 colour operation (arg2 TEXARG_KEEP leaves the
+// second argument alone); the stage-0 texture (null = none); forgetting a texture whose storage
+// is about to go (unbound first when bound); and the grab surface as the stage-0 texture.
+struct TEXPIXELFORMAT;
+struct TEXSURFACE;
+int32_t Gfx_D3DEnumTextureFormats(int32_t (*proc)(const TEXPIXELFORMAT *format, void *context), void *context);
+uint32_t Gfx_D3DTextureCaps();
+int32_t Gfx_D3DManagedTextures();
+int32_t Gfx_D3DSetColourStage(uint32_t op, uint32_t arg1, uint32_t arg2);
+int32_t Gfx_D3DSetTexture(const TEXSURFACE *texture);
+void Gfx_D3DForgetTexture(const void *storage);
+int32_t Gfx_BindGrabTexture();
 // The index grid the quad drawers share.
 int32_t Gfx_InitQuadIndexGrid();
 // The render state outside a scene.

@@ -462,6 +462,7 @@ int32_t Gfx_CreateColourKeySurface(int32_t height, int32_t width)
 
 int32_t Gfx_ReleaseColourKeySurface()
 {
+    Gfx_D3DForgetTexture(g_pGrabSurface); // the device reads the grab pixels in place
     s_grab.clear();
     s_grab.shrink_to_fit();
     g_pGrabSurface = nullptr;

@@ -1,8 +1,6 @@
 #include "render/gpustate.h"
 
-// Texture table service (stand-in until the table is built): the 256 x 256 texel rows of a slot
-// that holds a software texel source, else null.
-const uint16_t *Gfx_GetTexelSource(int slot);
+#include "render/textures.h"
 
 int g_iPixelFormat = PIXELFORMAT_565;
 int g_iScreenWidth = LAYER_WIDTH;

@@ -45,8 +45,5 @@ void Gfx_MaskedCopy(int32_t x, int32_t y, int32_t width, int32_t height, uint32_
 // 0 while there is no source.
 uint32_t Gfx_GetClutColour(int i, int n);
 
-// Answered by the texture table: the 256 x 256 texel source (rows of 1024 bytes) held by a
-// texture slot, or null when the slot holds none.
-const uint16_t *Gfx_GetTexelSource(int slot);
 // Answered by the tile pages: the 24 x 24 pixels of a screen tile, or null when out of range.
 const uint16_t *Gfx_TileAddress(int row, int column, int page);

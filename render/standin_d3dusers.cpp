@@ -1,16 +1,6 @@
-// Stand-ins for the texture table's format choice, the quad index grid and the scene state of the
-// primitive drawers, until those are built on the 3-D device.
+// Stand-ins for the quad index grid and the scene state of the primitive drawers, until those
+// are built on the 3-D device.
 #include "render/d3ddevice.h"
-
-int32_t Gfx_EnumTextureFormats()
-{
-    return 0;
-}
-
-int32_t Gfx_FindTextureFormat()
-{
-    return 0;
-}
 
 int32_t Gfx_InitQuadIndexGrid()
 {

@@ -4,13 +4,6 @@
 
 uint32_t g_auTexturePageMasks[32] = {};
 
-// Stand-in; fails when a test asks.
-int Gfx_InitTextureTable()
-{
-    Sys_CallLog("Gfx_InitTextureTable");
-    return Sys_CallLogShouldFail("Gfx_InitTextureTable") ? -1 : 0;
-}
-
 // Stand-in.
 void Gfx_LoadFonts(int)
 {
@@ -34,10 +27,3 @@ void Gfx_DestroyAllMeshes()
 {
     Sys_CallLog("Gfx_DestroyAllMeshes");
 }
-
-// Stand-in.
-void Gfx_FreeTextureTable()
-{
-    Sys_CallLog("Gfx_FreeTextureTable");
-}
-

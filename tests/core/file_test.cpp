@@ -85,6 +85,8 @@ TEST_F(FileWrapper, ReadsSeeksAndTheEndOfTheFile)
     EXPECT_EQ(Sys_ReadFile(f, buf, 16), 0);
     EXPECT_EQ(Sys_ReadFile(f, nullptr, 4), -1);
     EXPECT_EQ(Sys_ReadFile(f, buf, -1), -1);
+    // Zero bytes with no buffer is an empty read, not an error (and never reaches the C library).
+    EXPECT_EQ(Sys_ReadFile(f, nullptr, 0), 0);
     EXPECT_EQ(Sys_CloseFile(f), 0);
     EXPECT_EQ(g_pLastOpenedFile, nullptr);
 }

@@ -2,8 +2,10 @@
 // Builds the studio's data folder OUTDIR from the sources in SOURCE (the project's data/ folder)
 // and what it synthesises: the archive WADS/demowad.IND + WADS/demowad.WAD from SOURCE/archive,
 // with the directories and boot files the studio needs always present and the instrument library
-// under "N"; the interface sounds under "boot"; the loading picture.
+// under "N"; the interface sounds under "boot"; the loading picture; the interface pictures
+// win6.raw .. win27.raw.
 #include "tools/imagecontent.h"
+#include "tools/interfacepictures.h"
 #include "tools/packer.h"
 #include "tools/soundcontent.h"
 
@@ -96,7 +98,8 @@ int main(int argc, char **argv)
 
     if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) ||
         !WriteDataFiles(out, Content_InterfaceSoundFiles(), err) ||
-        !WriteDataFiles(out, Content_PictureFiles(), err))
+        !WriteDataFiles(out, Content_PictureFiles(), err) ||
+        !WriteDataFiles(out, Content_InterfacePictureFiles(), err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

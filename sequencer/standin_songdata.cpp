@@ -1,0 +1,298 @@
+// Stand-ins for the song data until the sequencer is built.
+#include "sequencer/standin_songdata.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "audio/sampleslot.h"
+#include "sequencer/standin_commands.h"
+
+INSTRUMENTSLOT g_aInstrumentSlots[SEQ_INSTRUMENT_SLOTS];
+SAMPLEENTRY g_aSamples[SEQ_MAX_SAMPLES];
+int32_t g_iSampleCount = 0;
+NOTEENTRY g_aNotes[SEQ_MAX_NOTES];
+int32_t g_iNoteCount = 0;
+uint16_t g_uTempo = 120;
+int16_t g_iTransposition = 0;
+uint16_t g_auPitchTable[SEQ_PITCH_TABLE_SIZE];
+
+namespace {
+
+struct LibrarySample
+{
+    uint8_t key1;
+    uint16_t key2, key3;
+    uint8_t path[3];
+    char name[8];
+    std::vector<int16_t> data;
+};
+
+std::vector<LibrarySample> &Library()
+{
+    static std::vector<LibrarySample> s_library;
+    return s_library;
+}
+
+struct ParamList
+{
+    int32_t refs = 0;
+    std::vector<uint8_t> bytes;
+};
+
+constexpr int32_t PARAM_LIST_SLOTS = 6000;
+constexpr uint32_t PARAM_LIST_AREA = 30000;
+ParamList s_aParamLists[PARAM_LIST_SLOTS];
+uint32_t s_uParamBytes = 0;
+
+struct PitchTableInit
+{
+    PitchTableInit()
+    {
+        // Entry 60 x 128 (middle C) plays at the sample's own rate.
+        for (int32_t i = 0; i < SEQ_PITCH_TABLE_SIZE; i++) {
+            double v = 4096.0 * std::pow(2.0, (i - 60 * 128) / (12.0 * 128.0));
+            g_auPitchTable[i] = (uint16_t)(v > 65535.0 ? 65535.0 : v);
+        }
+    }
+} s_pitchTableInit;
+
+} // namespace
+
+int32_t Seq_AddSampleRecord(uint32_t bytes)
+{
+    if (g_iSampleCount >= SEQ_MAX_SAMPLES)
+        return -1;
+    SAMPLEENTRY &entry = g_aSamples[g_iSampleCount];
+    entry = SAMPLEENTRY{};
+    entry.uLength = bytes / 2;
+    return g_iSampleCount++;
+}
+
+void Seq_RemoveSampleRecord(int32_t sampleId, int32_t)
+{
+    for (int32_t i = 0; i < g_iSampleCount; i++) {
+        if (g_aSamples[i].iSampleId != sampleId)
+            continue;
+        std::memmove(&g_aSamples[i], &g_aSamples[i + 1], sizeof(SAMPLEENTRY) * (size_t)(g_iSampleCount - i - 1));
+        g_iSampleCount--;
+        return;
+    }
+}
+
+void Seq_AddInstrumentCommand(int32_t slot, uint32_t type, uint32_t param0, uint32_t param1)
+{
+    if (slot < 0 || slot >= SEQ_INSTRUMENT_SLOTS)
+        return;
+    INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
+    auto *pEntry = (COMMANDENTRY *)calloc(1, sizeof(COMMANDENTRY));
+    if (!pEntry)
+        return;
+    pEntry->uParam0 = param0;
+    pEntry->uParam1 = param1;
+    pEntry->uType = type;
+    if (!inst.pCommands) {
+        inst.pCommands = pEntry;
+        inst.ucChainCount++;
+    } else {
+        COMMANDENTRY *p = inst.pCommands;
+        while (p->pNext)
+            p = p->pNext;
+        p->pNext = pEntry;
+    }
+    inst.uCommandCount++;
+}
+
+void Seq_RemoveLastInstrumentCommand(int32_t slot)
+{
+    if (slot < 0 || slot >= SEQ_INSTRUMENT_SLOTS)
+        return;
+    INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
+    if (!inst.pCommands)
+        return;
+    COMMANDENTRY **pp = &inst.pCommands;
+    while ((*pp)->pNext)
+        pp = &(*pp)->pNext;
+    free(*pp);
+    *pp = nullptr;
+    if (inst.uCommandCount)
+        inst.uCommandCount--;
+    if (!inst.pCommands && inst.ucChainCount)
+        inst.ucChainCount--;
+}
+
+void Seq_FreeCommandChain(COMMANDENTRY *pFirst)
+{
+    while (pFirst) {
+        COMMANDENTRY *pNext = pFirst->pNext;
+        if (pFirst->uType == 18 && pNext) {
+            Seq_ReleaseParamList((int32_t)pFirst->uParam0);
+            free(pFirst);
+            pFirst = pNext;
+            pNext = pFirst->pNext;
+        }
+        free(pFirst);
+        pFirst = pNext;
+    }
+}
+
+int32_t Seq_CommandEntryCount(int32_t code)
+{
+    if (code == 15 || code == 17 || code == 18)
+        return 2;
+    if (code < 0 || code > 7)
+        return 1;
+    return (Seq_CommandParamCount(0, code) + 2) / 3 + 1;
+}
+
+int32_t Seq_AddParamList(int32_t count, const uint16_t *pValues, uint8_t a, uint8_t b)
+{
+    if (count < 0 || count > 255 || (count && !pValues))
+        return -1;
+    std::vector<uint8_t> bytes;
+    bytes.push_back((uint8_t)count);
+    for (int32_t i = 0; i < count; i++) {
+        bytes.push_back((uint8_t)(pValues[i] & 0xFF));
+        bytes.push_back((uint8_t)(pValues[i] >> 8));
+    }
+    bytes.push_back(a);
+    bytes.push_back(b);
+    int32_t freeSlot = -1;
+    for (int32_t i = 0; i < PARAM_LIST_SLOTS; i++) {
+        if (s_aParamLists[i].refs > 0 && s_aParamLists[i].bytes == bytes) {
+            s_aParamLists[i].refs++;
+            return i;
+        }
+        if (freeSlot < 0 && s_aParamLists[i].refs == 0)
+            freeSlot = i;
+    }
+    if (freeSlot < 0 || s_uParamBytes + bytes.size() > PARAM_LIST_AREA)
+        return -1;
+    s_uParamBytes += (uint32_t)bytes.size();
+    s_aParamLists[freeSlot].refs = 1;
+    s_aParamLists[freeSlot].bytes = std::move(bytes);
+    return freeSlot;
+}
+
+void Seq_ReleaseParamList(int32_t id)
+{
+    if (id < 0 || id >= PARAM_LIST_SLOTS || s_aParamLists[id].refs <= 0)
+        return;
+    if (--s_aParamLists[id].refs == 0) {
+        s_uParamBytes -= (uint32_t)s_aParamLists[id].bytes.size();
+        s_aParamLists[id].bytes.clear();
+    }
+}
+
+const uint8_t *Seq_GetParamList(int32_t id, uint32_t *pBytes)
+{
+    if (id < 0 || id >= PARAM_LIST_SLOTS || s_aParamLists[id].refs <= 0)
+        return nullptr;
+    if (pBytes)
+        *pBytes = (uint32_t)s_aParamLists[id].bytes.size();
+    return s_aParamLists[id].bytes.data();
+}
+
+int32_t Seq_ParamListCount()
+{
+    int32_t n = 0;
+    for (const ParamList &list : s_aParamLists)
+        n += list.refs > 0;
+    return n;
+}
+
+int Seq_LoadInstrument(int32_t slot, uint8_t key1, uint16_t key2, uint16_t key3, uint8_t, uint32_t)
+{
+    if (slot < 0 || slot >= SEQ_INSTRUMENT_SLOTS)
+        return -1;
+    const LibrarySample *pFound = nullptr;
+    for (const LibrarySample &s : Library())
+        if (s.key1 == key1 && s.key2 == key2 && s.key3 == key3)
+            pFound = &s;
+    if (!pFound)
+        return -1;
+    INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
+    SAMPLESLOT *pOld = nullptr;
+    if (inst.iSampleId && Snd_FindSampleById(&pOld, (uint32_t)inst.iSampleId) >= 0)
+        Snd_FreeSample(pOld);
+    Seq_RemoveSampleRecord(inst.iSampleId, 1);
+    Seq_FreeCommandChain(inst.pCommands);
+    inst.pCommands = nullptr;
+    inst.uCommandCount = 0;
+    inst.ucChainCount = 0;
+
+    SAMPLESLOT *pSlot = nullptr;
+    uint32_t bytes = (uint32_t)pFound->data.size() * 2;
+    if (Snd_LoadSample(&pSlot, pFound->name, pFound->data.data(), bytes, SAMPLE_FORMAT_RAW_MEMORY) != 0)
+        return -1;
+    static int32_t s_iNextId = 1000;
+    pSlot->uSampleId = (uint32_t)++s_iNextId;
+    int32_t index = Seq_AddSampleRecord(bytes);
+    if (index >= 0) {
+        g_aSamples[index].iSampleId = s_iNextId;
+        g_aSamples[index].pData = (int16_t *)pSlot->pData;
+    }
+    inst.iSampleId = s_iNextId;
+    inst.ucKey1 = key1;
+    inst.uKey2 = key2;
+    inst.uKey3 = key3;
+    std::memcpy(inst.aucLibPath, pFound->path, 3);
+    std::memcpy(inst.achLibName, pFound->name, 8);
+    return 0;
+}
+
+void Seq_AskForDisc(int32_t)
+{
+}
+
+void Seq_AllocUndoLog()
+{
+}
+
+void Seq_StartClock()
+{
+}
+
+void Seq_StandinAddLibrarySample(uint8_t key1, uint16_t key2, uint16_t key3, const uint8_t path[3],
+                                 const char name[8], const int16_t *pData, uint32_t frames)
+{
+    LibrarySample s{};
+    s.key1 = key1;
+    s.key2 = key2;
+    s.key3 = key3;
+    std::memcpy(s.path, path, 3);
+    std::memcpy(s.name, name, 8);
+    s.data.assign(pData, pData + frames);
+    Library().push_back(std::move(s));
+}
+
+int Seq_StandinFindLibrarySample(const uint8_t path[3], const char name[8], uint16_t aIndex[4], uint32_t *pSize)
+{
+    for (const LibrarySample &s : Library()) {
+        if (std::memcmp(s.path, path, 3) || std::memcmp(s.name, name, 8))
+            continue;
+        aIndex[0] = s.key1;
+        aIndex[1] = s.key2;
+        aIndex[2] = s.key3;
+        aIndex[3] = 9;
+        if (pSize)
+            *pSize = (uint32_t)s.data.size() * 2 + 48;
+        return 0;
+    }
+    return -1;
+}
+
+void Seq_StandinClearSongData()
+{
+    for (INSTRUMENTSLOT &inst : g_aInstrumentSlots) {
+        Seq_FreeCommandChain(inst.pCommands);
+        inst = INSTRUMENTSLOT{};
+    }
+    g_iSampleCount = 0;
+    g_iNoteCount = 0;
+    Library().clear();
+    for (ParamList &list : s_aParamLists)
+        list = ParamList{};
+    s_uParamBytes = 0;
+}

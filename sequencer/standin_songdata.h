@@ -1,0 +1,93 @@
+// Stand-ins for the song data the sample editor works on (instrument slots, sample records,
+// command chains, notes, stored parameter lists, tempo and pitch table), until the sequencer
+// is built.
+#pragma once
+
+#include <cstdint>
+
+struct COMMANDENTRY
+{
+    uint32_t uParam0;
+    uint32_t uParam1;
+    uint32_t uType;
+    COMMANDENTRY *pNext;
+};
+
+struct INSTRUMENTSLOT
+{
+    uint8_t ucMark; // 0 free
+    int32_t iSampleId;
+    uint8_t ucRateCode; // 3 = 44100, 2 = 22050, 1 = 11025 Hz
+    uint8_t ucKey1;     // library keys: 255, 0xFFFF, 0xFFFF for an imported sample
+    uint16_t uKey2;
+    uint16_t uKey3;
+    const char *pszName;
+    COMMANDENTRY *pCommands;
+    uint32_t uCommandCount; // entries in the chain
+    uint8_t ucChainCount;   // 0 no chain, 1 a chain, 2 the sample editor records nothing
+    // Where the library sample lives: three path levels, the disc, the 8-byte resource name.
+    uint8_t aucLibPath[3];
+    uint8_t ucDisc;
+    char achLibName[8];
+};
+
+constexpr int32_t SEQ_INSTRUMENT_SLOTS = 201;
+extern INSTRUMENTSLOT g_aInstrumentSlots[SEQ_INSTRUMENT_SLOTS];
+
+struct SAMPLEENTRY
+{
+    int32_t iSampleId;
+    int16_t *pData;
+    uint32_t uLength; // samples
+};
+
+constexpr int32_t SEQ_MAX_SAMPLES = 256;
+extern SAMPLEENTRY g_aSamples[SEQ_MAX_SAMPLES];
+extern int32_t g_iSampleCount;
+
+struct NOTEENTRY
+{
+    uint16_t uInstrument; // index of the note's SAMPLEENTRY
+    uint32_t uStartOffset;
+};
+
+// The song's notes as one array (the sequencer keeps them in its pool).
+constexpr int32_t SEQ_MAX_NOTES = 1024;
+extern NOTEENTRY g_aNotes[SEQ_MAX_NOTES];
+extern int32_t g_iNoteCount;
+
+extern uint16_t g_uTempo;
+extern int16_t g_iTransposition;
+// 16-bit pitch table: 128 steps a semitone over ten octaves; entry 4096 plays at the sample's rate.
+constexpr int32_t SEQ_PITCH_TABLE_SIZE = 120 * 128;
+extern uint16_t g_auPitchTable[SEQ_PITCH_TABLE_SIZE];
+
+// Index of a new SAMPLEENTRY (length = bytes / 2), -1 when the table is full.
+int32_t Seq_AddSampleRecord(uint32_t bytes);
+void Seq_RemoveSampleRecord(int32_t sampleId, int32_t release);
+
+void Seq_AddInstrumentCommand(int32_t slot, uint32_t type, uint32_t param0, uint32_t param1);
+void Seq_RemoveLastInstrumentCommand(int32_t slot);
+void Seq_FreeCommandChain(COMMANDENTRY *pFirst);
+int32_t Seq_CommandEntryCount(int32_t code);
+
+// Stored parameter lists: u8 n, n u16 values, u8 a, u8 b. Id, or -1 when full.
+int32_t Seq_AddParamList(int32_t count, const uint16_t *pValues, uint8_t a, uint8_t b);
+void Seq_ReleaseParamList(int32_t id);
+// The stored bytes of a list, null for an id that names none.
+const uint8_t *Seq_GetParamList(int32_t id, uint32_t *pBytes);
+int32_t Seq_ParamListCount();
+
+// Puts library sample (key1, key2, key3) into the slot, releasing its old sample and commands.
+// 0, or -1 when the library has no such sample (slot unchanged).
+int Seq_LoadInstrument(int32_t slot, uint8_t key1, uint16_t key2, uint16_t key3, uint8_t kind, uint32_t flags);
+void Seq_AskForDisc(int32_t disc);
+void Seq_AllocUndoLog();
+void Seq_StartClock();
+
+// Stand-in library: samples that Seq_LoadInstrument and Vid_LoadResByName find.
+void Seq_StandinAddLibrarySample(uint8_t key1, uint16_t key2, uint16_t key3, const uint8_t path[3],
+                                 const char name[8], const int16_t *pData, uint32_t frames);
+void Seq_StandinClearSongData();
+// Library entry by path and name: keys in aIndex[0..2], kind in aIndex[3]. 0 or -1.
+int Seq_StandinFindLibrarySample(const uint8_t path[3], const char name[8], uint16_t aIndex[4], uint32_t *pSize);

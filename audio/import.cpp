@@ -4,7 +4,7 @@
 #include "audio/wav.h"
 #include "core/file.h"
 #include "core/mixlock.h"
-#include "sequencer/standin_samples.h"
+#include "sequencer/standin_songdata.h"
 
 #include <sys/stat.h>
 
@@ -20,8 +20,8 @@ static int32_t RegisterSample(SAMPLESLOT *pSlot, int32_t rate, int32_t rateCode)
     Snd_ResetSamplePointers(pSlot);
     pSlot->uRate = (uint32_t)rate;
     // Checked before anything is taken, so that a refusal leaves the song as it was.
-    int16_t id = Seq_NewSampleId();
-    if (id == 0 || g_uSampleCount >= SEQ_SAMPLE_RECORDS) {
+    int32_t id = Seq_NewSampleId();
+    if (id == 0 || g_iSampleCount >= SEQ_MAX_SAMPLES) {
         snprintf(g_szErrorText, sizeof g_szErrorText, "No room for another sample in the song (%s)", pSlot->szName);
         Snd_FreeSample(pSlot);
         return -1;
@@ -41,23 +41,24 @@ static int32_t RegisterSample(SAMPLESLOT *pSlot, int32_t rate, int32_t rateCode)
     SAMPLEENTRY &entry = g_aSamples[record];
     entry.uLength = pSlot->uFrames;
     entry.iSampleId = id;
+    entry.pData = (int16_t *)pSlot->pData;
     Seq_MakeDefaultName(entry.szName, 3);
 
     INSTRUMENTSLOT &slot = g_aInstrumentSlots[instrument];
-    slot.uMark = 0;
+    slot.ucMark = 0;
     slot.iSampleId = id;
     if (rateCode > 0)
-        slot.uKind = (uint8_t)rateCode;
-    slot.uKey1 = 255;
+        slot.ucRateCode = (uint8_t)rateCode;
+    slot.ucKey1 = 255;
     slot.uKey2 = 0xFFFF;
     slot.uKey3 = 0xFFFF;
     slot.pszName = entry.szName;
     slot.pCommands = nullptr;
     slot.uCommandCount = 0;
-    slot.iSampleState = 2;
+    slot.ucChainCount = 2;
 
     std::lock_guard<std::recursive_mutex> lock(g_csMix);
-    pSlot->uSampleId = (uint32_t)(int32_t)id;
+    pSlot->uSampleId = (uint32_t)id;
     return instrument;
 }
 

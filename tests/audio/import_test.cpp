@@ -3,7 +3,7 @@
 #include "audio/sampleslot.h"
 #include "audio/wav.h"
 #include "core/file.h"
-#include "sequencer/standin_samples.h"
+#include "sequencer/standin_songdata.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +23,13 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(Snd_InitSampleEngine(256), 0);
-        Seq_ClearSampleTables();
+        Seq_StandinClearSongData();
         g_szErrorText[0] = 0;
     }
     void TearDown() override
     {
         Snd_ShutdownSampleEngine();
-        Seq_ClearSampleTables();
+        Seq_StandinClearSongData();
     }
 
     static int Slots()
@@ -44,7 +44,7 @@ protected:
     {
         int n = 0;
         for (int i = 1; i < SEQ_INSTRUMENT_SLOTS; i++)
-            n += g_aInstrumentSlots[i].uAllocated != 0;
+            n += g_aInstrumentSlots[i].ucMark || g_aInstrumentSlots[i].ucKey1;
         return n;
     }
 
@@ -75,25 +75,25 @@ protected:
     }
 
     // The instrument, its sample record and its sample slot agree, as an imported sample.
-    static void ExpectImported(int32_t instrument, int16_t id, uint32_t frames, uint8_t rateCode, uint32_t rate,
+    static void ExpectImported(int32_t instrument, int32_t id, uint32_t frames, uint8_t rateCode, uint32_t rate,
                                const char *name)
     {
         ASSERT_GE(instrument, 1);
         ASSERT_LT(instrument, SEQ_NO_INSTRUMENT);
         const INSTRUMENTSLOT &ins = g_aInstrumentSlots[instrument];
-        EXPECT_EQ(ins.uMark, 0);
+        EXPECT_EQ(ins.ucMark, 0);
         EXPECT_EQ(ins.iSampleId, id);
-        EXPECT_EQ(ins.uKind, rateCode);
-        EXPECT_EQ(ins.uKey1, 255);
+        EXPECT_EQ(ins.ucRateCode, rateCode);
+        EXPECT_EQ(ins.ucKey1, 255);
         EXPECT_EQ(ins.uKey2, 0xFFFF);
         EXPECT_EQ(ins.uKey3, 0xFFFF);
         EXPECT_EQ(ins.pCommands, nullptr);
         EXPECT_EQ(ins.uCommandCount, 0);
-        EXPECT_EQ(ins.iSampleState, 2);
+        EXPECT_EQ(ins.ucChainCount, 2);
         ASSERT_NE(ins.pszName, nullptr);
         EXPECT_STREQ(ins.pszName, name);
         const SAMPLEENTRY *entry = nullptr;
-        for (int i = 1; i < g_uSampleCount; i++)
+        for (int i = 0; i < g_iSampleCount; i++)
             if (g_aSamples[i].iSampleId == id)
                 entry = &g_aSamples[i];
         ASSERT_NE(entry, nullptr);
@@ -133,7 +133,7 @@ TEST_F(Import, RawSamplesFromMemoryAndFilesWithTheirRateCodes)
                                         : Snd_ImportRawSample("mem", bytes.data(), (uint32_t)bytes.size(), c.rate);
         char name[20];
         snprintf(name, sizeof name, "Sample%.4d", n);
-        ExpectImported(instrument, (int16_t)-n, 5, c.rateCode, (uint32_t)c.rate, name);
+        ExpectImported(instrument, -n, 5, c.rateCode, (uint32_t)c.rate, name);
         EXPECT_EQ(instrument, n);
         EXPECT_EQ(Left(SlotOf(instrument)), (std::vector<int16_t>{0x0100, 0x0302, 0x0504, 0x0706, 0x0908}));
     }
@@ -210,7 +210,7 @@ TEST_F(Import, FailedImportsLeaveNothingBehind)
         EXPECT_EQ(c.run(), -1);
         EXPECT_EQ(Slots(), 1) << "only the engine's slot";
         EXPECT_EQ(Instruments(), 0);
-        EXPECT_EQ(g_uSampleCount, 1);
+        EXPECT_EQ(g_iSampleCount, 0);
         EXPECT_NE(g_szErrorText[0], 0);
     }
 }
@@ -220,18 +220,18 @@ TEST_F(Import, FullTablesRefuseWithoutLeaks)
     const int16_t words[2] = {1, 2};
     // Instrument table full: allocation answers 201, and so does the import.
     for (int i = 1; i < SEQ_NO_INSTRUMENT; i++)
-        g_aInstrumentSlots[i].uAllocated = 1;
+        g_aInstrumentSlots[i].ucMark = 1;
     EXPECT_EQ(Snd_ImportRawSample("a", words, 4, 44100), SEQ_NO_INSTRUMENT);
     EXPECT_EQ(Slots(), 1);
-    EXPECT_EQ(g_uSampleCount, 1);
+    EXPECT_EQ(g_iSampleCount, 0);
     std::string stereo = Wav("stereo.wav", 44100, 2, {1, -1});
     EXPECT_EQ(Snd_ImportWavSample(stereo.c_str()), SEQ_NO_INSTRUMENT);
     EXPECT_EQ(Slots(), 1);
 
     // Sample table full.
-    Seq_ClearSampleTables();
-    for (int i = 1; i < SEQ_SAMPLE_RECORDS; i++)
-        g_aSamples[Seq_AddSampleRecord(2)].iSampleId = (int16_t)(1000 + i);
+    Seq_StandinClearSongData();
+    for (int i = 0; i < SEQ_MAX_SAMPLES; i++)
+        g_aSamples[Seq_AddSampleRecord(2)].iSampleId = 1000 + i;
     EXPECT_EQ(Snd_ImportRawSample("a", words, 4, 44100), -1);
     EXPECT_EQ(Slots(), 1);
     EXPECT_EQ(Instruments(), 0);

@@ -12,7 +12,7 @@
 #include "audio/sampleslot.h"
 #include "core/consolelib.h"
 #include "core/mixlock.h"
-#include "render/standin_nibbleimage.h"
+#include "render/textures.h"
 #include "sequencer/standin_commands.h"
 #include "sequencer/standin_songdata.h"
 #include "sequencer/standin_sequencer.h"
@@ -35,6 +35,7 @@ int32_t g_aiEditEffectValues[EDIT_MAX_EFFECT_ROWS];
 char g_szEditMessage[64];
 uint8_t *g_pEditPicture = nullptr;
 uint16_t g_auEditPalette[16];
+int32_t g_iEditPictureUploads = 0;
 uint8_t g_aucEditColumnLevel[EDIT_PICTURE_WIDTH];
 EDITCLIPBOARD g_stEditClipboard;
 
@@ -1141,8 +1142,9 @@ void Snd_ProcessEditRange(int32_t first, int32_t last)
     if (full) {
         DrawWaveform();
         if (g_pEditPicture) {
-            NIBBLERECT rect = {0, 0, EDIT_PICTURE_WIDTH / 4, EDIT_PICTURE_HEIGHT};
-            Gfx_BlitNibbleImage(g_pEditPicture, &rect);
+            TEXRECT rect = {0, 0, EDIT_PICTURE_WIDTH / 4, EDIT_PICTURE_HEIGHT};
+            Gfx_BlitNibbleImage(g_pEditPicture, &rect, g_auEditPalette);
+            g_iEditPictureUploads++;
         }
     }
 }

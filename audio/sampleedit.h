@@ -57,6 +57,8 @@ extern int32_t g_aiEditEffectValues[EDIT_MAX_EFFECT_ROWS];
 extern char g_szEditMessage[64];
 extern uint8_t *g_pEditPicture; // 101 rows of 116 bytes, low nibble the left pixel
 extern uint16_t g_auEditPalette[16];
+// Times the picture was sent to its texture (slot 10).
+extern int32_t g_iEditPictureUploads;
 extern uint8_t g_aucEditColumnLevel[EDIT_PICTURE_WIDTH];
 
 struct EDITCLIPBOARD

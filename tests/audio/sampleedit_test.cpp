@@ -3,7 +3,6 @@
 #include "audio/mixer.h"
 #include "audio/sampleedit.h"
 #include "audio/sampleslot.h"
-#include "render/standin_nibbleimage.h"
 #include "sequencer/standin_commands.h"
 #include "sequencer/standin_songdata.h"
 
@@ -668,7 +667,7 @@ TEST_F(SampleEdit, ViewPictureAndPalette)
     g_iEditSelLast = -1; // nothing selected
     Snd_ProcessEditRange(0, 463);
     EXPECT_STREQ(g_szEditMessage, "PROCESS FORWARDS (START 0, SIZE 463)");
-    int32_t uploads = g_iNibbleImageUploads;
+    int32_t uploads = g_iEditPictureUploads;
     EXPECT_TRUE(g_bEditWholeSample);
     auto pixel = [](int x, int y) {
         uint8_t b = g_pEditPicture[y * 116 + x / 2];
@@ -682,9 +681,9 @@ TEST_F(SampleEdit, ViewPictureAndPalette)
     EXPECT_EQ(pixel(200, 74), 15);
     EXPECT_EQ(pixel(231, 74), 15);
     EXPECT_EQ(g_aucEditColumnLevel[0], 109 - 54);
-    EXPECT_EQ(g_iNibbleImageUploads, uploads);
+    EXPECT_EQ(g_iEditPictureUploads, uploads);
     Snd_ProcessEditRange(0, 463);
-    EXPECT_EQ(g_iNibbleImageUploads, uploads + 1);
+    EXPECT_EQ(g_iEditPictureUploads, uploads + 1);
 
     // The selection's columns in colour 5, its waveform in 4.
     g_iEditSelFirst = 0;

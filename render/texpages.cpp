@@ -237,6 +237,17 @@ void Gfx_ResetClutArea()
     g_iFreeClut256Count = 0;
 }
 
+void Gfx_InitDebugText()
+{
+    // The console debug-text services do nothing here; they are handed what the console got.
+    if (g_pDebugFontImage) {
+        const TEXPAGE &page = g_aTexPages[g_pDebugFontImage->page & 31];
+        Sys_LoadDebugFont(page.x + g_pDebugFontImage->x / 4, page.y + g_pDebugFontImage->v);
+    }
+    Sys_SelectDebugText(
+        Sys_OpenDebugText(20, 20, g_tDisplayConfig.width - 40, g_tDisplayConfig.height - 40, 0, 1000));
+}
+
 void Gfx_InitTexturePages()
 {
     for (int32_t i = 0; i < TEXPAGE_COUNT; i++) {
@@ -274,11 +285,7 @@ void Gfx_InitTexturePages()
     Gfx_InstallStartupGraphics();
 
     g_pDebugFontImage = Gfx_AllocImageArea(256, 128, 1);
-    if (g_pDebugFontImage) {
-        const TEXPAGE &page = g_aTexPages[g_pDebugFontImage->page & 31];
-        Sys_LoadDebugFont(page.x + g_pDebugFontImage->x / 4, page.y + g_pDebugFontImage->v);
-    }
-    Sys_SelectDebugText(Sys_OpenDebugText(20, 20, displayWidth - 40, g_tDisplayConfig.height - 40, 0, 1000));
+    Gfx_InitDebugText();
 
     g_tClutArea = IMAGEREC{};
     g_tClutArea.v = 129;

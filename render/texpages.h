@@ -109,6 +109,7 @@ extern const SCREENGRAPHICSSET g_astScreenGraphicsSets[2];
 // Set-up of pages, pool, scratch and CLUT areas; installs the "win.tx" already in g_abWinTexture.
 void Gfx_InitTexturePages();
 void Gfx_InstallStartupGraphics();
+void Gfx_InitDebugText();
 // Loads set 0 ("win") or 1 ("jam"), then its fonts. Missing files leave things as described in
 // the .cpp; a broken TX file is refused whole (the loaded set stays). 0 loaded, -1 not.
 int32_t Gfx_LoadScreenGraphics(int32_t set);

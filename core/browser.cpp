@@ -2,7 +2,7 @@
 
 #include "app/calllog.h"
 #include "app/cmdline.h"
-#include "audio/standin_import.h"
+#include "audio/import.h"
 #include "core/archive.h"
 #include "core/cardsave.h"
 #include "core/file.h"
@@ -51,7 +51,7 @@ int32_t g_aiGridLayoutMisc[4];
 
 namespace {
 
-// The import answers 201 when the instrument table is full: that is no instrument.
+// The import answers 201 when the instrument table is full; only 1..200 is an instrument.
 constexpr int32_t MAX_INSTRUMENT = 200;
 
 template <typename... A> void BrowserError(const char *format, A... args)
@@ -380,7 +380,7 @@ int32_t Sys_LoadBrowserEntry(void *buffer, int32_t index, BROWSERDONEFN done, si
             result = Snd_ImportRawSample(path.c_str(), nullptr, 0, 22050);
         else
             result = Snd_ImportWavSample(path.c_str());
-        const bool good = kind == BROWSERKIND_BMP ? result >= 0 : result >= 0 && result <= MAX_INSTRUMENT;
+        const bool good = kind == BROWSERKIND_BMP ? result >= 0 : result >= 1 && result <= MAX_INSTRUMENT;
         g_iBrowserLoadResult = good ? result : -1;
         ok = good ? 1 : 0;
     } else if (kind == BROWSERKIND_SONG) {

@@ -2,18 +2,10 @@
 
 #include "app/calllog.h"
 
-uint32_t g_auTexturePageMasks[32] = {};
-
 // Stand-in.
 void Gfx_LoadFonts(int)
 {
     Sys_CallLog("Gfx_LoadFonts");
-}
-
-// Stand-in.
-void Gfx_LoadScreenGraphics(int)
-{
-    Sys_CallLog("Gfx_LoadScreenGraphics");
 }
 
 // Stand-in.

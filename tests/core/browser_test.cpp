@@ -8,6 +8,7 @@
 #include "core/cardsave.h"
 #include "jam/standin_jam.h"
 #include "render/userimages.h"
+#include "sequencer/standin_songdata.h"
 
 #include "scratch_dir.h"
 #include "support/bmpfixture.h"
@@ -350,12 +351,14 @@ public:
     {
         Browser::SetUp();
         ASSERT_EQ(Snd_InitSampleEngine(64), 0);
+        Seq_StandinClearSongData();
         Gfx_InitUserImages();
     }
     void TearDown() override
     {
         Gfx_FreeUserImages();
         Snd_ShutdownSampleEngine();
+        Seq_StandinClearSongData();
         Browser::TearDown();
     }
 };
@@ -398,13 +401,27 @@ TEST_F(BrowserMedia, SoundsAndPicturesLoadByKind)
         g_iBrowserLoadResult = 99;
         EXPECT_EQ(Sys_LoadBrowserEntry(nullptr, Row(c.name), Done, 0), c.ok) << c.name;
         EXPECT_EQ(g_done, std::vector<int32_t>{c.ok}) << c.name;
-        if (c.ok)
-            EXPECT_GE(g_iBrowserLoadResult, 0) << c.name;
+        if (c.ok && std::strstr(c.name, ".bmp"))
+            EXPECT_EQ(g_iBrowserLoadResult, 0) << c.name; // the first picture slot
+        else if (c.ok)
+            EXPECT_TRUE(g_iBrowserLoadResult >= 1 && g_iBrowserLoadResult <= 200) << g_iBrowserLoadResult;
         else
             EXPECT_EQ(g_iBrowserLoadResult, -1) << c.name;
     }
     EXPECT_NE(std::string(g_szErrorText).find("broken.bmp"), std::string::npos) << g_szErrorText;
     EXPECT_EQ(g_iUserImageCount, 1);
+}
+
+TEST_F(BrowserMedia, AFullInstrumentTableIsAFailedLoad)
+{
+    Write("f/good.pcm", std::string(200, '\x10'));
+    ASSERT_EQ(Sys_BrowseDirectory(Path("f").c_str()), 0);
+    for (int i = 1; i < SEQ_NO_INSTRUMENT; i++)
+        g_aInstrumentSlots[i].ucMark = 1;
+    g_done.clear();
+    EXPECT_EQ(Sys_LoadBrowserEntry(nullptr, Row("good.pcm"), Done, 0), 0);
+    EXPECT_EQ(g_done, std::vector<int32_t>{0});
+    EXPECT_EQ(g_iBrowserLoadResult, -1);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,10 +3,11 @@
 // and what it synthesises: the archive WADS/demowad.IND + WADS/demowad.WAD from SOURCE/archive,
 // with the directories and boot files the studio needs always present and the instrument library
 // under "N"; the interface sounds under "boot"; the loading picture; the interface pictures
-// win6.raw .. win27.raw.
+// win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim.
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
 #include "tools/packer.h"
+#include "tools/screengraphics.h"
 #include "tools/soundcontent.h"
 
 #include <cstdio>
@@ -99,7 +100,8 @@ int main(int argc, char **argv)
     if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) ||
         !WriteDataFiles(out, Content_InterfaceSoundFiles(), err) ||
         !WriteDataFiles(out, Content_PictureFiles(), err) ||
-        !WriteDataFiles(out, Content_InterfacePictureFiles(), err))
+        !WriteDataFiles(out, Content_InterfacePictureFiles(), err) ||
+        !WriteDataFiles(out, Content_ScreenGraphicsFiles(), err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

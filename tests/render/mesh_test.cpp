@@ -625,8 +625,6 @@ TEST_F(MeshDraw, GoldenOutlinesQuadsAndLines)
         // A recoloured outline puts the converted colours back.
         EXPECT_EQ(mesh->output[0].colour, mesh->colours[0]);
     }
-    // Nothing above the outline-only shape: its hub lines were not drawn.
-    EXPECT_EQ(BackPixel(140, 30), 0x2104);
 
     // The quad grid's way: vertices written directly, transformed unlit, quads by style.
     MESH *grid = Gfx_CreateMesh(16, 16);
@@ -663,6 +661,37 @@ TEST_F(MeshDraw, GoldenOutlinesQuadsAndLines)
     EXPECT_EQ(Gfx_DrawMeshQuad(grid, bad, colour, 0), DDERR_INVALIDPARAMS);
     EXPECT_EQ(Gfx_DrawMeshQuadOutline(grid, bad, colour), DDERR_INVALIDPARAMS);
     EXPECT_NE(Gfx_DrawMeshLines(grid, bad, 4), 0);
+}
+
+TEST_F(MeshDraw, HubLinesOnlyWithoutAnOutlinePass)
+{
+    MODELHOLDER h;
+    MESH *mesh = Holder(h);
+    const int32_t hub[4] = {0, 200, 0, 0};
+    const uint32_t hubColour = 0x00FFFFFF;
+    ASSERT_EQ(Gfx_SetMeshVertices32(mesh, hub, &hubColour, mesh->vertexCount, 1), 0);
+    Place(0, 0, 400);
+    ASSERT_EQ(Gfx_TransformMesh(mesh), 0);
+    auto picture = [&](uint32_t flags) {
+        Gfx_ClearViewportColour(0x00202020);
+        Gfx_ClearZBuffer();
+        const VIDOBJECT object{flags, {255, 255, 255}, nullptr};
+        EXPECT_EQ(Gfx_DrawModelMesh(&h, &object), 0);
+        TestLayer_SetUp(g_iPixelFormat);
+        Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
+        return TestLayer_Hash();
+    };
+    const uint64_t empty = picture(0);
+    const uint64_t outline = picture(VIDOBJ_OUTLINE);
+    EXPECT_NE(outline, empty);
+    EXPECT_EQ(picture(VIDOBJ_OUTLINE | VIDOBJ_HUBLINES), outline);
+    const uint64_t lines = picture(VIDOBJ_HUBLINES);
+    EXPECT_NE(lines, empty);
+    EXPECT_NE(lines, outline);
+    // Every line starts at the white hub: its pixel is near white, not the background.
+    const SW3DPVERTEX &p = mesh->output[mesh->vertexCount];
+    const int x = static_cast<int>((p.x / p.w + 1) * 320), y = static_cast<int>((1 - p.y / p.w) * 240);
+    EXPECT_GE(BackPixel(x, y) >> 11, 30) << x << "," << y;
 }
 
 // Records the surfaces the mesh drawing binds.

@@ -28,6 +28,7 @@
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/framecycle.h"
+#include "render/mesh.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/standin_render.h"
@@ -376,6 +377,7 @@ int Sys_Shutdown(MAINWND)
 {
     if (s_bCoreStarted)
         Sys_CoreShutdown();
+    Sys_CallLog("Gfx_DestroyAllMeshes");
     Gfx_DestroyAllMeshes();
     Sys_ReleaseDisplayObjects();
     Sys_CallLog("Gfx_ShutdownSoftGpu");

@@ -30,6 +30,7 @@
 #include "render/framecycle.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
+#include "render/fonts.h"
 #include "render/standin_render.h"
 #include "render/textures.h"
 #include "render/userimages.h"
@@ -271,6 +272,7 @@ void Sys_CoreStartup()
     Sys_CallLog("Sys_InitSmallPrimitiveAreas");
     Sys_InitSmallPrimitiveAreas();
     // The console library's graphics set-up call would come here; it does nothing.
+    Sys_CallLog("Gfx_LoadFonts");
     Gfx_LoadFonts(0);
     Seq_Init();
     Vid_CreateResPagePool();

@@ -5,12 +5,6 @@
 uint32_t g_auTexturePageMasks[32] = {};
 
 // Stand-in.
-void Gfx_LoadFonts(int)
-{
-    Sys_CallLog("Gfx_LoadFonts");
-}
-
-// Stand-in.
 void Gfx_LoadScreenGraphics(int)
 {
     Sys_CallLog("Gfx_LoadScreenGraphics");

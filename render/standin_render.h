@@ -5,7 +5,6 @@
 
 extern uint32_t g_auTexturePageMasks[32];
 
-void Gfx_LoadFonts(int);
 void Gfx_LoadScreenGraphics(int);
 void Gfx_DrawPointer(int, int, int);
 void Gfx_DestroyAllMeshes();

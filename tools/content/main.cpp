@@ -3,7 +3,8 @@
 // and what it synthesises: the archive WADS/demowad.IND + WADS/demowad.WAD from SOURCE/archive,
 // with the directories and boot files the studio needs always present and the instrument library
 // under "N"; the interface sounds under "boot"; the loading picture; the interface pictures
-// win6.raw .. win27.raw.
+// win6.raw .. win27.raw; the interface fonts gfx/fonts/*.bin.
+#include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
 #include "tools/packer.h"
@@ -71,6 +72,12 @@ bool AddArchiveFiles(PACKDIR &root, const std::vector<CONTENTFILE> &files, std::
     return true;
 }
 
+bool WriteFonts(const std::string &out, std::string &err)
+{
+    const std::vector<CONTENTFILE> fonts = Content_FontFiles(err);
+    return !fonts.empty() && WriteDataFiles(out, fonts, err);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -99,7 +106,8 @@ int main(int argc, char **argv)
     if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) ||
         !WriteDataFiles(out, Content_InterfaceSoundFiles(), err) ||
         !WriteDataFiles(out, Content_PictureFiles(), err) ||
-        !WriteDataFiles(out, Content_InterfacePictureFiles(), err))
+        !WriteDataFiles(out, Content_InterfacePictureFiles(), err) ||
+        !WriteFonts(out, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

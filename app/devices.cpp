@@ -13,6 +13,7 @@
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/lights.h"
+#include "render/prims3d.h"
 #include "render/standin_render.h"
 #include "render/textures.h"
 #include "ui/standin_ui.h"
@@ -119,7 +120,7 @@ int Sys_CreateDisplayObjects(int)
         return -1;
     Gfx_EnumTextureFormats();
     Gfx_FindTextureFormat();
-    Gfx_InitQuadIndexGrid();
+    Gfx_InitQuadGridIndices();
     Gfx_ResetLightingState();
     Sys_DisplayObjectsHook();
     g_iTextureSurfaceSize = TextureSurfaceSize(g_iTextureSizeSetting);

@@ -1,5 +1,6 @@
 #include "app/timers.h"
 
+#include "audio/cdaudio.h"
 #include "app/calllog.h"
 #include "app/crash.h"
 #include "app/startup.h"
@@ -311,6 +312,8 @@ void Sys_MixTick()
     memset(s_pSend, 0, (size_t)blockBytes);
     Seq_Tick();
     Snd_MixBlock();
+    // The CD has no cable to the sound card here: its sectors are played through our output.
+    Snd_CdMixInto(g_pMixOutputBuffer, g_iMixBlockFrames);
 }
 
 int Sys_StartMixdown(const char *fileName)

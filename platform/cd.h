@@ -85,3 +85,60 @@ int Plat_CdSync(int mode, uint8_t *result);
 int Plat_CdStatus();
 int Plat_CdReadSectors(int count, void *buffer, int mode);
 int Plat_CdReadSync(int mode, uint8_t *result);
+
+// ---- Audio drive: the table of contents and digital reads of audio sectors ----
+//
+// The real backend opens the system's default drive through libcdio and reads with paranoia's
+// error correction; the headless backend is a virtual disc made of the WAV files track01.wav,
+// track02.wav, ... in the folder named by TNV_CD_DIR (no such variable: no drive; no such folder
+// or no track01.wav: no disc). The folder vanishing is the disc being taken out.
+//
+// Sectors are counted from the first track's start (no lead-in). An audio sector is 588 stereo
+// 16-bit frames at 44100 Hz, 75 a second. Every wait for the drive is bounded.
+
+enum
+{
+    PLAT_CDA_MAX_TRACKS = 99,
+    PLAT_CDA_SECTOR_BYTES = 2352,
+    PLAT_CDA_SECTOR_FRAMES = 588,
+    PLAT_CDA_SECTORS_PER_SECOND = 75,
+
+    // Results.
+    PLAT_CDA_OK = 0,
+    PLAT_CDA_NO_DRIVE = 1,
+    PLAT_CDA_NO_DISC = 2,
+    PLAT_CDA_DOOR_OPEN = 3,
+    PLAT_CDA_READ_ERROR = 4,
+    PLAT_CDA_BAD_RANGE = 5,
+};
+
+// Tracks 1..count at index 0..count - 1: first sector and length in sectors, as the drive told
+// them (callers check them).
+struct PLATCDTOC
+{
+    int32_t iTrackCount;
+    int32_t aiStart[PLAT_CDA_MAX_TRACKS];
+    int32_t aiLength[PLAT_CDA_MAX_TRACKS];
+};
+
+struct PLATCDAUDIOOPS
+{
+    int (*Open)();
+    void (*Close)();
+    // PLAT_CDA_OK with a disc in, PLAT_CDA_NO_DISC or PLAT_CDA_DOOR_OPEN.
+    int (*DiscState)();
+    int (*ReadToc)(PLATCDTOC *toc);
+    // count whole sectors from sector into buffer (count x 2352 bytes).
+    int (*Read)(int32_t sector, int32_t count, void *buffer);
+    int (*Eject)();
+};
+
+// Installs a table (kept by pointer); null restores the backend's own.
+void Plat_CdAudioSetOps(const PLATCDAUDIOOPS *ops);
+
+int Plat_CdAudioOpen();
+void Plat_CdAudioClose();
+int Plat_CdAudioDiscState();
+int Plat_CdAudioReadToc(PLATCDTOC *toc);
+int Plat_CdAudioRead(int32_t sector, int32_t count, void *buffer);
+int Plat_CdAudioEject();

@@ -84,7 +84,3 @@ int32_t Gfx_D3DSetColourStage(uint32_t op, uint32_t arg1, uint32_t arg2);
 int32_t Gfx_D3DSetTexture(const TEXSURFACE *texture);
 void Gfx_D3DForgetTexture(const void *storage);
 int32_t Gfx_BindGrabTexture();
-// The index grid the quad drawers share.
-int32_t Gfx_InitQuadIndexGrid();
-// The render state outside a scene.
-int32_t Gfx_ResetLightingState();

@@ -611,15 +611,3 @@ void Gfx_GetModeSize(int32_t mode, int32_t *width, int32_t *height, int32_t *dep
         *depth = static_cast<int32_t>(dev->modes[mode].depth);
 }
 
-int32_t Gfx_DrawDeviceTestFrame()
-{
-    int32_t pitch = 0, w = 0, h = 0;
-    uint8_t *back = reinterpret_cast<uint8_t *>(Gfx_GetBackBuffer(&pitch, &w, &h));
-    if (!back)
-        return Fail(DDERR_NOTINITIALIZED);
-    const uint16_t grey = Gfx_PackFillColour(0x7F, 0x7F, 0x7F);
-    for (int32_t y = 0; y < h; y++)
-        std::fill_n(reinterpret_cast<uint16_t *>(back + static_cast<size_t>(y) * pitch), w, grey);
-    Gfx_DrawDeviceOverlay(nullptr, 0, 0);
-    return Gfx_Present();
-}

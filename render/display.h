@@ -107,6 +107,3 @@ void Gfx_GetDeviceName(char *buffer, int32_t device);
 int32_t Gfx_GetModeCount();
 void Gfx_GetModeName(char *buffer, int32_t mode);
 void Gfx_GetModeSize(int32_t mode, int32_t *width, int32_t *height, int32_t *depth);
-
-// The test frame of a display-mode trial: grey screen, the overlay lines, presented.
-int32_t Gfx_DrawDeviceTestFrame();

@@ -2,6 +2,7 @@
 #include "app/crash.h"
 #include "app/startup.h"
 #include "app/timers.h"
+#include "audio/cdaudio.h"
 #include "audio/mixer.h"
 #include "audio/reverb.h"
 #include "audio/sampleslot.h"
@@ -12,6 +13,7 @@
 #include "jam/standin_jam.h"
 #include "platform/audio_out.h"
 #include "platform/backend.h"
+#include "platform/cd.h"
 #include "platform/clock.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -499,4 +501,54 @@ TEST_F(TimersTest, FrameTimingAtFiftyFrames)
     }
     EXPECT_NEAR(g_fFramesPerSecond, 50.0f, 1.0f);
     EXPECT_FLOAT_EQ(g_fRecentFramesPerSecond, 50.0f);
+}
+
+namespace {
+// A drive whose sectors hold their own frame numbers (left) and their negation (right).
+const PLATCDAUDIOOPS s_numberedDisc = {
+    [] { return (int)PLAT_CDA_OK; },
+    [] {},
+    [] { return (int)PLAT_CDA_OK; },
+    [](PLATCDTOC *toc) {
+        toc->iTrackCount = 1;
+        toc->aiStart[0] = 0;
+        toc->aiLength[0] = 75 * 10;
+        return (int)PLAT_CDA_OK;
+    },
+    [](int32_t sector, int32_t count, void *buffer) {
+        int16_t *out = (int16_t *)buffer;
+        for (int32_t f = 0; f < count * PLAT_CDA_SECTOR_FRAMES; ++f) {
+            int32_t n = (sector * PLAT_CDA_SECTOR_FRAMES + f) % 30000;
+            out[2 * f] = (int16_t)n;
+            out[2 * f + 1] = (int16_t)-n;
+        }
+        return (int)PLAT_CDA_OK;
+    },
+    [] { return (int)PLAT_CDA_OK; },
+};
+} // namespace
+
+TEST_F(TimersTest, APlayingCdIsMixedIntoTheOutputBlocks)
+{
+    Plat_CdAudioSetOps(&s_numberedDisc);
+    g_iCdDeviceId = -1;
+    ASSERT_EQ(Snd_CdOpenDevice(), 0);
+    ASSERT_EQ(Snd_CdPlayFrom(0, 3, 0), 0); // one second in: frame 44100
+    ASSERT_EQ(Snd_CdPlay(), 0);
+    OpenStream();
+    Sys_MixTick(); // mixes the block the next offer sends
+    for (int f = 0; f < g_iMixBlockFrames; ++f) {
+        ASSERT_EQ(g_pMixOutputBuffer[2 * f], (int16_t)((44100 + f) % 30000)) << f;
+        ASSERT_EQ(g_pMixOutputBuffer[2 * f + 1], (int16_t)-((44100 + f) % 30000)) << f;
+    }
+    // The next block goes on where this one ended.
+    Sys_MixTick();
+    EXPECT_EQ(g_pMixOutputBuffer[0], (int16_t)((44100 + g_iMixBlockFrames) % 30000));
+
+    ASSERT_EQ(Snd_CdStop(), 0);
+    Sys_MixTick();
+    EXPECT_EQ(g_pMixOutputBuffer[0], 0);
+    Snd_CdCloseDevice();
+    g_iCdState = CD_STATE_NONE;
+    Plat_CdAudioSetOps(nullptr);
 }

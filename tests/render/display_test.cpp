@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "render/display.h"
+#include "render/prims3d.h"
 #include "render/dxerrors.h"
 #include "render/gpustate.h"
 

@@ -32,6 +32,7 @@
 #include "render/ordertable.h"
 #include "render/fonts.h"
 #include "render/standin_render.h"
+#include "render/texpages.h"
 #include "render/textures.h"
 #include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
@@ -287,10 +288,7 @@ void Sys_CoreStartup()
     Ui_InitWidgetPools();
 
     g_uUiFreeMemory = g_uEmulatedFreeMemory;
-    int pages = 0;
-    for (uint32_t mask : g_auTexturePageMasks)
-        pages += std::popcount(mask);
-    g_iTexturePagesUsed = pages;
+    g_iTexturePagesUsed = Gfx_CountFreeTextureBlocks();
     g_iAttractLastActivity = g_iFrameCount.load();
 
     if (g_bNetSession == 0) {
@@ -365,6 +363,7 @@ void Sys_FrameDispatch()
         Sys_SwitchOverlay(3);
         Sys_CallLog("Gfx_SetFrameMode");
         Gfx_SetFrameMode(0);
+        Sys_CallLog("Gfx_LoadScreenGraphics");
         Gfx_LoadScreenGraphics(0);
         g_iFrameState = FRAMESTATE_INTERFACE;
         break;

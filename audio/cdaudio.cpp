@@ -4,7 +4,7 @@
 #include "app/startup.h"
 #include "audio/capture.h"
 #include "audio/soundout.h"
-#include "audio/standin_import.h"
+#include "audio/import.h"
 #include "core/file.h"
 #include "core/soundlib.h"
 #include "platform/cd.h"

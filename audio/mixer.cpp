@@ -1,4 +1,5 @@
 #include "audio/mixer.h"
+#include "audio/samplebuffer.h"
 
 #include "audio/plugin.h"
 #include "audio/reverb.h"
@@ -1036,6 +1037,7 @@ int Snd_MixBlock()
         }
     }
     g_bMixingSongVoices = false;
+    Snd_MixSampleBuffers();
     if (g_bJamSessionOn)
         Snd_ApplyPlugins(g_pMixOut, g_iMixFrames);
     if (g_bReverbOn)

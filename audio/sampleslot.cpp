@@ -3,7 +3,7 @@
 #include "app/settings.h"
 #include "audio/adpcm.h"
 #include "audio/mixer.h"
-#include "audio/standin_aiff.h"
+#include "audio/aiff.h"
 #include "core/file.h"
 #include "core/mixlock.h"
 

@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 char g_szErrorText[SYS_ERRORTEXT_SIZE];
 FILE *g_pLastOpenedFile;
 uint8_t g_abWinTexture[SYS_WINTEXTURE_SIZE];
+int32_t g_iWinTextureSize = 0;
 
 namespace {
 
@@ -414,7 +415,11 @@ long Sys_LoadFileToBuffer(const char *name, void *buffer, size_t capacity)
 
 int Sys_LoadWinTexture()
 {
-    return Sys_LoadFileToBuffer("win.tx", g_abWinTexture, sizeof(g_abWinTexture)) < 0 ? -1 : 0;
+    long size = Sys_LoadFileToBuffer("win.tx", g_abWinTexture, sizeof(g_abWinTexture));
+    if (size < 0)
+        return -1;
+    g_iWinTextureSize = static_cast<int32_t>(size);
+    return 0;
 }
 
 uint32_t Sys_WaitSeconds(int seconds)

@@ -28,6 +28,8 @@ extern FILE *g_pLastOpenedFile;
 extern char g_szDataDir[256];
 // The interface texture file, loaded whole at start-up.
 extern uint8_t g_abWinTexture[SYS_WINTEXTURE_SIZE];
+// Bytes of g_abWinTexture that hold the loaded file (0 when none is loaded).
+extern int32_t g_iWinTextureSize;
 
 // Writes the host form of path into out. Components that do not exist are kept as given (a file
 // about to be created). Returns 0, or -1 when the result does not fit.

@@ -5,6 +5,7 @@
 #include "core/file.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
+#include "render/standin_sprites.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -290,6 +291,40 @@ int32_t Gfx_LoadFont(const char *path)
     return 0;
 }
 
+IMAGEREC *g_apUiImages[UI_IMAGE_SLOTS];
+uint16_t g_ausWindowFrameImages[WINDOW_FRAME_IMAGES];
+int32_t g_iUiExtraImage = 0;
+
+namespace
+{
+// Image numbers of the interface slots per set; -1 leaves the slot as it is.
+constexpr int16_t kUiImages[2][UI_IMAGE_SLOTS] = {
+    {107, 108, 105, 106, 102, 693, 688, 694, 695, 301, 302, 691, 692, 689, 690, 299, 300, 782, 783, 426, 427, 428},
+    {270, 273, 265, 269, -1, 271, 263, 272, 274, 253, 254, 267, 268, 264, 266, 251, 252, 256, 258, 255, 257, 259}};
+constexpr int32_t kWindowFrameBase[2] = {784, 275};
+
+uint16_t RelatedOf(int32_t n)
+{
+    const IMAGEREC *r = Gfx_GetImage(n);
+    return r ? r->related : 0;
+}
+
+void BindInterfaceImages(int32_t set)
+{
+    for (int32_t slot = 0; slot < UI_IMAGE_SLOTS; slot++)
+        if (kUiImages[set][slot] >= 0)
+            g_apUiImages[slot] = Gfx_GetImage(kUiImages[set][slot]);
+    // Border piece p of style s comes from record base + 3p + s.
+    for (int32_t i = 0; i < WINDOW_FRAME_IMAGES; i++)
+        g_ausWindowFrameImages[i] = RelatedOf(kWindowFrameBase[set] + 3 * (i % 9) + i / 9);
+    if (set == 0) {
+        g_iUiExtraImage = RelatedOf(109);
+        if (IMAGEREC *r = Gfx_GetImage(413))
+            r->page |= 0x40;
+    }
+}
+} // namespace
+
 void Gfx_LoadFonts(int32_t set)
 {
     const char *main = "gfx\\fonts\\tonnivels.bin";
@@ -317,7 +352,7 @@ void Gfx_LoadFonts(int32_t set)
             }
         }
     }
-    // The interface image bindings of the set come with the texture pages.
+    BindInterfaceImages(set);
 }
 
 void Gfx_DrawText(const char *text, int32_t x, int32_t y, uint32_t entry)

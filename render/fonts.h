@@ -4,7 +4,7 @@
 // Main thread only.
 #pragma once
 
-#include "render/standin_imagerec.h"
+#include "render/texpages.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +39,14 @@ extern uint32_t g_uiTextColour;
 extern const uint8_t (&g_abGlyphMap)[256];
 extern const int16_t g_asTextIcons[TEXT_ICON_LETTERS];
 
+// Interface image bindings of the loaded screen-graphics set, filled by Gfx_LoadFonts. Images the
+// table lacks bind to null / 0.
+constexpr int32_t UI_IMAGE_SLOTS = 22;
+constexpr int32_t WINDOW_FRAME_IMAGES = 27; // three styles of 9 border parts
+extern IMAGEREC *g_apUiImages[UI_IMAGE_SLOTS];
+extern uint16_t g_ausWindowFrameImages[WINDOW_FRAME_IMAGES];
+extern int32_t g_iUiExtraImage;
+
 // Glyph of a character code; -1 for codes outside the text alphabet (below 33, the blank too).
 int32_t Gfx_GlyphIndex(uint8_t ch);
 
@@ -48,7 +56,8 @@ int32_t Gfx_ParseFont(const uint8_t *bytes, size_t size, IMAGEREC *sheet, uint16
 // Loads a font file into *g_pFont, whose sheet the caller has set; resets the text colour. 0, or
 // -1 (record and colour unchanged, the reason in g_szErrorText) when the file is missing or broken.
 int32_t Gfx_LoadFont(const char *path);
-// Binds and loads the fonts of screen-graphics set 0 or 1; g_pFont ends at g_tFontAlt.
+// Binds and loads the fonts of screen-graphics set 0 or 1, then the interface image bindings;
+// g_pFont ends at g_tFontAlt.
 void Gfx_LoadFonts(int32_t set);
 
 void Gfx_DrawText(const char *text, int32_t x, int32_t y, uint32_t entry);

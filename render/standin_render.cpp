@@ -2,14 +2,6 @@
 
 #include "app/calllog.h"
 
-uint32_t g_auTexturePageMasks[32] = {};
-
-// Stand-in.
-void Gfx_LoadScreenGraphics(int)
-{
-    Sys_CallLog("Gfx_LoadScreenGraphics");
-}
-
 // Stand-in.
 void Gfx_DrawPointer(int, int, int)
 {

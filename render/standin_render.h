@@ -3,9 +3,6 @@
 
 #include <cstdint>
 
-extern uint32_t g_auTexturePageMasks[32];
-
-void Gfx_LoadScreenGraphics(int);
 void Gfx_DrawPointer(int, int, int);
 void Gfx_DestroyAllMeshes();
 

@@ -2,6 +2,7 @@
 #include "sequencer/standin_songdata.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -77,8 +78,54 @@ void Seq_RemoveSampleRecord(int32_t sampleId, int32_t)
             continue;
         std::memmove(&g_aSamples[i], &g_aSamples[i + 1], sizeof(SAMPLEENTRY) * (size_t)(g_iSampleCount - i - 1));
         g_iSampleCount--;
+        for (INSTRUMENTSLOT &inst : g_aInstrumentSlots) {
+            if (inst.ucKey1 != 255)
+                continue; // named by the library
+            inst.pszName = nullptr;
+            for (int32_t k = 0; k < g_iSampleCount; k++)
+                if (g_aSamples[k].iSampleId == inst.iSampleId)
+                    inst.pszName = g_aSamples[k].szName;
+        }
         return;
     }
+}
+
+int32_t Seq_AllocInstrumentSlot()
+{
+    for (int32_t i = 1; i < SEQ_NO_INSTRUMENT; i++) {
+        INSTRUMENTSLOT &inst = g_aInstrumentSlots[i];
+        if (inst.ucMark || inst.ucKey1 || inst.uKey2 || inst.uKey3)
+            continue;
+        inst = INSTRUMENTSLOT{};
+        inst.ucMark = 1;
+        return i;
+    }
+    return SEQ_NO_INSTRUMENT;
+}
+
+int32_t Seq_NewSampleId()
+{
+    for (int32_t n = 0; n <= 200; n++) {
+        bool taken = false;
+        for (int32_t i = 0; i < g_iSampleCount && !taken; i++)
+            taken = g_aSamples[i].iSampleId == -(n + 1);
+        if (!taken)
+            return -(n + 1);
+    }
+    return 0;
+}
+
+static uint16_t s_uSampleNameCounter;
+
+void Seq_MakeDefaultName(char *buffer, int32_t kind)
+{
+    if (!buffer || kind != 3)
+        return;
+    if (s_uSampleNameCounter > 9998)
+        s_uSampleNameCounter = 0;
+    s_uSampleNameCounter++;
+    // The prefix is a language text in the real sequencer.
+    snprintf(buffer, sizeof(SAMPLEENTRY::szName), "%s%.4d", "Sample", s_uSampleNameCounter);
 }
 
 void Seq_AddInstrumentCommand(int32_t slot, uint32_t type, uint32_t param0, uint32_t param1)
@@ -290,6 +337,7 @@ void Seq_StandinClearSongData()
         inst = INSTRUMENTSLOT{};
     }
     g_iSampleCount = 0;
+    s_uSampleNameCounter = 0;
     g_iNoteCount = 0;
     Library().clear();
     for (ParamList &list : s_aParamLists)

@@ -15,7 +15,7 @@ struct COMMANDENTRY
 
 struct INSTRUMENTSLOT
 {
-    uint8_t ucMark; // 0 free
+    uint8_t ucMark; // allocation sets 1 until the keys are set; 0 with keys all zero: free
     int32_t iSampleId;
     uint8_t ucRateCode; // 3 = 44100, 2 = 22050, 1 = 11025 Hz
     uint8_t ucKey1;     // library keys: 255, 0xFFFF, 0xFFFF for an imported sample
@@ -32,6 +32,7 @@ struct INSTRUMENTSLOT
 };
 
 constexpr int32_t SEQ_INSTRUMENT_SLOTS = 201;
+constexpr int32_t SEQ_NO_INSTRUMENT = 201; // "none", and the answer of a full table
 extern INSTRUMENTSLOT g_aInstrumentSlots[SEQ_INSTRUMENT_SLOTS];
 
 struct SAMPLEENTRY
@@ -39,6 +40,7 @@ struct SAMPLEENTRY
     int32_t iSampleId;
     int16_t *pData;
     uint32_t uLength; // samples
+    char szName[20];  // default name of a sample made in the program
 };
 
 constexpr int32_t SEQ_MAX_SAMPLES = 256;
@@ -64,7 +66,14 @@ extern uint16_t g_auPitchTable[SEQ_PITCH_TABLE_SIZE];
 
 // Index of a new SAMPLEENTRY (length = bytes / 2), -1 when the table is full.
 int32_t Seq_AddSampleRecord(uint32_t bytes);
+// Removes the record and points the instruments' names at the moved records.
 void Seq_RemoveSampleRecord(int32_t sampleId, int32_t release);
+// The first free instrument slot 1..200, in use from now on; 201 when all are taken.
+int32_t Seq_AllocInstrumentSlot();
+// -(n + 1) for the lowest n of 0..200 that no record uses; 0 when all are taken.
+int32_t Seq_NewSampleId();
+// Kind 3: the next imported-sample name, "%s%.4d" with its own counter (restarting after 9998).
+void Seq_MakeDefaultName(char *buffer, int32_t kind);
 
 void Seq_AddInstrumentCommand(int32_t slot, uint32_t type, uint32_t param0, uint32_t param1);
 void Seq_RemoveLastInstrumentCommand(int32_t slot);

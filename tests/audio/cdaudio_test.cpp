@@ -4,6 +4,7 @@
 #include "audio/capture.h"
 #include "audio/cdaudio.h"
 #include "audio/sampleslot.h"
+#include "sequencer/standin_songdata.h"
 #include "audio/wav.h"
 #include "platform/audio_in.h"
 #include "platform/cd.h"
@@ -361,6 +362,7 @@ protected:
         Snd_CdCloseDevice();
         g_iCdState = CD_STATE_NONE;
         Snd_FreeSampleTable();
+        Seq_StandinClearSongData();
         unsetenv("TNV_CD_DIR");
         g_szBaseDir[0] = 0;
         g_bAudioMixEnabled = 0;
@@ -431,11 +433,13 @@ TEST_F(VirtualDisc, SamplingARangeOfATrackMakesASampleOfExactlyThoseFrames)
         ASSERT_EQ(Snd_CdStartSampling(c.code), 0);
         EXPECT_EQ(g_bAudioMixEnabled.load(), 0);
         Plat_ManualClockAdvance(1000000);
-        int slot = Snd_CdStopSampling();
-        ASSERT_GE(slot, 0);
+        int instrument = Snd_CdStopSampling();
+        ASSERT_GE(instrument, 1);
+        ASSERT_LT(instrument, SEQ_NO_INSTRUMENT);
         EXPECT_EQ(g_bAudioMixEnabled.load(), 1);
         EXPECT_EQ(g_iCdSampleRate, c.rate);
-        SAMPLESLOT *s = g_ppSampleSlots[slot];
+        SAMPLESLOT *s = nullptr;
+        Snd_FindSampleById(&s, (uint32_t)g_aInstrumentSlots[instrument].iSampleId);
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->uRate, (uint32_t)c.rate);
         EXPECT_EQ(s->uFrames, (uint32_t)c.rate);
@@ -516,10 +520,14 @@ TEST_F(VirtualDisc, LineInSamplingWithoutADiscRecordsTheInput)
     EXPECT_EQ(g_bRecording.load(), 1);
     EXPECT_EQ(Snd_CdStartSampling(1), -1); // one at a time
     Plat_ManualClockAdvance(250000);
-    int slot = Snd_CdStopSampling();
-    ASSERT_GE(slot, 0);
-    EXPECT_EQ(g_ppSampleSlots[slot]->uRate, 22050u);
-    EXPECT_EQ((int32_t)g_ppSampleSlots[slot]->uFrames * 2, g_iRecordedBytes.load());
+    int instrument = Snd_CdStopSampling();
+    ASSERT_GE(instrument, 1);
+    ASSERT_LT(instrument, SEQ_NO_INSTRUMENT);
+    SAMPLESLOT *s = nullptr;
+    Snd_FindSampleById(&s, (uint32_t)g_aInstrumentSlots[instrument].iSampleId);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->uRate, 22050u);
+    EXPECT_EQ((int32_t)s->uFrames * 2, g_iRecordedBytes.load());
     EXPECT_EQ(g_bAudioMixEnabled.load(), 1);
     EXPECT_EQ(Snd_CdStopSampling(), -1); // nothing running
 

@@ -5,6 +5,7 @@
 #include "core/disc.h"
 #include "core/file.h"
 #include "render/fonts.h"
+#include "render/standin_sprites.h"
 #include "support/tempdir.h"
 #include "support/testlayer.h"
 
@@ -89,8 +90,10 @@ protected:
         m_images[700] = Sheet(100, 0, 12, 0x0006);
         m_images[700].clut = 0x5555;
         m_images[705] = Sheet(120, 0, 9, 0x0007);
+        m_savedTable = g_pImageTable;
+        m_savedCount = g_iImageCount;
         g_pImageTable = m_images.data();
-        g_iImageTableCount = int32_t(m_images.size());
+        g_iImageCount = int32_t(m_images.size());
         m_savedMain = g_tFontMain;
         m_savedAlt = g_tFontAlt;
         g_tFontMain = FONT{};
@@ -102,8 +105,8 @@ protected:
     }
     void TearDown() override
     {
-        g_pImageTable = nullptr;
-        g_iImageTableCount = 0;
+        g_pImageTable = m_savedTable;
+        g_iImageCount = m_savedCount;
         g_tFontMain = m_savedMain;
         g_tFontAlt = m_savedAlt;
         g_szDataDir[0] = 0;
@@ -137,6 +140,8 @@ protected:
     TempDir m_dir;
     std::vector<IMAGEREC> m_images;
     FONT m_savedMain{}, m_savedAlt{};
+    IMAGEREC *m_savedTable = nullptr;
+    int32_t m_savedCount = 0;
 };
 
 // ---- glyph lookup ----
@@ -314,9 +319,52 @@ TEST_F(FontTest, FontsOfEachScreenGraphicsSetAreBound)
     EXPECT_EQ(g_pFont, &g_tFontMain);
     EXPECT_EQ(std::memcmp(&before, &g_tFontMain, sizeof(FONT)), 0);
     // Without the sheet images (no set loaded) the fonts stay as they were.
-    g_iImageTableCount = 0;
+    g_iImageCount = 0;
     Gfx_LoadFonts(0);
     EXPECT_EQ(std::memcmp(&before, &g_tFontMain, sizeof(FONT)), 0);
+}
+
+// The interface image bindings follow the set; images the table lacks bind to null / 0.
+TEST_F(FontTest, LoadingBindsTheInterfaceImagesOfTheSet)
+{
+    m_images.resize(820);
+    for (size_t n = 0; n < m_images.size(); n++)
+        m_images[n].related = uint16_t(5000 + n);
+    g_pImageTable = m_images.data();
+    g_iImageCount = int32_t(m_images.size());
+    struct
+    {
+        int32_t slot, set0, set1;
+    } const slots[] = {{0, 107, 270}, {3, 106, 269}, {5, 693, 271}, {10, 302, 254}, {11, 691, 267},
+                       {16, 300, 252}, {17, 782, 256}, {21, 428, 259}};
+    Gfx_LoadFonts(0);
+    for (const auto &c : slots)
+        EXPECT_EQ(g_apUiImages[c.slot], &m_images[size_t(c.set0)]) << c.slot;
+    EXPECT_EQ(g_apUiImages[4], &m_images[102]);
+    // Border piece p of style s: record base + 3p + s, base 784.
+    EXPECT_EQ(g_ausWindowFrameImages[0], 5000 + 784);
+    EXPECT_EQ(g_ausWindowFrameImages[1], 5000 + 787);
+    EXPECT_EQ(g_ausWindowFrameImages[9], 5000 + 785);
+    EXPECT_EQ(g_ausWindowFrameImages[26], 5000 + 784 + 24 + 2);
+    EXPECT_EQ(g_iUiExtraImage, 5000 + 109);
+    EXPECT_EQ(m_images[413].page & 0x40, 0x40);
+
+    g_iUiExtraImage = 7;
+    Gfx_LoadFonts(1);
+    for (const auto &c : slots)
+        EXPECT_EQ(g_apUiImages[c.slot], &m_images[size_t(c.set1)]) << c.slot;
+    EXPECT_EQ(g_apUiImages[4], &m_images[102]); // set 1 leaves slot 4
+    EXPECT_EQ(g_ausWindowFrameImages[0], 5000 + 275);
+    EXPECT_EQ(g_ausWindowFrameImages[18], 5000 + 277);
+    EXPECT_EQ(g_iUiExtraImage, 7);
+
+    // A short table: what it lacks binds to nothing.
+    g_iImageCount = 690;
+    Gfx_LoadFonts(0);
+    EXPECT_EQ(g_apUiImages[0], &m_images[107]);
+    EXPECT_EQ(g_apUiImages[8], nullptr);  // 695
+    EXPECT_EQ(g_apUiImages[17], nullptr); // 782
+    EXPECT_EQ(g_ausWindowFrameImages[0], 0);
 }
 
 // ---- measuring and drawing ----

@@ -1,20 +1,11 @@
-// Stand-in until the texture pages and the 2D drawing primitives are built.
-#include "render/standin_imagerec.h"
+// Stand-in until the 2D drawing primitives are built.
+#include "render/standin_sprites.h"
 
 #include "render/ordertable.h"
 
 #include <cstring>
 
-IMAGEREC *g_pImageTable = nullptr;
-int32_t g_iImageTableCount = 0;
 uint32_t g_pOrderingTable = 0;
-
-IMAGEREC *Gfx_GetImage(int32_t n)
-{
-    if (!g_pImageTable || n < 0 || n >= g_iImageTableCount)
-        return nullptr;
-    return g_pImageTable + n;
-}
 
 uint32_t Gfx_AddImageSprite(const IMAGEREC *image, int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b)
 {

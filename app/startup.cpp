@@ -28,6 +28,7 @@
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/framecycle.h"
+#include "render/mesh.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/fonts.h"
@@ -378,6 +379,7 @@ int Sys_Shutdown(MAINWND)
 {
     if (s_bCoreStarted)
         Sys_CoreShutdown();
+    Sys_CallLog("Gfx_DestroyAllMeshes");
     Gfx_DestroyAllMeshes();
     Sys_ReleaseDisplayObjects();
     Sys_CallLog("Gfx_ShutdownSoftGpu");

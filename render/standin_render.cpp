@@ -8,8 +8,3 @@ void Gfx_DrawPointer(int, int, int)
     Sys_CallLog("Gfx_DrawPointer");
 }
 
-// Stand-in.
-void Gfx_DestroyAllMeshes()
-{
-    Sys_CallLog("Gfx_DestroyAllMeshes");
-}

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 void Gfx_DrawPointer(int, int, int);
-void Gfx_DestroyAllMeshes();
 
 // Tile sheets into tile pages and the tile set of the screens (stand-ins in standin_tiles.cpp).
 int32_t Gfx_LoadTileSheet(const char *path, int32_t columns, int32_t rows, int32_t page);

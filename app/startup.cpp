@@ -31,6 +31,7 @@
 #include "render/mesh.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
+#include "render/fonts.h"
 #include "render/standin_render.h"
 #include "render/texpages.h"
 #include "render/textures.h"
@@ -273,6 +274,7 @@ void Sys_CoreStartup()
     Sys_CallLog("Sys_InitSmallPrimitiveAreas");
     Sys_InitSmallPrimitiveAreas();
     // The console library's graphics set-up call would come here; it does nothing.
+    Sys_CallLog("Gfx_LoadFonts");
     Gfx_LoadFonts(0);
     Seq_Init();
     Vid_CreateResPagePool();

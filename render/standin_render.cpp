@@ -3,12 +3,6 @@
 #include "app/calllog.h"
 
 // Stand-in.
-void Gfx_LoadFonts(int)
-{
-    Sys_CallLog("Gfx_LoadFonts");
-}
-
-// Stand-in.
 void Gfx_DrawPointer(int, int, int)
 {
     Sys_CallLog("Gfx_DrawPointer");

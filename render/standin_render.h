@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-void Gfx_LoadFonts(int);
 void Gfx_DrawPointer(int, int, int);
 
 // Tile sheets into tile pages and the tile set of the screens (stand-ins in standin_tiles.cpp).

@@ -5,8 +5,8 @@
 #include "core/consolelib.h"
 #include "core/disc.h"
 #include "core/file.h"
+#include "render/fonts.h"
 #include "render/framecycle.h"
-#include "render/standin_render.h"
 #include "render/textures.h"
 
 #include <bit>

@@ -257,7 +257,8 @@ static uint8_t *ReadWholeFile(const char *path, uint32_t *pSize)
     return pBuffer;
 }
 
-int Snd_LoadRawFile(SAMPLESLOT *pSlot)
+// Reads the slot's file whole and hands its bytes to one of the memory loaders.
+static int LoadSlotFile(SAMPLESLOT *pSlot, int (*load)(SAMPLESLOT *, const void *, uint32_t))
 {
     if (!pSlot)
         return -1;
@@ -265,22 +266,21 @@ int Snd_LoadRawFile(SAMPLESLOT *pSlot)
     uint8_t *pBuffer = ReadWholeFile(pSlot->szName, &size);
     if (!pBuffer)
         return -1;
-    int result = Snd_LoadRawMemory(pSlot, pBuffer, size);
+    int result = load(pSlot, pBuffer, size);
     free(pBuffer);
     return result;
 }
 
+int Snd_LoadRawFile(SAMPLESLOT *pSlot)
+{
+    return LoadSlotFile(pSlot, Snd_LoadRawMemory);
+}
+
 int Snd_LoadAiffFile(SAMPLESLOT *pSlot)
 {
-    if (!pSlot)
-        return -1;
-    uint32_t size = 0;
-    uint8_t *pBuffer = ReadWholeFile(pSlot->szName, &size);
-    if (!pBuffer)
-        return -1;
-    int result = Snd_ParseAiff(pSlot, pBuffer, size);
-    free(pBuffer);
-    return result;
+    return LoadSlotFile(pSlot, [](SAMPLESLOT *pS, const void *pData, uint32_t size) {
+        return Snd_ParseAiff(pS, static_cast<const uint8_t *>(pData), size);
+    });
 }
 
 int Snd_LoadAdpcm(SAMPLESLOT *pSlot, const void *pData, uint32_t size)

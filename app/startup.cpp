@@ -285,6 +285,7 @@ void Sys_CoreStartup()
     Sys_CallLog("Sys_InitSaveIcons");
     Sys_InitSaveIcons();
     Vid_InitChaseEngine();
+    Sys_CallLog("Seq_CountUsedRows");
     Seq_CountUsedRows();
     Ui_InitWidgetPools();
 

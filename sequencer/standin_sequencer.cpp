@@ -2,12 +2,11 @@
 
 #include "app/calllog.h"
 
-uint16_t g_uSongRowCount = 0;
-
-// Stand-in.
+// Stand-in: the song model's pools and an empty song.
 void Seq_Init()
 {
     Sys_CallLog("Seq_Init");
+    Seq_ResetSongModel();
 }
 
 // Stand-in.
@@ -16,24 +15,10 @@ void Seq_ResetSongFile()
     Sys_CallLog("Seq_ResetSongFile");
 }
 
-// Stand-in: an empty song.
-int Seq_CountUsedRows()
-{
-    Sys_CallLog("Seq_CountUsedRows");
-    g_uSongRowCount = 0;
-    return 0;
-}
-
 // Stand-in.
 void Seq_ShutdownSong()
 {
     Sys_CallLog("Seq_ShutdownSong");
-}
-
-// Stand-in.
-void Seq_FreeUndoLog()
-{
-    Sys_CallLog("Seq_FreeUndoLog");
 }
 
 std::atomic<uint32_t> g_uSongRow{0};

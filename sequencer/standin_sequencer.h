@@ -4,13 +4,12 @@
 #include <atomic>
 #include <cstdint>
 
-extern uint16_t g_uSongRowCount;
+#include "sequencer/songmodel.h"
+#include "sequencer/standin_undo.h"
 
 void Seq_Init();
 void Seq_ResetSongFile();
-int Seq_CountUsedRows();
 void Seq_ShutdownSong();
-void Seq_FreeUndoLog();
 
 // Song transport, until the sequencer is built. The stand-in song plays from a row and steps one
 // row every SEQ_STANDIN_TICKS_PER_ROW ticks, past the last used row as well (the mixdown decides

@@ -276,6 +276,7 @@ void Sys_CoreStartup()
     // The console library's graphics set-up call would come here; it does nothing.
     Sys_CallLog("Gfx_LoadFonts");
     Gfx_LoadFonts(0);
+    Sys_CallLog("Seq_Init");
     Seq_Init();
     Vid_CreateResPagePool();
     // Runs without an archive; its readers report what is missing.
@@ -411,11 +412,13 @@ void Sys_CoreShutdown()
     Sys_WadFreeBuffers();
     Vid_FreeCameraRig();
     Sys_FreeFrameBlocks();
+    Sys_CallLog("Seq_ShutdownSong");
     Seq_ShutdownSong();
     Sys_CallLog("Sys_FreeDiscPool");
     Sys_FreeDiscPool();
     Sys_FreeCoreTables();
     Vid_ShutdownChaseEngine();
+    Sys_CallLog("Seq_FreeUndoLog");
     Seq_FreeUndoLog();
     Sys_CallLog("Sys_FreePacketBuffers");
     Sys_FreePacketBuffers();

@@ -9,3 +9,9 @@ void Seq_PlayInterfaceSound(int32_t n);
 void Seq_ClearUnusedInstruments(int32_t mode);
 // Riff type that a slot's sample gives (its sample record's category), 255 when none.
 uint8_t Seq_InstrumentCategory(int32_t slot);
+// Empties a slot: its command chain and (with freeSample) its loaded sample go.
+void Seq_ClearInstrumentSlot(int32_t slot, int32_t freeSample);
+// Empties the song's sample table.
+void Seq_ClearSampleTable();
+int Seq_CreateCommandEntryPool();
+void Seq_DestroyCommandEntryPool();

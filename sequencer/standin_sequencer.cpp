@@ -2,23 +2,10 @@
 
 #include "app/calllog.h"
 
-// Stand-in: the song model's pools and an empty song.
-void Seq_Init()
-{
-    Sys_CallLog("Seq_Init");
-    Seq_ResetSongModel();
-}
-
 // Stand-in.
 void Seq_ResetSongFile()
 {
     Sys_CallLog("Seq_ResetSongFile");
-}
-
-// Stand-in.
-void Seq_ShutdownSong()
-{
-    Sys_CallLog("Seq_ShutdownSong");
 }
 
 std::atomic<uint32_t> g_uSongRow{0};

@@ -7,9 +7,9 @@
 #include "sequencer/songmodel.h"
 #include "sequencer/standin_undo.h"
 
-void Seq_Init();
+#include "sequencer/songcontrol.h"
+
 void Seq_ResetSongFile();
-void Seq_ShutdownSong();
 
 // Song transport, until the sequencer is built. The stand-in song plays from a row and steps one
 // row every SEQ_STANDIN_TICKS_PER_ROW ticks, past the last used row as well (the mixdown decides

@@ -15,7 +15,6 @@ SAMPLEENTRY g_aSamples[SEQ_MAX_SAMPLES];
 int32_t g_iSampleCount = 0;
 STANDINNOTE g_aNotes[SEQ_STANDIN_NOTES];
 int32_t g_iNoteCount = 0;
-uint16_t g_uTempo = 120;
 int16_t g_iTransposition = 0;
 uint16_t g_auPitchTable[SEQ_PITCH_TABLE_SIZE];
 
@@ -147,14 +146,19 @@ void Seq_RemoveLastInstrumentCommand(int32_t slot)
 
 void Seq_FreeCommandChain(COMMANDENTRY *pFirst)
 {
+    // Command by command: the entries after a command's first carry values, whose type field
+    // may hold any number (18 among them) and names no list.
+    int32_t left = 0;
     while (pFirst) {
         COMMANDENTRY *pNext = pFirst->pNext;
-        if (pFirst->uType == 18 && pNext) {
-            Seq_ReleaseParamList((int32_t)pFirst->uParam0);
-            free(pFirst);
-            pFirst = pNext;
-            pNext = pFirst->pNext;
+        if (left == 0) {
+            left = Seq_CommandEntryCount((int32_t)pFirst->uType);
+            if (left < 1)
+                left = 1;
+            if (pFirst->uType == 18)
+                Seq_ReleaseParamList((int32_t)pFirst->uParam0);
         }
+        left--;
         free(pFirst);
         pFirst = pNext;
     }
@@ -210,10 +214,6 @@ int Seq_LoadInstrument(int32_t slot, uint8_t key1, uint16_t key2, uint16_t key3,
 }
 
 void Seq_AskForDisc(int32_t)
-{
-}
-
-void Seq_StartClock()
 {
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "sequencer/clock.h"
 #include "sequencer/songmodel.h"
 #include "sequencer/standin_undo.h"
 
@@ -61,7 +62,6 @@ constexpr int32_t SEQ_STANDIN_NOTES = 1024;
 extern STANDINNOTE g_aNotes[SEQ_STANDIN_NOTES];
 extern int32_t g_iNoteCount;
 
-extern uint16_t g_uTempo;
 extern int16_t g_iTransposition;
 // 16-bit pitch table: 128 steps a semitone over ten octaves; entry 4096 plays at the sample's rate.
 constexpr int32_t SEQ_PITCH_TABLE_SIZE = 120 * 128;
@@ -86,7 +86,6 @@ int32_t Seq_CommandEntryCount(int32_t code);
 // 0, or -1 when the library has no such sample (slot unchanged).
 int Seq_LoadInstrument(int32_t slot, uint8_t key1, uint16_t key2, uint16_t key3, uint8_t kind, uint32_t flags);
 void Seq_AskForDisc(int32_t disc);
-void Seq_StartClock();
 
 // Stand-in library: samples that Seq_LoadInstrument and Vid_LoadResByName find.
 void Seq_StandinAddLibrarySample(uint8_t key1, uint16_t key2, uint16_t key3, const uint8_t path[3],

@@ -1,8 +1,6 @@
 // Stand-in for the undo log until it is built (see standin_undo.h).
 #include "sequencer/standin_undo.h"
 
-#include "app/calllog.h"
-
 void Seq_UndoRecordCell(int32_t, int32_t, uint16_t, int32_t) {}
 void Seq_UndoHoldRiff(int32_t, int32_t) {}
 void Seq_UndoHoldNote(int32_t, int32_t) {}
@@ -16,7 +14,4 @@ void Seq_UndoLowerRiffIds(int32_t) {}
 void Seq_UndoLowerNoteIds(int32_t) {}
 void Seq_AllocUndoLog() {}
 
-void Seq_FreeUndoLog()
-{
-    Sys_CallLog("Seq_FreeUndoLog");
-}
+void Seq_FreeUndoLog() {}

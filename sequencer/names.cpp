@@ -5,6 +5,7 @@
 
 #include "core/archive.h"
 #include "render/fonts.h"
+#include "sequencer/channels.h"
 #include "sequencer/songmodel.h"
 #include "ui/msgbox.h"
 
@@ -93,6 +94,7 @@ void Seq_LoadBootTables()
 {
     Sys_WadLoadFileInto(g_abDefaultRiffs, "/BOOT/DEFRIF", 0, sizeof(g_abDefaultRiffs));
     Sys_WadLoadFileInto(g_abDefaultEffects, "/BOOT/EFFREAL", 0, sizeof(g_abDefaultEffects));
+    Seq_LoadEffectPresets();
 }
 
 uint8_t Seq_DefaultRiffValue(uint8_t key1, uint8_t key2)

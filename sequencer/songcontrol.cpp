@@ -14,6 +14,7 @@
 #include "core/mixlock.h"
 #include "core/soundlib.h"
 #include "jam/standin_jam.h"
+#include "sequencer/channels.h"
 #include "sequencer/clock.h"
 #include "sequencer/eventlists.h"
 #include "sequencer/instruments.h"
@@ -78,6 +79,7 @@ void Seq_Init()
     Sys_EventCreateClass(3, 4);
     g_usTuning = 1872;
     Seq_ResetPlayState();
+    Seq_LoadEffectPresets();
     std::memset(g_JamSetups, 0, sizeof(g_JamSetups));
     Seq_ResetJamSlots();
     MakeDefaultNote();

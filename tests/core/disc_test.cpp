@@ -1,8 +1,11 @@
 #include "core/disc.h"
 #include "core/archive.h"
 #include "platform/clock.h"
+#include "app/calllog.h"
+#include "ui/msgbox.h"
 #include "scratch_dir.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -362,4 +365,40 @@ TEST(DiscNoDrive, WithoutADriveOnlyHostFilesOpenAndNothingWaits)
     EXPECT_LT(Plat_Milliseconds(), (uint32_t)DISC_WAIT_MS);
     uint8_t buf[DISC_SECTOR_SIZE];
     EXPECT_EQ(Sys_DiscReadSectors(0, 1, buf), 0);
+}
+
+namespace {
+
+uint8_t s_answered = 0xFF;
+
+void Answered(uint8_t button)
+{
+    s_answered = button;
+}
+
+} // namespace
+
+// One "Okay" button, the out-of-memory text (the language's, else the English one), the answer
+// going to the caller, and the refusal sound.
+TEST(OutOfMemoryBox, OneOkayButtonTheTextAndTheBadSound)
+{
+    for (const char *language : {static_cast<const char *>(nullptr), "Kein Speicher mehr."}) {
+        g_apszText[348] = language;
+        Sys_CallLogEnable(true);
+        MSGBOX *box = Sys_ShowOutOfMemoryBox(Answered);
+        const std::vector<std::string> log = Sys_CallLogGet();
+        Sys_CallLogEnable(false);
+        ASSERT_NE(box, nullptr);
+        EXPECT_STREQ(box->pszText, language ? language : "Out of memory. Unable to complete this operation.");
+        EXPECT_EQ(box->ucButtonCount, 1);
+        EXPECT_EQ(box->asButtonText[0], 114);
+        EXPECT_EQ(std::count(log.begin(), log.end(), "Seq_PlayInterfaceSound(3)"), 1);
+        s_answered = 0xFF;
+        ASSERT_NE(box->pfnAnswer, nullptr);
+        box->pfnAnswer(0);
+        EXPECT_EQ(s_answered, 0);
+    }
+    g_apszText[348] = nullptr;
+    // No callback is fine too.
+    EXPECT_EQ(Sys_ShowOutOfMemoryBox(nullptr)->pfnAnswer, nullptr);
 }

@@ -280,7 +280,8 @@ int Ekx_Spawn(const char *program, const char *const *argv)
         return -1;
 
     // The studio starts with default signal handling and nothing blocked, whatever the lobby
-    // client had set.
+    // client had set, and in a session of its own, so it outlives the lobby client and the
+    // terminal that may have started it.
     posix_spawnattr_t attr;
     if (posix_spawnattr_init(&attr) != 0)
         return -1;
@@ -289,7 +290,8 @@ int Ekx_Spawn(const char *program, const char *const *argv)
     sigfillset(&all);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attr,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
 
     // The middle child reports posix_spawn's answer through the pipe: its exit status cannot be
     // relied on, as a caller ignoring SIGCHLD has its children reaped by the system.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -86,16 +87,18 @@ protected:
         close(m_holdFd);
     }
 
-    // A stand-in studio: one line into the FIFO, "<its path>|<arg>|<arg>...".
+    // A stand-in studio: one line into the FIFO, "<parent> <session>|<its path>|<arg>|<arg>...".
     void WriteFakeStudio(const std::string &dir, mode_t mode = 0755)
     {
         std::string path = dir + "/tnvpc";
         WriteTextFile(path, "#!/bin/sh\nr=\"$0\"\nfor a in \"$@\"; do r=\"$r|$a\"; done\n"
-                            "printf '%s\\n' \"$r\" > '" + m_fifo + "'\n");
+                            "read -r s < /proc/$$/stat\nset -- ${s##*')' }\n"
+                            "printf '%s %s|%s\\n' \"$2\" \"$4\" \"$r\" > '" + m_fifo + "'\n");
         ASSERT_EQ(chmod(path.c_str(), mode), 0);
     }
 
-    // The next line a stand-in wrote; empty when none came within a generous bound.
+    // The next line a stand-in wrote, its parent and session set aside; empty when none came
+    // within a generous bound.
     std::string NextRecord()
     {
         for (;;) {
@@ -103,7 +106,11 @@ protected:
             if (nl != std::string::npos) {
                 std::string line = m_pending.substr(0, nl);
                 m_pending.erase(0, nl + 1);
-                return line;
+                size_t bar = line.find('|');
+                if (bar == std::string::npos ||
+                    std::sscanf(line.c_str(), "%d %d|", &m_lastParent, &m_lastSession) != 2)
+                    return "unreadable record: " + line;
+                return line.substr(bar + 1);
             }
             pollfd p = {m_readFd, POLLIN, 0};
             if (poll(&p, 1, 30000) <= 0)
@@ -126,6 +133,7 @@ protected:
     TempDir m_tmp;
     std::string m_libDir, m_pathDir, m_emptyDir, m_fifo, m_pending;
     int m_readFd = -1, m_holdFd = -1;
+    int m_lastParent = 0, m_lastSession = 0;
     EkestrixLoader m_lib;
     ScopedEnv m_settings{"TNV_SETTINGS", "/nonexistent/tonnivelle-settings.ini"};
     ScopedEnv m_path{"PATH", nullptr};
@@ -214,6 +222,9 @@ TEST_F(Launch, HostAndJoinStartTheStudioBesideTheLibrary)
         std::vector<std::string> got = Split(NextRecord());
         ASSERT_FALSE(got.empty());
         EXPECT_EQ(got[0], beside);
+        // Detached: neither our child nor in our session.
+        EXPECT_NE(m_lastParent, getpid());
+        EXPECT_NE(m_lastSession, getsid(0));
         std::vector<std::string> args(got.begin() + 1, got.end());
         EXPECT_EQ(args, c.args);
         args.insert(args.begin(), "tnvpc");

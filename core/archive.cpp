@@ -20,6 +20,7 @@ void Vid_ReleaseResData(uint8_t *row);
 
 int g_iDiscError;
 char g_szWadErrorText[256];
+int g_bWadErrorsToConsole = 1;
 
 WADINDEX g_stWadIndex;
 uint8_t *g_pWadIndex;
@@ -701,7 +702,7 @@ int Sys_WadOpen(const char *dataName, const char *indexName, int mode)
             g_uWadListingCap = 0;
         }
         Sys_WadClose();
-        if (g_szWadErrorText[0])
+        if (g_szWadErrorText[0] && g_bWadErrorsToConsole)
             std::fprintf(stderr, "archive: %s\n", g_szWadErrorText);
         return 0;
     };

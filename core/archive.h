@@ -91,6 +91,8 @@ static_assert(sizeof(DISKNAMES) == 556, "DISKNAMES is 556 bytes");
 
 extern int g_iDiscError; // 1 listing buffer, 2 no or bad index / no record / missing key; 3-5 disc
 extern char g_szWadErrorText[256]; // why the last open failed
+// 1 (the default): a failed open also prints its reason on stderr. The fuzz target turns it off.
+extern int g_bWadErrorsToConsole;
 
 extern WADINDEX g_stWadIndex;      // decoded header of the loaded index
 extern uint8_t *g_pWadIndex;       // the index file as loaded; null when closed

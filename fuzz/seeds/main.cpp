@@ -7,6 +7,7 @@
 // Each target gets <corpus folder>/<target>/ with its seeds in the target's own input layout.
 #include "audio/wav.h"
 #include "core/cardsave.h"
+#include "core/file.h"
 #include "platform/settings_store.h"
 #include "render/userimages.h"
 #include "support/aiffbuilder.h"
@@ -362,6 +363,26 @@ void UserImages()
     Bytes block(Gfx_GetUserImagesSize());
     block.resize(Gfx_WriteUserImages(block.data()));
     Seed("userimages", "empty_bank", block);
+    // A bank holding a picture, loaded from a BMP as the browser loads one.
+    BMPFIXTURE picture;
+    picture.width = 16;
+    picture.height = 12;
+    picture.tableEntries = 16;
+    picture.colour = [](int32_t i) { return static_cast<uint32_t>(i * 0x100F08); };
+    picture.pixel = [](int32_t x, int32_t y) { return static_cast<uint32_t>((x + 2 * y) & 15); };
+    const std::string path = (fs::temp_directory_path() / ("tnv_seed_" + std::to_string(::getpid()) + ".bmp")).string();
+    const Bytes bmp = MakeBmp(picture);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+    if (Gfx_LoadUserImage(path.c_str()) >= 0) {
+        block.assign(Gfx_GetUserImagesSize(), 0);
+        block.resize(Gfx_WriteUserImages(block.data()));
+        Seed("userimages", "one_picture", block);
+    } else {
+        std::fprintf(stderr, "tnv_fuzz_seeds: cannot load a picture into the image bank: %s\n", g_szErrorText);
+        g_failures++;
+    }
+    std::error_code ec;
+    fs::remove(path, ec);
 }
 
 void Wav()

@@ -1,12 +1,18 @@
 // The clip the builder leaves in the data folder plays as drawn: every frame in order at 25 frames
 // a second, any frame reached by a jump, and the end of the clip ends playback.
 #include "core/file.h"
+#include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/display.h"
+#include "render/display.h"
+#include "render/dxerrors.h"
 #include "render/aviplayer.h"
 #include "tools/videocontent.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -94,4 +100,47 @@ TEST(VideoClipContent, IsSmallAndRunLengthCoded)
     EXPECT_LT(files[0].data.size(), 600000u);
     // The frames differ from one another (the ball moves).
     EXPECT_NE(Content_DrawVideoFrame(0), Content_DrawVideoFrame(1));
+}
+
+TEST(VideoClipOnScreen, PlaysUprightAtTheTopLeftOfTheBackBuffer)
+{
+    Plat_SetBackend(PLAT_BACKEND_HEADLESS);
+    Plat_ClockUse(PLAT_CLOCK_MANUAL);
+    Plat_DisplayHeadlessReset();
+    ASSERT_EQ(Gfx_EnumerateDisplayDevices(nullptr), DD_OK);
+    ASSERT_EQ(Gfx_CreateDirectDraw(0), DD_OK);
+    ASSERT_EQ(Gfx_SetDisplayMode(Gfx_FindDisplayMode(640, 480, 16)), DD_OK);
+    AVISURFACE surface;
+    Gfx_AviBackBufferSurface(&surface);
+    ASSERT_NE(surface.pixels, nullptr);
+    EXPECT_EQ(surface.width, 640);
+    ASSERT_EQ(Gfx_OpenAviStream(ClipPath().c_str(), &surface), 0) << g_szErrorText;
+    Gfx_StartAviPlayback();
+    Plat_ManualClockAdvance(1200000); // frame 30
+    ASSERT_EQ(Gfx_UpdateAviFrame(), 0);
+    ASSERT_EQ(Gfx_Present(), DD_OK);
+    uint32_t w = 0, h = 0;
+    const std::vector<uint8_t> shown = Plat_DisplayPresentedFrame(&w, &h);
+    Gfx_CloseAviStream();
+    Gfx_ReleaseDirectDraw();
+    Plat_DisplayHeadlessReset();
+    ASSERT_EQ(w, 640u);
+    ASSERT_EQ(h, 480u);
+    const std::vector<uint16_t> want = Expected(30);
+    int wrong = 0;
+    for (int32_t y = 0; y < CONTENT_VIDEO_HEIGHT; y++)
+        for (int32_t x = 0; x < CONTENT_VIDEO_WIDTH; x++) {
+            const uint16_t p = want[static_cast<size_t>(y) * CONTENT_VIDEO_WIDTH + x];
+            const uint8_t *got = shown.data() + (static_cast<size_t>(y) * 640 + x) * 3;
+            wrong += (got[0] >> 3) != (p >> 11) || (got[1] >> 2) != ((p >> 5) & 63) || (got[2] >> 3) != (p & 31);
+        }
+    EXPECT_EQ(wrong, 0);
+    if (const char *dump = std::getenv("TNV_TEST_DUMP_CLIP")) {
+        // For a person to look at: the presented frame as a binary PPM.
+        FILE *f = std::fopen(dump, "wb");
+        ASSERT_NE(f, nullptr);
+        std::fprintf(f, "P6 %u %u 255\n", w, h);
+        std::fwrite(shown.data(), 1, shown.size(), f);
+        std::fclose(f);
+    }
 }

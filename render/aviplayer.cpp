@@ -116,6 +116,8 @@ int32_t Gfx_CloseAviStream()
     g_bAviPlaying = 0;
     Gfx_AviCloseReader(&g_tAviReader);
     g_tAviStreamInfo = AVISTREAMINFO{};
+    g_iAviFrameWidth = 640;
+    g_iAviFrameHeight = 480;
     if (s_pAviFile) {
         std::fclose(s_pAviFile);
         s_pAviFile = nullptr;

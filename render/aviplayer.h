@@ -22,8 +22,8 @@ extern AVISTREAMINFO g_tAviStreamInfo;
 extern AVISURFACE *g_pAviSurface;
 extern int32_t g_bAviPlaying;
 extern int64_t g_iAviStartUs; // clock at the start, microseconds
-extern int32_t g_iAviFrameWidth;  // 640 until a stream is opened
-extern int32_t g_iAviFrameHeight; // 480 until a stream is opened
+extern int32_t g_iAviFrameWidth;  // 640 while no stream is open
+extern int32_t g_iAviFrameHeight; // 480 while no stream is open
 
 // Opens the video stream of the file at path (a host path in the studio's spelling). 0, or -1 with
 // g_szErrorText naming why (the player is then closed).

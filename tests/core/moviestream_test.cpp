@@ -356,6 +356,12 @@ TEST_F(MovieStream, FramesArriveInOrderAndTheMovieLoops)
     Sys_StreamResetFrames();
     EXPECT_EQ(UsedSlots(), 0);
     EXPECT_GT(NextShown(), 0);
+    // Frames freed: their ring buffers go back too, and nothing shows until the next frame.
+    Sys_StreamFreeFrames();
+    EXPECT_EQ(UsedSlots(), 0);
+    EXPECT_EQ(g_pStreamPixels, nullptr);
+    for (int i = 0; i < 3 * kFrames; i++)
+        ASSERT_GT(NextShown(), 0);
 }
 
 TEST_F(MovieStream, SlowReadsAndBrokenFramesDoNotStopTheMovie)

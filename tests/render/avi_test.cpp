@@ -522,4 +522,6 @@ TEST_F(AviPlayer, FailuresAreReportedNotShown)
     EXPECT_EQ(g_bAviPlaying, 1);
     EXPECT_EQ(Gfx_CloseAviStream(), 0);
     EXPECT_EQ(g_bAviPlaying, 0);
+    EXPECT_EQ(g_iAviFrameWidth, 640);
+    EXPECT_EQ(g_iAviFrameHeight, 480);
 }

@@ -5,6 +5,7 @@
 #include "render/display.h"
 #include "render/dxerrors.h"
 #include "render/gpustate.h"
+#include "render/textures.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -132,4 +133,21 @@ void Gfx_AviBackBufferSurface(AVISURFACE *surface)
     *surface = AVISURFACE{};
     surface->pixels = Gfx_GetBackBuffer(&surface->pitch, &surface->width, &surface->height);
     surface->greenMask = g_iPixelFormat == PIXELFORMAT_565 ? 0x7E0u : 0x3E0u;
+}
+
+int32_t Gfx_AviTextureSurface(const TEXSURFACE *texture, AVISURFACE *surface)
+{
+    if (!surface)
+        return -1;
+    *surface = AVISURFACE{};
+    if (!texture || !texture->pixels || texture->bytesPerPixel != 2 ||
+        !(texture->format & (TEX_16_RGB565 | TEX_16_RGB555 | TEX_16_ARGB1555)) || texture->width > 0x7FFF ||
+        texture->height > 0x7FFF || texture->pitch > 0x7FFFFFFF || texture->pitch < 2 * texture->width)
+        return -1;
+    surface->pixels = reinterpret_cast<uint16_t *>(texture->pixels);
+    surface->pitch = static_cast<int32_t>(texture->pitch);
+    surface->width = static_cast<int32_t>(texture->width);
+    surface->height = static_cast<int32_t>(texture->height);
+    surface->greenMask = texture->format == TEX_16_RGB565 ? 0x7E0u : 0x3E0u;
+    return 0;
 }

@@ -4,6 +4,8 @@
 
 #include "render/avireader.h"
 
+struct TEXSURFACE;
+
 #include <cstdint>
 
 // A 16-bit picture the player writes into. Its pixels are null while it cannot be written (a
@@ -37,3 +39,6 @@ int32_t Gfx_CloseAviStream();
 
 // The display's back buffer as a player surface; its pixels are null while no mode is set.
 void Gfx_AviBackBufferSurface(AVISURFACE *surface);
+// A 16-bit texture surface (5:6:5, 5:5:5 or 1:5:5:5) as a player surface, so frames become a
+// texture the 3-D device draws. 0, or -1 (surface emptied) for any other texture format.
+int32_t Gfx_AviTextureSurface(const TEXSURFACE *texture, AVISURFACE *surface);

@@ -6,6 +6,7 @@
 #include "render/aviplayer.h"
 #include "render/avireader.h"
 #include "render/dxerrors.h"
+#include "render/textures.h"
 #include "support/tempdir.h"
 #include "tools/videocontent.h"
 
@@ -524,4 +525,40 @@ TEST_F(AviPlayer, FailuresAreReportedNotShown)
     EXPECT_EQ(g_bAviPlaying, 0);
     EXPECT_EQ(g_iAviFrameWidth, 640);
     EXPECT_EQ(g_iAviFrameHeight, 480);
+}
+
+TEST_F(AviPlayer, FramesCanBecomeATexture)
+{
+    // A 16 x 4 texture surface, rows of 40 bytes.
+    std::vector<uint8_t> texels(40 * 4, 0);
+    TEXSURFACE tex{};
+    tex.width = 16;
+    tex.height = 4;
+    tex.pitch = 40;
+    tex.bytesPerPixel = 2;
+    tex.pixels = texels.data();
+    struct Case
+    {
+        uint32_t format;
+        int32_t result;
+    };
+    for (const Case &c : {Case{TEX_16_RGB565, 0}, Case{TEX_16_RGB555, 0}, Case{TEX_16_ARGB1555, 0},
+                          Case{TEX_8_PAL8, -1}, Case{TEX_16_ARGB4444, -1}}) {
+        tex.format = c.format;
+        EXPECT_EQ(Gfx_AviTextureSurface(&tex, &m_surface), c.result) << c.format;
+    }
+    tex.format = TEX_16_RGB565;
+    ASSERT_EQ(Gfx_AviTextureSurface(&tex, &m_surface), 0);
+    EXPECT_EQ(m_surface.greenMask, 0x7E0u);
+    ASSERT_EQ(Gfx_OpenAviStream(Write(Fixture(24, 2)).c_str(), &m_surface), 0);
+    Gfx_StartAviPlayback();
+    ASSERT_EQ(Gfx_UpdateAviFrame(), 0);
+    for (int32_t y = 0; y < H; y++)
+        for (int32_t x = 0; x < W; x++) {
+            const uint8_t *p = texels.data() + y * 40 + 2 * x;
+            EXPECT_EQ(static_cast<uint16_t>(p[0] | p[1] << 8), To565(Colour(0, x, y)));
+        }
+    tex.pixels = nullptr;
+    EXPECT_EQ(Gfx_AviTextureSurface(&tex, &m_surface), -1);
+    EXPECT_EQ(m_surface.pixels, nullptr);
 }

@@ -242,6 +242,105 @@ TEST(AviReader, FramesAreFoundWithOrWithoutAnIndex)
     }
 }
 
+namespace {
+
+// A file as cameras and editors write them: a sound stream first, the pictures as stream 01,
+// sound chunks between the frames, frames grouped in "rec " lists, padding chunks, no index.
+std::vector<uint8_t> FileWithSound(int32_t frames)
+{
+    std::vector<uint8_t> out;
+    auto put32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; i++)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    auto id = [&](const char *s) { out.insert(out.end(), s, s + 4); };
+    std::vector<size_t> open;
+    auto begin = [&](const char *ckid, const char *type = nullptr) {
+        id(ckid);
+        open.push_back(out.size());
+        put32(0);
+        if (type)
+            id(type);
+    };
+    auto end = [&]() {
+        const size_t at = open.back();
+        open.pop_back();
+        const uint32_t size = static_cast<uint32_t>(out.size() - at - 4);
+        for (int i = 0; i < 4; i++)
+            out[at + i] = static_cast<uint8_t>(size >> (8 * i));
+        if (out.size() & 1)
+            out.push_back(0);
+    };
+    auto streamHeader = [&](const char *type, uint32_t rate) {
+        begin("strh");
+        id(type);
+        put32(0);
+        for (uint32_t v : {0u, 0u, 0u, 1u, rate, 0u, static_cast<uint32_t>(frames), 0u, 0u, 0u})
+            put32(v);
+        put32(0);
+        put32(static_cast<uint32_t>(H) << 16 | static_cast<uint32_t>(W));
+        end();
+    };
+    begin("RIFF", "AVI ");
+    begin("LIST", "hdrl");
+    begin("avih");
+    for (int i = 0; i < 14; i++)
+        put32(0);
+    end();
+    begin("LIST", "strl");
+    streamHeader("auds", 44100);
+    begin("strf");
+    for (int i = 0; i < 4; i++)
+        put32(0x10001);
+    end();
+    end();
+    begin("LIST", "strl");
+    streamHeader("vids", 25);
+    begin("strf");
+    for (uint32_t v : {40u, static_cast<uint32_t>(W), static_cast<uint32_t>(H), 24u << 16 | 1u, 0u, 0u, 0u, 0u, 0u, 0u})
+        put32(v);
+    end();
+    end();
+    end();
+    begin("JUNK");
+    put32(0);
+    end();
+    begin("LIST", "movi");
+    for (int32_t n = 0; n < frames; n++) {
+        begin("01wb");
+        put32(0x12345678);
+        put32(0x9ABCDEF0);
+        end();
+        begin("LIST", "rec ");
+        begin("JUNK");
+        out.push_back(1); // odd size: padded
+        end();
+        begin("01db");
+        const std::vector<uint8_t> f = StoreFrame(n, 24, false);
+        out.insert(out.end(), f.begin(), f.end());
+        end();
+        end();
+    }
+    end();
+    end();
+    return out;
+}
+
+} // namespace
+
+TEST(AviReader, PicturesAreFoundAmongSoundAndPadding)
+{
+    const std::vector<uint8_t> file = FileWithSound(4);
+    AVIREADER r;
+    ASSERT_EQ(Gfx_AviOpenMemory(&r, file.data(), file.size()), 0) << g_szErrorText;
+    EXPECT_EQ(r.info.fccType, AVI_FOURCC('v', 'i', 'd', 's'));
+    EXPECT_EQ(r.info.dwRate, 25u);
+    ASSERT_EQ(r.info.dwLength, 4u);
+    for (int32_t n : {3, 0, 2})
+        ExpectFrame(r, n, 24);
+    Gfx_AviCloseReader(&r);
+}
+
 TEST(AviReader, AnnouncedLengthAndFileAgreeOnTheFewerFrames)
 {
     CONTENTVIDEO v = Fixture(24, 4);

@@ -19,7 +19,6 @@ constexpr uint32_t kMovi = AVI_FOURCC('m', 'o', 'v', 'i');
 constexpr uint32_t kRec = AVI_FOURCC('r', 'e', 'c', ' ');
 constexpr uint32_t kIdx1 = AVI_FOURCC('i', 'd', 'x', '1');
 constexpr uint32_t kVids = AVI_FOURCC('v', 'i', 'd', 's');
-constexpr uint32_t kDibHandler = AVI_FOURCC('D', 'I', 'B', ' ');
 
 // Lists nest only a few deep in any real file.
 constexpr int kMaxDepth = 4;
@@ -447,13 +446,11 @@ int32_t Gfx_AviOpenReader(AVIREADER *reader, AVIREADFN read, void *context, uint
         return Fail(reader, "It holds no video stream.");
     if (p.videoStream > 99)
         return Fail(reader, "Too many streams.");
+    // The picture format decides the coding; writers fill the handler code in many ways.
     if (!SupportedCoding(reader))
         return Fail(reader, "Its pictures are coded in a way this studio cannot read.");
     if (reader->info.dwScale == 0 || reader->info.dwRate == 0)
         return Fail(reader, "It has no frame rate.");
-    if (reader->compression == AVI_BI_RGB && reader->info.fccHandler != 0 && reader->info.fccHandler != kDibHandler &&
-        reader->info.fccHandler != AVI_FOURCC('R', 'G', 'B', ' ') && reader->info.fccHandler != AVI_FOURCC('r', 'a', 'w', ' '))
-        return Fail(reader, "Its pictures are coded in a way this studio cannot read.");
     if (!haveMovi)
         return Fail(reader, "It holds no frames.");
     bool indexed = p.haveIdx1 && ReadIndex(p) && !reader->frames.empty();

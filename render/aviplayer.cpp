@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 AVIREADER g_tAviReader;
 AVISTREAMINFO g_tAviStreamInfo;
@@ -47,6 +49,10 @@ int32_t Gfx_OpenAviStream(const char *path, AVISURFACE *surface)
         return -1;
     }
     if (Gfx_AviOpenFile(&g_tAviReader, s_pAviFile) != 0) {
+        // Name the file in front of the reader's reason.
+        const char *cut = std::strstr(g_szErrorText, ". ");
+        const std::string text = std::string("Couldn't Load Video File (") + path + "). " + (cut ? cut + 2 : g_szErrorText);
+        std::snprintf(g_szErrorText, sizeof g_szErrorText, "%s", text.c_str());
         std::fclose(s_pAviFile);
         s_pAviFile = nullptr;
         return -1;

@@ -7,6 +7,7 @@
 // Each target gets <corpus folder>/<target>/ with its seeds in the target's own input layout.
 #include "audio/wav.h"
 #include "core/cardsave.h"
+#include "core/streamlib.h"
 #include "core/file.h"
 #include "platform/settings_store.h"
 #include "render/userimages.h"
@@ -14,6 +15,7 @@
 #include "support/bmpfixture.h"
 #include "support/modelfixture.h"
 #include "tools/packer.h"
+#include "tools/videocontent.h"
 
 #include <cmath>
 #include <cstdio>
@@ -408,6 +410,69 @@ void Wav()
     fs::remove(path, ec);
 }
 
+void Videos()
+{
+    // Small clips written by the content builder's own video writer, as the tests make them.
+    CONTENTVIDEO rows;
+    rows.width = 8;
+    rows.height = 6;
+    rows.bitCount = 24;
+    for (int f = 0; f < 3; f++) {
+        Bytes frame(static_cast<size_t>(8 * 3 * 6));
+        for (size_t i = 0; i < frame.size(); i++)
+            frame[i] = static_cast<uint8_t>(i * 7 + f * 40);
+        rows.frames.push_back(frame);
+    }
+    Seed("avi", "rows24", Content_EncodeAvi(rows));
+    CONTENTVIDEO coded;
+    coded.width = 16;
+    coded.height = 8;
+    coded.topDown = true;
+    coded.bitCount = 8;
+    coded.compression = 1;
+    coded.palette = Content_VideoPalette();
+    for (int f = 0; f < 2; f++) {
+        Bytes indices(16 * 8);
+        for (size_t i = 0; i < indices.size(); i++)
+            indices[i] = static_cast<uint8_t>((i / 4 + static_cast<size_t>(f)) & 0x3F);
+        coded.frames.push_back(Content_EncodeRle8(indices, 16, 8));
+    }
+    Seed("avi", "rle8_topdown", Content_EncodeAvi(coded));
+}
+
+// A movie of two frames of a 32 x 16 picture, from the disc's first sector on.
+void Movie()
+{
+    const int w = 32, h = 16, frames = 2;
+    Bytes disc(static_cast<size_t>(frames * STREAM_FRAME_SECTORS) * 2048, 0);
+    for (int f = 0; f < frames; f++) {
+        Bytes data(STREAM_FRAME_BYTES, 0);
+        data[0] = 4; // picture offset: the picture starts 16 bytes in
+        for (int i = 0; i < w * h; i++) {
+            const uint16_t pixel = static_cast<uint16_t>((i * 33 + f * 0x421) & 0x7FFF);
+            data[16 + 2 * i] = static_cast<uint8_t>(pixel);
+            data[16 + 2 * i + 1] = static_cast<uint8_t>(pixel >> 8);
+        }
+        const uint32_t bytes = 16 + 2 * w * h;
+        for (int sct = 0; sct < STREAM_FRAME_SECTORS; sct++) {
+            Bytes head;
+            Put16(head, STREAM_SECTOR_MAGIC);
+            Put16(head, STREAM_KIND_PICTURE);
+            Put16(head, static_cast<uint32_t>(sct));
+            Put16(head, STREAM_FRAME_SECTORS);
+            Put32(head, static_cast<uint32_t>(f + 1));
+            Put32(head, bytes);
+            Put16(head, 2 * w);
+            Put16(head, h);
+            head.resize(STREAM_SECTOR_HEADER, 0);
+            uint8_t *at = disc.data() + static_cast<size_t>(f * STREAM_FRAME_SECTORS + sct) * 2048;
+            std::memcpy(at, head.data(), head.size());
+            std::memcpy(at + STREAM_SECTOR_HEADER, data.data() + static_cast<size_t>(sct) * STREAM_SECTOR_DATA, STREAM_SECTOR_DATA);
+        }
+    }
+    Seed("moviestream", "two_frames", disc);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -437,5 +502,7 @@ int main(int argc, char **argv)
     Textures();
     UserImages();
     Wav();
+    Videos();
+    Movie();
     return g_failures ? 1 : 0;
 }

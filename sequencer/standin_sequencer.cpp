@@ -1,9 +1,6 @@
 #include "sequencer/standin_sequencer.h"
 
 #include "app/calllog.h"
-#include "audio/mixer.h"
-
-#include <cstdio>
 
 uint16_t g_uSongRowCount = 0;
 
@@ -34,14 +31,6 @@ void Seq_ShutdownSong()
 }
 
 // Stand-in.
-void Seq_PlayInterfaceSound(int32_t n)
-{
-    char name[48];
-    std::snprintf(name, sizeof name, "Seq_PlayInterfaceSound(%d)", n);
-    Sys_CallLog(name);
-    Snd_PlayInterfaceSound(n);
-}
-
 void Seq_FreeUndoLog()
 {
     Sys_CallLog("Seq_FreeUndoLog");

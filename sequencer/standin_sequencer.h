@@ -11,8 +11,6 @@ void Seq_ResetSongFile();
 int Seq_CountUsedRows();
 void Seq_ShutdownSong();
 void Seq_FreeUndoLog();
-// Plays interface sound n (0 confirm, 1 select, 2 move, 3 bad, 4 cancel) through the mixer.
-void Seq_PlayInterfaceSound(int32_t n);
 
 // Song transport, until the sequencer is built. The stand-in song plays from a row and steps one
 // row every SEQ_STANDIN_TICKS_PER_ROW ticks, past the last used row as well (the mixdown decides

@@ -1,11 +1,11 @@
 #include "core/disc.h"
 #include "core/archive.h"
 #include "platform/clock.h"
-#include "app/calllog.h"
+#include "audio/mixer.h"
+#include "audio/sampleslot.h"
 #include "ui/msgbox.h"
 #include "scratch_dir.h"
 
-#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -384,15 +384,15 @@ TEST(OutOfMemoryBox, OneOkayButtonTheTextAndTheBadSound)
 {
     for (const char *language : {static_cast<const char *>(nullptr), "Kein Speicher mehr."}) {
         g_apszText[348] = language;
-        Sys_CallLogEnable(true);
+        g_iInterfaceVoiceOn = 0;
+        g_stInterfaceVoice.pSlot = nullptr;
         MSGBOX *box = Sys_ShowOutOfMemoryBox(Answered);
-        const std::vector<std::string> log = Sys_CallLogGet();
-        Sys_CallLogEnable(false);
         ASSERT_NE(box, nullptr);
         EXPECT_STREQ(box->pszText, language ? language : "Out of memory. Unable to complete this operation.");
         EXPECT_EQ(box->ucButtonCount, 1);
         EXPECT_EQ(box->asButtonText[0], 114);
-        EXPECT_EQ(std::count(log.begin(), log.end(), "Seq_PlayInterfaceSound(3)"), 1);
+        EXPECT_EQ(g_iInterfaceVoiceOn, 1);
+        EXPECT_EQ(g_stInterfaceVoice.pSlot, &g_astInterfaceSounds[3]) << "the bad sound";
         s_answered = 0xFF;
         ASSERT_NE(box->pfnAnswer, nullptr);
         box->pfnAnswer(0);

@@ -188,9 +188,10 @@ uint32_t GatherNext(const CHASE *chase, int32_t time, int32_t *values, int32_t *
     return AllChannels(chase->pDef) & ~want;
 }
 
+// In the editor's form: a channel that is not stored (width 0) still has its default for apply.
 int32_t DefaultValue(const CHASEDEF *def, int32_t c)
 {
-    return Vid_FitChannelValue(def->pChannels[c].sDefault, def->pChannels[c].ucBits);
+    return def->pChannels[c].sDefault;
 }
 
 int32_t Duration(const CHASE *chase)

@@ -13,6 +13,11 @@ void Vid_DestroyModelInstance(MODELINSTANCE *instance)
     Sys_MemFree(instance);
 }
 
+VIDOBJECT *Vid_NewObject()
+{
+    return static_cast<VIDOBJECT *>(Sys_MemAlloc(nullptr, sizeof(VIDOBJECT)));
+}
+
 void Vid_DestroyObject(VIDOBJECT *object)
 {
     if (!object)
@@ -23,7 +28,7 @@ void Vid_DestroyObject(VIDOBJECT *object)
 
 int32_t Vid_NewModelInstance(VIDOBJECT *object, MODEL *model)
 {
-    if (!object || !model)
+    if (!object || !model || object->pInstance)
         return -1;
     auto *instance = static_cast<MODELINSTANCE *>(Sys_MemAlloc(nullptr, sizeof(MODELINSTANCE)));
     uint32_t triangles = 0, quads = 0;
@@ -31,7 +36,6 @@ int32_t Vid_NewModelInstance(VIDOBJECT *object, MODEL *model)
     MESH *mesh = instance ? Gfx_CreateMesh(3 * triangles + 4 * quads, triangles + quads) : nullptr;
     if (!mesh) {
         Sys_MemFree(instance);
-        Sys_MemFree(model);
         return -1;
     }
     instance->model = model;
@@ -39,6 +43,33 @@ int32_t Vid_NewModelInstance(VIDOBJECT *object, MODEL *model)
     object->pInstance = instance;
     object->uIndexCount = 3 * triangles + 4 * quads;
     return 0;
+}
+
+MODELINSTANCE *Vid_GetModelInstance(const VIDOBJECT *object)
+{
+    return object ? object->pInstance : nullptr;
+}
+
+void Vid_SetObjectImage(VIDOBJECT *object, IMAGEREC *image)
+{
+    if (object)
+        object->pImage = image;
+}
+
+IMAGEREC *Vid_GetObjectImage(const VIDOBJECT *object)
+{
+    return object ? object->pImage : nullptr;
+}
+
+void Vid_SetObjectIndexCount(VIDOBJECT *object, uint32_t count)
+{
+    if (object)
+        object->uIndexCount = count;
+}
+
+uint32_t Vid_GetObjectIndexCount(const VIDOBJECT *object)
+{
+    return object ? object->uIndexCount : 0;
 }
 
 void Vid_ScrollUVs(uint8_t *uvs, int32_t count, int32_t du, int32_t dv)

@@ -8,6 +8,7 @@
 #include "core/fixmath.h"
 #include "render/mesh.h"
 
+struct IMAGEREC;
 struct TEXTURE;
 
 // VIDOBJECT.flags (model flags and the frame render's bits)
@@ -36,7 +37,8 @@ struct VIDOBJECT
     MODELINSTANCE **ppAltModels; // by instance number
     void *pAnimation;         // vertex-group animation, null = none
     uint32_t uOwnLights;      // non-zero when the lights are the object's own
-    TEXTURE *texture;         // the last texture loaded for the model
+    IMAGEREC *pImage;         // image record of the last texture loaded for the model
+    TEXTURE *texture;         // the device texture drawn with VIDOBJ_OWNTEXTURE
     COORD *pInstanceParent;   // whose translation the instance offsets move; null = own
     int32_t iInstanceCount;
     int16_t sFadeLevel;       // 0..4096
@@ -56,12 +58,21 @@ struct VIDOBJECT
     void *pTypeBlock;         // the chase type's own block
 };
 
-// Destroys the instance (mesh, model record, instance) and frees the object; null is ignored.
+// A zeroed object (model resources are objects); null when out of memory. Free with
+// Vid_DestroyObject.
+VIDOBJECT *Vid_NewObject();
+// Destroys the instance (mesh, model data, instance) and frees the object; null is ignored.
 void Vid_DestroyObject(VIDOBJECT *object);
-// Takes the model record (allocated with Sys_MemAlloc) and gives the object an instance with a
-// mesh sized for it. 0, or -1 when memory is out (the model is then freed).
+// Gives the object an instance holding model (a malloc'd block the instance then owns) and a
+// mesh sized for all its primitives. 0, or -1 with nothing kept (the caller still owns model);
+// an object that has an instance already is refused.
 int32_t Vid_NewModelInstance(VIDOBJECT *object, MODEL *model);
 void Vid_DestroyModelInstance(MODELINSTANCE *instance);
+MODELINSTANCE *Vid_GetModelInstance(const VIDOBJECT *object);
+void Vid_SetObjectImage(VIDOBJECT *object, IMAGEREC *image);
+IMAGEREC *Vid_GetObjectImage(const VIDOBJECT *object);
+void Vid_SetObjectIndexCount(VIDOBJECT *object, uint32_t count);
+uint32_t Vid_GetObjectIndexCount(const VIDOBJECT *object);
 // count {u, v} byte pairs: adds du, dv, then pulls the coordinate back by 64 when most results
 // left 64..128 on one side.
 void Vid_ScrollUVs(uint8_t *uvs, int32_t count, int32_t du, int32_t dv);

@@ -4,6 +4,9 @@
 
 #include "core/idpool.h"
 #include "core/random.h"
+#include "render/ordertable.h"
+#include "render/prims3d.h"
+#include "render/textures.h"
 #include "video/vidobject.h"
 
 LANEOBJECT *g_apLaneObjects[4] = {};
@@ -200,4 +203,57 @@ void Vid_StepParticles(LANEOBJECT *object)
                     c >>= 1;
         }
     }
+}
+
+namespace {
+
+// A 0x2C sprite packet of the colour over a sprite rectangle (u, v, w, h).
+void SpritePacket(PACKET_TEXTURED_QUAD_T &p, const uint8_t rgb[3], const int16_t rect[4])
+{
+    std::memset(&p, 0, sizeof p);
+    p.head.length = 10;
+    p.head.r = rgb[0];
+    p.head.g = rgb[1];
+    p.head.b = rgb[2];
+    p.head.code = 0x2C;
+    const uint8_t left = static_cast<uint8_t>(rect[0]), top = static_cast<uint8_t>(rect[1]);
+    const uint8_t right = static_cast<uint8_t>(rect[0] + rect[2] - 1), bottom = static_cast<uint8_t>(rect[1] + rect[3] - 1);
+    p.u0 = left;
+    p.v0 = top;
+    p.u1 = right;
+    p.v1 = top;
+    p.u2 = left;
+    p.v2 = bottom;
+    p.u3 = right;
+    p.v3 = bottom;
+}
+
+} // namespace
+
+int32_t Vid_DrawParticles(LANEOBJECT *object, void *, int32_t)
+{
+    if (!object)
+        return 0;
+    Vid_StepParticles(object);
+    if (!(object->flags & LANEOBJ_DRAWABLE))
+        return 0;
+    if (int32_t r = Gfx_BindTexture(object->textureRecord, 0, 1))
+        return r;
+    PACKET_TEXTURED_QUAD_T packet;
+    for (int32_t k = 0; k < object->partCount; k++) {
+        LANEOBJECTPART &part = object->parts[k];
+        for (int32_t n = 0; n < part.count; n++) {
+            const PARTICLE &pt = part.particles[n];
+            SpritePacket(packet, pt.rgb, object->spriteRect);
+            if (int32_t r = Gfx_DrawQuad3D(pt.pos, 960, &packet.head))
+                return r;
+        }
+        static const uint8_t kHead[3] = {0x7F, 0x7F, 0x7F};
+        const int16_t centre[3] = {static_cast<int16_t>(part.emitter[0]), static_cast<int16_t>(part.emitter[1]),
+                                   static_cast<int16_t>(part.emitter[2])};
+        SpritePacket(packet, kHead, object->headRect);
+        if (int32_t r = Gfx_DrawQuad3D(centre, 1440, &packet.head))
+            return r;
+    }
+    return 0;
 }

@@ -49,7 +49,7 @@ struct LANEOBJECT
     int16_t headRect[4];
     int32_t particleTexture; // resource ids the setters compare against
     int32_t headTexture;
-    void *textureRecord;
+    struct TEXTURE *textureRecord; // the particle texture, bound for drawing
     uint32_t flags;
     VIDOBJECT *slot; // set by the frame render each frame
 };
@@ -71,3 +71,8 @@ void Vid_SplitLaneObject(LANEOBJECT *object, int32_t parts, int32_t bothBuffers)
 void Vid_SpawnParticles(LANEOBJECT *object);
 // One frame of motion: spawn, move, age (colour halves while life is below 4).
 void Vid_StepParticles(LANEOBJECT *object);
+// Steps the particles, then draws each as an additive world-space square (half-size 960) and
+// each part's head sprite at its emitter (half-size 1440), in the current world transform, with
+// the particle texture bound. The console's ordering table and depth shift have no use here:
+// the squares go straight to the 3-D device. 0 or the device's error.
+int32_t Vid_DrawParticles(LANEOBJECT *object, void *orderingTable, int32_t depthShift);

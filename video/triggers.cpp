@@ -3,6 +3,9 @@
 #include <atomic>
 
 #include "core/console_memory.h"
+#include "video/chase.h"
+#include "video/clips.h"
+#include "video/standin_seqcalls.h"
 
 namespace {
 
@@ -61,6 +64,41 @@ void Vid_DecayNoteTriggers()
             if (e.compare_exchange_weak(old, Pack(nv, static_cast<uint32_t>(g_iFrameCount.load())),
                                         std::memory_order_acq_rel))
                 break;
+        }
+    }
+}
+
+void Vid_AssignChaseChannels(VIDCLIP *const *clips, int32_t position)
+{
+    constexpr int32_t kColumns = 99;
+    bool used[kColumns] = {};
+    int32_t count = 0, column = -1;
+    if (position >= 0 && position < 1000)
+        for (int32_t c = 0; c < kColumns; c++)
+            if (g_aSongGrid[position][c]) {
+                used[c] = true;
+                if (column < 0)
+                    column = c;
+                count++;
+            }
+    if (!clips)
+        return;
+    for (int32_t lane = 0; lane < 7; lane++) {
+        if (!clips[lane])
+            continue;
+        for (VIDCLIPENTRY *e = clips[lane]->pFirst; e; e = e->pNext) {
+            CHASE *chase = e->pChase;
+            if (!chase || chase->ucTrigA != 1)
+                continue;
+            // Column 98 gives source 100: the banks hold every index a source byte can name.
+            chase->ucWorkTrigA = static_cast<uint8_t>(column >= 0 ? column + 2 : 0);
+            if (count > 1) {
+                int32_t next = column;
+                do
+                    next = next == kColumns - 1 ? 0 : next + 1;
+                while (next != column && !used[next]);
+                column = next;
+            }
         }
     }
 }

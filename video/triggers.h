@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+struct VIDCLIP;
+
 constexpr int32_t VID_TRIGGER_BANKS = 4;
 // Note triggers reach index 98 + 2; every index a u8 trigger source names has an entry, so no
 // source needs a range check beyond this size.
@@ -22,3 +24,7 @@ void Vid_GetTrigger(int32_t bank, int32_t index, int16_t *value, uint32_t *stamp
 void Vid_ClearTriggers();
 // Note levels above 0 fall by 20 (floor 0), stamped; a note written meanwhile is never lost.
 void Vid_DecayNoteTriggers();
+// Gives the chases that follow notes (saved source A = 1) the columns of the notes of song row
+// position: source column + 2, moving on through the row's notes chase by chase. clips: the 7
+// lanes' clips at the position (null for none).
+void Vid_AssignChaseChannels(VIDCLIP *const *clips, int32_t position);

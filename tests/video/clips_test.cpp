@@ -1,6 +1,8 @@
 // Video clips: entries, references, naming, copies, identical clips, purge, and playback order.
 #include "video_fixture.h"
 
+#include "video/standin_seqcalls.h"
+
 #include <cstring>
 
 using namespace vidtest;
@@ -191,4 +193,39 @@ TEST_F(VideoTest, FullClipPoolRefusesCleanly)
     EXPECT_EQ(160, g_iClipCount);
     Vid_DestroyClip(made[5]);
     EXPECT_NE(nullptr, Vid_NewClip());
+}
+
+TEST_F(VideoTest, NoteFollowingChasesTakeTheRowsColumns)
+{
+    VIDCLIP *a = NewClip(objType, {modType, modType});
+    VIDCLIP *b = NewClip(camType);
+    for (VIDCLIP *c : {a, b})
+        for (VIDCLIPENTRY *e = c->pFirst; e; e = e->pNext)
+            e->pChase->ucTrigA = 1;
+    Vid_GetClipEntryChase(a, 2)->ucTrigA = 0; // follows something else: left alone
+    Vid_GetClipEntryChase(a, 2)->ucWorkTrigA = 77;
+    VIDCLIP *lanes[7] = {a, nullptr, nullptr, nullptr, b, nullptr, nullptr};
+    struct
+    {
+        std::vector<int> columns;
+        int expect[3]; // sources of a1, a3, b1
+    } cases[] = {
+        {{3, 7}, {5, 9, 5}},
+        {{7}, {9, 9, 9}},
+        {{}, {0, 0, 0}},
+        {{98, 0, 50}, {2, 52, 100}},
+    };
+    for (const auto &k : cases) {
+        std::memset(g_aSongGrid, 0, sizeof g_aSongGrid);
+        for (int c : k.columns)
+            g_aSongGrid[12][c] = 5;
+        Vid_AssignChaseChannels(lanes, 12);
+        EXPECT_EQ(k.expect[0], Vid_GetClipEntryChase(a, 1)->ucWorkTrigA);
+        EXPECT_EQ(k.expect[1], Vid_GetClipEntryChase(a, 3)->ucWorkTrigA);
+        EXPECT_EQ(k.expect[2], Vid_GetClipEntryChase(b, 1)->ucWorkTrigA);
+        EXPECT_EQ(77, Vid_GetClipEntryChase(a, 2)->ucWorkTrigA);
+    }
+    std::memset(g_aSongGrid, 0, sizeof g_aSongGrid);
+    Vid_AssignChaseChannels(lanes, 5000); // outside the song: no notes
+    EXPECT_EQ(0, Vid_GetClipEntryChase(a, 1)->ucWorkTrigA);
 }

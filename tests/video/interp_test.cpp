@@ -2,6 +2,15 @@
 // scrolling), particle objects and the trigger banks.
 #include "video_fixture.h"
 
+#include "platform/sw3d.h"
+#include "render/d3ddevice.h"
+#include "render/display.h"
+#include "render/gpustate.h"
+#include "render/lights.h"
+#include "render/prims3d.h"
+#include "support/test3d.h"
+#include "support/testlayer.h"
+
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -330,4 +339,50 @@ TEST(VideoTriggers, NotesWrittenWhileDecayingAreNeverLost)
         EXPECT_EQ(0, (255 - v) % 20 == 0 || v == 0 ? 0 : 1);
     }
     Vid_ClearTriggers();
+}
+
+TEST(VideoParticles, DrawnAsAdditiveSquaresOnTheDevice)
+{
+    ASSERT_TRUE(Test3D_Open());
+    Sys_BuildSineTable();
+    ASSERT_EQ(Gfx_ResetLightingState(), 0);
+    g_iDrawAreaLeft = g_iDrawAreaTop = 0;
+    g_iDrawAreaRight = 640;
+    g_iDrawAreaBottom = 480;
+    ASSERT_EQ(Gfx_BeginScene(), 0);
+    Gfx_ClearViewportColour(0);
+
+    ASSERT_EQ(1, Vid_CreateLaneObject(0));
+    LANEOBJECT *o = g_apLaneObjects[0];
+    Vid_SetLaneObjectColour(o, 0x30, 0x30, 0x30);
+    const int16_t rect[4] = {0, 0, 16, 16};
+    Vid_SetLaneObjectTexture(o, 1, rect);
+    // The emitter sits in front of the camera: the slot's instance parent, in 1/16 units.
+    VIDOBJECT slot{};
+    COORD parent{};
+    parent.local.t[2] = 400;
+    slot.pInstanceParent = &parent;
+    o->slot = &slot;
+    for (int32_t i = 0; i < o->total; i++)
+        o->particles[i].life = 0;
+    ASSERT_EQ(0, Vid_DrawParticles(o, nullptr, 0));
+    EXPECT_EQ(6400, o->parts[0].emitter[2]);
+    ASSERT_EQ(0, Gfx_EndScene());
+
+    int32_t pitch = 0, w = 0, h = 0;
+    const uint16_t *back = Gfx_GetBackBuffer(&pitch, &w, &h);
+    int32_t lit = 0;
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++)
+            lit += back[static_cast<size_t>(y) * (pitch / 2) + x] != 0;
+    EXPECT_GT(lit, 2000);
+    EXPECT_LT(lit, w * h);
+
+    Vid_FreeLaneObject(0);
+    Sw3d_SetTexture(g_pD3DDevice, 0, nullptr);
+    Test3D_Close();
+    g_bSceneOpen = 0;
+    g_pLayerFrame = nullptr;
+    for (uint16_t *&row : g_apLayerRows)
+        row = nullptr;
 }

@@ -384,7 +384,7 @@ protected:
     // One random edit on lanes and model; returns its name.
     const char *Edit(bool allowUndo = true)
     {
-        const int32_t op = R(0, allowUndo ? 11 : 10);
+        const int32_t op = R(0, allowUndo ? 13 : 10);
         switch (op) {
         case 0:
         case 1: {
@@ -451,10 +451,12 @@ protected:
             return "delete";
         }
         case 9: {
-            const int32_t lane = R(0, 6), p = R(0, 999);
-            VIDLANEBLOCK *b = Vid_FindLaneBlock(&g_aVideoLanes[lane], p);
-            if (!b)
+            const int32_t lane = R(0, 6);
+            const auto blocks = Blocks(lane);
+            if (blocks.empty())
                 return "resize none";
+            VIDLANEBLOCK *b = Vid_FindLaneBlock(&g_aVideoLanes[lane],
+                                                blocks[static_cast<size_t>(R(0, static_cast<int32_t>(blocks.size()) - 1))].start);
             const int32_t s = b->uStart, old = b->uLength & LANEBLOCK_LENGTH, len = R(0, old + 20);
             VIDCLIP *c = b->pClip;
             bool ok = len >= 1 && s + len <= VID_POSITIONS;
@@ -480,6 +482,37 @@ protected:
                             lane[q + off] = snap[q - s];
                 }
             return "move";
+        }
+        case 12: {
+            // Deleting a clip takes it off the lanes (and out of the grids) before it goes.
+            const size_t i = static_cast<size_t>(R(0, static_cast<int32_t>(clips.size()) - 1));
+            VIDCLIP *gone = clips[i];
+            const int32_t type = Vid_GetClipChaseType(gone);
+            Vid_DeleteClip(gone);
+            for (auto &lane : m.cell)
+                for (VIDCLIP *&c : lane)
+                    if (c == gone)
+                        c = nullptr;
+            clips[i] = Vid_AddClipRef(NewClip(type));
+            return "delete clip";
+        }
+        case 13: {
+            // A copy of a shared clip is a new clip with copies of its chases.
+            VIDCLIP *c = AnyClip();
+            if (clips.size() >= 60 || c->uRefCount < 2)
+                return "copy none";
+            VIDCLIP *copy = Vid_CopySharedClip(c);
+            EXPECT_NE(nullptr, copy);
+            EXPECT_NE(c, copy);
+            EXPECT_EQ(c->sEntryCount, copy->sEntryCount);
+            EXPECT_EQ(copy, Vid_FindIdenticalClip(copy)); // its chases are its own
+            clips.push_back(Vid_AddClipRef(copy));
+            const int32_t lane = R(0, 6), p = R(0, 999);
+            const bool ok = Accepts(lane, KindOf(copy));
+            EXPECT_EQ(ok ? 0 : 255, Vid_PlaceClipAt(lane, p, copy));
+            if (ok)
+                m.cell[lane][p] = copy;
+            return "copy";
         }
         default: {
             // An edit inside an undo snapshot, undone and redone.

@@ -562,3 +562,27 @@ TEST_F(LaneModelTest, RandomEditsMatchAPlainArray)
     Vid_FreeClipGrid(1);
     Vid_ResetVideo();
 }
+
+TEST_F(LaneTest, OutOfBlockRecordsChangesNothing)
+{
+    // One page of 128 block records: a particle run on lane 1, then single blocks on lane 0
+    // until the page is full (the heads are not records; each lane's end is).
+    ASSERT_EQ(0, Vid_PlaceClipRun(1, 500, 5, P));
+    for (int32_t p = 0; p < 127; p++)
+        ASSERT_EQ(0, Vid_PlaceClipAt(0, p, p % 2 ? A : B));
+    ASSERT_EQ(127, Sys_PoolHighestId(g_pLaneBlockPool));
+    const auto lane1 = Blocks(1);
+    const uint32_t refs = P->uRefCount;
+    Sys_MemSetAllocHook([](size_t size) -> void * { return size >= 2048 ? nullptr : std::malloc(size); });
+    // A cut inside the block needs a record for its tail: refused before any use is given back.
+    EXPECT_EQ(8, Vid_CutLaneAt(1, 502));
+    EXPECT_EQ(8, Vid_PlaceClipAt(0, 300, A));
+    EXPECT_EQ(0, Vid_InsertLanePositions(502, 3));
+    Sys_MemSetAllocHook(nullptr);
+    EXPECT_EQ(lane1, Blocks(1));
+    EXPECT_EQ(refs, P->uRefCount);
+    EXPECT_EQ(5, g_aiLaneObjectUse[0]);
+    EXPECT_EQ(nullptr, Vid_GetLaneClipAt(0, 300));
+    EXPECT_EQ(0, Vid_CutLaneAt(1, 502));
+    EXPECT_EQ(4, g_aiLaneObjectUse[0]);
+}

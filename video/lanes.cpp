@@ -207,12 +207,10 @@ int AddObjectUse(int32_t rank)
     if (rank < 0 || rank >= 4)
         return 0; // more particle lanes than objects: the extra lanes show nothing
     bool made = false;
-    if (g_aiLaneObjectUse[rank] == 0 || !g_apLaneObjects[rank]) {
-        if (!g_apLaneObjects[rank]) {
-            if (!Vid_CreateLaneObject(rank))
-                return -1;
-            made = true;
-        }
+    if (!g_apLaneObjects[rank]) {
+        if (!Vid_CreateLaneObject(rank))
+            return -1;
+        made = true;
     }
     g_aiLaneObjectUse[rank] += 1 + (made && g_bLaneObjectHold ? 1 : 0);
     return 0;

@@ -57,6 +57,10 @@ LANEOBJECT *BuildObject(int32_t parts, int32_t total)
     o->colour[3] = LANEOBJ_COLOUR_CODE;
     o->particleTexture = -1;
     o->headTexture = -1;
+    // The whole sprite picture for both until a particle type picks its rectangles.
+    const int16_t whole[4] = {0, 0, 128, 128};
+    std::memcpy(o->spriteRect, whole, sizeof whole);
+    std::memcpy(o->headRect, whole, sizeof whole);
     FillLife(o);
     FillVelocity(o);
     FIXMATRIX m;
@@ -112,23 +116,21 @@ void Vid_SetLaneObjectColour(LANEOBJECT *object, int32_t r, int32_t g, int32_t b
     object->colour[2] = static_cast<uint8_t>(b);
 }
 
-void Vid_SetLaneObjectTexture(LANEOBJECT *object, int32_t id, const int16_t rect[4])
+void Vid_SetLaneObjectTexture(LANEOBJECT *object, int32_t id, TEXTURE *image)
 {
     if (!object || id == object->particleTexture)
         return;
     object->particleTexture = id;
-    if (rect)
-        std::memcpy(object->spriteRect, rect, sizeof object->spriteRect);
+    object->textureRecord = image;
     object->flags |= LANEOBJ_DRAWABLE;
 }
 
-void Vid_SetLaneObjectHeadTexture(LANEOBJECT *object, int32_t id, const int16_t rect[4])
+void Vid_SetLaneObjectHeadTexture(LANEOBJECT *object, int32_t id, TEXTURE *image)
 {
     if (!object || id == object->headTexture)
         return;
     object->headTexture = id;
-    if (rect)
-        std::memcpy(object->headRect, rect, sizeof object->headRect);
+    object->headTextureRecord = image;
 }
 
 void Vid_SplitLaneObject(LANEOBJECT *object, int32_t parts, int32_t)
@@ -241,14 +243,21 @@ int32_t Vid_DrawParticles(LANEOBJECT *object, void *, int32_t)
         return r;
     PACKET_TEXTURED_QUAD_T packet;
     for (int32_t k = 0; k < object->partCount; k++) {
-        LANEOBJECTPART &part = object->parts[k];
+        const LANEOBJECTPART &part = object->parts[k];
         for (int32_t n = 0; n < part.count; n++) {
             const PARTICLE &pt = part.particles[n];
             SpritePacket(packet, pt.rgb, object->spriteRect);
             if (int32_t r = Gfx_DrawQuad3D(pt.pos, 960, &packet.head))
                 return r;
         }
-        static const uint8_t kHead[3] = {0x7F, 0x7F, 0x7F};
+    }
+    // Additive squares sum the same in any order: the heads go last, with their own texture.
+    if (object->headTextureRecord)
+        if (int32_t r = Gfx_BindTexture(object->headTextureRecord, 0, 1))
+            return r;
+    static const uint8_t kHead[3] = {0x7F, 0x7F, 0x7F};
+    for (int32_t k = 0; k < object->partCount; k++) {
+        const LANEOBJECTPART &part = object->parts[k];
         const int16_t centre[3] = {static_cast<int16_t>(part.emitter[0]), static_cast<int16_t>(part.emitter[1]),
                                    static_cast<int16_t>(part.emitter[2])};
         SpritePacket(packet, kHead, object->headRect);

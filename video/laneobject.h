@@ -7,6 +7,7 @@
 
 #include "core/fixmath.h"
 
+struct TEXTURE;
 struct VIDOBJECT;
 
 constexpr int32_t LANEOBJ_PARTS = 8;
@@ -45,11 +46,12 @@ struct LANEOBJECT
     int32_t lifeRange;
     int32_t total;
     COORD coord; // scale 1/16
-    int16_t spriteRect[4]; // u, v, w, h of the particle sprite
+    int16_t spriteRect[4]; // u, v, w, h of the particle sprite (texture units of 128 a side)
     int16_t headRect[4];
     int32_t particleTexture; // resource ids the setters compare against
     int32_t headTexture;
-    struct TEXTURE *textureRecord; // the particle texture, bound for drawing
+    TEXTURE *textureRecord; // the particle texture, bound for drawing
+    TEXTURE *headTextureRecord;
     uint32_t flags;
     VIDOBJECT *slot; // set by the frame render each frame
 };
@@ -63,8 +65,10 @@ void Vid_FreeLaneObject(int32_t index);
 void Vid_SetLaneObjectLife(LANEOBJECT *object, int32_t range);
 void Vid_SetLaneObjectSpread(LANEOBJECT *object, int32_t spread);
 void Vid_SetLaneObjectColour(LANEOBJECT *object, int32_t r, int32_t g, int32_t b);
-void Vid_SetLaneObjectTexture(LANEOBJECT *object, int32_t id, const int16_t rect[4]);
-void Vid_SetLaneObjectHeadTexture(LANEOBJECT *object, int32_t id, const int16_t rect[4]);
+// The particle sprite's texture (resource id and its device texture); the object becomes drawable.
+// Nothing changes when the id is the one it has.
+void Vid_SetLaneObjectTexture(LANEOBJECT *object, int32_t id, TEXTURE *image);
+void Vid_SetLaneObjectHeadTexture(LANEOBJECT *object, int32_t id, TEXTURE *image);
 void Vid_SplitLaneObject(LANEOBJECT *object, int32_t parts, int32_t bothBuffers);
 
 // Respawns every particle whose life ran out, from its part's emitter.

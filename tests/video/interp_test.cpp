@@ -355,8 +355,8 @@ TEST(VideoParticles, DrawnAsAdditiveSquaresOnTheDevice)
     ASSERT_EQ(1, Vid_CreateLaneObject(0));
     LANEOBJECT *o = g_apLaneObjects[0];
     Vid_SetLaneObjectColour(o, 0x30, 0x30, 0x30);
-    const int16_t rect[4] = {0, 0, 16, 16};
-    Vid_SetLaneObjectTexture(o, 1, rect);
+    Vid_SetLaneObjectTexture(o, 1, nullptr);
+    EXPECT_EQ(128, o->spriteRect[2]);
     // The emitter sits in front of the camera: the slot's instance parent, in 1/16 units.
     VIDOBJECT slot{};
     COORD parent{};

@@ -4,8 +4,12 @@
 
 #include "sequencer/standin_songdata.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <optional>
+#include <random>
 
 using namespace vidtest;
 
@@ -504,4 +508,76 @@ TEST_F(VideoTest, LevelAndPreview)
     EXPECT_EQ(77, c->ucCursor);
     EXPECT_EQ(77 << 8, c->uAccum);
     Vid_FreeChase(c);
+}
+
+TEST_F(VideoTest, RandomKeyEditsMatchAPlainModel)
+{
+    // The model: per key time, the value of each channel the key holds.
+    using KEY = std::array<std::optional<int32_t>, 4>;
+    std::map<int32_t, KEY> model;
+    CHASE *c = NewChase(objType);
+    model[0] = KEY{-1, 100, 1, 0};
+    auto fit = [](int ch, int32_t v) { return Vid_FitChannelValue(v, kObjChannels[ch].ucBits); };
+    std::mt19937 rng(99);
+    auto R = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int step = 0; step < 3000; step++) {
+        const int32_t t = R(0, 9) == 0 ? 0 : R(0, 60);
+        int32_t v[VID_MAX_CHANNELS] = {};
+        uint8_t s[VID_MAX_CHANNELS] = {};
+        bool allKeep = true, allRemove = true;
+        for (int ch = 0; ch < 4; ch++) {
+            v[ch] = R(-40000, 40000);
+            s[ch] = static_cast<uint8_t>(R(4, 6));
+            allKeep = allKeep && s[ch] == 5;
+            allRemove = allRemove && s[ch] == 6;
+        }
+        int expect;
+        if (allKeep) {
+            expect = 0;
+        } else if (allRemove && t == 0) {
+            expect = 1;
+        } else {
+            const auto it = model.find(t);
+            KEY key{};
+            bool any = false, anyRemove = false;
+            for (int ch = 0; ch < 4; ch++) {
+                uint8_t st = s[ch];
+                if (t == 0 && st == 6)
+                    st = 5;
+                anyRemove = anyRemove || st == 6;
+                if (st == 5 && it != model.end() && it->second[ch])
+                    key[ch] = it->second[ch];
+                else if (st == 4 || t == 0)
+                    key[ch] = fit(ch, v[ch]);
+                any = any || key[ch].has_value();
+            }
+            if (any)
+                model[t] = key;
+            else if (it != model.end())
+                model.erase(it);
+            expect = any || anyRemove ? 1 : 0;
+        }
+        // Time 0 channels left at 5 with no key would take the value in effect: never the case,
+        // as the key at 0 always holds every channel.
+        ASSERT_EQ(expect, Vid_SetChaseKey(c, t, v, s)) << "step " << step;
+        ASSERT_EQ(static_cast<int32_t>(model.size()), Vid_GetChaseKeyCount(c)) << "step " << step;
+        const int32_t probe = R(0, 70);
+        KEYVIEW got = GetKey(c, probe);
+        for (int ch = 0; ch < 4; ch++) {
+            std::optional<int32_t> at, later;
+            for (auto &[time, key] : model) {
+                if (time <= probe && key[ch])
+                    at = key[ch];
+                if (time > probe && key[ch] && !later)
+                    later = key[ch];
+            }
+            ASSERT_EQ(ch == 3 ? 0 : *at, got.values[ch]) << "step " << step << " channel " << ch;
+            const bool exact = model.count(probe) && model[probe][ch].has_value();
+            ASSERT_EQ(exact ? KEYSTATE_AT : (later ? KEYSTATE_LATER : KEYSTATE_LAST), got.states[ch])
+                << "step " << step << " channel " << ch;
+        }
+    }
+    int i = 0;
+    for (auto &[time, key] : model)
+        EXPECT_EQ(time, Vid_GetChaseKeyTime(c, i++));
 }

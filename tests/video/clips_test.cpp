@@ -3,7 +3,9 @@
 
 #include "video/standin_seqcalls.h"
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 
 using namespace vidtest;
 
@@ -228,4 +230,65 @@ TEST_F(VideoTest, NoteFollowingChasesTakeTheRowsColumns)
     std::memset(g_aSongGrid, 0, sizeof g_aSongGrid);
     Vid_AssignChaseChannels(lanes, 5000); // outside the song: no notes
     EXPECT_EQ(0, Vid_GetClipEntryChase(a, 1)->ucWorkTrigA);
+}
+
+TEST_F(VideoTest, RandomEntryEditsMatchAList)
+{
+    // A clip's chain against a plain list, and each chase's references against its count there.
+    std::vector<CHASE *> pool;
+    for (int i = 0; i < 6; i++)
+        pool.push_back(Vid_AddChaseRef(NewChase(i ? modType : objType))); // held by the test
+    VIDCLIP *clip = Vid_AddClipRef(Vid_NewClip());
+    std::vector<CHASE *> list;
+    std::mt19937 rng(5);
+    auto R = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int step = 0; step < 2000; step++) {
+        CHASE *c = pool[static_cast<size_t>(R(0, 5))];
+        const int n = static_cast<int>(list.size());
+        switch (R(0, 4)) {
+        case 0:
+            ASSERT_EQ(clip, Vid_AppendClipEntry(clip, c));
+            list.push_back(c);
+            break;
+        case 1: {
+            const int at = R(-1, n + 1);
+            VIDCLIP *r = Vid_InsertClipEntry(clip, c, at);
+            if (at > n) {
+                ASSERT_EQ(nullptr, r);
+            } else {
+                ASSERT_EQ(clip, r);
+                list.insert(list.begin() + std::max(at, 0), c);
+            }
+            break;
+        }
+        case 2: {
+            CHASE *after = pool[static_cast<size_t>(R(0, 5))];
+            auto it = std::find(list.begin(), list.end(), after);
+            VIDCLIP *r = Vid_InsertClipEntryAfterChase(clip, c, after);
+            ASSERT_EQ(it == list.end() ? nullptr : clip, r);
+            if (it != list.end())
+                list.insert(it + 1, c);
+            break;
+        }
+        case 3: {
+            const int at = R(0, n + 1);
+            Vid_RemoveClipEntry(clip, at);
+            if (n && at <= n)
+                list.erase(list.begin() + std::max(at, 1) - 1);
+            break;
+        }
+        default:
+            Vid_RemoveChaseFromClip(clip, c);
+            std::erase(list, c);
+        }
+        ASSERT_EQ(static_cast<int>(list.size()), clip->sEntryCount) << step;
+        for (size_t i = 0; i < list.size(); i++)
+            ASSERT_EQ(list[i], Vid_GetClipEntryChase(clip, static_cast<int32_t>(i + 1))) << step;
+        ASSERT_EQ(nullptr, Vid_GetClipEntry(clip, static_cast<int32_t>(list.size()) + 1));
+        for (CHASE *p : pool)
+            ASSERT_EQ(1 + std::count(list.begin(), list.end(), p), p->uRefCount) << step;
+    }
+    Vid_ReleaseClip(clip);
+    for (CHASE *p : pool)
+        EXPECT_EQ(1u, p->uRefCount);
 }

@@ -305,6 +305,9 @@ int32_t ClearSpan(int32_t lane, int32_t from, int32_t to)
 
 void FreeGridRows(CLIPGRID &g, bool release)
 {
+    // Not valid while its cells go: a clip destroyed by its last release must not be looked for
+    // in the rows being freed.
+    g.uValid = 0;
     for (int32_t r = 0; r < VID_LANE_COUNT; r++) {
         if (!g.apRows[r])
             continue;

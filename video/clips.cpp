@@ -398,7 +398,9 @@ void Vid_DeleteClip(VIDCLIP *clip)
 {
     if (!clip)
         return;
-    // Blocks still showing the clip would point at a freed record.
+    // Blocks still showing the clip would point at a freed record. The clip is held meanwhile,
+    // so that its last block does not destroy it before the rest is done.
+    Vid_AddClipRef(clip);
     Vid_RemoveClipFromLanes(clip);
     Vid_DestroyClip(clip);
 }

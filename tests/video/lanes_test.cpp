@@ -182,6 +182,14 @@ TEST_F(LaneTest, DeletingAClipRemovesItsBlocksAndGridCells)
     EXPECT_EQ(nullptr, Vid_GetLaneClipAt(0, 1));
     EXPECT_EQ(0, g_iVideoEnd);
     Vid_FreeClipGrid(0);
+
+    // A clip held only by its blocks goes once.
+    VIDCLIP *onlyLanes = NewClip(objType);
+    Vid_PlaceClipRun(1, 3, 3, onlyLanes);
+    const int32_t clipsBefore = g_iClipCount;
+    Vid_DeleteClip(onlyLanes);
+    EXPECT_EQ(clipsBefore - 1, g_iClipCount);
+    EXPECT_TRUE(Blocks(1).empty());
 }
 
 TEST_F(LaneTest, ParticleClipsUseLaneObjectsByRank)

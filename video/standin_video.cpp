@@ -1,6 +1,7 @@
 #include "video/standin_video.h"
 
 #include "app/calllog.h"
+#include "video/resloaders.h"
 
 uint8_t g_ucFullScreenVideo = 0;
 
@@ -11,15 +12,10 @@ void Vid_EarlyInit()
 }
 
 // Stand-in.
-void Vid_CreateResPagePool()
-{
-    Sys_CallLog("Vid_CreateResPagePool");
-}
-
-// Stand-in.
 void Vid_InitChaseEngine()
 {
     Sys_CallLog("Vid_InitChaseEngine");
+    Vid_InstallResLoaders();
 }
 
 // Stand-in.

@@ -103,6 +103,7 @@ TEST_F(BuiltContent, EveryResourceLoadsThroughTheLoaders)
     const int kinds[] = {RES_MODELS, RES_BACK,    RES_BACKTEX, RES_MAPTEX, RES_LAYOUT, RES_PATH,
                          RES_PARTICLE, RES_TEXT, RES_MODTEX, RES_ANIM,   RES_TUNNEL, RES_TEXTDEF};
     const int freeBlocks = Gfx_CountFreeTextureBlocks();
+    int total = 0;
     for (int kind : kinds) {
         SCOPED_TRACE("kind " + std::to_string(kind));
         ASSERT_NE(Vid_GetKindRow(kind), nullptr);
@@ -110,7 +111,16 @@ TEST_F(BuiltContent, EveryResourceLoadsThroughTheLoaders)
         int loaded = 0;
         WalkKind(kind, Vid_GetKindTree(Vid_GetKindRow(kind)), path, 0, &loaded);
         EXPECT_GT(loaded, 0);
+        total += loaded;
     }
+    // Every entry the builder wrote, less the animation size probes.
+    std::vector<VIDEOFOLDER> folders;
+    std::vector<VIDEOITEM> items;
+    Content_VideoResources(folders, items);
+    int probes = 0;
+    for (const VIDEOITEM &i : items)
+        probes += i.name.rfind("ITEM", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(total, static_cast<int>(items.size()) - probes);
     // Everything went back: texture memory as it was.
     EXPECT_EQ(Gfx_CountFreeTextureBlocks(), freeBlocks);
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 char g_szResErrorText[160];
 int32_t g_bResUserImage = 0;
@@ -414,13 +415,15 @@ void Vid_FreePointListRes(int32_t, void *list, const uint16_t *, int32_t)
     Vid_FreePointList(static_cast<POINTLIST *>(list));
 }
 
-int32_t Vid_PointListAt(const POINTLIST *list, int32_t from, int32_t to, int32_t t, RESPOINT *out)
+int32_t Vid_PointListAt(const POINTLIST *list, int32_t fromKey, int32_t toKey, int32_t t, RESPOINT *out)
 {
     if (!list || !out || t < 0 || t > 4096 || list->keyCount == 0)
         return -1;
-    const int32_t keys = static_cast<int32_t>(list->keyCount);
-    auto wrap = [keys](int64_t i) { return static_cast<int32_t>(((i % keys) + keys) % keys); };
-    auto key = [list](int32_t k) -> const RESPOINT & { return list->points[list->keys[k]]; };
+    const int64_t keys = list->keyCount;
+    // Key numbers come from song data: 64-bit so that no negation or shift can overflow.
+    int64_t from = fromKey, to = toKey;
+    auto wrap = [keys](int64_t i) { return ((i % keys) + keys) % keys; };
+    auto key = [list](int64_t k) -> const RESPOINT & { return list->points[list->keys[k]]; };
     if (from == to) {
         *out = key(wrap(from));
         return 0;
@@ -428,23 +431,21 @@ int32_t Vid_PointListAt(const POINTLIST *list, int32_t from, int32_t to, int32_t
     if (!list->closed) {
         to = to < 0 ? -to : to;
         // Reflect at the last key; a single key (2K - 2 - i would go negative) stays on it.
-        auto reflect = [keys](int32_t i) {
+        auto reflect = [keys](int64_t i) -> int64_t {
             if (keys == 1)
                 return 0;
-            const int32_t period = 2 * keys - 2;
-            i = static_cast<int32_t>(((static_cast<int64_t>(i) % period) + period) % period);
+            const int64_t period = 2 * keys - 2;
+            i = ((i % period) + period) % period;
             return i >= keys ? period - i : i;
         };
         from = reflect(from);
         to = reflect(to);
     } else {
         if (to < from) {
-            const int32_t s = from;
-            from = to;
-            to = s;
+            std::swap(from, to);
             t = 4096 - t;
         }
-        const int32_t shift = wrap(from) - from;
+        const int64_t shift = wrap(from) - from;
         from += shift;
         to += shift;
     }
@@ -452,10 +453,10 @@ int32_t Vid_PointListAt(const POINTLIST *list, int32_t from, int32_t to, int32_t
         *out = key(from);
         return 0;
     }
-    const int64_t d = static_cast<int64_t>(to) - from;
+    const int64_t d = to - from;
     const int64_t s = (static_cast<int64_t>(t) * d) >> 12;
     const int64_t f = (t - (s << 12) / d) * d;
-    const int32_t k = wrap(s + from + keys);
+    const int64_t k = wrap(s + from + keys);
     const uint32_t at = list->keys[k];
     const int64_t steps = static_cast<int64_t>(list->points[at].kind >> 1) + 1;
     int64_t j = (f * steps) >> 12;
@@ -463,7 +464,7 @@ int32_t Vid_PointListAt(const POINTLIST *list, int32_t from, int32_t to, int32_t
     // The segment's points stay inside the list whatever its kind words say.
     const uint32_t aIndex = static_cast<uint32_t>(at + j) < list->count ? static_cast<uint32_t>(at + j) : at;
     const bool lastStep = j == steps - 1;
-    const uint32_t bIndex = lastStep || aIndex + 1 >= list->count ? list->keys[(k + 1) % keys] : aIndex + 1;
+    const uint32_t bIndex = lastStep || aIndex + 1 >= list->count ? list->keys[wrap(k + 1)] : aIndex + 1;
     int64_t w = (f - (j << 12) / steps) * steps;
     w = w < 0 ? 0 : (w > 4096 ? 4096 : w);
     const RESPOINT &a = list->points[aIndex];

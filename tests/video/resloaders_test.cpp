@@ -11,6 +11,7 @@
 #include "video/standin_objects.h"
 #include "video/vidobject.h"
 
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -423,6 +424,14 @@ TEST(ResPoints, PointAtFollowsTheSegments)
     EXPECT_EQ(Vid_PointListAt(closed, 0, 1, 4097, &out), -1);
     EXPECT_EQ(Vid_PointListAt(closed, 0, 1, -1, &out), -1);
     EXPECT_EQ(out.x, 7);
+    // Key numbers from song data at the ends of their range stay on the list.
+    for (POINTLIST *list : {closed, open})
+        for (int32_t from : {INT32_MIN, INT32_MAX, -5})
+            for (int32_t to : {INT32_MIN, INT32_MAX, 3}) {
+                ASSERT_EQ(Vid_PointListAt(list, from, to, 1234, &out), 0);
+                EXPECT_GE(out.x, 0);
+                EXPECT_LE(out.x, 200);
+            }
     Vid_FreePointList(closed);
     Vid_FreePointList(open);
     // One key: an open list stays on it (2K - 2 - i would be negative).

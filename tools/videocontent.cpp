@@ -446,7 +446,7 @@ CONTENTMODEL Gear()
         const double r = (i % 4 == 1 || i % 4 == 2) ? 175 : 140;
         outline.push_back({r * std::cos(a), r * std::sin(a)});
     }
-    return Extrude(outline, 50, Rgb(190, 200, 215), Rgb(150, 160, 175), Rgb(110, 120, 140));
+    return Extrude(outline, 50, Rgb(150, 160, 178), Rgb(120, 130, 150), Rgb(90, 100, 120));
 }
 
 CONTENTMODEL Heart()
@@ -658,7 +658,7 @@ PICTURE Texture(TEXTUREKIND kind)
         });
     case TEX_SKY:
         return Ramp(64, 64, {Rgb(250, 200, 150), Rgb(120, 170, 240), Rgb(30, 60, 150), Rgb(10, 20, 60)},
-                    [&](double x, double y) { return y + 0.08 * (Turbulence(x, y, 21) - 0.5); });
+                    [&](double x, double y) { return 1 - y + 0.08 * (Turbulence(x, y, 21) - 0.5); });
     case TEX_PANELS:
         return Ramp(64, 64, {Rgb(20, 30, 40), Rgb(60, 90, 110), Rgb(120, 230, 255)}, [&](double x, double y) {
             const double px = frac(x * 2), py = frac(y * 4);
@@ -1068,37 +1068,38 @@ CONTENTMODEL StarSphere()
 
 CONTENTMODEL Room(double w, double h, double len, int texture, bool open)
 {
-    // Walls seen from inside; a tunnel leaves its two ends open.
+    // Walls seen from inside, in pieces so the texture repeats; a tunnel leaves its ends open.
     CONTENTMODEL m;
-    const V3 c[8] = {{-w, -h, -len}, {w, -h, -len}, {w, h, -len}, {-w, h, -len},
-                     {-w, -h, len},  {w, -h, len},  {w, h, len},  {-w, h, len}};
-    const int walls[6][4] = {{0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}, {0, 3, 2, 1}, {4, 5, 6, 7}};
-    const int count = open ? 4 : 6;
-    for (int wi = 0; wi < count; wi++) {
-        const int *f = walls[wi];
-        const V3 centre = (c[f[0]] + c[f[1]] + c[f[2]] + c[f[3]]) * 0.25;
+    const CONTENTRGB col = Rgb(230, 230, 230);
+    const uint8_t uv[4][2] = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
+    // Each wall: a corner and the two edges it spans (the first along z for the long walls).
+    struct WALL
+    {
+        V3 corner, a, b;
+    };
+    std::vector<WALL> walls = {
+        {{-w, h, -len}, {0, 0, 2 * len}, {2 * w, 0, 0}},   // floor
+        {{-w, -h, -len}, {0, 0, 2 * len}, {2 * w, 0, 0}},  // ceiling
+        {{-w, -h, -len}, {0, 0, 2 * len}, {0, 2 * h, 0}},  // left
+        {{w, -h, -len}, {0, 0, 2 * len}, {0, 2 * h, 0}},   // right
+    };
+    if (!open) {
+        walls.push_back({{-w, -h, -len}, {2 * w, 0, 0}, {0, 2 * h, 0}});
+        walls.push_back({{-w, -h, len}, {2 * w, 0, 0}, {0, 2 * h, 0}});
+    }
+    for (const WALL &wall : walls) {
+        const V3 centre = wall.corner + wall.a * 0.5 + wall.b * 0.5;
         const V3 n = Unit(centre) * -1;
-        // Split long walls so the texture repeats.
-        const int pieces = open ? 8 : 2;
-        for (int k = 0; k < pieces; k++) {
-            auto lerp = [&](int a, int b, double t) { return c[a] + (c[b] - c[a]) * t; };
-            const double t0 = double(k) / pieces, t1 = double(k + 1) / pieces;
-            SURFACEPOINT q[4];
-            const CONTENTRGB col = Rgb(230, 230, 230);
-            if (open) {
-                q[0] = {lerp(f[0], f[3], t0), n, col};
-                q[1] = {lerp(f[1], f[2], t0), n, col};
-                q[2] = {lerp(f[1], f[2], t1), n, col};
-                q[3] = {lerp(f[0], f[3], t1), n, col};
-            } else {
-                q[0] = {lerp(f[0], f[1], t0), n, col};
-                q[1] = {lerp(f[0], f[1], t1), n, col};
-                q[2] = {lerp(f[3], f[2], t1), n, col};
-                q[3] = {lerp(f[3], f[2], t0), n, col};
+        const int along = open ? 8 : 2, across = open ? 2 : 2;
+        for (int i = 0; i < along; i++)
+            for (int j = 0; j < across; j++) {
+                auto at = [&](double s, double t) { return wall.corner + wall.a * s + wall.b * t; };
+                const double s0 = double(i) / along, s1 = double(i + 1) / along;
+                const double t0 = double(j) / across, t1 = double(j + 1) / across;
+                const SURFACEPOINT q[4] = {{at(s0, t0), n, col}, {at(s1, t0), n, col}, {at(s1, t1), n, col},
+                                           {at(s0, t1), n, col}};
+                SmoothQuad(m, q, false, texture, uv);
             }
-            const uint8_t uv[4][2] = {{0, 0}, {63, 0}, {63, 63}, {0, 63}};
-            SmoothQuad(m, q, false, texture, uv);
-        }
     }
     m.colour = Rgb(120, 230, 255);
     return m;

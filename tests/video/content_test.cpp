@@ -261,7 +261,7 @@ protected:
     {
         ASSERT_EQ(Gfx_SetAmbientColour(60, 60, 70), 0);
         ASSERT_EQ(Gfx_SetLightColour(0, 4096, 3900, 3500), 0);
-        ASSERT_EQ(Gfx_SetLightDirection(0, 1400, 2400, 4096), 0);
+        ASSERT_EQ(Gfx_SetLightDirection(0, 1400, -2400, 4096), 0);
         ASSERT_EQ(Gfx_SetLightColour(1, 900, 1200, 2600), 0);
         ASSERT_EQ(Gfx_SetLightDirection(1, -4096, -1000, 1000), 0);
         ASSERT_EQ(Gfx_SetLightColour(2, 0, 0, 0), 0);
@@ -299,7 +299,7 @@ TEST_F(BuiltModelDraw, GoldenModelFamilies)
     Draw(RES_MODELS, 2, 0, 0, 170, 760, 0.35f, 0.0f);
     Draw(RES_MODELS, 3, 0, 340, 170, 760, 0.6f, -0.45f);
     ASSERT_EQ(Gfx_EndScene(), 0);
-    EXPECT_TRUE(Golden("video_models", 0x01F78F5E39964F59));
+    EXPECT_TRUE(Golden("video_models", 0x0CA2E347CEC3C511));
 }
 
 TEST_F(BuiltModelDraw, GoldenLetters)
@@ -318,5 +318,5 @@ TEST_F(BuiltModelDraw, GoldenLetters)
         x += 105;
     }
     ASSERT_EQ(Gfx_EndScene(), 0);
-    EXPECT_TRUE(Golden("video_letters", 0x5E0D983CCD1114C3));
+    EXPECT_TRUE(Golden("video_letters", 0x6E59CFD54084F29D));
 }

@@ -172,6 +172,26 @@ TEST_F(BuiltContent, FoldersAndDefaultsTheChasesNeed)
     EXPECT_GE(Vid_GetResFileSize(RES_ANIM, probe, 2), 5u);
 }
 
+TEST_F(BuiltContent, FoldersNameThemselvesAndTheirEntries)
+{
+    // Row 0 of a folder's companion names the folder, row k + 1 its entry k.
+    const struct
+    {
+        const char *folder, *title, *first;
+    } folders[] = {
+        {"/B/B/A", "Solids", "Cube"},     {"/B/B/D", "Textured", "Textured box"}, {"/H/C", "Flights", "Orbit"},
+        {"/F/A", "Your pictures", "Picture 1"}, {"/L/A", "Block letters", "0"}, {"/P/A", "Profiles", "Round"},
+        {"/D/B/A", "Skies", "Sky dome"}, {"/J/A", "Sprites", "Soft glow"},
+    };
+    for (const auto &f : folders) {
+        int32_t count = 0;
+        const uint8_t *rows = Sys_WadListDir(f.folder, &count);
+        ASSERT_NE(rows, nullptr) << f.folder;
+        EXPECT_STREQ(reinterpret_cast<const char *>(rows), f.title) << f.folder;
+        EXPECT_STREQ(reinterpret_cast<const char *>(rows + WAD_COMPANION_ROW), f.first) << f.folder;
+    }
+}
+
 TEST_F(BuiltContent, LettersSitOnOneBaselineAndStartAtZero)
 {
     // The text layout takes a letter's width from its largest x: letters start at x = 0.

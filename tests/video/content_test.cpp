@@ -172,6 +172,35 @@ TEST_F(BuiltContent, FoldersAndDefaultsTheChasesNeed)
     EXPECT_GE(Vid_GetResFileSize(RES_ANIM, probe, 2), 5u);
 }
 
+TEST_F(BuiltContent, AnimationsMoveOnlyTheirModelsVertices)
+{
+    // Animation folder {family, item} animates model {family, item}: every vertex it moves exists.
+    int checked = 0;
+    for (uint16_t family = 0; family < Content_ModelFamilyCount(); family++) {
+        for (uint16_t item = 0;; item++) {
+            const uint16_t model[2] = {family, item};
+            int32_t modelId = -1;
+            VIDOBJECT *object = static_cast<VIDOBJECT *>(Vid_LoadResource(RES_MODELS, model, 2, &modelId));
+            if (!object)
+                break;
+            const int vertices = Vid_GetObjectModel(object)->vertexCount;
+            for (uint16_t n = 0;; n++) {
+                const uint16_t path[3] = {family, item, n};
+                int32_t id = -1;
+                const ANIMRES *anim = static_cast<const ANIMRES *>(Vid_LoadResource(RES_ANIM, path, 3, &id));
+                if (!anim)
+                    break;
+                EXPECT_LT(anim->maxVertex, vertices) << family << "/" << item << "/" << n;
+                EXPECT_EQ(anim->groups[0].items, vertices);
+                Vid_ReleaseResource(id);
+                checked++;
+            }
+            Vid_ReleaseResource(modelId);
+        }
+    }
+    EXPECT_GE(checked, 3 * 25);
+}
+
 TEST_F(BuiltContent, FoldersNameThemselvesAndTheirEntries)
 {
     // Row 0 of a folder's companion names the folder, row k + 1 its entry k.

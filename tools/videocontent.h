@@ -1,47 +1,43 @@
-// The video engine's content, generated at build time: models, their textures and animations,
-// point layouts, backgrounds, map textures (with the 16 user-image placeholders), paths, the
-// particle sprites, the 3-D letter font, tunnel profiles and paths, the text-definition folder,
-// and the chase palette "BOOT\PALETTE.PAL" of the data folder.
-//
-// Folders below the kind folders have one-letter names (saved references keep only first
-// letters), given in index order: family n is the n-th letter of kFolderLetters.
+// The studio's own short video clip, drawn at build time, and the video-file writer it is stored
+// with (also used by the tests for their fixtures).
 #pragma once
 
-#include "tools/packer.h"
-#include "tools/reswriters.h"
 #include "tools/soundcontent.h"
 
-#include <string>
+#include <cstdint>
 #include <vector>
 
-// Folder names by index: "A".."Z", then "0".."9".
-char Content_FolderLetter(int index);
+constexpr int32_t CONTENT_VIDEO_WIDTH = 160;
+constexpr int32_t CONTENT_VIDEO_HEIGHT = 120;
+constexpr int32_t CONTENT_VIDEO_RATE = 25; // frames a second
+constexpr int32_t CONTENT_VIDEO_FRAMES = 100;
+// Relative to the data folder.
+constexpr const char *CONTENT_VIDEO_PATH = "video/tnvclip.avi";
 
-// One generated resource: where it goes below the archive root and what it is.
-struct VIDEOITEM
+// What a video file holds: one video stream of frames stored as given.
+struct CONTENTVIDEO
 {
-    std::string folder; // e.g. "B/B/A"
-    std::string name;   // entry name, 1-8 characters
-    std::string shown;  // companion row
-    std::vector<uint8_t> data;
-};
-struct VIDEOFOLDER
-{
-    std::string path;  // e.g. "B/B/A"
-    std::string title; // companion row 0
+    int32_t width = 0;
+    int32_t height = 0; // stored negative (rows top first) when topDown
+    bool topDown = false;
+    int32_t bitCount = 24;
+    uint32_t compression = 0; // 0 rows as they are, 1 run-length coded 8-bit
+    uint32_t handler = 0;     // the stream's handler code
+    uint32_t rate = 25;
+    uint32_t scale = 1;
+    uint32_t length = 0; // announced frame count; 0: the number of frames
+    std::vector<uint32_t> palette; // 0x00RRGGBB, for 8-bit frames
+    std::vector<std::vector<uint8_t>> frames; // stored bytes of each frame
+    bool index = true;            // write an index after the frames
+    bool indexFromFileStart = false; // index offsets from the file's start instead of the frame list
 };
 
-// Everything the video kinds hold, in index order within each folder.
-void Content_VideoResources(std::vector<VIDEOFOLDER> &folders, std::vector<VIDEOITEM> &items);
-// Adds them to the archive tree. false with a message when a name does not fit.
-bool Content_AddVideoResources(PACKDIR &root, std::string &err);
-// "BOOT/PALETTE.PAL": the chase palette, 128 colours.
-std::vector<CONTENTFILE> Content_VideoDataFiles();
+std::vector<uint8_t> Content_EncodeAvi(const CONTENTVIDEO &video);
+// Palette indices (rows top first) as run-length coded rows, bottom row first.
+std::vector<uint8_t> Content_EncodeRle8(const std::vector<uint8_t> &indices, int32_t width, int32_t height);
 
-// The 128 colours of the chase palette, as r, g, b.
-std::vector<CONTENTRGB> Content_ChasePaletteColours();
-// The models one family holds (for tests and the previews).
-int Content_ModelFamilyCount();
-// 62 letter models: "0".."9", "A".."Z", "a".."z" as model numbers 0..61.
-constexpr int CONTENT_LETTER_COUNT = 62;
-char Content_LetterOfCode(int code);
+// The clip's 256 colours (0x00RRGGBB) and frame n as palette indices, rows top first.
+std::vector<uint32_t> Content_VideoPalette();
+std::vector<uint8_t> Content_DrawVideoFrame(int32_t n);
+// The clip, run-length coded, at CONTENT_VIDEO_PATH.
+std::vector<CONTENTFILE> Content_VideoFiles();

@@ -1,5 +1,5 @@
-// Shared pieces of the video content generators (tools/videomodels.cpp, videotextures.cpp,
-// videocontent.cpp): vectors and colours, the model catalogue, textures and glyphs.
+// Shared pieces of the video resource generators (tools/videomodels.cpp, videotextures.cpp,
+// videoresources.cpp): vectors and colours, the model catalogue, textures and glyphs.
 #pragma once
 
 #include "tools/reswriters.h"

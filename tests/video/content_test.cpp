@@ -15,7 +15,7 @@
 #include "render/userimages.h"
 #include "support/test3d.h"
 #include "support/testlayer.h"
-#include "tools/videocontent.h"
+#include "tools/videoresources.h"
 #include "video/resloaders.h"
 #include "video/respages.h"
 #include "video/standin_objects.h"

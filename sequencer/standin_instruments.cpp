@@ -9,11 +9,6 @@
 #include "audio/sampleslot.h"
 #include "sequencer/standin_songdata.h"
 
-void Seq_PlayInterfaceSound(int32_t n)
-{
-    Snd_PlayInterfaceSound(n);
-}
-
 void Seq_ClearUnusedInstruments(int32_t) {}
 
 uint8_t Seq_InstrumentCategory(int32_t)

@@ -390,7 +390,7 @@ TEST_F(TimersTest, QuitStopsTheTimers)
     g_bNetStepOwnTimer = 0;
 }
 
-// A fixed set of voices over the stand-in song gives the same file every time. The mixdown
+// A fixed set of voices over a song of six rows gives the same file every time. The mixdown
 // buffer holds one second here, so the file is written in several parts.
 TEST_F(TimersTest, MixdownIsTheSameEveryRun)
 {

@@ -9,7 +9,6 @@
 #include "audio/sampleslot.h"
 #include "sequencer/standin_songdata.h"
 
-void Seq_ClearUnusedInstruments(int32_t) {}
 
 uint8_t Seq_InstrumentCategory(int32_t)
 {

@@ -33,6 +33,8 @@ struct INSTRUMENTSLOT
     uint8_t aucLibPath[3];
     uint8_t ucDisc;
     char achLibName[8];
+    uint8_t ucKind;     // library kind 1..3 (the octave range of its test notes)
+    uint16_t uTempMark; // 0xFFFF: brought by a library riff and not used yet
 };
 
 constexpr int32_t SEQ_INSTRUMENT_SLOTS = 201;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/browser.h"
+
 namespace {
 
 void Put32(uint8_t *p, uint32_t v)
@@ -134,7 +136,6 @@ int32_t g_aiJamRiffIdCount[JAM_NET_SLOTS];
 uint16_t *g_apJamInstrumentIds[JAM_PLAYERS];
 int32_t g_aiJamInstrumentIdCount[JAM_PLAYERS];
 uint8_t *g_pJamScratch;
-int32_t g_iJamTemplateCount;
 
 int32_t Jam_AllocPlayerLists()
 {

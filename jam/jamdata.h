@@ -161,9 +161,8 @@ extern int32_t g_aiJamRiffIdCount[JAM_NET_SLOTS];
 extern uint16_t *g_apJamInstrumentIds[JAM_PLAYERS];
 extern int32_t g_aiJamInstrumentIdCount[JAM_PLAYERS];
 extern uint8_t *g_pJamScratch;
-extern int32_t g_iJamTemplateCount;
 
-// 0, or -1 when memory ran out (nothing allocated then).
+// 0, or -1 when memory ran out (nothing allocated then). Also empties the template count.
 int32_t Jam_AllocPlayerLists();
 void Jam_FreePlayerLists();
 // 0, or -1 refused: no lists, player out of range, or the list is full (a received template

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "jam/jamchannel.h"
 #include "jam/jamnet.h"
 #include "jam/jamseq.h"
+#include "sequencer/standin_songdata.h"
 
 namespace {
 
@@ -37,6 +39,8 @@ struct FakeSeq
     std::vector<int32_t> releasedRiffs;
     std::vector<int32_t> releasedInstruments;
     std::vector<int32_t> stoppedVoices;
+    std::vector<int32_t> clearedInstruments;
+    std::vector<std::string> clockCalls;
     std::map<int32_t, int32_t> listRefs;
     int32_t nextList = 1;
     uint8_t uses[201]{};
@@ -62,9 +66,14 @@ int FakeStopVoice(int32_t v)
     g_fake->stoppedVoices.push_back(v);
     return 0;
 }
-int32_t FakeReverb(int32_t, int32_t) { return 0; }
+int32_t FakeReverb(int32_t on, int32_t voice)
+{
+    g_fake->clockCalls.push_back("reverb " + std::to_string(on) + " " + std::to_string(voice));
+    return 0;
+}
 void FakeNothing() {}
-void FakeTempo(int32_t) {}
+void FakeStartClock() { g_fake->clockCalls.push_back("start clock"); }
+void FakeTempo(int32_t bpm) { g_fake->clockCalls.push_back("tempo " + std::to_string(bpm)); }
 void FakeDefaultNote(JAMNOTE *n)
 {
     *n = JAMNOTE{};
@@ -128,7 +137,7 @@ int32_t FakeLoadInstrument(int32_t slot, uint32_t, uint32_t, uint32_t, int32_t k
     return g_fake->loadResult;
 }
 void FakeReleaseInstrument(int32_t slot) { g_fake->releasedInstruments.push_back(slot); }
-void FakeClearInstrument(int32_t, int32_t, int32_t) {}
+void FakeClearInstrument(int32_t slot, int32_t, int32_t) { g_fake->clearedInstruments.push_back(slot); }
 int32_t FakeKind(int32_t slot) { return g_fake->kind[slot]; }
 int32_t FakeIsLibrary(int32_t slot) { return g_fake->library[slot]; }
 uint8_t FakeUses(int32_t slot) { return g_fake->uses[slot]; }
@@ -138,7 +147,7 @@ const JAMSEQCALLS kFakeCalls = {
     .TriggerNote = FakeTrigger,
     .StopVoice = FakeStopVoice,
     .SetVoiceReverb = FakeReverb,
-    .StartClock = FakeNothing,
+    .StartClock = FakeStartClock,
     .SetTempo = FakeTempo,
     .FreeUndoLog = FakeNothing,
     .FillDefaultNote = FakeDefaultNote,
@@ -642,6 +651,55 @@ TEST_F(JamSeq, InitStateFilesOwnLibraryInstrumentsApart)
     EXPECT_EQ(S().aucRowMute[0], 1);
     EXPECT_EQ(S().aiChannelOwner[98], -1);
     EXPECT_EQ(S().aSlotNotes[0].ucLength, JAM_SLOT_LENGTH);
+}
+
+TEST_F(JamSeq, RestartClockZeroesEveryCounter)
+{
+    Steps(3);
+    S().aiRowStep[17] = 99;
+    fake.clockCalls.clear();
+    g_uTempo = 130;
+    Jam_RestartClock();
+    EXPECT_EQ(fake.clockCalls, (std::vector<std::string>{"start clock", "reverb 0 16777215", "tempo 130"}));
+    EXPECT_EQ(g_iJamStep, 0);
+    EXPECT_EQ(S().aiRowStep[17], 0);
+}
+
+TEST_F(JamSeq, ReleasePlayerMusicLooksAgainAfterEachRelease)
+{
+    AddRiff(1, 1, {}, 3);
+    AddRiff(1, 1, {}, 3); // moves down to id 1 after the first release
+    AddRiff(1, 1, {}, 1);
+    AddRiff(1, 1, {}, 3);
+    fake.library[5] = 1;
+    fake.uses[5] = 2;
+    fake.library[6] = 1; // unused: left alone
+    Jam_ReleasePlayerMusic(3);
+    EXPECT_EQ(fake.releasedRiffs, (std::vector<int32_t>{1, 1, 2}));
+    ASSERT_EQ(fake.riffOwner.size(), 2u);
+    EXPECT_EQ(fake.riffOwner[1], 1);
+    EXPECT_EQ(fake.clearedInstruments, (std::vector<int32_t>{5}));
+}
+
+TEST_F(JamSeq, FindInstrumentSlotByKeysKindOrName)
+{
+    INSTRUMENTSLOT saved[3] = {g_aInstrumentSlots[20], g_aInstrumentSlots[21], g_aInstrumentSlots[22]};
+    g_aInstrumentSlots[20] = INSTRUMENTSLOT{};
+    g_aInstrumentSlots[20].ucKey1 = 4;
+    g_aInstrumentSlots[20].uKey2 = 7;
+    g_aInstrumentSlots[20].uKey3 = 9;
+    std::memcpy(g_aInstrumentSlots[20].achLibName, "BASSLINE", 8);
+    fake.kind[20] = 1;
+    g_aInstrumentSlots[21] = g_aInstrumentSlots[20];
+    std::memcpy(g_aInstrumentSlots[21].achLibName, "PADSOFT1", 8);
+    fake.kind[21] = 3;
+    EXPECT_EQ(Jam_FindInstrumentSlot(4, 7, 9, 1, nullptr), 20);
+    EXPECT_EQ(Jam_FindInstrumentSlot(4, 7, 9, 3, nullptr), 21);
+    EXPECT_EQ(Jam_FindInstrumentSlot(4, 7, 9, 2, nullptr), 0);
+    EXPECT_EQ(Jam_FindInstrumentSlot(4, 7, 0, 0, "PADSOFT1"), 21);
+    EXPECT_EQ(Jam_FindInstrumentSlot(4, 8, 9, 1, nullptr), 0);
+    for (int i = 0; i < 3; ++i)
+        g_aInstrumentSlots[20 + i] = saved[i];
 }
 
 // The clock runs on its own thread under the mix lock while the interface presses keys, mutes

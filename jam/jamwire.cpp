@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+const uint8_t g_abNetAppGuid[16] = {0x85, 0xA8, 0xCE, 0x87, 0x59, 0x2A, 0xD3, 0x11,
+                                    0x89, 0x75, 0x00, 0x50, 0x04, 0x6A, 0x2A, 0x5F};
+const char g_szNetAppGuid[] = "{87CEA885-2A59-11D3-8975-0050046A2A5F}";
+
 namespace {
 
 void Put32(std::vector<uint8_t> &m, size_t at, uint32_t v)

@@ -54,6 +54,11 @@ enum : uint32_t
     NET_PLAYER_STATE_BYTES = 12 + JAM_PLAYER_BYTES,
 };
 
+// The jam sessions' application identifier {87CEA885-2A59-11D3-8975-0050046A2A5F}, in its 16-byte
+// form (the first three groups little-endian), which session discovery filters on.
+extern const uint8_t g_abNetAppGuid[16];
+extern const char g_szNetAppGuid[];
+
 // Results of the parsers.
 enum : int32_t
 {

@@ -430,6 +430,11 @@ TEST_F(JamSeq, AllocationTable)
     EXPECT_EQ(Jam_AllocChannel(7, 4, 0), 5);
     S().aucRowMute[7] = 1;
     EXPECT_EQ(Jam_AllocChannel(7, 4, 0), JAM_NO_CHANNEL);
+    // An owner that is neither a row nor an event slot (a stray value) is never taken.
+    S().aiChannelOwner[5] = 300;
+    S().aucRowMute[7] = 0;
+    EXPECT_EQ(Jam_AllocChannel(7, 4, 0), JAM_NO_CHANNEL);
+    S().aiChannelOwner[5] = 3;
     // A track of a row that already has a channel keeps it.
     S().aucRowChannels[7][4] = 42;
     EXPECT_EQ(Jam_AllocChannel(7, 4, 4), 42);

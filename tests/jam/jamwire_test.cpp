@@ -2,6 +2,7 @@
 // mutation run over both parsers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -164,6 +165,21 @@ TEST(JamWire, DecodedFields)
     std::vector<JAMEVENT> many(250, JAMEVENT{1, 1, 1});
     b = Net_BuildEventBatch(310, 0, 4, 0, many.data(), 250);
     EXPECT_EQ(b.size(), 20u + 24u * 200u);
+}
+
+TEST(JamWire, ApplicationIdentifierBytesMatchItsText)
+{
+    // Groups 1-3 are stored little-endian, groups 4-5 as written.
+    unsigned d1, d2, d3, d4, e[6];
+    ASSERT_EQ(std::sscanf(g_szNetAppGuid, "{%8x-%4x-%4x-%4x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &d4, &e[0], &e[1],
+                          &e[2], &e[3], &e[4], &e[5]),
+              10);
+    const uint8_t want[16] = {(uint8_t)d1, (uint8_t)(d1 >> 8), (uint8_t)(d1 >> 16), (uint8_t)(d1 >> 24),
+                              (uint8_t)d2, (uint8_t)(d2 >> 8), (uint8_t)d3,         (uint8_t)(d3 >> 8),
+                              (uint8_t)(d4 >> 8), (uint8_t)d4, (uint8_t)e[0],       (uint8_t)e[1],
+                              (uint8_t)e[2], (uint8_t)e[3], (uint8_t)e[4],         (uint8_t)e[5]};
+    EXPECT_EQ(std::memcmp(g_abNetAppGuid, want, 16), 0);
+    EXPECT_STREQ(g_szNetAppGuid, "{87CEA885-2A59-11D3-8975-0050046A2A5F}");
 }
 
 // Helpers that break one thing of a good message.

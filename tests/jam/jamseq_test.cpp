@@ -128,7 +128,20 @@ int32_t FakeReleaseNote(int32_t id, int32_t, int32_t)
     g_fake->notes.erase(g_fake->notes.begin() + id);
     return 1;
 }
-int32_t FakeLoadLibraryRiff(int32_t, int32_t, int32_t, int32_t, void *) { return 0; }
+// Loads library riff (a, b, c) as the newest riff when it is (1, 2, 3).
+int32_t FakeLoadLibraryRiff(int32_t, int32_t a, int32_t b, int32_t c, void *)
+{
+    if (a != 1 || b != 2 || c != 3)
+        return 0;
+    RIFFENTRY r{};
+    r.ucBars = 1;
+    r.ucTracks = 1;
+    g_fake->riffs.push_back(r);
+    g_fake->grids.push_back(std::vector<uint16_t>(16, 0));
+    g_fake->grids.back()[0] = 1;
+    g_fake->riffOwner.push_back(-1);
+    return (int32_t)g_fake->riffs.size() - 1;
+}
 int32_t FakeAllocInstrument() { return 100 + g_fake->nextInstrument++ % 100; }
 int32_t FakeLoadInstrument(int32_t slot, uint32_t, uint32_t, uint32_t, int32_t kind)
 {
@@ -383,6 +396,26 @@ TEST_F(JamSeq, ScheduledModeAuditionStartsAPhraseAhead)
     Jam_CancelPendingRiff();
     const int32_t again = Jam_AddRiffSlot(0, 0, 0, mySlot, 1, mySlot);
     EXPECT_EQ(S().aiRowStep[again], 5);
+}
+
+TEST_F(JamSeq, LibraryRiffAuditionKeepsOnlyTheRowsCopy)
+{
+    const int32_t n = AddNote(30);
+    const int32_t row = Jam_AddRiffSlot(1, 2, 3, JAM_LOCAL_PLAYER, 0, mySlot);
+    ASSERT_GE(row, 0);
+    // The temporary riff is released at once; the row plays its own copy.
+    ASSERT_EQ(fake.releasedRiffs.size(), 1u);
+    EXPECT_EQ(fake.notes[n].uRefCount, 2);
+    EXPECT_EQ(S().aRows[row].pGrid[0], n);
+    EXPECT_EQ(S().aucRowVolume[row], 255);
+    EXPECT_EQ(g_iJamPendingRiff, row);
+    Steps(1);
+    EXPECT_EQ(fake.triggers.size(), 1u);
+    // A library riff that is not there starts nothing and keeps no audition.
+    Jam_CancelPendingRiff();
+    EXPECT_EQ(Jam_AddRiffSlot(9, 9, 9, JAM_LOCAL_PLAYER, 0, mySlot), -1);
+    EXPECT_EQ(g_iJamPendingRiff, -1);
+    EXPECT_EQ(fake.notes[n].uRefCount, 1);
 }
 
 TEST_F(JamSeq, BarAndPhraseEndsAtTheirSteps)

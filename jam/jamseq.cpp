@@ -138,6 +138,8 @@ JAMSEQCALLS g_JamSeqCalls = g_JamSeqDefaultCalls;
 
 int32_t Jam_AllocState()
 {
+    if (g_pJamState)
+        return -1; // one jam at a time
     JAMSTATE *s = new (std::nothrow) JAMSTATE();
     if (!s)
         return -1;

@@ -134,7 +134,7 @@ extern JAMSEQCALLS g_JamSeqCalls;
 extern const JAMSEQCALLS g_JamSeqDefaultCalls;
 
 // ---- State ----
-// 0, or -1 when memory ran out (nothing changes then).
+// 0, or -1 when memory ran out or a jam state exists already (nothing changes then).
 int32_t Jam_AllocState();
 void Jam_InitState();
 void Jam_FreeState();

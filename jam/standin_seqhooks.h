@@ -3,7 +3,9 @@
 // note trigger, riff records and the library loads (owner: sequencer). Names and types are the
 // sequencer's; the bodies do the least. The jam reaches the functions only through g_JamSeqCalls
 // (jam/jamseq.h) and the record fields only through jam/jamchannel.h, so swapping in the real
-// ones touches those two places.
+// ones touches those two places. Once the song model is in, RIFFENTRY, the riff list and counts,
+// g_bJamActive and Seq_GetRiff / Seq_GetNote / Seq_AddRiffNoteRefs / Seq_ReleaseRiff come from it
+// (drop them here) and JAMNOTE becomes NOTEENTRY.
 #pragma once
 
 #include <cstddef>

@@ -662,6 +662,9 @@ TEST_F(JamSeq, FreeingPutsTheSequencersHooksBackAndTheListsGoBack)
     EXPECT_EQ(g_pfnSeqChannelAlloc, &Jam_AllocChannel);
     EXPECT_EQ(g_bJamActive, 1);
     EXPECT_EQ(fake.listRefs.size(), 3u * JAM_EVENT_SLOTS);
+    JAMSTATE *first = g_pJamState;
+    EXPECT_EQ(Jam_AllocState(), -1);
+    EXPECT_EQ(g_pJamState, first);
     g_pfnSeqStep = Jam_Tick;
     Jam_FreeState();
     EXPECT_EQ(g_pfnSeqStep, &Seq_StepIdle);

@@ -36,14 +36,12 @@ void ReadWords(const uint8_t *data, int n, NETMSG *msg)
 }
 
 // The start-time words a player may send: tempo 0 or 40..240, players -1 or 1..4, limit -1 or
-// 0..2097151, bar and step not negative. Anything else would stall or break the start.
+// 0..2097151. Anything else would stall the start (a phrase of 0 ms) or break the jam. Bar and
+// step are counters taken as they come.
 bool SyncValuesValid(const NETMSG &m)
 {
-    const int32_t bar = (int32_t)m.auWord[3], step = (int32_t)m.auWord[5];
     const uint32_t tempo = m.auWord[4];
     const int32_t players = (int32_t)m.auWord[6], limit = (int32_t)m.auWord[7];
-    if (bar < 0 || step < 0)
-        return false;
     if (tempo != 0 && (tempo < 40 || tempo > 240))
         return false;
     if (players != -1 && (players < 1 || players > JAM_NET_SLOTS))

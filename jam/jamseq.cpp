@@ -640,8 +640,11 @@ int32_t Jam_AddRiffSlot(int32_t riff, int32_t a, int32_t b, int32_t player, int3
     JAMSTATE *s = g_pJamState;
     if (!s)
         return -1;
-    if (g_iJamPendingRiff >= 0)
+    if (g_iJamPendingRiff >= 0) {
         FreeAuditionEntry();
+        Jam_UnloadRow(g_iJamPendingRiff);
+        g_iJamPendingRiff = -1;
+    }
     const int32_t row = Jam_FindFreeChannel();
     if (row < 0)
         return -1;

@@ -411,10 +411,12 @@ TEST_F(JamSeq, LibraryRiffAuditionKeepsOnlyTheRowsCopy)
     EXPECT_EQ(g_iJamPendingRiff, row);
     Steps(1);
     EXPECT_EQ(fake.triggers.size(), 1u);
-    // A library riff that is not there starts nothing and keeps no audition.
-    Jam_CancelPendingRiff();
+    // A library riff that is not there starts nothing, and the audition it replaced is gone.
     EXPECT_EQ(Jam_AddRiffSlot(9, 9, 9, JAM_LOCAL_PLAYER, 0, mySlot), -1);
     EXPECT_EQ(g_iJamPendingRiff, -1);
+    EXPECT_EQ(S().aucRowState[row], 0);
+    EXPECT_EQ(fake.notes[n].uRefCount, 1);
+    Jam_CancelPendingRiff(); // nothing pending: no harm
     EXPECT_EQ(fake.notes[n].uRefCount, 1);
 }
 

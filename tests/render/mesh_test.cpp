@@ -23,6 +23,18 @@
 
 namespace {
 
+// A render object with only the fields the mesh drawing reads.
+VIDOBJECT DrawObject(uint32_t flags, std::array<uint8_t, 3> rgb, TEXTURE *texture)
+{
+    VIDOBJECT o{};
+    o.flags = flags;
+    o.colour[0] = rgb[0];
+    o.colour[1] = rgb[1];
+    o.colour[2] = rgb[2];
+    o.texture = texture;
+    return o;
+}
+
 // Field offsets of each primitive group, written out here so the tests state the layout.
 struct TESTLAYOUT
 {
@@ -587,7 +599,7 @@ TEST_F(MeshDraw, GoldenSolidLitAndTextured)
     for (const auto &o : objects) {
         Place(o.x, o.y, 400);
         ASSERT_EQ(Gfx_TransformLightMesh(mesh), 0);
-        const VIDOBJECT object{o.flags, {0, 0, 0}, o.texture};
+        const VIDOBJECT object = DrawObject(o.flags, {0, 0, 0}, o.texture);
         g_iPrimitivesDrawn = 0;
         ASSERT_EQ(Gfx_DrawModelMesh(&h, &object), 0);
         EXPECT_EQ(g_iPrimitivesDrawn, 6);
@@ -620,7 +632,7 @@ TEST_F(MeshDraw, GoldenOutlinesQuadsAndLines)
     for (const auto &o : objects) {
         Place(o.x, o.y, 400);
         ASSERT_EQ(Gfx_TransformLightMesh(mesh), 0);
-        const VIDOBJECT object{o.flags, {o.colour[0], o.colour[1], o.colour[2]}, nullptr};
+        const VIDOBJECT object = DrawObject(o.flags, {o.colour[0], o.colour[1], o.colour[2]}, nullptr);
         ASSERT_EQ(Gfx_DrawModelMesh(&h, &object), 0);
         // A recoloured outline puts the converted colours back.
         EXPECT_EQ(mesh->output[0].colour, mesh->colours[0]);
@@ -675,7 +687,7 @@ TEST_F(MeshDraw, HubLinesOnlyWithoutAnOutlinePass)
     auto picture = [&](uint32_t flags) {
         Gfx_ClearViewportColour(0x00202020);
         Gfx_ClearZBuffer();
-        const VIDOBJECT object{flags, {255, 255, 255}, nullptr};
+        const VIDOBJECT object = DrawObject(flags, {255, 255, 255}, nullptr);
         EXPECT_EQ(Gfx_DrawModelMesh(&h, &object), 0);
         TestLayer_SetUp(g_iPixelFormat);
         Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
@@ -724,7 +736,7 @@ TEST_F(MeshDraw, TextureChoiceForEachHalf)
     };
     for (const auto &c : cases) {
         g_aBound.clear();
-        const VIDOBJECT object{c.flags, {0, 0, 0}, other};
+        const VIDOBJECT object = DrawObject(c.flags, {0, 0, 0}, other);
         ASSERT_EQ(Gfx_DrawModelMesh(&h, &object), 0) << c.flags;
         // A bind of "no texture" reaches the device as a colour stage change only.
         std::vector<const TEXSURFACE *> seen;
@@ -751,7 +763,7 @@ TEST_F(MeshDraw, FailuresAreNamedAndStopTheDraw)
     for (int n = 0; n < 40; n++) {
         g_iPrimitivesDrawn = 0;
         Sw3d_TestFailAfter(n, SW3D_ERR_GENERIC);
-        const VIDOBJECT object{VIDOBJ_SOLID, {0, 0, 0}, nullptr};
+        const VIDOBJECT object = DrawObject(VIDOBJ_SOLID, {0, 0, 0}, nullptr);
         const int32_t hr = Gfx_DrawModelMesh(&h, &object);
         Sw3d_TestFailAfter(-1, 0);
         if (hr == 0) {
@@ -767,7 +779,7 @@ TEST_F(MeshDraw, FailuresAreNamedAndStopTheDraw)
     grown.groupBytes[0] = 5 * 16;
     MODELHOLDER wrong = h;
     wrong.model = &grown;
-    const VIDOBJECT object{VIDOBJ_SOLID, {0, 0, 0}, nullptr};
+    const VIDOBJECT object = DrawObject(VIDOBJ_SOLID, {0, 0, 0}, nullptr);
     EXPECT_EQ(Gfx_DrawModelMesh(&wrong, &object), DDERR_INVALIDPARAMS);
     EXPECT_EQ(Gfx_DrawModelMesh(nullptr, &object), DDERR_INVALIDPARAMS);
 }

@@ -17,7 +17,7 @@ RIFFENTRY s_riff;
 
 void Trigger(const RIFFENTRY *, const JAMNOTE *, int32_t c, int32_t mode, int32_t, int32_t, int32_t)
 {
-    g_aSeqChannels[c].ucOwnerMode = (uint8_t)mode;
+    g_aSeqChannels[c].ucOwner = (uint8_t)mode;
     g_aSeqChannels[c].ucLengthLeft = 2;
 }
 const JAMNOTE *GetNote(int32_t) { return &s_note; }
@@ -62,7 +62,7 @@ void BM_JamTickFullLoad(benchmark::State &state)
         // The engine frees what has been released.
         for (int c = 0; c < JAM_CHANNELS; ++c)
             if (g_aSeqChannels[c].ucLengthLeft && --g_aSeqChannels[c].ucLengthLeft == 0)
-                g_aSeqChannels[c].ucOwnerMode = 0;
+                g_aSeqChannels[c].ucOwner = 0;
     }
     state.SetLabel("one step of 24 calls");
     Jam_FreeState();

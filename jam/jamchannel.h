@@ -6,7 +6,7 @@
 
 #include "jam/standin_seqhooks.h"
 
-inline uint8_t JamCh_Mode(int32_t c) { return g_aSeqChannels[c].ucOwnerMode; }
+inline uint8_t JamCh_Mode(int32_t c) { return g_aSeqChannels[c].ucOwner; }
 inline bool JamCh_JustTriggered(int32_t c) { return g_aSeqChannels[c].ucState == SEQ_STATE_SETUP; }
 inline uint8_t JamCh_Level(int32_t c) { return g_aSeqChannels[c].ucLevel; }
 inline uint16_t JamCh_Delay(int32_t c) { return g_aSeqChannels[c].uStartDelay; }
@@ -22,7 +22,7 @@ inline void JamCh_ClearLevel(int32_t c)
 inline void JamCh_SetPan(int32_t c, int32_t value, const uint8_t *envelope)
 {
     g_aSeqChannels[c].iPanValue = value;
-    g_aSeqChannels[c].pPanPoints = envelope;
+    g_aSeqChannels[c].apPoints[1] = envelope;
 }
 inline uint8_t JamCh_Mute(int32_t c) { return g_aChannelMute[c][3]; }
 inline void JamCh_SetMute(int32_t c, uint8_t mute) { g_aChannelMute[c][3] = mute; }
@@ -36,5 +36,5 @@ inline void JamCol_SetRamp(int32_t c, int32_t start, int32_t delta)
 inline void JamCol_SetPosition(int32_t c, int32_t stepsLeft, int32_t rampLength)
 {
     g_aPlayColumns[c].uStepsLeft = (uint16_t)stepsLeft;
-    g_aPlayColumns[c].uLevelUpdatesLeft = (uint16_t)rampLength;
+    g_aPlayColumns[c].uLevelUpdates = (uint16_t)rampLength;
 }

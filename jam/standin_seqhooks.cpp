@@ -6,7 +6,7 @@
 SEQCHANNEL g_aSeqChannels[SEQ_CHANNELS];
 PLAYCOLUMN g_aPlayColumns[SEQ_CHANNELS];
 uint8_t g_aChannelMute[SEQ_CHANNELS][4];
-SEQSTEPFN g_pfnSeqStep = Seq_StepIdle;
+std::atomic<SEQSTEPFN> g_pfnSeqStep{Seq_StepIdle};
 SEQCHANNELALLOCFN g_pfnSeqChannelAlloc = Seq_AllocChannel;
 int32_t g_bJamActive;
 int32_t g_iFoundInstrumentSlot;
@@ -23,7 +23,7 @@ void Seq_StepIdle() {}
 int32_t Seq_AllocChannel(int32_t, int32_t, int32_t)
 {
     for (int32_t c = SEQ_CHANNELS - 1; c >= 0; --c)
-        if (g_aSeqChannels[c].ucOwnerMode == 0 && g_aSeqChannels[c].ucState != SEQ_STATE_SETUP)
+        if (g_aSeqChannels[c].ucOwner == 0 && g_aSeqChannels[c].ucState != SEQ_STATE_SETUP)
             return c;
     return 255;
 }
@@ -37,7 +37,7 @@ void Seq_TriggerNote(const RIFFENTRY *, const JAMNOTE *note, int32_t channel, in
     c.iPitch = note->ucPitch << 15;
     c.ucLevel = note->ucLevel;
     c.ucLengthLeft = (uint8_t)(note->ucLength + 1);
-    c.ucOwnerMode = (uint8_t)mode;
+    c.ucOwner = (uint8_t)mode;
     c.ucState = 1;
 }
 

@@ -5,9 +5,12 @@
 // (jam/jamseq.h) and the record fields only through jam/jamchannel.h, so swapping in the real
 // ones touches those two places. Once the song model is in, RIFFENTRY, the riff list and counts,
 // g_bJamActive and Seq_GetRiff / Seq_GetNote / Seq_AddRiffNoteRefs / Seq_ReleaseRiff come from it
-// (drop them here) and JAMNOTE becomes NOTEENTRY.
+// (drop them here) and JAMNOTE becomes NOTEENTRY. The jam needs of the real sequencer: a note
+// trigger that takes a note record (the jam's slot notes live outside the note pool), and a
+// channel-allocator hook that passes (owner, kind, track).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -59,18 +62,41 @@ struct STANDIN_NOTEENTRY
 };
 using JAMNOTE = STANDIN_NOTEENTRY;
 
-// The fields of a sequencer channel the jam touches (the real record has more).
+// The sequencer's channel record and play column.
 struct SEQCHANNEL
 {
-    int32_t iPitch;       // 32768 per semitone
+    int32_t iPitch; // pitch << 15 plus the pitch envelope; 32768 per semitone
+    uint8_t aucUnused1[2];
     uint8_t ucLengthLeft; // note length + 1, counted down per step; 0 releases
-    uint8_t ucState;      // 8: being set up (just triggered), skipped by allocation
+    uint8_t ucState;      // 8: reserved (being set up), skipped by allocation
+    uint8_t ucUnused2;
     uint8_t ucLevel;
-    int32_t iAmpValue;    // the amplitude envelope value
-    int32_t iPanValue;    // pan x 256
-    uint8_t ucOwnerMode;  // 0 free, 1 keyed, 2 layer voice, 3 jam slot note, 4 keyed during a jam
+    uint8_t ucFlags;
+    uint8_t ucMaster;
+    int32_t iAmpValue, iAmpCount, iAmpStep;
+    int32_t iPanValue, iPanCount, iPanStep; // pan x 256
+    int32_t iPitchCount, iPitchStep;
+    uint8_t ucOwner; // 0 free, 1 keyed, 2 layer voice, 3 jam slot note, 4 keyed during a jam
+    uint8_t ucVibratoOn, ucVibratoHold;
+    uint8_t ucLengthCopy;
     uint16_t uStartDelay;
-    const uint8_t *pPanPoints;
+    uint16_t uVibratoPhase;
+    int16_t iGlideStep;
+    uint16_t uGlideLeft;
+    int16_t iPitchOffset;
+    int16_t iDetune;
+    uint8_t ucHitMask, ucHitIndex, ucReverbMask, ucLastFineStep;
+    uint8_t aucHitMarks[24];
+    uint8_t aucReverbMarks[24];
+    uint32_t uSampleStart;
+    uint16_t uBindResult;
+    uint8_t ucAmpPoints, ucAmpIndex, ucAmpPhase, ucPanPoints, ucPanIndex, ucPitchPoints, ucPitchIndex, ucPitchShift;
+    const uint8_t *apPoints[3]; // amplitude, pan, pitch point data
+    int32_t aiTimeScale[3];
+    uint8_t ucMuteSeen;
+    uint8_t ucEffectFlags;
+    uint8_t ucVibratoRate, ucVibratoDepth;
+    uint32_t uInstrument;
 };
 
 struct PLAYCOLUMN
@@ -79,7 +105,7 @@ struct PLAYCOLUMN
     uint8_t ucStep;
     uint8_t ucTrack;
     uint16_t uStepsLeft;
-    uint16_t uLevelUpdatesLeft;
+    uint16_t uLevelUpdates;
     int32_t iLevel;     // x 1024
     int32_t iLevelStep;
 };
@@ -92,7 +118,7 @@ extern uint8_t g_aChannelMute[SEQ_CHANNELS][4]; // byte 3 non-zero mutes the cha
 
 typedef void (*SEQSTEPFN)();
 typedef int32_t (*SEQCHANNELALLOCFN)(int32_t owner, int32_t kind, int32_t track);
-extern SEQSTEPFN g_pfnSeqStep;
+extern std::atomic<SEQSTEPFN> g_pfnSeqStep;
 extern SEQCHANNELALLOCFN g_pfnSeqChannelAlloc;
 extern int32_t g_bJamActive;
 

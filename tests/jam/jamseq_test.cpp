@@ -56,7 +56,7 @@ void FakeTrigger(const RIFFENTRY *riff, const JAMNOTE *note, int32_t c, int32_t 
     g_fake->triggers.push_back({riff != nullptr, c, mode, step, track, plugin, note->ucPitch, note->ucLevel,
                                 note->uInstrument});
     SEQCHANNEL &ch = g_aSeqChannels[c];
-    ch.ucOwnerMode = (uint8_t)mode;
+    ch.ucOwner = (uint8_t)mode;
     ch.ucLengthLeft = (uint8_t)(note->ucLength + 1);
     ch.iPitch = note->ucPitch << 15;
     ch.ucLevel = note->ucLevel;
@@ -266,11 +266,19 @@ protected:
         S().aucSlotTrigger[slot] = JAM_TRIGGER_IDLE;
         S().aucSlotLevel[slot] = level;
     }
+    // Channel c becomes a layer voice of the given level and start delay.
+    static void Layer(int c, uint8_t level, uint16_t delay)
+    {
+        g_aSeqChannels[c] = SEQCHANNEL{};
+        g_aSeqChannels[c].ucOwner = JAM_MODE_LAYER;
+        g_aSeqChannels[c].ucLevel = level;
+        g_aSeqChannels[c].uStartDelay = delay;
+    }
     // Every channel busy: keyed notes of audible row 59 with long notes.
     void AllBusy()
     {
         for (int c = 0; c < JAM_CHANNELS; ++c) {
-            g_aSeqChannels[c].ucOwnerMode = JAM_MODE_KEYED;
+            g_aSeqChannels[c].ucOwner = JAM_MODE_KEYED;
             g_aSeqChannels[c].ucLengthLeft = 200;
             S().aiChannelOwner[c] = 59;
             S().aiChannelTrack[c] = 0;
@@ -291,7 +299,7 @@ TEST_F(JamSeq, SlotsEverySubStepRowsEveryTwelve)
     const int32_t c = fake.triggers[0].channel;
     EXPECT_EQ(S().aiChannelOwner[c], JAM_OWNER_SLOT + 3);
     EXPECT_EQ(g_aPlayColumns[c].iLevel, 100 * 1024);
-    EXPECT_EQ(g_aSeqChannels[c].pPanPoints, g_aJamSlotPan[3]);
+    EXPECT_EQ(g_aSeqChannels[c].apPoints[1], g_aJamSlotPan[3]);
     EXPECT_EQ(g_aSeqChannels[c].iPanValue, 128 * 256);
     EXPECT_EQ(g_aJamSlotPan[3][1], 128);
     EXPECT_EQ(g_aJamSlotPan[3][2], 255);
@@ -367,7 +375,7 @@ TEST_F(JamSeq, RowPlaysItsPositionInLockstep)
     EXPECT_EQ(t.track, 0);
     EXPECT_EQ(t.pitch, 50);
     EXPECT_EQ(g_aPlayColumns[t.channel].uStepsLeft, 32 - 8);
-    EXPECT_EQ(g_aPlayColumns[t.channel].uLevelUpdatesLeft, 2 * 64);
+    EXPECT_EQ(g_aPlayColumns[t.channel].uLevelUpdates, 2 * 64);
     EXPECT_EQ(g_aPlayColumns[t.channel].iLevel, 255 * 1024);
     EXPECT_EQ(S().aucRowChannels[row][0], t.channel);
     EXPECT_EQ(S().aiRowStep[row], 41);
@@ -476,8 +484,8 @@ TEST_F(JamSeq, AllocationTable)
 
     // Kind 2 takes the layer candidate: lowest level, or the longest start delay (later wins).
     S().aiChannelOwner[5] = 59;
-    g_aSeqChannels[30] = {0, 0, 0, 10, 0, 0, JAM_MODE_LAYER, 0, nullptr};
-    g_aSeqChannels[31] = {0, 0, 0, 5, 0, 0, JAM_MODE_LAYER, 0, nullptr};
+    Layer(30, 10, 0);
+    Layer(31, 5, 0);
     g_iJamCurrentRow = 12;
     S().aucRowMute[12] = 1;
     EXPECT_EQ(Jam_AllocChannel(12, 2, 0), 31);
@@ -485,14 +493,14 @@ TEST_F(JamSeq, AllocationTable)
     EXPECT_EQ(JamCh_Mute(31), 1);
     EXPECT_EQ(g_aSeqChannels[31].ucLevel, 0);
     g_aSeqChannels[31].ucLevel = 5;
-    g_aSeqChannels[32] = {0, 0, 0, 50, 0, 0, JAM_MODE_LAYER, 9, nullptr};
+    Layer(32, 50, 9);
     EXPECT_EQ(Jam_AllocChannel(12, 2, 0), 32);
     // A free channel is not a layer voice's to take.
-    g_aSeqChannels[40].ucOwnerMode = JAM_MODE_FREE;
+    g_aSeqChannels[40].ucOwner = JAM_MODE_FREE;
     EXPECT_EQ(Jam_AllocChannel(12, 2, 0), 32);
     // Anyone else takes the free one at once; a just-triggered one is skipped.
     g_aSeqChannels[40].ucState = SEQ_STATE_SETUP;
-    g_aSeqChannels[41].ucOwnerMode = JAM_MODE_FREE;
+    g_aSeqChannels[41].ucOwner = JAM_MODE_FREE;
     EXPECT_EQ(Jam_AllocChannel(JAM_OWNER_SLOT, 3, 0), 41);
 }
 
@@ -669,7 +677,7 @@ TEST_F(JamSeq, FreeingPutsTheSequencersHooksBackAndTheListsGoBack)
     EXPECT_EQ(g_pJamState, first);
     g_pfnSeqStep = Jam_Tick;
     Jam_FreeState();
-    EXPECT_EQ(g_pfnSeqStep, &Seq_StepIdle);
+    EXPECT_EQ(g_pfnSeqStep.load(), &Seq_StepIdle);
     EXPECT_EQ(g_pfnSeqChannelAlloc, &Seq_AllocChannel);
     EXPECT_EQ(g_bJamActive, 0);
     EXPECT_TRUE(fake.listRefs.empty());
@@ -764,7 +772,7 @@ TEST_F(JamSeq, ClockThreadAndInterfaceThreadTogether)
             // The engine frees released notes.
             for (int c = 0; c < JAM_CHANNELS; ++c)
                 if (g_aSeqChannels[c].ucLengthLeft == 0)
-                    g_aSeqChannels[c].ucOwnerMode = JAM_MODE_FREE;
+                    g_aSeqChannels[c].ucOwner = JAM_MODE_FREE;
         }
     });
     for (int i = 0; i < 3000 || ticks < 2000; ++i) {

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)
         return 0;
-    const uint32_t limit = (data[0] & 1) ? NET_MAX_TEMPLATE_LIMIT : 16;
+    const uint32_t limit = (data[0] & 1) ? (uint32_t)NET_MAX_TEMPLATE_LIMIT : 16u;
     ++data;
     --size;
     // A copy of exactly the message's size, so the sanitizer sees any read past its end.

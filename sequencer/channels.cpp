@@ -363,6 +363,11 @@ uint8_t Seq_AllocChannel()
     return (uint8_t)candidate;
 }
 
+int32_t Seq_AllocChannel(int32_t, int32_t, int32_t)
+{
+    return Seq_AllocChannel();
+}
+
 int32_t Seq_BindChannelSample(int32_t channel)
 {
     if (channel < 0 || channel >= 99)
@@ -376,7 +381,12 @@ int32_t Seq_BindChannelSample(int32_t channel)
 void Seq_TriggerNote(const RIFFENTRY *riff, int32_t noteId, int32_t channel, int32_t mode, int32_t step, int32_t track,
                      int32_t plugin)
 {
-    const NOTEENTRY *pn = Seq_GetNote(noteId);
+    Seq_TriggerNote(riff, Seq_GetNote(noteId), channel, mode, step, track, plugin);
+}
+
+void Seq_TriggerNote(const RIFFENTRY *riff, const NOTEENTRY *pn, int32_t channel, int32_t mode, int32_t step,
+                     int32_t track, int32_t plugin)
+{
     if (!pn || channel < 0 || channel >= 99)
         return;
     std::lock_guard<std::recursive_mutex> lock(g_csMix);
@@ -428,8 +438,8 @@ void Seq_TriggerNote(const RIFFENTRY *riff, int32_t noteId, int32_t channel, int
         for (const EFFECTPRESETENTRY &e : g_aEffectPresets[preset]) {
             if (e.iDelay == -1)
                 continue;
-            const uint8_t copy = g_pfnSeqChannelAlloc ? g_pfnSeqChannelAlloc() : 255;
-            if (copy == 255 || copy >= 99 || copy == channel)
+            const int32_t copy = g_pfnSeqChannelAlloc ? g_pfnSeqChannelAlloc(channel, 2, track) : 255;
+            if (copy < 0 || copy >= 99 || copy == channel)
                 continue;
             g_tSeqVoiceOps.setPlugin(copy, plugin);
             SetUp(copy, n, 2);

@@ -77,4 +77,10 @@ void Seq_TriggerNote(const RIFFENTRY *riff, int32_t note, int32_t channel, int32
                      int32_t plugin);
 void Seq_RunChannels();
 uint8_t Seq_AllocChannel();
+// The same, as the allocator hook (its arguments are not needed by the sequencer's own).
+int32_t Seq_AllocChannel(int32_t owner, int32_t kind, int32_t track);
+struct NOTEENTRY;
+// The same trigger for a note record that need not live in the note pool (the jam's slot notes).
+void Seq_TriggerNote(const RIFFENTRY *riff, const NOTEENTRY *note, int32_t channel, int32_t mode, int32_t step,
+                     int32_t track, int32_t plugin);
 int32_t Seq_BindChannelSample(int32_t channel);

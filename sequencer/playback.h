@@ -18,11 +18,14 @@ struct PLAYCOLUMN
 };
 
 typedef void (*SEQSTEPFN)();
-typedef uint8_t (*SEQCHANALLOCFN)();
+// The channel allocator hook: the requester (a column, or the channel of the note whose effect
+// copy asks), the kind of channel (2 effect copy, 3 preview, 4 jam riff note) and the track. The
+// jam installs its own; the sequencer's is Seq_AllocChannel. A channel 0..98, or 255.
+typedef int32_t (*SEQCHANNELALLOCFN)(int32_t owner, int32_t kind, int32_t track);
 
 extern PLAYCOLUMN g_aPlayColumns[99];
 extern std::atomic<SEQSTEPFN> g_pfnSeqStep;
-extern SEQCHANALLOCFN g_pfnSeqChannelAlloc;
+extern SEQCHANNELALLOCFN g_pfnSeqChannelAlloc;
 extern std::atomic<uint8_t> g_bSongPlaying; // 255 song, 254 riff preview, 0 stopped
 extern std::atomic<uint32_t> g_uSongRow;
 extern uint16_t g_uStepsLeftInBar;

@@ -22,7 +22,7 @@ extern int32_t g_iScreen;
 
 PLAYCOLUMN g_aPlayColumns[99];
 std::atomic<SEQSTEPFN> g_pfnSeqStep{Seq_StepIdle};
-SEQCHANALLOCFN g_pfnSeqChannelAlloc = Seq_AllocChannel;
+SEQCHANNELALLOCFN g_pfnSeqChannelAlloc = Seq_AllocChannel;
 std::atomic<uint8_t> g_bSongPlaying;
 std::atomic<uint32_t> g_uSongRow;
 uint16_t g_uStepsLeftInBar = 15;

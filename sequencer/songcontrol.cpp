@@ -14,6 +14,7 @@
 #include "core/mixlock.h"
 #include "core/soundlib.h"
 #include "jam/standin_jam.h"
+#include "jam/standin_seqhooks.h"
 #include "sequencer/channels.h"
 #include "sequencer/clock.h"
 #include "sequencer/eventlists.h"
@@ -29,7 +30,7 @@ uint8_t &g_ucMasterVolume = g_aucMixSettings[4];
 uint8_t &g_ucMixMono = g_aucMixSettings[5];
 uint8_t g_ucEffectType;
 int32_t g_bEffectRefused;
-uint8_t g_JamSetups[950];
+uint8_t g_abJamSetupData[950];
 int32_t g_iSizeMusic, g_iSizeSongGrid, g_iSizeJams, g_iSizeHeader, g_iSizeDiscs, g_iSizeResources;
 
 namespace {
@@ -80,7 +81,6 @@ void Seq_Init()
     g_usTuning = 1872;
     Seq_ResetPlayState();
     Seq_LoadEffectPresets();
-    std::memset(g_JamSetups, 0, sizeof(g_JamSetups));
     Seq_ResetJamSlots();
     MakeDefaultNote();
     Seq_SetMasterVolume(0x3FFF);
@@ -210,9 +210,11 @@ int32_t Seq_ApplyEffect(int32_t type, int32_t depth, int32_t delay, int32_t feed
 
 void Seq_ResetJamSlots()
 {
-    std::memset(g_JamSetups, 0, sizeof(g_JamSetups));
+    std::memset(g_abJamSetupData, 0, sizeof(g_abJamSetupData));
+    for (JAMSETUP &setup : g_JamSetups)
+        setup = JAMSETUP{};
     for (int32_t s = 0; s < 4; s++) {
-        uint8_t *setup = &g_JamSetups[1 + s * 236];
+        uint8_t *setup = &g_abJamSetupData[1 + s * 236];
         for (int32_t k = 0; k < 4; k++)
             setup[36 + k * 20] = 255;
         for (int32_t k = 0; k < 6; k++)

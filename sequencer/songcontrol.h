@@ -24,7 +24,10 @@ extern uint8_t &g_ucMasterVolume;
 extern uint8_t &g_ucMixMono;
 extern uint8_t g_ucEffectType;
 extern int32_t g_bEffectRefused; // the sound layer refused the last effect
-extern uint8_t g_JamSetups[950];
+// The song's jam setups as the song keeps them: a head byte, then 4 setups of 236 bytes (sub-entries
+// of 20 bytes from bytes 36 and 122, empty when their first byte is 255). The jam's own state of
+// each setup is g_JamSetups (jam/standin_seqhooks.h); the two meet when the jam chunks are saved.
+extern uint8_t g_abJamSetupData[950];
 extern int32_t g_iSizeMusic, g_iSizeSongGrid, g_iSizeJams, g_iSizeHeader, g_iSizeDiscs, g_iSizeResources;
 
 void Seq_Init();

@@ -5,6 +5,12 @@
 #include "audio/midiin.h"
 #include "core/console_memory.h"
 #include "core/padbind.h"
+#include "render/gpustate.h"
+#include "render/ordertable.h"
+#include "render/prims2d.h"
+#include "render/screentiles.h"
+
+#include <cstring>
 
 void * g_pCurrentPopup = nullptr;
 uint8_t g_ucPopupReturn = 0;
@@ -32,10 +38,36 @@ void * Ui_OpenPopup(int, const void *, int, int, int, int)
     return &s_popup;
 }
 
-// Stand-in: of the widget frame only the pad latch runs.
+// Stand-in until the window stack draws the screens: the interface entry is the last entry of the
+// first list (drawn before the rest), and the screen behind every window is the first background
+// tile of the tile set, repeated.
+void Ui_StandinDrawBackground()
+{
+    OTLIST *lists = g_pFrameBuffer ? Sys_OrderingTableLists(g_pFrameBuffer) : nullptr;
+    if (!lists || lists[0].count == 0)
+        return;
+    g_pOrderingTable = lists[0].base + 4 * (lists[0].count - 1);
+    for (int y = 0; y < g_iScreenHeight; y += TILE_SIZE)
+        for (int x = 0; x < g_iScreenWidth; x += TILE_SIZE) {
+            uint8_t *p = Gfx_AddPacket(g_pOrderingTable, sizeof(PACKET_SPRITE_T));
+            if (!p)
+                return;
+            PACKET_SPRITE_T s{};
+            s.head = {0, 5, 0, 0, 5, PACKET_SPRITE}; // row 0, column 0, page 5: the background tiles
+            s.x = static_cast<int16_t>(x);
+            s.y = static_cast<int16_t>(y);
+            s.clut = PACKET_SCREEN_TILE_MARKER;
+            s.w = s.h = TILE_SIZE;
+            std::memcpy(p + 4, reinterpret_cast<const uint8_t *>(&s) + 4, sizeof s - 4);
+        }
+    Gfx_AddDrawArea(0, 0, g_iScreenWidth, g_iScreenHeight);
+}
+
+// Stand-in: of the widget frame only the pad latch and the background run.
 void Ui_Frame()
 {
     Sys_CallLog("Ui_Frame");
+    Ui_StandinDrawBackground();
     Sys_DebugSetMark(4);
     Ui_LatchPads();
     // The riff editor takes the live-play notes of its frame on the main thread.

@@ -16,6 +16,8 @@ void Ui_ToggleMouseMode();
 void Ui_InitWidgetPools();
 void * Ui_OpenPopup(int, const void *, int, int, int, int);
 void Ui_Frame();
+// The stand-in frame's background: a screen of tiles linked into the interface entry.
+void Ui_StandinDrawBackground();
 void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();

@@ -1,6 +1,8 @@
 #include "ui/standin_ui.h"
 
 #include "app/calllog.h"
+#include "app/devices.h"
+#include "app/startup.h"
 #include "app/timers.h"
 #include "audio/midiin.h"
 #include "core/console_memory.h"
@@ -10,6 +12,7 @@
 #include "render/prims2d.h"
 #include "render/screentiles.h"
 
+#include <algorithm>
 #include <cstring>
 
 void * g_pCurrentPopup = nullptr;
@@ -24,10 +27,21 @@ void Ui_ToggleMouseMode()
     Sys_CallLog("Ui_ToggleMouseMode");
 }
 
-// Stand-in.
+// Stand-in: of the widget pools only the pointer's start at the screen centre.
 void Ui_InitWidgetPools()
 {
     Sys_CallLog("Ui_InitWidgetPools");
+    g_iPointerX = static_cast<int16_t>(g_iScreenWidth / 2);
+    g_iPointerY = static_cast<int16_t>(g_iScreenHeight / 2);
+}
+
+// Stand-in for the mouse layer's motion: the last poll's movement moves the pointer, held 12
+// pixels short of the far edges.
+void Ui_StandinMovePointer()
+{
+    const int x = g_iPointerX + g_iMouseDeltaX, y = g_iPointerY + g_iMouseDeltaY;
+    g_iPointerX = static_cast<int16_t>(std::clamp(x, 0, std::max(0, g_iScreenWidth - 12)));
+    g_iPointerY = static_cast<int16_t>(std::clamp(y, 0, std::max(0, g_iScreenHeight - 12)));
 }
 
 // Stand-in: one pop-up always free.
@@ -67,6 +81,7 @@ void Ui_StandinDrawBackground()
 void Ui_Frame()
 {
     Sys_CallLog("Ui_Frame");
+    Ui_StandinMovePointer();
     Ui_StandinDrawBackground();
     Sys_DebugSetMark(4);
     Ui_LatchPads();

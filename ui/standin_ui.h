@@ -18,6 +18,8 @@ void * Ui_OpenPopup(int, const void *, int, int, int, int);
 void Ui_Frame();
 // The stand-in frame's background: a screen of tiles linked into the interface entry.
 void Ui_StandinDrawBackground();
+// The stand-in frame's pointer motion from the last mouse poll.
+void Ui_StandinMovePointer();
 void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();

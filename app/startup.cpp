@@ -288,6 +288,7 @@ void Sys_CoreStartup()
     Sys_InitSaveIcons();
     Vid_InitChaseEngine();
     Seq_CountUsedRows();
+    Sys_CallLog("Ui_InitWidgetPools");
     Ui_InitWidgetPools();
 
     g_uUiFreeMemory = g_uEmulatedFreeMemory;

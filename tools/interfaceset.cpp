@@ -1,6 +1,7 @@
 #include "tools/interfaceset.h"
 
 #include "tools/interfacepictures.h"
+#include "tools/tilecontent.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -222,6 +223,25 @@ void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set
         c.Bevel(0, 0, im.w, im.h, NumberHue(n), true);
         Symbol(c, 4, 4, 8, n);
         break;
+    case DRAW_BACKGROUND:
+        for (int y = 0; y < im.h; y++)
+            for (int x = 0; x < im.w; x++) {
+                const uint8_t *t = Content_TilePixel("bg_tiles.raw", 0, 0, x, y);
+                c.Plot(x, y, {t[0], t[1], t[2]});
+            }
+        break;
+    case DRAW_SHADOW:
+        c.Fill(0, 0, im.w, im.h, {18, 20, 24});
+        break;
+    case DRAW_FIELD_ICON:
+        // A quaver on a round plate.
+        c.Fill(1, 0, im.w - 2, im.h, {60, 110, 170});
+        c.Fill(0, 1, im.w, im.h - 2, {60, 110, 170});
+        c.Fill(4, 7, 3, 3, kWhite);
+        c.Fill(6, 2, 1, 6, kWhite);
+        c.Fill(7, 2, 2, 1, kWhite);
+        c.Fill(8, 3, 1, 2, kWhite);
+        break;
     case DRAW_NONE:
         break;
     }
@@ -246,7 +266,16 @@ void Describe(int n, CONTENTIMAGE &im)
     }
     im.w = im.h = 16;
     im.draw = DRAW_MARK;
-    if (n == 641 || n == 642) {
+    if (n == 811) {
+        im.draw = DRAW_BACKGROUND;
+        im.w = im.h = 24;
+    } else if (n == 812) {
+        im.draw = DRAW_SHADOW;
+        im.w = im.h = 8;
+    } else if (n == 813) {
+        im.draw = DRAW_FIELD_ICON;
+        im.w = im.h = 12;
+    } else if (n == 641 || n == 642) {
         im.draw = DRAW_POINTER;
         im.w = 12;
         im.h = 19;

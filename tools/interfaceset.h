@@ -30,6 +30,9 @@ enum CONTENTDRAW
     DRAW_FRAME,        // window frame piece; param = 3 x part + style
     DRAW_BUTTON,       // labelled button face
     DRAW_MARK,         // an image no screen names yet: a small bevelled tile in the number's hue
+    DRAW_BACKGROUND,   // the screen background, repeated: background tile 0 of the tile sheets
+    DRAW_SHADOW,       // window border shadow
+    DRAW_FIELD_ICON,   // the icon at the left of a title field
 };
 
 struct CONTENTIMAGE

@@ -182,6 +182,23 @@ std::vector<uint8_t> Content_TileSheet(const std::string &name)
     return {};
 }
 
+const uint8_t *Content_TilePixel(const std::string &sheet, int row, int column, int x, int y)
+{
+    static std::string s_name;
+    static std::vector<uint8_t> s_sheet;
+    static int s_columns = 1;
+    if (sheet != s_name) {
+        s_name = sheet;
+        s_sheet = Content_TileSheet(sheet);
+        for (const CONTENTTILESHEET &s : g_atContentTileSheets)
+            if (sheet == s.name)
+                s_columns = s.columns;
+    }
+    static const uint8_t kBlack[3] = {0, 0, 0};
+    const size_t at = ((size_t(row) * T + size_t(y)) * size_t(s_columns) * T + size_t(column) * T + size_t(x)) * 3;
+    return at + 3 <= s_sheet.size() ? &s_sheet[at] : kBlack;
+}
+
 std::vector<uint8_t> Content_JamBackground()
 {
     // A stage: a deep blue to violet sky, a floor grid running to the horizon, three soft lights.

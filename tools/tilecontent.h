@@ -19,5 +19,7 @@ extern const CONTENTTILESHEET g_atContentTileSheets[12];
 // One sheet by its file name; empty for a name not in the table.
 std::vector<uint8_t> Content_TileSheet(const std::string &name);
 std::vector<uint8_t> Content_JamBackground();
+// Pixel (x, y) of tile (row, column) of a sheet: red, green, blue.
+const uint8_t *Content_TilePixel(const std::string &sheet, int row, int column, int x, int y);
 // Every sheet and the backdrop, as data-folder files.
 std::vector<CONTENTFILE> Content_TileFiles();

@@ -1,6 +1,8 @@
 // Stand-ins for the interface calls the program spine makes, until the interface is built.
 #pragma once
 
+#include "ui/widgets.h"
+
 #include <cstdint>
 
 extern void * g_pCurrentPopup;
@@ -13,14 +15,9 @@ extern int32_t g_iTexturePagesUsed;
 extern uint16_t g_wUiPadWord;
 
 void Ui_ToggleMouseMode();
-void Ui_InitWidgetPools();
 void * Ui_OpenPopup(int, const void *, int, int, int, int);
+// The per-frame dispatcher's interface frame (ui/widgets.h has the widget frame itself).
 void Ui_Frame();
-// The stand-in frame's background: a screen of tiles linked into the interface entry.
-void Ui_StandinDrawBackground();
-// The stand-in frame's pointer motion from the last mouse poll.
-void Ui_StandinMovePointer();
-void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();
 

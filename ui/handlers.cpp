@@ -9,6 +9,7 @@
 
 uint32_t g_uUnbuiltHandlerRuns = 0;
 const char *g_pszLastUnbuiltHandler = nullptr;
+void (*g_pfnAfterUnbuilt)() = nullptr;
 
 void Ui_RefuseUnbuilt(const char *name)
 {
@@ -19,6 +20,8 @@ void Ui_RefuseUnbuilt(const char *name)
     Snd_PlayInterfaceSound(3);
     if (s_said.insert(name).second)
         std::fprintf(stderr, "tnvpc: %s is not available yet\n", name);
+    if (g_pfnAfterUnbuilt)
+        g_pfnAfterUnbuilt();
 }
 
 #define UI_UNBUILT_HANDLER(name)                                                                                       \

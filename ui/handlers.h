@@ -25,3 +25,5 @@ void Ui_RefuseUnbuilt(const char *name);
 // How many times unbuilt handlers were run, for tests.
 extern uint32_t g_uUnbuiltHandlerRuns;
 extern const char *g_pszLastUnbuiltHandler;
+// Called after each refusal when set (tests record the order handlers ran in).
+extern void (*g_pfnAfterUnbuilt)();

@@ -457,6 +457,10 @@ void Ui_WidgetFrame()
         Ui_LinkPacket(s.windowOff[1], UI_ENV_BYTES);
         g_iBackgroundCounter++;
     }
+    // The frame end leaves the draw area at the frame buffer's empty clip: the screen-wide pair
+    // goes in front as well, so the walk starts on the whole screen.
+    Ui_LinkPacket(s_screen[half].area, UI_ENV_BYTES);
+    Ui_LinkPacket(s_screen[half].offset, UI_ENV_BYTES);
     // 7. Shared repeat delay and the mouse hold.
     if (g_iRepeatDelay > 0)
         g_iRepeatDelay--;

@@ -168,6 +168,8 @@ void Ui_WidgetFrame();
 void Ui_DrawWindowBorder(const WINDOW *w);
 // Combines pad ports 1 and 2 into the working pad and dispatches the screen's bindings.
 void Ui_LatchPads();
+// The slots that went down and came up at the last latch.
+extern uint16_t g_wPadPressed, g_wPadReleased;
 // True when the widget or window is still in use (not free in its pool).
 bool Ui_WindowIsOpen(const WINDOW *w);
 

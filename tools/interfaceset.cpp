@@ -350,9 +350,19 @@ INTERFACESET Build()
         }
     }
 
-    // Shelves, images in number order, each rectangle with a gap of at least one texel.
+    // Shelves. Images drawn under one draw mode share a page: the scroll bar's parts and the
+    // window frame's pieces go first, then the fonts, then the rest in number order.
+    std::vector<int> order;
+    for (int n : {105, 106, 107, 108, 299, 300, 301, 302, 688, 689, 690, 691, 692, 693, 694, 695})
+        order.push_back(n);
+    for (int n = 784; n <= 810; n++)
+        order.push_back(n);
+    for (int n = 0; n < CONTENT_IMAGE_RECORDS; n++)
+        if (std::find(order.begin(), order.end(), n) == order.end())
+            order.push_back(n);
     int page = CONTENT_FIRST_PICTURE, x = 0, y = 0, shelf = 0;
-    for (CONTENTIMAGE &im : set.images) {
+    for (int n : order) {
+        CONTENTIMAGE &im = set.images[static_cast<size_t>(n)];
         const int cw = std::min(Align8(im.w + 1), CONTENT_PICTURE_SIDE), ch = Align8(im.h + 1);
         if (x + cw > CONTENT_PICTURE_SIDE) {
             x = 0;

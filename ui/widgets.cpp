@@ -392,6 +392,10 @@ void Ui_DrawWindowBorder(const WINDOW *w)
     } const parts[5] = {{3, w->h - 3, 8, 8, 2},          {11, w->h - 3, w->w - 14, 8, 1}, {w->w - 3, w->h - 3, 8, 8, 2},
                         {w->w - 3, 12, 8, w->h - 15, 1}, {w->w - 3, 4, 8, 8, 0}};
     for (const auto &p : parts) {
+        PACKET_SPRITE_T s{PACKET{0, 5, 128, 128, 128, PACKET_SPRITE | PACKET_SEMI_TRANS}, int16_t(p.x), int16_t(p.y),
+                          image->u, image->v, image->clut, int16_t(p.width), int16_t(p.height)};
+        Ui_LinkPacket(&s, UI_SPRITE_BYTES);
+        // Linked after its sprite, so it applies before it.
         if (p.window) {
             uint8_t env[UI_ENV_BYTES] = {};
             if (p.window == 1)
@@ -400,10 +404,11 @@ void Ui_DrawWindowBorder(const WINDOW *w)
                 SetWindowPacket(env, 0, 0, 255, 255);
             Ui_LinkPacket(env, UI_ENV_BYTES);
         }
-        PACKET_SPRITE_T s{PACKET{0, 5, 128, 128, 128, PACKET_SPRITE | PACKET_SEMI_TRANS}, int16_t(p.x), int16_t(p.y),
-                          image->u, image->v, image->clut, int16_t(p.width), int16_t(p.height)};
-        Ui_LinkPacket(&s, UI_SPRITE_BYTES);
     }
+    // The shadow's own page, drawn before its sprites.
+    uint8_t mode[UI_MODE_BYTES] = {};
+    Gfx_SetDrawModePacket(mode, 0, 0, image->page);
+    Ui_LinkPacket(mode, UI_MODE_BYTES);
 }
 
 void Ui_WidgetFrame()

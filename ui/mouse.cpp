@@ -82,19 +82,6 @@ void Ui_InitMousePointer()
     g_pClickedWidget = nullptr;
 }
 
-// Stand-in for the mouse layer's click dispatch: only its motion part, the pointer following
-// the poll and held 12 pixels short of the far edges.
-void Ui_DispatchMouseClick()
-{
-    if (!g_bPointerFrozen) {
-        const int x = g_sMouseX + g_iMouseDeltaX, y = g_sMouseY + g_iMouseDeltaY;
-        g_sMouseX = int16_t(std::clamp(x, 0, std::max(0, g_iScreenWidth - 12)));
-        g_sMouseY = int16_t(std::clamp(y, 0, std::max(0, g_iScreenHeight - 12)));
-    }
-    g_iPointerX = g_sMouseX;
-    g_iPointerY = g_sMouseY;
-}
-
 WINDOW *Ui_WindowAt(int x, int y)
 {
     for (int i = g_ucWindowDepth - 1; i >= 0; i--) {
@@ -138,9 +125,6 @@ void Ui_DispatchMouseButtons()
     }
     s_wasDown = down;
 }
-
-// Stand-in: the key shortcuts of the block and undo screens belong to the editors.
-void Ui_DispatchKeyShortcut() {}
 
 void Ui_FreeNodeList(void *record)
 {

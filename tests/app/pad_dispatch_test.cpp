@@ -28,3 +28,31 @@ TEST_F(SpineTest, HeldKeysRunTheirBindingsFrameByFrame)
     EXPECT_EQ(Count("Ui_RunPageItemForSlot(3)"), 1);
 }
 } // namespace
+
+namespace
+{
+// Frame by frame through the studio's own loop steps, with the pad driven as the keyboard drives
+// it: on the pop-up's folder-modifier screen, slot 0's release cell runs when the slot comes up,
+// and slot 5's press cell once per press.
+TEST_F(SpineTest, ReleaseAndPressCellsRunThroughTheTable)
+{
+    ASSERT_EQ(Sys_Startup(0), 0);
+    g_iScreen = 48;
+    auto frames = [](int n) {
+        for (int i = 0; i < n; i++)
+            Sys_FrameUpdate();
+    };
+    Sys_SetPadButtons(static_cast<uint16_t>(~1u), 0); // slot 0 down
+    frames(3);
+    EXPECT_EQ(Count("Ui_PopupFolderModifierUp"), 0);
+    Sys_SetPadButtons(static_cast<uint16_t>(~(1u << 5)), 0); // slot 5 down as well: a cursor slot
+    frames(2);
+    EXPECT_EQ(Count("Ui_PopupSlot0Right"), 1);
+    Sys_SetPadButtons(1u << 5, 1);
+    Sys_SetPadButtons(1u, 1); // slot 0 up
+    frames(2);
+    EXPECT_EQ(Count("Ui_PopupFolderModifierUp"), 1);
+    EXPECT_EQ(Count("Ui_PopupSlot0Right"), 1);
+    Sys_Shutdown(0);
+}
+} // namespace

@@ -151,6 +151,8 @@ void DestroyWindow(WINDOW *w)
     for (WIDGET *c = w->children; c; c = c->next) {
         if (c->kind == WIDGET_LIST)
             Ui_FreeList(reinterpret_cast<LISTWIDGET *>(c));
+        if (g_pGridView && c == &g_pGridView->head)
+            g_pGridView = nullptr;
         c->flags |= WIDGET_FREE;
     }
     // Nothing may keep pointing at a dead window or its children: a modal window left set would

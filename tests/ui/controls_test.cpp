@@ -389,6 +389,16 @@ TEST_F(Controls, ViewScrollsOneCellPerRequest)
     for (int i = 0; i < 5; i++)
         Walk();
     EXPECT_EQ(v->firstColumn, 9);
+    // The grid's view dies with its window, and nothing keeps pointing at it.
+    g_pGridView = v;
+    Ui_CloseWindow(m_window);
+    Walk();
+    Walk();
+    EXPECT_EQ(g_pGridView, nullptr);
+    EXPECT_TRUE(v->head.flags & WIDGET_FREE);
+    Ui_StopGridScrollRepeat();
+    const VIEWDESC again = ViewDesc();
+    EXPECT_NE(Ui_CreateView(&again, nullptr), nullptr) << "the pool's one view is free again";
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "support/bmpfixture.h"
 #include "support/modelfixture.h"
 #include "tools/packer.h"
+#include "tools/reswriters.h"
 #include "tools/videocontent.h"
 
 #include <cmath>
@@ -473,6 +474,64 @@ void Movie()
     Seed("moviestream", "two_frames", disc);
 }
 
+// The video engine's resource files, written by the content builder's own writers.
+void VideoResources()
+{
+    CONTENTMODEL cube;
+    for (int i = 0; i < 8; i++)
+        cube.Vertex(i & 1 ? 100 : -100, i & 2 ? 100 : -100, i & 4 ? 100 : -100);
+    const uint16_t up = cube.Normal(0, 0, 1);
+    CONTENTPRIM flat;
+    flat.group = 1;
+    flat.vertices[0] = 0; flat.vertices[1] = 1; flat.vertices[2] = 2; flat.vertices[3] = 3;
+    flat.normals[0] = up;
+    flat.colours[0] = {200, 80, 40};
+    CONTENTPRIM shaded = flat;
+    shaded.group = 3;
+    shaded.vertices[0] = 4; shaded.vertices[1] = 5; shaded.vertices[2] = 6; shaded.vertices[3] = 7;
+    for (int i = 0; i < 4; i++) {
+        shaded.normals[i] = up;
+        shaded.colours[i] = {40, static_cast<uint8_t>(60 * i), 200};
+    }
+    cube.prims = {flat, shaded};
+    Seed("resmodel", "two_quads", Content_WriteModel(cube));
+    cube.prims = {flat};
+    Seed("resmodel", "one_quad", Content_WriteModel(cube));
+
+    std::vector<uint8_t> indices(16 * 16);
+    for (size_t i = 0; i < indices.size(); i++)
+        indices[i] = static_cast<uint8_t>(i % 16);
+    std::vector<uint16_t> palette;
+    for (int i = 0; i < 16; i++)
+        palette.push_back(Content_Colour15(i * 16, 255 - i * 16, 128));
+    Seed("resimage", "tim4", Content_WriteTim4(16, 16, indices, palette));
+    Seed("resimage", "tim8", Content_WriteTim8(16, 16, indices, palette));
+
+    Seed("respoints", "open", Content_WritePointList({{0, 0, 0, true}, {50, 10, 0, false}, {100, 0, 20, true}}, false));
+    Seed("respoints", "closed", Content_WritePointList({{0, 0, 0, true}, {100, 0, 0, true}, {0, 100, 0, true}}, true));
+
+    CONTENTANIM anim;
+    anim.loopStart = 0;
+    anim.loopEnd = 20;
+    anim.groupItems = {2};
+    anim.frames = {{0, {{{0, 0, 0, 0}, {10, 0, 0, 1}}}}, {10, {{{0, 10, 0, 0}, {10, 10, 0, 1}}}}, {20, {{}}}};
+    Seed("resanim", "two_frames", Content_WriteAnimation(anim));
+
+    Seed("restextdef", "title", Content_WriteTextDef("TONNIVELLE", 1, 2));
+    Seed("restextdef", "empty", Content_WriteTextDef("", 0, 0));
+
+    // Saved references into the fuzz target's own small archive.
+    Bytes refs;
+    for (const auto &[letters, name] : {std::pair<const char *, const char *>{"BDA", "TEX0"}, {"FA", "MAP0"},
+                                        {"HA", "PATH0"}, {"TA", "TITLE"}, {"BHAA", "SHORT"}}) {
+        char ref[12] = {};
+        std::memcpy(ref, letters, std::strlen(letters));
+        std::memcpy(ref + 4, name, std::strlen(name));
+        refs.insert(refs.end(), ref, ref + 12);
+    }
+    Seed("resref", "every_kind", refs);
+}
+
 } // namespace
 
 // Tile sheets: four bytes choose columns, rows, page and window positions, then the sheet.
@@ -525,5 +584,6 @@ int main(int argc, char **argv)
     Wav();
     Videos();
     Movie();
+    VideoResources();
     return g_failures ? 1 : 0;
 }

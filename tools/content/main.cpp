@@ -5,7 +5,8 @@
 // under "N"; the interface sounds under "boot"; the loading picture; the interface pictures
 // win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim; the interface
 // fonts gfx/fonts/*.bin; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
-// video/tnvclip.avi.
+// video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
+// chase palette BOOT/PALETTE.PAL.
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
@@ -14,6 +15,7 @@
 #include "tools/soundcontent.h"
 #include "tools/tilecontent.h"
 #include "tools/videocontent.h"
+#include "tools/videoresources.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -108,7 +110,8 @@ int main(int argc, char **argv)
     for (const char *f : kBootFiles)
         EnsureFile(boot, f);
 
-    if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) ||
+    if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) || !Content_AddVideoResources(root, err) ||
+        !WriteDataFiles(out, Content_VideoDataFiles(), err) ||
         !WriteDataFiles(out, Content_InterfaceSoundFiles(), err) ||
         !WriteDataFiles(out, Content_PictureFiles(), err) ||
         !WriteDataFiles(out, Content_InterfacePictureFiles(), err) ||

@@ -9,6 +9,7 @@
 #include "core/cardsave.h"
 #include "core/streamlib.h"
 #include "core/file.h"
+#include "jam/jamwire.h"
 #include "platform/settings_store.h"
 #include "render/userimages.h"
 #include "support/aiffbuilder.h"
@@ -532,6 +533,37 @@ void VideoResources()
     Seed("resref", "every_kind", refs);
 }
 
+// Jam messages of both directions, after the byte that picks the template size limit.
+void JamMessages()
+{
+    auto seed = [](const std::string &name, const Bytes &msg) {
+        Bytes b{1};
+        b.insert(b.end(), msg.begin(), msg.end());
+        Seed("jamwire", name, b);
+    };
+    JAMPLAYER player{};
+    player.aKeyboard[0] = {0x1F, 0, 5, Jam_PackListEntry(2, 7)};
+    player.auLevel[0] = 128;
+    player.iPluginSlot = -1;
+    const JAMEVENT events[2] = {{10, 1, 0x800003}, {11, 22, 5}};
+    seed("300_text", Net_BuildText(NET_MSG_TEXT, 0, "hello", 5));
+    seed("306_command", Net_BuildCommand(7, 22, 0x123456));
+    seed("308_time_answer", Net_BuildSync(NET_MSG_TIME_ANSWER, {5, 9000, 8, 130, 128, 4, 262144}));
+    seed("309_player_state", Net_BuildPlayerState(NET_MSG_PLAYER_STATE, 17, 2, player));
+    seed("310_batch", Net_BuildEventBatch(NET_MSG_COMMAND_BATCH, 0, 12, 33, events, 2));
+    seed("312_template", Net_BuildTemplate(NET_MSG_TEMPLATE, 1, "TEMPLATE", 8));
+    seed("313_loading", Net_BuildSlotByte(NET_MSG_TEMPLATE_LOADING, 2));
+    seed("402_slot_entry", Net_BuildSlotEntry(7, 1, "Bob"));
+    seed("405_command", Net_BuildCommandRelay(7, 2, Net_PackCommand(22, 5)));
+    seed("406_start_time", Net_BuildSync(NET_MSG_START_TIME, {5, 0xFFFFFFFF, 0, 0, 0, -1, -1}));
+    seed("408_player_state", Net_BuildPlayerState(NET_MSG_PLAYER_STATE_RELAY, 17, 2, player));
+    seed("409_batch", Net_BuildEventBatch(NET_MSG_BATCH_RELAY, 3, 12, 33, events, 2));
+    NETPOSITION pos{};
+    pos.iStep = 70;
+    pos.iBar = 4;
+    seed("410_position", Net_BuildPosition(NET_MSG_POSITION_RELAY, pos));
+}
+
 } // namespace
 
 // Tile sheets: four bytes choose columns, rows, page and window positions, then the sheet.
@@ -585,5 +617,6 @@ int main(int argc, char **argv)
     Videos();
     Movie();
     VideoResources();
+    JamMessages();
     return g_failures ? 1 : 0;
 }

@@ -4,9 +4,9 @@
 // with the directories and boot files the studio needs always present and the instrument library
 // under "N"; the interface sounds under "boot"; the loading picture; the interface pictures
 // win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim; the interface
-// fonts gfx/fonts/*.bin; the short video clip video/tnvclip.avi; the video engine's resources
-// (models, textures, paths, fonts...) and its chase palette BOOT/PALETTE.PAL; the sequencer's boot
-// tables BOOT/DEFRIF and BOOT/EFFREAL.
+// fonts gfx/fonts/*.bin; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
+// video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
+// chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL.
 #include "tools/boottables.h"
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
@@ -14,6 +14,7 @@
 #include "tools/packer.h"
 #include "tools/screengraphics.h"
 #include "tools/soundcontent.h"
+#include "tools/tilecontent.h"
 #include "tools/videocontent.h"
 #include "tools/videoresources.h"
 
@@ -101,6 +102,7 @@ int main(int argc, char **argv)
         !WriteDataFiles(out, Content_PictureFiles(), err) ||
         !WriteDataFiles(out, Content_InterfacePictureFiles(), err) ||
         !WriteDataFiles(out, Content_ScreenGraphicsFiles(), err) ||
+        !WriteDataFiles(out, Content_TileFiles(), err) ||
         !WriteDataFiles(out, Content_VideoFiles(), err) ||
         !WriteFonts(out, err))
     {

@@ -130,3 +130,30 @@ TEST_F(Instruments, UnusedInstrumentsGo)
 }
 
 } // namespace
+
+namespace {
+
+// A chain is walked command by command: an effect command's value entries may hold 18 in their
+// type field, which names no list.
+TEST_F(Instruments, ChainsReleaseOnlyTheirEnvelopeLists)
+{
+    Library(1, 1, 1, 1, 1);
+    const uint16_t points[2] = {0x00FF, 0x7F00};
+    const int32_t kept = Seq_AddParamList(2, points, 0, 0);
+    const int32_t held = Seq_AddParamList(2, points, 1, 0);
+    // Effect 0 takes (4 + 2) / 3 + 1 = 3 entries: the command and two value entries.
+    Seq_AddInstrumentCommand(1, 0, 10, 20);
+    Seq_AddInstrumentCommand(1, (uint32_t)kept, 7, 18); // values; the last one reads as 18
+    Seq_AddInstrumentCommand(1, 0, 0, 0);
+    Seq_AddInstrumentCommand(1, 18, (uint32_t)held, 0); // an envelope command holds its list
+    Seq_AddInstrumentCommand(1, 0, 0, 0);
+    Seq_ClearInstrumentSlot(1, 0);
+    EXPECT_NE(Seq_GetParamList(kept, nullptr), nullptr); // still the test's own
+    EXPECT_EQ(g_aParamListSlots[kept].uRefCount, 1);
+    EXPECT_EQ(Seq_GetParamList(held, nullptr), nullptr); // went with its command
+    Seq_ReleaseParamList(kept);
+    EXPECT_EQ(Seq_ParamListCount(), 0);
+    EXPECT_MODEL_WHOLE();
+}
+
+} // namespace

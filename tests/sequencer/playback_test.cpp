@@ -530,3 +530,37 @@ TEST_F(Playback, DeletedRiffLeavesThePlayColumns)
 }
 
 } // namespace
+
+namespace {
+
+// The list store packs itself when a list goes; a sounding note keeps its envelopes whole.
+TEST_F(Playback, EnvelopesSurviveTheListStorePacking)
+{
+    std::string logs[2];
+    for (int run = 0; run < 2; run++) {
+        Seq_StopSong();
+        Seq_NewSong();
+        Slots();
+        const uint16_t filler[40] = {};
+        const int32_t before = Seq_AddParamList(40, filler, 9, 9); // lies before the note's lists
+        const int32_t r = Seq_NewRiff(1, 1);
+        Seq_SetRiffNote(r, 0, 0, -Voice(60, 3, NOTE_FLAG_HITS8, 0x80), 1, 0, 0);
+        Seq_PlaceRiff(r, 0, 0, 0, 1);
+        Seq_PlaySongFrom(0);
+        s_log.clear();
+        s_lastVolume.clear();
+        s_lastPitch.clear();
+        s_tick = 0;
+        Run(80);
+        if (run == 1)
+            Seq_ReleaseParamList(before); // the note's lists move down under it
+        Run(300);
+        logs[run] = Joined();
+        if (run == 0)
+            Seq_ReleaseParamList(before);
+        EXPECT_MODEL_WHOLE();
+    }
+    EXPECT_EQ(logs[0], logs[1]);
+}
+
+} // namespace

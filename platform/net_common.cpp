@@ -239,3 +239,42 @@ int PlatNet_ParseAnswer(const uint8_t *p, size_t n, const PlatNetGuid &app, Plat
     out->name = PlatNet_CutName(std::string((const char *)p + 52, n - 52).c_str());
     return 0;
 }
+
+int PlatNet_ParseHello(const uint8_t *d, size_t n, const PlatNetGuid &app, const PlatNetGuid &instance,
+                       std::string *name)
+{
+    if (n < 40 || n > 40 + PLAT_NET_MAX_NAME || PlatNet_Get32(d) != PLATNET_HELLO ||
+        PlatNet_Get32(d + 4) != PLATNET_VERSION || std::memcmp(d + 8, app.b, 16) != 0 ||
+        std::memcmp(d + 24, instance.b, 16) != 0)
+        return -1;
+    *name = PlatNet_CutName(std::string((const char *)d + 40, n - 40).c_str());
+    return 0;
+}
+
+bool PlatNet_DecodeFromServer(const uint8_t *d, size_t n, uint32_t ownId, PlatNetEvent *out)
+{
+    if (n < 8)
+        return false;
+    uint32_t kind = PlatNet_Get32(d);
+    uint32_t id = PlatNet_Get32(d + 4);
+    if (kind == PLATNET_JOINED && n - 8 <= PLAT_NET_MAX_NAME && id != ownId && id > PLAT_NET_SERVER_PLAYER) {
+        out->kind = PlatNetEvent::PlayerJoined;
+        out->uPlayer = id;
+        out->name = PlatNet_CutName(std::string((const char *)d + 8, n - 8).c_str());
+        return true;
+    }
+    // The server's own departure is the connection's end, never a notice.
+    if (kind == PLATNET_LEFT && n == 8 && id != ownId && id > PLAT_NET_SERVER_PLAYER) {
+        out->kind = PlatNetEvent::PlayerLeft;
+        out->uPlayer = id;
+        return true;
+    }
+    if (kind == PLATNET_DATA && n >= PLATNET_DATA_HEADER && n - PLATNET_DATA_HEADER <= PLAT_NET_MAX_MESSAGE) {
+        out->kind = PlatNetEvent::Message;
+        out->uFrom = PLAT_NET_SERVER_PLAYER;
+        out->uTo = PlatNet_Get32(d + 8);
+        out->data.assign(d + PLATNET_DATA_HEADER, d + n);
+        return true;
+    }
+    return false;
+}

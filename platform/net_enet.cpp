@@ -300,12 +300,11 @@ private:
 
     void Hello(Peer &p, const uint8_t *d, size_t n)
     {
-        if (n < 40 || PlatNet_Get32(d + 4) != PLATNET_VERSION || std::memcmp(d + 8, m_params.application.b, 16) ||
-            std::memcmp(d + 24, m_instance.b, 16)) {
+        std::string name;
+        if (PlatNet_ParseHello(d, n, m_params.application, m_instance, &name) != 0) {
             Refuse(p, (uint32_t)-PLAT_NET_ERR_REFUSED);
             return;
         }
-        std::string name = PlatNet_CutName(std::string((const char *)d + 40, n - 40).c_str());
         std::vector<std::pair<uint32_t, std::string>> before;
         {
             std::lock_guard<std::mutex> hold(m_lock);
@@ -552,32 +551,7 @@ private:
         }
     }
 
-    bool Decode(const uint8_t *d, size_t n, PlatNetEvent *out)
-    {
-        if (n < 8)
-            return false;
-        uint32_t kind = PlatNet_Get32(d);
-        uint32_t id = PlatNet_Get32(d + 4);
-        if (kind == PLATNET_JOINED && n - 8 <= PLAT_NET_MAX_NAME) {
-            out->kind = PlatNetEvent::PlayerJoined;
-            out->uPlayer = id;
-            out->name = PlatNet_CutName(std::string((const char *)d + 8, n - 8).c_str());
-            return true;
-        }
-        if (kind == PLATNET_LEFT && n == 8 && id != m_id && id != PLAT_NET_SERVER_PLAYER) {
-            out->kind = PlatNetEvent::PlayerLeft;
-            out->uPlayer = id;
-            return true;
-        }
-        if (kind == PLATNET_DATA && n >= PLATNET_DATA_HEADER && n - PLATNET_DATA_HEADER <= PLAT_NET_MAX_MESSAGE) {
-            out->kind = PlatNetEvent::Message;
-            out->uFrom = PLAT_NET_SERVER_PLAYER;
-            out->uTo = PlatNet_Get32(d + 8);
-            out->data.assign(d + PLATNET_DATA_HEADER, d + n);
-            return true;
-        }
-        return false;
-    }
+    bool Decode(const uint8_t *d, size_t n, PlatNetEvent *out) { return PlatNet_DecodeFromServer(d, n, m_id, out); }
 
     void Deliver(PlatNetEvent &ev)
     {

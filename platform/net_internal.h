@@ -43,3 +43,8 @@ std::vector<uint8_t> PlatNet_BuildAnswer(const PlatNetGuid &app, const PlatNetGu
                                          uint32_t maxPlayers, uint16_t port, const std::string &name);
 int PlatNet_ParseAnswer(const uint8_t *p, size_t n, const PlatNetGuid &app, PlatNetSessionInfo *out);
 void PlatNet_WritePortFile(uint16_t port);
+// A client's hello: 0 and the player's name, or -1 (malformed, another application or session).
+int PlatNet_ParseHello(const uint8_t *d, size_t n, const PlatNetGuid &app, const PlatNetGuid &instance,
+                       std::string *name);
+// A packet from the server to the client whose id is ownId: true when it is an event to deliver.
+bool PlatNet_DecodeFromServer(const uint8_t *d, size_t n, uint32_t ownId, PlatNetEvent *out);

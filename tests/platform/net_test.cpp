@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "platform/net.h"
+#include "platform/net_internal.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -514,4 +515,78 @@ TEST(NetHubTest, JoinsMessagesDeparturesAndKicks)
     server.reset();
     hub.Pump();
     EXPECT_EQ(blog.Count(PlatNetEvent::PlayerLeft, PLAT_NET_SERVER_PLAYER), 1u);
+}
+
+// The session protocol's readers refuse what does not fit.
+TEST(NetProtocolTest, MalformedPacketsAreRefused)
+{
+    PlatNetGuid instance{{9, 9, 9}};
+    auto words = [](std::initializer_list<uint32_t> w, const std::vector<uint8_t> &tail = {}) {
+        std::vector<uint8_t> out;
+        for (uint32_t v : w)
+            PlatNet_Put32(out, v);
+        out.insert(out.end(), tail.begin(), tail.end());
+        return out;
+    };
+    // From the server, for the client with id 7.
+    struct Case
+    {
+        const char *what;
+        std::vector<uint8_t> bytes;
+        bool accepted;
+    } cases[] = {
+        {"empty", {}, false},
+        {"kind only", words({PLATNET_DATA}), false},
+        {"data without its addressee", words({PLATNET_DATA, 1}), false},
+        {"data, empty message", words({PLATNET_DATA, 1, 7}), true},
+        {"joined", words({PLATNET_JOINED, 9}, {'B', 'o'}), true},
+        {"joined: the client itself", words({PLATNET_JOINED, 7}), false},
+        {"joined: the server player", words({PLATNET_JOINED, 1}), false},
+        {"joined: name too long", words({PLATNET_JOINED, 9}, std::vector<uint8_t>(PLAT_NET_MAX_NAME + 1, 'x')), false},
+        {"left", words({PLATNET_LEFT, 9}), true},
+        {"left: the server player", words({PLATNET_LEFT, 1}), false},
+        {"left: id 0", words({PLATNET_LEFT, 0}), false},
+        {"left with trailing bytes", words({PLATNET_LEFT, 9, 0}), false},
+        {"unknown kind", words({77, 9, 9}), false},
+        {"a welcome after joining", words({PLATNET_WELCOME, 9}), false},
+    };
+    for (const Case &c : cases) {
+        PlatNetEvent ev{PlatNetEvent::Message};
+        EXPECT_EQ(PlatNet_DecodeFromServer(c.bytes.data(), c.bytes.size(), 7, &ev), c.accepted) << c.what;
+    }
+    PlatNetEvent ev{PlatNetEvent::Message};
+    std::vector<uint8_t> name{'A', 'n', 0, 'x'};
+    ASSERT_TRUE(PlatNet_DecodeFromServer(words({PLATNET_JOINED, 9}, name).data(), 12, 7, &ev));
+    EXPECT_EQ(ev.name, "An"); // cut at a NUL
+
+    std::string who;
+    std::vector<uint8_t> hello = words({PLATNET_HELLO, PLATNET_VERSION});
+    hello.insert(hello.end(), kApp.b, kApp.b + 16);
+    hello.insert(hello.end(), instance.b, instance.b + 16);
+    std::vector<uint8_t> named = hello;
+    named.insert(named.end(), {'A', 'n', 'n'});
+    EXPECT_EQ(PlatNet_ParseHello(named.data(), named.size(), kApp, instance, &who), 0);
+    EXPECT_EQ(who, "Ann");
+    EXPECT_EQ(PlatNet_ParseHello(hello.data(), hello.size() - 1, kApp, instance, &who), -1);
+    EXPECT_EQ(PlatNet_ParseHello(hello.data(), hello.size(), kOtherApp, instance, &who), -1);
+    EXPECT_EQ(PlatNet_ParseHello(hello.data(), hello.size(), kApp, PlatNetGuid{}, &who), -1);
+    std::vector<uint8_t> oldVersion = hello;
+    oldVersion[4] = 2;
+    EXPECT_EQ(PlatNet_ParseHello(oldVersion.data(), oldVersion.size(), kApp, instance, &who), -1);
+
+    std::vector<uint8_t> answer = PlatNet_BuildAnswer(kApp, instance, 2, 5, 47701, "Jam");
+    PlatNetSessionInfo info;
+    ASSERT_EQ(PlatNet_ParseAnswer(answer.data(), answer.size(), kApp, &info), 0);
+    EXPECT_EQ(info.uPort, 47701);
+    EXPECT_EQ(info.name, "Jam");
+    EXPECT_EQ(PlatNet_ParseAnswer(answer.data(), answer.size(), kOtherApp, &info), -1);
+    EXPECT_EQ(PlatNet_ParseAnswer(answer.data(), 51, kApp, &info), -1);
+    answer[48] = 0;
+    answer[49] = 0;
+    EXPECT_EQ(PlatNet_ParseAnswer(answer.data(), answer.size(), kApp, &info), -1); // port 0
+    PlatNetGuid app;
+    std::vector<uint8_t> q = PlatNet_BuildQuery(kApp);
+    EXPECT_EQ(PlatNet_ParseQuery(q.data(), q.size(), &app), 0);
+    EXPECT_EQ(app, kApp);
+    EXPECT_EQ(PlatNet_ParseQuery(q.data(), q.size() - 1, &app), -1);
 }

@@ -337,3 +337,22 @@ TEST(NetSessionSocketTest, JoinByAddressSlotsAndDepartures)
     EXPECT_EQ(other.node.pSessionB, nullptr);
     EXPECT_EQ(other.node.bNetHost, 0);
 }
+
+TEST(NetSessionSocketTest, AServerThatVanishesIsPlayerOneLeaving)
+{
+    Plat_NetSetPeerTimeout(400);
+    Program h(nullptr), a(nullptr);
+    h.node.iPort = 0;
+    ASSERT_EQ(Net_StartSessionB(&h.node, NET_MODE_ADDRESS), 0);
+    a.node.JoinAddress = "127.0.0.1:" + std::to_string(h.node.pSessionB->pServer->Port());
+    ASSERT_EQ(Net_StartSessionA(&a.node, NET_MODE_ADDRESS), 0);
+    ASSERT_EQ(Net_EnumSessions(&a.node), 1);
+    ASSERT_EQ(Net_CreatePlayer(&a.node, 1, "Ann"), 0);
+    ASSERT_TRUE(Net_WaitInbox(&a.node, 1, 5000));
+    Take(a);
+    h.node.pSessionB->pServer->Abandon(); // as a crashed host: no word to anybody
+    ASSERT_TRUE(Net_WaitInbox(&a.node, 1, 5000));
+    EXPECT_TRUE(HasLeft(Take(a), PLAT_NET_SERVER_PLAYER));
+    EXPECT_EQ(Net_SendToServer(&a.node, {0x32, 1, 0, 0}), -1);
+    Plat_NetSetPeerTimeout(10000);
+}

@@ -157,7 +157,8 @@ int Plat_NetHostPort();
 void Plat_NetSetPeerTimeout(uint32_t ms);
 
 // The in-process loopback hub: servers and clients made with it deliver to each other only when
-// Pump runs, in the order the events were queued. Not thread-safe: one test thread drives it.
+// Pump runs, in the order the events were queued. Not thread-safe: one test thread drives it. The
+// hub must outlive every server and client made with it.
 class PlatNetHub
 {
 public:

@@ -1,6 +1,6 @@
 // The jam command path: local commands sent at once or in per-bar batches, relayed commands
 // waiting in per-player lists. Three programs on the loopback hub; the server's relay and the
-// clients' message handling are played by small doubles here.
+// clients' message handling are played by small doubles over the real message codecs.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,38 +17,26 @@ uint32_t Word(const std::vector<uint8_t> &m, size_t i)
            (uint32_t)m[4 * i + 3] << 24;
 }
 
-void Put(std::vector<uint8_t> &m, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        m.push_back((uint8_t)(v >> (8 * i)));
-}
-
 // What the server received, in order.
 std::vector<std::vector<uint8_t>> g_toServer;
 
 // The server's relay of 306 and 310 as 405 and 409, with the sender's slot.
 void RelayDouble(NETNODE *node, const uint8_t *data, size_t size, uint32_t sender)
 {
-    std::vector<uint8_t> in(data, data + size);
-    g_toServer.push_back(in);
+    g_toServer.push_back(std::vector<uint8_t>(data, data + size));
     uint32_t slot = 0;
     for (uint32_t s = 0; s < 4; ++s)
         if (node->pJam->aServerSlots[s].uPlayerId == sender)
             slot = s;
-    std::vector<uint8_t> out;
-    if (Word(in, 0) == 306 && size == 12) {
-        Put(out, 405);
-        Put(out, Word(in, 1));
-        Put(out, slot);
-        Put(out, Word(in, 2));
-    } else if (Word(in, 0) == 310 && size >= 20) {
-        Put(out, 409);
-        Put(out, slot);
-        out.insert(out.end(), in.begin() + 8, in.end());
-    } else {
+    static NETMSG msg;
+    if (Net_ParseClientMessage(data, size, NET_MAX_TEMPLATE_LIMIT, &msg) != NET_PARSE_OK)
         return;
-    }
-    Net_SendFromServer(node, 0, out);
+    if (msg.uId == NET_MSG_COMMAND)
+        Net_SendFromServer(node, 0, Net_BuildCommandRelay(msg.auWord[1], slot, msg.auWord[2]));
+    else if (msg.uId == NET_MSG_COMMAND_BATCH)
+        Net_SendFromServer(node, 0,
+                           Net_BuildEventBatch(NET_MSG_BATCH_RELAY, slot, (int32_t)msg.auWord[3], (int32_t)msg.auWord[4],
+                                               msg.aEvents, msg.uEventCount));
 }
 
 struct Program
@@ -72,19 +60,16 @@ struct Program
     {
         std::vector<NETINBOXENTRY> in;
         Net_TakeInbox(&node, &in);
+        static NETMSG msg;
         for (const NETINBOXENTRY &e : in) {
-            const std::vector<uint8_t> &m = e.Bytes;
-            if (e.uKind != NET_INBOX_MESSAGE)
+            if (e.uKind != NET_INBOX_MESSAGE ||
+                Net_ParseServerMessage(e.Bytes.data(), e.Bytes.size(), NET_MAX_TEMPLATE_LIMIT, &msg) != NET_PARSE_OK)
                 continue;
-            if (Word(m, 0) == 405 && m.size() == 16)
-                Net_QueueRelayedCommand(&net, Word(m, 1), Word(m, 2), Word(m, 3));
-            if (Word(m, 0) == 409 && m.size() >= 20 && m.size() == 20 + 24 * (size_t)Word(m, 2)) {
-                std::vector<JAMEVENT> ev;
-                for (uint32_t i = 0; i < Word(m, 2); ++i)
-                    ev.push_back({Word(m, 5 + 6 * i + 3), (int32_t)Word(m, 5 + 6 * i + 4), Word(m, 5 + 6 * i + 5)});
-                Net_QueueRelayedBatch(&net, Word(m, 1), (int32_t)Word(m, 3), (int32_t)Word(m, 4), ev.data(),
-                                      (uint32_t)ev.size());
-            }
+            if (msg.uId == NET_MSG_COMMAND_RELAY)
+                Net_QueueRelayedCommand(&net, msg.auWord[1], msg.auWord[2], msg.auWord[3]);
+            if (msg.uId == NET_MSG_BATCH_RELAY)
+                Net_QueueRelayedBatch(&net, msg.auWord[1], (int32_t)msg.auWord[3], (int32_t)msg.auWord[4], msg.aEvents,
+                                      msg.uEventCount);
         }
     }
 };

@@ -1,6 +1,7 @@
 // Network jam sessions on the loopback hub and on real sockets of 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -355,4 +356,39 @@ TEST(NetSessionSocketTest, AServerThatVanishesIsPlayerOneLeaving)
     EXPECT_TRUE(HasLeft(Take(a), PLAT_NET_SERVER_PLAYER));
     EXPECT_EQ(Net_SendToServer(&a.node, {0x32, 1, 0, 0}), -1);
     Plat_NetSetPeerTimeout(10000);
+}
+
+TEST(NetSessionSocketTest, FourPeopleGetInAndAFifthIsRefused)
+{
+    Program h(nullptr);
+    h.node.iPort = 0;
+    h.node.iJamPlayers = 4;
+    ASSERT_EQ(Net_StartSessionB(&h.node, NET_MODE_ADDRESS), 0);
+    std::string address = "127.0.0.1:" + std::to_string(h.node.pSessionB->pServer->Port());
+    ASSERT_EQ(Net_StartSessionA(&h.node, NET_MODE_ADDRESS), 0);
+    ASSERT_EQ(Net_CreatePlayer(&h.node, -1, "Hostess"), 0);
+    std::vector<std::unique_ptr<Program>> guests;
+    std::vector<uint32_t> ids{h.node.pSessionA->uPlayerId};
+    for (const char *name : {"Ann", "Bo", "Cy", "Di"}) {
+        guests.push_back(std::make_unique<Program>(nullptr));
+        NETNODE &n = guests.back()->node;
+        n.JoinAddress = address;
+        ASSERT_EQ(Net_StartSessionA(&n, NET_MODE_ADDRESS), 0);
+        ASSERT_EQ(Net_EnumSessions(&n), 1);
+        int32_t r = Net_CreatePlayer(&n, 1, name);
+        if (ids.size() < 4) {
+            ASSERT_EQ(r, 0) << name;
+            ids.push_back(n.pSessionA->uPlayerId);
+        } else {
+            EXPECT_EQ(r, PLAT_NET_ERR_FULL) << name;
+            EXPECT_FALSE(n.pSessionA->pPlay);
+        }
+    }
+    // Every id is its own, and none is the server player's.
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::unique(ids.begin(), ids.end()), ids.end());
+    EXPECT_GT(ids.front(), PLAT_NET_SERVER_PLAYER);
+    // The first guest heard the 401 of its own join and of the two after it.
+    EXPECT_TRUE(Net_WaitInbox(&guests[0]->node, 3, 5000));
+    EXPECT_EQ(CountMessages(Take(*guests[0]), 401), 3u);
 }

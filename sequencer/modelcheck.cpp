@@ -9,7 +9,7 @@
 #include "core/idpool.h"
 #include "core/mixlock.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_undo.h"
+#include "sequencer/undo.h"
 
 // Other holders of list references (command chains), counted per list id. Defined by the
 // instrument table.
@@ -173,8 +173,10 @@ int32_t Seq_CheckSongModel(char *why, size_t size)
     for (uint32_t i = 1; i <= g_uRiffListCount; i++)
         if (g_auRiffList[i] < 1 || g_auRiffList[i] > riffs)
             return fault("riff list names riff %d", g_auRiffList[i]), -1;
+    std::vector<int32_t> undoRiffUses, undoNoteRefs;
+    Seq_UndoCollectHolds(undoRiffUses, undoNoteRefs);
     for (int32_t id = 1; id <= riffs; id++) {
-        const int32_t expected = 1 + placements[(size_t)id] + queued[(size_t)id] + Seq_UndoCountHolds(id);
+        const int32_t expected = 1 + placements[(size_t)id] + queued[(size_t)id] + undoRiffUses[(size_t)id];
         if (Seq_GetRiff(id)->iUseCount != expected)
             return fault("riff %d has use count %d, its holders make %d", id, Seq_GetRiff(id)->iUseCount, expected), -1;
     }
@@ -213,7 +215,7 @@ int32_t Seq_CheckSongModel(char *why, size_t size)
     std::vector<int32_t> listRefs(SEQ_PARAM_LIST_SLOTS, 0);
     for (int32_t id = 1; id <= notes; id++) {
         const NOTEENTRY *n = Seq_GetNote(id);
-        const int32_t expected = noteRefs[(size_t)id] + Seq_UndoNoteHolds(id);
+        const int32_t expected = noteRefs[(size_t)id] + undoNoteRefs[(size_t)id];
         if (n->uRefCount != expected || n->uRefCount == 0)
             return fault("note %d has %d references, its holders make %d", id, n->uRefCount, expected), -1;
         if (n->uCount2 != n->uRefCount)

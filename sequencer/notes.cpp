@@ -7,7 +7,7 @@
 #include "core/mixlock.h"
 #include "sequencer/instruments.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_undo.h"
+#include "sequencer/undo.h"
 
 PARAMLISTSLOT g_aParamListSlots[SEQ_PARAM_LIST_SLOTS];
 uint8_t g_abParamListData[SEQ_PARAM_LIST_BYTES];
@@ -170,7 +170,7 @@ int32_t Seq_FindOrAddNote(uint16_t instrument, int32_t octave, int32_t semitone,
             continue;
         Seq_AddNoteRef(id);
         if (!noUndo)
-            Seq_UndoHoldNote(id, 1);
+            Seq_UndoRecordNoteRef(id, 1);
         return id;
     }
     if (g_uNoteCount >= SEQ_MAX_NOTES || !g_pNoteEntryPool) {
@@ -203,7 +203,7 @@ int32_t Seq_FindOrAddNote(uint16_t instrument, int32_t octave, int32_t semitone,
     // Stored as compared, so the note is found again by the same request.
     n->ucDisc = disc;
     if (!noUndo)
-        Seq_UndoHoldNote(id, 1);
+        Seq_UndoRecordNoteRef(id, 1);
     return id;
 }
 
@@ -319,7 +319,7 @@ int32_t Seq_DeleteNote(int32_t id, int32_t noUndo, int32_t cleanInstruments)
     if (!n)
         return 0;
     if (!noUndo)
-        Seq_UndoHoldNote(id, 0);
+        Seq_UndoRecordNoteRef(id, 0);
     Seq_ReleaseNoteRef(id);
     if (n->uRefCount > 0)
         return 0;

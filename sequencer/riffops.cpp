@@ -10,7 +10,7 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/instruments.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_undo.h"
+#include "sequencer/undo.h"
 
 namespace {
 

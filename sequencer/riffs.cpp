@@ -3,13 +3,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "core/idpool.h"
 #include "core/mixlock.h"
 #include "sequencer/instruments.h"
 #include "sequencer/playstate.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_undo.h"
+#include "sequencer/undo.h"
 
 IDPOOL *g_pRiffEntryPool;
 uint16_t g_uRiffCount = 1;
@@ -34,6 +35,9 @@ const uint16_t g_auRiffTypeIcons[19] = {147, 151, 152, 153, 154, 156, 159, 161, 
 
 namespace {
 
+// A riff id kept across calls that may delete riffs (lowered with the other holders).
+uint16_t s_uTrackedRiff;
+
 void ForgetLibraryKeys()
 {
     std::memset(g_auLibraryRiffKey, 0, sizeof(g_auLibraryRiffKey));
@@ -55,6 +59,7 @@ void LowerRiffHolders(int32_t deleted)
     };
     lower(g_uCurrentRiff);
     lower(g_uLibraryRiff);
+    lower(s_uTrackedRiff);
     // A riff deleted outright (modes 2 and 3) leaves the queue too, or its entries would name
     // the riff that takes its id.
     uint16_t queued = 0;
@@ -221,14 +226,27 @@ int32_t Seq_ReleaseRiff(int32_t riff, int32_t mode, int32_t noUndo)
     RIFFENTRY *r = Seq_GetRiff(riff);
     if (!r)
         return 0;
+    const bool deleting = mode == 2 || mode == 3 || (mode == 0 && r->iUseCount <= 1);
+    if (deleting && Seq_UndoNamesRiff(riff)) {
+        // The log cannot bring back a deleted riff: it goes first (giving back its holds, which
+        // may delete other riffs and move this one down).
+        s_uTrackedRiff = (uint16_t)riff;
+        Seq_ClearUndo();
+        riff = s_uTrackedRiff;
+        s_uTrackedRiff = 0;
+        r = Seq_GetRiff(riff);
+        if (!r)
+            return 0;
+    }
     if (mode == 0) {
         if (r->iUseCount > 0)
             r->iUseCount--;
     } else if (mode == 2 || mode == 3) {
         r->iUseCount = 0;
     }
-    if (!noUndo)
-        Seq_UndoHoldRiff(riff, mode);
+    // Only a release of one use can be undone; the others delete the riff outright.
+    if (!noUndo && mode == 0)
+        Seq_UndoRecordRiffUse(riff, mode, 0);
     if (r->iUseCount > 0)
         return 0;
 
@@ -307,7 +325,7 @@ void Seq_PlaceRiff(int32_t riff, int32_t row, int32_t column, int32_t library, i
         for (int32_t b = 0; b < r->ucBars; b++) {
             uint16_t &cell = g_aSongGrid[row + b][column + t];
             if (!noUndo)
-                Seq_UndoRecordCell(row + b, column + t, cell, riff);
+                Seq_UndoRecordCell(row + b, column + t, cell, riff, 1);
             cell = (uint16_t)(b << 13 | (t == 0 ? riff : (SEQ_CELL_CONTINUE | t)));
         }
     r->iUseCount++;
@@ -325,7 +343,7 @@ void Seq_RemoveRiffAt(int32_t row, int32_t column, int32_t noUndo)
     {
         std::lock_guard<std::recursive_mutex> lock(g_csMix);
         if (!noUndo)
-            Seq_UndoRecordCell(top, left, g_aSongGrid[top][left], 0);
+            Seq_UndoRecordCell(top, left, g_aSongGrid[top][left], 0, 0);
         for (int32_t b = 0; b < r->ucBars && top + b < SEQ_GRID_ROWS; b++)
             for (int32_t t = 0; t < r->ucTracks && left + t < SEQ_GRID_COLUMNS; t++)
                 g_aSongGrid[top + b][left + t] = 0;
@@ -723,9 +741,11 @@ int32_t Seq_SplitRiff(int32_t row, int32_t column, int32_t byBars, int32_t noUnd
 int32_t Seq_BuildRiffList()
 {
     g_uRiffListCount = 0;
+    std::vector<int32_t> held, notes;
+    Seq_UndoCollectHolds(held, notes);
     for (int32_t id = 1; id < g_uRiffCount; id++) {
         RIFFENTRY *r = Seq_GetRiff(id);
-        const int32_t score = (id == g_uLibraryRiff ? 1 : 0) + r->iUseCount - Seq_UndoCountHolds(id) -
+        const int32_t score = (id == g_uLibraryRiff ? 1 : 0) + r->iUseCount - held[(size_t)id] -
                               ((r->uFlags & RIFF_FLAG_DELETE) ? 1 : 0);
         if (score > 0 && r->iListMark < 1)
             g_auRiffList[++g_uRiffListCount] = (uint16_t)id;
@@ -787,7 +807,7 @@ int32_t Seq_SetRiffNote(int32_t riff, int32_t step, int32_t track, int32_t note,
         if (!old)
             return 1;
         if (!noUndo)
-            Seq_UndoRecordRiffNote(riff, step, track, (uint16_t)old);
+            Seq_UndoRecordRiffNote(riff, step, track, old, 0);
         *Seq_RiffCell(r, step, track) = 0;
         return Seq_DeleteNote(old, noUndo, 0) ? 2 : 1;
     }
@@ -812,7 +832,7 @@ int32_t Seq_SetRiffNote(int32_t riff, int32_t step, int32_t track, int32_t note,
         if (!later)
             continue;
         if (!noUndo)
-            Seq_UndoRecordRiffNote(riff, s, track, (uint16_t)later);
+            Seq_UndoRecordRiffNote(riff, s, track, later, 0);
         *Seq_RiffCell(r, s, track) = 0;
         // The caller's note keeps its reference, but its id drops when a lower note goes.
         if (Seq_DeleteNote(later, noUndo, 0) && later < id)
@@ -821,12 +841,15 @@ int32_t Seq_SetRiffNote(int32_t riff, int32_t step, int32_t track, int32_t note,
     r = Seq_GetRiff(riff);
     uint16_t &cell = *Seq_RiffCell(r, step, track);
     const int32_t old = cell;
-    if (!noUndo)
-        Seq_UndoRecordRiffNote(riff, step, track, (uint16_t)old);
+    if (!noUndo && old && old != id)
+        Seq_UndoRecordRiffNote(riff, step, track, old, 0);
     cell = (uint16_t)id;
     if (Seq_GetNote(id)->ucFlags & NOTE_FLAG_JOINED)
         r->uFlags |= (uint16_t)(1u << track);
-    if (old && old != id)
+    if (!noUndo && old != id)
+        Seq_UndoRecordRiffNote(riff, step, track, id, 1);
+    // The same note again: the reference handed over is one too many.
+    if (old)
         Seq_DeleteNote(old, noUndo, 0);
     return 1;
 }
@@ -838,9 +861,11 @@ void Seq_ReplaceRiffCell(int32_t riff, int32_t step, int32_t track, int32_t note
         return;
     uint16_t &cell = *Seq_RiffCell(r, step, track);
     const int32_t old = cell;
-    if (!noUndo)
-        Seq_UndoRecordRiffNote(riff, step, track, (uint16_t)old);
+    if (!noUndo && old && old != note)
+        Seq_UndoRecordRiffNote(riff, step, track, old, 0);
     cell = (uint16_t)note;
+    if (!noUndo && note && old != note)
+        Seq_UndoRecordRiffNote(riff, step, track, note, 1);
     if (old)
         Seq_DeleteNote(old, noUndo, 0);
 }

@@ -8,7 +8,7 @@
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_undo.h"
+#include "sequencer/undo.h"
 
 // Stand-in until the song file is built.
 void Seq_ResetSongFile();

@@ -7,7 +7,7 @@
 
 #include "sequencer/clock.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_undo.h"
+#include "sequencer/undo.h"
 
 struct COMMANDENTRY
 {

@@ -252,8 +252,9 @@ int32_t Seq_ReleaseRiff(int32_t riff, int32_t mode, int32_t noUndo)
 
     std::lock_guard<std::recursive_mutex> lock(g_csMix);
     Seq_UnlinkRiff(riff);
+    // A deleted riff cannot come back, so holding its notes in the log would only keep them.
     if (mode != 2)
-        Seq_ReleaseRiffNotes(riff, noUndo);
+        Seq_ReleaseRiffNotes(riff, 1);
     r = Seq_GetRiff(riff);
     // Grid: clear the riff's own rectangles, lower later riffs' first cells.
     for (int32_t row = 0; row < SEQ_GRID_ROWS; row++) {

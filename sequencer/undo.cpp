@@ -30,6 +30,7 @@ int32_t s_iLogBytes = SEQ_UNDO_LOG_BYTES;
 // A record could not be written: the step in progress is incomplete, so the log goes at the next
 // safe point and nothing more is recorded until then.
 bool s_bBroken;
+uint32_t s_uSerial;
 
 // Holds of dropped records, given back at the next safe point.
 struct Pending
@@ -163,6 +164,7 @@ bool Write(const uint16_t *words, int32_t count)
         s_bBroken = true;
         return false;
     }
+    s_uSerial++;
     g_iUndoRedoPos = g_iUndoWritePos - bytes;
     std::memcpy(At(g_iUndoRedoPos), words, (size_t)bytes);
     g_iUndoWritePos = g_iUndoRedoPos;
@@ -257,6 +259,11 @@ void Seq_SetUndoLogSize(int32_t bytes)
     Seq_FreeUndoLog();
     s_iLogBytes = bytes < 16 ? 16 : (bytes & ~1);
     g_iUndoWritePos = g_iUndoRedoPos = End();
+}
+
+uint32_t Seq_UndoRecordSerial()
+{
+    return s_uSerial;
 }
 
 int32_t Seq_UndoLogSize()

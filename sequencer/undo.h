@@ -21,6 +21,8 @@ extern int32_t g_iUndoRedoPos;  // R: undone records are [R, W)
 // The buffer size the next allocation takes (tests use small ones); frees the current log.
 void Seq_SetUndoLogSize(int32_t bytes);
 int32_t Seq_UndoLogSize();
+// Counts every record written (tests tell a recorded edit from one that recorded nothing).
+uint32_t Seq_UndoRecordSerial();
 
 void Seq_AllocUndoLog();
 void Seq_FreeUndoLog();

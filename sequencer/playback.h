@@ -62,5 +62,11 @@ void Seq_StopSong();
 void Seq_StartFastForward();
 void Seq_StopCueing();
 void Seq_StartReverseCue();
-void Seq_PlayRiffPreview(int32_t riff, int32_t mode);
+// Plays one riff of 1..8 bars alone from a step, in g_ucPreviewMode (1 once, 2 loop), each track
+// with the riff's level ramp advanced to that step; the metronome clicks on screen 58.
+void Seq_PlayRiffPreview(int32_t startStep, int32_t riff);
 void Seq_StopRiffPreview();
+// Advances every play column's level ramp one unit (four times a step).
+void Seq_StepLevelRamps();
+// Stops, then plays the song from a row with the open riff looping (it must have 1..8 bars).
+void Seq_RestartSongAtRow(int32_t row);

@@ -545,21 +545,49 @@ void Seq_StopCueing()
     g_iFineAccum = 0;
 }
 
-void Seq_PlayRiffPreview(int32_t riff, int32_t mode)
+void Seq_PlayRiffPreview(int32_t startStep, int32_t riff)
 {
     const RIFFENTRY *r = Seq_GetRiff(riff);
-    if (!r)
+    if (!r || r->ucBars < 1 || r->ucBars > SEQ_MAX_BARS)
         return;
-    std::lock_guard<std::recursive_mutex> lock(g_csMix);
-    g_uPreviewRiff = (uint16_t)riff;
-    g_ucPreviewStep = 0;
-    g_ucPreviewMode = (uint8_t)mode;
-    for (int32_t t = 0; t < r->ucTracks; t++)
-        StartColumn(g_aPlayColumns[t], riff, t, 0);
-    for (int32_t t = 0; t < r->ucTracks; t++)
-        g_aPlayColumns[t].uRiff = 0; // the preview step plays the notes; the columns keep levels
-    g_pfnSeqStep = Seq_StepRiffPreview;
-    g_bSongPlaying = 254;
+    Seq_StopSong();
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_csMix);
+        g_bSongPlaying = 0;
+        g_pfnSeqStep = Seq_StepIdle;
+        std::memset(g_aiKeyLights, 0, sizeof(g_aiKeyLights));
+    }
+    Sys_KeyVoices(0, SYS_ALL_VOICES);
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_csMix);
+        g_uPreviewRiff = (uint16_t)riff;
+        Sys_SetVoiceReverb(0, SYS_ALL_VOICES);
+        std::memset(g_aPlayColumns, 0, sizeof(g_aPlayColumns));
+        Seq_SetTempo(g_uTempo);
+        const int32_t steps = r->ucBars * SEQ_STEPS_PER_BAR;
+        startStep = startStep < 0 || startStep >= steps ? 0 : startStep;
+        g_ucPreviewStep = (uint8_t)startStep;
+        g_bSongPlaying = 254;
+        g_ucStepCount16 = 0;
+        // One level ramp per track over the whole riff, already advanced to the start step.
+        for (int32_t t = 0; t < r->ucTracks; t++) {
+            PLAYCOLUMN &c = g_aPlayColumns[t];
+            c.iLevel = r->ucStartLevel * 1024;
+            c.iLevelStep = ((r->ucEndLevel - r->ucStartLevel) * 1024) / (r->ucBars * 64);
+            c.uLevelUpdates = (uint16_t)(r->ucBars * 64);
+            for (int32_t i = 0; i < startStep * 4; i++) {
+                c.iLevel += c.iLevelStep;
+                c.uLevelUpdates--;
+            }
+        }
+        g_pfnSeqStep = Seq_StepRiffPreview;
+    }
+    Seq_StartClock();
+}
+
+void Seq_StepLevelRamps()
+{
+    StepLevelRamps();
 }
 
 void Seq_StopRiffPreview()
@@ -568,6 +596,18 @@ void Seq_StopRiffPreview()
     g_pfnSeqStep = Seq_StepIdle;
     g_ucPreviewMode = 3;
     g_bSongPlaying = 0;
+    std::memset(g_aiKeyLights, 0, sizeof(g_aiKeyLights));
     Seq_ClearChannels();
     Sys_KeyVoices(0, SYS_ALL_VOICES);
+}
+
+void Seq_RestartSongAtRow(int32_t row)
+{
+    const RIFFENTRY *r = Seq_GetRiff(g_uCurrentRiff);
+    if (!r || r->ucBars < 1 || r->ucBars > SEQ_MAX_BARS)
+        return;
+    Seq_StopSong();
+    g_ucPreviewStep = 0;
+    Seq_StartSongAt(row, 0);
+    Seq_StartClock();
 }

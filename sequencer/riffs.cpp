@@ -797,64 +797,6 @@ void Seq_FlushDeletedRiffs()
 
 // ---- Note cells ----
 
-int32_t Seq_SetRiffNote(int32_t riff, int32_t step, int32_t track, int32_t note, int32_t noUndo, int32_t, int32_t)
-{
-    RIFFENTRY *r = Seq_GetRiff(riff);
-    if (!r || step < 0 || track < 0 || track >= r->ucTracks || step >= r->ucBars * 16)
-        return 0;
-    const int32_t steps = r->ucBars * 16;
-    if (note == 0) {
-        const int32_t old = *Seq_RiffCell(r, step, track);
-        if (!old)
-            return 1;
-        if (!noUndo)
-            Seq_UndoRecordRiffNote(riff, step, track, old, 0);
-        *Seq_RiffCell(r, step, track) = 0;
-        return Seq_DeleteNote(old, noUndo, 0) ? 2 : 1;
-    }
-    // Only the hand-over of an existing note: new notes come from the note editor.
-    int32_t id = note < 0 ? -note : note;
-    NOTEENTRY *n = Seq_GetNote(id);
-    if (!n)
-        return 0;
-    if (note < 0 && step + n->ucLength > steps)
-        return 0;
-    for (int32_t s = step - 1; s >= 0; s--) {
-        const int32_t prev = *Seq_RiffCell(r, s, track);
-        if (!prev)
-            continue;
-        if (s + Seq_GetNote(prev)->ucLength > step)
-            return 0;
-        break;
-    }
-    for (int32_t s = step + 1; s < step + n->ucLength && s < steps; s++) {
-        r = Seq_GetRiff(riff);
-        const int32_t later = *Seq_RiffCell(r, s, track);
-        if (!later)
-            continue;
-        if (!noUndo)
-            Seq_UndoRecordRiffNote(riff, s, track, later, 0);
-        *Seq_RiffCell(r, s, track) = 0;
-        // The caller's note keeps its reference, but its id drops when a lower note goes.
-        if (Seq_DeleteNote(later, noUndo, 0) && later < id)
-            id--;
-    }
-    r = Seq_GetRiff(riff);
-    uint16_t &cell = *Seq_RiffCell(r, step, track);
-    const int32_t old = cell;
-    if (!noUndo && old && old != id)
-        Seq_UndoRecordRiffNote(riff, step, track, old, 0);
-    cell = (uint16_t)id;
-    if (Seq_GetNote(id)->ucFlags & NOTE_FLAG_JOINED)
-        r->uFlags |= (uint16_t)(1u << track);
-    if (!noUndo && old != id)
-        Seq_UndoRecordRiffNote(riff, step, track, id, 1);
-    // The same note again: the reference handed over is one too many.
-    if (old)
-        Seq_DeleteNote(old, noUndo, 0);
-    return 1;
-}
-
 void Seq_ReplaceRiffCell(int32_t riff, int32_t step, int32_t track, int32_t note, int32_t noUndo)
 {
     RIFFENTRY *r = Seq_GetRiff(riff);

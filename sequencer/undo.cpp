@@ -314,6 +314,24 @@ void Seq_CloseUndoStep()
     SafePoint();
 }
 
+void Seq_UndoCountSteps(int32_t *pDone, int32_t *pRedo)
+{
+    int32_t done = 0, redo = 0;
+    if (g_pUndoLog) {
+        ForEach(g_iUndoRedoPos, End(), [&](int32_t off, uint16_t *w) {
+            if (w[0] == REC_MARKER)
+                (off >= g_iUndoWritePos ? done : redo)++;
+        });
+        // The oldest step's records may lie above the last marker only while it is open.
+        if (g_iUndoWritePos < End() && *At(g_iUndoWritePos) != REC_MARKER)
+            done++;
+    }
+    if (pDone)
+        *pDone = done;
+    if (pRedo)
+        *pRedo = redo;
+}
+
 bool Seq_CanUndo()
 {
     return g_pUndoLog && !s_bBroken && g_iUndoWritePos < End();

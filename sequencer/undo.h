@@ -36,6 +36,8 @@ void Seq_ClearUndo();
 // True when a step can be undone / redone.
 bool Seq_CanUndo();
 bool Seq_CanRedo();
+// Steps the log can undo and redo (an open step counts as one).
+void Seq_UndoCountSteps(int32_t *pDone, int32_t *pRedo);
 
 // Dense-id renumbering after a note or riff was freed.
 void Seq_UndoLowerNoteIds(int32_t note);

@@ -3,6 +3,8 @@
 // check after every step, in a log of normal size and in one that overflows all the time.
 #include "seqfixture.h"
 
+#include "songdump.h"
+#include "sequencer/noteedit.h"
 #include "sequencer/undo.h"
 
 #include <algorithm>
@@ -12,76 +14,6 @@
 #include <vector>
 
 namespace {
-
-std::string ListText(int32_t id)
-{
-    uint32_t bytes = 0;
-    const uint8_t *p = Seq_GetParamList(id, &bytes);
-    std::string out = "[";
-    for (uint32_t i = 0; p && i < bytes; i++) {
-        char b[4];
-        snprintf(b, sizeof(b), "%02x", p[i]);
-        out += b;
-    }
-    return out + "]";
-}
-
-std::string NoteText(int32_t id)
-{
-    const NOTEENTRY *n = Seq_GetNote(id);
-    if (!n)
-        return "<dangling " + std::to_string(id) + ">";
-    char b[160];
-    snprintf(b, sizeof(b), "i%u p%u l%u v%u s%u/%u/%u/%u/%u d%u f%u ss%u", n->uInstrument, n->ucPitch, n->ucLength,
-             n->ucLevel, n->ucSetting1, n->ucSetting2, n->ucSetting3, n->ucSetting4, n->ucSetting5, n->ucDisc,
-             n->ucFlags, n->uSampleStart);
-    return b + ListText(n->uListA) + ListText(n->uListB) + ListText(n->uListC);
-}
-
-// The song as a user sees it: grid, riffs with their notes resolved to contents, live use counts
-// and references (what the undo log holds taken out), the notes that something in the song uses.
-std::string Dump()
-{
-    std::vector<int32_t> riffHolds, noteHolds;
-    Seq_UndoCollectHolds(riffHolds, noteHolds);
-    std::string out = "rows " + std::to_string(Seq_CountUsedRows()) + "\n";
-    for (int32_t row = 0; row < SEQ_GRID_ROWS; row++)
-        for (int32_t c = 0; c < SEQ_GRID_COLUMNS; c++)
-            if (g_aSongGrid[row][c]) {
-                char b[32];
-                snprintf(b, sizeof(b), "g%d,%d=%04x\n", row, c, g_aSongGrid[row][c]);
-                out += b;
-            }
-    for (int32_t id = 1; id < g_uRiffCount; id++) {
-        RIFFENTRY r = *Seq_GetRiff(id);
-        const int32_t live = r.iUseCount - riffHolds[(size_t)id];
-        r.iUseCount = 0;
-        char b[64];
-        snprintf(b, sizeof(b), "riff %d uses %d head ", id, live);
-        out += b;
-        const uint8_t *head = (const uint8_t *)&r;
-        for (size_t i = 0; i < RIFF_HEAD_BYTES; i++) {
-            snprintf(b, sizeof(b), "%02x", head[i]);
-            out += b;
-        }
-        out += "\n";
-        const int32_t steps = r.ucBars * SEQ_STEPS_PER_BAR;
-        for (int32_t t = 0; t < r.ucTracks; t++)
-            for (int32_t s = 0; s < steps; s++)
-                if (const int32_t note = r.puNotes[t * steps + s])
-                    out += " " + std::to_string(s) + "," + std::to_string(t) + " " + NoteText(note) + "\n";
-    }
-    std::vector<std::string> notes;
-    for (int32_t id = 1; id <= g_uNoteCount; id++) {
-        const int32_t live = Seq_GetNote(id)->uRefCount - noteHolds[(size_t)id];
-        if (live)
-            notes.push_back(NoteText(id) + " x" + std::to_string(live));
-    }
-    std::sort(notes.begin(), notes.end());
-    for (const std::string &n : notes)
-        out += n + "\n";
-    return out;
-}
 
 // A note of instrument 1; the caller owns one reference (with undo a record holds another).
 int32_t MakeNote(int32_t pitch, int32_t length, int32_t noUndo)
@@ -301,7 +233,7 @@ void RandomRun(uint32_t seed, int32_t steps, int32_t logBytes, int32_t *pDropped
             const int32_t riff = 1 + pick(g_uRiffCount - 1);
             RIFFENTRY *r = Seq_GetRiff(riff);
             const int32_t step = pick(r->ucBars * 16), track = pick(r->ucTracks);
-            switch (op % 5) {
+            switch (pick(8)) {
             case 0: Seq_PlaceRiffAt(riff, pick(30), pick(20)); break;
             case 1: Seq_RemoveRiffAt(pick(30), pick(20), 0); break;
             case 2: {
@@ -311,6 +243,20 @@ void RandomRun(uint32_t seed, int32_t steps, int32_t logBytes, int32_t *pDropped
                 break;
             }
             case 3: Seq_SetRiffNote(riff, step, track, 0, 0, 0, 0); break;
+            case 5: Seq_SetNoteLength(riff, step, track, 1 + pick(5)); break;
+            case 6: {
+                g_uCurrentRiff = (uint16_t)riff;
+                const int32_t a = pick(r->ucBars * 16), b = pick(r->ucBars * 16);
+                const int32_t y = pick(12), z = pick(12);
+                g_Selection = SEQSELECTION{std::min(a, b), std::min(y, z), std::max(a, b), std::max(y, z)};
+                if (pick(3) == 0) {
+                    Seq_PasteNotes();
+                } else {
+                    g_ucNoteEditOctave = (uint8_t)(2 + pick(3));
+                    Seq_CutCopyNotes(pick(3));
+                }
+                break;
+            }
             default: {
                 // Only over a note start: the cell op itself does not look at lengths.
                 if (!*Seq_RiffCell(Seq_GetRiff(riff), step, track))
@@ -323,12 +269,15 @@ void RandomRun(uint32_t seed, int32_t steps, int32_t logBytes, int32_t *pDropped
             }
             Seq_CloseUndoStep();
             const std::string now = Dump();
-            if (Seq_UndoRecordSerial() != before || !Seq_CanUndo()) {
-                // A recorded step (or a log emptied by an unrecordable one).
+            if (Seq_UndoRecordSerial() != before) {
                 undone.clear();
                 done.push_back(now);
-            } else {
-                ASSERT_EQ(now, was) << "an edit that recorded nothing changed the song";
+            } else if (now != was) {
+                // Changed without a record: only an edit too large for the log, which empties it.
+                ASSERT_FALSE(Seq_CanUndo());
+                ASSERT_FALSE(Seq_CanRedo());
+                undone.clear();
+                done.push_back(now);
             }
         }
         if (!Seq_CanUndo()) {
@@ -337,11 +286,16 @@ void RandomRun(uint32_t seed, int32_t steps, int32_t logBytes, int32_t *pDropped
         }
         if (!Seq_CanRedo())
             undone.clear();
+        int32_t logDone = 0, logRedo = 0;
+        Seq_UndoCountSteps(&logDone, &logRedo);
+        ASSERT_EQ(logRedo, (int32_t)undone.size()) << "op " << op;
+        ASSERT_LE(logDone, (int32_t)done.size() - 1) << "op " << op;
         ASSERT_EQ(Seq_CheckSongModel(why, sizeof(why)), 0) << why;
         if (testing::Test::HasFatalFailure())
             return;
     }
     // Every step the log still has undoes to its song, back to where it begins; all redo again.
+    const int32_t redoable = (int32_t)undone.size();
     int32_t undos = 0;
     for (; Seq_CanUndo(); undos++) {
         Seq_UndoLastStep();
@@ -352,7 +306,7 @@ void RandomRun(uint32_t seed, int32_t steps, int32_t logBytes, int32_t *pDropped
         ASSERT_EQ(Seq_CheckSongModel(why, sizeof(why)), 0) << why;
     }
     dropped += (int32_t)done.size() - 1;
-    for (int32_t k = 0; k < undos; k++) {
+    for (int32_t k = 0; k < undos + redoable; k++) {
         ASSERT_TRUE(Seq_CanRedo());
         Seq_RedoLastStep();
         done.push_back(undone.back());

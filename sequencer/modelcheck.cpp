@@ -17,6 +17,8 @@ void Seq_CountOtherListRefs(std::vector<int32_t> &counts);
 
 void Seq_ResetSongModel()
 {
+    // The log names riffs and notes about to go: it is emptied first, while they still exist.
+    Seq_ClearUndo();
     std::lock_guard<std::recursive_mutex> lock(g_csMix);
     for (int32_t id = 1; id < g_uRiffCount; id++) {
         RIFFENTRY *r = Seq_GetRiff(id);
@@ -173,6 +175,8 @@ int32_t Seq_CheckSongModel(char *why, size_t size)
     for (uint32_t i = 1; i <= g_uRiffListCount; i++)
         if (g_auRiffList[i] < 1 || g_auRiffList[i] > riffs)
             return fault("riff list names riff %d", g_auRiffList[i]), -1;
+    if (const int32_t at = Seq_UndoFindDangling(); at >= 0)
+        return fault("undo record at %d names a riff or note that is not there", at), -1;
     std::vector<int32_t> undoRiffUses, undoNoteRefs;
     Seq_UndoCollectHolds(undoRiffUses, undoNoteRefs);
     for (int32_t id = 1; id <= riffs; id++) {

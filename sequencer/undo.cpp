@@ -485,6 +485,36 @@ int32_t Seq_UndoCountHolds(int32_t id, int32_t kind)
     return id > 0 && (size_t)id < v.size() ? v[(size_t)id] : 0;
 }
 
+int32_t Seq_UndoFindDangling()
+{
+    int32_t bad = -1;
+    for (const Pending &p : s_pending)
+        if (p.id && (p.riff ? !Seq_GetRiff(p.id) : !Seq_GetNote(p.id)))
+            return 0;
+    if (!g_pUndoLog)
+        return -1;
+    auto riffOk = [](int32_t id) { return Seq_GetRiff(id) != nullptr; };
+    auto noteOk = [](int32_t id) { return id == 0 || Seq_GetNote(id) != nullptr; };
+    ForEach(g_iUndoRedoPos, End(), [&](int32_t off, uint16_t *w) {
+        bool ok = true;
+        switch (w[0]) {
+        case REC_CELL: ok = w[3] == 1 ? riffOk(w[5]) : riffOk(w[4] & SEQ_CELL_ID_MASK); break;
+        case REC_RIFF_USE: ok = riffOk(w[1]); break;
+        case REC_NOTE_REF: ok = noteOk(w[1]) && w[1]; break;
+        case REC_RIFF_NOTE: ok = riffOk(w[5]) && noteOk(w[4]); break;
+        default: break;
+        }
+        if (!ok && bad < 0)
+            bad = off;
+    });
+    // A record that starts no known type is damage too.
+    int32_t end = g_iUndoRedoPos;
+    ForEach(g_iUndoRedoPos, End(), [&end](int32_t off, uint16_t *) { end = off + RecordBytes(off); });
+    if (bad < 0 && end != End())
+        bad = end;
+    return bad;
+}
+
 bool Seq_UndoNamesRiff(int32_t riff)
 {
     bool named = false;

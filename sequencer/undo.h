@@ -48,6 +48,8 @@ inline int32_t Seq_UndoCountHolds(int32_t riff) { return Seq_UndoCountHolds(riff
 inline int32_t Seq_UndoNoteHolds(int32_t note) { return Seq_UndoCountHolds(note, 0); }
 // Every hold at once, indexed by id (the vectors are resized to the id counts + 1).
 void Seq_UndoCollectHolds(std::vector<int32_t> &riffUses, std::vector<int32_t> &noteRefs);
+// Offset of the first record naming a riff or note that is not there (or of damage), -1 none.
+int32_t Seq_UndoFindDangling();
 // True when a record names the riff (before it is deleted outright the log must go).
 bool Seq_UndoNamesRiff(int32_t riff);
 

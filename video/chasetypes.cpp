@@ -4,6 +4,9 @@
 
 #include "core/idpool.h"
 #include "video/chase.h"
+#include "video/chase_modifiers.h"
+#include "video/chase_text.h"
+#include "video/chase_tunnel.h"
 #include "video/clips.h"
 #include "video/interp.h"
 #include "video/laneobject.h"
@@ -37,10 +40,6 @@ const CHASECHANNEL kParticleChannels[5] = {
     {0, 0, 32767, 16, 8, nullptr, nullptr}, // texture
 };
 
-// The particle's own interpolate and render come with the modifier and screen-effect chases.
-void ParticleInterpolate(CHASE *, const int32_t *, const int32_t *, const int16_t *) {}
-void ParticleRender(CHASE *, VIDOBJECT *) {}
-
 void FreeExtra(CHASE *chase)
 {
     Sys_MemFree(chase->pExtra);
@@ -70,7 +69,7 @@ bool GrowExtra(CHASE *chase, int32_t n)
 
 CHASEDEF g_ParticleChaseDef = {
     9, 0, 0, CHASEKIND_PLAIN, 48, 48, 0, 5, kParticleChannels, nullptr, 0,
-    Vid_LaneObjectDefaults, Vid_LaneObjectApplyKey, ParticleInterpolate, Vid_LaneObjectRelease, ParticleRender,
+    Vid_LaneObjectDefaults, Vid_LaneObjectApplyKey, Vid_ParticleInterpolate, Vid_LaneObjectRelease, Vid_ParticleRender,
     Vid_LaneObjectMarkRes, Vid_LaneObjectSaveNumber, Vid_LaneObjectUnpack, nullptr, nullptr, 0,
 };
 
@@ -167,12 +166,50 @@ int32_t Vid_LaneObjectUnpack(CHASE *chase, int32_t *values, const void *loadMap)
 
 CHASEDEF *g_apChaseDefs[VID_CHASE_TYPE_COUNT];
 
+namespace {
+
+// The types built so far; the others keep their stand-in descriptors.
+CHASEDEF *const kBuiltDefs[] = {
+    &g_ParticleChaseDef,
+    &g_SpeedChaseDef,
+    &g_RotationChaseDef,
+    &g_ScaleChaseDef,
+    &g_ColourChaseDef,
+    &g_LightingChaseDef,
+    &g_PaletteChaseDef,
+    &g_SpineChaseDef,
+    &g_NumberChaseDef,
+    &g_TilesChaseDef,
+    &g_TintChaseDef,
+    &g_VisibilityChaseDef,
+    &g_TunnelChaseDef,
+    &g_TextChaseDef,
+};
+
+CHASEDEF *BuiltDef(uint16_t id)
+{
+    for (CHASEDEF *d : kBuiltDefs)
+        if (d->uStoredId == id)
+            return d;
+    return Vid_StandinChaseDef(id);
+}
+
+} // namespace
+
 int32_t Vid_RegisterChaseTypes()
 {
+    // The rotation and light tables, the chase palette and the contexts of the types.
+    Vid_FillModifierTables();
+    Vid_LoadChasePalette();
+    g_SpeedChaseDef.mix = Vid_MixScreenEffect;
+    Vid_ResetTunnel();
+    Vid_ResetTextChase();
+    Vid_AddResetHook(Vid_ResetTunnel);
+    Vid_AddResetHook(Vid_ResetTextChase);
     int32_t n = 0;
     for (int32_t i = 0; i < VID_CHASE_TYPE_COUNT; i++) {
         const uint16_t id = g_auChaseStoredIds[i];
-        CHASEDEF *def = id == 9 ? &g_ParticleChaseDef : (id == 20 ? &g_SpeedChaseDef : Vid_StandinChaseDef(id));
+        CHASEDEF *def = BuiltDef(id);
         g_apChaseDefs[i] = def;
         if (!def)
             continue;
@@ -202,6 +239,7 @@ void Vid_FreeVideoCore()
     Vid_FreeChasePools();
     for (int32_t i = 0; i < 4; i++)
         Vid_FreeLaneObject(i);
+    Vid_FreeTunnel();
     Sys_PoolDestroy(g_pLaneBlockPool);
     g_pLaneBlockPool = nullptr;
 }

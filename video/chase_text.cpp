@@ -43,7 +43,7 @@ void ReadValues(int32_t *values)
         if (v >= 1) {
             uint16_t path[8];
             int32_t depth = 0;
-            if (Vid_GetResIndexPath(v, path, &depth) == 0 && depth >= 2) {
+            if (g_VidRes.indexPath(v, path, &depth) == 0 && depth >= 2) {
                 g_szTextChaseEdit[i] = Vid_TextCodeChar(path[depth - 1]);
                 values[XCH_FONT] = path[depth - 2];
             }
@@ -194,7 +194,7 @@ void TextInterpolate(CHASE *chase, const int32_t *a, const int32_t *, const int1
     for (int32_t i = 0; i < count; i++) {
         p->instances[i] = p->models[i] ? p->models[i]->pInstance : nullptr;
         p->positions[i][0] = x;
-        p->positions[i][1] = -(top - bottom) / 2;
+        p->positions[i][1] = -(top + bottom) / 2; // the word's middle on the view's centre line
         p->positions[i][2] = 0;
         p->positions[i][3] = 0;
         x += widths[i];

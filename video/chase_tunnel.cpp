@@ -77,11 +77,11 @@ int32_t ReadValues(int32_t *values)
     uint16_t path[8];
     int32_t depth = 0;
     const int32_t pathId = values[TCH_PATH], profileId = values[TCH_PROFILE];
-    values[TCH_PATH] = pathId > 0 && Vid_GetResIndexPath(pathId, path, &depth) == 0 && depth >= 1
+    values[TCH_PATH] = pathId > 0 && g_VidRes.indexPath(pathId, path, &depth) == 0 && depth >= 1
                            ? path[depth - 1] + 1
                            : kTunnelChannels[TCH_PATH].sDefault;
     values[TCH_PROFILE] =
-        profileId > 0 && Vid_GetResIndexPath(profileId, path, &depth) == 0 && depth >= 1 ? path[depth - 1] + 1 : 0;
+        profileId > 0 && g_VidRes.indexPath(profileId, path, &depth) == 0 && depth >= 1 ? path[depth - 1] + 1 : 0;
     values[TCH_SPEED] -= 16;
     values[TCH_ROTATION] -= 10;
     for (int32_t c = TCH_COLOUR1; c < TCH_COLOUR1 + 4; c++)

@@ -512,17 +512,14 @@ void Vid_FillModifierTables()
 
 int32_t Vid_LoadChasePalette()
 {
-    uint8_t file[20 + 512];
-    const long n = Sys_LoadFileToBuffer("BOOT\\PALETTE.PAL", file, sizeof file);
-    if (n < 20 + 256)
+    uint8_t *colours = Gfx_ReadTexturePalette("BOOT\\PALETTE.PAL", 128);
+    if (!colours)
         return -1;
     for (int32_t i = 0; i < 128; i++) {
-        const uint32_t c = file[20 + 2 * i] | file[21 + 2 * i] << 8;
-        const uint32_t rgb[3] = {c & 31, (c >> 5) & 31, (c >> 10) & 31};
-        for (int32_t k = 0; k < 3; k++)
-            g_aChasePalette[i][k] = static_cast<uint8_t>(rgb[k] << 3 | rgb[k] >> 2);
+        std::memcpy(g_aChasePalette[i], colours + 4 * i, 3);
         g_aChasePalette[i][3] = 0;
     }
+    std::free(colours);
     return 0;
 }
 

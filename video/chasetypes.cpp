@@ -68,7 +68,7 @@ bool GrowExtra(CHASE *chase, int32_t n)
 } // namespace
 
 CHASEDEF g_ParticleChaseDef = {
-    9, 0, 0, CHASEKIND_PLAIN, 48, 48, 0, 5, kParticleChannels, nullptr, 0,
+    9, 0, 0, CHASEKIND_PLAIN, sizeof(PARTICLEPARAMS), sizeof(PARTICLEPARAMS), 0, 5, kParticleChannels, nullptr, 0,
     Vid_LaneObjectDefaults, Vid_LaneObjectApplyKey, Vid_ParticleInterpolate, Vid_LaneObjectRelease, Vid_ParticleRender,
     Vid_LaneObjectMarkRes, Vid_LaneObjectSaveNumber, Vid_LaneObjectUnpack, nullptr, nullptr, 0,
 };

@@ -311,3 +311,37 @@ TEST_F(ChaseContentDraw, GoldenTunnelFlight)
     EXPECT_TRUE(Golden("video_tunnel", 0x5D79AE9BA49C9549));
     Vid_FreeChase(c);
 }
+
+// The default word's layout, each letter drawn where the text block puts it (y down, as the models
+// are made), straight ahead of a camera 420 units away.
+TEST_F(ChaseContentDraw, GoldenTextLayout)
+{
+    CHASE *c = New(10);
+    ASSERT_EQ(1, Vid_SetChaseDefaultKey(c));
+    Play(c);
+    const auto *p = reinterpret_cast<const TEXTPARAMS *>(c->pParams);
+    ASSERT_EQ(p->count, 11);
+    ASSERT_EQ(Gfx_BeginScene(), 0);
+    ASSERT_EQ(Gfx_SetAmbientColour(70, 70, 80), 0);
+    ASSERT_EQ(Gfx_SetLightColour(0, 4096, 3900, 3500), 0);
+    ASSERT_EQ(Gfx_SetLightDirection(0, 1400, -2400, 4096), 0);
+    ASSERT_EQ(Gfx_SetLightColour(1, 0, 0, 0), 0);
+    ASSERT_EQ(Gfx_SetLightColour(2, 0, 0, 0), 0);
+    for (int32_t i = 0; i < p->count; i++) {
+        MODELHOLDER *holder = p->instances[i];
+        if (!holder)
+            continue;
+        SW3DMATRIX m{};
+        Gfx_SetIdentityMatrix(&m);
+        m._22 = -1;
+        m._41 = static_cast<float>(p->positions[i][0]);
+        m._42 = static_cast<float>(-p->positions[i][1]);
+        m._43 = 420;
+        Sw3d_SetTransform(SW3D_TRANSFORM_WORLD, &m);
+        ASSERT_EQ(Gfx_TransformLightMesh(holder->mesh), 0);
+        ASSERT_EQ(Gfx_DrawModelMesh(holder, p->models[i]), 0);
+    }
+    ASSERT_EQ(Gfx_EndScene(), 0);
+    EXPECT_TRUE(Golden("video_text_layout", 0xB74C434444C6662B));
+    Vid_FreeChase(c);
+}

@@ -70,12 +70,20 @@ int32_t Clamp(int32_t v, int32_t lo, int32_t hi)
 }
 
 // Pushes an object node on the object's lane (a group node first when grouped) with matrix m.
+// The object hangs below the newest node, which goes between it and what was above it.
 void PushNode(VIDOBJECT *object, const FIXMATRIX &m, int32_t grouped)
 {
     COORD *node = Vid_PushTransformNode(Vid_SlotLane(object), VIDNODE_OBJECT, grouped);
     if (!node)
         return;
     std::memcpy(node->local.m, m.m, sizeof m.m);
+    COORD *c = node;
+    for (int32_t depth = 0; c && depth < FIX_COORD_MAX_DEPTH; c = c->parent, depth++)
+        if (c->parent == &object->coord) {
+            c->parent = nullptr;
+            break;
+        }
+    object->coord.parent = node;
 }
 
 // ---- Rotation (3) ----

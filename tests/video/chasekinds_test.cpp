@@ -122,7 +122,18 @@ TEST_F(ChaseKindsTest, TransformNodesChainGroupFirstAndNeverOnOtherLanes)
     EXPECT_EQ(m.m[1][1], 4096);
     EXPECT_EQ(m.m[2][2], 4096);
     EXPECT_EQ(m.m[0][1], 0);
+    // The object hangs below its nodes, and the chain ends above them.
     EXPECT_EQ(g_aObjectNodes[0][0].coord.parent, &g_aGroupNodes[0][0].coord);
+    EXPECT_EQ(g_aGroupNodes[0][0].coord.parent, nullptr);
+    EXPECT_EQ(g_aLaneSlots[0].coord.parent, &g_aObjectNodes[0][0].coord);
+    CHASE *turn = Make(g_RotationChaseDef);
+    Run(turn, {2, 0, 0, 0});
+    EXPECT_EQ(g_aLaneSlots[0].coord.parent, &g_aObjectNodes[0][1].coord);
+    EXPECT_EQ(g_aObjectNodes[0][1].coord.parent, &g_aObjectNodes[0][0].coord);
+    EXPECT_EQ(0, Sys_CoordUpdateWorld(&g_aLaneSlots[0].coord));
+    // The next frame starts the object without nodes.
+    Vid_BeginChaseFrame();
+    EXPECT_EQ(g_aLaneSlots[0].coord.parent, nullptr);
     // Lane 5 has no nodes; a lane's 16 nodes are never overrun.
     Run(s, {8, 8, 8, 0}, {}, 0, 5);
     CHASE *r = Make(g_RotationChaseDef);

@@ -20,6 +20,7 @@
 #include "video/render.h"
 #include "video/standin_respool.h"
 #include "video/triggers.h"
+#include "video/vidobject.h"
 
 uint8_t g_ucFullScreenVideo = 0;
 COORD g_aCameraView[VID_CAMERAS];
@@ -172,6 +173,9 @@ int32_t Vid_InitChaseEngine()
     Vid_ClearTriggers();
     g_iBeatEventCount = 0;
     Vid_RegisterChaseTypes();
+    // Render slots start empty: nothing (a fade, an effect) carries over from an earlier run.
+    for (VIDOBJECT &slot : g_aLaneSlots)
+        slot = {};
     Vid_InitLaneCoords();
     FillTypeTables();
     ReadChasePalette();

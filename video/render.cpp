@@ -294,6 +294,9 @@ void Vid_DrawSlot(VIDOBJECT *slot, int32_t, int32_t camera, int32_t instance)
     if (slot->flags & VIDOBJ_OWNLIGHTS_APPLY) {
         Sys_SetLightMatrix(&slot->mtxLight);
         Sys_SetColourMatrix(&slot->mtxLightColour);
+        // Lit slots take their light from the three lights alone (the scene's state outside
+        // a lit draw is full ambient, which shows unlit slots in their own colours).
+        Sys_SetBackColour(0, 0, 0);
     }
     if (slot->flags & VIDOBJ_NORMALISED)
         Sys_CoordLoadNormalised(&slot->coord, view, 0);
@@ -384,11 +387,11 @@ void Vid_DrawGridEffect(const VIDGRIDBLOCK *block)
     const int32_t ch = static_cast<int32_t>(int64_t{vh} * 4096 / block->iRows);
     const int32_t cols = std::min((block->iColumns + 4095) / 4096, 64), rows = std::min((block->iRows + 4095) / 4096, 64);
     // Cells are laid out about the view centre in view pixels, at the depth where a world unit
-    // is one pixel (the projection is 90 degrees across the view's width).
+    // is one pixel (the projection is 90 degrees across the view's height).
     FIXMATRIX rot{};
     rot.m[0][0] = rot.m[1][1] = rot.m[2][2] = 4096;
     Sys_RotateMatrixZ(block->sAngle, &rot);
-    rot.t[2] = vw / 2;
+    rot.t[2] = vh / 2;
     Sys_SetWorldTransform(&rot);
     Gfx_BindGrabTexture();
     for (int32_t r = 0; r < rows; r++)

@@ -38,9 +38,9 @@ struct SceneModel
 inline bool BuildCube(SceneModel &m, int16_t half, uint32_t colour, TEXTURE *texture)
 {
     const bool textured = texture != nullptr;
-    const int16_t h = half;
-    const std::array<std::array<int16_t, 3>, 8> vertices = {{{-h, -h, -h}, {h, -h, -h}, {-h, h, -h}, {h, h, -h},
-                                                              {-h, -h, h}, {h, -h, h}, {-h, h, h}, {h, h, h}}};
+    const int16_t h = half, l = static_cast<int16_t>(-half);
+    const std::array<std::array<int16_t, 3>, 8> vertices = {{{l, l, l}, {h, l, l}, {l, h, l}, {h, h, l},
+                                                              {l, l, h}, {h, l, h}, {l, h, h}, {h, h, h}}};
     const std::array<std::array<int16_t, 3>, 6> normals = {
         {{0, 0, -4096}, {0, 0, 4096}, {-4096, 0, 0}, {4096, 0, 0}, {0, -4096, 0}, {0, 4096, 0}}};
     // Corners in strip order: (0,0), (1,0), (0,1), (1,1).

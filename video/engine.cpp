@@ -174,8 +174,11 @@ int32_t Vid_InitChaseEngine()
     g_iBeatEventCount = 0;
     Vid_RegisterChaseTypes();
     // Render slots start empty: nothing (a fade, an effect) carries over from an earlier run.
-    for (VIDOBJECT &slot : g_aLaneSlots)
+    const FIXMATRIX id = Identity();
+    for (VIDOBJECT &slot : g_aLaneSlots) {
         slot = {};
+        Sys_CoordInit(&slot.coord, nullptr, &id, 0);
+    }
     Vid_InitLaneCoords();
     FillTypeTables();
     ReadChasePalette();

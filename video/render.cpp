@@ -307,6 +307,8 @@ void Vid_DrawSlot(VIDOBJECT *slot, int32_t, int32_t camera, int32_t instance)
     if (Gfx_TransformLightMesh(holder->mesh) != 0)
         return;
     Gfx_DrawModelMesh(holder, slot);
+    if (slot->flags & VIDOBJ_OWNLIGHTS_APPLY)
+        Sys_SetBackColour(255, 255, 255);
     g_VidFrameStats.iSlotDraws++;
 }
 

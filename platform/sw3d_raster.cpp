@@ -1,0 +1,349 @@
+// The rasteriser of the software 3-D device: triangle set-up and span filling, lines and points,
+// texel sampling and the per-pixel stage, blend and writes. The pixel rules are in sw3d.h.
+#include "platform/sw3d_internal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace sw3d {
+
+namespace {
+
+bool ZPass(uint32_t func, uint32_t z, uint32_t stored)
+{
+    switch (func) {
+    case SW3D_CMP_NEVER: return false;
+    case SW3D_CMP_LESS: return z < stored;
+    case SW3D_CMP_EQUAL: return z == stored;
+    case SW3D_CMP_LESSEQUAL: return z <= stored;
+    case SW3D_CMP_GREATER: return z > stored;
+    case SW3D_CMP_NOTEQUAL: return z != stored;
+    case SW3D_CMP_GREATEREQUAL: return z >= stored;
+    default: return true;
+    }
+}
+
+
+// A texel as ARGB, and whether it is the colour key.
+ARGB Texel(const SW3DTEXTURE &t, int32_t x, int32_t y, bool *key)
+{
+    const uint8_t *row = static_cast<const uint8_t *>(t.pixels) + static_cast<size_t>(y) * t.pitch;
+    uint32_t v = 0;
+    ARGB c{};
+    switch (t.format) {
+    case SW3D_TEX_8_PAL8: {
+        v = row[x];
+        const uint32_t p = t.palette[v];
+        c = {255, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF};
+        if (key)
+            *key = v == 0;
+        return c;
+    }
+    case SW3D_TEX_16_RGB565:
+        std::memcpy(&v, row + x * 2, 2);
+        c = {255, Expand5(v >> 11), Expand6((v >> 5) & 63), Expand5(v & 31)};
+        v &= 0xFFFF;
+        break;
+    case SW3D_TEX_16_RGB555:
+        std::memcpy(&v, row + x * 2, 2);
+        v &= 0x7FFF;
+        c = {255, Expand5(v >> 10), Expand5((v >> 5) & 31), Expand5(v & 31)};
+        break;
+    case SW3D_TEX_16_ARGB1555:
+        std::memcpy(&v, row + x * 2, 2);
+        c = {(v & 0x8000) ? 255u : 0u, Expand5((v >> 10) & 31), Expand5((v >> 5) & 31), Expand5(v & 31)};
+        v &= 0x7FFF;
+        break;
+    case SW3D_TEX_16_ARGB4444:
+        std::memcpy(&v, row + x * 2, 2);
+        c = {((v >> 12) & 15) * 17, ((v >> 8) & 15) * 17, ((v >> 4) & 15) * 17, (v & 15) * 17};
+        v &= 0x0FFF;
+        break;
+    case SW3D_TEX_32_RGB888:
+        std::memcpy(&v, row + x * 4, 4);
+        c = {255, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF};
+        v &= 0xFFFFFF;
+        break;
+    default: // ARGB8888
+        std::memcpy(&v, row + x * 4, 4);
+        c = Unpack(v);
+        v &= 0xFFFFFF;
+        break;
+    }
+    if (key)
+        *key = v == 0;
+    return c;
+}
+
+int32_t Wrap(int64_t v, int32_t size)
+{
+    const int64_t m = v % size;
+    return static_cast<int32_t>(m < 0 ? m + size : m);
+}
+
+// Samples the bound texture at (u, v); false when the colour key drops the pixel.
+bool Sample(const SW3DDEVICE &d, double u, double v, ARGB *out)
+{
+    if (!d.hasTexture) {
+        *out = {255, 255, 255, 255};
+        return true;
+    }
+    const SW3DTEXTURE &t = d.texture;
+    // 8 fractional bits; the range keeps a huge coordinate from overflowing.
+    auto fixed = [](double c, int32_t size) {
+        double s = c * size * 256.0;
+        if (!(s > -1e15 && s < 1e15))
+            s = 0.0;
+        return static_cast<int64_t>(std::floor(s));
+    };
+    const int64_t U = fixed(u, t.width), V = fixed(v, t.height);
+    const int32_t nx = Wrap(U >> 8, t.width), ny = Wrap(V >> 8, t.height);
+    bool key = false;
+    if (d.magFilter != SW3D_FILTER_LINEAR) {
+        *out = Texel(t, nx, ny, &key);
+        return !(key && d.colourKey && t.colourKey);
+    }
+    Texel(t, nx, ny, &key);
+    if (key && d.colourKey && t.colourKey)
+        return false;
+    const int64_t U0 = U - 128, V0 = V - 128;
+    const int32_t x0 = Wrap(U0 >> 8, t.width), y0 = Wrap(V0 >> 8, t.height);
+    const int32_t x1 = (x0 + 1) % t.width, y1 = (y0 + 1) % t.height;
+    const uint32_t fx = static_cast<uint32_t>(U0 & 255), fy = static_cast<uint32_t>(V0 & 255);
+    const ARGB c00 = Texel(t, x0, y0, nullptr), c10 = Texel(t, x1, y0, nullptr);
+    const ARGB c01 = Texel(t, x0, y1, nullptr), c11 = Texel(t, x1, y1, nullptr);
+    auto mix = [&](uint32_t a, uint32_t b, uint32_t c, uint32_t e) {
+        return ((a * (256 - fx) + b * fx) * (256 - fy) + (c * (256 - fx) + e * fx) * fy + 32768) >> 16;
+    };
+    *out = {mix(c00.a, c10.a, c01.a, c11.a), mix(c00.r, c10.r, c01.r, c11.r), mix(c00.g, c10.g, c01.g, c11.g),
+            mix(c00.b, c10.b, c01.b, c11.b)};
+    return true;
+}
+
+uint32_t Factor(uint32_t f, uint32_t srcC, uint32_t srcA, uint32_t dstC)
+{
+    switch (f) {
+    case SW3D_BLEND_ZERO: return 0;
+    case SW3D_BLEND_SRCCOLOR: return srcC;
+    case SW3D_BLEND_INVSRCCOLOR: return 255 - srcC;
+    case SW3D_BLEND_SRCALPHA: return srcA;
+    case SW3D_BLEND_INVSRCALPHA: return 255 - srcA;
+    case SW3D_BLEND_DESTALPHA: return 255; // the target has no alpha
+    case SW3D_BLEND_INVDESTALPHA: return 0;
+    case SW3D_BLEND_DESTCOLOR: return dstC;
+    case SW3D_BLEND_INVDESTCOLOR: return 255 - dstC;
+    default: return 255;
+    }
+}
+
+uint32_t Arg(uint32_t which, const ARGB &tex, const ARGB &diffuse, int channel)
+{
+    const ARGB &c = which == SW3D_TA_TEXTURE ? tex : diffuse;
+    return channel == 0 ? c.r : channel == 1 ? c.g : c.b;
+}
+
+// One pixel: z test, texture, stage 0, blend, writes.
+void Shade(const SW3DDEVICE &d, const Target &t, int32_t x, int32_t y, uint32_t z, ARGB diffuse, double u, double v)
+{
+    uint16_t *zp = nullptr;
+    if (d.zEnable && t.s.z) {
+        zp = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(t.s.z) + static_cast<size_t>(y) * t.s.zPitch) + x;
+        if (!ZPass(d.zFunc, z, *zp))
+            return;
+    }
+    ARGB tex{};
+    if (!Sample(d, u, v, &tex))
+        return;
+    ARGB src{};
+    src.a = d.hasTexture ? tex.a : diffuse.a;
+    for (int ch = 0; ch < 3; ch++) {
+        const uint32_t a1 = Arg(d.colourArg1, tex, diffuse, ch), a2 = Arg(d.colourArg2, tex, diffuse, ch);
+        uint32_t c;
+        switch (d.colourOp) {
+        case SW3D_TOP_SELECTARG1: c = a1; break;
+        case SW3D_TOP_SELECTARG2: c = a2; break;
+        case SW3D_TOP_MODULATE: c = Mul8(a1, a2); break;
+        default: c = Arg(SW3D_TA_DIFFUSE, tex, diffuse, ch); break;
+        }
+        (ch == 0 ? src.r : ch == 1 ? src.g : src.b) = c;
+    }
+    uint16_t *cp = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(t.s.colour) + static_cast<size_t>(y) * t.s.pitch) + x;
+    if (d.blendEnable) {
+        const ARGB dst = UnpackTarget(*cp, t.s.pixelFormat);
+        auto blend = [&](uint32_t s, uint32_t dc) {
+            const uint32_t r = Mul8(s, Factor(d.srcBlend, s, src.a, dc)) + Mul8(dc, Factor(d.destBlend, s, src.a, dc));
+            return std::min(r, 255u);
+        };
+        src.r = blend(src.r, dst.r);
+        src.g = blend(src.g, dst.g);
+        src.b = blend(src.b, dst.b);
+    }
+    *cp = PackTarget(src.r, src.g, src.b, t.s.pixelFormat);
+    if (zp && d.zWrite)
+        *zp = static_cast<uint16_t>(z);
+}
+
+constexpr int64_t kMaxCoord = 16384 * 16;
+
+int64_t Snap(float c)
+{
+    return static_cast<int64_t>(std::floor(static_cast<double>(c) * 16.0 + 0.5));
+}
+
+bool Finite(const SVERTEX &v)
+{
+    return std::isfinite(v.sx) && std::isfinite(v.sy) && std::isfinite(v.sz) && std::isfinite(v.rhw) &&
+           std::isfinite(v.tu) && std::isfinite(v.tv);
+}
+
+
+} // namespace
+
+bool GetTarget(const SW3DDEVICE &d, Target *t)
+{
+    t->s = {};
+    if (!d.target || !d.target(&t->s) || !t->s.colour || t->s.width <= 0 || t->s.height <= 0)
+        return false;
+    const SW3DVIEWPORT &vp = d.current->desc;
+    t->left = std::max(0, vp.x);
+    t->top = std::max(0, vp.y);
+    t->right = static_cast<int32_t>(std::min<int64_t>(t->s.width, int64_t{vp.x} + vp.width));
+    t->bottom = static_cast<int32_t>(std::min<int64_t>(t->s.height, int64_t{vp.y} + vp.height));
+    return true;
+}
+
+void DrawTriangle(const SW3DDEVICE &d, const Target &t, SVERTEX a, SVERTEX b, SVERTEX c)
+{
+    if (!Finite(a) || !Finite(b) || !Finite(c))
+        return;
+    int64_t X[3] = {Snap(a.sx), Snap(b.sx), Snap(c.sx)};
+    int64_t Y[3] = {Snap(a.sy), Snap(b.sy), Snap(c.sy)};
+    for (int i = 0; i < 3; i++)
+        if (X[i] < -kMaxCoord || X[i] > kMaxCoord || Y[i] < -kMaxCoord || Y[i] > kMaxCoord)
+            return;
+    const uint32_t flatColour = a.colour;
+    int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+    if (area == 0)
+        return;
+    if (area < 0) {
+        std::swap(b, c);
+        std::swap(X[1], X[2]);
+        std::swap(Y[1], Y[2]);
+        area = -area;
+    }
+    const SVERTEX *v[3] = {&a, &b, &c};
+    // Edge i runs from vertex i+1 to i+2; its function is positive inside.
+    int64_t A[3], B[3], C[3], bias[3];
+    for (int i = 0; i < 3; i++) {
+        const int j = (i + 1) % 3, k = (i + 2) % 3;
+        A[i] = Y[j] - Y[k];
+        B[i] = X[k] - X[j];
+        C[i] = X[j] * Y[k] - X[k] * Y[j];
+        // With y down and the area positive, A == 0 and B > 0 is a horizontal edge with the
+        // triangle below it (top), A > 0 an edge with the triangle on its right (left).
+        const bool topLeft = (A[i] == 0 && B[i] > 0) || A[i] > 0;
+        bias[i] = topLeft ? 0 : -1;
+    }
+    int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
+    int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
+    const int32_t x0 = static_cast<int32_t>(std::max<int64_t>(t.left, (minX - 8 + 15) >> 4));
+    const int32_t x1 = static_cast<int32_t>(std::min<int64_t>(t.right - 1, (maxX - 8) >> 4));
+    const int32_t y0 = static_cast<int32_t>(std::max<int64_t>(t.top, (minY - 8 + 15) >> 4));
+    const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(t.bottom - 1, (maxY - 8) >> 4));
+    if (x0 > x1 || y0 > y1)
+        return;
+    const bool flat = d.shadeMode == SW3D_SHADE_FLAT;
+    int64_t zc[3], cc[3][4];
+    double q[3], qu[3], qv[3];
+    for (int i = 0; i < 3; i++) {
+        zc[i] = ZOf(v[i]->sz);
+        const ARGB col = Unpack(flat ? flatColour : v[i]->colour);
+        cc[i][0] = col.a;
+        cc[i][1] = col.r;
+        cc[i][2] = col.g;
+        cc[i][3] = col.b;
+        q[i] = v[i]->rhw;
+        qu[i] = q[i] * v[i]->tu;
+        qv[i] = q[i] * v[i]->tv;
+    }
+    // Attributes are (sum of edge value x vertex value) / area; the sums step by constants, the
+    // division is a multiply by a 62-bit reciprocal (128-bit product, at most one below exact).
+    const int64_t half = area / 2;
+    const __int128 inv = (static_cast<__int128>(1) << 62) / area;
+    auto attr = [half, inv](int64_t n) { return static_cast<uint32_t>((static_cast<__int128>(n + half) * inv) >> 62); };
+    int64_t K[5][3];
+    for (int i = 0; i < 3; i++) {
+        K[0][i] = zc[i];
+        for (int k = 0; k < 4; k++)
+            K[k + 1][i] = cc[i][k];
+    }
+    int64_t dN[5];
+    for (int k = 0; k < 5; k++)
+        dN[k] = 16 * (A[0] * K[k][0] + A[1] * K[k][1] + A[2] * K[k][2]);
+    for (int32_t py = y0; py <= y1; py++) {
+        const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
+        int64_t w[3], N[5];
+        for (int i = 0; i < 3; i++)
+            w[i] = A[i] * cx0 + B[i] * cy + C[i];
+        for (int k = 0; k < 5; k++)
+            N[k] = w[0] * K[k][0] + w[1] * K[k][1] + w[2] * K[k][2];
+        for (int32_t px = x0; px <= x1; px++) {
+            if (w[0] + bias[0] >= 0 && w[1] + bias[1] >= 0 && w[2] + bias[2] >= 0) {
+                const uint32_t z = attr(N[0]);
+                const ARGB col = {attr(N[1]), attr(N[2]), attr(N[3]), attr(N[4])};
+                double u = 0.0, tv = 0.0;
+                if (d.hasTexture) {
+                    const double w0 = static_cast<double>(w[0]), w1 = static_cast<double>(w[1]),
+                                 w2 = static_cast<double>(w[2]);
+                    const double den = w0 * q[0] + w1 * q[1] + w2 * q[2];
+                    if (den != 0.0) {
+                        u = (w0 * qu[0] + w1 * qu[1] + w2 * qu[2]) / den;
+                        tv = (w0 * qv[0] + w1 * qv[1] + w2 * qv[2]) / den;
+                    }
+                }
+                Shade(d, t, px, py, std::min(z, 0xFFFFu), col, u, tv);
+            }
+            for (int i = 0; i < 3; i++)
+                w[i] += 16 * A[i];
+            for (int k = 0; k < 5; k++)
+                N[k] += dN[k];
+        }
+    }
+}
+
+void DrawLine(const SW3DDEVICE &d, const Target &t, const SVERTEX &a, const SVERTEX &b)
+{
+    if (!Finite(a) || !Finite(b))
+        return;
+    const int64_t ax = Snap(a.sx) >> 4, ay = Snap(a.sy) >> 4, bx = Snap(b.sx) >> 4, by = Snap(b.sy) >> 4;
+    const int64_t dx = bx - ax, dy = by - ay;
+    const int64_t steps = std::max(std::llabs(dx), std::llabs(dy));
+    if (steps == 0 || steps > kMaxCoord)
+        return;
+    const ARGB ca = Unpack(a.colour), cb = Unpack(d.shadeMode == SW3D_SHADE_FLAT ? a.colour : b.colour);
+    const int64_t za = ZOf(a.sz), zb = ZOf(b.sz);
+    auto lerp = [&](int64_t p, int64_t q, int64_t i) { return static_cast<uint32_t>((p * (steps - i) + q * i + steps / 2) / steps); };
+    for (int64_t i = 0; i < steps; i++) {
+        const int64_t x = ax + (dx * i + (dx >= 0 ? steps / 2 : -(steps / 2))) / steps;
+        const int64_t y = ay + (dy * i + (dy >= 0 ? steps / 2 : -(steps / 2))) / steps;
+        if (x < t.left || x >= t.right || y < t.top || y >= t.bottom)
+            continue;
+        const double f = static_cast<double>(i) / static_cast<double>(steps);
+        const ARGB c = {lerp(ca.a, cb.a, i), lerp(ca.r, cb.r, i), lerp(ca.g, cb.g, i), lerp(ca.b, cb.b, i)};
+        Shade(d, t, static_cast<int32_t>(x), static_cast<int32_t>(y), lerp(za, zb, i), c,
+              a.tu + (b.tu - a.tu) * f, a.tv + (b.tv - a.tv) * f);
+    }
+}
+
+void DrawPoint(const SW3DDEVICE &d, const Target &t, const SVERTEX &a)
+{
+    if (!Finite(a))
+        return;
+    const int64_t x = Snap(a.sx) >> 4, y = Snap(a.sy) >> 4;
+    if (x < t.left || x >= t.right || y < t.top || y >= t.bottom)
+        return;
+    Shade(d, t, static_cast<int32_t>(x), static_cast<int32_t>(y), ZOf(a.sz), Unpack(a.colour), a.tu, a.tv);
+}
+
+} // namespace sw3d

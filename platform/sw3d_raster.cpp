@@ -26,7 +26,7 @@ bool ZPass(uint32_t func, uint32_t z, uint32_t stored)
 
 
 // A texel as ARGB, and whether it is the colour key.
-ARGB Texel(const SW3DTEXTURE &t, int32_t x, int32_t y, bool *key)
+inline ARGB Texel(const SW3DTEXTURE &t, int32_t x, int32_t y, bool *key)
 {
     const uint8_t *row = static_cast<const uint8_t *>(t.pixels) + static_cast<size_t>(y) * t.pitch;
     uint32_t v = 0;
@@ -76,14 +76,17 @@ ARGB Texel(const SW3DTEXTURE &t, int32_t x, int32_t y, bool *key)
     return c;
 }
 
-int32_t Wrap(int64_t v, int32_t size)
+inline int32_t Wrap(int64_t v, int32_t size)
 {
+    // Texture sides are mostly powers of two: the mask is the same wrap without a division.
+    if ((size & (size - 1)) == 0)
+        return static_cast<int32_t>(v & (size - 1));
     const int64_t m = v % size;
     return static_cast<int32_t>(m < 0 ? m + size : m);
 }
 
 // Samples the bound texture at (u, v); false when the colour key drops the pixel.
-bool Sample(const SW3DDEVICE &d, double u, double v, ARGB *out)
+inline bool Sample(const SW3DDEVICE &d, double u, double v, ARGB *out)
 {
     if (!d.hasTexture) {
         *out = {255, 255, 255, 255};
@@ -95,7 +98,11 @@ bool Sample(const SW3DDEVICE &d, double u, double v, ARGB *out)
         double s = c * size * 256.0;
         if (!(s > -1e15 && s < 1e15))
             s = 0.0;
-        return static_cast<int64_t>(std::floor(s));
+        // floor: the truncation is exact in this range, and one below when it went up.
+        int64_t i = static_cast<int64_t>(s);
+        if (static_cast<double>(i) > s)
+            i--;
+        return i;
     };
     const int64_t U = fixed(u, t.width), V = fixed(v, t.height);
     const int32_t nx = Wrap(U >> 8, t.width), ny = Wrap(V >> 8, t.height);
@@ -137,51 +144,74 @@ uint32_t Factor(uint32_t f, uint32_t srcC, uint32_t srcA, uint32_t dstC)
     }
 }
 
-uint32_t Arg(uint32_t which, const ARGB &tex, const ARGB &diffuse, int channel)
+// One pixel at its colour and z addresses (zp null: no z test or write): z test, texture,
+// stage 0, blend, writes.
+inline void ShadeAt(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp, uint32_t z, ARGB diffuse,
+                    double u, double v)
 {
-    const ARGB &c = which == SW3D_TA_TEXTURE ? tex : diffuse;
-    return channel == 0 ? c.r : channel == 1 ? c.g : c.b;
-}
-
-// One pixel: z test, texture, stage 0, blend, writes.
-void Shade(const SW3DDEVICE &d, const Target &t, int32_t x, int32_t y, uint32_t z, ARGB diffuse, double u, double v)
-{
-    uint16_t *zp = nullptr;
-    if (d.zEnable && t.s.z) {
-        zp = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(t.s.z) + static_cast<size_t>(y) * t.s.zPitch) + x;
-        if (!ZPass(d.zFunc, z, *zp))
-            return;
-    }
+    if (zp && !ZPass(d.zFunc, z, *zp))
+        return;
     ARGB tex{};
     if (!Sample(d, u, v, &tex))
         return;
     ARGB src{};
     src.a = d.hasTexture ? tex.a : diffuse.a;
-    for (int ch = 0; ch < 3; ch++) {
-        const uint32_t a1 = Arg(d.colourArg1, tex, diffuse, ch), a2 = Arg(d.colourArg2, tex, diffuse, ch);
-        uint32_t c;
-        switch (d.colourOp) {
-        case SW3D_TOP_SELECTARG1: c = a1; break;
-        case SW3D_TOP_SELECTARG2: c = a2; break;
-        case SW3D_TOP_MODULATE: c = Mul8(a1, a2); break;
-        default: c = Arg(SW3D_TA_DIFFUSE, tex, diffuse, ch); break;
-        }
-        (ch == 0 ? src.r : ch == 1 ? src.g : src.b) = c;
+    const ARGB &a1 = d.colourArg1 == SW3D_TA_TEXTURE ? tex : diffuse;
+    const ARGB &a2 = d.colourArg2 == SW3D_TA_TEXTURE ? tex : diffuse;
+    switch (d.colourOp) {
+    case SW3D_TOP_SELECTARG1:
+        src.r = a1.r;
+        src.g = a1.g;
+        src.b = a1.b;
+        break;
+    case SW3D_TOP_SELECTARG2:
+        src.r = a2.r;
+        src.g = a2.g;
+        src.b = a2.b;
+        break;
+    case SW3D_TOP_MODULATE:
+        src.r = Mul8(a1.r, a2.r);
+        src.g = Mul8(a1.g, a2.g);
+        src.b = Mul8(a1.b, a2.b);
+        break;
+    default:
+        src.r = diffuse.r;
+        src.g = diffuse.g;
+        src.b = diffuse.b;
+        break;
     }
-    uint16_t *cp = reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(t.s.colour) + static_cast<size_t>(y) * t.s.pitch) + x;
     if (d.blendEnable) {
-        const ARGB dst = UnpackTarget(*cp, t.s.pixelFormat);
-        auto blend = [&](uint32_t s, uint32_t dc) {
-            const uint32_t r = Mul8(s, Factor(d.srcBlend, s, src.a, dc)) + Mul8(dc, Factor(d.destBlend, s, src.a, dc));
+        const ARGB dst = UnpackTarget(*cp, format);
+        auto blend = [&](uint32_t sc, uint32_t dc) {
+            const uint32_t r =
+                Mul8(sc, Factor(d.srcBlend, sc, src.a, dc)) + Mul8(dc, Factor(d.destBlend, sc, src.a, dc));
             return std::min(r, 255u);
         };
         src.r = blend(src.r, dst.r);
         src.g = blend(src.g, dst.g);
         src.b = blend(src.b, dst.b);
     }
-    *cp = PackTarget(src.r, src.g, src.b, t.s.pixelFormat);
+    *cp = PackTarget(src.r, src.g, src.b, format);
     if (zp && d.zWrite)
         *zp = static_cast<uint16_t>(z);
+}
+
+uint16_t *ColourRow(const Target &t, int32_t y)
+{
+    return reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(t.s.colour) + static_cast<size_t>(y) * t.s.pitch);
+}
+
+uint16_t *ZRow(const SW3DDEVICE &d, const Target &t, int32_t y)
+{
+    if (!d.zEnable || !t.s.z)
+        return nullptr;
+    return reinterpret_cast<uint16_t *>(reinterpret_cast<uint8_t *>(t.s.z) + static_cast<size_t>(y) * t.s.zPitch);
+}
+
+void Shade(const SW3DDEVICE &d, const Target &t, int32_t x, int32_t y, uint32_t z, ARGB diffuse, double u, double v)
+{
+    uint16_t *zrow = ZRow(d, t, y);
+    ShadeAt(d, t.s.pixelFormat, ColourRow(t, y) + x, zrow ? zrow + x : nullptr, z, diffuse, u, v);
 }
 
 constexpr int64_t kMaxCoord = 16384 * 16;
@@ -271,7 +301,6 @@ void DrawTriangle(const SW3DDEVICE &d, const Target &t, SVERTEX a, SVERTEX b, SV
     // division is a multiply by a 62-bit reciprocal (128-bit product, at most one below exact).
     const int64_t half = area / 2;
     const __int128 inv = (static_cast<__int128>(1) << 62) / area;
-    auto attr = [half, inv](int64_t n) { return static_cast<uint32_t>((static_cast<__int128>(n + half) * inv) >> 62); };
     int64_t K[5][3];
     for (int i = 0; i < 3; i++) {
         K[0][i] = zc[i];
@@ -281,33 +310,66 @@ void DrawTriangle(const SW3DDEVICE &d, const Target &t, SVERTEX a, SVERTEX b, SV
     int64_t dN[5];
     for (int k = 0; k < 5; k++)
         dN[k] = 16 * (A[0] * K[k][0] + A[1] * K[k][1] + A[2] * K[k][2]);
+    // Spans: each row's run of covered pixels is found from the three edge functions, then
+    // filled with fixed steps. The attribute products (sum + half) x reciprocal step by a fixed
+    // 128-bit amount a pixel, so every pixel gets the same value as the product made afresh.
+    __int128 dP[5];
+    for (int k = 0; k < 5; k++)
+        dP[k] = static_cast<__int128>(dN[k]) * inv;
+    const bool textured = d.hasTexture;
+    const int32_t format = t.s.pixelFormat;
     for (int32_t py = y0; py <= y1; py++) {
         const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
-        int64_t w[3], N[5];
-        for (int i = 0; i < 3; i++)
+        int64_t lo = x0, hi = x1;
+        int64_t w[3];
+        bool empty = false;
+        for (int i = 0; i < 3; i++) {
             w[i] = A[i] * cx0 + B[i] * cy + C[i];
-        for (int k = 0; k < 5; k++)
-            N[k] = w[0] * K[k][0] + w[1] * K[k][1] + w[2] * K[k][2];
-        for (int32_t px = x0; px <= x1; px++) {
-            if (w[0] + bias[0] >= 0 && w[1] + bias[1] >= 0 && w[2] + bias[2] >= 0) {
-                const uint32_t z = attr(N[0]);
-                const ARGB col = {attr(N[1]), attr(N[2]), attr(N[3]), attr(N[4])};
-                double u = 0.0, tv = 0.0;
-                if (d.hasTexture) {
-                    const double w0 = static_cast<double>(w[0]), w1 = static_cast<double>(w[1]),
-                                 w2 = static_cast<double>(w[2]);
-                    const double den = w0 * q[0] + w1 * q[1] + w2 * q[2];
-                    if (den != 0.0) {
-                        u = (w0 * qu[0] + w1 * qu[1] + w2 * qu[2]) / den;
-                        tv = (w0 * qv[0] + w1 * qv[1] + w2 * qv[2]) / den;
-                    }
-                }
-                Shade(d, t, px, py, std::min(z, 0xFFFFu), col, u, tv);
+            const int64_t step = 16 * A[i], s = w[i] + bias[i];
+            if (step > 0) {
+                if (s < 0)
+                    lo = std::max(lo, x0 + (-s + step - 1) / step);
+            } else if (step < 0) {
+                if (s < 0)
+                    empty = true;
+                else
+                    hi = std::min(hi, x0 + s / -step);
+            } else if (s < 0) {
+                empty = true;
             }
+        }
+        if (empty || lo > hi)
+            continue;
+        for (int i = 0; i < 3; i++)
+            w[i] += 16 * A[i] * (lo - x0);
+        __int128 P[5];
+        for (int k = 0; k < 5; k++)
+            P[k] = static_cast<__int128>(w[0] * K[k][0] + w[1] * K[k][1] + w[2] * K[k][2] + half) * inv;
+        uint16_t *cp = ColourRow(t, py) + lo;
+        uint16_t *zrow = ZRow(d, t, py);
+        uint16_t *zp = zrow ? zrow + lo : nullptr;
+        for (int64_t px = lo; px <= hi; px++) {
+            const uint32_t z = static_cast<uint32_t>(P[0] >> 62);
+            const ARGB col = {static_cast<uint32_t>(P[1] >> 62), static_cast<uint32_t>(P[2] >> 62),
+                              static_cast<uint32_t>(P[3] >> 62), static_cast<uint32_t>(P[4] >> 62)};
+            double u = 0.0, tv = 0.0;
+            if (textured) {
+                const double w0 = static_cast<double>(w[0]), w1 = static_cast<double>(w[1]),
+                             w2 = static_cast<double>(w[2]);
+                const double den = w0 * q[0] + w1 * q[1] + w2 * q[2];
+                if (den != 0.0) {
+                    u = (w0 * qu[0] + w1 * qu[1] + w2 * qu[2]) / den;
+                    tv = (w0 * qv[0] + w1 * qv[1] + w2 * qv[2]) / den;
+                }
+            }
+            ShadeAt(d, format, cp, zp, std::min(z, 0xFFFFu), col, u, tv);
+            cp++;
+            if (zp)
+                zp++;
             for (int i = 0; i < 3; i++)
                 w[i] += 16 * A[i];
             for (int k = 0; k < 5; k++)
-                N[k] += dN[k];
+                P[k] += dP[k];
         }
     }
 }

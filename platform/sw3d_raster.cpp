@@ -26,7 +26,7 @@ bool ZPass(uint32_t func, uint32_t z, uint32_t stored)
 
 
 // A texel as ARGB, and whether it is the colour key.
-inline ARGB Texel(const SW3DTEXTURE &t, int32_t x, int32_t y, bool *key)
+[[gnu::always_inline]] inline ARGB Texel(const SW3DTEXTURE &t, int32_t x, int32_t y, bool *key)
 {
     const uint8_t *row = static_cast<const uint8_t *>(t.pixels) + static_cast<size_t>(y) * t.pitch;
     uint32_t v = 0;
@@ -76,7 +76,7 @@ inline ARGB Texel(const SW3DTEXTURE &t, int32_t x, int32_t y, bool *key)
     return c;
 }
 
-inline int32_t Wrap(int64_t v, int32_t size)
+[[gnu::always_inline]] inline int32_t Wrap(int64_t v, int32_t size)
 {
     // Texture sides are mostly powers of two: the mask is the same wrap without a division.
     if ((size & (size - 1)) == 0)
@@ -86,7 +86,7 @@ inline int32_t Wrap(int64_t v, int32_t size)
 }
 
 // Samples the bound texture at (u, v); false when the colour key drops the pixel.
-inline bool Sample(const SW3DDEVICE &d, double u, double v, ARGB *out)
+[[gnu::always_inline]] inline bool Sample(const SW3DDEVICE &d, double u, double v, ARGB *out)
 {
     if (!d.hasTexture) {
         *out = {255, 255, 255, 255};
@@ -146,13 +146,15 @@ uint32_t Factor(uint32_t f, uint32_t srcC, uint32_t srcA, uint32_t dstC)
 
 // One pixel at its colour and z addresses (zp null: no z test or write): z test, texture,
 // stage 0, blend, writes.
-inline void ShadeAt(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp, uint32_t z, ARGB diffuse,
-                    double u, double v)
+// TEXTURED false: no texture is bound (u, v are not read); ZBUFFER false: zp is null.
+template <bool TEXTURED, bool ZBUFFER>
+[[gnu::always_inline]] inline void ShadeAtT(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp,
+                                            uint32_t z, ARGB diffuse, double u, double v)
 {
-    if (zp && !ZPass(d.zFunc, z, *zp))
+    if (ZBUFFER && !ZPass(d.zFunc, z, *zp))
         return;
-    ARGB tex{};
-    if (!Sample(d, u, v, &tex))
+    ARGB tex{255, 255, 255, 255};
+    if (TEXTURED && !Sample(d, u, v, &tex))
         return;
     ARGB src{};
     src.a = d.hasTexture ? tex.a : diffuse.a;
@@ -192,8 +194,23 @@ inline void ShadeAt(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t 
         src.b = blend(src.b, dst.b);
     }
     *cp = PackTarget(src.r, src.g, src.b, format);
-    if (zp && d.zWrite)
+    if (ZBUFFER && d.zWrite)
         *zp = static_cast<uint16_t>(z);
+}
+
+void ShadeAt(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp, uint32_t z, ARGB diffuse, double u,
+             double v)
+{
+    if (d.hasTexture) {
+        if (zp)
+            ShadeAtT<true, true>(d, format, cp, zp, z, diffuse, u, v);
+        else
+            ShadeAtT<true, false>(d, format, cp, zp, z, diffuse, u, v);
+    } else if (zp) {
+        ShadeAtT<false, true>(d, format, cp, zp, z, diffuse, u, v);
+    } else {
+        ShadeAtT<false, false>(d, format, cp, zp, z, diffuse, u, v);
+    }
 }
 
 uint16_t *ColourRow(const Target &t, int32_t y)
@@ -227,6 +244,96 @@ bool Finite(const SVERTEX &v)
            std::isfinite(v.tu) && std::isfinite(v.tv);
 }
 
+
+// A triangle ready for filling: edge functions and their top-left bias, attribute values at the
+// corners, steps, the reciprocal of the area and the rows and columns to visit.
+struct TRISETUP
+{
+    int64_t A[3], B[3], C[3], bias[3];
+    int64_t K[5][3];
+    int64_t dN[5];
+    double q[3], qu[3], qv[3];
+    int64_t half;
+    __int128 inv;
+    int32_t x0, x1, y0, y1;
+};
+
+template <bool TEXTURED, bool ZBUFFER>
+void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
+{
+    const int64_t(&A)[3] = st.A;
+    const int64_t(&B)[3] = st.B;
+    const int64_t(&C)[3] = st.C;
+    const int64_t(&bias)[3] = st.bias;
+    const int64_t(&K)[5][3] = st.K;
+    const int64_t(&dN)[5] = st.dN;
+    const double(&q)[3] = st.q;
+    const double(&qu)[3] = st.qu;
+    const double(&qv)[3] = st.qv;
+    const int64_t half = st.half;
+    const __int128 inv = st.inv;
+    const int32_t x0 = st.x0, x1 = st.x1, y0 = st.y0, y1 = st.y1;
+    // Spans: each row's run of covered pixels is found from the three edge functions, then
+    // filled with fixed steps. The attribute products (sum + half) x reciprocal step by a fixed
+    // 128-bit amount a pixel, so every pixel gets the same value as the product made afresh.
+    __int128 dP[5];
+    for (int k = 0; k < 5; k++)
+        dP[k] = static_cast<__int128>(dN[k]) * inv;
+    const int32_t format = t.s.pixelFormat;
+    for (int32_t py = y0; py <= y1; py++) {
+        const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
+        int64_t lo = x0, hi = x1;
+        int64_t w[3];
+        bool empty = false;
+        for (int i = 0; i < 3; i++) {
+            w[i] = A[i] * cx0 + B[i] * cy + C[i];
+            const int64_t step = 16 * A[i], s = w[i] + bias[i];
+            if (step > 0) {
+                if (s < 0)
+                    lo = std::max(lo, x0 + (-s + step - 1) / step);
+            } else if (step < 0) {
+                if (s < 0)
+                    empty = true;
+                else
+                    hi = std::min(hi, x0 + s / -step);
+            } else if (s < 0) {
+                empty = true;
+            }
+        }
+        if (empty || lo > hi)
+            continue;
+        for (int i = 0; i < 3; i++)
+            w[i] += 16 * A[i] * (lo - x0);
+        __int128 P[5];
+        for (int k = 0; k < 5; k++)
+            P[k] = static_cast<__int128>(w[0] * K[k][0] + w[1] * K[k][1] + w[2] * K[k][2] + half) * inv;
+        uint16_t *cp = ColourRow(t, py) + lo;
+        uint16_t *zp = ZBUFFER ? ZRow(d, t, py) + lo : nullptr;
+        for (int64_t px = lo; px <= hi; px++) {
+            const uint32_t z = static_cast<uint32_t>(P[0] >> 62);
+            const ARGB col = {static_cast<uint32_t>(P[1] >> 62), static_cast<uint32_t>(P[2] >> 62),
+                              static_cast<uint32_t>(P[3] >> 62), static_cast<uint32_t>(P[4] >> 62)};
+            double u = 0.0, tv = 0.0;
+            if (TEXTURED) {
+                const double w0 = static_cast<double>(w[0]), w1 = static_cast<double>(w[1]),
+                             w2 = static_cast<double>(w[2]);
+                const double den = w0 * q[0] + w1 * q[1] + w2 * q[2];
+                if (den != 0.0) {
+                    u = (w0 * qu[0] + w1 * qu[1] + w2 * qu[2]) / den;
+                    tv = (w0 * qv[0] + w1 * qv[1] + w2 * qv[2]) / den;
+                }
+            }
+            ShadeAtT<TEXTURED, ZBUFFER>(d, format, cp, zp, std::min(z, 0xFFFFu), col, u, tv);
+            cp++;
+            if (ZBUFFER)
+                zp++;
+            for (int i = 0; i < 3; i++)
+                w[i] += 16 * A[i];
+            for (int k = 0; k < 5; k++)
+                P[k] += dP[k];
+        }
+    }
+}
 
 } // namespace
 
@@ -310,68 +417,27 @@ void DrawTriangle(const SW3DDEVICE &d, const Target &t, SVERTEX a, SVERTEX b, SV
     int64_t dN[5];
     for (int k = 0; k < 5; k++)
         dN[k] = 16 * (A[0] * K[k][0] + A[1] * K[k][1] + A[2] * K[k][2]);
-    // Spans: each row's run of covered pixels is found from the three edge functions, then
-    // filled with fixed steps. The attribute products (sum + half) x reciprocal step by a fixed
-    // 128-bit amount a pixel, so every pixel gets the same value as the product made afresh.
-    __int128 dP[5];
-    for (int k = 0; k < 5; k++)
-        dP[k] = static_cast<__int128>(dN[k]) * inv;
-    const bool textured = d.hasTexture;
-    const int32_t format = t.s.pixelFormat;
-    for (int32_t py = y0; py <= y1; py++) {
-        const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
-        int64_t lo = x0, hi = x1;
-        int64_t w[3];
-        bool empty = false;
-        for (int i = 0; i < 3; i++) {
-            w[i] = A[i] * cx0 + B[i] * cy + C[i];
-            const int64_t step = 16 * A[i], s = w[i] + bias[i];
-            if (step > 0) {
-                if (s < 0)
-                    lo = std::max(lo, x0 + (-s + step - 1) / step);
-            } else if (step < 0) {
-                if (s < 0)
-                    empty = true;
-                else
-                    hi = std::min(hi, x0 + s / -step);
-            } else if (s < 0) {
-                empty = true;
-            }
-        }
-        if (empty || lo > hi)
-            continue;
-        for (int i = 0; i < 3; i++)
-            w[i] += 16 * A[i] * (lo - x0);
-        __int128 P[5];
-        for (int k = 0; k < 5; k++)
-            P[k] = static_cast<__int128>(w[0] * K[k][0] + w[1] * K[k][1] + w[2] * K[k][2] + half) * inv;
-        uint16_t *cp = ColourRow(t, py) + lo;
-        uint16_t *zrow = ZRow(d, t, py);
-        uint16_t *zp = zrow ? zrow + lo : nullptr;
-        for (int64_t px = lo; px <= hi; px++) {
-            const uint32_t z = static_cast<uint32_t>(P[0] >> 62);
-            const ARGB col = {static_cast<uint32_t>(P[1] >> 62), static_cast<uint32_t>(P[2] >> 62),
-                              static_cast<uint32_t>(P[3] >> 62), static_cast<uint32_t>(P[4] >> 62)};
-            double u = 0.0, tv = 0.0;
-            if (textured) {
-                const double w0 = static_cast<double>(w[0]), w1 = static_cast<double>(w[1]),
-                             w2 = static_cast<double>(w[2]);
-                const double den = w0 * q[0] + w1 * q[1] + w2 * q[2];
-                if (den != 0.0) {
-                    u = (w0 * qu[0] + w1 * qu[1] + w2 * qu[2]) / den;
-                    tv = (w0 * qv[0] + w1 * qv[1] + w2 * qv[2]) / den;
-                }
-            }
-            ShadeAt(d, format, cp, zp, std::min(z, 0xFFFFu), col, u, tv);
-            cp++;
-            if (zp)
-                zp++;
-            for (int i = 0; i < 3; i++)
-                w[i] += 16 * A[i];
-            for (int k = 0; k < 5; k++)
-                P[k] += dP[k];
-        }
-    }
+    TRISETUP st;
+    std::memcpy(st.A, A, sizeof A);
+    std::memcpy(st.B, B, sizeof B);
+    std::memcpy(st.C, C, sizeof C);
+    std::memcpy(st.bias, bias, sizeof bias);
+    std::memcpy(st.K, K, sizeof K);
+    std::memcpy(st.dN, dN, sizeof dN);
+    std::memcpy(st.q, q, sizeof q);
+    std::memcpy(st.qu, qu, sizeof qu);
+    std::memcpy(st.qv, qv, sizeof qv);
+    st.half = half;
+    st.inv = inv;
+    st.x0 = x0;
+    st.x1 = x1;
+    st.y0 = y0;
+    st.y1 = y1;
+    const bool zbuffer = d.zEnable && t.s.z;
+    if (d.hasTexture)
+        zbuffer ? FillSpans<true, true>(d, t, st) : FillSpans<true, false>(d, t, st);
+    else
+        zbuffer ? FillSpans<false, true>(d, t, st) : FillSpans<false, false>(d, t, st);
 }
 
 void DrawLine(const SW3DDEVICE &d, const Target &t, const SVERTEX &a, const SVERTEX &b)

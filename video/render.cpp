@@ -35,6 +35,7 @@ int32_t g_iAuxCameraDepth = 0;
 int16_t g_aViewRect[4] = {0, 0, 640, 480};
 int32_t g_iGridProjectionDistance = 320;
 VIDFRAMESTATS g_VidFrameStats;
+int32_t g_bVidElideOpaquePass = 1;
 
 namespace {
 
@@ -44,6 +45,10 @@ namespace {
 // The view the camera nodes hang below. The device's world transform already turns the console's
 // downward y upward, so the view takes the viewport's vertical scale with its sign turned back.
 COORD g_aRenderView[VID_CAMERAS];
+
+// While set, slot draws do all their work (lights, animation, scrolling) but leave out the
+// pixels: the outside pass of an all-opaque frame without effects.
+bool g_bSilentDraws = false;
 
 // Path preview phase and markers.
 int32_t g_iPreviewPhase = 0;
@@ -228,6 +233,22 @@ void HandleSlot(int32_t lane, int32_t depthShift, bool draw, bool firstPass)
     DrawInstances(slot, depthShift, origin);
 }
 
+// Whether the slot's draw only ever writes opaque pixels (or nothing).
+bool OpaqueSlot(const VIDOBJECT &s)
+{
+    if (s.flags & VIDOBJ_TUNNEL)
+        return false;
+    if (s.flags & VIDOBJ_LANEOBJECT) {
+        const LANEOBJECT *o = s.ucLaneObject < 4 ? g_apLaneObjects[s.ucLaneObject] : nullptr;
+        return !o || !(o->flags & 0x80);
+    }
+    if (!s.pInstance && !s.ppAltModels)
+        return true;
+    if (s.ppAltModels || (s.flags & (VIDOBJ_SEMITRANS | VIDOBJ_OUTLINE | VIDOBJ_HUBLINES)))
+        return false;
+    return s.pInstance->model && Gfx_ModelIsOpaque(s.pInstance->model);
+}
+
 void ClearView(bool grid, const VIDGRIDBLOCK *gridBlock, const VIDPICTUREBLOCK *picture, bool white)
 {
     (void)gridBlock;
@@ -304,9 +325,11 @@ void Vid_DrawSlot(VIDOBJECT *slot, int32_t, int32_t camera, int32_t instance)
         Sys_CoordLoadLocalScreen(&slot->coord, view, 0);
     if (slot->flags & VIDOBJ_OWNTEXTURE)
         ScrollLayers(slot, holder->mesh, holder->model);
-    if (Gfx_TransformLightMesh(holder->mesh) != 0)
-        return;
-    Gfx_DrawModelMesh(holder, slot);
+    if (!g_bSilentDraws) {
+        if (Gfx_TransformLightMesh(holder->mesh) != 0)
+            return;
+        Gfx_DrawModelMesh(holder, slot);
+    }
     if (slot->flags & VIDOBJ_OWNLIGHTS_APPLY)
         Sys_SetBackColour(255, 255, 255);
     g_VidFrameStats.iSlotDraws++;
@@ -533,9 +556,18 @@ void Vid_RenderFrame()
     if (g_pPathPreview && g_iScreen != 43)
         Vid_DrawPathPreview(g_pPathPreview);
 
-    // Outside pass.
+    // Outside pass. Without effects nothing looks at it but the inside pass, which draws every
+    // slot again over it with the depth cleared: when every slot is opaque, the inside pass
+    // overwrites each pixel the outside pass would write, so those pixels are left out (the
+    // slots' other work still runs).
+    bool elide = g_bVidElideOpaquePass && !radial && !grid && !picture;
+    for (int32_t lane = 0; elide && lane < VID_LANES; lane++)
+        elide = OpaqueSlot(g_aLaneSlots[lane]);
+    g_VidFrameStats.bOutsideElided = elide;
+    g_bSilentDraws = elide;
     for (int32_t lane = 0, bit = 1; lane < VID_LANES; lane++, bit <<= 1)
         HandleSlot(lane, depthShift, !(laneMask & bit) || !inside, true);
+    g_bSilentDraws = false;
 
     Gfx_EndScene();
     if (radial || grid || picture) {

@@ -86,8 +86,12 @@ struct VIDFRAMESTATS
     int32_t iClears;
     int32_t iGrabs;
     int32_t iWinningLane[3]; // radial, grid, picture: the lane whose block was taken, -1 none
+    int32_t bOutsideElided;  // the outside pass's pixels were left out (all opaque, no effect)
 };
 extern VIDFRAMESTATS g_VidFrameStats;
+// 1 (the default): an all-opaque frame without effects leaves out the outside pass's pixels,
+// which the inside pass overwrites. Tests turn it off to compare.
+extern int32_t g_bVidElideOpaquePass;
 
 void Vid_ResetRenderState();
 void Vid_RenderFrame();

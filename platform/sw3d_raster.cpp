@@ -10,7 +10,7 @@ namespace sw3d {
 
 namespace {
 
-bool ZPass(uint32_t func, uint32_t z, uint32_t stored)
+[[gnu::always_inline]] inline bool ZPass(uint32_t func, uint32_t z, uint32_t stored)
 {
     switch (func) {
     case SW3D_CMP_NEVER: return false;
@@ -105,21 +105,24 @@ bool ZPass(uint32_t func, uint32_t z, uint32_t stored)
         return i;
     };
     const int64_t U = fixed(u, t.width), V = fixed(v, t.height);
-    const int32_t nx = Wrap(U >> 8, t.width), ny = Wrap(V >> 8, t.height);
-    bool key = false;
     if (d.magFilter != SW3D_FILTER_LINEAR) {
+        const int32_t nx = Wrap(U >> 8, t.width), ny = Wrap(V >> 8, t.height);
+        bool key = false;
         *out = Texel(t, nx, ny, &key);
         return !(key && d.colourKey && t.colourKey);
     }
-    Texel(t, nx, ny, &key);
-    if (key && d.colourKey && t.colourKey)
-        return false;
     const int64_t U0 = U - 128, V0 = V - 128;
     const int32_t x0 = Wrap(U0 >> 8, t.width), y0 = Wrap(V0 >> 8, t.height);
-    const int32_t x1 = (x0 + 1) % t.width, y1 = (y0 + 1) % t.height;
+    const int32_t x1 = x0 + 1 == t.width ? 0 : x0 + 1, y1 = y0 + 1 == t.height ? 0 : y0 + 1;
     const uint32_t fx = static_cast<uint32_t>(U0 & 255), fy = static_cast<uint32_t>(V0 & 255);
-    const ARGB c00 = Texel(t, x0, y0, nullptr), c10 = Texel(t, x1, y0, nullptr);
-    const ARGB c01 = Texel(t, x0, y1, nullptr), c11 = Texel(t, x1, y1, nullptr);
+    // The nearest texel, which the colour key looks at, is one of the four: (U - 128) >> 8 is one
+    // below U >> 8 exactly when the fraction of U - 128 is 128 or more.
+    bool k00 = false, k10 = false, k01 = false, k11 = false;
+    const ARGB c00 = Texel(t, x0, y0, &k00), c10 = Texel(t, x1, y0, &k10);
+    const ARGB c01 = Texel(t, x0, y1, &k01), c11 = Texel(t, x1, y1, &k11);
+    const bool key = fy >= 128 ? (fx >= 128 ? k11 : k01) : (fx >= 128 ? k10 : k00);
+    if (key && d.colourKey && t.colourKey)
+        return false;
     auto mix = [&](uint32_t a, uint32_t b, uint32_t c, uint32_t e) {
         return ((a * (256 - fx) + b * fx) * (256 - fy) + (c * (256 - fx) + e * fx) * fy + 32768) >> 16;
     };
@@ -128,7 +131,7 @@ bool ZPass(uint32_t func, uint32_t z, uint32_t stored)
     return true;
 }
 
-uint32_t Factor(uint32_t f, uint32_t srcC, uint32_t srcA, uint32_t dstC)
+[[gnu::always_inline]] inline uint32_t Factor(uint32_t f, uint32_t srcC, uint32_t srcA, uint32_t dstC)
 {
     switch (f) {
     case SW3D_BLEND_ZERO: return 0;
@@ -146,18 +149,23 @@ uint32_t Factor(uint32_t f, uint32_t srcC, uint32_t srcA, uint32_t dstC)
 
 // One pixel at its colour and z addresses (zp null: no z test or write): z test, texture,
 // stage 0, blend, writes.
-// TEXTURED false: no texture is bound (u, v are not read); ZBUFFER false: zp is null.
-template <bool TEXTURED, bool ZBUFFER>
+// TEXTURED false: no texture is bound (uv is not called); ZBUFFER false: zp is null; BLEND: the
+// blend state is on. uv(u, v) gives the texture coordinates, asked only once the z test passed.
+template <bool TEXTURED, bool ZBUFFER, bool BLEND, typename UVFN>
 [[gnu::always_inline]] inline void ShadeAtT(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp,
-                                            uint32_t z, ARGB diffuse, double u, double v)
+                                            uint32_t z, ARGB diffuse, UVFN uv)
 {
     if (ZBUFFER && !ZPass(d.zFunc, z, *zp))
         return;
     ARGB tex{255, 255, 255, 255};
-    if (TEXTURED && !Sample(d, u, v, &tex))
-        return;
+    if (TEXTURED) {
+        double u = 0.0, v = 0.0;
+        uv(u, v);
+        if (!Sample(d, u, v, &tex))
+            return;
+    }
     ARGB src{};
-    src.a = d.hasTexture ? tex.a : diffuse.a;
+    src.a = TEXTURED ? tex.a : diffuse.a;
     const ARGB &a1 = d.colourArg1 == SW3D_TA_TEXTURE ? tex : diffuse;
     const ARGB &a2 = d.colourArg2 == SW3D_TA_TEXTURE ? tex : diffuse;
     switch (d.colourOp) {
@@ -182,7 +190,7 @@ template <bool TEXTURED, bool ZBUFFER>
         src.b = diffuse.b;
         break;
     }
-    if (d.blendEnable) {
+    if (BLEND && d.blendEnable) {
         const ARGB dst = UnpackTarget(*cp, format);
         auto blend = [&](uint32_t sc, uint32_t dc) {
             const uint32_t r =
@@ -201,15 +209,20 @@ template <bool TEXTURED, bool ZBUFFER>
 void ShadeAt(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp, uint32_t z, ARGB diffuse, double u,
              double v)
 {
+    auto uv = [u, v](double &ou, double &ov) {
+        ou = u;
+        ov = v;
+    };
+    // Lines and points: one generic path is enough.
     if (d.hasTexture) {
         if (zp)
-            ShadeAtT<true, true>(d, format, cp, zp, z, diffuse, u, v);
+            ShadeAtT<true, true, true>(d, format, cp, zp, z, diffuse, uv);
         else
-            ShadeAtT<true, false>(d, format, cp, zp, z, diffuse, u, v);
+            ShadeAtT<true, false, true>(d, format, cp, zp, z, diffuse, uv);
     } else if (zp) {
-        ShadeAtT<false, true>(d, format, cp, zp, z, diffuse, u, v);
+        ShadeAtT<false, true, true>(d, format, cp, zp, z, diffuse, uv);
     } else {
-        ShadeAtT<false, false>(d, format, cp, zp, z, diffuse, u, v);
+        ShadeAtT<false, false, true>(d, format, cp, zp, z, diffuse, uv);
     }
 }
 
@@ -258,7 +271,7 @@ struct TRISETUP
     int32_t x0, x1, y0, y1;
 };
 
-template <bool TEXTURED, bool ZBUFFER>
+template <bool TEXTURED, bool ZBUFFER, bool BLEND>
 void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
 {
     const int64_t(&A)[3] = st.A;
@@ -276,9 +289,12 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
     // Spans: each row's run of covered pixels is found from the three edge functions, then
     // filled with fixed steps. The attribute products (sum + half) x reciprocal step by a fixed
     // 128-bit amount a pixel, so every pixel gets the same value as the product made afresh.
-    __int128 dP[5];
-    for (int k = 0; k < 5; k++)
-        dP[k] = static_cast<__int128>(dN[k]) * inv;
+    const __int128 dP0 = static_cast<__int128>(dN[0]) * inv, dP1 = static_cast<__int128>(dN[1]) * inv,
+                   dP2 = static_cast<__int128>(dN[2]) * inv, dP3 = static_cast<__int128>(dN[3]) * inv,
+                   dP4 = static_cast<__int128>(dN[4]) * inv;
+    const int64_t dw0 = 16 * A[0], dw1 = 16 * A[1], dw2 = 16 * A[2];
+    const double q0 = q[0], q1 = q[1], q2 = q[2], qu0 = qu[0], qu1 = qu[1], qu2 = qu[2], qv0 = qv[0], qv1 = qv[1],
+                 qv2 = qv[2];
     const int32_t format = t.s.pixelFormat;
     for (int32_t py = y0; py <= y1; py++) {
         const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
@@ -304,33 +320,38 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
             continue;
         for (int i = 0; i < 3; i++)
             w[i] += 16 * A[i] * (lo - x0);
-        __int128 P[5];
-        for (int k = 0; k < 5; k++)
-            P[k] = static_cast<__int128>(w[0] * K[k][0] + w[1] * K[k][1] + w[2] * K[k][2] + half) * inv;
+        auto start = [&](int k) {
+            return static_cast<__int128>(w[0] * K[k][0] + w[1] * K[k][1] + w[2] * K[k][2] + half) * inv;
+        };
+        __int128 P0 = start(0), P1 = start(1), P2 = start(2), P3 = start(3), P4 = start(4);
+        int64_t w0 = w[0], w1 = w[1], w2 = w[2];
         uint16_t *cp = ColourRow(t, py) + lo;
         uint16_t *zp = ZBUFFER ? ZRow(d, t, py) + lo : nullptr;
         for (int64_t px = lo; px <= hi; px++) {
-            const uint32_t z = static_cast<uint32_t>(P[0] >> 62);
-            const ARGB col = {static_cast<uint32_t>(P[1] >> 62), static_cast<uint32_t>(P[2] >> 62),
-                              static_cast<uint32_t>(P[3] >> 62), static_cast<uint32_t>(P[4] >> 62)};
-            double u = 0.0, tv = 0.0;
-            if (TEXTURED) {
-                const double w0 = static_cast<double>(w[0]), w1 = static_cast<double>(w[1]),
-                             w2 = static_cast<double>(w[2]);
-                const double den = w0 * q[0] + w1 * q[1] + w2 * q[2];
+            const uint32_t z = static_cast<uint32_t>(P0 >> 62);
+            const ARGB col = {static_cast<uint32_t>(P1 >> 62), static_cast<uint32_t>(P2 >> 62),
+                              static_cast<uint32_t>(P3 >> 62), static_cast<uint32_t>(P4 >> 62)};
+            auto uv = [&](double &u, double &tv) {
+                const double f0 = static_cast<double>(w0), f1 = static_cast<double>(w1),
+                             f2 = static_cast<double>(w2);
+                const double den = f0 * q0 + f1 * q1 + f2 * q2;
                 if (den != 0.0) {
-                    u = (w0 * qu[0] + w1 * qu[1] + w2 * qu[2]) / den;
-                    tv = (w0 * qv[0] + w1 * qv[1] + w2 * qv[2]) / den;
+                    u = (f0 * qu0 + f1 * qu1 + f2 * qu2) / den;
+                    tv = (f0 * qv0 + f1 * qv1 + f2 * qv2) / den;
                 }
-            }
-            ShadeAtT<TEXTURED, ZBUFFER>(d, format, cp, zp, std::min(z, 0xFFFFu), col, u, tv);
+            };
+            ShadeAtT<TEXTURED, ZBUFFER, BLEND>(d, format, cp, zp, std::min(z, 0xFFFFu), col, uv);
             cp++;
             if (ZBUFFER)
                 zp++;
-            for (int i = 0; i < 3; i++)
-                w[i] += 16 * A[i];
-            for (int k = 0; k < 5; k++)
-                P[k] += dP[k];
+            w0 += dw0;
+            w1 += dw1;
+            w2 += dw2;
+            P0 += dP0;
+            P1 += dP1;
+            P2 += dP2;
+            P3 += dP3;
+            P4 += dP4;
         }
     }
 }
@@ -434,10 +455,17 @@ void DrawTriangle(const SW3DDEVICE &d, const Target &t, SVERTEX a, SVERTEX b, SV
     st.y0 = y0;
     st.y1 = y1;
     const bool zbuffer = d.zEnable && t.s.z;
-    if (d.hasTexture)
-        zbuffer ? FillSpans<true, true>(d, t, st) : FillSpans<true, false>(d, t, st);
-    else
-        zbuffer ? FillSpans<false, true>(d, t, st) : FillSpans<false, false>(d, t, st);
+    const int which = (d.hasTexture ? 4 : 0) | (zbuffer ? 2 : 0) | (d.blendEnable ? 1 : 0);
+    switch (which) {
+    case 0: FillSpans<false, false, false>(d, t, st); break;
+    case 1: FillSpans<false, false, true>(d, t, st); break;
+    case 2: FillSpans<false, true, false>(d, t, st); break;
+    case 3: FillSpans<false, true, true>(d, t, st); break;
+    case 4: FillSpans<true, false, false>(d, t, st); break;
+    case 5: FillSpans<true, false, true>(d, t, st); break;
+    case 6: FillSpans<true, true, false>(d, t, st); break;
+    default: FillSpans<true, true, true>(d, t, st); break;
+    }
 }
 
 void DrawLine(const SW3DDEVICE &d, const Target &t, const SVERTEX &a, const SVERTEX &b)

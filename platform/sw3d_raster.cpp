@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace sw3d {
 
@@ -25,55 +26,121 @@ namespace {
 }
 
 
-// A texel as ARGB, and whether it is the colour key.
-[[gnu::always_inline]] inline ARGB Texel(const SW3DTEXTURE &t, int32_t x, int32_t y, bool *key)
+// Texel decoders by format: the texel x of a row as ARGB, and whether it is the colour key.
+struct DecodePal8
 {
-    const uint8_t *row = static_cast<const uint8_t *>(t.pixels) + static_cast<size_t>(y) * t.pitch;
-    uint32_t v = 0;
-    ARGB c{};
-    switch (t.format) {
-    case SW3D_TEX_8_PAL8: {
-        v = row[x];
+    static ARGB At(const SW3DTEXTURE &t, const uint8_t *row, int32_t x, bool *key)
+    {
+        const uint32_t v = row[x];
         const uint32_t p = t.palette[v];
-        c = {255, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF};
-        if (key)
-            *key = v == 0;
-        return c;
-    }
-    case SW3D_TEX_16_RGB565:
-        std::memcpy(&v, row + x * 2, 2);
-        c = {255, Expand5(v >> 11), Expand6((v >> 5) & 63), Expand5(v & 31)};
-        v &= 0xFFFF;
-        break;
-    case SW3D_TEX_16_RGB555:
-        std::memcpy(&v, row + x * 2, 2);
-        v &= 0x7FFF;
-        c = {255, Expand5(v >> 10), Expand5((v >> 5) & 31), Expand5(v & 31)};
-        break;
-    case SW3D_TEX_16_ARGB1555:
-        std::memcpy(&v, row + x * 2, 2);
-        c = {(v & 0x8000) ? 255u : 0u, Expand5((v >> 10) & 31), Expand5((v >> 5) & 31), Expand5(v & 31)};
-        v &= 0x7FFF;
-        break;
-    case SW3D_TEX_16_ARGB4444:
-        std::memcpy(&v, row + x * 2, 2);
-        c = {((v >> 12) & 15) * 17, ((v >> 8) & 15) * 17, ((v >> 4) & 15) * 17, (v & 15) * 17};
-        v &= 0x0FFF;
-        break;
-    case SW3D_TEX_32_RGB888:
-        std::memcpy(&v, row + x * 4, 4);
-        c = {255, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF};
-        v &= 0xFFFFFF;
-        break;
-    default: // ARGB8888
-        std::memcpy(&v, row + x * 4, 4);
-        c = Unpack(v);
-        v &= 0xFFFFFF;
-        break;
-    }
-    if (key)
         *key = v == 0;
-    return c;
+        return {255, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF};
+    }
+};
+struct DecodeRgb565
+{
+    static ARGB At(const SW3DTEXTURE &, const uint8_t *row, int32_t x, bool *key)
+    {
+        uint16_t v;
+        std::memcpy(&v, row + x * 2, 2);
+        *key = v == 0;
+        return {255, Expand5(v >> 11u), Expand6((v >> 5u) & 63u), Expand5(v & 31u)};
+    }
+};
+struct DecodeRgb555
+{
+    static ARGB At(const SW3DTEXTURE &, const uint8_t *row, int32_t x, bool *key)
+    {
+        uint16_t w;
+        std::memcpy(&w, row + x * 2, 2);
+        const uint32_t v = w & 0x7FFFu;
+        *key = v == 0;
+        return {255, Expand5(v >> 10), Expand5((v >> 5) & 31), Expand5(v & 31)};
+    }
+};
+struct DecodeArgb1555
+{
+    static ARGB At(const SW3DTEXTURE &, const uint8_t *row, int32_t x, bool *key)
+    {
+        uint16_t w;
+        std::memcpy(&w, row + x * 2, 2);
+        const uint32_t v = w;
+        *key = (v & 0x7FFF) == 0;
+        return {(v & 0x8000) ? 255u : 0u, Expand5((v >> 10) & 31), Expand5((v >> 5) & 31), Expand5(v & 31)};
+    }
+};
+struct DecodeArgb4444
+{
+    static ARGB At(const SW3DTEXTURE &, const uint8_t *row, int32_t x, bool *key)
+    {
+        uint16_t w;
+        std::memcpy(&w, row + x * 2, 2);
+        const uint32_t v = w;
+        *key = (v & 0x0FFF) == 0;
+        return {((v >> 12) & 15) * 17, ((v >> 8) & 15) * 17, ((v >> 4) & 15) * 17, (v & 15) * 17};
+    }
+};
+struct DecodeRgb888
+{
+    static ARGB At(const SW3DTEXTURE &, const uint8_t *row, int32_t x, bool *key)
+    {
+        uint32_t v;
+        std::memcpy(&v, row + x * 4, 4);
+        *key = (v & 0xFFFFFF) == 0;
+        return {255, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF};
+    }
+};
+struct DecodeArgb8888
+{
+    static ARGB At(const SW3DTEXTURE &, const uint8_t *row, int32_t x, bool *key)
+    {
+        uint32_t v;
+        std::memcpy(&v, row + x * 4, 4);
+        *key = (v & 0xFFFFFF) == 0;
+        return Unpack(v);
+    }
+};
+
+inline const uint8_t *TexelRow(const SW3DTEXTURE &t, int32_t y)
+{
+    return static_cast<const uint8_t *>(t.pixels) + static_cast<size_t>(y) * t.pitch;
+}
+
+// Point sampling: the texel under (U, V) (8 fractional bits).
+template <typename DECODE>
+[[gnu::always_inline]] inline bool SamplePoint(const SW3DDEVICE &d, const SW3DTEXTURE &t, int32_t nx, int32_t ny,
+                                               ARGB *out)
+{
+    bool key = false;
+    *out = DECODE::At(t, TexelRow(t, ny), nx, &key);
+    return !(key && d.colourKey && t.colourKey);
+}
+
+// Bilinear: the four texels about (U - 128, V - 128) with 8-bit weights. The nearest texel,
+// which the colour key looks at, is one of the four: (U - 128) >> 8 is one below U >> 8 exactly
+// when the fraction of U - 128 is 128 or more.
+template <typename DECODE>
+[[gnu::always_inline]] inline bool SampleLinear(const SW3DDEVICE &d, const SW3DTEXTURE &t, int32_t x0, int32_t x1,
+                                                int32_t y0, int32_t y1, uint32_t fx, uint32_t fy, ARGB *out)
+{
+    const uint8_t *r0 = TexelRow(t, y0), *r1 = TexelRow(t, y1);
+    bool k00, k10, k01, k11;
+    const ARGB c00 = DECODE::At(t, r0, x0, &k00), c10 = DECODE::At(t, r0, x1, &k10);
+    const ARGB c01 = DECODE::At(t, r1, x0, &k01), c11 = DECODE::At(t, r1, x1, &k11);
+    const bool key = fy >= 128 ? (fx >= 128 ? k11 : k01) : (fx >= 128 ? k10 : k00);
+    if (key && d.colourKey && t.colourKey)
+        return false;
+    // Two channels a word (each lane stays below 2^25), the same sums as channel by channel.
+    auto pack = [](uint32_t hi, uint32_t lo) { return static_cast<uint64_t>(hi) << 32 | lo; };
+    const uint64_t gx = 256 - fx, gy = 256 - fy;
+    auto mix = [&](uint64_t a, uint64_t b, uint64_t c, uint64_t e) {
+        const uint64_t m = (a * gx + b * fx) * gy + (c * gx + e * fx) * fy + (uint64_t{32768} << 32 | 32768);
+        return std::pair<uint32_t, uint32_t>(static_cast<uint32_t>(m >> 48), static_cast<uint32_t>((m & 0xFFFFFFFF) >> 16));
+    };
+    const auto ar = mix(pack(c00.a, c00.r), pack(c10.a, c10.r), pack(c01.a, c01.r), pack(c11.a, c11.r));
+    const auto gb = mix(pack(c00.g, c00.b), pack(c10.g, c10.b), pack(c01.g, c01.b), pack(c11.g, c11.b));
+    *out = {ar.first, ar.second, gb.first, gb.second};
+    return true;
 }
 
 [[gnu::always_inline]] inline int32_t Wrap(int64_t v, int32_t size)
@@ -107,28 +174,29 @@ namespace {
     const int64_t U = fixed(u, t.width), V = fixed(v, t.height);
     if (d.magFilter != SW3D_FILTER_LINEAR) {
         const int32_t nx = Wrap(U >> 8, t.width), ny = Wrap(V >> 8, t.height);
-        bool key = false;
-        *out = Texel(t, nx, ny, &key);
-        return !(key && d.colourKey && t.colourKey);
+        switch (t.format) {
+        case SW3D_TEX_8_PAL8: return SamplePoint<DecodePal8>(d, t, nx, ny, out);
+        case SW3D_TEX_16_RGB565: return SamplePoint<DecodeRgb565>(d, t, nx, ny, out);
+        case SW3D_TEX_16_RGB555: return SamplePoint<DecodeRgb555>(d, t, nx, ny, out);
+        case SW3D_TEX_16_ARGB1555: return SamplePoint<DecodeArgb1555>(d, t, nx, ny, out);
+        case SW3D_TEX_16_ARGB4444: return SamplePoint<DecodeArgb4444>(d, t, nx, ny, out);
+        case SW3D_TEX_32_RGB888: return SamplePoint<DecodeRgb888>(d, t, nx, ny, out);
+        default: return SamplePoint<DecodeArgb8888>(d, t, nx, ny, out);
+        }
     }
     const int64_t U0 = U - 128, V0 = V - 128;
     const int32_t x0 = Wrap(U0 >> 8, t.width), y0 = Wrap(V0 >> 8, t.height);
     const int32_t x1 = x0 + 1 == t.width ? 0 : x0 + 1, y1 = y0 + 1 == t.height ? 0 : y0 + 1;
     const uint32_t fx = static_cast<uint32_t>(U0 & 255), fy = static_cast<uint32_t>(V0 & 255);
-    // The nearest texel, which the colour key looks at, is one of the four: (U - 128) >> 8 is one
-    // below U >> 8 exactly when the fraction of U - 128 is 128 or more.
-    bool k00 = false, k10 = false, k01 = false, k11 = false;
-    const ARGB c00 = Texel(t, x0, y0, &k00), c10 = Texel(t, x1, y0, &k10);
-    const ARGB c01 = Texel(t, x0, y1, &k01), c11 = Texel(t, x1, y1, &k11);
-    const bool key = fy >= 128 ? (fx >= 128 ? k11 : k01) : (fx >= 128 ? k10 : k00);
-    if (key && d.colourKey && t.colourKey)
-        return false;
-    auto mix = [&](uint32_t a, uint32_t b, uint32_t c, uint32_t e) {
-        return ((a * (256 - fx) + b * fx) * (256 - fy) + (c * (256 - fx) + e * fx) * fy + 32768) >> 16;
-    };
-    *out = {mix(c00.a, c10.a, c01.a, c11.a), mix(c00.r, c10.r, c01.r, c11.r), mix(c00.g, c10.g, c01.g, c11.g),
-            mix(c00.b, c10.b, c01.b, c11.b)};
-    return true;
+    switch (t.format) {
+    case SW3D_TEX_8_PAL8: return SampleLinear<DecodePal8>(d, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_16_RGB565: return SampleLinear<DecodeRgb565>(d, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_16_RGB555: return SampleLinear<DecodeRgb555>(d, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_16_ARGB1555: return SampleLinear<DecodeArgb1555>(d, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_16_ARGB4444: return SampleLinear<DecodeArgb4444>(d, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_32_RGB888: return SampleLinear<DecodeRgb888>(d, t, x0, x1, y0, y1, fx, fy, out);
+    default: return SampleLinear<DecodeArgb8888>(d, t, x0, x1, y0, y1, fx, fy, out);
+    }
 }
 
 [[gnu::always_inline]] inline uint32_t Factor(uint32_t f, uint32_t srcC, uint32_t srcA, uint32_t dstC)
@@ -327,31 +395,49 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
         int64_t w0 = w[0], w1 = w[1], w2 = w[2];
         uint16_t *cp = ColourRow(t, py) + lo;
         uint16_t *zp = ZBUFFER ? ZRow(d, t, py) + lo : nullptr;
-        for (int64_t px = lo; px <= hi; px++) {
-            const uint32_t z = static_cast<uint32_t>(P0 >> 62);
-            const ARGB col = {static_cast<uint32_t>(P1 >> 62), static_cast<uint32_t>(P2 >> 62),
-                              static_cast<uint32_t>(P3 >> 62), static_cast<uint32_t>(P4 >> 62)};
-            auto uv = [&](double &u, double &tv) {
-                const double f0 = static_cast<double>(w0), f1 = static_cast<double>(w1),
-                             f2 = static_cast<double>(w2);
-                const double den = f0 * q0 + f1 * q1 + f2 * q2;
-                if (den != 0.0) {
-                    u = (f0 * qu0 + f1 * qu1 + f2 * qu2) / den;
-                    tv = (f0 * qv0 + f1 * qv1 + f2 * qv2) / den;
+        // Pixels go in batches: first every pixel's z, colour and texture coordinates (the
+        // divisions of a batch overlap), then the shading. Pixels of one span never touch each
+        // other's z, so testing a batch ahead changes nothing.
+        constexpr int kBatch = 8;
+        for (int64_t px = lo; px <= hi;) {
+            const int n = static_cast<int>(std::min<int64_t>(kBatch, hi - px + 1));
+            uint32_t zb[kBatch];
+            ARGB cb[kBatch];
+            double ub[kBatch], vb[kBatch];
+            for (int j = 0; j < n; j++) {
+                zb[j] = std::min(static_cast<uint32_t>(P0 >> 62), 0xFFFFu);
+                cb[j] = {static_cast<uint32_t>(P1 >> 62), static_cast<uint32_t>(P2 >> 62),
+                         static_cast<uint32_t>(P3 >> 62), static_cast<uint32_t>(P4 >> 62)};
+                if (TEXTURED) {
+                    ub[j] = vb[j] = 0.0;
+                    const double f0 = static_cast<double>(w0), f1 = static_cast<double>(w1),
+                                 f2 = static_cast<double>(w2);
+                    const double den = f0 * q0 + f1 * q1 + f2 * q2;
+                    if (den != 0.0) {
+                        ub[j] = (f0 * qu0 + f1 * qu1 + f2 * qu2) / den;
+                        vb[j] = (f0 * qv0 + f1 * qv1 + f2 * qv2) / den;
+                    }
                 }
-            };
-            ShadeAtT<TEXTURED, ZBUFFER, BLEND>(d, format, cp, zp, std::min(z, 0xFFFFu), col, uv);
-            cp++;
+                w0 += dw0;
+                w1 += dw1;
+                w2 += dw2;
+                P0 += dP0;
+                P1 += dP1;
+                P2 += dP2;
+                P3 += dP3;
+                P4 += dP4;
+            }
+            for (int j = 0; j < n; j++) {
+                auto uv = [&](double &u, double &tv) {
+                    u = ub[j];
+                    tv = vb[j];
+                };
+                ShadeAtT<TEXTURED, ZBUFFER, BLEND>(d, format, cp + j, ZBUFFER ? zp + j : nullptr, zb[j], cb[j], uv);
+            }
+            cp += n;
             if (ZBUFFER)
-                zp++;
-            w0 += dw0;
-            w1 += dw1;
-            w2 += dw2;
-            P0 += dP0;
-            P1 += dP1;
-            P2 += dP2;
-            P3 += dP3;
-            P4 += dP4;
+                zp += n;
+            px += n;
         }
     }
 }

@@ -152,26 +152,29 @@ template <typename DECODE>
     return static_cast<int32_t>(m < 0 ? m + size : m);
 }
 
-// Samples the bound texture at (u, v); false when the colour key drops the pixel.
-[[gnu::always_inline]] inline bool Sample(const SW3DDEVICE &d, double u, double v, ARGB *out)
+// A texture coordinate in texels with 8 fractional bits; the range keeps a huge coordinate from
+// overflowing.
+[[gnu::always_inline]] inline int64_t FixedCoord(double c, int32_t size)
+{
+    double s = c * size * 256.0;
+    if (!(s > -1e15 && s < 1e15))
+        s = 0.0;
+    // floor: the truncation is exact in this range, and one below when it went up.
+    int64_t i = static_cast<int64_t>(s);
+    if (static_cast<double>(i) > s)
+        i--;
+    return i;
+}
+
+// Samples the bound texture at (U, V) (FixedCoord of u and v); false when the colour key drops
+// the pixel.
+[[gnu::always_inline]] inline bool Sample(const SW3DDEVICE &d, int64_t U, int64_t V, ARGB *out)
 {
     if (!d.hasTexture) {
         *out = {255, 255, 255, 255};
         return true;
     }
     const SW3DTEXTURE &t = d.texture;
-    // 8 fractional bits; the range keeps a huge coordinate from overflowing.
-    auto fixed = [](double c, int32_t size) {
-        double s = c * size * 256.0;
-        if (!(s > -1e15 && s < 1e15))
-            s = 0.0;
-        // floor: the truncation is exact in this range, and one below when it went up.
-        int64_t i = static_cast<int64_t>(s);
-        if (static_cast<double>(i) > s)
-            i--;
-        return i;
-    };
-    const int64_t U = fixed(u, t.width), V = fixed(v, t.height);
     if (d.magFilter != SW3D_FILTER_LINEAR) {
         const int32_t nx = Wrap(U >> 8, t.width), ny = Wrap(V >> 8, t.height);
         switch (t.format) {
@@ -227,9 +230,9 @@ template <bool TEXTURED, bool ZBUFFER, bool BLEND, typename UVFN>
         return;
     ARGB tex{255, 255, 255, 255};
     if (TEXTURED) {
-        double u = 0.0, v = 0.0;
-        uv(u, v);
-        if (!Sample(d, u, v, &tex))
+        int64_t U = 0, V = 0;
+        uv(U, V);
+        if (!Sample(d, U, V, &tex))
             return;
     }
     ARGB src{};
@@ -277,9 +280,9 @@ template <bool TEXTURED, bool ZBUFFER, bool BLEND, typename UVFN>
 void ShadeAt(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp, uint32_t z, ARGB diffuse, double u,
              double v)
 {
-    auto uv = [u, v](double &ou, double &ov) {
-        ou = u;
-        ov = v;
+    auto uv = [&d, u, v](int64_t &U, int64_t &V) {
+        U = FixedCoord(u, d.texture.width);
+        V = FixedCoord(v, d.texture.height);
     };
     // Lines and points: one generic path is enough.
     if (d.hasTexture) {
@@ -364,6 +367,7 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
     const double q0 = q[0], q1 = q[1], q2 = q[2], qu0 = qu[0], qu1 = qu[1], qu2 = qu[2], qv0 = qv[0], qv1 = qv[1],
                  qv2 = qv[2];
     const int32_t format = t.s.pixelFormat;
+    const int32_t texW = d.texture.width, texH = d.texture.height;
     for (int32_t py = y0; py <= y1; py++) {
         const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
         int64_t lo = x0, hi = x1;
@@ -403,20 +407,22 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
             const int n = static_cast<int>(std::min<int64_t>(kBatch, hi - px + 1));
             uint32_t zb[kBatch];
             ARGB cb[kBatch];
-            double ub[kBatch], vb[kBatch];
+            int64_t ub[kBatch], vb[kBatch];
             for (int j = 0; j < n; j++) {
                 zb[j] = std::min(static_cast<uint32_t>(P0 >> 62), 0xFFFFu);
                 cb[j] = {static_cast<uint32_t>(P1 >> 62), static_cast<uint32_t>(P2 >> 62),
                          static_cast<uint32_t>(P3 >> 62), static_cast<uint32_t>(P4 >> 62)};
                 if (TEXTURED) {
-                    ub[j] = vb[j] = 0.0;
+                    double u = 0.0, v = 0.0;
                     const double f0 = static_cast<double>(w0), f1 = static_cast<double>(w1),
                                  f2 = static_cast<double>(w2);
                     const double den = f0 * q0 + f1 * q1 + f2 * q2;
                     if (den != 0.0) {
-                        ub[j] = (f0 * qu0 + f1 * qu1 + f2 * qu2) / den;
-                        vb[j] = (f0 * qv0 + f1 * qv1 + f2 * qv2) / den;
+                        u = (f0 * qu0 + f1 * qu1 + f2 * qu2) / den;
+                        v = (f0 * qv0 + f1 * qv1 + f2 * qv2) / den;
                     }
+                    ub[j] = FixedCoord(u, texW);
+                    vb[j] = FixedCoord(v, texH);
                 }
                 w0 += dw0;
                 w1 += dw1;
@@ -428,9 +434,9 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
                 P4 += dP4;
             }
             for (int j = 0; j < n; j++) {
-                auto uv = [&](double &u, double &tv) {
-                    u = ub[j];
-                    tv = vb[j];
+                auto uv = [&](int64_t &U, int64_t &V) {
+                    U = ub[j];
+                    V = vb[j];
                 };
                 ShadeAtT<TEXTURED, ZBUFFER, BLEND>(d, format, cp + j, ZBUFFER ? zp + j : nullptr, zb[j], cb[j], uv);
             }

@@ -323,3 +323,35 @@ TEST(VideoClut, InvertFlipsTheColourBits)
 }
 
 } // namespace
+
+namespace {
+
+// Leaving out the outside pass of an all-opaque frame must not change a pixel; a slot that blends
+// keeps both passes.
+TEST_F(VideoFrame, AnOpaqueFrameLeavesOutTheOutsidePassWithTheSamePicture)
+{
+    ASSERT_EQ(Vid_PlaceClipRun(0, 0, 4, ShapeClip(1, -30, 40)), LANE_DONE);
+    ASSERT_EQ(Vid_PlaceClipRun(1, 0, 4, ShapeClip(3, 50, 10)), LANE_DONE);
+    ASSERT_EQ(Vid_PlaceClipRun(2, 0, 4, ShapeClip(2, 10, 70)), LANE_DONE);
+    uint64_t hashes[2][2];
+    for (int blended = 0; blended < 2; blended++)
+        for (int elide = 0; elide < 2; elide++) {
+            g_bVidElideOpaquePass = elide;
+            Vid_ForceVideoPosition(0);
+            g_bLaneUpdateForce = 1;
+            Vid_UpdateLanes();
+            if (blended)
+                g_aLaneSlots[1].flags |= VIDOBJ_OUTLINE | VIDOBJ_OUTLINE_ADDITIVE; // additive edges
+            Vid_RenderFrame();
+            EXPECT_EQ(g_VidFrameStats.bOutsideElided, elide && !blended) << blended << elide;
+            TestLayer_SetUp(g_iPixelFormat);
+            Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
+            hashes[blended][elide] = TestLayer_Hash();
+        }
+    g_bVidElideOpaquePass = 1;
+    EXPECT_EQ(hashes[0][0], hashes[0][1]);
+    EXPECT_EQ(hashes[1][0], hashes[1][1]);
+    EXPECT_NE(hashes[0][0], hashes[1][0]);
+}
+
+} // namespace

@@ -1,6 +1,8 @@
 // Stand-ins for the interface calls the program spine makes, until the interface is built.
 #pragma once
 
+#include "ui/widgets.h"
+
 #include <cstdint>
 
 extern void * g_pCurrentPopup;
@@ -11,12 +13,13 @@ extern int32_t g_iTexturePagesUsed;
 // The interface pad word: 0x1000 shows the whole display area, 0x2000 toggles the display-window
 // size (ui/standin_padword.cpp).
 extern uint16_t g_wUiPadWord;
+// The interface's current fill colour: red, green, blue (ui/standin_fillcolour.cpp).
+extern uint8_t g_abFillColour[3];
 
 void Ui_ToggleMouseMode();
-void Ui_InitWidgetPools();
 void * Ui_OpenPopup(int, const void *, int, int, int, int);
+// The per-frame dispatcher's interface frame (ui/widgets.h has the widget frame itself).
 void Ui_Frame();
-void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();
 

@@ -18,7 +18,7 @@
 #include "video/laneobject.h"
 #include "video/lanes.h"
 #include "video/render.h"
-#include "video/standin_respool.h"
+#include "video/resloaders.h"
 #include "video/triggers.h"
 #include "video/vidobject.h"
 

@@ -13,6 +13,8 @@
 #include "render/gpustate.h"
 #include "render/lights.h"
 #include "render/mesh.h"
+#include "render/ordertable.h"
+#include "render/prims2d.h"
 #include "render/prims3d.h"
 #include "render/texpages.h"
 #include "video/engine.h"
@@ -592,4 +594,10 @@ void Vid_RenderFrame()
         if (laneMask & bit)
             HandleSlot(lane, depthShift, true, false);
     Gfx_EndScene();
+
+    // The 2-D layer copies the view out of the 3-D picture when it walks the interface's entry.
+    if (g_pOrderingTable)
+        if (uint8_t *packet = Gfx_AddPacket(g_pOrderingTable, 28))
+            Gfx_SetImageBlitPacket(packet, static_cast<uint32_t>(g_aViewRect[0]), static_cast<uint32_t>(g_aViewRect[1]),
+                                   static_cast<uint32_t>(g_aViewRect[2]), static_cast<uint32_t>(g_aViewRect[3]));
 }

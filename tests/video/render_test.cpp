@@ -12,6 +12,10 @@
 #include "support/test3d.h"
 #include "support/testlayer.h"
 #include "support/videoscene.h"
+#include "render/framecycle.h"
+#include "render/ordertable.h"
+#include "render/prims2d.h"
+#include "render/render_fixture.h"
 #include "app/timers.h"
 #include "video/chase.h"
 #include "video/clips.h"
@@ -352,6 +356,34 @@ TEST_F(VideoFrame, AnOpaqueFrameLeavesOutTheOutsidePassWithTheSamePicture)
     EXPECT_EQ(hashes[0][0], hashes[0][1]);
     EXPECT_EQ(hashes[1][0], hashes[1][1]);
     EXPECT_NE(hashes[0][0], hashes[1][0]);
+}
+
+} // namespace
+
+namespace {
+
+// The frame hands the view to the 2-D layer: an image-blit packet of the view rectangle at the
+// head of the interface's ordering-table entry.
+TEST_F(VideoFrame, TheViewIsBlittedThroughTheInterfaceEntry)
+{
+    rendertest::BringUp();
+    ASSERT_NE(Gfx_ResetFrameBuffer(), 0u);
+    g_pOrderingTable = Sys_OrderingTableLists(g_pFrameBuffer)[1].base + 4;
+    const uint32_t before = Sys_ArenaReadWord(g_pOrderingTable);
+    const int16_t view[4] = {32, 24, 320, 240};
+    Vid_SetViewport(view);
+    Vid_BeginChaseFrame();
+    Vid_RenderFrame();
+    const uint32_t head = Sys_ArenaReadWord(g_pOrderingTable) & 0xFFFFFF;
+    ASSERT_NE(head, before & 0xFFFFFF);
+    const uint32_t words[5] = {Sys_ArenaReadWord(head + 8), Sys_ArenaReadWord(head + 12), Sys_ArenaReadWord(head + 16),
+                               Sys_ArenaReadWord(head + 20), Sys_ArenaReadWord(head + 24)};
+    EXPECT_EQ(words[0], 0xA0000000u);
+    EXPECT_EQ(words[1], 32u);
+    EXPECT_EQ(words[2], 24u);
+    EXPECT_EQ(words[3], 320u);
+    EXPECT_EQ(words[4], 240u);
+    g_pOrderingTable = 0;
 }
 
 } // namespace

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 extern int32_t g_iStandinPromptText;
 
 namespace {
@@ -428,6 +430,43 @@ TEST_F(LaneUpdate, ViewportScale)
     EXPECT_EQ(g_aCameraView[0].local.m[1][1], -8192);
     const int16_t full[4] = {0, 0, 640, 480};
     Vid_SetViewport(full);
+}
+
+} // namespace
+
+namespace {
+
+int g_allocsLeft = 0;
+void *FailingAlloc(size_t size)
+{
+    if (g_allocsLeft-- <= 0)
+        return nullptr;
+    return std::malloc(size);
+}
+
+// A pool that cannot be made leaves the engine down with a message instead of a null pool that
+// the first chase would trip on; memory back, it comes up.
+TEST(EngineStartFailure, OutOfMemoryLeavesTheEngineDownCleanly)
+{
+    Sys_EventInit();
+    Sys_EventCreateClass(1, 11);
+    Sys_EventCreateClass(3, 4);
+    for (int allowed : {0, 1, 3, 6}) {
+        g_allocsLeft = allowed;
+        Sys_MemSetAllocHook(FailingAlloc);
+        const int32_t r = Vid_InitChaseEngine();
+        Sys_MemSetAllocHook(nullptr);
+        if (r != 0) {
+            EXPECT_EQ(g_pChasePool, nullptr) << allowed;
+            EXPECT_EQ(Vid_NewChase(0), nullptr);
+            EXPECT_EQ(Sys_EventCountHandlers(0x30000), 0);
+        }
+        Vid_ShutdownChaseEngine();
+    }
+    ASSERT_EQ(Vid_InitChaseEngine(), 0);
+    EXPECT_NE(Vid_NewClip(), nullptr);
+    Vid_ShutdownChaseEngine();
+    Sys_EventInit();
 }
 
 } // namespace

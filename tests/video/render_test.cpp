@@ -387,3 +387,43 @@ TEST_F(VideoFrame, TheViewIsBlittedThroughTheInterfaceEntry)
 }
 
 } // namespace
+
+namespace {
+
+// The path preview: a line through the points (closed paths back to the start), its two marker
+// points moving along as the phase turns, drawn over an empty scene.
+TEST_F(VideoFrame, PathPreviewDrawsTheLineWithMovingMarkers)
+{
+    int32_t points[8 * 4] = {};
+    for (int i = 0; i < 8; i++) {
+        points[i * 4 + 0] = ((i % 4) - 2) * 40 * 64;
+        points[i * 4 + 1] = (i < 4 ? -30 : 30) * 64;
+        points[i * 4 + 2] = (i % 3) * 10 * 64;
+    }
+    const VIDPATHPREVIEW path{points, 8, 1, 4096, 0};
+    uint64_t hashes[4];
+    for (int f = 0; f < 4; f++) {
+        Vid_BeginChaseFrame();
+        g_pPathPreview = &path;
+        Vid_RenderFrame();
+        TestLayer_SetUp(g_iPixelFormat);
+        Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
+        hashes[f] = TestLayer_Hash();
+        int lit = 0;
+        for (int y = 0; y < 480; y++)
+            for (int x = 0; x < 640; x++)
+                lit += TestLayer_Pixel(x, y) != 0;
+        EXPECT_GT(lit, 100) << "frame " << f;
+    }
+    g_pPathPreview = nullptr;
+    // Every call flips the phase, so the bright marker moves from frame to frame.
+    EXPECT_NE(hashes[0], hashes[1]);
+    EXPECT_NE(hashes[1], hashes[2]);
+    // A path of fewer than two points draws nothing and does no harm.
+    const VIDPATHPREVIEW one{points, 1, 0, 4096, 0};
+    g_pPathPreview = &one;
+    Vid_RenderFrame();
+    g_pPathPreview = nullptr;
+}
+
+} // namespace

@@ -222,10 +222,27 @@ template <typename DECODE>
 // stage 0, blend, writes.
 // TEXTURED false: no texture is bound (uv is not called); ZBUFFER false: zp is null; BLEND: the
 // blend state is on. uv(u, v) gives the texture coordinates, asked only once the z test passed.
-template <bool TEXTURED, bool ZBUFFER, bool BLEND, typename UVFN>
+// STD: the studio's usual state, known here rather than looked up a pixel at a time: z compare
+// less-or-equal, stage 0 texture x diffuse, a 5:6:5 target, no blending.
+template <bool TEXTURED, bool ZBUFFER, bool BLEND, bool STD = false, typename UVFN>
 [[gnu::always_inline]] inline void ShadeAtT(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp,
                                             uint32_t z, ARGB diffuse, UVFN uv)
 {
+    if constexpr (STD) {
+        if (ZBUFFER && !(z <= *zp))
+            return;
+        ARGB tex{255, 255, 255, 255};
+        if (TEXTURED) {
+            int64_t U = 0, V = 0;
+            uv(U, V);
+            if (!Sample(d, U, V, &tex))
+                return;
+        }
+        *cp = PackTarget(Mul8(tex.r, diffuse.r), Mul8(tex.g, diffuse.g), Mul8(tex.b, diffuse.b), 2);
+        if (ZBUFFER && d.zWrite)
+            *zp = static_cast<uint16_t>(z);
+        return;
+    }
     if (ZBUFFER && !ZPass(d.zFunc, z, *zp))
         return;
     ARGB tex{255, 255, 255, 255};
@@ -342,7 +359,7 @@ struct TRISETUP
     int32_t x0, x1, y0, y1;
 };
 
-template <bool TEXTURED, bool ZBUFFER, bool BLEND>
+template <bool TEXTURED, bool ZBUFFER, bool BLEND, bool STD = false>
 void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
 {
     const int64_t(&A)[3] = st.A;
@@ -438,7 +455,8 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
                     U = ub[j];
                     V = vb[j];
                 };
-                ShadeAtT<TEXTURED, ZBUFFER, BLEND>(d, format, cp + j, ZBUFFER ? zp + j : nullptr, zb[j], cb[j], uv);
+                ShadeAtT<TEXTURED, ZBUFFER, BLEND, STD>(d, format, cp + j, ZBUFFER ? zp + j : nullptr, zb[j], cb[j],
+                                                        uv);
             }
             cp += n;
             if (ZBUFFER)
@@ -548,6 +566,16 @@ void DrawTriangle(const SW3DDEVICE &d, const Target &t, SVERTEX a, SVERTEX b, SV
     st.y1 = y1;
     const bool zbuffer = d.zEnable && t.s.z;
     const int which = (d.hasTexture ? 4 : 0) | (zbuffer ? 2 : 0) | (d.blendEnable ? 1 : 0);
+    const bool std = zbuffer && !d.blendEnable && d.zFunc == SW3D_CMP_LESSEQUAL && t.s.pixelFormat == 2 &&
+                     d.colourOp == SW3D_TOP_MODULATE && d.colourArg1 == SW3D_TA_TEXTURE &&
+                     d.colourArg2 == SW3D_TA_DIFFUSE;
+    if (std) {
+        if (d.hasTexture)
+            FillSpans<true, true, false, true>(d, t, st);
+        else
+            FillSpans<false, true, false, true>(d, t, st);
+        return;
+    }
     switch (which) {
     case 0: FillSpans<false, false, false>(d, t, st); break;
     case 1: FillSpans<false, false, true>(d, t, st); break;

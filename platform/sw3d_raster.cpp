@@ -425,11 +425,14 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
             uint32_t zb[kBatch];
             ARGB cb[kBatch];
             int64_t ub[kBatch], vb[kBatch];
+            bool pass[kBatch];
             for (int j = 0; j < n; j++) {
                 zb[j] = std::min(static_cast<uint32_t>(P0 >> 62), 0xFFFFu);
                 cb[j] = {static_cast<uint32_t>(P1 >> 62), static_cast<uint32_t>(P2 >> 62),
                          static_cast<uint32_t>(P3 >> 62), static_cast<uint32_t>(P4 >> 62)};
-                if (TEXTURED) {
+                // A pixel behind what is drawn needs no texture coordinates.
+                pass[j] = !ZBUFFER || (STD ? zb[j] <= zp[j] : ZPass(d.zFunc, zb[j], zp[j]));
+                if (TEXTURED && pass[j]) {
                     double u = 0.0, v = 0.0;
                     const double f0 = static_cast<double>(w0), f1 = static_cast<double>(w1),
                                  f2 = static_cast<double>(w2);
@@ -451,6 +454,8 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
                 P4 += dP4;
             }
             for (int j = 0; j < n; j++) {
+                if (!pass[j])
+                    continue;
                 auto uv = [&](int64_t &U, int64_t &V) {
                     U = ub[j];
                     V = vb[j];

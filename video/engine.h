@@ -47,6 +47,14 @@ extern void (*g_pfnMovieBufferFree)(uint32_t buffer);
 
 extern std::atomic<int32_t> g_iBeatEventCount;
 
+// Tables the chase types read, filled at start-up as their types register: rotation axes (X and
+// Z angle of each of 72 rows), spin steps, camera roll steps, and the 27 light directions (the
+// points of {-1, 0, 1} cubed, x fastest, normalised to 4096; the middle one stays 0).
+extern int32_t g_aRotationAxes[72][2];
+extern int32_t g_aiRotationSpin[32];
+extern int32_t g_aiCameraRoll[16];
+extern int16_t g_aLightPositions[27][3];
+
 // Animated-definition table and the "ANIMEXTRA" pool; run at boot before Vid_InitChaseEngine.
 void Vid_EarlyInit();
 // The whole start-up. 0, or -1 when a pool could not be made (a message says which; the engine

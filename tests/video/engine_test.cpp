@@ -84,6 +84,27 @@ TEST_F(EngineStart, RegistersEveryTypeWithItsCodeAndTheHandlersOnce)
     ASSERT_EQ(Vid_InitChaseEngine(), 0);
 }
 
+TEST_F(EngineStart, TypeTablesAreFilled)
+{
+    const struct
+    {
+        int32_t row, x, z;
+    } kAxes[] = {{0, 1024, 0}, {1, 512, 0}, {8, -3072, 0}, {9, 1024, 512}, {71, -3072, 3584}};
+    for (const auto &a : kAxes) {
+        EXPECT_EQ(g_aRotationAxes[a.row][0], a.x) << a.row;
+        EXPECT_EQ(g_aRotationAxes[a.row][1], a.z) << a.row;
+    }
+    EXPECT_EQ(g_aiRotationSpin[31], 155);
+    EXPECT_EQ(g_aiCameraRoll[15], 3840);
+    // Light 0 is (-1, -1, -1) normalised, 13 the middle (none), 26 (1, 1, 1), 14 (1, 0, 0).
+    EXPECT_NEAR(g_aLightPositions[0][0], -2365, 2);
+    EXPECT_EQ(g_aLightPositions[0][0], g_aLightPositions[0][2]);
+    EXPECT_EQ(g_aLightPositions[13][0] | g_aLightPositions[13][1] | g_aLightPositions[13][2], 0);
+    EXPECT_NEAR(g_aLightPositions[26][1], 2365, 2);
+    EXPECT_EQ(g_aLightPositions[14][0], 4096);
+    EXPECT_EQ(g_aLightPositions[14][1], 0);
+}
+
 TEST_F(EngineStart, ShutdownFreesChasesWithTheirKeysAndClips)
 {
     // Chases with keys on a lane: the sanitizer build finds anything left behind.

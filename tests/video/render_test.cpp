@@ -8,6 +8,7 @@
 #include "render/display.h"
 #include "render/gpustate.h"
 #include "render/prims3d.h"
+#include "render/texpages.h"
 #include "render/textures.h"
 #include "support/test3d.h"
 #include "support/testlayer.h"
@@ -424,6 +425,33 @@ TEST_F(VideoFrame, PathPreviewDrawsTheLineWithMovingMarkers)
     g_pPathPreview = &one;
     Vid_RenderFrame();
     g_pPathPreview = nullptr;
+}
+
+} // namespace
+
+namespace {
+
+// Colour-table positions: a slot with its own texture takes entry lane of the eight video
+// positions; the texture table's position exists for lanes 0..3 only (entry 4 + lane), and lanes
+// 4..6 take 0 rather than reading past the eight.
+TEST_F(VideoFrame, ColourTablePositionsStayInsideTheEight)
+{
+    for (int i = 0; i < 8; i++)
+        g_ausVideoCluts[i / 4][i % 4] = static_cast<uint16_t>(100 + i);
+    IMAGEREC image{};
+    Vid_BeginChaseFrame();
+    for (int lane = 0; lane < 7; lane++) {
+        VIDOBJECT &o = g_aLaneSlots[lane];
+        o.pInstance = &g_models[0].holder;
+        o.flags |= VIDOBJ_SOLID | VIDOBJ_OWNTEXTURE;
+        o.pImage = &image;
+    }
+    Vid_RenderFrame();
+    for (int lane = 0; lane < 7; lane++) {
+        EXPECT_EQ(g_aLaneSlots[lane].uClutPosition, 100 + lane) << lane;
+        EXPECT_EQ(g_aLaneSlots[lane].uTexClutPosition, lane < 4 ? 104 + lane : 0) << lane;
+        g_aLaneSlots[lane].pImage = nullptr;
+    }
 }
 
 } // namespace

@@ -155,7 +155,7 @@ template <typename DECODE>
 
 // A texture coordinate in texels with 8 fractional bits; the range keeps a huge coordinate from
 // overflowing.
-[[gnu::always_inline]] inline int64_t FixedCoord(double c, int32_t size)
+[[gnu::always_inline]] inline int64_t FixedCoord(double c, double size)
 {
     double s = c * size * 256.0;
     if (!(s > -1e15 && s < 1e15))
@@ -385,7 +385,7 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
     const double q0 = q[0], q1 = q[1], q2 = q[2], qu0 = qu[0], qu1 = qu[1], qu2 = qu[2], qv0 = qv[0], qv1 = qv[1],
                  qv2 = qv[2];
     const int32_t format = t.s.pixelFormat;
-    const int32_t texW = d.texture.width, texH = d.texture.height;
+    const double texW = d.texture.width, texH = d.texture.height;
     for (int32_t py = y0; py <= y1; py++) {
         const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
         int64_t lo = x0, hi = x1;

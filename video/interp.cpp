@@ -1,4 +1,5 @@
 #include "video/interp.h"
+#include "video/render.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -212,4 +213,5 @@ void Vid_BeginChaseFrame()
     g_iProjectionDistance = g_iVideoViewWidth / 2;
     g_iChaseSpeedFactor = 0;
     g_bChaseSpeedFactorSet = 0;
+    g_iSceneExtent = 0;
 }

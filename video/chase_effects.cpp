@@ -7,7 +7,7 @@
 #include "video/chase_modifiers.h"
 #include "video/chasetypes.h"
 #include "video/interp.h"
-#include "video/standin_chaserender.h"
+#include "video/render.h"
 #include "video/vidobject.h"
 
 namespace {

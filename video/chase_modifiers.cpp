@@ -12,17 +12,15 @@
 #include "video/chase.h"
 #include "video/chasetypes.h"
 #include "video/clips.h"
+#include "video/engine.h"
 #include "video/interp.h"
 #include "video/laneobject.h"
 #include "video/resloaders.h"
 #include "video/respages.h"
-#include "video/standin_chaserender.h"
+#include "video/render.h"
 #include "video/vidobject.h"
 #include "video/vidtables.h"
 
-int16_t g_aRotationAxes[72][2];
-int32_t g_aiRotationSpin[32];
-int32_t g_aLightPositions[28][3];
 uint8_t g_iLastLightSelected = 0;
 const int32_t g_aiParticleScale[8] = {800, 1600, 2800, 4096, 6144, 8192, 12288, 16384};
 
@@ -305,18 +303,26 @@ int32_t LightingRemap(CHASE *chase, int32_t *values, const void *)
     return LightingRead(chase, 0, values, VID_MAX_CHANNELS) == 0 ? 1 : 0;
 }
 
+// Position 27 (the third light's default) is one past the 27 directions: no direction.
+void LightDirection(int32_t position, int32_t out[3])
+{
+    for (int32_t i = 0; i < 3; i++)
+        out[i] = position >= 0 && position < 27 ? g_aLightPositions[position][i] : 0;
+}
+
 void LightingInterpolate(CHASE *chase, const int32_t *a, const int32_t *b, const int16_t *w)
 {
     auto *p = Block<LIGHTINGPARAMS>(chase);
     for (int32_t l = 0; l < 3; l++) {
         const int32_t c = LCH_B0 + l;
-        // Position 27 (a default) is the no-direction row past the 27 points.
-        const int32_t *pa = g_aLightPositions[Clamp(a[c], 0, 27)];
+        int32_t pa[3], pb[3];
+        LightDirection(a[c], pa);
         if (w[c] == 0) {
-            std::memcpy(p->directions[l], pa, 3 * sizeof(int32_t));
+            std::memcpy(p->directions[l], pa, sizeof pa);
         } else {
+            LightDirection(b[c], pb);
             int32_t out[3];
-            Sys_BlendVectors(pa, g_aLightPositions[Clamp(b[c], 0, 27)], 4096 - w[c], w[c], out);
+            Sys_BlendVectors(pa, pb, 4096 - w[c], w[c], out);
             std::memcpy(p->directions[l], out, sizeof out);
         }
         p->directions[l][3] = 0;
@@ -505,17 +511,18 @@ void Vid_ParticleRender(CHASE *chase, VIDOBJECT *object)
 void Vid_FillModifierTables()
 {
     for (int32_t a = 0; a < 72; a++) {
-        g_aRotationAxes[a][0] = static_cast<int16_t>(1024 - (a % 9) * 512);
-        g_aRotationAxes[a][1] = static_cast<int16_t>((a / 9) * 512);
+        g_aRotationAxes[a][0] = 1024 - (a % 9) * 512;
+        g_aRotationAxes[a][1] = (a / 9) * 512;
     }
     for (int32_t s = 0; s < 32; s++)
         g_aiRotationSpin[s] = s * 5;
     for (int32_t i = 0; i < 27; i++) {
-        g_aLightPositions[i][0] = (i % 3 - 1) * 4096;
-        g_aLightPositions[i][1] = (i / 3 % 3 - 1) * 4096;
-        g_aLightPositions[i][2] = (i / 9 - 1) * 4096;
+        const int32_t p[3] = {(i % 3 - 1) * 4096, (i / 3 % 3 - 1) * 4096, (i / 9 - 1) * 4096};
+        if (p[0] || p[1] || p[2])
+            Sys_FxNormaliseToShort(p, g_aLightPositions[i]);
+        else
+            g_aLightPositions[i][0] = g_aLightPositions[i][1] = g_aLightPositions[i][2] = 0;
     }
-    g_aLightPositions[27][0] = g_aLightPositions[27][1] = g_aLightPositions[27][2] = 0;
 }
 
 int32_t Vid_LoadChasePalette()

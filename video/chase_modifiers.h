@@ -20,17 +20,12 @@ extern CHASEDEF g_TilesChaseDef;      // 16
 extern CHASEDEF g_TintChaseDef;       // 17
 extern CHASEDEF g_VisibilityChaseDef; // 18
 
-// Rotation axes: row a = {X angle 1024 - (a mod 9) x 512, Z angle (a div 9) x 512}.
-extern int16_t g_aRotationAxes[72][2];
-extern int32_t g_aiRotationSpin[32]; // s x 5
-// The 27 points of {-4096, 0, 4096}^3, x fastest, and a 28th of no direction: the Position
-// channels reach 27.
-extern int32_t g_aLightPositions[28][3];
 extern uint8_t g_iLastLightSelected;
 // Shape scales by the Scale channel of the Particle (and Shape) types.
 extern const int32_t g_aiParticleScale[8];
 
-// Fills the rotation and light tables (run when the Rotation type registers).
+// Fills the rotation axes, spin steps and light directions of video/engine.h (run when the types
+// register). The Position channels reach 27, one past the 27 directions: 27 has no direction.
 void Vid_FillModifierTables();
 // Reads the 128 colours of "BOOT\PALETTE.PAL" (an 8-bit picture whose colour table starts at
 // byte 20) into the chase palette. 0, or -1 with the palette left as it was.

@@ -8,7 +8,8 @@
 #include "video/chase_tunnel.h"
 #include "video/chasetypes.h"
 #include "video/resloaders.h"
-#include "video/standin_chaserender.h"
+#include "video/engine.h"
+#include "video/render.h"
 
 #include <cstring>
 #include <vector>
@@ -78,12 +79,17 @@ TEST_F(ChaseKindsTest, RotationAxesSpinAndLightPositions)
     EXPECT_EQ(g_aRotationAxes[71][0], -3072);
     EXPECT_EQ(g_aRotationAxes[71][1], 3584);
     EXPECT_EQ(g_aiRotationSpin[31], 155);
-    const int32_t first[3] = {-4096, -4096, -4096}, middle[3] = {0, 0, 0}, x1[3] = {0, -4096, -4096};
-    EXPECT_EQ(0, std::memcmp(g_aLightPositions[0], first, sizeof first));
-    EXPECT_EQ(0, std::memcmp(g_aLightPositions[1], x1, sizeof x1));
-    EXPECT_EQ(0, std::memcmp(g_aLightPositions[13], middle, sizeof middle));
-    // Position 27 (the default of the third light) is a row of its own: no direction.
-    EXPECT_EQ(0, std::memcmp(g_aLightPositions[27], middle, sizeof middle));
+    EXPECT_EQ(g_aLightPositions[14][0], 4096);
+    EXPECT_EQ(g_aLightPositions[13][0] | g_aLightPositions[13][1] | g_aLightPositions[13][2], 0);
+    // Position 27 (the default of the third light) is past the 27 directions: no direction, and
+    // nothing read beyond the table.
+    CHASE *c = Make(g_LightingChaseDef);
+    Run(c, {0, 0, 0, 27, 27, 27, 0, 0, 0, 0});
+    const auto *p = reinterpret_cast<const LIGHTINGPARAMS *>(c->pParams);
+    for (int32_t l = 0; l < 3; l++)
+        EXPECT_EQ(p->directions[l][0] | p->directions[l][1] | p->directions[l][2], 0) << l;
+    Run(c, {0, 0, 0, 14, 27, 27, 0, 0, 0, 0}, {0, 0, 0, 27, 27, 27, 0, 0, 0, 0}, 2048);
+    EXPECT_EQ(p->directions[0][0], 2048);
 }
 
 TEST_F(ChaseKindsTest, RotationTurnsTheShortWayAndSpinsWithTheSpeedFactor)

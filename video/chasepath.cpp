@@ -5,7 +5,6 @@
 
 #include "core/idpool.h"
 #include "core/fixmath.h"
-#include "render/mesh.h"
 #include "video/chase.h"
 #include "video/chaselist.h"
 #include "video/chaseres.h"
@@ -24,8 +23,6 @@ int32_t g_aiCameraRoll[16];
 char g_szPathFamily[128] = "Path Wotsit";
 char g_szCameraFamily[128] = "Cam Wotsit";
 
-PATHPARAMS *g_pPathPreview = nullptr;
-int32_t g_iPathPreviewCamera = 0;
 COORD *g_pPathPreviewNode = nullptr;
 
 namespace {
@@ -77,9 +74,11 @@ namespace {
 CHASELISTLIMITS s_path = {VIDRES_PATH, g_szPathFamily, nullptr, -1, -1, 0};
 CHASELISTLIMITS s_camera = {VIDRES_PATH, g_szCameraFamily, nullptr, -1, -1, 0};
 
-// Path line meshes, one per lane, made again only when the point count changes.
-MESH *s_apPathMesh[VID_NODE_LANES];
-int32_t s_aiPathMeshPoints[VID_NODE_LANES];
+// Path lines, one per lane, made again only when the path changes; the preview shows one of them.
+int32_t *s_apPathLine[VID_NODE_LANES];
+const void *s_apPathLineOf[VID_NODE_LANES];
+int32_t s_aiPathLinePoints[VID_NODE_LANES];
+VIDPATHPREVIEW s_Preview;
 
 const FIXMATRIX &Identity()
 {
@@ -307,21 +306,29 @@ void PathRender(CHASE *chase, VIDOBJECT *o)
     for (int32_t k = 0; k < 3; k++)
         node.coord.local.t[k] = p->aiPoint[k];
     g_apLaneGroupNode[lane] = g_apLaneTopNode[lane] = &node.coord;
-    // Render state value 2: the path preview is taken this frame.
-    if (chase == g_pEditChase && !(g_uVideoRenderFlags & 2)) {
-        g_uVideoRenderFlags |= 2;
-        g_iPathPreviewCamera = (o->flags & 0x4000) ? 1 : 0;
-        g_pPathPreview = p;
-        g_pPathPreviewNode = &node.coord;
-    }
     int32_t closed = 0;
     const int32_t points = g_VidChaseRes.pointCount(p->pPath, &closed);
-    if (points != s_aiPathMeshPoints[lane] || !s_apPathMesh[lane]) {
-        Gfx_DestroyMesh(s_apPathMesh[lane]);
-        s_apPathMesh[lane] = Gfx_CreateMesh(static_cast<uint32_t>(points), static_cast<uint32_t>(points));
-        s_aiPathMeshPoints[lane] = s_apPathMesh[lane] ? points : 0;
+    if (s_apPathLineOf[lane] != p->pPath || s_aiPathLinePoints[lane] != points) {
+        Sys_MemFree(s_apPathLine[lane]);
+        s_apPathLine[lane] = static_cast<int32_t *>(Sys_MemAlloc(nullptr, static_cast<uint32_t>(points) * 16));
+        s_apPathLineOf[lane] = s_apPathLine[lane] ? p->pPath : nullptr;
+        s_aiPathLinePoints[lane] = s_apPathLine[lane] ? points : 0;
+        for (int32_t i = 0; i < s_aiPathLinePoints[lane]; i++) {
+            int32_t *pt = &s_apPathLine[lane][i * 4];
+            pt[0] = pt[1] = pt[2] = pt[3] = 0;
+            if (g_VidChaseRes.point(p->pPath, i, i, 0, pt) == 0)
+                for (int32_t k = 0; k < 3; k++)
+                    pt[k] = static_cast<int32_t>(static_cast<uint32_t>(pt[k]) << 6);
+        }
     }
-    p->pMesh = s_apPathMesh[lane];
+    p->piLine = s_apPathLine[lane];
+    // Render state value 2: the path preview is taken this frame.
+    if (chase == g_pEditChase && !(g_uVideoRenderFlags & 2) && p->piLine) {
+        g_uVideoRenderFlags |= 2;
+        s_Preview = {p->piLine, s_aiPathLinePoints[lane], closed, p->iScale, (o->flags & 0x4000) ? 1 : 0};
+        g_pPathPreview = &s_Preview;
+        g_pPathPreviewNode = &node.coord;
+    }
 }
 
 // ---- Camera ----
@@ -435,9 +442,13 @@ void CameraRender(CHASE *chase, VIDOBJECT *)
         p->asAngles[1] = static_cast<int16_t>(heading);
         p->asAngles[2] = static_cast<int16_t>(roll);
     }
+    // The camera looks from p: view = R (x - p), its translation R applied to -p.
     FIXMATRIX r;
     Sys_RotationMatrixXYZ(p->asAngles, &r);
+    const int32_t moved[3] = {g_CameraCoord.local.t[0], g_CameraCoord.local.t[1], g_CameraCoord.local.t[2]};
     std::memcpy(g_CameraCoord.local.m, r.m, sizeof r.m);
+    Sys_TransformLongVector(&r, moved, g_CameraCoord.local.t);
+    g_iCameraScale = p->iScale;
     g_iProjectionDistance = static_cast<int32_t>(static_cast<int64_t>(g_iProjectionDistance) * p->sFov >> 12);
 }
 
@@ -458,11 +469,13 @@ CHASEDEF g_CameraChaseDef = {
 void Vid_FreePathMeshes()
 {
     for (int32_t lane = 0; lane < VID_NODE_LANES; lane++) {
-        Gfx_DestroyMesh(s_apPathMesh[lane]);
-        s_apPathMesh[lane] = nullptr;
-        s_aiPathMeshPoints[lane] = 0;
+        Sys_MemFree(s_apPathLine[lane]);
+        s_apPathLine[lane] = nullptr;
+        s_apPathLineOf[lane] = nullptr;
+        s_aiPathLinePoints[lane] = 0;
     }
-    g_pPathPreview = nullptr;
+    if (g_pPathPreview == &s_Preview)
+        g_pPathPreview = nullptr;
     g_pPathPreviewNode = nullptr;
 }
 

@@ -9,7 +9,6 @@
 struct CHASEDEF;
 struct CHASECHANNEL;
 struct COORD;
-struct MESH;
 
 constexpr int32_t VID_PATH_STARTED = 61883; // the block has taken its first step
 
@@ -20,7 +19,7 @@ struct PATHPARAMS
     int32_t iStep;
     int32_t iStarted;
     const void *pPath;
-    MESH *pMesh; // the path line's mesh (kept per lane by this module)
+    const int32_t *piLine; // the path's points << 6 as the path line takes them (kept per lane here)
     int32_t aiPoint[3];
     int32_t iSegment;
     int32_t iNext;
@@ -60,16 +59,13 @@ extern CHASECHANNEL g_aCameraChannels[9];
 extern char g_szPathFamily[128];
 extern char g_szCameraFamily[128];
 
-// The path line shown over the video while its Path chase is being edited (render state value 2
-// is set once it is taken in a frame), the camera it is seen with (0 main, 1 auxiliary) and its
-// node.
-extern PATHPARAMS *g_pPathPreview;
-extern int32_t g_iPathPreviewCamera;
+// The node of the path line shown over the video while its Path chase is being edited (the line
+// itself is the frame render's g_pPathPreview).
 extern COORD *g_pPathPreviewNode;
 
 // Fills g_aiCameraRoll (at registration of the Camera type).
 void Vid_InitCameraTables();
-// Frees the path line meshes (engine shutdown).
+// Frees the path lines (engine shutdown).
 void Vid_FreePathMeshes();
 
 // The tunnel's camera rig: base (Y negated) <- middle <- camera at (0, 0, 512), one block. The

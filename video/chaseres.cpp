@@ -3,26 +3,30 @@
 #include <cstring>
 
 #include "core/archive.h"
-#include "video/standin_chaseres.h"
+#include "video/resloaders.h"
+#include "video/respages.h"
 
 namespace {
-
-// The archive folder of each resource kind, by kind number.
-const char *const kKindFolders[13] = {"/B/B", "/D/B", "/D/D", "/F", "/B/F", "/H", "/J",
-                                      "/L",   "/B/D", "/N",   "/B/H", "/P", "/T"};
 
 // Index path of the kind's folder followed by path; its depth, or -1.
 int32_t FullPath(int32_t kind, const uint16_t *path, int32_t depth, uint16_t *out)
 {
-    if (kind < 0 || kind >= 13 || depth < 0 || depth > 8 || (depth && !path) || !g_pWadTree)
+    const RESKINDROW *row = Vid_GetKindRow(kind);
+    if (!row || depth < 0 || (depth && !path) || row->depth + depth > WAD_MAX_DEPTH || !g_pWadTree)
         return -1;
-    const int32_t base = Sys_WadDirPathToIndices(kKindFolders[kind], out);
-    if (base < 0 || base + depth > WAD_MAX_DEPTH)
-        return -1;
+    std::memcpy(out, row->path, sizeof(uint16_t) * row->depth);
     for (int32_t i = 0; i < depth; i++)
-        out[base + i] = path[i];
-    return base + depth;
+        out[row->depth + i] = path[i];
+    return row->depth + depth;
 }
+
+// Movie records made from the movie resources' definitions; a located sector stays with them.
+struct MOVIESLOT
+{
+    const TEXTDEF *def;
+    VIDMOVIEREC rec;
+};
+MOVIESLOT s_aMovies[8];
 
 } // namespace
 
@@ -65,15 +69,59 @@ int32_t Vid_ChaseResName(int32_t kind, const uint16_t *path, int32_t depth, int3
 
 uint32_t Vid_ChaseResEntrySize(int32_t kind, const uint16_t *path, int32_t depth)
 {
-    uint16_t full[WAD_MAX_DEPTH];
-    if (depth < 1)
+    if (!path || depth < 1 || depth > 8)
         return 0;
-    const int32_t n = FullPath(kind, path, depth - 1, full);
-    int32_t count = 0;
-    if (n < 0 || !Sys_WadListDirByIndex(full, n, &count) || path[depth - 1] >= count)
-        return 0;
-    const WADENTRY *e = Sys_WadEntryAt(path[depth - 1] + 1);
-    return e ? e->uSize : 0;
+    // The resource pages count listing numbers from 1.
+    uint16_t listed[8];
+    std::memcpy(listed, path, sizeof(uint16_t) * static_cast<size_t>(depth));
+    listed[depth - 1] = static_cast<uint16_t>(listed[depth - 1] + 1);
+    return Vid_GetResFileSize(kind, listed, depth);
+}
+
+int32_t Vid_ChasePointCount(const void *list, int32_t *closed)
+{
+    const auto *points = static_cast<const POINTLIST *>(list);
+    if (closed)
+        *closed = points ? static_cast<int32_t>(points->closed != 0) : 0;
+    return points ? static_cast<int32_t>(points->keyCount) : 0;
+}
+
+int32_t Vid_ChasePoint(const void *list, int32_t from, int32_t to, int32_t t, int32_t out[3])
+{
+    RESPOINT p{};
+    if (Vid_PointListAt(static_cast<const POINTLIST *>(list), from, to, t, &p) != 0)
+        return -1;
+    out[0] = p.x;
+    out[1] = p.y;
+    out[2] = p.z;
+    return 0;
+}
+
+VIDMOVIEREC *Vid_ChaseMovieRecord(void *data)
+{
+    const auto *def = static_cast<const TEXTDEF *>(data);
+    if (!def)
+        return nullptr;
+    MOVIESLOT *free = nullptr;
+    for (MOVIESLOT &m : s_aMovies) {
+        if (m.def == def)
+            return &m.rec;
+        if (!m.def && !free)
+            free = &m;
+    }
+    if (!free)
+        free = &s_aMovies[0];
+    free->def = def;
+    free->rec = {VIDMOVIE_UNLOCATED, def->disc, def->text, static_cast<int16_t>(def->first),
+                 static_cast<int16_t>(def->second)};
+    return &free->rec;
+}
+
+void Vid_ChaseSetAnimSpeed(void *anim, int32_t speed)
+{
+    auto *a = static_cast<ANIMRES *>(anim);
+    if (a && a->extra)
+        a->extra->speed = static_cast<uint16_t>(speed);
 }
 
 int32_t Vid_ChaseCurrentDisc()

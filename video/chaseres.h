@@ -60,3 +60,8 @@ int32_t Vid_ChaseResEntryCount(int32_t kind, const uint16_t *path, int32_t depth
 int32_t Vid_ChaseResName(int32_t kind, const uint16_t *path, int32_t depth, int32_t entry, char *out, int32_t size);
 uint32_t Vid_ChaseResEntrySize(int32_t kind, const uint16_t *path, int32_t depth);
 int32_t Vid_ChaseCurrentDisc();
+// Over the resource loaders' point lists, movie definitions and animations.
+int32_t Vid_ChasePointCount(const void *list, int32_t *closed);
+int32_t Vid_ChasePoint(const void *list, int32_t from, int32_t to, int32_t t, int32_t out[3]);
+VIDMOVIEREC *Vid_ChaseMovieRecord(void *data);
+void Vid_ChaseSetAnimSpeed(void *anim, int32_t speed);

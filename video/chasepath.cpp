@@ -348,9 +348,9 @@ void CameraInterpolate(CHASE *chase, const int32_t *a, const int32_t *b, const i
         Vid_Blend(g_aiCameraRoll[a[CCH_ROLL] & 15], g_aiCameraRoll[b[CCH_ROLL] & 15], w[CCH_ROLL]));
     p->cFace = static_cast<int8_t>(a[CCH_FACE] - 1);
     p->ucFlags = static_cast<uint8_t>((a[PCH_DIRECTION] == 1 ? 1 : 0) | (a[PCH_MOVING] == 1 ? 2 : 0));
-    int32_t started = p->sStarted;
+    int32_t started = p->uStarted;
     const PATHSPOT spot = Advance(&p->iPos, &p->iStep, &started, a, b, w, n, closed != 0);
-    p->sStarted = static_cast<int16_t>(started);
+    p->uStarted = static_cast<uint16_t>(started);
     p->iSegment = spot.segment;
     p->iNext = spot.next;
     p->ucSegment = static_cast<uint8_t>(spot.segment);
@@ -437,7 +437,8 @@ void CameraRender(CHASE *chase, VIDOBJECT *)
         const int32_t heading = Sys_FixedAtan2(-v1[0], v1[2]);
         Sys_RotateMatrixY(heading, &m);
         Sys_TransformLongVector(&m, side, s1);
-        const int32_t roll = Sys_FixedAtan2(-s1[1], s1[0]) + p->sRoll;
+        // The side axis becomes the camera's vertical axis.
+        const int32_t roll = Sys_FixedAtan2(s1[0], s1[1]) + p->sRoll;
         p->asAngles[0] = static_cast<int16_t>(pitch);
         p->asAngles[1] = static_cast<int16_t>(heading);
         p->asAngles[2] = static_cast<int16_t>(roll);

@@ -31,7 +31,7 @@ struct CAMERAPARAMS
     int32_t iPos;
     int32_t iScale; // dolly
     int32_t iStep;
-    int16_t sStarted;
+    uint16_t uStarted; // VID_PATH_STARTED does not fit a signed 16-bit field
     int16_t sRoll;
     uint8_t ucFlags; // bit 0 Direction, bit 1 Moving
     int8_t cFace;    // -1..4

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/console_memory.h"
 #include "core/idpool.h"
 #include "core/fixmath.h"
 #include "video/chase.h"
@@ -79,6 +80,7 @@ int32_t *s_apPathLine[VID_NODE_LANES];
 const void *s_apPathLineOf[VID_NODE_LANES];
 int32_t s_aiPathLinePoints[VID_NODE_LANES];
 VIDPATHPREVIEW s_Preview;
+uint32_t s_uPreviewFrame = 0xFFFFFFFF;
 
 const FIXMATRIX &Identity()
 {
@@ -322,9 +324,12 @@ void PathRender(CHASE *chase, VIDOBJECT *o)
         }
     }
     p->piLine = s_apPathLine[lane];
-    // Render state value 2: the path preview is taken this frame.
-    if (chase == g_pEditChase && !(g_uVideoRenderFlags & 2) && p->piLine) {
+    // Render state value 2 marks the preview as taken. Nothing clears that bit between frames, so
+    // "taken this frame" is judged by the frame counter: the preview follows its path every frame.
+    const uint32_t frame = static_cast<uint32_t>(g_iFrameCount.load());
+    if (chase == g_pEditChase && (s_uPreviewFrame != frame || !(g_uVideoRenderFlags & 2)) && p->piLine) {
         g_uVideoRenderFlags |= 2;
+        s_uPreviewFrame = frame;
         s_Preview = {p->piLine, s_aiPathLinePoints[lane], closed, p->iScale, (o->flags & 0x4000) ? 1 : 0};
         g_pPathPreview = &s_Preview;
         g_pPathPreviewNode = &node.coord;

@@ -198,7 +198,6 @@ TEST_F(PathTest, RenderPushesAPathNodeAndThePreviewOfTheEditedChase)
     EXPECT_EQ(&node.coord, g_apLaneGroupNode[1]);
     EXPECT_EQ(0, node.coord.local.t[0]); // the first frame lands on position 0
     EXPECT_EQ(nullptr, g_pPathPreview);
-    EXPECT_EQ(0u, g_uVideoRenderFlags & 2);
 
     // Being edited: the preview is this path's line, taken once a frame.
     g_pEditChase = c;
@@ -212,11 +211,26 @@ TEST_F(PathTest, RenderPushesAPathNodeAndThePreviewOfTheEditedChase)
     EXPECT_EQ(0, g_pPathPreview->iCamera);
     EXPECT_EQ(3000 << 6, g_pPathPreview->piPoints[3 * 4]);
     const int32_t *points = g_pPathPreview->piPoints;
-    // The line is kept from frame to frame while the path stays.
+    // Later frames take the preview again (the state bit stays set between frames); the line is
+    // kept while the path stays.
+    CHASE *other = New(pathType);
+    g_pPathPreview = nullptr;
     Frame(c);
-    g_uVideoRenderFlags &= ~2u;
     Vid_RenderChase(c, &slot);
+    ASSERT_NE(nullptr, g_pPathPreview);
     EXPECT_EQ(points, g_pPathPreview->piPoints);
+    // Once a frame: a second chase on the same frame does not take it over.
+    const VIDPATHPREVIEW *taken = g_pPathPreview;
+    g_pEditChase = other;
+    g_aLaneSlots[2].flags |= 0x4000; // would be seen with the auxiliary camera
+    Vid_RenderChase(other, &g_aLaneSlots[2]);
+    EXPECT_EQ(taken, g_pPathPreview);
+    EXPECT_EQ(0, g_pPathPreview->iCamera);
+    Frame(other);
+    Vid_RenderChase(other, &g_aLaneSlots[2]);
+    EXPECT_EQ(1, g_pPathPreview->iCamera);
+    g_aLaneSlots[2].flags = 0;
+    Vid_FreeChase(other);
     // Lanes without transform nodes take no path node.
     Vid_RenderChase(c, &g_aLaneSlots[5]);
     Vid_FreeChase(c);

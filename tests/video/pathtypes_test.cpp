@@ -227,6 +227,7 @@ TEST_F(PathTest, RenderPushesAPathNodeAndThePreviewOfTheEditedChase)
     EXPECT_EQ(taken, g_pPathPreview);
     EXPECT_EQ(0, g_pPathPreview->iCamera);
     Frame(other);
+    g_aLaneSlots[2].flags |= 0x4000;
     Vid_RenderChase(other, &g_aLaneSlots[2]);
     EXPECT_EQ(1, g_pPathPreview->iCamera);
     g_aLaneSlots[2].flags = 0;

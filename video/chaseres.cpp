@@ -21,12 +21,12 @@ int32_t FullPath(int32_t kind, const uint16_t *path, int32_t depth, uint16_t *ou
 }
 
 // Movie records made from the movie resources' definitions; a located sector stays with them.
-struct MOVIESLOT
+struct MOVIERECORD
 {
     const TEXTDEF *def;
     VIDMOVIEREC rec;
 };
-MOVIESLOT s_aMovies[8];
+MOVIERECORD s_aMovies[8];
 
 } // namespace
 
@@ -102,8 +102,8 @@ VIDMOVIEREC *Vid_ChaseMovieRecord(void *data)
     const auto *def = static_cast<const TEXTDEF *>(data);
     if (!def)
         return nullptr;
-    MOVIESLOT *free = nullptr;
-    for (MOVIESLOT &m : s_aMovies) {
+    MOVIERECORD *free = nullptr;
+    for (MOVIERECORD &m : s_aMovies) {
         if (m.def == def)
             return &m.rec;
         if (!m.def && !free)

@@ -302,11 +302,15 @@ void PathRender(CHASE *chase, VIDOBJECT *o)
     const int32_t lane = static_cast<int32_t>(o - g_aLaneSlots);
     if (!p->pPath || lane < 0 || lane >= VID_NODE_LANES || g_aiGroupNodeUse[lane] >= VID_NODES_PER_LANE)
         return;
+    // The object hangs from the top of its chain: the node goes between the object and what was
+    // above it, so the object's world place follows the path.
     VIDNODE &node = g_aGroupNodes[lane][g_aiGroupNodeUse[lane]++];
-    Sys_CoordInit(&node.coord, g_apLaneTopNode[lane], &Identity(), 0);
+    COORD *above = g_apLaneTopNode[lane] == &o->coord ? nullptr : g_apLaneTopNode[lane];
+    Sys_CoordInit(&node.coord, above, &Identity(), 0);
     node.kind = VIDNODE_PATH;
     for (int32_t k = 0; k < 3; k++)
         node.coord.local.t[k] = p->aiPoint[k];
+    o->coord.parent = &node.coord;
     g_apLaneGroupNode[lane] = g_apLaneTopNode[lane] = &node.coord;
     int32_t closed = 0;
     const int32_t points = g_VidChaseRes.pointCount(p->pPath, &closed);

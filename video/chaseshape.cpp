@@ -1,5 +1,6 @@
 #include "video/chaseshape.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/idpool.h"
@@ -86,6 +87,22 @@ uint32_t VertexCount(const VIDOBJECT *model)
     if (c[0] || c[1] || c[2] || c[3])
         return 3u * (c[0] + c[2]) + 4u * (c[1] + c[3]);
     return 3u * (c[4] + c[6]) + 4u * (c[5] + c[7]);
+}
+
+// Distance of the model's farthest vertex from its origin.
+int32_t ModelRadius(const VIDOBJECT *model)
+{
+    const MODELINSTANCE *inst = model ? model->pInstance : nullptr;
+    if (!inst || !inst->model || !inst->model->vertices)
+        return 0;
+    int64_t most = 0;
+    const uint8_t *v = inst->model->vertices;
+    for (uint32_t i = 0; i < inst->model->vertexCount; i++, v += 8) {
+        const int64_t x = static_cast<int16_t>(v[0] | v[1] << 8), y = static_cast<int16_t>(v[2] | v[3] << 8),
+                      z = static_cast<int16_t>(v[4] | v[5] << 8);
+        most = std::max(most, x * x + y * y + z * z);
+    }
+    return Sys_FixedSqrt(most);
 }
 
 // Quantity of a stored layout id (its folder + 1), 0 when it is not a layout.
@@ -353,9 +370,12 @@ void ShapeRender(CHASE *chase, VIDOBJECT *o)
     o->texture = p->pModel->texture;
     o->iInstanceCount = p->uCopies;
     o->uIndexCount = VertexCount(p->pModel);
+    // The auto camera frames the copies whole: each copy's distance from the view line counts with
+    // the model's own reach at this scale.
     static const int32_t origin[3] = {0, 0, 0};
+    const int32_t reach = static_cast<int32_t>(int64_t{ModelRadius(p->pModel)} * p->iScale >> 12);
     for (int32_t i = 0; i < p->uCopies; i++) {
-        const int32_t d = Sys_FxPointLineDistance(&p->pPositions[i * 4], g_aiShapeViewLine, origin);
+        const int32_t d = Sys_FxPointLineDistance(&p->pPositions[i * 4], g_aiShapeViewLine, origin) + reach;
         if (d > g_iSceneExtent)
             g_iSceneExtent = d;
     }

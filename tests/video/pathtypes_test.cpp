@@ -193,7 +193,8 @@ TEST_F(PathTest, RenderPushesAPathNodeAndThePreviewOfTheEditedChase)
     ASSERT_EQ(1, g_aiGroupNodeUse[1]);
     const VIDNODE &node = g_aGroupNodes[1][0];
     EXPECT_EQ(VIDNODE_PATH, node.kind);
-    EXPECT_EQ(&slot.coord, node.coord.parent);
+    EXPECT_EQ(nullptr, node.coord.parent);
+    EXPECT_EQ(&node.coord, slot.coord.parent); // the object's world place follows the node
     EXPECT_EQ(&node.coord, g_apLaneTopNode[1]);
     EXPECT_EQ(&node.coord, g_apLaneGroupNode[1]);
     EXPECT_EQ(0, node.coord.local.t[0]); // the first frame lands on position 0

@@ -33,7 +33,7 @@
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/fonts.h"
-#include "render/standin_render.h"
+#include "render/screentiles.h"
 #include "render/texpages.h"
 #include "render/textures.h"
 #include "render/userimages.h"
@@ -64,7 +64,9 @@ int32_t g_iFrameState = FRAMESTATE_INTERFACE;
 int32_t g_iFrameStateCountdown = 0;
 void *g_pCoreHeap = nullptr;
 uint32_t g_uCoreHeapSize = 0;
-const int32_t *g_pPointerShape = nullptr;
+// The interface's ordinary pointer until a screen picks another.
+static const int32_t s_iDefaultPointer = DEFAULT_POINTER_IMAGE;
+const int32_t *g_pPointerShape = &s_iDefaultPointer;
 
 namespace {
 
@@ -277,6 +279,7 @@ void Sys_CoreStartup()
     // The console library's graphics set-up call would come here; it does nothing.
     Sys_CallLog("Gfx_LoadFonts");
     Gfx_LoadFonts(0);
+    Sys_CallLog("Seq_Init");
     Seq_Init();
     Vid_CreateResPagePool();
     // Runs without an archive; its readers report what is missing.
@@ -286,7 +289,9 @@ void Sys_CoreStartup()
     Sys_CallLog("Sys_InitSaveIcons");
     Sys_InitSaveIcons();
     Vid_InitChaseEngine();
+    Sys_CallLog("Seq_CountUsedRows");
     Seq_CountUsedRows();
+    Sys_CallLog("Ui_InitWidgetPools");
     Ui_InitWidgetPools();
 
     g_uUiFreeMemory = g_uEmulatedFreeMemory;
@@ -317,16 +322,20 @@ int Sys_FrameUpdate()
     Sys_PollMouse();
     g_iPrimitivesDrawn = 0;
     Sys_FrameDispatch();
-    if (g_bPointerShown)
+    if (g_bPointerShown) {
+        Sys_CallLog("Gfx_DrawPointer");
         Gfx_DrawPointer(g_iPointerX, g_iPointerY, 1);
+    }
     if (g_bGpuLayerFlush) {
         Sys_CallLog("Gfx_FlushLayer");
         Gfx_FlushLayer();
     }
     if (g_bUiRedrawOnce)
         g_bUiRedrawOnce = 0;
-    if (g_bPointerShown)
+    if (g_bPointerShown) {
+        Sys_CallLog("Gfx_DrawPointer");
         Gfx_DrawPointer(g_iPointerX, g_iPointerY, 0);
+    }
     Sys_FrameTiming();
     Sys_CallLog("Gfx_Present");
     if (Gfx_Present() != 0)
@@ -411,6 +420,7 @@ void Sys_CoreShutdown()
     Sys_WadFreeBuffers();
     Vid_FreeCameraRig();
     Sys_FreeFrameBlocks();
+    Sys_CallLog("Seq_ShutdownSong");
     Seq_ShutdownSong();
     Sys_CallLog("Sys_FreeDiscPool");
     Sys_FreeDiscPool();
@@ -419,6 +429,7 @@ void Sys_CoreShutdown()
     Sys_DiscShutdown();
     Sys_FreeCoreTables();
     Vid_ShutdownChaseEngine();
+    Sys_CallLog("Seq_FreeUndoLog");
     Seq_FreeUndoLog();
     Sys_CallLog("Sys_FreePacketBuffers");
     Sys_FreePacketBuffers();

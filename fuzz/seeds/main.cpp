@@ -566,6 +566,26 @@ void JamMessages()
 
 } // namespace
 
+// Tile sheets: four bytes choose columns, rows, page and window positions, then the sheet.
+void TileSheets()
+{
+    const struct
+    {
+        const char *file;
+        uint8_t columns, rows, page;
+    } sheets[] = {{"bardata.raw", 12, 3, 7}, {"bg_tiles.raw", 10, 1, 6}, {"blanks.raw", 12, 18, 1}};
+    for (const auto &s : sheets) {
+        Bytes b = {s.columns, s.rows, s.page, 0x35};
+        const Bytes sheet = DataFile(s.file);
+        b.insert(b.end(), sheet.begin(), sheet.end());
+        Seed("tilesheet", s.file, b);
+    }
+    // A sheet cut short, and sizes past the pages.
+    Bytes cut = {2, 2, 1, 0xF0, 200, 100, 50};
+    Seed("tilesheet", "short", cut);
+    Seed("tilesheet", "too_large", Bytes{23, 23, 8, 0x7F, 1, 2, 3, 4});
+}
+
 int main(int argc, char **argv)
 {
     if (argc != 3) {
@@ -591,6 +611,7 @@ int main(int argc, char **argv)
     SampleEdit();
     Settings();
     Textures();
+    TileSheets();
     UserImages();
     Wav();
     Videos();

@@ -263,11 +263,17 @@ void CameraPreview(CHASE *, const int32_t *values)
     Vid_FamilyItemLimits(&s_camera, g_aCameraChannels, v, nullptr);
 }
 
-// A transform modifier needs an object to move and room on the lane's chain: at most 16 of the
-// rotation, scale and path types in a clip.
+// A path moves an object, not a background or the tunnel, and a lane holds at most 16 transform
+// nodes: a long clip takes no 17th chase of types 3 to 5.
 int32_t PathMix(CHASE *, VIDCLIP *clip, int32_t)
 {
     if (!clip)
+        return 1;
+    const CHASE *first = clip->pFirst ? clip->pFirst->pChase : nullptr;
+    const int32_t firstId = first && first->pDef ? first->pDef->uStoredId : 0;
+    if (firstId == 2 || firstId == 19)
+        return 0;
+    if (clip->sEntryCount < 17)
         return 1;
     int32_t n = 0;
     for (const VIDCLIPENTRY *e = clip->pFirst; e; e = e->pNext)

@@ -3,6 +3,7 @@
 #include "fakeres.h"
 
 #include "video/chasepath.h"
+#include "video/clips.h"
 #include "video/interp.h"
 #include "video/standin_chaseeditor.h"
 
@@ -363,6 +364,39 @@ TEST_F(PathTest, OldSongsRaiseMovingSpeedsByOne)
     EXPECT_EQ(1, gone[1]);
     Vid_FreeChase(cam);
     Vid_FreeChase(path);
+}
+
+TEST(PathMix, APathMovesObjectsAndKeepsTheLanesNodesBounded)
+{
+    CHASEDEF defs[4] = {};
+    const uint16_t ids[4] = {1, 2, 19, 4};
+    std::vector<CHASE> chases(20);
+    std::vector<VIDCLIPENTRY> entries(20);
+    auto clipOf = [&](uint16_t firstId, int32_t n, int32_t transforms) {
+        VIDCLIP clip{};
+        for (int32_t d = 0; d < 4; d++)
+            defs[d].uStoredId = ids[d];
+        for (int32_t i = 0; i < n; i++) {
+            chases[static_cast<size_t>(i)].pDef = i == 0 ? (firstId == 1 ? &defs[0] : firstId == 2 ? &defs[1] : &defs[2])
+                                                 : (i <= transforms ? &defs[3] : &defs[0]);
+            entries[static_cast<size_t>(i)] = {i + 1 < n ? &entries[static_cast<size_t>(i) + 1] : nullptr,
+                                               &chases[static_cast<size_t>(i)]};
+        }
+        clip.pFirst = &entries[0];
+        clip.sEntryCount = static_cast<int16_t>(n);
+        return clip;
+    };
+    const struct
+    {
+        uint16_t first;
+        int32_t entries, transforms, accepted;
+    } cases[] = {
+        {1, 1, 0, 1}, {2, 1, 0, 0}, {19, 1, 0, 0}, {1, 16, 15, 1}, {1, 17, 15, 1}, {1, 17, 16, 0}, {1, 20, 10, 1},
+    };
+    for (const auto &k : cases) {
+        VIDCLIP clip = clipOf(k.first, k.entries, k.transforms);
+        EXPECT_EQ(k.accepted, g_PathChaseDef.mix(nullptr, &clip, 1)) << k.first << " " << k.entries << " " << k.transforms;
+    }
 }
 
 TEST(CameraRig, ThreeLinkedNodesInOneBlock)

@@ -408,6 +408,23 @@ TEST_F(TextureTest, MovingOffsetsAreSpeedsShownAroundZero)
     EXPECT_EQ(0, Refs());
 }
 
+TEST_F(TextureTest, LongScrollsNeverOverflowTheAccumulators)
+{
+    CHASE *c = NewTexture();
+    auto *p = reinterpret_cast<TEXTUREPARAMS *>(c->pParams);
+    const int32_t a[7] = {IdOf(VIDRES_MAPTEX, {0, 0}), 0, 1, 63, 0, 1, 1};
+    const int16_t w[VID_MAX_CHANNELS] = {};
+    // Hours of scrolling at the fastest speed: the accumulators stay with the offsets.
+    for (int32_t f = 0; f < 200000; f++) {
+        g_TextureChaseDef.interpolate(c, a, a, w);
+        ASSERT_GE(p->sU, 0);
+        ASSERT_LE(p->sU, 128);
+        ASSERT_LE(p->iAccU, 129 * 256) << f;
+        ASSERT_GE(p->iAccV, -1 * 256) << f;
+    }
+    Vid_FreeChase(c);
+}
+
 TEST_F(TextureTest, SwitchingMovingResetsTheOffsets)
 {
     CHASE *c = NewTexture();

@@ -334,6 +334,28 @@ TEST_F(PathTest, ACameraWithoutItsPathLeavesTheViewAlone)
     Vid_FreeChase(cam);
 }
 
+TEST_F(PathTest, ParallelDirectionsKeepThePreviousOrientation)
+{
+    // A path through the centre, looking ahead along it: the two directions are parallel, so the
+    // camera keeps the orientation it had.
+    AddPoints(VIDRES_PATH, {1, 0}, {{-4096, 0, 0}, {0, 0, 0}, {4096, 0, 0}});
+    CHASE *cam = New(cameraType);
+    ASSERT_EQ(1, Set(cam, 0, {0, 2, 1, 13, 0, 1, 4, 0, -1}, {S, S, S, S, S, S, S, S, S}));
+    Frame(cam);
+    Vid_RenderChase(cam, &g_aLaneSlots[4]);
+    const int16_t turned[3] = {C(cam)->asAngles[0], C(cam)->asAngles[1], C(cam)->asAngles[2]};
+    EXPECT_EQ(-1024, turned[1]);
+    ASSERT_EQ(1, Set(cam, 0, {1, 1, 1, 13, 0, 1, 4, 0, -1}, {S, S, S, S, S, S, S, S, S}));
+    for (int32_t f = 0; f < 3; f++) {
+        Frame(cam);
+        Vid_RenderChase(cam, &g_aLaneSlots[4]);
+        EXPECT_EQ(turned[0], C(cam)->asAngles[0]);
+        EXPECT_EQ(turned[1], C(cam)->asAngles[1]);
+        EXPECT_EQ(turned[2], C(cam)->asAngles[2]);
+    }
+    Vid_FreeChase(cam);
+}
+
 TEST_F(PathTest, OldSongsRaiseMovingSpeedsByOne)
 {
     CHASE *cam = New(cameraType);

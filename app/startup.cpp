@@ -39,7 +39,8 @@
 #include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/standin_ui.h"
-#include "video/standin_video.h"
+#include "video/engine.h"
+#include "video/respages.h"
 
 #include <bit>
 #include <cstdio>

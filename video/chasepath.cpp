@@ -11,6 +11,7 @@
 #include "video/chaseres.h"
 #include "video/chasetypes.h"
 #include "video/clips.h"
+#include "video/engine.h"
 #include "video/interp.h"
 #include "video/standin_chaseeditor.h"
 #include "video/vidobject.h"
@@ -19,8 +20,6 @@ const int32_t g_aiChaseSpeed[17] = {0, 24, 32, 48, 64, 96, 128, 192, 256, 320, 5
 const int32_t g_aiPathScale[16] = {7000,  9500,  12000, 14500, 17000, 19500, 22000, 24500,
                                    27000, 29500, 32000, 42000, 52000, 62000, 72000, 82000};
 const int32_t g_aiCameraFov[8] = {2000, 2500, 3000, 3500, 4096, 6000, 8000, 10000};
-// Weak: the engine's start-up owns the chase types' tables and fills this one as well.
-__attribute__((weak)) int32_t g_aiCameraRoll[16];
 
 char g_szPathFamily[128] = "Path Wotsit";
 char g_szCameraFamily[128] = "Cam Wotsit";

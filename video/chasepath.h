@@ -50,7 +50,6 @@ struct CAMERAPARAMS
 extern const int32_t g_aiChaseSpeed[17];
 extern const int32_t g_aiPathScale[16];
 extern const int32_t g_aiCameraFov[8];
-extern int32_t g_aiCameraRoll[16];
 
 extern CHASEDEF g_PathChaseDef;
 extern CHASEDEF g_CameraChaseDef;
@@ -63,7 +62,7 @@ extern char g_szCameraFamily[128];
 // itself is the frame render's g_pPathPreview).
 extern COORD *g_pPathPreviewNode;
 
-// Fills g_aiCameraRoll (at registration of the Camera type).
+// Fills the camera roll table (the engine start-up fills it too; the types' tests run without it).
 void Vid_InitCameraTables();
 // Frees the path lines (engine shutdown).
 void Vid_FreePathMeshes();

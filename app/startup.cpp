@@ -38,6 +38,7 @@
 #include "render/textures.h"
 #include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
+#include "ui/mouse.h"
 #include "ui/standin_ui.h"
 #include "video/standin_video.h"
 

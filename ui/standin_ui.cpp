@@ -22,12 +22,6 @@ int32_t g_bUiRedrawOnce = 0;
 uint32_t g_uUiFreeMemory = 0;
 int32_t g_iTexturePagesUsed = 0;
 
-// Stand-in.
-void Ui_ToggleMouseMode()
-{
-    Sys_CallLog("Ui_ToggleMouseMode");
-}
-
 // Stand-in: one pop-up always free.
 void * Ui_OpenPopup(int, const void *, int, int, int, int)
 {

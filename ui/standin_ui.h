@@ -16,7 +16,6 @@ extern uint16_t g_wUiPadWord;
 // The interface's current fill colour: red, green, blue (ui/standin_fillcolour.cpp).
 extern uint8_t g_abFillColour[3];
 
-void Ui_ToggleMouseMode();
 void * Ui_OpenPopup(int, const void *, int, int, int, int);
 // The per-frame dispatcher's interface frame (ui/widgets.h has the widget frame itself).
 void Ui_Frame();

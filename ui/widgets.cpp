@@ -166,6 +166,7 @@ void DestroyWindow(WINDOW *w)
         g_pClickedWidget = nullptr;
     if (g_pUpdatingWindow == w)
         g_pUpdatingWindow = nullptr;
+    Ui_ForgetWindowRoles(w);
     Ui_FreeNodeList(w);
     if (w->onClose)
         w->onClose();

@@ -300,7 +300,7 @@ void Sys_CoreStartup()
     if (g_bNetSession == 0) {
         if (g_bNoCd) {
             g_ucPopupReturn = 9;
-            g_pCurrentPopup = Ui_OpenPopup(29, "", g_iScreenWidth / 4, 69, 318, 79);
+            Ui_OpenPopup(29, nullptr, g_iScreenWidth / 4, 69, 318, 79);
         }
         return;
     }

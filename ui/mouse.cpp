@@ -10,6 +10,7 @@
 #include "ui/gridstate.h"
 #include "ui/list.h"
 #include "ui/padslot.h"
+#include "ui/popup.h"
 #include "ui/scrollbar.h"
 #include "ui/view.h"
 #include "video/standin_video.h"
@@ -425,6 +426,9 @@ void Ui_MouseRightPress()
         Ui_RunPadSlot(13);
         return;
     }
+    case 9:
+        Ui_PopupRightPress();
+        return;
     case 21:
         return;
     default:
@@ -444,6 +448,14 @@ void Ui_FreeNodeList(void *record)
         node = next;
     }
     *head = nullptr;
+}
+
+int32_t Ui_ScrollBarStepAtPointer(const SCROLLBAR *bar)
+{
+    int16_t step = 0;
+    if (bar)
+        PartAt(bar, &step);
+    return step;
 }
 
 void Ui_ScrollBarPress(WIDGET *w)

@@ -125,6 +125,9 @@ void Ui_FreeNodeList(void *record);
 // after the hold count.
 void Ui_ScrollBarPress(WIDGET *bar);
 void Ui_ScrollBarHeld(WIDGET *bar);
+// The step a press at the pointer asks of the bar: -1 / +1 on the arrows, a page less one either
+// side of the thumb, 0 on the thumb.
+int32_t Ui_ScrollBarStepAtPointer(const SCROLLBAR *bar);
 // The list's bar hooks and the row click: the bar's step moves the list's selection; a click
 // selects the row under the pointer.
 void Ui_ListScrollPress(WIDGET *bar);

@@ -3,6 +3,7 @@
 #include "spine_fixture.h"
 
 #include "core/padbind.h"
+#include "ui/popup.h"
 
 namespace
 {
@@ -44,15 +45,17 @@ TEST_F(SpineTest, ReleaseAndPressCellsRunThroughTheTable)
     };
     Sys_SetPadButtons(static_cast<uint16_t>(~1u), 0); // slot 0 down
     frames(3);
-    EXPECT_EQ(Count("Ui_PopupFolderModifierUp"), 0);
+    EXPECT_EQ(g_iScreen, 48);
+    g_bFolderStepped = 0;
     Sys_SetPadButtons(static_cast<uint16_t>(~(1u << 5)), 0); // slot 5 down as well: a cursor slot
     frames(2);
-    EXPECT_EQ(Count("Ui_PopupSlot0Right"), 1);
+    EXPECT_EQ(g_bFolderStepped, 1) << "the next-folder press ran";
+    g_bFolderStepped = 0;
     Sys_SetPadButtons(1u << 5, 1);
     Sys_SetPadButtons(1u, 1); // slot 0 up
     frames(2);
-    EXPECT_EQ(Count("Ui_PopupFolderModifierUp"), 1);
-    EXPECT_EQ(Count("Ui_PopupSlot0Right"), 1);
+    EXPECT_EQ(g_iScreen, 9) << "the release cell returned to the pop-up screen";
+    EXPECT_EQ(g_bFolderStepped, 0) << "slot 5 ran once per press";
     Sys_Shutdown(0);
 }
 } // namespace

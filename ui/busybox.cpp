@@ -85,10 +85,9 @@ WINDOW *Ui_OpenBusyBox(const char *name, const char *text, int32_t x, int32_t y,
 {
     (void)y; // always centred vertically
     // One box: a pending one goes, and its operation with it.
-    if (g_pBusyBoxWindow) {
+    if (g_pBusyBoxWindow && Ui_WindowIsOpen(g_pBusyBoxWindow) && g_pBusyBoxWindow->draw == Ui_BusyBoxTick)
         Ui_CloseWindow(g_pBusyBoxWindow);
-        OnBusyClose();
-    }
+    OnBusyClose();
     BUSYBOX &b = g_tBusyBox;
     std::snprintf(b.name, sizeof b.name, "%s", name ? name : "");
     std::snprintf(b.text, sizeof b.text, "%s", text ? text : "");
@@ -110,7 +109,6 @@ WINDOW *Ui_OpenBusyBox(const char *name, const char *text, int32_t x, int32_t y,
     g_iBusyCountdown = 0;
     if (!win)
         return nullptr;
-    win->onClose = OnBusyClose;
     Ui_BuildInsetBevel(&b.lines, 6, 49, w - 13, 14);
     TEXTFIELDDESC f{b.text, 6, 5, int16_t(w - 13), 14, win, 0, 0, 128, 0};
     b.caption = Ui_CreateTextField(&f);
@@ -127,6 +125,8 @@ WINDOW *Ui_OpenBusyBox(const char *name, const char *text, int32_t x, int32_t y,
 void Ui_BusyBoxTick(void *user)
 {
     BUSYBOX &b = *static_cast<BUSYBOX *>(user);
+    if (g_pUpdatingWindow && g_pUpdatingWindow != b.window)
+        return; // a closed box's window on its way out
     FONT *font = g_pFont;
     g_pFont = &g_tFontMain;
     Ui_LinkBevel(&b.lines);
@@ -137,7 +137,9 @@ void Ui_BusyBoxTick(void *user)
     g_uiTextColour = colour;
     g_pFont = font;
     b.result = 0;
-    if (!b.countdown || g_pBusyBoxWindow != b.window)
+    // Only the current box's own window counts down: a closed one still on the stack shares the
+    // state but not the operation.
+    if (!b.countdown || !b.window || g_pBusyBoxWindow != b.window || (g_pUpdatingWindow && g_pUpdatingWindow != b.window))
         return;
     // A pop-up list finishing its scroll step holds the operation back.
     if (!ListScrolling(static_cast<POPUP *>(g_pCurrentPopup)))

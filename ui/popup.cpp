@@ -418,7 +418,7 @@ void UpdateFolderBar(POPUP *p)
         SCROLLBAR *bar = p->list->folderBar;
         bar->page = std::max(total - 2, 0);
         Ui_SetScrollBarMax(bar, std::max(total - 2, 0));
-        Ui_SetScrollBarPos(bar, position);
+        Ui_SetScrollBarPos(bar, std::min(position, std::max(total - 2, 0)));
         Ui_MarkScrollBarDirty(bar);
     }
 }
@@ -624,7 +624,9 @@ void Ui_PopupDraw(void *user)
         const uint32_t colour = g_uiTextColour;
         g_pFont = &g_tFontAlt;
         g_uiTextColour = 0x004000; // 0, 64, 0
-        Gfx_DrawText(p->subtitle, p->list->head.x + 2, p->list->head.y - 10, g_pOrderingTable);
+        // Ten pixels above the list, or higher when the font is taller, so the list never cuts it.
+        const int32_t y = std::min(p->list->head.y - 10, p->list->head.y - Gfx_GetFontHeight());
+        Gfx_DrawText(p->subtitle, p->list->head.x + 2, y, g_pOrderingTable);
         g_uiTextColour = colour;
         g_pFont = font;
     }

@@ -16,8 +16,7 @@
 #include "render/framecycle.h"
 #include "render/gpustate.h"
 #include "render/prims2d.h"
-#include "sequencer/standin_interfacesound.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/playback.h"
 #include "ui/busybox.h"
 #include "ui/handlers.h"
 #include "ui/mouse.h"
@@ -457,7 +456,7 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
 {
     Sys_CallLog("Ui_OpenPopup");
     if (kind < 0 || kind >= UI_POPUP_KINDS || width < 24 || height < 40) {
-        Seq_PlayInterfaceSound(3);
+        Ui_PlayRefusal();
         return nullptr;
     }
     // 1. Placement: the page menu opens on the pointer; in mouse mode the box stays on screen.
@@ -481,7 +480,7 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
             break;
         }
     if (!p) {
-        Seq_PlayInterfaceSound(3);
+        Ui_PlayRefusal();
         return nullptr;
     }
     std::memset(p, 0, sizeof *p);
@@ -535,7 +534,7 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
     if (!p->window) {
         FreeNames(p);
         p->free = 1;
-        Seq_PlayInterfaceSound(3);
+        Ui_PlayRefusal();
         return nullptr;
     }
     uint16_t first = d->first, selected = d->selected;
@@ -566,7 +565,7 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
         FreeNames(p);
         p->window = nullptr;
         p->free = 1;
-        Seq_PlayInterfaceSound(3);
+        Ui_PlayRefusal();
         return nullptr;
     }
     Ui_RefillListRows(p->list);
@@ -658,7 +657,7 @@ void Ui_PopupReload(POPUP *p)
 void Ui_ClosePopup()
 {
     if (!g_pCurrentPopup || g_pCurrentPopup->free) {
-        Seq_PlayInterfaceSound(3);
+        Ui_PlayRefusal();
         return;
     }
     ClosePopup(g_pCurrentPopup);
@@ -676,7 +675,7 @@ void Ui_PopupChoose()
     case POPUP_RIFF_LIBRARY:
     case POPUP_CLIP_LIBRARY:
         if (row >= p->nameCount || p->empty[row]) {
-            Seq_PlayInterfaceSound(3);
+            Ui_PlayRefusal();
             return;
         }
         if (g_bJamSessionOn) {
@@ -693,7 +692,7 @@ void Ui_PopupChoose()
     case POPUP_SAMPLE_LIBRARY:
     case POPUP_JAM_LIST:
         if (row >= p->nameCount || p->empty[row]) {
-            Seq_PlayInterfaceSound(3);
+            Ui_PlayRefusal();
             return;
         }
         Ui_RefuseUnbuilt(p->kind == POPUP_SAMPLE_LIBRARY ? "sample library choice" : "jam template choice");
@@ -706,7 +705,7 @@ void Ui_PopupChoose()
         return;
     }
     if (row >= DeviceCount(p->kind)) {
-        Seq_PlayInterfaceSound(3);
+        Ui_PlayRefusal();
         return;
     }
     switch (p->kind) {

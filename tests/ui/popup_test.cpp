@@ -4,9 +4,11 @@
 #include "app/calllog.h"
 #include "app/settings.h"
 #include "audio/capture.h"
+#include "audio/soundout.h"
 #include "core/archive.h"
 #include "support/wadfixture.h"
 #include "ui/busybox.h"
+#include "ui/handlers.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
 #include "ui_fixture.h"
@@ -15,13 +17,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-// Interface sounds are recorded here instead of played (the stand-in is weak).
-std::vector<int> g_sounds;
-void Seq_PlayInterfaceSound(int32_t n)
-{
-    g_sounds.push_back(n);
-}
 
 namespace {
 
@@ -56,7 +51,7 @@ protected:
         ASSERT_TRUE(Pack_Build(root, PACKOPTIONS{}, index, data, err)) << err;
         ASSERT_TRUE(Pack_WriteArchive(m_dir + "/WADS", index, data, err)) << err;
         ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
-        g_sounds.clear();
+        g_uRefusals = 0;
         Sys_CallLogClear();
         Sys_CallLogEnable(true);
         g_iScreen = 0;
@@ -196,7 +191,7 @@ TEST_F(Popups, LibraryPagesChoosesClosesAndReopensWhereItWasLeft)
         Frame();
     ASSERT_EQ(p->list->selected, 1);
     Tap(kChoose);
-    EXPECT_EQ(g_sounds, std::vector<int>{3});
+    EXPECT_EQ(g_uRefusals, 1u);
     EXPECT_EQ(p->free, 0);
     EXPECT_EQ(g_pBusyBoxWindow, nullptr);
 
@@ -231,7 +226,7 @@ TEST_F(Popups, SlotsPlacementAndTheFolderBar)
     }
     EXPECT_EQ(Ui_OpenPopup(POPUP_MIDI_IN, nullptr, 40, 40, 300, 200), nullptr);
     EXPECT_EQ(g_pCurrentPopup, opened[3]);
-    EXPECT_EQ(g_sounds, std::vector<int>{3});
+    EXPECT_EQ(g_uRefusals, 1u);
     for (int i = 3; i >= 0; i--) {
         g_pCurrentPopup = opened[i];
         Ui_ClosePopup();
@@ -301,7 +296,7 @@ TEST_F(Popups, DeviceListsSetTheDeviceAndReturnToTheOptions)
         EXPECT_EQ(g_iScreen, 22);
     } else {
         Tap(kChoose);
-        EXPECT_EQ(g_sounds, std::vector<int>{3});
+        EXPECT_EQ(g_uRefusals, 1u);
         Tap(kClose);
         EXPECT_EQ(g_iScreen, 22);
     }
@@ -391,6 +386,26 @@ TEST_F(Popups, BusyBoxRunsOnTheFourthFrameAndReports)
         Frame();
     EXPECT_EQ(g_pBusyBoxWindow, nullptr);
     EXPECT_EQ(g_runs, 3);
+}
+
+
+TEST_F(Popups, AnAudioOutputThatWillNotOpenKeepsThePreviousAndSaysSo)
+{
+    Snd_EnumOutputDevices(nullptr);
+    if (Snd_GetOutputDeviceCount() < 1)
+        GTEST_SKIP() << "no output device listed";
+    g_iAudioOutDevice = 0;
+    POPUP *p = Ui_OpenPopup(POPUP_AUDIO_OUT, nullptr, 170, 69, 300, 306);
+    ASSERT_NE(p, nullptr);
+    Frame();
+    Sys_CallLogFailOn("Sys_OpenAudioOutput");
+    Ui_StandinMessageBox()->pszText = nullptr;
+    Tap(kChoose);
+    Sys_CallLogEnable(true);
+    EXPECT_EQ(g_iAudioOutDevice, 0);
+    ASSERT_NE(Ui_StandinMessageBox()->pszText, nullptr);
+    EXPECT_NE(std::string(Ui_StandinMessageBox()->pszText).find("could not be opened"), std::string::npos);
+    EXPECT_EQ(p->free, 1);
 }
 
 } // namespace

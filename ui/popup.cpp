@@ -1,6 +1,7 @@
 #include "ui/popup.h"
 
 #include "app/calllog.h"
+#include "app/cmdline.h"
 #include "app/devices.h"
 #include "app/settings.h"
 #include "audio/capture.h"
@@ -17,6 +18,7 @@
 #include "render/gpustate.h"
 #include "render/prims2d.h"
 #include "sequencer/playback.h"
+#include "sequencer/songmodel.h"
 #include "ui/busybox.h"
 #include "ui/handlers.h"
 #include "ui/mouse.h"
@@ -141,7 +143,7 @@ int LibraryFolderCount(const POPUP *p)
     if (n < 1)
         return 0;
     if (p->kind == POPUP_RIFF_LIBRARY || p->kind == POPUP_SAMPLE_LIBRARY)
-        n -= 4;
+        n -= g_bJamActive ? 4 - std::clamp(g_iJamPlayers, 0, 4) : 4;
     return std::max(n, 0);
 }
 
@@ -343,6 +345,8 @@ void ClosePopup(POPUP *p)
         return;
     const int kind = p->kind;
     TakeDown(p);
+    if (kind == POPUP_RIFF_LIBRARY && !g_bJamSessionOn)
+        Seq_StopRiffPreview();
     if (IsDeviceKind(kind))
         OptionsReturn();
     else if (kind == POPUP_JAM_LIST)
@@ -495,7 +499,7 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
     if (library) {
         p->folderCount = uint16_t(LibraryFolderCount(p));
         if (p->folderCount >= 1) {
-            if (d->folder < 1 || d->folder > p->folderCount) {
+            if (d->folder < 1 || (d->folder > p->folderCount && !g_bJamActive)) {
                 d->folder = int16_t(p->folderCount);
                 d->subfolder = int16_t(std::max(SubfolderCount(p, d->folder), 1));
             }

@@ -2,10 +2,12 @@
 // folder-step screen, choosing through the busy box, closing and reopening where it was left;
 // the device lists; the busy box's timing and reports.
 #include "app/calllog.h"
+#include "app/cmdline.h"
 #include "app/settings.h"
 #include "audio/capture.h"
 #include "audio/soundout.h"
 #include "core/archive.h"
+#include "sequencer/songmodel.h"
 #include "support/wadfixture.h"
 #include "ui/busybox.h"
 #include "ui/handlers.h"
@@ -234,6 +236,27 @@ TEST_F(Popups, SlotsPlacementAndTheFolderBar)
     for (int i = 0; i < 3; i++)
         Frame();
 
+    // No list left for it: the window goes again and the slot stays free.
+    LISTDESC ld{};
+    ld.visibleRows = 2;
+    ld.rowHeight = 12;
+    ld.rowStride = 20;
+    std::vector<LISTWIDGET *> lists;
+    while (LISTWIDGET *l = Ui_CreateList(&ld, nullptr))
+        lists.push_back(l);
+    const int depth = g_ucWindowDepth;
+    EXPECT_EQ(Ui_OpenPopup(POPUP_MIDI_IN, nullptr, 40, 40, 300, 200), nullptr);
+    EXPECT_EQ(g_ucWindowDepth, depth + 1);
+    EXPECT_NE(g_apWindowStack[depth]->closing, 0) << "closed at once";
+    for (const POPUP &slot : g_atPopups)
+        EXPECT_EQ(slot.free, 1);
+    for (LISTWIDGET *l : lists) {
+        Ui_FreeList(l);
+        l->head.flags = WIDGET_FREE;
+    }
+    for (int i = 0; i < 3; i++)
+        Frame();
+
     // In mouse mode the page menu opens on the pointer, kept 20 px from the right and bottom
     // edges and at least 16 from the left and top.
     g_ucMouseButtons |= MOUSE_MODE;
@@ -274,6 +297,16 @@ TEST_F(Popups, SlotsPlacementAndTheFolderBar)
     EXPECT_STREQ(p->title, "Drum kits");
     EXPECT_EQ(bar->position, 2 - 1) << "clamped to the bar's maximum";
     g_ucMouseButtons &= uint8_t(~MOUSE_MODE);
+    Ui_ClosePopup();
+
+    // While a jam owns the sequencer, only the missing players' folders are left out.
+    g_bJamActive = 1;
+    g_iJamPlayers = 2;
+    p = Ui_OpenPopup(POPUP_RIFF_LIBRARY, nullptr, 160, 69, 170, 306);
+    g_bJamActive = 0;
+    g_iJamPlayers = 4;
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->folderCount, 6 - 2);
 }
 
 TEST_F(Popups, DeviceListsSetTheDeviceAndReturnToTheOptions)

@@ -31,6 +31,7 @@ protected:
         g_iMouseButton1 = g_iMouseButton2 = 1;
         g_bMouseClicked = 0;
         g_ucGridKind = 0;
+        g_ucMouseButtons &= uint8_t(~MOUSE_MODE);
         UiTest::TearDown();
     }
     static WINDOW *Open(int x, int y, int w, int h)

@@ -57,6 +57,7 @@ protected:
         Sys_CallLogClear();
         Sys_CallLogEnable(true);
         g_iScreen = 0;
+        g_ucMouseButtons &= uint8_t(~MOUSE_MODE);
     }
     void TearDown() override
     {
@@ -170,8 +171,7 @@ TEST_F(Popups, LibraryPagesChoosesClosesAndReopensWhereItWasLeft)
     EXPECT_EQ(p->list->first, first);
     Frame();
     Frame();
-    if (const char *dump = std::getenv("TNV_POPUP_DUMP_LIBRARY"))
-        TestLayer_WritePng(dump);
+    EXPECT_TRUE(TestLayer_MatchesGolden("ui_popup_library_reopened", 0xD341DCE33002D3FC));
 
     // Folder modifier: slot 0 held switches to screen 48, where Right steps a whole folder; its
     // release returns to screen 9.
@@ -371,8 +371,7 @@ TEST_F(Popups, BusyBoxRunsOnTheFourthFrameAndReports)
         EXPECT_NE(g_pBusyBoxWindow, nullptr);
     }
     EXPECT_EQ(g_iBlinkPhase, blink) << "blinking waits while the box counts down";
-    if (std::getenv("TNV_POPUP_DUMP"))
-        TestLayer_WritePng(std::getenv("TNV_POPUP_DUMP"));
+    EXPECT_TRUE(TestLayer_MatchesGolden("ui_busy_box_waiting", 0xEC6264223325D539));
     Frame();
     EXPECT_EQ(g_runs, 1);
     EXPECT_EQ(g_heldDuringRun, 1);

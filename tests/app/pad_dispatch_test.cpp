@@ -3,7 +3,10 @@
 #include "spine_fixture.h"
 
 #include "core/padbind.h"
+#include "ui/mouse.h"
 #include "ui/popup.h"
+
+#include <filesystem>
 
 namespace
 {
@@ -57,5 +60,22 @@ TEST_F(SpineTest, ReleaseAndPressCellsRunThroughTheTable)
     EXPECT_EQ(g_iScreen, 9) << "the release cell returned to the pop-up screen";
     EXPECT_EQ(g_bFolderStepped, 0) << "slot 5 ran once per press";
     Sys_Shutdown(0);
+}
+} // namespace
+
+namespace
+{
+// The studio's own loop with scripted mouse motion: pushed past the top-left and then far past the
+// bottom-right, the pointer stops 12 pixels short of the right and bottom edges.
+TEST_F(SpineTest, ScriptedPointerStopsTwelvePixelsShortOfTheEdges)
+{
+    const std::string picture = ::testing::TempDir() + "tnv_pointer_corner.png";
+    setenv("TNV_DUMP_FRAME", picture.c_str(), 1);
+    g_ucMouseButtons = 0;
+    EXPECT_EQ(Run(nullptr, 6, {"1 mousemove -9000 -9000", "2 mousemove 5000 5000", "3 mousemove 3000 3000"}), 0);
+    unsetenv("TNV_DUMP_FRAME");
+    EXPECT_EQ(g_sMouseX, 640 - 12);
+    EXPECT_EQ(g_sMouseY, 480 - 12);
+    EXPECT_TRUE(std::filesystem::exists(picture));
 }
 } // namespace

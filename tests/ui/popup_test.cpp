@@ -286,6 +286,8 @@ TEST_F(Popups, SlotsPlacementAndTheFolderBar)
     // A press on its right arrow pages to the next sub-folder.
     Ui_SetFocus(p->window);
     Frame();
+    Frame();
+    EXPECT_TRUE(TestLayer_MatchesGolden("ui_popup_folder_bar", 0x910B673D3A873D0A));
     SCROLLBAR *bar = p->list->folderBar;
     g_sMouseX = int16_t(p->window->x + bar->head.x + bar->head.w - 3);
     g_sMouseY = int16_t(p->window->y + bar->head.y + 3);

@@ -40,7 +40,8 @@
 #include "sequencer/standin_sequencer.h"
 #include "ui/mouse.h"
 #include "ui/standin_ui.h"
-#include "video/standin_video.h"
+#include "video/engine.h"
+#include "video/respages.h"
 
 #include <bit>
 #include <cstdio>

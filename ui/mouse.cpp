@@ -13,7 +13,7 @@
 #include "ui/popup.h"
 #include "ui/scrollbar.h"
 #include "ui/view.h"
-#include "video/standin_video.h"
+#include "video/engine.h"
 
 #include <algorithm>
 #include <cstdlib>

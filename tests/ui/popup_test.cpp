@@ -442,4 +442,35 @@ TEST_F(Popups, AnAudioOutputThatWillNotOpenKeepsThePreviousAndSaysSo)
     EXPECT_EQ(p->free, 1);
 }
 
+
+TEST_F(Popups, ALibraryWithNoFoldersOpensEmptyAndStepsNowhere)
+{
+    // The clip library's root has no folders in this archive; with no archive at all the counts
+    // are -1. Either way the pop-up opens empty, pages nowhere and refuses a choice.
+    for (bool archive : {true, false}) {
+        if (!archive)
+            Sys_WadFreeBuffers();
+        g_uRefusals = 0;
+        g_atPopupDescs[POPUP_CLIP_LIBRARY].selected = 7;
+        POPUP *p = Ui_OpenPopup(POPUP_CLIP_LIBRARY, nullptr, 160, 69, 160, 306);
+        ASSERT_NE(p, nullptr) << archive;
+        EXPECT_EQ(p->folderCount, 0);
+        EXPECT_EQ(p->list->totalRows, 0);
+        EXPECT_EQ(p->list->selected, 0) << "an empty list selects row 0, not 65535";
+        Frame();
+        Tap(kPrevSub);
+        Tap(kNextSub);
+        Slots({kModifier});
+        Slots({kModifier, kNextSub});
+        Slots({});
+        EXPECT_EQ(p->desc->folder, 9);
+        Tap(kChoose);
+        EXPECT_EQ(g_uRefusals, 1u);
+        Tap(kClose);
+        EXPECT_EQ(p->free, 1);
+        for (int i = 0; i < 3; i++)
+            Frame();
+    }
+}
+
 } // namespace

@@ -11,6 +11,7 @@
 #include "render/texpages.h"
 #include "video/chase.h"
 #include "video/chasetypes.h"
+#include "video/chaseshape.h"
 #include "video/clips.h"
 #include "video/engine.h"
 #include "video/interp.h"
@@ -22,7 +23,6 @@
 #include "video/vidtables.h"
 
 uint8_t g_iLastLightSelected = 0;
-const int32_t g_aiParticleScale[8] = {800, 1600, 2800, 4096, 6144, 8192, 12288, 16384};
 
 namespace {
 
@@ -449,8 +449,8 @@ void Vid_ParticleInterpolate(CHASE *chase, const int32_t *a, const int32_t *b, c
     if (lb && (lb->count != la->count || !lb->points))
         lb = nullptr;
     const int32_t n = std::min<int32_t>(static_cast<int32_t>(la->count), 32);
-    const int32_t sa = g_aiParticleScale[Clamp(a[3], 0, 7)];
-    const int32_t sb = w[3] ? g_aiParticleScale[Clamp(b[3], 0, 7)] : sa;
+    const int32_t sa = g_aiShapeScale[Clamp(a[3], 0, 7)];
+    const int32_t sb = w[3] ? g_aiShapeScale[Clamp(b[3], 0, 7)] : sa;
     const int32_t scale = Vid_Blend(sa, sb, w[3]);
     for (int32_t i = 0; i < n; i++) {
         const RESPOINT &pa = la->points[i];

@@ -21,8 +21,6 @@ extern CHASEDEF g_TintChaseDef;       // 17
 extern CHASEDEF g_VisibilityChaseDef; // 18
 
 extern uint8_t g_iLastLightSelected;
-// Shape scales by the Scale channel of the Particle (and Shape) types.
-extern const int32_t g_aiParticleScale[8];
 
 // Fills the rotation axes, spin steps and light directions of video/engine.h (run when the types
 // register). The Position channels reach 27, one past the 27 directions: 27 has no direction.

@@ -4,6 +4,9 @@
 
 #include "core/idpool.h"
 #include "video/chase.h"
+#include "video/chasemaps.h"
+#include "video/chasepath.h"
+#include "video/chaseshape.h"
 #include "video/chase_modifiers.h"
 #include "video/chase_text.h"
 #include "video/chase_tunnel.h"
@@ -11,7 +14,6 @@
 #include "video/interp.h"
 #include "video/laneobject.h"
 #include "video/lanes.h"
-#include "video/standin_chasetypes.h"
 #include "video/standin_resources.h"
 #include "video/triggers.h"
 
@@ -168,30 +170,52 @@ CHASEDEF *g_apChaseDefs[VID_CHASE_TYPE_COUNT];
 
 namespace {
 
-// The types built so far; the others keep their stand-in descriptors.
-CHASEDEF *const kBuiltDefs[] = {
-    &g_ParticleChaseDef,
-    &g_SpeedChaseDef,
-    &g_RotationChaseDef,
-    &g_ScaleChaseDef,
-    &g_ColourChaseDef,
-    &g_LightingChaseDef,
-    &g_PaletteChaseDef,
-    &g_SpineChaseDef,
-    &g_NumberChaseDef,
-    &g_TilesChaseDef,
-    &g_TintChaseDef,
-    &g_VisibilityChaseDef,
-    &g_TunnelChaseDef,
-    &g_TextChaseDef,
-};
-
-CHASEDEF *BuiltDef(uint16_t id)
+// The descriptor of a stored id; the Movie type (12) is built but never registered.
+CHASEDEF *BuiltInDef(uint16_t id)
 {
-    for (CHASEDEF *d : kBuiltDefs)
-        if (d->uStoredId == id)
-            return d;
-    return Vid_StandinChaseDef(id);
+    switch (id) {
+    case 1:
+        return &g_ShapeChaseDef;
+    case 2:
+        return &g_BackgroundChaseDef;
+    case 5:
+        return &g_PathChaseDef;
+    case 6:
+        Vid_InitCameraTables();
+        return &g_CameraChaseDef;
+    case 3:
+        return &g_RotationChaseDef;
+    case 4:
+        return &g_ScaleChaseDef;
+    case 7:
+        return &g_ColourChaseDef;
+    case 8:
+        return &g_LightingChaseDef;
+    case 9:
+        return &g_ParticleChaseDef;
+    case 10:
+        return &g_TextChaseDef;
+    case 11:
+        return &g_TextureChaseDef;
+    case 13:
+        return &g_PaletteChaseDef;
+    case 14:
+        return &g_SpineChaseDef;
+    case 15:
+        return &g_NumberChaseDef;
+    case 16:
+        return &g_TilesChaseDef;
+    case 17:
+        return &g_TintChaseDef;
+    case 18:
+        return &g_VisibilityChaseDef;
+    case 19:
+        return &g_TunnelChaseDef;
+    case 20:
+        return &g_SpeedChaseDef;
+    default:
+        return nullptr;
+    }
 }
 
 } // namespace
@@ -209,7 +233,7 @@ int32_t Vid_RegisterChaseTypes()
     int32_t n = 0;
     for (int32_t i = 0; i < VID_CHASE_TYPE_COUNT; i++) {
         const uint16_t id = g_auChaseStoredIds[i];
-        CHASEDEF *def = BuiltDef(id);
+        CHASEDEF *def = BuiltInDef(id);
         g_apChaseDefs[i] = def;
         if (!def)
             continue;
@@ -235,6 +259,7 @@ int32_t Vid_InitVideoCore()
 void Vid_FreeVideoCore()
 {
     Vid_ResetVideo();
+    Vid_FreePathMeshes();
     Vid_FreeClipPools();
     Vid_FreeChasePools();
     for (int32_t i = 0; i < 4; i++)

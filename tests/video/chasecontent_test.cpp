@@ -1,347 +1,239 @@
-// The chase types over the archive the build makes: the chase palette from "BOOT\PALETTE.PAL", the
-// Text chase with the letter font, the Tunnel chase's default key and flight, the Particle type's
-// lane object, and golden pictures of a tunnel drawn through the 3-D device.
+// The chase types over the archive the build makes: every registered type's default key loads its
+// resources, the editor's limits and names come from the archive's folders, and a table of two-key
+// interpolations checks what each type hands its lane's render object.
+#include "app/timers.h"
 #include "core/archive.h"
 #include "core/console_memory.h"
 #include "core/disc.h"
 #include "core/file.h"
-#include "app/timers.h"
-#include "render/d3ddevice.h"
-#include "render/display.h"
-#include "render/gpustate.h"
-#include "render/lights.h"
-#include "render/prims3d.h"
 #include "render/texpages.h"
-#include "render/textures.h"
 #include "render/userimages.h"
-#include "support/test3d.h"
-#include "support/testlayer.h"
-#include "tools/videoresources.h"
 #include "video/chase.h"
-#include "video/chase_modifiers.h"
-#include "video/chase_text.h"
-#include "video/chase_tunnel.h"
-#include "video/chasetypes.h"
+#include "video/chaselist.h"
+#include "video/chasemaps.h"
+#include "video/chasepath.h"
+#include "video/chaseres.h"
+#include "video/chaseshape.h"
 #include "video/interp.h"
-#include "video/laneobject.h"
-#include "video/lanes.h"
 #include "video/resloaders.h"
 #include "video/respages.h"
+#include "video/standin_chaseeditor.h"
 #include "video/vidobject.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <vector>
 
 namespace {
+
+constexpr uint8_t S = KEYSTATE_SET, K = KEYSTATE_KEEP;
 
 class ChaseContent : public ::testing::Test
 {
 protected:
+    CHASECHANNEL saved[5][10];
+    CHASEDEF *defs[5] = {&g_ShapeChaseDef, &g_BackgroundChaseDef, &g_TextureChaseDef, &g_PathChaseDef,
+                         &g_CameraChaseDef};
+    int32_t types[5] = {};
+
     void SetUp() override
     {
         const char *build = std::getenv("TNV_BUILD_DIR");
         ASSERT_NE(build, nullptr);
         std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/data/", build);
-        Sys_BuildSineTable();
         Sys_DiscInit();
         Vid_CreateResPagePool();
         Vid_InstallResLoaders();
         ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
         Gfx_InitTexturePages();
         Gfx_InitUserImages();
-        g_iFrameCount = 1;
+        Sys_BuildSineTable();
+        for (int32_t i = 0; i < 5; i++)
+            std::memcpy(saved[i], defs[i]->pChannels, sizeof(CHASECHANNEL) * static_cast<size_t>(defs[i]->sChannelCount));
+        Vid_ResetChaseLimitCaches();
         g_ucFrameTick = 1;
-        std::memset(g_aChasePalette, 0, sizeof g_aChasePalette);
-        ASSERT_EQ(0, Vid_InitVideoCore());
+        g_iFrameCount = 1;
+        ASSERT_EQ(0, Vid_InitChasePools());
+        for (int32_t i = 0; i < 5; i++)
+            types[i] = Vid_RegisterChaseDef(defs[i]);
+        Vid_InitCameraTables();
+        Vid_InitLaneCoords();
         Vid_BeginChaseFrame();
     }
     void TearDown() override
     {
-        Vid_FreeVideoCore();
+        g_pChaseEditWindow = nullptr;
+        Vid_FreeChasePools();
+        Vid_FreePathMeshes();
+        Vid_BeginChaseFrame();
+        for (int32_t i = 0; i < 5; i++)
+            std::memcpy(const_cast<CHASECHANNEL *>(defs[i]->pChannels), saved[i],
+                        sizeof(CHASECHANNEL) * static_cast<size_t>(defs[i]->sChannelCount));
+        g_iFrameCount = 0;
         Sys_WadFreeBuffers();
         Sys_FreeDiscPool();
         Gfx_FreeUserImages();
         g_szDataDir[0] = 0;
-        g_iFrameCount = 0;
     }
-
-    static CHASE *New(int32_t storedId)
+    CHASE *New(int32_t i)
     {
-        CHASE *c = Vid_NewChase(Vid_FindChaseType(storedId));
-        EXPECT_NE(c, nullptr);
+        CHASE *c = Vid_NewChase(types[i]);
+        EXPECT_NE(nullptr, c);
+        EXPECT_EQ(1, Vid_SetChaseDefaultKey(c)) << "type " << defs[i]->uStoredId << ": " << g_szResErrorText;
         return c;
     }
-    static std::vector<int32_t> Stored(CHASE *c)
+    // A second key at 128 and the cursor half way to it: each changed channel blends at 2048.
+    void HalfWay(CHASE *c, std::vector<int32_t> v, std::vector<uint8_t> s)
     {
-        std::vector<int32_t> v;
-        const CHASEKEY *k = Vid_FindKeyNode(c, 0);
-        for (int32_t ch = 0; k && ch < c->pDef->sChannelCount; ch++)
-            v.push_back(Vid_KeyValue(c, k, ch));
-        return v;
-    }
-    // The chase's next frame: its time, its interpolation and its render into lane's slot.
-    static void Play(CHASE *c, int32_t lane = 0)
-    {
+        v.resize(VID_MAX_CHANNELS);
+        s.resize(VID_MAX_CHANNELS, K);
+        ASSERT_EQ(1, Vid_SetChaseKey(c, 128, v.data(), s.data()));
+        c->ucCursor = 64;
         g_iFrameCount++;
         Vid_BeginChaseFrame();
-        Vid_UpdateChaseTime(c);
         Vid_EvaluateChase(c);
-        Vid_RenderChase(c, &g_aLaneSlots[lane]);
     }
-    static std::string Word(const std::vector<int32_t> &stored)
+    static void *DataAt(int32_t kind, std::vector<uint16_t> path)
     {
-        std::string s;
-        for (size_t i = 2; i < stored.size(); i++) {
-            if (stored[i] == TEXT_END_VALUE)
-                break;
-            if (stored[i] == TEXT_SPACE_VALUE) {
-                s += ' ';
-                continue;
-            }
-            uint16_t path[8];
-            int32_t depth = 0;
-            if (stored[i] > 0 && Vid_GetResIndexPath(stored[i], path, &depth) == 0)
-                s += Vid_TextCodeChar(path[depth - 1]);
-            else
-                s += '?';
-        }
-        return s;
+        int32_t id = -1;
+        return Vid_LoadResource(kind, path.data(), static_cast<int32_t>(path.size()), &id);
+    }
+    static RESPOINT Key(void *list, int32_t k)
+    {
+        RESPOINT p{};
+        EXPECT_EQ(0, Vid_PointListAt(static_cast<POINTLIST *>(list), k, k, 0, &p));
+        return p;
     }
 };
 
 } // namespace
 
-TEST_F(ChaseContent, StartUpLoadsTheChasePalette)
+TEST_F(ChaseContent, ShapeCopiesTheModelAtItsScaledLayout)
 {
-    const std::vector<CONTENTRGB> expected = Content_ChasePaletteColours();
-    for (int32_t i = 0; i < 128; i++) {
-        EXPECT_EQ(g_aChasePalette[i][0] & 0xF8, expected[i].r & 0xF8) << i;
-        EXPECT_EQ(g_aChasePalette[i][1] & 0xF8, expected[i].g & 0xF8) << i;
-        EXPECT_EQ(g_aChasePalette[i][2] & 0xF8, expected[i].b & 0xF8) << i;
+    CHASE *c = New(0);
+    auto *model = static_cast<VIDOBJECT *>(DataAt(RES_MODELS, {0, 0}));
+    ASSERT_NE(nullptr, model);
+    // Four copies on layout 2, Scale 0 -> 7 half way: 800 and 16384 give 8592.
+    ASSERT_EQ(1, Vid_SetChaseKey(c, 0, std::vector<int32_t>{0, 1, 1, 8, 4, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}.data(),
+                                 std::vector<uint8_t>{S, S, S, S, S, S, S, K, K, K, K, K, K, K, K, K}.data()));
+    HalfWay(c, {0, 1, 1, 31, 4, 2, 7}, {K, K, K, S, K, K, S});
+    const auto *p = reinterpret_cast<const SHAPEPARAMS *>(c->pParams);
+    EXPECT_EQ(8592, p->iScale);
+    EXPECT_EQ((96 + 372) / 2, p->iAnimSpeed);
+    VIDOBJECT &slot = g_aLaneSlots[0];
+    Vid_RenderChase(c, &slot);
+    EXPECT_EQ(model->pInstance, slot.pInstance);
+    EXPECT_EQ(4, slot.iInstanceCount);
+    EXPECT_EQ(Vid_GetObjectIndexCount(model), slot.uIndexCount);
+    EXPECT_NE(nullptr, slot.pAnimation);
+    void *layout = DataAt(RES_LAYOUT, {3, 1});
+    for (int32_t i = 0; i < 4; i++) {
+        const RESPOINT k = Key(layout, i);
+        EXPECT_EQ(static_cast<int32_t>(int64_t{k.x} * 8592 >> 12), slot.pInstanceOffsets[i * 4]) << i;
+        EXPECT_EQ(static_cast<int32_t>(int64_t{k.z} * 8592 >> 12), slot.pInstanceOffsets[i * 4 + 2]) << i;
     }
-    // A missing file leaves the palette as it was.
-    const uint8_t before = g_aChasePalette[5][0];
-    char saved[sizeof g_szDataDir];
-    std::memcpy(saved, g_szDataDir, sizeof saved);
-    std::snprintf(g_szDataDir, sizeof g_szDataDir, "/nonexistent/");
-    EXPECT_EQ(-1, Vid_LoadChasePalette());
-    std::memcpy(g_szDataDir, saved, sizeof saved);
-    EXPECT_EQ(g_aChasePalette[5][0], before);
-}
-
-TEST_F(ChaseContent, TextDefaultWordLaysOutCentred)
-{
-    CHASE *c = New(10);
-    ASSERT_EQ(1, Vid_SetChaseDefaultKey(c));
-    const std::vector<int32_t> v = Stored(c);
-    EXPECT_EQ(Word(v), "ABC xyz 123");
-    int32_t letters = 0, spaces = 0, ends = 0;
-    for (size_t i = 2; i < v.size(); i++) {
-        letters += v[i] > 0;
-        spaces += v[i] == TEXT_SPACE_VALUE;
-        ends += v[i] == TEXT_END_VALUE;
-    }
-    EXPECT_EQ(letters, 9);
-    EXPECT_EQ(spaces, 2);
-    EXPECT_EQ(ends, 3);
-    // Reading the key back gives the word to the editor.
-    std::strcpy(g_szTextChaseWord, "");
-    std::vector<int32_t> shown(VID_MAX_CHANNELS);
-    Vid_GetChaseKey(c, 0, shown.data(), nullptr, nullptr, VID_MAX_CHANNELS);
-    EXPECT_STREQ(g_szTextChaseEdit, "ABC xyz 123");
-
-    Play(c);
-    const auto *p = reinterpret_cast<const TEXTPARAMS *>(c->pParams);
-    ASSERT_EQ(p->count, 11);
-    // Centred: the first letter starts half the word's width left of the centre, each next one
-    // a letter's width further, spaces 70 wide; the spaces have no model.
-    EXPECT_EQ(p->positions[0][0], -p->width / 2);
-    int32_t x = p->positions[0][0];
-    for (int32_t i = 1; i < p->count; i++) {
-        EXPECT_GT(p->positions[i][0], x) << i;
-        x = p->positions[i][0];
-    }
-    EXPECT_EQ(p->positions[4][0] - p->positions[3][0], TEXT_SPACE);
-    EXPECT_EQ(p->instances[3], nullptr);
-    EXPECT_EQ(p->instances[7], nullptr);
-    EXPECT_NE(p->instances[0], nullptr);
-    EXPECT_GT(p->width, 368);
-    EXPECT_EQ(g_iTextWidest, p->width);
-    const VIDOBJECT &slot = g_aLaneSlots[0];
-    EXPECT_EQ(slot.iInstanceCount, 11);
-    EXPECT_NE(slot.flags & 0x4000u, 0u);
-    EXPECT_EQ(slot.ppAltModels[0], p->instances[0]);
-    Vid_ReleaseChase(Vid_AddChaseRef(c));
-}
-
-TEST_F(ChaseContent, TextRefusalsLongAndEmptyWords)
-{
-    CHASE *c = New(10);
-    ASSERT_EQ(1, Vid_SetChaseDefaultKey(c));
-    const std::vector<int32_t> before = Stored(c);
-    const int32_t idA = before[2];
-    const int32_t refsA = Vid_GetResCount(idA);
-    // The editor hands the whole key over (a kept channel would be read back, and reading a
-    // text key rewrites the working word).
-    uint8_t s[VID_MAX_CHANNELS];
-    std::memset(s, KEYSTATE_SET, sizeof s);
-    int32_t v[VID_MAX_CHANNELS] = {};
-    // "!" has no letter: the key is refused, the earlier key stays, and the 'A' loaded for it
-    // is given back.
-    std::strcpy(g_szTextChaseEdit, "A!");
-    EXPECT_EQ(0, Vid_SetChaseKey(c, 0, v, s));
-    EXPECT_EQ(Stored(c), before);
-    EXPECT_EQ(Vid_GetResCount(idA), refsA);
-    // Fourteen characters fill every position and keep their terminator.
-    std::strcpy(g_szTextChaseEdit, "ABCDEFGHIJKLMN");
-    ASSERT_EQ(1, Vid_SetChaseKey(c, 0, v, s));
-    EXPECT_EQ(Word(Stored(c)), "ABCDEFGHIJKLMN");
-    EXPECT_STREQ(g_szTextChaseWord, "ABCDEFGHIJKLMN");
-    // An empty word stores the end everywhere and shows nothing.
-    g_szTextChaseEdit[0] = 0;
-    ASSERT_EQ(1, Vid_SetChaseKey(c, 0, v, s));
-    const std::vector<int32_t> empty = Stored(c);
-    for (size_t i = 2; i < empty.size(); i++)
-        EXPECT_EQ(empty[i], TEXT_END_VALUE) << i;
-    Play(c);
-    EXPECT_EQ(reinterpret_cast<const TEXTPARAMS *>(c->pParams)->count, 0);
-    // Saved: letters as their running numbers, a space and the end as themselves.
-    EXPECT_EQ(c->pDef->pack(TEXT_SPACE_VALUE, 5), TEXT_SPACE_VALUE);
-    EXPECT_EQ(c->pDef->pack(TEXT_END_VALUE, 5), TEXT_END_VALUE);
-    EXPECT_EQ(c->pDef->pack(0, 5), -1);
-    EXPECT_EQ(Vid_FitChannelValue(TEXT_END_VALUE, 16), TEXT_END_VALUE);
-    // Freed with the chase, the letters' references go.
-    Vid_FreeChase(c);
-    EXPECT_EQ(Vid_GetResCount(idA) < refsA || Vid_GetResData(idA) == nullptr, true);
-}
-
-TEST_F(ChaseContent, TunnelDefaultKeyFliesThroughTheTunnel)
-{
-    CHASE *c = New(19);
-    ASSERT_EQ(1, Vid_SetChaseDefaultKey(c));
-    const std::vector<int32_t> stored = Stored(c);
-    ASSERT_EQ(stored.size(), 9u);
-    EXPECT_GT(stored[0], 0);
-    EXPECT_GT(stored[1], 0);
-    EXPECT_EQ(stored[2], 21);
-    EXPECT_EQ(stored[4], 10);
-    EXPECT_EQ(stored[5], 68);
-    EXPECT_EQ(Vid_GetResCount(stored[0]), 1);
-    std::vector<int32_t> shown(VID_MAX_CHANNELS);
-    Vid_GetChaseKey(c, 0, shown.data(), nullptr, nullptr, VID_MAX_CHANNELS);
-    EXPECT_EQ(shown[0], 1);
-    EXPECT_EQ(shown[1], 1);
-    EXPECT_EQ(shown[2], 5);
-    EXPECT_EQ(shown[5], 67);
-    EXPECT_EQ(shown[8], 95);
-    Play(c);
-    EXPECT_EQ(__builtin_popcountll(g_TunnelContext.validRings), TUNNEL_RINGS);
-    EXPECT_NE(g_aLaneSlots[0].flags & 0x2000000u, 0u);
-    const int32_t position = g_TunnelContext.position;
-    Play(c);
-    EXPECT_EQ(g_TunnelContext.position, position - 160);
-    // A missing profile refuses the key and gives the path back.
-    uint8_t s[VID_MAX_CHANNELS];
-    std::memset(s, KEYSTATE_KEEP, sizeof s);
-    s[0] = s[1] = KEYSTATE_SET;
-    int32_t v[VID_MAX_CHANNELS] = {1, 200};
-    EXPECT_EQ(0, Vid_SetChaseKey(c, 0, v, s));
-    EXPECT_EQ(Vid_GetResCount(stored[0]), 1);
     Vid_FreeChase(c);
 }
 
-TEST_F(ChaseContent, ParticleDefaultKeyGetsALaneObject)
+TEST_F(ChaseContent, BackgroundAndTextureHandOverTheirResources)
 {
-    CHASE *c = New(9);
-    ASSERT_EQ(1, Vid_SetChaseDefaultKey(c));
-    Play(c, 1);
-    const VIDOBJECT &slot = g_aLaneSlots[1];
-    EXPECT_NE(slot.flags & VIDOBJ_LANEOBJECT, 0u);
-    ASSERT_LT(slot.ucLaneObject, 4);
-    LANEOBJECT *o = g_apLaneObjects[slot.ucLaneObject];
-    ASSERT_NE(o, nullptr);
-    EXPECT_EQ(slot.iInstanceCount, 8);
-    EXPECT_EQ(o->partCount, 8);
-    EXPECT_NE(o->flags & LANEOBJ_DRAWABLE, 0u);
-    Vid_FreeChase(c);
+    CHASE *back = New(1);
+    CHASE *tex = New(2);
+    auto *dome = static_cast<VIDOBJECT *>(DataAt(RES_BACK, {0, 0}));
+    auto *image = static_cast<IMAGEREC *>(DataAt(RES_MAPTEX, {0, 0}));
+    ASSERT_NE(nullptr, dome);
+    ASSERT_NE(nullptr, image);
+    // Texture: fixed offsets U 0 -> 63 half way, mapping 2.
+    ASSERT_EQ(1, Vid_SetChaseKey(tex, 0, std::vector<int32_t>{0, 1, 0, 0, 10, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}.data(),
+                                 std::vector<uint8_t>{K, K, K, S, S, S, K, K, K, K, K, K, K, K, K, K}.data()));
+    HalfWay(tex, {0, 1, 0, 63, 10, 2}, {K, K, K, S, K, K});
+    g_iFrameCount++;
+    Vid_EvaluateChase(back);
+    VIDOBJECT &slot = g_aLaneSlots[2];
+    Vid_RenderChase(back, &slot);
+    Vid_RenderChase(tex, &slot);
+    EXPECT_EQ(dome->pInstance, slot.pInstance);
+    EXPECT_EQ(VIDOBJ_SOLID | 0x10u, slot.flags & (VIDOBJ_SOLID | 0x10u));
+    EXPECT_EQ(0x100u | 0x800u, slot.flags & 0xF00u);
+    EXPECT_EQ(image, slot.pImage);
+    EXPECT_EQ(31, slot.sScrollU);
+    EXPECT_EQ(10, slot.sScrollV);
+    Vid_FreeChase(back);
+    Vid_FreeChase(tex);
 }
 
-// ---- Drawn ----
-
-class ChaseContentDraw : public ChaseContent
+TEST_F(ChaseContent, PathAndCameraFollowTheArchivesFlights)
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Test3D_Open());
-        ASSERT_EQ(Gfx_InitTextureTable(), 0);
-        ASSERT_EQ(Gfx_EnumTextureFormats(), 0);
-        ASSERT_EQ(Gfx_ResetLightingState(), 0);
-        ChaseContent::SetUp();
-        Gfx_ClearViewportColour(0);
-        Gfx_ClearZBuffer();
-    }
-    void TearDown() override
-    {
-        ChaseContent::TearDown();
-        Sw3d_SetTexture(g_pD3DDevice, 0, nullptr);
-        Gfx_FreeTextureTable();
-        Test3D_Close();
-    }
-    static ::testing::AssertionResult Golden(const char *name, uint64_t hash)
-    {
-        TestLayer_SetUp(g_iPixelFormat);
-        Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
-        return TestLayer_MatchesGolden(name, hash);
-    }
-};
+    CHASE *path = New(3);
+    CHASE *cam = New(4);
+    void *ring = DataAt(RES_PATH, {2, 6});
+    void *flight = DataAt(RES_PATH, {2, 7});
+    ASSERT_NE(nullptr, ring);
+    ASSERT_NE(nullptr, flight);
+    // Path Scale 0 -> 15 half way: (7000 + 82000) / 2; the first frame is on point 0.
+    HalfWay(path, {2, 7, 1, 3, 0, 15}, {K, K, K, K, K, S});
+    EXPECT_EQ(44500, reinterpret_cast<PATHPARAMS *>(path->pParams)->iScale);
+    Vid_RenderChase(path, &g_aLaneSlots[0]);
+    const RESPOINT r0 = Key(ring, 0);
+    EXPECT_EQ(static_cast<int32_t>(int64_t{r0.x} * 44500 >> 12), g_aGroupNodes[0][0].coord.local.t[0]);
+    EXPECT_EQ(static_cast<int32_t>(int64_t{r0.z} * 44500 >> 12), g_aGroupNodes[0][0].coord.local.t[2]);
 
-TEST_F(ChaseContentDraw, GoldenTunnelFlight)
-{
-    CHASE *c = New(19);
-    ASSERT_EQ(1, Vid_SetChaseDefaultKey(c));
-    for (int32_t i = 0; i < 30; i++)
-        Play(c);
-    ASSERT_EQ(Gfx_BeginScene(), 0);
-    Vid_DrawTunnel(&g_aLaneSlots[0], 3);
-    ASSERT_EQ(Gfx_EndScene(), 0);
-    EXPECT_TRUE(Golden("video_tunnel", 0x5D79AE9BA49C9549));
-    Vid_FreeChase(c);
+    // Camera FOV 4 -> 7 half way: (4096 + 10000) / 2; dolly 1 = 9500.
+    HalfWay(cam, {2, 8, 1, 6, 0, 1, 7, 0, 0}, {K, K, K, K, K, K, S, K, K});
+    g_iProjectionDistance = 320;
+    Vid_RenderChase(cam, &g_aLaneSlots[4]);
+    EXPECT_EQ(4u, g_uVideoRenderFlags & 4u);
+    EXPECT_EQ(320 * 7048 / 4096, g_iProjectionDistance);
+    EXPECT_EQ(9500, g_iCameraScale);
+    const RESPOINT f0 = Key(flight, 0);
+    const auto *cp = reinterpret_cast<const CAMERAPARAMS *>(cam->pParams);
+    EXPECT_EQ(static_cast<int32_t>(int64_t{f0.x} * 9500 >> 12), cp->aiEye[0]);
+    EXPECT_EQ(static_cast<int32_t>(int64_t{f0.y} * 9500 >> 12), cp->aiEye[1]);
+    // Face chan. 0: the centre lies straight ahead of the camera.
+    int32_t d[3] = {-cp->aiEye[0], -cp->aiEye[1], -cp->aiEye[2]}, v[3];
+    FIXMATRIX r = g_CameraCoord.local;
+    r.t[0] = r.t[1] = r.t[2] = 0;
+    Sys_TransformLongVector(&r, d, v);
+    EXPECT_NEAR(0, v[0], 30);
+    EXPECT_NEAR(0, v[1], 30);
+    EXPECT_GT(v[2], 300);
+    Vid_FreeChase(path);
+    Vid_FreeChase(cam);
 }
 
-// The default word's layout, each letter drawn where the text block puts it (y down, as the models
-// are made), straight ahead of a camera 420 units away.
-TEST_F(ChaseContentDraw, GoldenTextLayout)
+TEST_F(ChaseContent, TheEditorsLimitsAndNamesComeFromTheArchive)
 {
-    CHASE *c = New(10);
-    ASSERT_EQ(1, Vid_SetChaseDefaultKey(c));
-    Play(c);
-    const auto *p = reinterpret_cast<const TEXTPARAMS *>(c->pParams);
-    ASSERT_EQ(p->count, 11);
-    ASSERT_EQ(Gfx_BeginScene(), 0);
-    ASSERT_EQ(Gfx_SetAmbientColour(70, 70, 80), 0);
-    ASSERT_EQ(Gfx_SetLightColour(0, 4096, 3900, 3500), 0);
-    ASSERT_EQ(Gfx_SetLightDirection(0, 1400, -2400, 4096), 0);
-    ASSERT_EQ(Gfx_SetLightColour(1, 0, 0, 0), 0);
-    ASSERT_EQ(Gfx_SetLightColour(2, 0, 0, 0), 0);
-    for (int32_t i = 0; i < p->count; i++) {
-        MODELHOLDER *holder = p->instances[i];
-        if (!holder)
-            continue;
-        SW3DMATRIX m{};
-        Gfx_SetIdentityMatrix(&m);
-        m._22 = -1;
-        m._41 = static_cast<float>(p->positions[i][0]);
-        m._42 = static_cast<float>(-p->positions[i][1]);
-        m._43 = 420;
-        Sw3d_SetTransform(SW3D_TRANSFORM_WORLD, &m);
-        ASSERT_EQ(Gfx_TransformLightMesh(holder->mesh), 0);
-        ASSERT_EQ(Gfx_DrawModelMesh(holder, p->models[i]), 0);
-    }
-    ASSERT_EQ(Gfx_EndScene(), 0);
-    EXPECT_TRUE(Golden("video_text_layout", 0xB74C434444C6662B));
-    Vid_FreeChase(c);
+    g_pChaseEditWindow = reinterpret_cast<UIWINDOW *>(&g_pChaseEditWindow);
+    CHASE *shape = New(0);
+    CHASE *path = New(3);
+    CHASE *cam = New(4);
+    std::vector<int32_t> v(VID_MAX_CHANNELS);
+    Vid_GetChaseKey(shape, 0, v.data(), nullptr, nullptr, VID_MAX_CHANNELS);
+    const int32_t families = g_VidChaseRes.folderCount(RES_MODELS, nullptr, 0);
+    EXPECT_GE(families, 5);
+    EXPECT_EQ(families - 1, g_aShapeChannels[0].sMax);
+    EXPECT_STRNE("Shape wotsit", g_szShapeFamily);
+    EXPECT_STRNE("Shape Name", g_szShapeName);
+    EXPECT_EQ(3, g_aShapeChannels[2].sMax); // three animations per model
+    // The quantity folders (33, one spare) less one.
+    const uint16_t none[1] = {0};
+    g_ShapeChaseDef.preview(shape, v.data());
+    EXPECT_EQ(32, g_aShapeChannels[4].sMax);
+    EXPECT_EQ(g_VidChaseRes.entryCount(RES_LAYOUT, none, 1), g_aShapeChannels[5].sMax);
+    Vid_GetChaseKey(path, 0, v.data(), nullptr, nullptr, VID_MAX_CHANNELS);
+    EXPECT_EQ(3, g_aPathChannels[0].sMax);
+    EXPECT_EQ(9, g_aPathChannels[1].sMax);
+    EXPECT_STREQ("Flights", g_szPathFamily);
+    ASSERT_EQ(1, Vid_SetChaseKey(cam, 0, std::vector<int32_t>{0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}.data(),
+                                 std::vector<uint8_t>{S, S, K, K, K, K, K, K, K, K, K, K, K, K, K, K}.data()));
+    EXPECT_STREQ("Circles", g_szCameraFamily);
+    EXPECT_EQ(4, g_aCameraChannels[1].sMax);
+    // The animation probes of the built content are 5 bytes: every model has animations.
+    const uint16_t probe[2] = {0, 0};
+    EXPECT_EQ(5u, g_VidChaseRes.entrySize(RES_ANIM, probe, 2));
+    Vid_FreeChase(shape);
+    Vid_FreeChase(path);
+    Vid_FreeChase(cam);
 }

@@ -1,6 +1,6 @@
-// The chase types through the whole frame: the engine started over the built archive, clips of
-// the built types placed on the lanes, each frame's lane update and frame render, and golden
-// pictures of the tunnel and text defaults and of the screen effects of lane 5 over the tunnel.
+// Golden pictures of the chase types' default chases over the built archive, drawn by the frame
+// render through the software 3-D device: each registered type at two times, and a camera clip
+// on lane 4 flying the view along path /H/2/7 (before, during, and after it is removed).
 #include "app/timers.h"
 #include "core/archive.h"
 #include "core/console_memory.h"
@@ -11,8 +11,7 @@
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/gpustate.h"
-#include "render/mesh.h"
-#include "render/prims2d.h"
+#include "render/lights.h"
 #include "render/prims3d.h"
 #include "render/texpages.h"
 #include "render/textures.h"
@@ -20,48 +19,47 @@
 #include "support/test3d.h"
 #include "support/testlayer.h"
 #include "video/chase.h"
-#include "video/chase_modifiers.h"
-#include "video/chase_tunnel.h"
+#include "video/chasepath.h"
 #include "video/clips.h"
 #include "video/engine.h"
 #include "video/interp.h"
 #include "video/lanes.h"
 #include "video/render.h"
-#include "video/respages.h"
 #include "video/resloaders.h"
+#include "video/respages.h"
 #include "video/vidobject.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <initializer_list>
 #include <vector>
 
 namespace {
+
+constexpr uint8_t S = KEYSTATE_SET, K = KEYSTATE_KEEP;
 
 class ChaseFrame : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        const char *build = std::getenv("TNV_BUILD_DIR");
-        ASSERT_NE(build, nullptr);
-        std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/data/", build);
         ASSERT_TRUE(Test3D_Open());
         ASSERT_EQ(Gfx_InitTextureTable(), 0);
         ASSERT_EQ(Gfx_EnumTextureFormats(), 0);
         ASSERT_EQ(Gfx_ResetLightingState(), 0);
         ASSERT_EQ(Gfx_CreateColourKeySurface(256, 256), 0);
+        const char *build = std::getenv("TNV_BUILD_DIR");
+        ASSERT_NE(build, nullptr);
+        std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/data/", build);
+        Sys_DiscInit();
+        Vid_CreateResPagePool();
+        ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
+        Gfx_InitTexturePages();
+        Gfx_InitUserImages();
         Sys_BuildSineTable();
         Sys_EventInit();
         Sys_EventCreateClass(1, 11);
         Sys_EventCreateClass(3, 4);
-        Sys_DiscInit();
-        Vid_CreateResPagePool();
-        Vid_InstallResLoaders();
-        ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
-        Gfx_InitTexturePages();
-        Gfx_InitUserImages();
         g_iFrameCount = 1;
         g_ucFrameTick = 1;
         Vid_EarlyInit();
@@ -77,40 +75,33 @@ protected:
         g_bVideoTrails = 0;
         g_bLaneUpdateForce = 0;
         Sys_SeedRand(1);
-        Vid_ForceVideoPosition(0);
     }
     void TearDown() override
     {
         Vid_ShutdownChaseEngine();
         Sys_EventInit();
+        Gfx_DestroyAllMeshes();
         Sw3d_SetTexture(g_pD3DDevice, 0, nullptr);
+        Gfx_FreeTextureTable();
+        Gfx_ReleaseColourKeySurface();
         Sys_WadFreeBuffers();
         Sys_FreeDiscPool();
         Gfx_FreeUserImages();
-        Gfx_FreeTextureTable();
-        Gfx_ReleaseColourKeySurface();
         Test3D_Close();
         g_szDataDir[0] = 0;
         g_iFrameCount = 0;
         g_uiLaneMuteMask = 0;
     }
-
-    // A chase of the built type with its default key.
-    static CHASE *New(int32_t storedId)
-    {
-        CHASE *c = Vid_NewChase(Vid_FindChaseType(storedId));
-        EXPECT_NE(c, nullptr);
-        EXPECT_EQ(1, Vid_SetChaseDefaultKey(c));
-        return c;
-    }
-    // A clip of these chases over positions 0..3 of lane.
-    static VIDCLIP *Place(int32_t lane, std::initializer_list<CHASE *> chases)
+    // A clip of the default chase of each stored id, the first one deciding the clip's kind.
+    static VIDCLIP *Clip(std::vector<int32_t> storedIds)
     {
         VIDCLIP *clip = Vid_NewClip();
-        for (CHASE *c : chases)
+        for (int32_t id : storedIds) {
+            CHASE *c = Vid_NewChase(Vid_FindChaseType(id));
+            EXPECT_NE(c, nullptr);
+            EXPECT_EQ(1, Vid_SetChaseDefaultKey(c)) << id << ": " << g_szResErrorText;
             Vid_AppendClipEntry(clip, c);
-        EXPECT_EQ(Vid_PlaceClipRun(lane, 0, 4, clip), LANE_DONE);
-        g_bLaneUpdateForce = 1; // the lanes are looked up again on the next frame
+        }
         return clip;
     }
     static void Frames(int32_t n)
@@ -127,113 +118,73 @@ protected:
         Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
         return TestLayer_MatchesGolden(name, hash);
     }
+    static void Show(int32_t row)
+    {
+        Vid_ForceVideoPosition(row);
+        g_bLaneUpdateForce = 1;
+    }
 };
 
 } // namespace
 
-TEST_F(ChaseFrame, TunnelDefaultFliesThroughAColouredTunnel)
+TEST_F(ChaseFrame, DefaultChasesOfEachTypeAtTwoTimes)
 {
-    Place(0, {New(19)});
-    Frames(12);
-    EXPECT_NE(g_aLaneSlots[0].flags & VIDOBJ_TUNNEL, 0u);
-    EXPECT_TRUE(Golden("chase_tunnel_frame", 0xA7289739A6A6BDBA));
-    // It moves on: another picture some frames later.
-    const int32_t position = g_TunnelContext.position;
-    Frames(25);
-    EXPECT_NE(g_TunnelContext.position, position);
-    EXPECT_TRUE(Golden("chase_tunnel_frame_later", 0xACE08DE43F52C90E));
-}
-
-TEST_F(ChaseFrame, TextDefaultShowsTheWordCentred)
-{
-    Place(0, {New(10)});
-    Frames(30);
-    // The slot carries the letters as instances with their places, drawn by the auxiliary camera.
-    const VIDOBJECT &slot = g_aLaneSlots[0];
-    EXPECT_EQ(slot.iInstanceCount, 11);
-    EXPECT_NE(slot.flags & VIDOBJ_AUXINSTANCES, 0u);
-    ASSERT_NE(slot.ppAltModels, nullptr);
-    EXPECT_NE(slot.ppAltModels[0], nullptr);
-    EXPECT_EQ(slot.ppAltModels[3], nullptr);
-    // Centred: the word starts left of the middle and its last letter stands right of it.
-    EXPECT_LT(slot.pInstanceOffsets[0], -200);
-    EXPECT_GT(slot.pInstanceOffsets[4 * 10], 100);
-}
-
-TEST_F(ChaseFrame, ScreenEffectsRestructureThePicture)
-{
-    // Tiles at its defaults over the tunnel; eight split segments in two colours.
+    // Shape; Background behind a Shape; a Shape with a Texture and a Path; a Camera over a Shape.
     const struct
     {
-        int32_t scene;
-        int32_t storedId;
-        std::vector<int32_t> key; // empty: the default key
-        const char *name;
-        uint64_t hash;
-    } kEffects[] = {
-        {19, 16, {}, "chase_tiles_frame", 0xD2B8BB7459EA31BD},
-        {19, 15, {4, 2, 40, 100}, "chase_number_frame", 0x171FE783159E7168},
+        std::vector<int32_t> lane0, lane1, lane4;
+        const char *name[2];
+        uint64_t hash[2];
+    } scenes[] = {
+        {{1}, {}, {}, {"chase_shape_f1", "chase_shape_f40"}, {0x72A7C062E3AC0CF7, 0xEBEBC740616184A7}},
+        {{1}, {2}, {}, {"chase_background_f1", "chase_background_f40"}, {0xFB32316F4B819D40, 0x752F5AFCB73156EB}},
+        {{1, 11, 5}, {}, {}, {"chase_texture_path_f1", "chase_texture_path_f40"}, {0x4F2D9F141EEDA325, 0x90E553681A6205FA}},
+        {{1}, {}, {6}, {"chase_camera_f1", "chase_camera_f40"}, {0x22B1C2DB4089C013, 0xD8800C84537526E9}},
     };
-    for (const auto &e : kEffects) {
-        SCOPED_TRACE(e.name);
-        Place(0, {New(e.scene)});
-        CHASE *c = New(e.storedId);
-        if (!e.key.empty()) {
-            int32_t v[VID_MAX_CHANNELS] = {};
-            uint8_t s[VID_MAX_CHANNELS] = {};
-            for (size_t i = 0; i < e.key.size(); i++) {
-                v[i] = e.key[i];
-                s[i] = KEYSTATE_SET;
+    for (const auto &s : scenes) {
+        Vid_ClearLaneRange(0, 999);
+        Vid_ResetRenderState(); // each scene's auto camera starts from its first place
+        const std::vector<int32_t> *lanes[5] = {&s.lane0, &s.lane1, nullptr, nullptr, &s.lane4};
+        for (int32_t lane = 0; lane < 5; lane++) {
+            if (lanes[lane] && !lanes[lane]->empty()) {
+                ASSERT_EQ(Vid_PlaceClipRun(lane, 0, 4, Clip(*lanes[lane])), LANE_DONE);
             }
-            ASSERT_EQ(1, Vid_SetChaseKey(c, 0, v, s));
         }
-        Place(5, {c});
-        Frames(12);
-        EXPECT_EQ(g_VidFrameStats.iGrabs, 1);
-        EXPECT_EQ(g_VidFrameStats.iWinningLane[e.storedId == 15 ? 0 : (e.storedId == 16 ? 1 : 2)], 5);
-        EXPECT_TRUE(Golden(e.name, e.hash));
-    }
-}
-
-// The picture shows behind what the lanes draw (a tunnel would hide it): the earlier frame
-// turned, zoomed and tinted under the particles. The frame render takes the lane's block.
-TEST_F(ChaseFrame, ScaleAndTintTurnsTheEarlierPictureBehindTheScene)
-{
-    Place(0, {New(9)});
-    CHASE *c = New(17);
-    int32_t v[VID_MAX_CHANNELS] = {18, 4, 15, 9, 5};
-    uint8_t s[VID_MAX_CHANNELS] = {KEYSTATE_SET, KEYSTATE_SET, KEYSTATE_SET, KEYSTATE_SET, KEYSTATE_SET};
-    ASSERT_EQ(1, Vid_SetChaseKey(c, 0, v, s));
-    Place(5, {c});
-    Frames(40);
-    EXPECT_EQ(g_VidFrameStats.iWinningLane[2], 5);
-    const auto *pic = static_cast<const VIDPICTUREBLOCK *>(g_aLaneSlots[5].pPictureEffect);
-    ASSERT_NE(pic, nullptr);
-    EXPECT_EQ(pic->sScale, 18 * 128);
-    EXPECT_EQ(pic->sAngle, 4 * 32);
-    EXPECT_EQ(pic->uColour, (120u << 16) | (72u << 8) | 40u);
-}
-
-TEST_F(ChaseFrame, ASpeedChaseAtTwentyMovesTheOthersAtHalfTheDefaultsRate)
-{
-    // A moving rotation behind the text: its spin angle counts how far the chases moved.
-    CHASE *spin = New(3);
-    Place(0, {New(10), spin});
-    CHASE *speed = New(20);
-    Place(5, {speed});
-    const auto *p = reinterpret_cast<const ROTATIONPARAMS *>(spin->pParams);
-    int32_t moved[2];
-    for (int32_t run = 0; run < 2; run++) {
-        int32_t v[VID_MAX_CHANNELS] = {run == 0 ? 20 : 40};
-        uint8_t s[VID_MAX_CHANNELS] = {KEYSTATE_SET};
-        ASSERT_EQ(1, Vid_SetChaseKey(speed, 0, v, s));
+        Show(0);
         Frames(1);
-        EXPECT_EQ(g_iChaseSpeedFactor, run == 0 ? 1280 : 2560);
-        const uint16_t from = p->spin;
-        Frames(20);
-        moved[run] = static_cast<uint16_t>(p->spin - from);
+        EXPECT_TRUE(Golden(s.name[0], s.hash[0]));
+        Frames(39);
+        EXPECT_TRUE(Golden(s.name[1], s.hash[1]));
     }
-    EXPECT_EQ(moved[0], 20 * (40 * 1280 >> 12));
-    EXPECT_EQ(moved[1], 20 * (40 * 2560 >> 12));
-    EXPECT_NEAR(moved[0] * 2, moved[1], 20);
+}
+
+TEST_F(ChaseFrame, ACameraClipFliesTheViewAndItsRemovalGivesTheAutoCameraBack)
+{
+    ASSERT_EQ(Vid_PlaceClipRun(0, 0, 12, Clip({1})), LANE_DONE);
+    Show(0);
+    Frames(30);
+    EXPECT_EQ(0u, g_uVideoRenderFlags & 4u);
+    const int32_t autoPos[3] = {g_aiAutoCameraPos[0], g_aiAutoCameraPos[1], g_aiAutoCameraPos[2]};
+    EXPECT_TRUE(Golden("camera_before", 0xEBEBC740616184A7));
+
+    // The camera clip on lane 4 (its default key flies path /H/2/7) takes the view.
+    VIDCLIP *camera = Clip({6});
+    ASSERT_EQ(Vid_PlaceClipRun(4, 0, 12, camera), LANE_DONE);
+    Show(0);
+    Frames(1);
+    EXPECT_EQ(4u, g_uVideoRenderFlags & 4u);
+    EXPECT_TRUE(Golden("camera_during_f1", 0x22B1C2DB4089C013));
+    Frames(60);
+    EXPECT_EQ(4u, g_uVideoRenderFlags & 4u);
+    EXPECT_TRUE(Golden("camera_during_f61", 0x795B9BC92BD3B617));
+
+    // Removed: the auto camera places the view again, from where it was.
+    Vid_ClearLaneRange(0, 999);
+    ASSERT_EQ(Vid_PlaceClipRun(0, 0, 12, Clip({1})), LANE_DONE);
+    Show(0);
+    Frames(1);
+    EXPECT_EQ(0u, g_uVideoRenderFlags & 4u);
+    for (int32_t i = 0; i < 3; i++)
+        EXPECT_EQ(autoPos[i], g_aiAutoCameraPos[i]);
+    EXPECT_TRUE(Golden("camera_after", 0xEBEBC740616184A7));
 }

@@ -485,9 +485,10 @@ void Vid_ParticleRender(CHASE *chase, VIDOBJECT *object)
     Vid_SetLaneObjectSpread(o, std::max(1, p->spread));
     Vid_SetLaneObjectColour(o, p->rgb[0], p->rgb[1], p->rgb[2]);
     const int32_t rect = p->spriteRect % VID_SPRITE_RECTS, head = (p->headWord & 0xFF) % VID_SPRITE_RECTS;
+    // The table's rectangles are in the 32-texel sprite; the lane object's in 128ths of it.
     for (int32_t i = 0; i < 4; i++) {
-        o->spriteRect[i] = g_asSpriteRects[rect][i];
-        o->headRect[i] = g_asSpriteRects[head][i];
+        o->spriteRect[i] = static_cast<int16_t>(g_asSpriteRects[rect][i] * 4);
+        o->headRect[i] = static_cast<int16_t>(g_asSpriteRects[head][i] * 4);
     }
     const auto *image = static_cast<const IMAGEREC *>(p->textureData);
     if (image) {

@@ -699,28 +699,30 @@ int32_t Seq_CopyInstrument(int32_t slot)
         return 10;
 
     // The copy owns its sample: a copy of the data under a new loaded sample.
-    const uint32_t words = source->uFrames * ((source->uFlags & SAMPLE_STEREO) ? 2u : 1u);
+    const bool stereo = (source->uFlags & SAMPLE_STEREO) != 0;
+    const uint32_t words = source->uFrames * (stereo ? 2u : 1u);
     SAMPLESLOT *dup = nullptr;
-    if (Snd_LoadSample(&dup, "Copy", source->pData, words * 2, SAMPLE_FORMAT_RAW_MEMORY) != 0) {
+    if (Snd_AllocSampleSlot(&dup) < 0 || Snd_AllocSampleData(dup, source->uFrames, stereo) != 0) {
+        Snd_FreeSample(dup);
         g_aInstrumentSlots[copy] = INSTRUMENTSLOT{};
         return 10;
     }
+    std::memcpy(dup->pData, source->pData, (size_t)words * 2);
+    std::snprintf(dup->szName, sizeof(dup->szName), "%s", source->szName);
     dup->uRate = source->uRate;
-    if (source->uFlags & SAMPLE_LOOPS)
-        Snd_SetSampleLoop(dup, source->uLoopStartFrame, 1);
+    dup->uFlags = source->uFlags;
+    dup->uLoopStartFrame = source->uLoopStartFrame;
+    Snd_ResetSamplePointers(dup);
 
     int32_t id = newId;
     if (state < SAMPLE_STATE_OWN) {
         // A second page record of the same library entry: its own id, the shared name and data.
-        uint16_t path[8] = {};
+        uint16_t path[16] = {};
         int32_t depth = 0;
         int32_t resId = -1;
-        RESKINDROW *row = Vid_GetResKindRow(src.iSampleId);
-        if (row && Vid_GetResIndexPath(src.iSampleId, path, &depth) == 0 && depth >= 1) {
-            const int32_t below = depth - row->depth;
-            if (below >= 1)
-                Vid_LoadResource(RES_INSTRUMENT, path + row->depth, below, &resId);
-        }
+        // The page's path runs from the kind folder's first level down to the entry.
+        if (Vid_GetResIndexPath(src.iSampleId, path, &depth) == 0 && depth >= 1)
+            Vid_LoadResource(RES_INSTRUMENT, path, depth, &resId);
         if (resId < 1 || resId > 0x7FFF) {
             Snd_FreeSample(dup);
             g_aInstrumentSlots[copy] = INSTRUMENTSLOT{};

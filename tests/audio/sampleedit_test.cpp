@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -827,6 +828,60 @@ TEST_F(SampleEdit, NoteToStepAndSmallQueries)
     EXPECT_EQ(g_iEditLoopMarker, -1);
     EXPECT_EQ(Snd_GetEditLoopStart(), -1);
     EXPECT_EQ(g_iEditFrames, 0);
+}
+
+} // namespace
+
+namespace {
+
+// A loaded song asks for its edited instruments' chains to be replayed: each gets its sample back.
+TEST_F(SampleEdit, LoadedSongsReplayTheirEdits)
+{
+    Samples data;
+    for (int i = 0; i < 400; i++)
+        data.push_back((int16_t)((i * 3001) % 20000 - 10000));
+    Start(data, EDIT_FULL);
+    Snd_DoSampleEdit(EDIT_REVERSE, 10, 200, 0);
+    Snd_DoSampleEdit(EDIT_CROP, 5, 300, 0);
+    Snd_DoSampleEdit(EDIT_LOOP, 40, 0, 0);
+    const Samples edited = Data();
+    ASSERT_NE(edited, data);
+    Snd_CloseSampleEditor();
+
+    // As the song loader leaves it: the library sample, the chain, the state negated.
+    Load(2);
+    for (const COMMANDENTRY *p = g_aInstrumentSlots[kInst].pCommands; p; p = p->pNext)
+        ASSERT_EQ(Seq_AddInstrumentCommand(2, p->uType, p->uParam0, p->uParam1), 0);
+    g_aInstrumentSlots[2].cSampleState = (int8_t)-SAMPLE_STATE_EDITED;
+    Seq_ReapplySampleEdits();
+    EXPECT_EQ(g_iSampleEditorState, EDIT_CLOSED);
+    EXPECT_EQ(g_aInstrumentSlots[2].cSampleState, SAMPLE_STATE_EDITED);
+    SAMPLESLOT *sample = nullptr;
+    ASSERT_GE(Snd_FindSampleById(&sample, (uint32_t)g_aInstrumentSlots[2].iSampleId), 0);
+    std::vector<int16_t> left(sample->uFrames);
+    Snd_CopySampleLeft(left.data(), sample);
+    EXPECT_EQ(left, edited);
+    EXPECT_EQ(sample->uLoopStartFrame, 40u);
+}
+
+// The song holds 128 command entries: an edit past them keeps the sample instead of a chain.
+TEST_F(SampleEdit, AFullCommandPoolKeepsTheSampleInsteadOfAChain)
+{
+    Start(Ramp(300), EDIT_FULL);
+    Snd_DoSampleEdit(EDIT_REVERSE, 0, 9, 0);
+    ASSERT_EQ(Chain().size(), 3u);
+    while (Seq_FreeCommandEntries() > 0)
+        ASSERT_EQ(Seq_AddInstrumentCommand(7, EDIT_REVERSE, 0, 1), 0);
+    Snd_DoSampleEdit(EDIT_REVERSE, 20, 29, 0);
+    EXPECT_EQ(g_aInstrumentSlots[kInst].cSampleState, SAMPLE_STATE_OWN);
+    EXPECT_EQ(g_aInstrumentSlots[kInst].pCommands, nullptr);
+    EXPECT_EQ(Seq_FreeCommandEntries(), 3) << "its chain went back to the pool";
+    Samples expected = Ramp(300);
+    std::reverse(expected.begin(), expected.begin() + 10);
+    std::reverse(expected.begin() + 20, expected.begin() + 30);
+    EXPECT_EQ(Data(), expected) << "the edit itself still applies";
+    Seq_FreeCommandChain(g_aInstrumentSlots[7].pCommands);
+    g_aInstrumentSlots[7] = INSTRUMENTSLOT{};
 }
 
 } // namespace

@@ -192,6 +192,9 @@ int32_t LoopFrame()
 // Start offsets of the song's notes on the edited sample, through a change of its frames.
 bool s_bReplaying = false;
 
+// A source command whose load failed emptied the slot and its chain: the replay stops there.
+bool s_bChainLost = false;
+
 // The song's notes already hold the offsets of every recorded edit, so a replay leaves them.
 template <typename F> void MoveNotes(F move)
 {
@@ -624,11 +627,12 @@ void Source(int32_t a1, int32_t a2, const char name[8])
     // index: kind folder, two folders, listing number; the load keeps the chain.
     int32_t state = g_iSampleEditorState;
     int32_t loaded = Seq_LoadInstrument(slot, index[1] + 1, index[2] + 1, index[3], index[0] + 1, 0, 0, 1);
-    if (loaded != 10) {
-        g_pEditSample = nullptr; // freed with the old sample
-        g_iSampleEditorState = state;
-        Snd_SelectEditInstrument(slot, 0);
-    }
+    // The old sample is gone either way; a failed load empties the slot and its chain with it.
+    g_pEditSample = nullptr;
+    g_iSampleEditorState = state;
+    Snd_SelectEditInstrument(slot, 0);
+    if (loaded == 10)
+        s_bChainLost = true;
 }
 
 // Kind-1 rows of an effect in row order.
@@ -1044,6 +1048,8 @@ void Snd_ReplayEditChain(const COMMANDENTRY *pChain, int32_t count)
     }
     bool outer = !s_bReplaying;
     s_bReplaying = true;
+    if (outer)
+        s_bChainLost = false;
     ReplayChain(pChain, count);
     if (outer)
         s_bReplaying = false;
@@ -1091,6 +1097,8 @@ static void ReplayChain(const COMMANDENTRY *pChain, int32_t count)
             pAfter = pValues;
         }
         Snd_DispatchSampleEdit(code, (int32_t)pOp->uParam0, (int32_t)pOp->uParam1, a3);
+        if (s_bChainLost)
+            break; // its entries went back to the pool
         count -= entries;
         pChain = pAfter;
     }
@@ -1126,11 +1134,10 @@ int Snd_UndoSampleEdit()
         // The reload keeps the chain (and frees the edited sample with the old one).
         int32_t loaded = Seq_LoadInstrument(slot, inst.ucKey1, inst.uKey2, inst.uKey3, inst.ucKind, 0, 0, 1);
         g_iSampleEditorState = state;
-        if (loaded != 10) {
-            g_pEditSample = nullptr;
-            Snd_SelectEditInstrument(slot, 0);
+        g_pEditSample = nullptr;
+        Snd_SelectEditInstrument(slot, 0);
+        if (loaded != 10)
             Snd_ReplayEditChain(inst.pCommands, (int32_t)inst.ucCommandCount);
-        }
     }
     if (recordable) {
         g_bEditEdited = 0;

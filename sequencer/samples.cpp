@@ -515,12 +515,13 @@ void Seq_InstallSampleLoader()
 int32_t Seq_LoadInstrument(int32_t slot, int32_t key1, int32_t key2, int32_t key3, int32_t kind,
                            int32_t takePending, int32_t replaceCommands, int32_t)
 {
+    // The abort flag belongs to the song load that may call this: clearing it here would turn
+    // an aborted load into a finished one.
     g_iFoundInstrumentSlot = -1;
-    g_bLoadAborted = 0;
     if (key3 == 0)
         return 5;
-    if (slot < 0 || slot >= SEQ_INSTRUMENT_SLOTS)
-        return 10;
+    if (!InRange(slot))
+        return 10; // slot 0 is the staging record itself
     if (g_bJamSessionOn) {
         for (int32_t s = 1; s <= 200; s++) {
             INSTRUMENTSLOT &inst = g_aInstrumentSlots[s];

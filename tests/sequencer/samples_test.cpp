@@ -6,6 +6,7 @@
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "core/archive.h"
+#include "core/disc.h"
 #include "jam/standin_jam.h"
 #include "sequencer/channels.h"
 #include "sequencer/instruments.h"
@@ -228,14 +229,19 @@ TEST_F(SongSamples, BrokenOrMissingEntriesLeaveTheSlotEmpty)
     // Slots outside 0..200 are refused; key 3 of 0 names nothing to load.
     EXPECT_EQ(Seq_LoadInstrument(201, 1, 1, 1, 1, 0, 1, 1), 10);
     EXPECT_EQ(Seq_LoadInstrument(-1, 1, 1, 1, 1, 0, 1, 1), 10);
+    EXPECT_EQ(Seq_LoadInstrument(0, 1, 1, 1, 1, 0, 1, 1), 10) << "slot 0 is the staging record";
     EXPECT_EQ(Seq_LoadInstrument(5, 1, 1, 0, 1, 0, 1, 1), 5);
     EXPECT_TRUE(Seq_InstrumentSlotFree(5));
     EXPECT_EQ(LoadedSamples(), samples);
     EXPECT_EQ(g_uSampleCount, 1);
     EXPECT_EQ(g_uInstrumentCount, 0);
 
-    // A failed reload of a loaded slot empties it as well, releasing what it held.
+    // A failed reload of a loaded slot empties it as well, releasing what it held. A song load's
+    // abort flag stays as the load left it.
+    g_bLoadAborted = 1;
     ASSERT_EQ(Load(5, 2), 4);
+    EXPECT_EQ(g_bLoadAborted, 1);
+    g_bLoadAborted = 0;
     EXPECT_EQ(Seq_LoadInstrument(5, 1, 1, 40, 2, 0, 1, 1), 10);
     EXPECT_TRUE(Seq_InstrumentSlotFree(5));
     EXPECT_EQ(LoadedSamples(), samples);

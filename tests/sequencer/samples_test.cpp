@@ -442,6 +442,15 @@ TEST_F(SongSamples, PreviewTakesItsSlotOrGivesItBack)
     EXPECT_EQ(g_ucPendingInstrumentSlot, 201);
     EXPECT_MODEL_WHOLE();
 
+    // The test note of an instrument plays at octave kind + 2; a free slot plays nothing.
+    Seq_PlayInstrumentTestNote(20);
+    EXPECT_EQ(g_aSeqChannels[0].uInstrument, 20);
+    EXPECT_EQ(g_aSeqChannels[0].iPitch >> 15, 3 * 12);
+    Seq_PlayInstrumentTestNote(21);
+    Seq_PlayInstrumentTestNote(201);
+    EXPECT_EQ(g_aSeqChannels[0].uInstrument, 20);
+    EXPECT_MODEL_WHOLE();
+
     // A preview that cannot load gives its slot back; dropping keys the voice off.
     EXPECT_EQ(Seq_PreviewLibraryInstrument(1, 2, Key3(1, "BROKEN"), 1), 10);
     EXPECT_EQ(g_ucPendingInstrumentSlot, 201);

@@ -143,7 +143,12 @@ void TakeSnapshot()
 void FreeClipboard()
 {
     free(g_stEditClipboard.pData);
-    Seq_FreeCommandChain(g_stEditClipboard.pChain);
+    // The clipboard's copy of a chain is the editor's own memory and holds no list references.
+    for (COMMANDENTRY *p = g_stEditClipboard.pChain; p;) {
+        COMMANDENTRY *next = p->pNext;
+        free(p);
+        p = next;
+    }
     g_stEditClipboard = EDITCLIPBOARD{};
     g_stEditClipboard.iSourceInstrument = -1;
 }

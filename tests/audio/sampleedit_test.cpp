@@ -5,6 +5,7 @@
 #include "audio/sampleslot.h"
 #include "core/archive.h"
 #include "sequencer/clock.h"
+#include "sequencer/instruments.h"
 #include "sequencer/samples.h"
 #include "sequencer/songmodel.h"
 #include "support/songdata.h"
@@ -650,6 +651,23 @@ TEST_F(SampleEdit, UndoReleasesTheEnvelopeList)
     EXPECT_EQ(Data(), Ramp(100));
     EXPECT_EQ(Seq_ParamListCount(), before - 1);
     EXPECT_EQ(Chain().size(), 2u);
+}
+
+// The clipboard's copy of a chain names the chain's envelope lists without holding them.
+TEST_F(SampleEdit, ClipboardChainsHoldNoListReferences)
+{
+    Start(Ramp(100), EDIT_FULL);
+    int32_t list = Seq_AddParamList(2, std::vector<uint16_t>{128 << 8 | 0, 0 << 8 | 255}.data(), 0, 0);
+    Snd_DoSampleEdit(EDIT_ENVELOPE, 0, 100, list);
+    const int32_t lists = Seq_ParamListCount();
+    Snd_DoSampleEdit(EDIT_COPY, 0, 9, 0);
+    ASSERT_NE(g_stEditClipboard.pChain, nullptr);
+    Snd_DoSampleEdit(EDIT_COPY, 0, 19, 0); // frees the first clipboard
+    Snd_CloseSampleEditor();                // and the second
+    EXPECT_EQ(Seq_ParamListCount(), lists);
+    EXPECT_NE(Seq_GetParamList(list, nullptr), nullptr) << "the instrument's chain still holds it";
+    Seq_ClearInstrument(kInst, 1, 1);
+    EXPECT_EQ(Seq_GetParamList(list, nullptr), nullptr);
 }
 
 TEST_F(SampleEdit, ClipFromAnotherInstrumentStopsTheRecording)

@@ -103,6 +103,7 @@ void FreeInstrumentRes(int32_t id, void *, const uint16_t *, int32_t)
 }
 
 uint8_t s_ucInstrumentCallbacks;
+int32_t s_iPreviewChannel; // the channel of the last preview note
 
 NOTEENTRY DefaultNoteOf(int32_t slot, int32_t pitch, int32_t length, int32_t lists[3])
 {
@@ -640,7 +641,19 @@ int32_t Seq_PreviewLibraryInstrument(int32_t key1, int32_t key2, int32_t key3, i
     g_aiPendingInstrumentKeys[1] = key1;
     g_aiPendingInstrumentKeys[2] = key2;
     g_aiPendingInstrumentKeys[3] = key3;
-    PlayNote(slot, result * 12, 32, 0);
+    // In a jam the preview takes a channel of its own; otherwise channel 0.
+    int32_t channel = 0;
+    if (g_bJamSessionOn && g_pfnSeqChannelAlloc) {
+        const int32_t c = g_pfnSeqChannelAlloc(0, 3, 0);
+        if (c >= 0 && c < 99)
+            channel = c;
+    }
+    s_iPreviewChannel = channel;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_csMix);
+        g_aPlayColumns[channel].iLevel = 256 << 10;
+    }
+    PlayNote(slot, result * 12, 32, channel);
     return 1;
 }
 
@@ -650,7 +663,7 @@ void Seq_DropPendingInstrument()
     if (slot == 201)
         return;
     if (g_tSeqVoiceOps.keyVoices)
-        g_tSeqVoiceOps.keyVoices(0, 0);
+        g_tSeqVoiceOps.keyVoices(0, s_iPreviewChannel);
     if (InRange(slot) && !Seq_InstrumentSlotFree(slot))
         Seq_ClearInstrument(slot, 1, 1);
     else if (InRange(slot))
@@ -669,7 +682,7 @@ void Seq_StopInstrumentPreview()
 {
     if (g_bJamSessionOn) {
         if (g_tSeqVoiceOps.keyVoices)
-            g_tSeqVoiceOps.keyVoices(0, 0);
+            g_tSeqVoiceOps.keyVoices(0, s_iPreviewChannel);
     } else {
         Seq_StopSong();
     }

@@ -9,6 +9,7 @@
 #include "core/disc.h"
 #include "jam/standin_jam.h"
 #include "sequencer/channels.h"
+#include "sequencer/playback.h"
 #include "sequencer/instruments.h"
 #include "sequencer/samples.h"
 #include "sequencer/songcontrol.h"
@@ -414,6 +415,7 @@ TEST_F(SongSamples, PreviewTakesItsSlotOrGivesItBack)
     const int32_t pending = g_ucPendingInstrumentSlot;
     ASSERT_EQ(pending, 1);
     EXPECT_EQ(g_aSeqChannels[0].uInstrument, pending) << "a test note sounds on channel 0";
+    EXPECT_EQ(g_aPlayColumns[0].iLevel, 256 << 10) << "at full level";
     EXPECT_FALSE(Seq_InstrumentHasName(pending)) << "a pending instrument shows no name";
     EXPECT_MODEL_WHOLE();
 

@@ -87,6 +87,8 @@ void *LoadInstrumentRes(int32_t id, void *data, const uint16_t *path, int32_t de
     if (!path || depth < 1)
         return nullptr;
     s_pLoadingEntry = Sys_WadEntryAt((int)path[depth - 1] + 1);
+    // The record marks the resource as loaded; records move when one is removed, so nothing
+    // reads the resource's data through this pointer.
     SAMPLEENTRY *entry = Seq_LoadSampleFile(id, 0, path[0], 0, size);
     s_pLoadingEntry = nullptr;
     return entry;
@@ -248,6 +250,9 @@ void Seq_ClearInstrumentSlot(int32_t slot, int32_t freeSample)
     Seq_FreeCommandChain(inst.pCommands);
     if (freeSample && !Seq_InstrumentSlotFree(slot)) {
         std::lock_guard<std::recursive_mutex> lock(g_csMix);
+        // A library sample goes with its resource (whose free takes the loaded sample too).
+        if (inst.iSampleId > 0)
+            Vid_ReleaseResource(inst.iSampleId);
         FreeLoadedSample(inst.iSampleId);
     }
     inst = INSTRUMENTSLOT{};

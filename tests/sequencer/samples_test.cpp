@@ -216,6 +216,15 @@ TEST_F(SongSamples, LibraryInstrumentsLoadFromTheArchive)
     EXPECT_EQ(g_uSampleCount, records);
     EXPECT_EQ(g_uInstrumentCount, 4);
     EXPECT_MODEL_WHOLE();
+
+    // The new-song reset of a slot lets its resource, sample and record go.
+    const int32_t id = g_aInstrumentSlots[10].iSampleId;
+    ASSERT_NE(Vid_GetResData(id), nullptr);
+    Seq_ClearInstrumentSlot(10, 1);
+    EXPECT_EQ(Vid_GetResData(id), nullptr);
+    EXPECT_EQ(LoadedSamples(), samples - 1);
+    EXPECT_EQ(g_uSampleCount, records - 1);
+    EXPECT_TRUE(Seq_InstrumentSlotFree(10));
 }
 
 TEST_F(SongSamples, BrokenOrMissingEntriesLeaveTheSlotEmpty)

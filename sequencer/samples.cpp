@@ -793,8 +793,7 @@ int32_t Seq_CopyInstrument(int32_t slot)
         }
         dst.cSampleState = (int8_t)state;
     }
-    if (state < SAMPLE_STATE_OWN)
-        g_uInstrumentCount++;
+    g_uInstrumentCount++; // counted as every filled slot is, so clearing it balances
     Seq_RelinkInstrumentNames();
     if (!g_bJamActive)
         g_bSongChanged = 1;

@@ -522,7 +522,9 @@ TEST_F(SongSamples, CopyGivesAnIndependentInstrument)
     const int16_t words[4] = {5, 6, 7, 8};
     const int32_t own = Snd_ImportRawSample("take", words, sizeof words, 22050);
     ASSERT_GE(own, 1);
+    const uint16_t count = g_uInstrumentCount;
     ASSERT_EQ(Seq_CopyInstrument(own), 1);
+    EXPECT_EQ(g_uInstrumentCount, count + 1);
     const int32_t other = own + 1;
     EXPECT_EQ(g_aInstrumentSlots[other].iSampleId, -2);
     EXPECT_EQ(g_aInstrumentSlots[other].cSampleState, SAMPLE_STATE_OWN);

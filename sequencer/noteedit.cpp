@@ -11,7 +11,7 @@
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 #include "sequencer/undo.h"
 
 NOTEENTRYSTATE g_NoteEntry = {255, 0, 0};
@@ -86,11 +86,8 @@ uint32_t Seq_InstrumentSampleLength(int32_t slot)
 {
     if (slot < 1 || slot >= SEQ_INSTRUMENT_SLOTS || Seq_InstrumentSlotFree(slot))
         return 0;
-    const int32_t id = g_aInstrumentSlots[slot].iSampleId;
-    for (int32_t i = 1; i < g_iSampleCount && i < SEQ_MAX_SAMPLES; i++)
-        if (g_aSamples[i].iSampleId == id)
-            return g_aSamples[i].uLength;
-    return 0;
+    const int32_t record = Seq_FindSampleRecord(slot);
+    return record > 0 && record < SEQ_MAX_SAMPLES ? g_aSamples[record].uLength : 0;
 }
 
 bool Seq_InternNoteLists(const NOTEPARAMS &p, int32_t lists[3])

@@ -1,4 +1,5 @@
 #include "video/interp.h"
+#include "video/render.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -193,6 +194,7 @@ void Vid_BeginChaseFrame()
         o.uTexClutPosition = 0;
         o.pTypeBlock = nullptr;
         g_apLaneTopNode[lane] = &o.coord;
+        o.coord.parent = nullptr; // last frame's nodes are gone
         g_apLaneGroupNode[lane] = nullptr;
         for (int32_t i = 0; i < g_aiGroupNodeUse[lane]; i++)
             for (int32_t &t : g_aGroupNodes[lane][i].coord.local.t)
@@ -211,4 +213,5 @@ void Vid_BeginChaseFrame()
     g_iProjectionDistance = g_iVideoViewWidth / 2;
     g_iChaseSpeedFactor = 0;
     g_bChaseSpeedFactorSet = 0;
+    g_iSceneExtent = 0;
 }

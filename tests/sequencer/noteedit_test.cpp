@@ -5,7 +5,7 @@
 
 #include "sequencer/noteedit.h"
 #include "sequencer/songcontrol.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "sequencer/clock.h"
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 #include "support/tempdir.h"
 #include "tools/demosong.h"
 #include "tools/soundcontent.h"

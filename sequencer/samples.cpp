@@ -1,6 +1,7 @@
 // Instrument slots loaded from the archive's instrument library, the command chains of sample
 // edits, the song's sample table, preview, copy and octave shift.
 #include "sequencer/samples.h"
+#include "sequencer/undo.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -519,7 +520,7 @@ void Seq_InstallSampleLoader()
 }
 
 int32_t Seq_LoadInstrument(int32_t slot, int32_t key1, int32_t key2, int32_t key3, int32_t kind,
-                           int32_t takePending, int32_t replaceCommands, int32_t)
+                           int32_t takePending, int32_t replaceCommands, int32_t noUndo)
 {
     // The abort flag belongs to the song load that may call this: clearing it here would turn
     // an aborted load into a finished one.
@@ -528,6 +529,7 @@ int32_t Seq_LoadInstrument(int32_t slot, int32_t key1, int32_t key2, int32_t key
         return 5;
     if (!InRange(slot))
         return 10; // slot 0 is the staging record itself
+    const bool wasFree = Seq_InstrumentSlotFree(slot);
     if (g_bJamSessionOn) {
         for (int32_t s = 1; s <= 200; s++) {
             INSTRUMENTSLOT &inst = g_aInstrumentSlots[s];
@@ -621,7 +623,13 @@ int32_t Seq_LoadInstrument(int32_t slot, int32_t key1, int32_t key2, int32_t key
     target = staging;
     staging = INSTRUMENTSLOT{};
     Seq_RelinkInstrumentNames();
-    // Undo records of instrument loads come with the undo log.
+    // A load into an empty slot is undone by emptying the slot again (kind word 1).
+    if (!noUndo) {
+        const uint16_t words[9] = {(uint16_t)(wasFree ? 1 : 0), (uint16_t)kind, (uint16_t)key1, (uint16_t)key2,
+                                   (uint16_t)key3, (uint16_t)takePending, (uint16_t)replaceCommands, 0,
+                                   (uint16_t)slot};
+        Seq_UndoRecordInstrument(words);
+    }
     if (!g_bJamActive)
         Seq_UpdateSongSizes();
     return result;

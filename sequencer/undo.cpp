@@ -31,6 +31,8 @@ int32_t s_iLogBytes = SEQ_UNDO_LOG_BYTES;
 // safe point and nothing more is recorded until then.
 bool s_bBroken;
 uint32_t s_uSerial;
+// Counts emptyings: a revert that empties the log (a riff deleted outright) ends the walk.
+uint32_t s_uGeneration;
 
 // Holds of dropped records, given back at the next safe point.
 struct Pending
@@ -131,6 +133,7 @@ void EmptyLog()
     DropRecords(g_iUndoWritePos, End(), true);
     g_iUndoWritePos = g_iUndoRedoPos = End();
     s_bBroken = false;
+    s_uGeneration++;
 }
 
 // Room for n bytes below W, dropping whole oldest steps; false when it cannot be made.
@@ -350,15 +353,19 @@ void Seq_UndoLastStep()
     if (g_iUndoWritePos < End()) {
         std::lock_guard<std::recursive_mutex> lock(g_csMix);
         // Past the step's marker, up to the marker of the step before it (or the end).
+        const uint32_t generation = s_uGeneration;
         int32_t off = g_iUndoWritePos + RecordBytes(g_iUndoWritePos);
         while (off < End()) {
             const int32_t bytes = RecordBytes(off);
             if (!bytes || *At(off) == REC_MARKER)
                 break;
             Revert(off);
+            if (s_uGeneration != generation)
+                break;
             off += bytes;
         }
-        g_iUndoWritePos = off > End() ? End() : off;
+        if (s_uGeneration == generation)
+            g_iUndoWritePos = off > End() ? End() : off;
     }
     SafePoint();
     Seq_ClearUnusedInstruments(0);
@@ -373,7 +380,8 @@ void Seq_RedoLastStep()
     }
     {
         std::lock_guard<std::recursive_mutex> lock(g_csMix);
-        for (;;) {
+        const uint32_t generation = s_uGeneration;
+        while (s_uGeneration == generation) {
             // The record just below W.
             int32_t below = -1;
             ForEach(g_iUndoRedoPos, g_iUndoWritePos, [&below](int32_t off, uint16_t *) { below = off; });

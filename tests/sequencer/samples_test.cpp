@@ -13,6 +13,7 @@
 #include "sequencer/instruments.h"
 #include "sequencer/samples.h"
 #include "sequencer/songcontrol.h"
+#include "sequencer/undo.h"
 #include "support/songdata.h"
 #include "support/wadfixture.h"
 #include "tools/soundcontent.h"
@@ -225,6 +226,25 @@ TEST_F(SongSamples, LibraryInstrumentsLoadFromTheArchive)
     EXPECT_EQ(LoadedSamples(), samples - 1);
     EXPECT_EQ(g_uSampleCount, records - 1);
     EXPECT_TRUE(Seq_InstrumentSlotFree(10));
+}
+
+// A load into an empty slot is one undo step that empties the slot again; a load over an
+// instrument is not undone.
+TEST_F(SongSamples, UndoEmptiesASlotALoadFilled)
+{
+    Seq_AllocUndoLog();
+    const int32_t key3 = Key3(1, "KICK");
+    ASSERT_EQ(Seq_LoadInstrument(7, 1, 1, key3, 1, 0, 1, 0), 3);
+    Seq_CloseUndoStep();
+    EXPECT_FALSE(Seq_InstrumentSlotFree(7));
+    ASSERT_EQ(Seq_LoadInstrument(7, 1, 1, Key3(1, "PAD"), 1, 0, 1, 0), 3);
+    Seq_CloseUndoStep();
+    Seq_UndoLastStep();
+    EXPECT_FALSE(Seq_InstrumentSlotFree(7)) << "a replacing load is not undone";
+    Seq_UndoLastStep();
+    EXPECT_TRUE(Seq_InstrumentSlotFree(7));
+    EXPECT_MODEL_WHOLE();
+    Seq_FreeUndoLog();
 }
 
 TEST_F(SongSamples, BrokenOrMissingEntriesLeaveTheSlotEmpty)

@@ -14,6 +14,8 @@
 #include "platform/clock.h"
 #include "sequencer/channels.h"
 #include "sequencer/clock.h"
+#include "sequencer/instruments.h"
+#include "sequencer/library.h"
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/samples.h"
@@ -249,6 +251,45 @@ TEST_F(RiffPreview, SongRiffPreviewIsAudibleInTimeLoopedWithTheMetronome)
         return m;
     };
     EXPECT_GT(peak(clicks[0]), peak(clicks[0] + beat)) << "the bar's click is the louder";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RiffPreview, DroppingTheLibraryRiff)
+{
+    // No library load: no riff goes, but marked slots are still emptied.
+    const int32_t kept = Seq_NewRiff(1, 1);
+    ASSERT_TRUE(Put(kept, 0, 0, 30)); // a riff left empty by the slot's clearing would go
+    g_uLibraryRiff = (uint16_t)kept;
+    g_aInstrumentSlots[5].ucKey1 = 1;
+    g_aInstrumentSlots[5].uKey2 = 1;
+    g_aInstrumentSlots[5].uKey3 = 1;
+    g_abInstrumentMarks[5] = 1;
+    Seq_DropLibraryRiff();
+    EXPECT_EQ(g_uRiffCount, 2);
+    EXPECT_TRUE(Seq_InstrumentSlotFree(5));
+    EXPECT_EQ(g_abInstrumentMarks[5], 0);
+
+    // A loaded library riff, previewing, with a riff made after it: the library riff goes, not
+    // the last one.
+    const int32_t library = Seq_NewRiff(1, 1);
+    const int32_t later = Seq_NewRiff(2, 1);
+    ASSERT_TRUE(Put(later, 0, 0, 40));
+    g_uLibraryRiff = (uint16_t)library;
+    Seq_GetRiff(library)->uFlags |= RIFF_FLAG_DELETE;
+    g_auLibraryRiffKey[0] = 1;
+    Seq_PlayRiffPreview(0, library);
+    ASSERT_EQ(g_bSongPlaying.load(), 254);
+    Seq_DropLibraryRiff();
+    EXPECT_EQ(g_bSongPlaying.load(), 0);
+    EXPECT_EQ(g_uRiffCount, 3);
+    EXPECT_EQ(g_uLibraryRiff, 0);
+    EXPECT_EQ(Seq_GetRiffLength(2), 2) << "the later riff stays, moved down";
+    EXPECT_EQ(PitchAt(2, 0, 0), 40);
+    EXPECT_EQ(g_auLibraryRiffKey[0], 0);
+    EXPECT_MODEL_WHOLE();
 }
 
 } // namespace

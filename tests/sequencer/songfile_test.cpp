@@ -1,0 +1,333 @@
+// Song images: golden bytes of the empty song, round trips of a table of songs, broken files that
+// are refused with the current song untouched, loads of chosen riffs and loads at an insert row.
+#include "seqfixture.h"
+
+#include "audio/mixer.h"
+#include "audio/sampleslot.h"
+#include "core/browser.h"
+#include "sequencer/eventlists.h"
+#include "sequencer/songcontrol.h"
+#include "sequencer/songfile.h"
+#include "tools/demosong.h"
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint16_t R16(const Bytes &b, size_t at) { return (uint16_t)(b[at] | b[at + 1] << 8); }
+uint32_t R32(const Bytes &b, size_t at) { return (uint32_t)R16(b, at) | (uint32_t)R16(b, at + 2) << 16; }
+
+class SongFile : public SeqModel
+{
+protected:
+    void SetUp() override
+    {
+        SeqModel::SetUp();
+        Snd_InitSampleEngine(64);
+        g_bTaggedSongFile = 1;
+        Seq_Init();
+        Seq_NewSong();
+    }
+    void TearDown() override
+    {
+        Seq_NewSong();
+        g_bTaggedSongFile = 1;
+        g_iSongInsertRow = -1;
+        Snd_ShutdownSampleEngine();
+        SeqModel::TearDown();
+    }
+    static Bytes Save() { return Seq_SaveSongImage(SONGPART_SONG, "Tester"); }
+    static int32_t Load(const Bytes &b) { return Seq_LoadSongImage(b.data(), b.size()); }
+
+    // A riff of the given size with a note every `every` steps on each track.
+    static int32_t MakeRiff(int32_t bars, int32_t tracks, int32_t every, int32_t pitchBase = 48)
+    {
+        const int32_t riff = Seq_NewRiff(bars, tracks);
+        if (riff <= 0)
+            return riff;
+        for (int32_t t = 0; t < tracks; t++)
+            for (int32_t s = 0; s < bars * 16; s += every) {
+                const int32_t note = Note(pitchBase + (s + t) % 24, 1, 100 + t);
+                if (note > 0) {
+                    Seq_SetRiffNote(riff, s, t, note, 1, 0, 0);
+                }
+            }
+        return riff;
+    }
+};
+
+TEST_F(SongFile, EmptySongGoldenBytes)
+{
+    const Bytes a = Save();
+    ASSERT_EQ(a.size(), 168u);
+    EXPECT_EQ(std::memcmp(a.data(), "H2", 2), 0);
+    EXPECT_EQ(R16(a, 2), 3);
+    EXPECT_EQ(R32(a, 4), 0x00400F11u); // version 17, H2 AU CN DS and SN present
+    EXPECT_EQ(R32(a, 8), 168u);
+    EXPECT_EQ(std::memcmp(a.data() + 12, "AU\x01\x00Tester", 10), 0);
+    EXPECT_EQ(std::memcmp(a.data() + 48, "CN\x07\x00", 4), 0);
+    EXPECT_EQ(std::memcmp(a.data() + 76, "DS\x07\x00\x01\x00\x00\x00\x00TONNIVELLE", 20), 0);
+    EXPECT_EQ(std::memcmp(a.data() + 104, "SN\x10\x00\x07\x00\x00\x00", 8), 0);
+    const uint16_t entries[7][4] = {{0, 99, 130, 1},  {0, 99, 130, 1},  {0, 100, 100, 1}, {0, 100, 100, 1},
+                                    {0, 101, 50, 1},  {0, 101, 50, 5},  {0, 102, 0, 0}};
+    for (int i = 0; i < 7; i++)
+        for (int k = 0; k < 4; k++)
+            EXPECT_EQ(R16(a, 112 + 8 * i + 2 * k), entries[i][k]) << "entry " << i << " field " << k;
+
+    g_bTaggedSongFile = 0;
+    const Bytes u = Save();
+    ASSERT_EQ(u.size(), 140u); // SN of 7 four-byte entries
+    EXPECT_EQ(R16(u, 112), (uint16_t)(0 | 24 << 11));
+    EXPECT_EQ(R16(u, 114), (uint16_t)(130 | 1 << 11));
+    EXPECT_EQ(R16(u, 112 + 4 * 5 + 2), (uint16_t)(50 | 5 << 11));
+    EXPECT_EQ(R16(u, 112 + 4 * 6), (uint16_t)(0 | 27 << 11));
+}
+
+TEST_F(SongFile, SongsRoundTripByteForByte)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void()> build;
+        bool tagged;
+    };
+    const Case cases[] = {
+        {"empty", [] {}, true},
+        {"one sparse riff",
+         [] {
+             const int32_t r = MakeRiff(2, 3, 5);
+             Seq_PlaceRiff(r, 0, 0, 0, 1);
+         },
+         true},
+        {"full riff, runs of 32 and 8 copies",
+         [] {
+             const int32_t r = MakeRiff(1, 2, 1);
+             for (int32_t row = 0; row < 40; row++)
+                 Seq_PlaceRiff(r, row, 5, 0, 1);
+         },
+         true},
+        {"8-bar 12-track riffs, many notes (three-byte items)",
+         [] {
+             for (int32_t i = 0; i < 4; i++) {
+                 const int32_t r = MakeRiff(8, 12, 3, 24 + 12 * i);
+                 Seq_PlaceRiff(r, 8 * i, 12 * i, 0, 1);
+             }
+         },
+         true},
+        {"linked riffs and a riff off the grid",
+         [] {
+             const int32_t a = MakeRiff(1, 1, 4), b = MakeRiff(1, 1, 8), c = MakeRiff(2, 1, 2);
+             Seq_LinkRiffAfter(a, b);
+             Seq_PlaceRiff(a, 3, 0, 0, 1);
+             Seq_PlaceRiff(b, 3, 2, 0, 1);
+             (void)c;
+         },
+         true},
+        {"event lists with ramps and effect types 5 and 7",
+         [] {
+             Seq_SetTrackEntry(4, 4, 120, 160, 0, 0, 0, 0, 0, LIST_TEMPO);
+             Seq_SetTrackEntry(6, 3, 70, 100, 0, 0, 0, 0, 0, LIST_VOLUME);
+             Seq_SetTrackEntry(2, 2, 30, 60, 7, 12, 34, 56, 78, LIST_EFFECT);
+             Seq_SetTrackEntry(9, 1, 40, 40, 5, 0, 0, 0, 0, LIST_EFFECT);
+             Seq_SetTrackEntry(5, 1, 3, 1, 0, 0, 0, 0, 0, LIST_KEY);
+         },
+         true},
+        {"untagged riffs and grid",
+         [] {
+             const int32_t r = MakeRiff(2, 4, 2);
+             Seq_PlaceRiff(r, 0, 20, 0, 1);
+             Seq_PlaceRiff(r, 2, 20, 0, 1);
+         },
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Seq_NewSong();
+        g_bTaggedSongFile = c.tagged;
+        c.build();
+        EXPECT_MODEL_WHOLE();
+        const Bytes a = Save();
+        ASSERT_FALSE(a.empty());
+        ASSERT_EQ(Load(a), 0);
+        EXPECT_MODEL_WHOLE();
+        const Bytes b = Save();
+        EXPECT_EQ(a, b);
+        ASSERT_EQ(Load(b), 0);
+        EXPECT_EQ(Save(), b);
+    }
+}
+
+TEST_F(SongFile, DemoSongRoundTrips)
+{
+    ASSERT_EQ(Content_BuildDemoSong(), 0);
+    const Bytes a = Save();
+    ASSERT_EQ(Load(a), 0);
+    EXPECT_MODEL_WHOLE();
+    const Bytes b = Save();
+    ASSERT_EQ(Load(b), 0);
+    EXPECT_EQ(Save(), b);
+    EXPECT_EQ(Seq_CountUsedRows(), DEMO_ROWS);
+}
+
+// Every broken image is refused before anything changes: the song saves to the same bytes after.
+TEST_F(SongFile, BrokenImagesLeaveTheSongAlone)
+{
+    const int32_t r = MakeRiff(2, 3, 2);
+    Seq_PlaceRiff(r, 0, 0, 0, 1);
+    Seq_SetTrackEntry(3, 2, 100, 140, 0, 0, 0, 0, 0, LIST_TEMPO);
+    const Bytes good = Save();
+    // A different current song, to see that nothing of it changes.
+    Seq_NewSong();
+    Seq_PlaceRiff(MakeRiff(1, 1, 4), 7, 7, 0, 1);
+    const Bytes current = Save();
+
+    auto refused = [&](const Bytes &bad, const std::string &why) {
+        SCOPED_TRACE(why);
+        const int32_t result = Seq_LoadSongImage(bad.data(), bad.size());
+        EXPECT_TRUE(result == SONGLOAD_UNREADABLE || result == SONGLOAD_NO_IMAGE) << result;
+        EXPECT_EQ(Save(), current);
+    };
+    for (size_t len = 0; len < good.size(); len++) {
+        Bytes cut(good.begin(), good.begin() + (ptrdiff_t)len);
+        refused(cut, "truncated at " + std::to_string(len));
+    }
+    // Chunk starts, to break fields at every chunk.
+    std::vector<size_t> starts;
+    for (size_t at = 12; at < good.size();) {
+        starts.push_back(at);
+        const int32_t type = Seq_ChunkTypeOfTag(good.data() + at);
+        const uint32_t step = Seq_ChunkStep(good.data() + at, good.size() - at, type < 0 ? 0 : type);
+        ASSERT_GT(step, 0u);
+        at += step;
+    }
+    ASSERT_GE(starts.size(), 7u); // AU CN DS EN IN NO RI SN
+    for (size_t at : starts) {
+        const int32_t type = Seq_ChunkTypeOfTag(good.data() + at);
+        if (type == CHUNK_AU || type == CHUNK_CN)
+            continue;
+        Bytes zero = good;
+        zero[at + 2] = zero[at + 3] = 0;
+        refused(zero, std::string("zero length of ") + g_aChunkTypes[type].tag);
+        Bytes huge = good;
+        huge[at + 2] = huge[at + 3] = 0xFF;
+        refused(huge, std::string("huge length of ") + g_aChunkTypes[type].tag);
+        if (type == CHUNK_DS)
+            continue;
+        Bytes count = good;
+        count[at + 4] = count[at + 5] = 0xFF;
+        refused(count, std::string("huge count of ") + g_aChunkTypes[type].tag);
+        // Out-of-range save numbers in the first record's reference fields.
+        Bytes ref = good;
+        if (type == CHUNK_NO) {
+            ref[at + 8 + 4] = 200; // instrument
+            refused(ref, "instrument save number");
+            ref = good;
+            ref[at + 8 + 14] = 0xEE; // list A
+            refused(ref, "list save number");
+        } else if (type == CHUNK_RI) {
+            ref[at + 8 + 4] = 9; // bars
+            refused(ref, "nine bars");
+            ref = good;
+            ref[at + 8 + 0] = 'X';
+            refused(ref, "coding byte");
+            ref = good;
+            ref[at + 8 + 8] = 0x44; // link
+            refused(ref, "link save number");
+        } else if (type == CHUNK_SN) {
+            ref[at + 8 + 4] = 0x30; // first entry's riff save number
+            refused(ref, "riff save number");
+            ref = good;
+            ref[at + 8] = 0xE7;
+            ref[at + 9] = 0x03; // row 999
+            refused(ref, "run past row 998");
+        }
+    }
+    Bytes foreign = good;
+    foreign[0] = 'X';
+    refused(foreign, "foreign first chunk");
+    Bytes total = good;
+    total[8] = 0xFF;
+    total[9] = 0xFF;
+    refused(total, "total past the end");
+    EXPECT_EQ(Seq_LoadSongImage(nullptr, 0), SONGLOAD_NO_IMAGE);
+    EXPECT_MODEL_WHOLE();
+}
+
+TEST_F(SongFile, UnknownAndLaterChunksAreSteppedOver)
+{
+    Seq_PlaceRiff(MakeRiff(1, 2, 4), 1, 1, 0, 1);
+    const Bytes a = Save();
+    // Put a chunk of an unknown tag and one of a later type ("JS") after DS.
+    Bytes b(a.begin(), a.begin() + 104);
+    const uint8_t extra[] = {'Z', 'Q', 3, 0, 1, 0, 0, 0, 9, 9, 9, 9, 'J', 'S', 2, 0, 0, 0, 0, 0};
+    b.insert(b.end(), extra, extra + sizeof(extra));
+    b.insert(b.end(), a.begin() + 104, a.end());
+    const uint32_t size = (uint32_t)b.size();
+    std::memcpy(b.data() + 8, &size, 4);
+    ASSERT_EQ(Load(b), 0);
+    EXPECT_EQ(Save(), a);
+}
+
+TEST_F(SongFile, ChosenRiffsBringOnlyWhatTheyUse)
+{
+    const int32_t a = MakeRiff(1, 1, 4, 30), b = MakeRiff(1, 1, 8, 60);
+    Seq_PlaceRiff(a, 0, 0, 0, 1);
+    Seq_PlaceRiff(b, 0, 1, 0, 1);
+    const uint16_t notesOfB = (uint16_t)(g_uNoteCount - 4);
+    const Bytes image = Save();
+    Seq_NewSong();
+    CHUNKLOADCONTEXT load;
+    ASSERT_EQ(Seq_LoadChunks(image.data(), image.size(), 1u << (CHUNK_RI - 1), 0, 0, &load), 0);
+    Seq_SetUsageSlot(&load.ctx, 3, CHUNK_RI);
+    Seq_MarkBit(Seq_GetUsageBitmap(&load.ctx, CHUNK_RI), 1); // the second riff alone
+    ASSERT_EQ(Seq_FinishLoad(1u << (CHUNK_RI - 1), &load), 0);
+    EXPECT_EQ(g_uRiffCount, 2);
+    EXPECT_EQ(g_uNoteCount, notesOfB);
+    EXPECT_EQ(Seq_CountUsedRows(), 0); // riffs only, no grid
+    EXPECT_MODEL_WHOLE();
+}
+
+TEST_F(SongFile, InsertAtARowMovesLaterRiffsOrIsRefused)
+{
+    Seq_PlaceRiff(MakeRiff(2, 1, 4), 0, 0, 0, 1);
+    const Bytes part = Save(); // two rows high
+    Seq_NewSong();
+    const int32_t x = MakeRiff(1, 1, 8), y = MakeRiff(1, 1, 2);
+    Seq_PlaceRiff(x, 0, 0, 0, 1);
+    Seq_PlaceRiff(y, 5, 3, 0, 1);
+    CHUNKLOADCONTEXT load;
+    g_iSongInsertRow = 3;
+    ASSERT_EQ(Seq_LoadChunks(part.data(), part.size(), 0, 0, 0, &load), 0);
+    ASSERT_EQ(Seq_FinishLoad(0, &load), 0);
+    EXPECT_EQ(Seq_GetRiffStartingAt(0, 0), x);
+    EXPECT_EQ(Seq_GetRiffStartingAt(7, 3), y);
+    EXPECT_EQ(Seq_GetRiffStartingAt(3, 0), 3);
+    EXPECT_MODEL_WHOLE();
+
+    // A song that would pass row 999 is refused and the song stays as it was.
+    Seq_PlaceRiff(x, 997, 10, 0, 1);
+    const Bytes before = Save();
+    g_iSongInsertRow = 1;
+    ASSERT_EQ(Seq_LoadChunks(part.data(), part.size(), 0, 0, 0, &load), 0);
+    EXPECT_EQ(Seq_FinishLoad(0, &load), SONGLOAD_ABANDONED);
+    EXPECT_EQ(Save(), before);
+    EXPECT_MODEL_WHOLE();
+}
+
+TEST_F(SongFile, ListingRiffsOfAnImage)
+{
+    const int32_t r = MakeRiff(1, 1, 4);
+    Seq_SetRiffName(r, "Bassline");
+    const Bytes image = Save();
+    std::vector<FILERIFF> riffs;
+    ASSERT_EQ(Seq_ListFileRiffs(image.data(), image.size(), &riffs), 1);
+    EXPECT_STREQ(riffs[0].szName, "Bassline");
+    Seq_NewSong();
+    EXPECT_EQ(Seq_ListFileRiffs(Save().data(), 168, nullptr), 0); // no RI chunk
+}
+
+} // namespace

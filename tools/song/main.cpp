@@ -1,0 +1,101 @@
+// tnv_song: song files from the command line.
+//
+//   tnv_song info <file.tnv>             prints the image's chunks
+//   tnv_song resave <in.tnv> <out.tnv>   loads the song and saves it again
+//
+// Bad files are refused with a message and exit status 1.
+#include "core/browser.h"
+#include "sequencer/songcontrol.h"
+#include "sequencer/songfile.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool ReadFile(const char *path, std::vector<uint8_t> *out)
+{
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        return false;
+    out->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    return true;
+}
+
+int Info(const std::vector<uint8_t> &file, int32_t at)
+{
+    const uint8_t *image = file.data() + at;
+    const size_t size = file.size() - (size_t)at;
+    std::printf("image: %zu bytes at offset %d, version %d, layout %s\n", size, at, image[4],
+                g_bTaggedSongFile ? "tagged" : "untagged");
+    const uint8_t *p = image;
+    uint32_t total = 0;
+    std::memcpy(&total, image + 8, 4);
+    const uint8_t *end = image + (total < size ? total : size); // the header's total bounds the walk
+    while (p < end) {
+        const int32_t type = Seq_ChunkTypeOfTag(p);
+        const uint32_t step = Seq_ChunkStep(p, (size_t)(end - p), type < 0 ? 0 : type);
+        if (!step) {
+            std::printf("  %c%c at %zu: does not fit in the image\n", std::isprint(p[0]) ? p[0] : '?',
+                        std::isprint(p[1]) ? p[1] : '?', (size_t)(p - image));
+            return 1;
+        }
+        uint32_t count = 0;
+        if (type != CHUNK_H2 && type != CHUNK_AU && type != CHUNK_CN && step >= 8)
+            std::memcpy(&count, p + 4, 4);
+        std::printf("  %-2.2s %8u bytes  %u items\n", type < 0 ? "??" : g_aChunkTypes[type].tag, step,
+                    type == CHUNK_H2 || type == CHUNK_AU || type == CHUNK_CN ? 0u : count & 0xFFFF);
+        p += step;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3 || (std::strcmp(argv[1], "info") && std::strcmp(argv[1], "resave")) ||
+        (!std::strcmp(argv[1], "resave") && argc != 4)) {
+        std::fprintf(stderr, "usage: tnv_song info <file.tnv> | resave <in.tnv> <out.tnv>\n");
+        return 2;
+    }
+    std::vector<uint8_t> file;
+    if (!ReadFile(argv[2], &file)) {
+        std::fprintf(stderr, "tnv_song: Couldn't Load File (%s).\n", argv[2]);
+        return 1;
+    }
+    int32_t tagged = 1;
+    const int32_t at = Seq_LocateSongImage(file.data(), file.size(), &tagged);
+    if (at < 0) {
+        std::fprintf(stderr, "tnv_song: Couldn't Load File (%s). It is not a song file.\n", argv[2]);
+        return 1;
+    }
+    g_bTaggedSongFile = tagged;
+    Seq_Init();
+    Seq_NewSong();
+    CHUNKLOADCONTEXT load;
+    if (Seq_LocateChunks(file.data() + at, file.size() - (size_t)at, 0, -1, &load) != SONGLOAD_OK) {
+        std::fprintf(stderr, "tnv_song: Couldn't Load File (%s). The file is damaged.\n", argv[2]);
+        return 1;
+    }
+    if (!std::strcmp(argv[1], "info"))
+        return Info(file, at);
+    const int32_t r = Seq_LoadSongImage(file.data() + at, file.size() - (size_t)at);
+    if (r != 0) {
+        std::fprintf(stderr, "tnv_song: Couldn't Load File (%s). (%d)\n", argv[2], r);
+        return 1;
+    }
+    char author[33] = {};
+    std::memcpy(author, load.szAuthor, 32);
+    const std::vector<uint8_t> image = Seq_SaveSongImage(SONGPART_SONG, author);
+    if (image.empty() || Seq_WriteSongFile(argv[3], image) != 0) {
+        std::fprintf(stderr, "tnv_song: Couldn't Save File (%s).\n", argv[3]);
+        return 1;
+    }
+    return 0;
+}

@@ -9,8 +9,10 @@
 
 #include "core/browser.h"
 #include "core/cardsave.h"
+#include "audio/sampleslot.h"
 #include "core/disc.h"
 #include "sequencer/eventlists.h"
+#include "sequencer/instruments.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
 #include "sequencer/standin_songdata.h"
@@ -131,6 +133,12 @@ struct SONGINSTR
     uint8_t ucKinds;
     std::vector<uint32_t> commands; // triples
 };
+struct SONGSAMPLE
+{
+    uint32_t uFrames, uLoop;
+    char szName[20];
+    const uint8_t *pData; // inside the image, 2 x frames bytes
+};
 struct SONGNOTE
 {
     uint32_t uStart;
@@ -157,6 +165,8 @@ struct SONGIMAGE
     bool hasIN = false, hasNO = false, hasRI = false, hasSN = false, hasEN = false, fromR2 = false;
     std::vector<SONGLIST> lists;
     std::vector<SONGINSTR> instruments;
+    std::vector<SONGSAMPLE> samples;
+    bool hasSP = false;
     std::vector<SONGNOTE> notes;
     std::vector<SONGRIFF> riffs;
     std::vector<SONGRUN> runs;
@@ -257,12 +267,28 @@ bool Seq_TestBit(const std::vector<uint32_t> *bitmap, uint32_t n)
 
 namespace {
 
+// Source kind of a slot: 2 a sample made in the program, 3 the same with an edit chain, 1 no
+// sample of its own. Library samples (kind 0) travel as kind 1 until resource references are
+// written.
 int32_t InstrumentSource(const INSTRUMENTSLOT &s)
 {
-    // Kind 1 (no sample data of its own in the image) until the instrument records carry their
-    // samples and library resources.
-    (void)s;
+    if (s.ucKey1 == 255 && s.iSampleId != 0)
+        return s.pCommands ? 3 : 2;
     return 1;
+}
+
+int32_t SampleIndexOfId(int32_t id)
+{
+    for (int32_t i = 0; i < g_iSampleCount && i < SEQ_MAX_SAMPLES; i++)
+        if (g_aSamples[i].iSampleId == id && id != 0)
+            return i;
+    return -1;
+}
+
+uint32_t InstrumentRecordBytes(const INSTRUMENTSLOT &s)
+{
+    const int32_t kind = InstrumentSource(s);
+    return kind == 1 || kind == 3 ? 4u + 12u * std::min<uint32_t>(s.uCommandCount, 255) : 4u;
 }
 
 bool SlotInUse(int32_t slot)
@@ -432,13 +458,40 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
                 const int32_t len = Seq_PackRiffGrid(id, ctx, nullptr);
                 riffBytes += 28u + (uint32_t)(len < 0 ? -len : len);
             }
-        uint32_t slots = 0, slotBytes = 0;
-        for (int32_t s = 1; s < SEQ_INSTRUMENT_SLOTS; s++)
-            if (slotsTaken[s] || (SlotInUse(s) && g_aInstrumentSlots[s].ucKey1)) {
-                ctx->slotSave[s] = (uint16_t)slots++;
-                slotBytes += 4;
-                (void)InstrumentSource(g_aInstrumentSlots[s]);
+        uint32_t slots = 0, slotBytes = 0, samples = 0, sampleBytes = 0;
+        std::vector<bool> samplesTaken(SEQ_MAX_SAMPLES);
+        ctx->sampleSave.assign(SEQ_MAX_SAMPLES, 0xFFFF);
+        for (int32_t slot = 1; slot < SEQ_INSTRUMENT_SLOTS; slot++) {
+            const INSTRUMENTSLOT &in = g_aInstrumentSlots[slot];
+            if (!(slotsTaken[slot] || (SlotInUse(slot) && in.ucKey1)))
+                continue;
+            ctx->slotSave[slot] = (uint16_t)slots++;
+            slotBytes += InstrumentRecordBytes(in);
+            if (InstrumentSource(in) >= 2) {
+                const int32_t index = SampleIndexOfId(in.iSampleId);
+                if (index >= 0)
+                    samplesTaken[index] = true;
             }
+            uint32_t left = 0;
+            for (const COMMANDENTRY *c = in.pCommands; c; c = c->pNext) {
+                if (left == 0) {
+                    left = (uint32_t)std::max(1, Seq_CommandEntryCount((int32_t)c->uType));
+                    if (c->uType == 18 && c->uParam0 < SEQ_PARAM_LIST_SLOTS)
+                        listsTaken[c->uParam0] = true;
+                }
+                left--;
+            }
+        }
+        for (int32_t i = 0; i < g_iSampleCount && i < SEQ_MAX_SAMPLES; i++) {
+            if (!samplesTaken[i])
+                continue;
+            const uint64_t bytes = 2ull * g_aSamples[i].uLength;
+            // The untagged length field is 16 bits: a longer sample is refused, never wrapped.
+            if (!g_bTaggedSongFile && bytes > 65534)
+                return 0;
+            ctx->sampleSave[i] = (uint16_t)samples++;
+            sampleBytes += (uint32_t)((g_bTaggedSongFile ? 28 : 24) + bytes);
+        }
         uint32_t lists = 0, listBytes = 0;
         for (int32_t l = 0; l < (int32_t)SEQ_PARAM_LIST_SLOTS; l++) {
             if (!listsTaken[l])
@@ -456,6 +509,7 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
             ctx->aChunk[t].uSize = count ? (bytes + 3) & ~3u : 0;
         };
         set(CHUNK_EN, lists, listBytes);
+        set(CHUNK_SP, samples, sampleBytes);
         set(CHUNK_IN, slots, slotBytes);
         set(CHUNK_NO, notes, noteBytes);
         set(CHUNK_RI, riffs, riffBytes);
@@ -525,15 +579,63 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
         }
         ok &= body(CHUNK_EN, start);
     }
+    if (ctx->aChunk[CHUNK_SP].uCount) {
+        header(CHUNK_SP);
+        const size_t start = img.size();
+        for (int32_t i = 0; i < g_iSampleCount && i < SEQ_MAX_SAMPLES; i++) {
+            if (ctx->sampleSave[i] == 0xFFFF)
+                continue;
+            const SAMPLEENTRY &e = g_aSamples[i];
+            SAMPLESLOT *slot = nullptr;
+            Snd_FindSampleById(&slot, (uint32_t)e.iSampleId);
+            if (g_bTaggedSongFile) {
+                w.U32(e.uLength);
+                w.U32(slot && slot->pLoop ? slot->uLoopStartFrame : 0xFFFFFFFFu);
+            } else {
+                w.U8((2 * e.uLength) >> 8); // high byte first
+                w.U8(2 * e.uLength);
+                w.U16(0);
+            }
+            w.Text(e.szName, 20);
+            // The sound as the audio engine holds it (its slot may be widened to stereo).
+            std::vector<int16_t> mono(e.uLength, 0);
+            if (slot && slot->uFrames == e.uLength)
+                Snd_CopySampleLeft(mono.data(), slot);
+            else if (e.pData)
+                memcpy(mono.data(), e.pData, 2 * (size_t)e.uLength);
+            for (int16_t v : mono)
+                w.U16((uint16_t)v);
+        }
+        ok &= body(CHUNK_SP, start);
+    }
     if (ctx->aChunk[CHUNK_IN].uCount) {
         header(CHUNK_IN);
         const size_t start = img.size();
-        for (int32_t s = 1; s < SEQ_INSTRUMENT_SLOTS; s++)
-            if (ctx->slotSave[s] != 0xFFFF) {
-                w.U16(0);
-                w.U8((uint32_t)InstrumentSource(g_aInstrumentSlots[s]));
-                w.U8(0);
+        for (int32_t slot = 1; slot < SEQ_INSTRUMENT_SLOTS; slot++) {
+            if (ctx->slotSave[slot] == 0xFFFF)
+                continue;
+            const INSTRUMENTSLOT &in = g_aInstrumentSlots[slot];
+            const int32_t kind = InstrumentSource(in);
+            const int32_t index = kind >= 2 ? SampleIndexOfId(in.iSampleId) : -1;
+            w.U16(index >= 0 ? ctx->sampleSave[index] : 0);
+            w.U8((uint32_t)kind);
+            const bool commands = kind == 1 || kind == 3;
+            const uint32_t c = commands ? std::min<uint32_t>(in.uCommandCount, 255) : 0;
+            w.U8(c);
+            uint32_t left = 0, written = 0;
+            for (const COMMANDENTRY *e = in.pCommands; e && written < c; e = e->pNext, written++) {
+                uint32_t p0 = e->uParam0;
+                if (left == 0) {
+                    left = (uint32_t)std::max(1, Seq_CommandEntryCount((int32_t)e->uType));
+                    if (e->uType == 18)
+                        p0 = p0 < SEQ_PARAM_LIST_SLOTS ? ctx->listSave[p0] : 0xFFFF;
+                }
+                left--;
+                w.U32(p0);
+                w.U32(e->uParam1);
+                w.U32(e->uType);
             }
+        }
         ok &= body(CHUNK_IN, start);
     }
     if (ctx->aChunk[CHUNK_NO].uCount) {
@@ -666,6 +768,35 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
                 l.b = r.U8();
                 r.Skip(((2u * n + 6) & ~3u) - (2u * n + 3));
                 img->lists.push_back(std::move(l));
+            }
+            break;
+        }
+        case CHUNK_SP: {
+            img->hasSP = true;
+            img->samples.clear();
+            for (uint32_t i = 0; i < count && !r.bad; i++) {
+                SONGSAMPLE sp{};
+                uint64_t bytes;
+                if (g_bTaggedSongFile) {
+                    sp.uFrames = r.U32();
+                    sp.uLoop = r.U32();
+                    bytes = 2ull * sp.uFrames;
+                } else {
+                    const uint8_t hi = r.U8(), lo = r.U8();
+                    r.U16();
+                    bytes = (uint32_t)(hi << 8 | lo) & ~1u;
+                    sp.uFrames = (uint32_t)(bytes / 2);
+                    sp.uLoop = 0xFFFFFFFFu;
+                }
+                const uint8_t *name = r.Skip(20);
+                if (!name || bytes > r.left || bytes == 0)
+                    return false;
+                memcpy(sp.szName, name, 20);
+                sp.szName[19] = 0;
+                sp.pData = r.Skip((size_t)bytes);
+                if (sp.uLoop != 0xFFFFFFFFu && sp.uLoop >= sp.uFrames)
+                    return false;
+                img->samples.push_back(sp);
             }
             break;
         }
@@ -862,6 +993,23 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
         p += step;
     }
     // Cross references: every save number names a record of the image.
+    for (const SONGINSTR &in : img->instruments) {
+        const int32_t kind = in.ucKinds & 15;
+        if (kind > 3 || (kind >= 2 && in.uRef >= img->samples.size()) || kind == 0)
+            return false;
+        uint32_t left = 0;
+        for (size_t k = 0; k < in.commands.size(); k += 3) {
+            if (left == 0) {
+                const uint32_t type = in.commands[k + 2];
+                left = (uint32_t)std::max(1, Seq_CommandEntryCount((int32_t)std::min<uint32_t>(type, 255)));
+                if (type == 18 && in.commands[k] >= img->lists.size())
+                    return false;
+            }
+            left--;
+        }
+        if (left)
+            return false; // a command cut short
+    }
     for (const SONGNOTE &n : img->notes) {
         if ((n.ucInstr != 0xFF && n.ucInstr >= img->instruments.size()) || n.uListA >= img->lists.size() ||
             n.uListB >= img->lists.size() || n.uListC >= img->lists.size() || n.ucLength == 0 || n.ucPitch >= 120)
@@ -945,6 +1093,7 @@ struct Added
     std::vector<int32_t> lists;       // references held until the notes have theirs
     std::vector<int32_t> noteRefs;    // note ids, one reference each
     std::vector<int32_t> slots;       // instrument slots taken
+    std::vector<int32_t> samples;     // sample ids made
     std::vector<int32_t> riffs;       // riff ids made
     std::vector<std::pair<int32_t, int32_t>> placed;
 };
@@ -961,8 +1110,13 @@ void Rollback(Added &a)
     for (int32_t l : a.lists)
         if (l >= 0)
             Seq_ReleaseParamList(l);
-    for (int32_t s : a.slots) {
-        g_aInstrumentSlots[s] = INSTRUMENTSLOT{};
+    for (int32_t s : a.slots)
+        Seq_ClearInstrumentSlot(s, 1);
+    for (int32_t id : a.samples) {
+        SAMPLESLOT *slot = nullptr;
+        if (Snd_FindSampleById(&slot, (uint32_t)id) >= 0)
+            Snd_FreeSample(slot);
+        Seq_RemoveSampleRecord(id, 1);
     }
 }
 
@@ -998,6 +1152,27 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
                 instrTaken[n.ucInstr] = true;
             listTaken[n.uListA] = listTaken[n.uListB] = listTaken[n.uListC] = true;
         }
+    // Instruments: all of them unless the caller gave IN a bitmap, then those the notes use.
+    std::vector<uint32_t> *instrBits = Seq_GetUsageBitmap(&ctx, CHUNK_IN);
+    std::vector<bool> sampleTaken(img.samples.size());
+    for (size_t i = 0; i < img.instruments.size(); i++) {
+        if (!instrBits && takeRiffs)
+            instrTaken[i] = true;
+        if (!instrTaken[i])
+            continue;
+        const SONGINSTR &in = img.instruments[i];
+        if ((in.ucKinds & 15) >= 2)
+            sampleTaken[in.uRef] = true;
+        uint32_t left = 0;
+        for (size_t k = 0; k < in.commands.size(); k += 3) {
+            if (left == 0) {
+                left = (uint32_t)std::max(1, Seq_CommandEntryCount((int32_t)std::min<uint32_t>(in.commands[k + 2], 255)));
+                if (in.commands[k + 2] == 18)
+                    listTaken[in.commands[k]] = true;
+            }
+            left--;
+        }
+    }
     // A selected riff set is only valid with the song grid when every riff the grid names is in it.
     const bool withGrid = img.hasSN && Selected(mask, CHUNK_SN) && !riffBits;
     if (img.hasSN && Selected(mask, CHUNK_SN) && whole) {
@@ -1031,6 +1206,40 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
         else
             added.lists.push_back(listId[i]);
     }
+    std::vector<int32_t> sampleId(img.samples.size(), 0);
+    for (size_t i = 0; i < img.samples.size() && !g_bLoadAborted; i++) {
+        if (!sampleTaken[i])
+            continue;
+        const SONGSAMPLE &sp = img.samples[i];
+        const int32_t id = Seq_NewSampleId();
+        SAMPLESLOT *slot = nullptr;
+        if (id == 0 || g_iSampleCount >= SEQ_MAX_SAMPLES ||
+            Snd_LoadSample(&slot, sp.szName, sp.pData, 2 * sp.uFrames, SAMPLE_FORMAT_RAW_MEMORY) != 0) {
+            g_bLoadAborted = 1;
+            break;
+        }
+        const int32_t record = Seq_AddSampleRecord(2 * sp.uFrames);
+        if (record < 0) {
+            Snd_FreeSample(slot);
+            g_bLoadAborted = 1;
+            break;
+        }
+        SAMPLEENTRY &e = g_aSamples[record];
+        e.uLength = slot->uFrames;
+        e.iSampleId = id;
+        e.pData = (int16_t *)slot->pData;
+        memcpy(e.szName, sp.szName, 20);
+        Snd_ResetSamplePointers(slot);
+        slot->uRate = 44100;
+        {
+            std::lock_guard<std::recursive_mutex> lock(g_csMix);
+            slot->uSampleId = (uint32_t)id;
+        }
+        if (sp.uLoop != 0xFFFFFFFFu)
+            Snd_SetSampleLoop(slot, sp.uLoop, 1);
+        sampleId[i] = id;
+        added.samples.push_back(id);
+    }
     for (size_t i = 0; i < img.instruments.size() && !g_bLoadAborted; i++) {
         if (!instrTaken[i])
             continue;
@@ -1039,12 +1248,36 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
             g_bLoadAborted = 1;
             break;
         }
+        added.slots.push_back(slot);
+        const SONGINSTR &in = img.instruments[i];
         INSTRUMENTSLOT &s = g_aInstrumentSlots[slot];
         s.ucMark = 0;
-        s.ucKey1 = 0xFE;
-        s.uKey2 = s.uKey3 = 0xFFFE;
+        if ((in.ucKinds & 15) >= 2) {
+            s.ucKey1 = 255;
+            s.uKey2 = s.uKey3 = 0xFFFF;
+            s.iSampleId = sampleId[in.uRef];
+            s.ucRateCode = 3;
+            s.ucChainCount = 2;
+            const int32_t record = SampleIndexOfId(s.iSampleId);
+            s.pszName = record >= 0 ? g_aSamples[record].szName : nullptr;
+        } else {
+            s.ucKey1 = 0xFE;
+            s.uKey2 = s.uKey3 = 0xFFFE;
+        }
+        uint32_t left = 0;
+        for (size_t k = 0; k < in.commands.size(); k += 3) {
+            uint32_t p0 = in.commands[k];
+            if (left == 0) {
+                left = (uint32_t)std::max(1, Seq_CommandEntryCount((int32_t)std::min<uint32_t>(in.commands[k + 2], 255)));
+                if (in.commands[k + 2] == 18) {
+                    p0 = (uint32_t)listId[p0];
+                    Seq_AddParamListRef((int32_t)p0);
+                }
+            }
+            left--;
+            Seq_AddInstrumentCommand(slot, in.commands[k + 2], p0, in.commands[k + 1]);
+        }
         slotId[i] = slot;
-        added.slots.push_back(slot);
     }
     for (size_t i = 1; i <= img.notes.size() && !g_bLoadAborted; i++) {
         if (!noteTaken[i])

@@ -102,7 +102,7 @@ struct CHUNKCONTEXT
     std::vector<uint32_t> aBitmap[SONG_USAGE_SLOTS];
     CHUNKRECORD aChunk[SONG_CHUNK_TYPES] = {};
     // Save numbers stamped by a preparation, by id (out of line: the records stay as they are).
-    std::vector<uint16_t> riffSave, noteSave, listSave, slotSave;
+    std::vector<uint16_t> riffSave, noteSave, listSave, slotSave, sampleSave;
     std::vector<uint8_t> *pImage = nullptr; // while writing
     CHUNKLOADCONTEXT *pLoad = nullptr;      // while loading
 };

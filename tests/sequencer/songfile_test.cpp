@@ -10,6 +10,7 @@
 #include "sequencer/songfile.h"
 #include "tools/demosong.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -19,6 +20,15 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 uint16_t R16(const Bytes &b, size_t at) { return (uint16_t)(b[at] | b[at + 1] << 8); }
+// Offset of the first byte where two images differ, or -1 when they are equal.
+long FirstDiff(const Bytes &a, const Bytes &b)
+{
+    for (size_t i = 0; i < std::min(a.size(), b.size()); i++)
+        if (a[i] != b[i])
+            return (long)i;
+    return a.size() == b.size() ? -1 : (long)std::min(a.size(), b.size());
+}
+
 uint32_t R32(const Bytes &b, size_t at) { return (uint32_t)R16(b, at) | (uint32_t)R16(b, at + 2) << 16; }
 
 class SongFile : public SeqModel
@@ -155,7 +165,7 @@ TEST_F(SongFile, SongsRoundTripByteForByte)
         ASSERT_EQ(Load(a), 0);
         EXPECT_MODEL_WHOLE();
         const Bytes b = Save();
-        EXPECT_EQ(a, b);
+        EXPECT_EQ(FirstDiff(a, b), -1);
         ASSERT_EQ(Load(b), 0);
         EXPECT_EQ(Save(), b);
     }
@@ -168,8 +178,20 @@ TEST_F(SongFile, DemoSongRoundTrips)
     ASSERT_EQ(Load(a), 0);
     EXPECT_MODEL_WHOLE();
     const Bytes b = Save();
+    EXPECT_EQ(FirstDiff(a, b), -1) << a.size() << " " << b.size();
+    // The samples' chunk passes 256 KB: its length runs into the count word's upper half.
+    bool extended = false;
+    for (size_t at = 12; at + 8 <= a.size();) {
+        const int32_t type = Seq_ChunkTypeOfTag(a.data() + at);
+        if (type == CHUNK_SP)
+            extended = (R32(a, at + 4) >> 16) != 0;
+        const uint32_t step = Seq_ChunkStep(a.data() + at, a.size() - at, type < 0 ? 0 : type);
+        ASSERT_GT(step, 0u);
+        at += step;
+    }
+    EXPECT_TRUE(extended);
     ASSERT_EQ(Load(b), 0);
-    EXPECT_EQ(Save(), b);
+    EXPECT_EQ(FirstDiff(Save(), b), -1);
     EXPECT_EQ(Seq_CountUsedRows(), DEMO_ROWS);
 }
 
@@ -255,6 +277,17 @@ TEST_F(SongFile, BrokenImagesLeaveTheSongAlone)
     refused(total, "total past the end");
     EXPECT_EQ(Seq_LoadSongImage(nullptr, 0), SONGLOAD_NO_IMAGE);
     EXPECT_MODEL_WHOLE();
+}
+
+// The untagged layout keeps a sample's byte length in 16 bits: a longer sample fails the save.
+TEST_F(SongFile, UntaggedSaveRefusesALongSample)
+{
+    ASSERT_EQ(Content_BuildDemoSong(), 0);
+    g_bTaggedSongFile = 0;
+    CHUNKCONTEXT ctx;
+    int32_t blocks = -1;
+    EXPECT_EQ(Seq_PrepareSave(SONGPART_SONG, &blocks, &ctx), 0u);
+    EXPECT_TRUE(Seq_SaveSongImage(SONGPART_SONG, "x").empty());
 }
 
 TEST_F(SongFile, UnknownAndLaterChunksAreSteppedOver)

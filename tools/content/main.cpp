@@ -6,13 +6,15 @@
 // win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim; the interface
 // fonts gfx/fonts/*.bin; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
 // video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
-// chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL.
+// chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL; the
+// demo song examples/demo.tnv.
 #include "tools/boottables.h"
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
 #include "tools/packer.h"
 #include "tools/screengraphics.h"
+#include "tools/songcontent.h"
 #include "tools/soundcontent.h"
 #include "tools/tilecontent.h"
 #include "tools/videocontent.h"
@@ -74,6 +76,12 @@ bool WriteFonts(const std::string &out, std::string &err)
     return !fonts.empty() && WriteDataFiles(out, fonts, err);
 }
 
+bool WriteSongs(const std::string &out, std::string &err)
+{
+    const std::vector<CONTENTFILE> songs = Content_SongFiles(err);
+    return !songs.empty() && WriteDataFiles(out, songs, err);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -104,7 +112,7 @@ int main(int argc, char **argv)
         !WriteDataFiles(out, Content_ScreenGraphicsFiles(), err) ||
         !WriteDataFiles(out, Content_TileFiles(), err) ||
         !WriteDataFiles(out, Content_VideoFiles(), err) ||
-        !WriteFonts(out, err))
+        !WriteFonts(out, err) || !WriteSongs(out, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

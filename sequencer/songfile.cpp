@@ -1461,6 +1461,41 @@ int32_t Seq_ListFileRiffs(const uint8_t *image, size_t length, std::vector<FILER
     return (int32_t)load.image->riffs.size();
 }
 
+int32_t Seq_DescribeImage(const uint8_t *image, size_t size, std::string *out)
+{
+    char line[160];
+    if (!image || size < 12 || (Seq_ChunkTypeOfTag(image) != CHUNK_H2 && Seq_ChunkTypeOfTag(image) != CHUNK_HE)) {
+        *out += "not a song image\n";
+        return -1;
+    }
+    const uint32_t total = Rd32(image + 8);
+    snprintf(line, sizeof line, "image: %zu bytes, total %u, version %u, layout %s\n", size, total,
+             Seq_ChunkTypeOfTag(image) == CHUNK_H2 ? image[4] : Rd32(image + 4),
+             g_bTaggedSongFile ? "tagged" : "untagged");
+    *out += line;
+    const uint8_t *p = image;
+    const uint8_t *end = image + std::min<size_t>(total, size); // the header's total bounds the walk
+    while (p < end) {
+        const int32_t type = Seq_ChunkTypeOfTag(p);
+        const uint32_t step = Seq_ChunkStep(p, (size_t)(end - p), type < 0 ? CHUNK_00 : type);
+        auto shown = [](uint8_t c) { return c >= 32 && c < 127 ? (char)c : '?'; };
+        if (!step) {
+            snprintf(line, sizeof line, "  %c%c at %zu: does not fit in the image\n", shown(p[0]),
+                     end - p > 1 ? shown(p[1]) : '?', (size_t)(p - image));
+            *out += line;
+            return -1;
+        }
+        uint32_t words = 0, count = 0;
+        if (type < 0 || IsStandardHeader(type))
+            HeaderWords(p, type < 0 ? CHUNK_00 : type, &words, &count);
+        snprintf(line, sizeof line, "  %c%c %8u bytes  %u items%s\n", shown(p[0]), shown(p[1]), step, count,
+                 type < 0 ? "  (unknown, stepped over)" : "");
+        *out += line;
+        p += step;
+    }
+    return 0;
+}
+
 // ---- Files ----
 
 int32_t Seq_LocateSongImage(const uint8_t *file, size_t size, int32_t *pTagged)

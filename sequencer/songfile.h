@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 enum : int32_t
@@ -161,6 +162,10 @@ struct FILERIFF
     uint8_t ucType;
 };
 int32_t Seq_ListFileRiffs(const uint8_t *image, size_t length, std::vector<FILERIFF> *out);
+
+// A line per chunk (tag, bytes, items) after a line on the image; 0, or -1 where a chunk does
+// not fit (the text says where).
+int32_t Seq_DescribeImage(const uint8_t *image, size_t size, std::string *out);
 
 // ---- Files ----
 // Offset of the image in a song file's bytes (behind "TVPC" + save header, or bare), -1 none.

@@ -635,6 +635,7 @@ void SongImages()
             if ((b.size() & 1) != (size_t)tagged)
                 b.push_back(0);
             Seed("songimage", std::string(name) + (tagged ? "-tagged" : "-untagged"), b);
+            Seed("songinfo", std::string(name) + (tagged ? "-tagged" : "-untagged"), b);
         };
         seed("empty");
         const uint16_t flat[2] = {0x7F00, 0x7FFF};

@@ -14,7 +14,6 @@
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -35,30 +34,10 @@ bool ReadFile(const char *path, std::vector<uint8_t> *out)
 
 int Info(const std::vector<uint8_t> &file, int32_t at)
 {
-    const uint8_t *image = file.data() + at;
-    const size_t size = file.size() - (size_t)at;
-    std::printf("image: %zu bytes at offset %d, version %d, layout %s\n", size, at, image[4],
-                g_bTaggedSongFile ? "tagged" : "untagged");
-    const uint8_t *p = image;
-    uint32_t total = 0;
-    std::memcpy(&total, image + 8, 4);
-    const uint8_t *end = image + (total < size ? total : size); // the header's total bounds the walk
-    while (p < end) {
-        const int32_t type = Seq_ChunkTypeOfTag(p);
-        const uint32_t step = Seq_ChunkStep(p, (size_t)(end - p), type < 0 ? 0 : type);
-        if (!step) {
-            std::printf("  %c%c at %zu: does not fit in the image\n", std::isprint(p[0]) ? p[0] : '?',
-                        std::isprint(p[1]) ? p[1] : '?', (size_t)(p - image));
-            return 1;
-        }
-        uint32_t count = 0;
-        if (type != CHUNK_H2 && type != CHUNK_AU && type != CHUNK_CN && step >= 8)
-            std::memcpy(&count, p + 4, 4);
-        std::printf("  %-2.2s %8u bytes  %u items\n", type < 0 ? "??" : g_aChunkTypes[type].tag, step,
-                    type == CHUNK_H2 || type == CHUNK_AU || type == CHUNK_CN ? 0u : count & 0xFFFF);
-        p += step;
-    }
-    return 0;
+    std::string text;
+    const int32_t r = Seq_DescribeImage(file.data() + at, file.size() - (size_t)at, &text);
+    std::fputs(text.c_str(), stdout);
+    return r == 0 ? 0 : 1;
 }
 
 } // namespace
@@ -125,7 +104,10 @@ int main(int argc, char **argv)
     char author[33] = {};
     std::memcpy(author, load.szAuthor, 32);
     const std::vector<uint8_t> image = Seq_SaveSongImage(SONGPART_SONG, author);
-    if (image.empty() || Seq_WriteSongFile(argv[3], image) != 0) {
+    // A song behind a save header keeps its header.
+    std::vector<uint8_t> out(file.begin(), file.begin() + at);
+    out.insert(out.end(), image.begin(), image.end());
+    if (image.empty() || Seq_WriteSongFile(argv[3], out) != 0) {
         std::fprintf(stderr, "tnv_song: Couldn't Save File (%s).\n", argv[3]);
         return 1;
     }

@@ -167,6 +167,16 @@ int32_t Seq_ListFileRiffs(const uint8_t *image, size_t length, std::vector<FILER
 // not fit (the text says where).
 int32_t Seq_DescribeImage(const uint8_t *image, size_t size, std::string *out);
 
+// ---- The riff library ("/R") ----
+// Loads a library riff image as the riff in hand: 1, or 10 when nothing was loaded (the image
+// was refused or brought no riff; the song is left as it was).
+int32_t Seq_LoadLibraryRiffImage(const uint8_t *image, size_t size);
+// The same from the archive: "/R" index1 - 1, index2 - 1, index3 - 1. -1 when the keys are
+// those of the last load (nothing done).
+int32_t Seq_LoadLibraryRiffLocal(int32_t kind, int32_t index1, int32_t index2, int32_t index3);
+// Gives up the riff in hand and the instruments it brought.
+void Seq_DropLibraryRiff();
+
 // ---- Files ----
 // Offset of the image in a song file's bytes (behind "TVPC" + save header, or bare), -1 none.
 // Sets g_bTaggedSongFile for the layout.

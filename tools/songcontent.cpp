@@ -5,8 +5,9 @@
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 #include "tools/demosong.h"
+#include "tools/riffcontent.h"
 
-std::vector<CONTENTFILE> Content_SongFiles(std::string &err)
+std::vector<CONTENTFILE> Content_SongFiles(std::string &err, std::vector<CONTENTFILE> *riffs)
 {
     std::vector<CONTENTFILE> files;
     if (Snd_InitSampleEngine(64) != 0) {
@@ -26,6 +27,11 @@ std::vector<CONTENTFILE> Content_SongFiles(std::string &err)
             err = "songs: the demo song could not be saved";
         else
             files.push_back(std::move(demo));
+    }
+    if (riffs && err.empty()) {
+        *riffs = Content_RiffFiles(err);
+        if (!err.empty())
+            files.clear();
     }
     Seq_NewSong();
     Snd_ShutdownSampleEngine();

@@ -7,5 +7,6 @@
 #include <string>
 #include <vector>
 
-// Empty with err set when the song could not be built or written.
-std::vector<CONTENTFILE> Content_SongFiles(std::string &err);
+// Empty with err set when the song could not be built or written. With riffs, also the riff
+// library's archive files (tools/riffcontent.h).
+std::vector<CONTENTFILE> Content_SongFiles(std::string &err, std::vector<CONTENTFILE> *riffs = nullptr);

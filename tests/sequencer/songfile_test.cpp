@@ -8,9 +8,14 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
+#include "sequencer/standin_songdata.h"
 #include "tools/demosong.h"
+#include "tools/riffcontent.h"
+#include "app/timers.h"
+#include "sequencer/playback.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -361,6 +366,99 @@ TEST_F(SongFile, ListingRiffsOfAnImage)
     EXPECT_STREQ(riffs[0].szName, "Bassline");
     Seq_NewSong();
     EXPECT_EQ(Seq_ListFileRiffs(Save().data(), 168, nullptr), 0); // no RI chunk
+}
+
+} // namespace
+
+namespace {
+
+// The riff library as the content builder writes it: loads as the riff in hand, and previews
+// with sound.
+class LibraryRiff : public SongFile
+{
+protected:
+    static const std::vector<CONTENTFILE> &Riffs()
+    {
+        static std::vector<CONTENTFILE> riffs = [] {
+            std::string err;
+            std::vector<CONTENTFILE> r = Content_RiffFiles(err);
+            EXPECT_EQ(err, "");
+            return r;
+        }();
+        return riffs;
+    }
+};
+
+TEST_F(LibraryRiff, ContentHasFortyRiffsOfEveryPart)
+{
+    const std::vector<CONTENTFILE> &riffs = Riffs();
+    EXPECT_GE(riffs.size(), 40u);
+    for (const char *part : {"/DRUMS/", "/BASS/", "/LEAD/", "/PAD/"})
+        EXPECT_GE(std::count_if(riffs.begin(), riffs.end(),
+                                [&](const CONTENTFILE &f) { return f.path.find(part) != std::string::npos; }),
+                  6)
+            << part;
+    for (const CONTENTFILE &f : riffs) {
+        SCOPED_TRACE(f.path);
+        EXPECT_EQ(f.path.rfind("R/", 0), 0u);
+        std::vector<FILERIFF> listed;
+        g_bTaggedSongFile = 0;
+        ASSERT_EQ(Seq_ListFileRiffs(f.data.data(), f.data.size(), &listed), 1);
+        g_bTaggedSongFile = 1;
+        EXPECT_EQ(f.shown, listed[0].szName);
+    }
+}
+
+TEST_F(LibraryRiff, LoadsAsTheRiffInHandAndPreviewsAudibly)
+{
+    g_bTaggedSongFile = 0;
+    const Bytes none = Save(); // an untagged image of no riffs
+    g_bTaggedSongFile = 1;
+    // A song riff already there must stay the song's (its notes play instrument 1).
+    ASSERT_EQ(Seq_AllocInstrumentSlot(), 1);
+    g_aInstrumentSlots[1].ucMark = 0;
+    g_aInstrumentSlots[1].ucKey1 = 0xFE;
+    g_aInstrumentSlots[1].uKey2 = g_aInstrumentSlots[1].uKey3 = 0xFFFE;
+    const int32_t own = MakeRiff(1, 1, 4);
+    Seq_PlaceRiff(own, 0, 0, 0, 1);
+    const CONTENTFILE &bass = *std::find_if(Riffs().begin(), Riffs().end(), [](const CONTENTFILE &f) {
+        return f.path.find("/BASS/") != std::string::npos;
+    });
+    ASSERT_EQ(Seq_LoadLibraryRiffImage(bass.data.data(), bass.data.size()), 1);
+    const int32_t riff = g_uRiffCount - 1;
+    ASSERT_EQ(riff, own + 1);
+    EXPECT_EQ(g_uLibraryRiff, riff);
+    EXPECT_TRUE(Seq_GetRiff(riff)->uFlags & RIFF_FLAG_DELETE);
+    EXPECT_EQ(g_bTaggedSongFile, 1);
+    EXPECT_MODEL_WHOLE();
+
+    // The preview mixes sound.
+    ASSERT_EQ(Sys_AllocMixBuffers(), 0);
+    Snd_SetMasterVolume(0x3FFF, 0x3FFF);
+    Seq_PlayRiffPreview(riff, 1);
+    double energy = 0;
+    for (int32_t block = 0; block < 44100 / 72; block++) { // one second
+        std::memset(g_pMixOutputBuffer, 0, (size_t)g_iMixBlockFrames * 4);
+        Snd_SetMixParam(16, g_pMixOutputBuffer);
+        Seq_Tick();
+        Snd_MixBlock();
+        for (int32_t i = 0; i < g_iMixBlockFrames * 2; i++)
+            energy += (double)g_pMixOutputBuffer[i] * g_pMixOutputBuffer[i];
+    }
+    Seq_StopRiffPreview();
+    Sys_FreeMixBuffers();
+    const double rms = std::sqrt(energy / (44100.0 * 2));
+    EXPECT_GT(rms, 300.0) << "the library riff's preview is silent";
+
+    // An image without riffs never makes the song's own riff the library riff.
+    Seq_DropLibraryRiff();
+    EXPECT_EQ(g_uRiffCount, own + 1);
+    const Bytes before = Save();
+    EXPECT_EQ(Seq_LoadLibraryRiffImage(none.data(), none.size()), 10);
+    EXPECT_EQ(g_uLibraryRiff, 0);
+    EXPECT_FALSE(Seq_GetRiff(own)->uFlags & RIFF_FLAG_DELETE);
+    EXPECT_EQ(Save(), before);
+    EXPECT_MODEL_WHOLE();
 }
 
 } // namespace

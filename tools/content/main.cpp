@@ -7,7 +7,7 @@
 // fonts gfx/fonts/*.bin; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
 // video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
 // chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL; the
-// demo song examples/demo.tnv.
+// demo song examples/demo.tnv; the riff library under "R".
 #include "tools/boottables.h"
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
@@ -76,10 +76,12 @@ bool WriteFonts(const std::string &out, std::string &err)
     return !fonts.empty() && WriteDataFiles(out, fonts, err);
 }
 
-bool WriteSongs(const std::string &out, std::string &err)
+// The demo song beside the archive, the riff library into it.
+bool WriteSongs(PACKDIR &root, const std::string &out, std::string &err)
 {
-    const std::vector<CONTENTFILE> songs = Content_SongFiles(err);
-    return !songs.empty() && WriteDataFiles(out, songs, err);
+    std::vector<CONTENTFILE> riffs;
+    const std::vector<CONTENTFILE> songs = Content_SongFiles(err, &riffs);
+    return !songs.empty() && WriteDataFiles(out, songs, err) && AddArchiveFiles(root, riffs, err);
 }
 
 } // namespace
@@ -112,7 +114,7 @@ int main(int argc, char **argv)
         !WriteDataFiles(out, Content_ScreenGraphicsFiles(), err) ||
         !WriteDataFiles(out, Content_TileFiles(), err) ||
         !WriteDataFiles(out, Content_VideoFiles(), err) ||
-        !WriteFonts(out, err) || !WriteSongs(out, err))
+        !WriteFonts(out, err) || !WriteSongs(root, out, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

@@ -56,7 +56,7 @@ int32_t Seq_LoadLibraryRiffLocal(int32_t kind, int32_t index1, int32_t index2, i
         return -1;
     std::memcpy(g_auLibraryRiffKey, keys, 4);
     uint16_t path[WAD_MAX_DEPTH + 1] = {};
-    if (index1 < 1 || index2 < 1 || index3 < 1 || Sys_WadPathToIndices("/R", path) != 1) {
+    if (index1 < 1 || index2 < 1 || index3 < 1 || Sys_WadDirPathToIndices("/R", path) != 1) {
         std::memset(g_auLibraryRiffKey, 0, sizeof(g_auLibraryRiffKey));
         return 10;
     }

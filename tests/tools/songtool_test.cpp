@@ -1,6 +1,14 @@
 // tnv_song on the demo song the build leaves: info lists its chunks, resave gives the same bytes,
 // render gives the same WAV twice, and a broken file is refused with the studio's message.
+#include "audio/mixer.h"
+#include "core/archive.h"
+#include "core/disc.h"
+#include "core/file.h"
+#include "sequencer/songcontrol.h"
+#include "sequencer/songfile.h"
+#include "sequencer/songmodel.h"
 #include "support/tempdir.h"
+#include "tools/riffcontent.h"
 
 #include <gtest/gtest.h>
 
@@ -89,4 +97,31 @@ TEST(SongTool, BrokenFilesAreRefused)
         std::ifstream written(dir.File("out.tnv"));
         EXPECT_FALSE(written.good()) << c.name << ": nothing may be written for a refused file";
     }
+}
+
+// The riff library in the built archive loads by its index numbers; the same keys again do nothing.
+TEST(SongTool, LibraryRiffFromTheArchive)
+{
+    std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/data/", TNV_TEST_BUILD_DIR);
+    Sys_DiscInit();
+    ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
+    ASSERT_EQ(Snd_InitSampleEngine(64), 0);
+    Seq_Init();
+    Seq_NewSong();
+    for (int32_t style = 1; style <= Content_RiffStyleCount(); style++)
+        for (int32_t part = 1; part <= CONTENT_RIFF_PARTS; part++) {
+            SCOPED_TRACE(std::to_string(style) + "/" + std::to_string(part));
+            ASSERT_EQ(Seq_LoadLibraryRiffLocal(0, style, part, 1), 1);
+            EXPECT_EQ(g_uLibraryRiff, g_uRiffCount - 1);
+            EXPECT_EQ(Seq_LoadLibraryRiffLocal(0, style, part, 1), -1);
+            Seq_DropLibraryRiff();
+            EXPECT_EQ(g_uRiffCount, 1);
+        }
+    EXPECT_EQ(Seq_LoadLibraryRiffLocal(0, 99, 1, 1), 10);
+    EXPECT_EQ(g_uLibraryRiff, 0);
+    Seq_NewSong();
+    Snd_ShutdownSampleEngine();
+    Sys_WadFreeBuffers();
+    Sys_FreeDiscPool();
+    g_szDataDir[0] = 0;
 }

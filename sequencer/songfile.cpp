@@ -590,7 +590,7 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
             Snd_FindSampleById(&slot, (uint32_t)e.iSampleId);
             if (g_bTaggedSongFile) {
                 w.U32(e.uLength);
-                w.U32(slot && slot->pLoop ? slot->uLoopStartFrame : 0xFFFFFFFFu);
+                w.U32(slot && (slot->uFlags & SAMPLE_LOOPS) ? slot->uLoopStartFrame : 0xFFFFFFFFu);
             } else {
                 w.U8((2 * e.uLength) >> 8); // high byte first
                 w.U8(2 * e.uLength);

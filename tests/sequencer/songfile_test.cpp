@@ -2,6 +2,7 @@
 // are refused with the current song untouched, loads of chosen riffs and loads at an insert row.
 #include "seqfixture.h"
 
+#include "audio/import.h"
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "core/browser.h"
@@ -100,6 +101,84 @@ TEST_F(SongFile, EmptySongGoldenBytes)
     EXPECT_EQ(R16(u, 114), (uint16_t)(130 | 1 << 11));
     EXPECT_EQ(R16(u, 112 + 4 * 5 + 2), (uint16_t)(50 | 5 << 11));
     EXPECT_EQ(R16(u, 112 + 4 * 6), (uint16_t)(0 | 27 << 11));
+}
+
+// One small record of every music chunk, byte for byte as the format lays them out.
+TEST_F(SongFile, OneRecordOfEachChunkGoldenBytes)
+{
+    for (int32_t tagged = 1; tagged >= 0; tagged--) {
+        SCOPED_TRACE(tagged ? "tagged" : "untagged");
+        Seq_NewSong();
+        g_bTaggedSongFile = tagged;
+        const uint8_t sound[8] = {1, 0, 2, 0, 3, 0, 4, 0};
+        ASSERT_EQ(Snd_ImportRawSample("tick", sound, 8, 44100), 1);
+        std::memset(g_aSamples[0].szName, 0, 20);
+        std::memcpy(g_aSamples[0].szName, "Tick", 4);
+        const uint16_t amp[3] = {0x00FF, 0x1DFF, 0x8F00}, flat[2] = {0x6000, 0x60FF};
+        const int32_t a = Seq_AddParamList(3, amp, 7, 0), f = Seq_AddParamList(2, flat, 9, 0);
+        Seq_AddParamListRef(f);
+        const int32_t note = Seq_FindOrAddNote(1, 5, 0, 2, 200, 0x40, 3, 0x80, 0, 28, a, f, f, 5, 6, 0, 1);
+        ASSERT_GT(note, 0);
+        const int32_t riff = Seq_NewRiff(1, 1);
+        *Seq_RiffCell(Seq_GetRiff(riff), 3, 0) = (uint16_t)note;
+        Seq_SetRiffName(riff, "Tock");
+        Seq_SetRiffType(riff, 2);
+        Seq_PlaceRiff(riff, 2, 5, 0, 1);
+        ASSERT_GE(Seq_SetTrackEntry(3, 2, 30, 60, 7, 0x12, 0x34, 0x56, 0x78, LIST_EFFECT), 0);
+        const Bytes img = Save();
+        ASSERT_FALSE(img.empty());
+        EXPECT_EQ(R32(img, 4), 0x0043EF11u); // H2 AU CN DS EN SP IN NO RI SN
+        EXPECT_EQ(R32(img, 8), (uint32_t)img.size());
+        size_t at = 104;
+        auto chunk = [&](const char *tag, const Bytes &body, uint32_t count) {
+            SCOPED_TRACE(tag);
+            ASSERT_LE(at + 8 + body.size(), img.size());
+            EXPECT_EQ(std::memcmp(img.data() + at, tag, 2), 0);
+            EXPECT_EQ(R16(img, at + 2), (uint16_t)((body.size() + 11) >> 2));
+            EXPECT_EQ(R32(img, at + 4), count);
+            EXPECT_EQ(Bytes(img.begin() + (ptrdiff_t)at + 8, img.begin() + (ptrdiff_t)(at + 8 + body.size())), body);
+            at += 8 + body.size();
+        };
+        chunk("EN", {3, 0xFF, 0x00, 0xFF, 0x1D, 0x00, 0x8F, 7, 0, 0, 0, 0, 2, 0x00, 0x60, 0xFF, 0x60, 9, 0, 0}, 2);
+        Bytes tick = {'T', 'i', 'c', 'k', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 3, 0, 4, 0};
+        Bytes sp = tagged ? Bytes{4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF} : Bytes{0, 8, 0, 0};
+        sp.insert(sp.end(), tick.begin(), tick.end());
+        chunk("SP", sp, 1);
+        chunk("IN", {0, 0, 2, 0}, 1);
+        Bytes no = tagged ? Bytes{28, 0, 0, 0} : Bytes{2, 0};
+        const Bytes noRest = {0, 60, 2, 200, 3, 0x80, 0, 0x40, 5, 6, 0, 0, 1, 0, 1, 0};
+        no.insert(no.end(), noRest.begin(), noRest.end());
+        while (no.size() % 4)
+            no.push_back(0);
+        chunk("NO", no, 1);
+        Bytes ri = {'C', 0, 255, 255, 1, 1, 2, 0, 0, 0, 0, 0, 'T', 'o', 'c', 'k', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                    1, 3, 1, 0};
+        chunk("RI", ri, 1);
+        const uint16_t sn[12][4] = {{2, 5, 0, 0},       {0, 99, 130, 1},     {0, 99, 130, 1},   {0, 100, 100, 1},
+                                    {0, 100, 100, 1},   {0, 101, 50, 1},     {0, 101, 50, 5},   {3, 101, 30, 2},
+                                    {3, 101, 60, 7},    {0x12, 101, 0x34, 2}, {0x5600, 101, 0x7800, 7}, {0, 102, 0, 0}};
+        Bytes body;
+        for (const auto &e : sn) {
+            uint16_t w[4] = {e[0], e[1], e[2], e[3]};
+            if (!tagged) {
+                const uint16_t column = (uint16_t)(e[1] >= 99 ? e[1] - 75 : e[1]);
+                const uint16_t row = e[0] >= 0x100 ? (uint16_t)(e[0] >> 8) : e[0];
+                const uint16_t value = e[2] >= 0x100 ? (uint16_t)(e[2] >> 8) : e[2];
+                w[0] = (uint16_t)(row | column << 11);
+                w[1] = (uint16_t)(value | e[3] << 11);
+            }
+            for (int k = 0; k < (tagged ? 4 : 2); k++) {
+                body.push_back((uint8_t)w[k]);
+                body.push_back((uint8_t)(w[k] >> 8));
+            }
+        }
+        chunk("SN", body, 12);
+        EXPECT_EQ(at, img.size());
+        // And back: the image loads and saves to itself.
+        ASSERT_EQ(Load(img), 0);
+        EXPECT_EQ(FirstDiff(Save(), img), -1);
+        EXPECT_MODEL_WHOLE();
+    }
 }
 
 TEST_F(SongFile, SongsRoundTripByteForByte)

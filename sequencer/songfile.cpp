@@ -1021,6 +1021,20 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
         for (uint16_t c : rf.cells)
             if (c > img->notes.size())
                 return false;
+        // Every note ends inside its riff, and no note starts under another.
+        const int32_t steps = rf.ucBars * SEQ_STEPS_PER_BAR;
+        for (int32_t t = 0; t < rf.ucTracks; t++) {
+            int32_t freeFrom = 0;
+            for (int32_t st = 0; st < steps; st++) {
+                const uint16_t c = rf.cells[(size_t)t * steps + st];
+                if (!c)
+                    continue;
+                const int32_t length = img->notes[c - 1].ucLength;
+                if (st < freeFrom || st + length > steps)
+                    return false;
+                freeFrom = st + length;
+            }
+        }
     }
     // The grid: runs inside the grid and never overlapping.
     std::vector<uint8_t> used((size_t)SEQ_GRID_ROWS * SEQ_GRID_COLUMNS, 0);

@@ -334,6 +334,12 @@ TEST_F(SongFile, BrokenImagesLeaveTheSongAlone)
             ref = good;
             ref[at + 8 + 14] = 0xEE; // list A
             refused(ref, "list save number");
+            ref = good;
+            ref[at + 8 + 6] = 0xF0; // length: the note would run past its riff
+            refused(ref, "note past the end of its riff");
+            ref = good;
+            ref[at + 8 + 6] = 0; // length 0
+            refused(ref, "note of no length");
         } else if (type == CHUNK_RI) {
             ref[at + 8 + 4] = 9; // bars
             refused(ref, "nine bars");

@@ -1029,10 +1029,10 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
                 const uint16_t c = rf.cells[(size_t)t * steps + st];
                 if (!c)
                     continue;
-                const int32_t length = img->notes[c - 1].ucLength;
-                if (st < freeFrom || st + length > steps)
+                const int32_t noteLength = img->notes[c - 1].ucLength;
+                if (st < freeFrom || st + noteLength > steps)
                     return false;
-                freeFrom = st + length;
+                freeFrom = st + noteLength;
             }
         }
     }

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unistd.h>
@@ -733,6 +734,8 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
     const uint8_t *p = image + Seq_ChunkStep(image, total, first);
     while (p < end) {
         const size_t left = (size_t)(end - p);
+        if (left < 4)
+            return false; // not even a chunk's tag and length
         const int32_t type = Seq_ChunkTypeOfTag(p);
         const uint32_t step = Seq_ChunkStep(p, left, type < 0 ? CHUNK_00 : type);
         if (!step)
@@ -1118,6 +1121,8 @@ void Rollback(Added &a)
         Seq_RemoveRiffAt(it->first, it->second, 1);
     for (auto it = a.riffs.rbegin(); it != a.riffs.rend(); ++it)
         Seq_ReleaseRiff(*it, 3, 1);
+    // Highest ids first: deleting a note lowers every later id.
+    std::sort(a.noteRefs.begin(), a.noteRefs.end(), std::greater<int32_t>());
     for (int32_t id : a.noteRefs)
         if (id > 0)
             Seq_DeleteNote(id, 1, 0);
@@ -1432,8 +1437,9 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
         g_bLoadAborted = 0;
     } else {
         // The load's own references go; the grid and riffs hold theirs.
-        for (auto it = added.noteRefs.rbegin(); it != added.noteRefs.rend(); ++it)
-            Seq_ReleaseNoteRef(*it);
+        std::sort(added.noteRefs.begin(), added.noteRefs.end(), std::greater<int32_t>());
+        for (int32_t id : added.noteRefs)
+            Seq_ReleaseNoteRef(id);
         for (int32_t l : added.lists)
             Seq_ReleaseParamList(l);
         Seq_UpdateSongSizes();
@@ -1490,8 +1496,8 @@ int32_t Seq_DescribeImage(const uint8_t *image, size_t size, std::string *out)
     const uint8_t *p = image;
     const uint8_t *end = image + std::min<size_t>(total, size); // the header's total bounds the walk
     while (p < end) {
-        const int32_t type = Seq_ChunkTypeOfTag(p);
-        const uint32_t step = Seq_ChunkStep(p, (size_t)(end - p), type < 0 ? CHUNK_00 : type);
+        const int32_t type = end - p >= 4 ? Seq_ChunkTypeOfTag(p) : -1;
+        const uint32_t step = end - p >= 4 ? Seq_ChunkStep(p, (size_t)(end - p), type < 0 ? CHUNK_00 : type) : 0;
         auto shown = [](uint8_t c) { return c >= 32 && c < 127 ? (char)c : '?'; };
         if (!step) {
             snprintf(line, sizeof line, "  %c%c at %zu: does not fit in the image\n", shown(p[0]),

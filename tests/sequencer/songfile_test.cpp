@@ -358,6 +358,15 @@ TEST_F(SongFile, BrokenImagesLeaveTheSongAlone)
             refused(ref, "run past row 998");
         }
     }
+    for (size_t extra = 1; extra < 4; extra++) {
+        // A total that leaves a few bytes after the last whole chunk.
+        Bytes odd(good.begin(), good.begin() + 104 + (ptrdiff_t)extra);
+        const uint32_t total = (uint32_t)odd.size();
+        std::memcpy(odd.data() + 8, &total, 4);
+        refused(odd, "a tail of " + std::to_string(extra) + " bytes");
+        std::string text;
+        EXPECT_EQ(Seq_DescribeImage(odd.data(), odd.size(), &text), -1);
+    }
     Bytes foreign = good;
     foreign[0] = 'X';
     refused(foreign, "foreign first chunk");
@@ -441,6 +450,30 @@ TEST_F(SongFile, InsertAtARowMovesLaterRiffsOrIsRefused)
     EXPECT_MODEL_WHOLE();
 }
 
+// A load that runs out of room part way is rolled back: riffs, notes, lists, instruments and
+// samples it made go again and the song is as it was.
+TEST_F(SongFile, AFullRiffPoolRollsTheLoadBack)
+{
+    ASSERT_EQ(Content_BuildDemoSong(), 0); // five riffs, own samples and instruments
+    const Bytes demo = Save();
+    Seq_NewSong();
+    const int32_t kept = MakeRiff(1, 1, 4);
+    Seq_PlaceRiff(kept, 0, 0, 0, 1);
+    while (Seq_NewRiff(1, 1) > 0 && g_uRiffCount < SEQ_MAX_RIFFS - 2) {
+    }
+    const Bytes before = Save();
+    const uint16_t riffs = g_uRiffCount, notes = g_uNoteCount;
+    const int32_t samples = g_iSampleCount;
+    CHUNKLOADCONTEXT load;
+    ASSERT_EQ(Seq_LoadChunks(demo.data(), demo.size(), 0, 0, 0, &load), 0);
+    EXPECT_EQ(Seq_FinishLoad(0, &load), SONGLOAD_ABANDONED);
+    EXPECT_EQ(g_uRiffCount, riffs);
+    EXPECT_EQ(g_uNoteCount, notes);
+    EXPECT_EQ(g_iSampleCount, samples);
+    EXPECT_EQ(FirstDiff(Save(), before), -1);
+    EXPECT_MODEL_WHOLE();
+}
+
 TEST_F(SongFile, ListingRiffsOfAnImage)
 {
     const int32_t r = MakeRiff(1, 1, 4);
@@ -496,6 +529,8 @@ TEST_F(LibraryRiff, ContentHasFortyRiffsOfEveryPart)
 
 TEST_F(LibraryRiff, LoadsAsTheRiffInHandAndPreviewsAudibly)
 {
+    ASSERT_FALSE(Riffs().empty()); // made first: making them starts new songs
+    Seq_NewSong();
     g_bTaggedSongFile = 0;
     const Bytes none = Save(); // an untagged image of no riffs
     g_bTaggedSongFile = 1;

@@ -1516,6 +1516,37 @@ int32_t Seq_DescribeImage(const uint8_t *image, size_t size, std::string *out)
     return 0;
 }
 
+int32_t Seq_ReadSaveSummary(const uint8_t *image, size_t size, uint32_t *pParts, char author[32])
+{
+    size = std::min<size_t>(size, 128);
+    if (!image || size < 12)
+        return -1;
+    const int32_t first = Seq_ChunkTypeOfTag(image);
+    uint32_t parts = 0;
+    if (first == CHUNK_H2) {
+        parts = Rd32(image + 4) >> 8;
+    } else if (first == CHUNK_HE) {
+        const uint16_t flags = Rd16(image + 6);
+        parts = (flags & 1 ? 0x100000u | 0x20000u : 0) | (flags & 2 ? 0x80000u | 0x4000u : 0);
+    } else {
+        return -1;
+    }
+    if (author)
+        memset(author, 0, 32);
+    for (size_t at = 12; at + 4 <= size;) {
+        const int32_t type = Seq_ChunkTypeOfTag(image + at);
+        const uint32_t step = Seq_ChunkStep(image + at, size - at, type < 0 ? CHUNK_00 : type);
+        if (type == CHUNK_AU && step && author)
+            memcpy(author, image + at + 4, 32);
+        if (!step)
+            break;
+        at += step;
+    }
+    if (pParts)
+        *pParts = parts;
+    return 0;
+}
+
 // ---- Files ----
 
 int32_t Seq_LocateSongImage(const uint8_t *file, size_t size, int32_t *pTagged)

@@ -167,6 +167,11 @@ int32_t Seq_ListFileRiffs(const uint8_t *image, size_t length, std::vector<FILER
 // not fit (the text says where).
 int32_t Seq_DescribeImage(const uint8_t *image, size_t size, std::string *out);
 
+// The save list's summary of an image from its first 128 bytes: the part flags (the present-type
+// mask of H2; HE's flag bits as 0x100000 | 0x20000 video, 0x80000 | 0x4000 song) and the author.
+// 0, or -1 when the bytes do not start a song image.
+int32_t Seq_ReadSaveSummary(const uint8_t *image, size_t size, uint32_t *pParts, char author[32]);
+
 // ---- The riff library ("/R") ----
 // Loads a library riff image as the riff in hand: 1, or 10 when nothing was loaded (the image
 // was refused or brought no riff; the song is left as it was).

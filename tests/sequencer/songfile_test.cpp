@@ -474,6 +474,28 @@ TEST_F(SongFile, AFullRiffPoolRollsTheLoadBack)
     EXPECT_MODEL_WHOLE();
 }
 
+TEST_F(SongFile, SaveSummaryFromTheFirst128Bytes)
+{
+    Seq_PlaceRiff(MakeRiff(1, 1, 4), 0, 0, 0, 1);
+    const Bytes image = Save();
+    uint32_t parts = 0;
+    char author[32];
+    ASSERT_EQ(Seq_ReadSaveSummary(image.data(), 128, &parts, author), 0);
+    EXPECT_EQ(parts, 0x43AFu); // H2 AU CN DS EN IN NO RI SN: no samples of its own
+    EXPECT_STREQ(author, "Tester");
+    // An older header: its flag bits name the video and the song.
+    Bytes old = image;
+    std::memcpy(old.data(), "HE", 2);
+    old[4] = 6;
+    old[5] = 0;
+    old[6] = 3;
+    old[7] = 0;
+    ASSERT_EQ(Seq_ReadSaveSummary(old.data(), old.size(), &parts, author), 0);
+    EXPECT_EQ(parts, 0x100000u | 0x20000u | 0x80000u | 0x4000u);
+    EXPECT_EQ(Seq_ReadSaveSummary(image.data(), 11, &parts, author), -1);
+    EXPECT_EQ(Seq_ReadSaveSummary((const uint8_t *)"XX..........", 12, &parts, author), -1);
+}
+
 TEST_F(SongFile, ListingRiffsOfAnImage)
 {
     const int32_t r = MakeRiff(1, 1, 4);

@@ -16,6 +16,7 @@
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
 #include "sequencer/standin_songdata.h"
+#include "sequencer/standin_undo.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -1093,6 +1094,8 @@ int32_t Seq_LoadChunks(const uint8_t *image, size_t length, uint32_t mask, int32
         return result; // the current song is left exactly as it was
     g_bLoadAborted = 0;
     g_bLoadMissingData = 0;
+    // Undo steps recorded before the load would replay against a song that has moved on.
+    Seq_FreeUndoLog();
     if (target == -1 && (mask == 0 || (mask & 0x84000)))
         Seq_NewSong();
     return SONGLOAD_OK;

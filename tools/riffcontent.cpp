@@ -7,9 +7,9 @@
 #include "sequencer/songmodel.h"
 #include "sequencer/standin_songdata.h"
 
-#include <cmath>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -80,16 +80,17 @@ bool Put(int32_t riff, int32_t step, int32_t track, int32_t slot, int32_t pitch,
 // A riff of one part of a style; variant 0 or 1. False when a record could not be made.
 bool BuildRiff(int style, int part, int variant, char name[16])
 {
-    const int32_t slots[SOUNDS] = {-1, -1, -1, -1, -1, -1};
-    int32_t slot[SOUNDS];
-    std::memcpy(slot, slots, sizeof(slot));
+    int32_t slot[SOUNDS] = {-1, -1, -1, -1, -1, -1};
     const int32_t bars = part == 0 ? 1 : 2;
     const int32_t tracks = part == 0 ? 3 : part == 3 ? 3 : 1;
     const int32_t riff = Seq_NewRiff(bars, tracks);
     if (riff < 0)
         return false;
-    std::snprintf(name, 16, "%s %s %d", kStyles[style].name, part == 0 ? "Beat" : part == 1 ? "Bass" : part == 2 ? "Lead" : "Pad",
-                  variant + 1);
+    const std::string text = std::string(kStyles[style].name) + " " +
+                             (part == 0 ? "Beat" : part == 1 ? "Bass" : part == 2 ? "Lead" : "Pad") + " " +
+                             std::to_string(variant + 1);
+    std::memset(name, 0, 16);
+    std::memcpy(name, text.data(), std::min<size_t>(text.size(), 15));
     Seq_SetRiffName(riff, name);
     Seq_SetRiffType(riff, part == 0 ? CONTENT_CATEGORY_DRUMS : part == 1 ? CONTENT_CATEGORY_BASS
                                                             : part == 2 ? CONTENT_CATEGORY_LEAD
@@ -166,9 +167,8 @@ std::vector<CONTENTFILE> Content_RiffFiles(std::string &err)
                     err = std::string("riff library: ") + name + " could not be made";
                     break;
                 }
-                char entry[9];
-                std::snprintf(entry, sizeof entry, "RIFF%d", variant + 1);
-                f.path = std::string("R/") + kStyles[style].folder + "/" + kParts[part] + "/" + entry;
+                f.path = std::string("R/") + kStyles[style].folder + "/" + kParts[part] + "/RIFF" +
+                         std::to_string(variant + 1);
                 f.shown = name;
                 files.push_back(std::move(f));
             }

@@ -496,6 +496,85 @@ TEST_F(SongFile, SaveSummaryFromTheFirst128Bytes)
     EXPECT_EQ(Seq_ReadSaveSummary((const uint8_t *)"XX..........", 12, &parts, author), -1);
 }
 
+// Older images: an "HE" header, riff heads of 24 bytes below version 8, and "R2" riffs.
+TEST_F(SongFile, OlderLayoutsLoad)
+{
+    const int32_t riff = Seq_NewRiff(1, 1);
+    const int32_t note = Note(62, 2);
+    *Seq_RiffCell(Seq_GetRiff(riff), 3, 0) = (uint16_t)note;
+    Seq_SetRiffName(riff, "Old one");
+    Seq_PlaceRiff(riff, 1, 2, 0, 1);
+    const Bytes image = Save();
+    // Split the image at its RI chunk.
+    size_t ri = 0, riEnd = 0;
+    for (size_t at = 12; at < image.size();) {
+        const int32_t type = Seq_ChunkTypeOfTag(image.data() + at);
+        const uint32_t step = Seq_ChunkStep(image.data() + at, image.size() - at, type < 0 ? 0 : type);
+        if (type == CHUNK_RI) {
+            ri = at;
+            riEnd = at + step;
+        }
+        at += step;
+    }
+    ASSERT_GT(ri, 0u);
+    const Bytes grid(image.begin() + (ptrdiff_t)ri + 8 + 28, image.begin() + (ptrdiff_t)ri + 8 + 28 + 3); // k, step, note
+    auto rebuild = [&](const char *tag, const Bytes &record, uint8_t version, bool he) {
+        Bytes out(image.begin(), image.begin() + (ptrdiff_t)ri);
+        Bytes body = record;
+        body.insert(body.end(), grid.begin(), grid.end());
+        while (body.size() % 4)
+            body.push_back(0);
+        const uint16_t words = (uint16_t)((body.size() + 8) / 4);
+        const uint8_t head[8] = {(uint8_t)tag[0], (uint8_t)tag[1], (uint8_t)words, (uint8_t)(words >> 8), 1, 0, 0, 0};
+        out.insert(out.end(), head, head + 8);
+        out.insert(out.end(), body.begin(), body.end());
+        out.insert(out.end(), image.begin() + (ptrdiff_t)riEnd, image.end());
+        const uint32_t total = (uint32_t)out.size();
+        std::memcpy(out.data() + 8, &total, 4);
+        if (he) {
+            out[0] = 'H';
+            out[1] = 'E';
+            const uint32_t whole = version;
+            std::memcpy(out.data() + 4, &whole, 4);
+        } else {
+            out[4] = version;
+        }
+        return out;
+    };
+    Bytes head24 = {'C', 5, 200, 100, 1, 1, 2, 0xAA, 'O', 'l', 'd', ' ', 'o', 'n', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Bytes head28(image.begin() + (ptrdiff_t)ri + 8, image.begin() + (ptrdiff_t)ri + 8 + 28);
+    Bytes head23(23, 0);
+    head23[0] = 'C';
+    head23[4] = 1;
+    head23[5] = 1;
+    struct Case
+    {
+        const char *name;
+        Bytes bytes;
+        uint8_t start;
+        const char *riffName;
+    };
+    const Case cases[] = {
+        {"version 7, 24-byte head", rebuild("RI", head24, 7, false), 200, "Old one"},
+        {"HE header", rebuild("RI", head28, 17, true), 255, "Old one"},
+        {"R2 riffs", rebuild("R2", head23, 17, false), 255, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Load(c.bytes), 0);
+        ASSERT_EQ(g_uRiffCount, 2);
+        const RIFFENTRY *r = Seq_GetRiff(1);
+        EXPECT_EQ(r->ucStartLevel, c.start);
+        EXPECT_STREQ(r->szName, c.riffName);
+        EXPECT_EQ(r->uLink, 1);
+        ASSERT_NE(Seq_GetNote(*Seq_RiffCell(Seq_GetRiff(1), 3, 0)), nullptr);
+        EXPECT_EQ(Seq_GetNote(*Seq_RiffCell(Seq_GetRiff(1), 3, 0))->ucPitch, 62);
+        EXPECT_EQ(Seq_GetRiffStartingAt(1, 2), 1);
+        EXPECT_EQ(g_iSongFormatVersion, SONG_FORMAT_VERSION);
+        EXPECT_MODEL_WHOLE();
+    }
+}
+
 TEST_F(SongFile, ListingRiffsOfAnImage)
 {
     const int32_t r = MakeRiff(1, 1, 4);

@@ -1,6 +1,7 @@
 // Song images: golden bytes of the empty song, round trips of a table of songs, broken files that
 // are refused with the current song untouched, loads of chosen riffs and loads at an insert row.
 #include "seqfixture.h"
+#include "support/tempdir.h"
 
 #include "audio/import.h"
 #include "audio/mixer.h"
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -573,6 +575,30 @@ TEST_F(SongFile, OlderLayoutsLoad)
         EXPECT_EQ(g_iSongFormatVersion, SONG_FORMAT_VERSION);
         EXPECT_MODEL_WHOLE();
     }
+}
+
+// Song files are replaced whole or not at all.
+TEST_F(SongFile, SongFilesAreWrittenWholeOrNotAtAll)
+{
+    TempDir dir;
+    const std::string path = dir.File("song.tnv");
+    const Bytes first = Save();
+    ASSERT_EQ(Seq_WriteSongFile(path.c_str(), first), 0);
+    Seq_PlaceRiff(MakeRiff(1, 2, 4), 0, 0, 0, 1);
+    const Bytes second = Save();
+    ASSERT_EQ(Seq_WriteSongFile(path.c_str(), second), 0);
+    EXPECT_EQ(ReadTextFile(path), std::string(second.begin(), second.end()));
+    // A save that cannot be completed leaves the old file as it was and no part file behind.
+    EXPECT_EQ(Seq_WriteSongFile((dir.File("missing") + "/song.tnv").c_str(), first), -1);
+    EXPECT_EQ(Seq_WriteSongFile(path.c_str(), Bytes{}), -1);
+    EXPECT_EQ(ReadTextFile(path), std::string(second.begin(), second.end()));
+    EXPECT_FALSE(std::ifstream(path + ".part").good());
+    // The file reads back as the song it holds, bare or behind its tag and header.
+    std::vector<uint8_t> file(second.begin(), second.end());
+    int32_t tagged = 0;
+    EXPECT_EQ(Seq_LocateSongImage(file.data(), file.size(), &tagged), 0);
+    EXPECT_EQ(tagged, 1);
+    EXPECT_EQ(Seq_LocateSongImage((const uint8_t *)"nothing here", 12, &tagged), -1);
 }
 
 TEST_F(SongFile, ListingRiffsOfAnImage)

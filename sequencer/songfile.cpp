@@ -15,7 +15,7 @@
 #include "sequencer/instruments.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 #include "sequencer/standin_undo.h"
 
 #include <algorithm>
@@ -274,14 +274,16 @@ namespace {
 // written.
 int32_t InstrumentSource(const INSTRUMENTSLOT &s)
 {
-    if (s.ucKey1 == 255 && s.iSampleId != 0)
+    if (s.ucKey1 == 255 && s.iSampleId < 0)
         return s.pCommands ? 3 : 2;
-    return 1;
+    if (s.ucKey1 >= 254 || (!s.ucKey1 && !s.uKey2 && !s.uKey3))
+        return 1;
+    return 0; // a library sample: its resource reference is not written yet
 }
 
 int32_t SampleIndexOfId(int32_t id)
 {
-    for (int32_t i = 0; i < g_iSampleCount && i < SEQ_MAX_SAMPLES; i++)
+    for (int32_t i = 1; i < g_uSampleCount && i < SEQ_MAX_SAMPLES; i++)
         if (g_aSamples[i].iSampleId == id && id != 0)
             return i;
     return -1;
@@ -290,13 +292,13 @@ int32_t SampleIndexOfId(int32_t id)
 uint32_t InstrumentRecordBytes(const INSTRUMENTSLOT &s)
 {
     const int32_t kind = InstrumentSource(s);
-    return kind == 1 || kind == 3 ? 4u + 12u * std::min<uint32_t>(s.uCommandCount, 255) : 4u;
+    return kind == 1 || kind == 3 ? 4u + 12u * s.ucCommandCount : 4u;
 }
 
 bool SlotInUse(int32_t slot)
 {
     const INSTRUMENTSLOT &s = g_aInstrumentSlots[slot];
-    return s.ucMark || s.ucKey1 || s.uKey2 || s.uKey3 || s.iSampleId;
+    return !Seq_InstrumentSlotFree(slot) || s.ucAllocated;
 }
 
 int32_t PackedLength(const RIFFENTRY *r, const CHUNKCONTEXT *ctx, std::vector<uint8_t> *out)
@@ -467,6 +469,10 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
             const INSTRUMENTSLOT &in = g_aInstrumentSlots[slot];
             if (!(slotsTaken[slot] || (SlotInUse(slot) && in.ucKey1)))
                 continue;
+            // Library samples travel as resource references, which this writer does not write
+            // yet: refuse the save rather than write a song that has lost its instrument.
+            if (InstrumentSource(in) == 0)
+                return 0;
             ctx->slotSave[slot] = (uint16_t)slots++;
             slotBytes += InstrumentRecordBytes(in);
             if (InstrumentSource(in) >= 2) {
@@ -484,7 +490,7 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
                 left--;
             }
         }
-        for (int32_t i = 0; i < g_iSampleCount && i < SEQ_MAX_SAMPLES; i++) {
+        for (int32_t i = 1; i < g_uSampleCount && i < SEQ_MAX_SAMPLES; i++) {
             if (!samplesTaken[i])
                 continue;
             const uint64_t bytes = 2ull * g_aSamples[i].uLength;
@@ -584,7 +590,7 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
     if (ctx->aChunk[CHUNK_SP].uCount) {
         header(CHUNK_SP);
         const size_t start = img.size();
-        for (int32_t i = 0; i < g_iSampleCount && i < SEQ_MAX_SAMPLES; i++) {
+        for (int32_t i = 1; i < g_uSampleCount && i < SEQ_MAX_SAMPLES; i++) {
             if (ctx->sampleSave[i] == 0xFFFF)
                 continue;
             const SAMPLEENTRY &e = g_aSamples[i];
@@ -603,8 +609,8 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
             std::vector<int16_t> mono(e.uLength, 0);
             if (slot && slot->uFrames == e.uLength)
                 Snd_CopySampleLeft(mono.data(), slot);
-            else if (e.pData)
-                memcpy(mono.data(), e.pData, 2 * (size_t)e.uLength);
+            else
+                ok = false; // a sample whose sound is not there is not saved as silence
             for (int16_t v : mono)
                 w.U16((uint16_t)v);
         }
@@ -622,7 +628,7 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
             w.U16(index >= 0 ? ctx->sampleSave[index] : 0);
             w.U8((uint32_t)kind);
             const bool commands = kind == 1 || kind == 3;
-            const uint32_t c = commands ? std::min<uint32_t>(in.uCommandCount, 255) : 0;
+            const uint32_t c = commands ? (uint32_t)in.ucCommandCount : 0;
             w.U8(c);
             uint32_t left = 0, written = 0;
             for (const COMMANDENTRY *e = in.pCommands; e && written < c; e = e->pNext, written++) {
@@ -1132,8 +1138,11 @@ void Rollback(Added &a)
     for (int32_t l : a.lists)
         if (l >= 0)
             Seq_ReleaseParamList(l);
-    for (int32_t s : a.slots)
+    for (int32_t s : a.slots) {
         Seq_ClearInstrumentSlot(s, 1);
+        if (g_uInstrumentCount)
+            g_uInstrumentCount--;
+    }
     for (int32_t id : a.samples) {
         SAMPLESLOT *slot = nullptr;
         if (Snd_FindSampleById(&slot, (uint32_t)id) >= 0)
@@ -1235,7 +1244,7 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
         const SONGSAMPLE &sp = img.samples[i];
         const int32_t id = Seq_NewSampleId();
         SAMPLESLOT *slot = nullptr;
-        if (id == 0 || g_iSampleCount >= SEQ_MAX_SAMPLES ||
+        if (id == 0 || g_uSampleCount >= SEQ_MAX_SAMPLES ||
             Snd_LoadSample(&slot, sp.szName, sp.pData, 2 * sp.uFrames, SAMPLE_FORMAT_RAW_MEMORY) != 0) {
             g_bLoadAborted = 1;
             break;
@@ -1248,8 +1257,7 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
         }
         SAMPLEENTRY &e = g_aSamples[record];
         e.uLength = slot->uFrames;
-        e.iSampleId = id;
-        e.pData = (int16_t *)slot->pData;
+        e.iSampleId = (int16_t)id;
         memcpy(e.szName, sp.szName, 20);
         Snd_ResetSamplePointers(slot);
         slot->uRate = 44100;
@@ -1271,15 +1279,16 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
             break;
         }
         added.slots.push_back(slot);
+        g_uInstrumentCount++;
         const SONGINSTR &in = img.instruments[i];
         INSTRUMENTSLOT &s = g_aInstrumentSlots[slot];
-        s.ucMark = 0;
+        s.uMark = 0;
+        s.ucReserved = 255;
         if ((in.ucKinds & 15) >= 2) {
             s.ucKey1 = 255;
             s.uKey2 = s.uKey3 = 0xFFFF;
-            s.iSampleId = sampleId[in.uRef];
-            s.ucRateCode = 3;
-            s.ucChainCount = 2;
+            s.iSampleId = (int16_t)sampleId[in.uRef];
+            s.cSampleState = in.commands.empty() ? SAMPLE_STATE_OWN : SAMPLE_STATE_OWN | SAMPLE_STATE_EDITED;
             const int32_t record = SampleIndexOfId(s.iSampleId);
             s.pszName = record >= 0 ? g_aSamples[record].szName : nullptr;
         } else {
@@ -1297,7 +1306,10 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
                 }
             }
             left--;
-            Seq_AddInstrumentCommand(slot, in.commands[k + 2], p0, in.commands[k + 1]);
+            if (Seq_AddInstrumentCommand(slot, in.commands[k + 2], p0, in.commands[k + 1]) < 0) {
+                g_bLoadAborted = 1;
+                break;
+            }
         }
         slotId[i] = slot;
     }

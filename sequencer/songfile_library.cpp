@@ -9,7 +9,7 @@
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +19,7 @@ int32_t Seq_LoadLibraryRiffImage(const uint8_t *image, size_t size)
     const uint16_t riffsBefore = g_uRiffCount;
     bool slotUsed[SEQ_INSTRUMENT_SLOTS];
     for (int32_t s = 0; s < SEQ_INSTRUMENT_SLOTS; s++)
-        slotUsed[s] = !Seq_InstrumentSlotFree(s) || g_aInstrumentSlots[s].ucMark;
+        slotUsed[s] = !Seq_InstrumentSlotFree(s) || g_aInstrumentSlots[s].ucAllocated;
     const int32_t tagged = g_bTaggedSongFile;
     g_bTaggedSongFile = 0;
     CHUNKLOADCONTEXT load;
@@ -44,7 +44,10 @@ int32_t Seq_LoadLibraryRiffImage(const uint8_t *image, size_t size)
     r->uFlags |= RIFF_FLAG_DELETE;
     for (int32_t s = 1; s < SEQ_INSTRUMENT_SLOTS; s++)
         if (!slotUsed[s] && !Seq_InstrumentSlotFree(s))
-            g_aInstrumentSlots[s].uTempMark = 0xFFFF;
+        {
+            g_aInstrumentSlots[s].uMark = 0xFFFF;
+            g_abInstrumentMarks[s] = 1;
+        }
     return 1;
 }
 
@@ -87,7 +90,10 @@ void Seq_DropLibraryRiff()
         Seq_ReleaseRiff(g_uLibraryRiff, 3, 1);
     g_uLibraryRiff = 0;
     for (int32_t s = 1; s < SEQ_INSTRUMENT_SLOTS; s++)
-        if (!Seq_InstrumentSlotFree(s) && g_aInstrumentSlots[s].uTempMark == 0xFFFF)
-            Seq_ClearInstrument(s, 1, 1);
+        if (g_abInstrumentMarks[s]) {
+            if (!Seq_InstrumentSlotFree(s))
+                Seq_ClearInstrument(s, 1, 1);
+            g_abInstrumentMarks[s] = 0;
+        }
     std::memset(g_auLibraryRiffKey, 0, sizeof(g_auLibraryRiffKey));
 }

@@ -10,7 +10,8 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/instruments.h"
+#include "sequencer/samples.h"
 #include "tools/demosong.h"
 #include "tools/riffcontent.h"
 #include "app/timers.h"
@@ -114,8 +115,8 @@ TEST_F(SongFile, OneRecordOfEachChunkGoldenBytes)
         g_bTaggedSongFile = tagged;
         const uint8_t sound[8] = {1, 0, 2, 0, 3, 0, 4, 0};
         ASSERT_EQ(Snd_ImportRawSample("tick", sound, 8, 44100), 1);
-        std::memset(g_aSamples[0].szName, 0, 20);
-        std::memcpy(g_aSamples[0].szName, "Tick", 4);
+        std::memset(g_aSamples[1].szName, 0, 20);
+        std::memcpy(g_aSamples[1].szName, "Tick", 4);
         const uint16_t amp[3] = {0x00FF, 0x1DFF, 0x8F00}, flat[2] = {0x6000, 0x60FF};
         const int32_t a = Seq_AddParamList(3, amp, 7, 0), f = Seq_AddParamList(2, flat, 9, 0);
         Seq_AddParamListRef(f);
@@ -465,13 +466,13 @@ TEST_F(SongFile, AFullRiffPoolRollsTheLoadBack)
     }
     const Bytes before = Save();
     const uint16_t riffs = g_uRiffCount, notes = g_uNoteCount;
-    const int32_t samples = g_iSampleCount;
+    const int32_t samples = g_uSampleCount;
     CHUNKLOADCONTEXT load;
     ASSERT_EQ(Seq_LoadChunks(demo.data(), demo.size(), 0, 0, 0, &load), 0);
     EXPECT_EQ(Seq_FinishLoad(0, &load), SONGLOAD_ABANDONED);
     EXPECT_EQ(g_uRiffCount, riffs);
     EXPECT_EQ(g_uNoteCount, notes);
-    EXPECT_EQ(g_iSampleCount, samples);
+    EXPECT_EQ(g_uSampleCount, samples);
     EXPECT_EQ(FirstDiff(Save(), before), -1);
     EXPECT_MODEL_WHOLE();
 }
@@ -663,7 +664,6 @@ TEST_F(LibraryRiff, LoadsAsTheRiffInHandAndPreviewsAudibly)
     g_bTaggedSongFile = 1;
     // A song riff already there must stay the song's (its notes play instrument 1).
     ASSERT_EQ(Seq_AllocInstrumentSlot(), 1);
-    g_aInstrumentSlots[1].ucMark = 0;
     g_aInstrumentSlots[1].ucKey1 = 0xFE;
     g_aInstrumentSlots[1].uKey2 = g_aInstrumentSlots[1].uKey3 = 0xFFFE;
     const int32_t own = MakeRiff(1, 1, 4);

@@ -578,6 +578,20 @@ TEST_F(SongFile, OlderLayoutsLoad)
     }
 }
 
+// A library instrument cannot be written yet: the save is refused instead of dropping it.
+TEST_F(SongFile, ASaveNeverDropsALibraryInstrument)
+{
+    ASSERT_EQ(Seq_AllocInstrumentSlot(), 1);
+    g_aInstrumentSlots[1].ucKey1 = 1;
+    g_aInstrumentSlots[1].uKey2 = 2;
+    g_aInstrumentSlots[1].uKey3 = 3;
+    Seq_PlaceRiff(MakeRiff(1, 1, 4), 0, 0, 0, 1);
+    EXPECT_TRUE(Save().empty());
+    CHUNKCONTEXT ctx;
+    int32_t blocks = 0;
+    EXPECT_EQ(Seq_PrepareSave(SONGPART_SONG, &blocks, &ctx), 0u);
+}
+
 // Song files are replaced whole or not at all.
 TEST_F(SongFile, SongFilesAreWrittenWholeOrNotAtAll)
 {

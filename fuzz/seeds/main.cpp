@@ -12,6 +12,11 @@
 #include "jam/jamwire.h"
 #include "platform/net_internal.h"
 #include "platform/settings_store.h"
+#include "sequencer/eventlists.h"
+#include "sequencer/songcontrol.h"
+#include "sequencer/songfile.h"
+#include "sequencer/songmodel.h"
+#include "core/browser.h"
 #include "render/userimages.h"
 #include "support/aiffbuilder.h"
 #include "support/bmpfixture.h"
@@ -617,6 +622,40 @@ void TileSheets()
     Seed("tilesheet", "too_large", Bytes{23, 23, 8, 0x7F, 1, 2, 3, 4});
 }
 
+// Song images from the studio's own writer: the empty song and a song of two riffs, in both layouts.
+void SongImages()
+{
+    Seq_Init();
+    for (int32_t tagged = 0; tagged < 2; tagged++) {
+        g_bTaggedSongFile = tagged;
+        Seq_NewSong();
+        // The fuzz target picks the layout from the length's lowest bit: pad to match.
+        auto seed = [&](const char *name) {
+            Bytes b = Seq_SaveSongImage(SONGPART_SONG, "seed");
+            if ((b.size() & 1) != (size_t)tagged)
+                b.push_back(0);
+            Seed("songimage", std::string(name) + (tagged ? "-tagged" : "-untagged"), b);
+            Seed("songinfo", std::string(name) + (tagged ? "-tagged" : "-untagged"), b);
+        };
+        seed("empty");
+        const uint16_t flat[2] = {0x7F00, 0x7FFF};
+        const int32_t riff = Seq_NewRiff(2, 3);
+        for (int32_t s = 0; s < 32; s += 3) {
+            const int32_t a = Seq_AddParamList(2, flat, 0, 0), b = Seq_AddParamList(2, flat, 0, 0),
+                          c = Seq_AddParamList(2, flat, 1, 2);
+            const int32_t note = Seq_FindOrAddNote(1, 4, s % 12, 2, 200, 0, 0x40, 0x80, 0, 0, a, b, c, 0, 0, 0, 1);
+            if (note > 0)
+                Seq_SetRiffNote(riff, s, s % 3, note, 1, 0, 0);
+        }
+        Seq_PlaceRiff(riff, 0, 0, 0, 1);
+        Seq_PlaceRiff(riff, 2, 0, 0, 1);
+        Seq_SetTrackEntry(4, 4, 120, 160, 0, 0, 0, 0, 0, 'c');
+        seed("riffs");
+    }
+    Seq_NewSong();
+    g_bTaggedSongFile = 1;
+}
+
 int main(int argc, char **argv)
 {
     if (argc != 3) {
@@ -650,5 +689,6 @@ int main(int argc, char **argv)
     VideoResources();
     JamMessages();
     NetPackets();
+    SongImages();
     return g_failures ? 1 : 0;
 }

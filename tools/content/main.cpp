@@ -6,13 +6,15 @@
 // win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim; the interface
 // fonts gfx/fonts/*.bin; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
 // video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
-// chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL.
+// chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL; the
+// demo song examples/demo.tnv; the riff library under "R".
 #include "tools/boottables.h"
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
 #include "tools/packer.h"
 #include "tools/screengraphics.h"
+#include "tools/songcontent.h"
 #include "tools/soundcontent.h"
 #include "tools/tilecontent.h"
 #include "tools/videocontent.h"
@@ -74,6 +76,14 @@ bool WriteFonts(const std::string &out, std::string &err)
     return !fonts.empty() && WriteDataFiles(out, fonts, err);
 }
 
+// The demo song beside the archive, the riff library into it.
+bool WriteSongs(PACKDIR &root, const std::string &out, std::string &err)
+{
+    std::vector<CONTENTFILE> riffs;
+    const std::vector<CONTENTFILE> songs = Content_SongFiles(err, &riffs);
+    return !songs.empty() && WriteDataFiles(out, songs, err) && AddArchiveFiles(root, riffs, err);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -104,7 +114,7 @@ int main(int argc, char **argv)
         !WriteDataFiles(out, Content_ScreenGraphicsFiles(), err) ||
         !WriteDataFiles(out, Content_TileFiles(), err) ||
         !WriteDataFiles(out, Content_VideoFiles(), err) ||
-        !WriteFonts(out, err))
+        !WriteFonts(out, err) || !WriteSongs(root, out, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

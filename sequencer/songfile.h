@@ -1,0 +1,190 @@
+// Song images: the one byte format in which songs, song parts and library riffs are saved.
+//
+// An image is a run of typed chunks (two-letter tag, length in 32-bit words, item count), headed
+// by "H2". Saving is two calls: Seq_PrepareSave marks what goes in and returns the size,
+// Seq_WriteChunks writes exactly that many bytes. Loading is two calls as well: Seq_LoadChunks
+// walks and checks the whole image into native records (refusing a broken one before the current
+// song is touched), Seq_FinishLoad spreads the selection and builds the items. Between the calls
+// the caller may restrict the riffs taken (Seq_SetUsageSlot + the RI bitmap).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum : int32_t
+{
+    SONG_CHUNK_TYPES = 25,
+    SONG_FORMAT_VERSION = 17,
+    SONG_USAGE_SLOTS = 11,
+    SONG_DISC_RECORD = 20,
+    SONG_LOAD_DISCS = 500,
+};
+
+enum : int32_t
+{
+    CHUNK_00,
+    CHUNK_H2,
+    CHUNK_AU,
+    CHUNK_CN,
+    CHUNK_DS,
+    CHUNK_RE,
+    CHUNK_EN,
+    CHUNK_SP,
+    CHUNK_IN,
+    CHUNK_NO,
+    CHUNK_RI,
+    CHUNK_R2,
+    CHUNK_JT,
+    CHUNK_JC,
+    CHUNK_JS,
+    CHUNK_SN,
+    CHUNK_CH,
+    CHUNK_CL,
+    CHUNK_VD,
+    CHUNK_CP,
+    CHUNK_VI,
+    CHUNK_SO,
+    CHUNK_CO,
+    CHUNK_HE,
+    CHUNK_PC,
+};
+
+// Part flags of a save and part masks of a load: bit t - 1 stands for chunk type t.
+enum : uint32_t
+{
+    SONGPART_JAMS = 0x2000,
+    SONGPART_SONG = 0x4000,
+    SONGPART_VIDEO = 0x20000,
+    SONGPART_OLD_SONG = 0x80000,
+    SONGPART_OLD_VIDEO = 0x100000,
+};
+
+// Results of Seq_LoadChunks and bits of Seq_FinishLoad's result.
+enum : int32_t
+{
+    SONGLOAD_OK = 0,
+    SONGLOAD_NO_IMAGE = 3,
+    SONGLOAD_UNREADABLE = 4, // foreign first chunk, or a chunk that does not hold together
+    SONGLOAD_MISSING = 1,
+    SONGLOAD_ABANDONED = 2,
+};
+
+struct CHUNKCONTEXT;
+struct CHUNKLOADCONTEXT;
+struct SONGIMAGE; // the checked, native form of a located image
+
+struct CHUNKTYPEDEF
+{
+    char tag[4];
+    void (*pfnLocate)(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+    void (*pfnWrite)(CHUNKCONTEXT *ctx);
+    void (*pfnPass1)(CHUNKCONTEXT *ctx);
+    void (*pfnPass2)(CHUNKCONTEXT *ctx);
+    uint32_t uType;
+};
+extern const CHUNKTYPEDEF g_aChunkTypes[SONG_CHUNK_TYPES];
+
+struct CHUNKRECORD
+{
+    uint32_t uSize;  // saving: body bytes; loading: the whole chunk
+    uint32_t uCount; // items
+    uint32_t uPos;   // saving: write position in the image
+    const uint8_t *pChunk; // loading: the chunk's address
+};
+
+// The save and load context. Usage bitmaps grow to any id (parameter lists reach 6000).
+struct CHUNKCONTEXT
+{
+    char szAuthor[32] = {};
+    uint32_t auSlotType[SONG_USAGE_SLOTS] = {};
+    std::vector<uint32_t> aBitmap[SONG_USAGE_SLOTS];
+    CHUNKRECORD aChunk[SONG_CHUNK_TYPES] = {};
+    // Save numbers stamped by a preparation, by id (out of line: the records stay as they are).
+    std::vector<uint16_t> riffSave, noteSave, listSave, slotSave, sampleSave;
+    std::vector<uint8_t> *pImage = nullptr; // while writing
+    CHUNKLOADCONTEXT *pLoad = nullptr;      // while loading
+};
+
+struct CHUNKLOADCONTEXT
+{
+    int32_t iTarget = -1;
+    uint32_t uMask = 0;
+    char szAuthor[32] = {};
+    uint8_t abReserved[24] = {};
+    const uint8_t *pSongBlock = nullptr;
+    const uint8_t *pVideoBlock = nullptr;
+    CHUNKCONTEXT ctx;
+    std::shared_ptr<SONGIMAGE> image;
+};
+
+extern int32_t g_iSongFormatVersion; // the image being loaded; 17 otherwise
+extern int32_t g_iSongInsertRow;     // where a loaded grid goes; -1 none (row 0)
+extern int32_t g_bLoadMissingData;
+
+// ---- Walking ----
+int32_t Seq_ChunkTypeOfTag(const uint8_t *chunk);
+// Bytes from this chunk to the next, 0 when the chunk cannot be stepped over within `left`.
+uint32_t Seq_ChunkStep(const uint8_t *chunk, size_t left, int32_t type);
+const uint8_t *Seq_NextChunk(const uint8_t *chunk, int32_t type);
+int32_t Seq_GetDiscName(int32_t disc, char *out, int32_t length);
+
+// ---- Contexts and saving ----
+void Seq_SetUsageSlot(CHUNKCONTEXT *ctx, int32_t slot, int32_t type);
+std::vector<uint32_t> *Seq_GetUsageBitmap(CHUNKCONTEXT *ctx, int32_t type);
+void Seq_MarkBit(std::vector<uint32_t> *bitmap, uint32_t n);
+bool Seq_TestBit(const std::vector<uint32_t> *bitmap, uint32_t n);
+// Image size in bytes; *pBlocks = (size + 8703) >> 13.
+uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx);
+// The image, exactly `size` bytes; empty when the context does not add up to that size.
+std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNKCONTEXT *ctx);
+// Both calls; an empty vector on failure.
+std::vector<uint8_t> Seq_SaveSongImage(uint32_t parts, const char *author);
+// The packed length when packing is shorter, else minus the full length; writes the chosen form.
+int32_t Seq_PackRiffGrid(int32_t riff, const CHUNKCONTEXT *ctx, std::vector<uint8_t> *out);
+
+// ---- Loading ----
+// 0 walked and checked; 3 no image; 4 unreadable (nothing of the song touched).
+int32_t Seq_LoadChunks(const uint8_t *image, size_t length, uint32_t mask, int32_t target, int32_t wait,
+                       CHUNKLOADCONTEXT *load);
+// The walk and check alone, without preparing the song.
+int32_t Seq_LocateChunks(const uint8_t *image, size_t length, uint32_t mask, int32_t target, CHUNKLOADCONTEXT *load);
+// Bit 0 something missing, bit 1 abandoned (rolled back).
+int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load);
+// Both calls on a whole song. 0, SONGLOAD_* or 0x100 | bits of Seq_FinishLoad.
+int32_t Seq_LoadSongImage(const uint8_t *image, size_t length);
+// The riffs of an image: names and riff types (no RI chunk or unreadable: 0 entries).
+struct FILERIFF
+{
+    char szName[17];
+    uint8_t ucType;
+};
+int32_t Seq_ListFileRiffs(const uint8_t *image, size_t length, std::vector<FILERIFF> *out);
+
+// A line per chunk (tag, bytes, items) after a line on the image; 0, or -1 where a chunk does
+// not fit (the text says where).
+int32_t Seq_DescribeImage(const uint8_t *image, size_t size, std::string *out);
+
+// The save list's summary of an image from its first 128 bytes: the part flags (the present-type
+// mask of H2; HE's flag bits as 0x100000 | 0x20000 video, 0x80000 | 0x4000 song) and the author.
+// 0, or -1 when the bytes do not start a song image.
+int32_t Seq_ReadSaveSummary(const uint8_t *image, size_t size, uint32_t *pParts, char author[32]);
+
+// ---- The riff library ("/R") ----
+// Loads a library riff image as the riff in hand: 1, or 10 when nothing was loaded (the image
+// was refused or brought no riff; the song is left as it was).
+int32_t Seq_LoadLibraryRiffImage(const uint8_t *image, size_t size);
+// The same from the archive: "/R" index1 - 1, index2 - 1, index3 - 1. -1 when the keys are
+// those of the last load (nothing done).
+int32_t Seq_LoadLibraryRiffLocal(int32_t kind, int32_t index1, int32_t index2, int32_t index3);
+// Gives up the riff in hand and the instruments it brought.
+void Seq_DropLibraryRiff();
+
+// ---- Files ----
+// Offset of the image in a song file's bytes (behind "TVPC" + save header, or bare), -1 none.
+// Sets g_bTaggedSongFile for the layout.
+int32_t Seq_LocateSongImage(const uint8_t *file, size_t size, int32_t *pTagged);
+// Writes a song file atomically: the old file stays whole until the new one is complete. 0 or -1.
+int32_t Seq_WriteSongFile(const char *path, const std::vector<uint8_t> &image);

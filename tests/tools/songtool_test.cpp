@@ -1,0 +1,127 @@
+// tnv_song on the demo song the build leaves: info lists its chunks, resave gives the same bytes,
+// render gives the same WAV twice, and a broken file is refused with the studio's message.
+#include "audio/mixer.h"
+#include "core/archive.h"
+#include "core/disc.h"
+#include "core/file.h"
+#include "sequencer/songcontrol.h"
+#include "sequencer/songfile.h"
+#include "sequencer/songmodel.h"
+#include "support/tempdir.h"
+#include "tools/riffcontent.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+std::string Tool() { return std::string(TNV_TEST_BUILD_DIR) + "/tools/tnv_song"; }
+std::string Demo() { return std::string(TNV_TEST_BUILD_DIR) + "/data/examples/demo.tnv"; }
+
+std::string RunTool(const std::string &args, int *code)
+{
+    const std::string cmd = "'" + Tool() + "' " + args + " 2>&1";
+    std::string out;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    const int status = pclose(p);
+    *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+std::vector<char> Slurp(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(SongTool, InfoResaveAndRenderOfTheDemoSong)
+{
+    TempDir dir;
+    int code = -1;
+    const std::string info = RunTool("info '" + Demo() + "'", &code);
+    EXPECT_EQ(code, 0) << info;
+    for (const char *tag : {"H2", "AU", "CN", "DS", "EN", "SP", "IN", "NO", "RI", "SN"})
+        EXPECT_NE(info.find(std::string("  ") + tag + " "), std::string::npos) << tag << "\n" << info;
+
+    const std::string again = dir.File("again.tnv");
+    EXPECT_EQ((RunTool("resave '" + Demo() + "' '" + again + "'", &code), code), 0);
+    const std::vector<char> original = Slurp(Demo());
+    ASSERT_GT(original.size(), 1000u);
+    EXPECT_TRUE(Slurp(again) == original) << "the demo song is canonical: resave must not change a byte";
+
+    const std::string a = dir.File("a.wav"), b = dir.File("b.wav");
+    EXPECT_EQ((RunTool("render '" + Demo() + "' '" + a + "'", &code), code), 0);
+    EXPECT_EQ((RunTool("render '" + Demo() + "' '" + b + "'", &code), code), 0);
+    const std::vector<char> wa = Slurp(a);
+    EXPECT_GT(wa.size(), 44u + 4u * 44100u * 30u); // 30 seconds and more of stereo
+    EXPECT_TRUE(wa == Slurp(b));
+}
+
+TEST(SongTool, BrokenFilesAreRefused)
+{
+    TempDir dir;
+    std::vector<char> demo = Slurp(Demo());
+    ASSERT_GT(demo.size(), 200u);
+    struct Case
+    {
+        const char *name;
+        std::vector<char> bytes;
+    };
+    std::vector<char> truncated(demo.begin(), demo.begin() + 150);
+    std::vector<char> zeroLength = demo;
+    zeroLength[76 + 2] = zeroLength[76 + 3] = 0; // DS
+    const Case cases[] = {{"empty", {}}, {"text", {'h', 'e', 'l', 'l', 'o'}}, {"truncated", truncated},
+                          {"zero length", zeroLength}};
+    for (const Case &c : cases) {
+        const std::string path = dir.File(std::string(c.name) + ".tnv");
+        std::ofstream(path, std::ios::binary).write(c.bytes.data(), (std::streamsize)c.bytes.size());
+        int code = -1;
+        const std::string out = RunTool("resave '" + path + "' '" + dir.File("out.tnv") + "'", &code);
+        EXPECT_EQ(code, 1) << c.name;
+        EXPECT_NE(out.find("Couldn't Load File"), std::string::npos) << c.name << ": " << out;
+        std::ifstream written(dir.File("out.tnv"));
+        EXPECT_FALSE(written.good()) << c.name << ": nothing may be written for a refused file";
+    }
+}
+
+// The riff library in the built archive loads by its index numbers; the same keys again do nothing.
+TEST(SongTool, LibraryRiffFromTheArchive)
+{
+    std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/data/", TNV_TEST_BUILD_DIR);
+    Sys_DiscInit();
+    ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
+    ASSERT_EQ(Snd_InitSampleEngine(64), 0);
+    Seq_Init();
+    Seq_NewSong();
+    for (int32_t style = 1; style <= Content_RiffStyleCount(); style++)
+        for (int32_t part = 1; part <= CONTENT_RIFF_PARTS; part++) {
+            SCOPED_TRACE(std::to_string(style) + "/" + std::to_string(part));
+            ASSERT_EQ(Seq_LoadLibraryRiffLocal(0, style, part, 1), 1);
+            EXPECT_EQ(g_uLibraryRiff, g_uRiffCount - 1);
+            EXPECT_EQ(Seq_LoadLibraryRiffLocal(0, style, part, 1), -1);
+            Seq_DropLibraryRiff();
+            EXPECT_EQ(g_uRiffCount, 1);
+        }
+    EXPECT_EQ(Seq_LoadLibraryRiffLocal(0, 99, 1, 1), 10);
+    EXPECT_EQ(g_uLibraryRiff, 0);
+    Seq_NewSong();
+    Snd_ShutdownSampleEngine();
+    Sys_WadFreeBuffers();
+    Sys_FreeDiscPool();
+    g_szDataDir[0] = 0;
+}

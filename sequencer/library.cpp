@@ -19,9 +19,11 @@ void Seq_DropLibraryRiff()
     // The library riff by its held id: "the last riff" is another one once a riff was made since.
     if (loaded && g_uLibraryRiff)
         Seq_ReleaseRiff(g_uLibraryRiff, 3, 1);
-    for (int32_t slot = 0; slot < SEQ_INSTRUMENT_SLOTS; slot++)
-        if (g_abInstrumentMarks[slot] == 1) {
-            Seq_ClearInstrument(slot, 1, 1);
+    g_uLibraryRiff = 0;
+    for (int32_t slot = 1; slot < SEQ_INSTRUMENT_SLOTS; slot++)
+        if (g_abInstrumentMarks[slot]) {
+            if (!Seq_InstrumentSlotFree(slot))
+                Seq_ClearInstrument(slot, 1, 1);
             g_abInstrumentMarks[slot] = 0;
         }
     std::memset(g_auLibraryRiffKey, 0, sizeof(g_auLibraryRiffKey));

@@ -16,7 +16,7 @@
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
 #include "sequencer/samples.h"
-#include "sequencer/standin_undo.h"
+#include "sequencer/undo.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -8,6 +8,8 @@
 // the caller may restrict the riffs taken (Seq_SetUsageSlot + the RI bitmap).
 #pragma once
 
+#include "sequencer/library.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -180,7 +182,6 @@ int32_t Seq_LoadLibraryRiffImage(const uint8_t *image, size_t size);
 // those of the last load (nothing done).
 int32_t Seq_LoadLibraryRiffLocal(int32_t kind, int32_t index1, int32_t index2, int32_t index3);
 // Gives up the riff in hand and the instruments it brought.
-void Seq_DropLibraryRiff();
 
 // ---- Files ----
 // Offset of the image in a song file's bytes (behind "TVPC" + save header, or bare), -1 none.

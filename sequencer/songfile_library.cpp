@@ -80,20 +80,3 @@ int32_t Seq_LoadLibraryRiffLocal(int32_t kind, int32_t index1, int32_t index2, i
         std::memcpy(g_auLibraryRiffKey, saved, 4);
     return result;
 }
-
-void Seq_DropLibraryRiff()
-{
-    if (g_uPreviewRiff && g_uPreviewRiff == g_uLibraryRiff)
-        Seq_StopRiffPreview();
-    const bool loaded = g_auLibraryRiffKey[0] | g_auLibraryRiffKey[1] | g_auLibraryRiffKey[2] | g_auLibraryRiffKey[3];
-    if (loaded && g_uLibraryRiff && g_uLibraryRiff == g_uRiffCount - 1)
-        Seq_ReleaseRiff(g_uLibraryRiff, 3, 1);
-    g_uLibraryRiff = 0;
-    for (int32_t s = 1; s < SEQ_INSTRUMENT_SLOTS; s++)
-        if (g_abInstrumentMarks[s]) {
-            if (!Seq_InstrumentSlotFree(s))
-                Seq_ClearInstrument(s, 1, 1);
-            g_abInstrumentMarks[s] = 0;
-        }
-    std::memset(g_auLibraryRiffKey, 0, sizeof(g_auLibraryRiffKey));
-}

@@ -696,7 +696,7 @@ TEST_F(LibraryRiff, LoadsAsTheRiffInHandAndPreviewsAudibly)
     // The preview mixes sound.
     ASSERT_EQ(Sys_AllocMixBuffers(), 0);
     Snd_SetMasterVolume(0x3FFF, 0x3FFF);
-    Seq_PlayRiffPreview(riff, 1);
+    Seq_PlayRiffPreview(0, riff);
     double energy = 0;
     for (int32_t block = 0; block < 44100 / 72; block++) { // one second
         std::memset(g_pMixOutputBuffer, 0, (size_t)g_iMixBlockFrames * 4);

@@ -168,19 +168,22 @@ PLATDISPLAYRESULT SdlSetMode(PLATDISPLAY *d, const PLATDISPLAYMODE &mode)
     if (!window || !d->renderer)
         return PLAT_DISPLAY_NOTREADY;
     SdlDropSurfaces(d);
+    // The window is made at the interface's scaled size; a size change here races the window
+    // system (a first picture can land at the old size), so it is made only when needed.
+    const int scale = Plat_WindowScaleFor(static_cast<int>(mode.width), static_cast<int>(mode.height));
+    const int ww = static_cast<int>(mode.width) * scale, wh = static_cast<int>(mode.height) * scale;
+    int cw = 0, ch = 0;
+    SDL_GetWindowSize(window, &cw, &ch);
+    if (cw != ww || ch != wh) {
+        SDL_SetWindowSize(window, ww, wh);
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
     d->texture = SDL_CreateTexture(d->renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
                                    static_cast<int>(mode.width), static_cast<int>(mode.height));
     if (!d->texture) {
         std::fprintf(stderr, "tnvpc: display texture: %s\n", SDL_GetError());
         return PLAT_DISPLAY_FAILED;
     }
-    // The largest whole scale that fits the desktop keeps pixels square and sharp.
-    int scale = 1;
-    SDL_DisplayMode desk;
-    if (SDL_GetDesktopDisplayMode(std::max(0, SDL_GetWindowDisplayIndex(window)), &desk) == 0)
-        scale = std::max(1, std::min(desk.w / static_cast<int>(mode.width), desk.h / static_cast<int>(mode.height)));
-    SDL_SetWindowSize(window, static_cast<int>(mode.width) * scale, static_cast<int>(mode.height) * scale);
-    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     return PLAT_DISPLAY_OK;
 }
 

@@ -336,8 +336,11 @@ bool Plat_WindowCreate(const char *title, int width, int height)
             s_win.error = SDL_GetError();
             return false;
         }
-        s_win.window = SDL_CreateWindow(s_win.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        width, height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
+        // Made at the scale the display will show it at: growing it later races the window
+        // system, whose first picture after a size change can land at the old size.
+        const int scale = Plat_WindowScaleFor(width, height);
+        s_win.window = SDL_CreateWindow(s_win.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        width * scale, height * scale, SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
         if (!s_win.window) {
             s_win.error = SDL_GetError();
             SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -368,6 +371,16 @@ void Plat_WindowDestroy()
     s_win.exists = false;
     std::lock_guard<std::mutex> lock(s_postMutex);
     s_win.pending.clear();
+}
+
+int Plat_WindowScaleFor(int width, int height)
+{
+    // The largest whole scale that fits the desktop keeps pixels square and sharp.
+    SDL_DisplayMode desk;
+    const int index = s_win.window ? std::max(0, SDL_GetWindowDisplayIndex(s_win.window)) : 0;
+    if (width <= 0 || height <= 0 || !SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(index, &desk) != 0)
+        return 1;
+    return std::max(1, std::min(desk.w / width, desk.h / height));
 }
 
 SDL_Window *Plat_WindowSdlHandle()

@@ -23,6 +23,7 @@
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
+#include "platform/quitsignal.h"
 #include "platform/window.h"
 #include "render/bitmap.h"
 #include "render/d3ddevice.h"
@@ -168,6 +169,8 @@ int Sys_MainThreadGuard(void *hInstance, void *hPrevInstance, const char *comman
     // call; without it the program still runs, only unreported.
     if (Sys_InstallCrashFilter() != 0)
         std::fprintf(stderr, "tnvpc: crash reports are off (a fault signal could not be taken)\n");
+    // SIGTERM and SIGINT end the studio cleanly, even while it waits or shows a box.
+    Plat_QuitSignalsInstall();
     return Sys_RunApplication(hInstance, hPrevInstance, commandLine, showCommand);
 }
 

@@ -4,12 +4,15 @@
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/mouse.h"
+#include "platform/quitsignal.h"
 #include "platform/window_sdl.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +20,10 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -266,18 +273,26 @@ bool Translate(const SDL_Event &e, PLATEVENT *ev)
 bool SdlNext(PLATEVENT *ev, bool wait)
 {
     for (;;) {
+        if (Plat_QuitSignalTake()) {
+            *ev = {PLAT_EV_CLOSEREQUEST, 0};
+            return true;
+        }
         if (!s_win.pending.empty()) {
             *ev = s_win.pending.front();
             s_win.pending.pop_front();
             return true;
         }
         SDL_Event e;
-        int got = wait ? SDL_WaitEvent(&e) : SDL_PollEvent(&e);
+        // A wait looks up now and then, so that a quit signal is answered.
+        int got = wait ? SDL_WaitEventTimeout(&e, 100) : SDL_PollEvent(&e);
         if (!got) {
-            if (wait) { // the event system failed: end rather than spin
+            if (wait && !SDL_WasInit(SDL_INIT_EVENTS)) {
+                // the event system is gone: end rather than spin
                 *ev = {PLAT_EV_CLOSE, 0};
                 return true;
             }
+            if (wait)
+                continue;
             return false;
         }
         PLATEVENT t{};
@@ -293,6 +308,10 @@ bool SdlNext(PLATEVENT *ev, bool wait)
 
 bool HeadlessNext(PLATEVENT *ev, bool wait)
 {
+    if (Plat_QuitSignalTake()) {
+        *ev = {PLAT_EV_CLOSEREQUEST, 0};
+        return true;
+    }
     std::lock_guard<std::mutex> lock(s_postMutex);
     if (!s_win.pending.empty()) {
         *ev = s_win.pending.front();
@@ -311,6 +330,52 @@ bool HeadlessNext(PLATEVENT *ev, bool wait)
         return true;
     }
     return false;
+}
+
+std::string s_boxHelper; // the studio's own program, which shows a box when asked
+
+// The box waits for OK in a process of its own (the studio's program run as a box helper, in a
+// process group of its own since SDL's box may fork again), so that a quit signal can take it
+// down and the studio end cleanly. False when no box could be shown.
+bool ShowBoxAnsweringQuitSignals(const char *caption, const char *text)
+{
+    pid_t child = -1;
+    if (!s_boxHelper.empty()) {
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGTERM);
+        sigaddset(&defaults, SIGINT);
+        posix_spawnattr_setsigdefault(&attr, &defaults);
+        posix_spawnattr_setpgroup(&attr, 0);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+        char *const argv[] = {const_cast<char *>(s_boxHelper.c_str()), const_cast<char *>(PLAT_MESSAGEBOX_HELPER_ARG),
+                              const_cast<char *>(caption), const_cast<char *>(text), nullptr};
+        if (posix_spawn(&child, s_boxHelper.c_str(), nullptr, &attr, argv, environ) != 0)
+            child = -1;
+        posix_spawnattr_destroy(&attr);
+    }
+    if (child < 0)
+        return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, s_win.window) == 0;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (done < 0 && errno != EINTR)
+            return false;
+        if (Plat_QuitSignalled()) {
+            kill(-child, SIGTERM);
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+            return true;
+        }
+        // Keeps the studio's window answering the system while the box is up.
+        SDL_PumpEvents();
+        timespec ts{0, 20000000L};
+        nanosleep(&ts, nullptr);
+    }
 }
 
 } // namespace
@@ -501,9 +566,26 @@ int Plat_MessageBox(const char *caption, const char *text)
         std::fprintf(stderr, "tnvpc: [%s] %s\n", caption ? caption : "", text ? text : "");
         return 1;
     }
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, s_win.window) != 0)
+    if (!ShowBoxAnsweringQuitSignals(caption ? caption : "", text ? text : ""))
         std::fprintf(stderr, "tnvpc: [%s] %s\n", caption ? caption : "", text ? text : "");
     return 1;
+}
+
+void Plat_MessageBoxUseHelper(const char *program)
+{
+    s_boxHelper = program ? program : "";
+}
+
+int Plat_MessageBoxHelperMain(const char *caption, const char *text)
+{
+    // With the video system up, SDL shows the box through the window system as the studio would.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    const bool video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const int rc = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr) == 0 ? 0 : 1;
+    if (video)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit();
+    return rc;
 }
 
 const std::vector<std::string> &Plat_MessageBoxLog()

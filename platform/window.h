@@ -94,8 +94,15 @@ struct PLATSCRIPTMOUSE
 // Takes the next scripted mouse line that is due (its frame has been reached); false when none.
 bool Plat_WindowTakeScriptMouse(PLATSCRIPTMOUSE *out);
 
-// A modal information box. Headless: logged, never blocks, answers 1 (OK).
+// A modal information box. Headless: logged, never blocks, answers 1 (OK). A quit signal while it
+// waits takes it down (when a box helper is set) and it answers 1.
 int Plat_MessageBox(const char *caption, const char *text);
+// Boxes are shown by running program (the studio's own) as
+//   program PLAT_MESSAGEBOX_HELPER_ARG caption text
+// whose main answers with Plat_MessageBoxHelperMain; without it the box is shown in-process.
+constexpr const char *PLAT_MESSAGEBOX_HELPER_ARG = "--tnv-message-box";
+void Plat_MessageBoxUseHelper(const char *program);
+int Plat_MessageBoxHelperMain(const char *caption, const char *text);
 // Boxes shown since the log was last cleared, as "caption|text" (both backends keep it).
 const std::vector<std::string> &Plat_MessageBoxLog();
 void Plat_MessageBoxLogClear();

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 #include <vector>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -247,8 +248,15 @@ TEST(Program, HeadlessRunDumpsThePresentedFrame)
     EXPECT_NE(out.find("cannot write the frame to /nonexistent/dir/out.png"), std::string::npos) << out;
 }
 
-TEST(SdlWindow, ShowsThePictureTheHeadlessRunPresents)
+// The window takes the largest whole scale that fits the desktop and shows the whole picture at
+// it: scale 1 on 1024 x 768, scale 2 on 1280 x 1024.
+class SdlWindowScale : public ::testing::TestWithParam<int>
 {
+};
+
+TEST_P(SdlWindowScale, ShowsThePictureTheHeadlessRunPresents)
+{
+    const int scale = GetParam();
     if (!HaveTool("Xvfb") || !HaveTool("xwd"))
         GTEST_SKIP() << "Xvfb or xwd not installed";
     const std::string program = ProgramPath();
@@ -256,7 +264,7 @@ TEST(SdlWindow, ShowsThePictureTheHeadlessRunPresents)
     const Picture headless = HeadlessFrame(program, 10);
     ASSERT_EQ(headless.width, 640u);
 
-    TestXServer x;
+    TestXServer x(scale == 1 ? "1024x768x24" : "1280x1024x24");
     if (x.Display().empty())
         GTEST_SKIP() << "Xvfb did not start";
     const std::string suppressions = ::testing::TempDir() + "tnv_sdlwindow.supp";
@@ -282,15 +290,21 @@ TEST(SdlWindow, ShowsThePictureTheHeadlessRunPresents)
     }
     ASSERT_GT(pid, 0);
 
-    // The window on a 1024 x 768 desktop is shown at scale 1. Frames are presented continuously
-    // once the loading picture's five seconds are over, so dumps are taken until one shows the
-    // interface.
+    // Frames are presented continuously once the loading picture's five seconds are over, so
+    // dumps are taken until one shows the interface.
     const std::string dump = ::testing::TempDir() + "tnv_sdl_window.xwd";
     // Both widen 5- and 6-bit channels to 8 bits; allow one step of a 5-bit channel.
     auto differing = [&](const Picture &p) {
         size_t n = 0;
-        for (size_t i = 0; i < p.rgb.size() && i < headless.rgb.size(); i++)
-            n += std::abs(int{p.rgb[i]} - int{headless.rgb[i]}) > 8;
+        if (p.width != headless.width * scale || p.height != headless.height * scale)
+            return size_t{1};
+        for (uint32_t y = 0; y < p.height; y++)
+            for (uint32_t col = 0; col < p.width; col++)
+                for (int c = 0; c < 3; c++) {
+                    const size_t shown = (size_t{y} * p.width + col) * 3 + c;
+                    const size_t want = (size_t{y / scale} * headless.width + col / scale) * 3 + c;
+                    n += std::abs(int{p.rgb[shown]} - int{headless.rgb[want]}) > 8;
+                }
         return n;
     };
     Picture shown;
@@ -308,7 +322,104 @@ TEST(SdlWindow, ShowsThePictureTheHeadlessRunPresents)
         waitpid(pid, nullptr, 0);
     }
     EXPECT_EQ(rc, 0);
-    ASSERT_EQ(shown.width, 640u);
-    ASSERT_EQ(shown.height, 480u);
+    ASSERT_EQ(shown.width, 640u * scale);
+    ASSERT_EQ(shown.height, 480u * scale);
     EXPECT_EQ(differing(shown), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, SdlWindowScale, ::testing::Values(1, 2),
+                         [](const auto &c) { return "Scale" + std::to_string(c.param); });
+
+// SIGTERM and SIGINT end the studio cleanly at any time: a headless run ends as if closed.
+TEST(Program, QuitSignalsEndAHeadlessRunAsAClose)
+{
+    const std::string program = ProgramPath();
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig);
+        pid_t pid = fork();
+        if (pid == 0) {
+            setenv("TNV_BACKEND", "headless", 1);
+            setenv("TNV_EXIT_AFTER_FRAMES", "100000000", 1);
+            unsetenv("TNV_INPUT_SCRIPT");
+            int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 2);
+            execl(program.c_str(), "tnvpc", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(pid, 0);
+        // Running frames by then (or still starting: either way the signal must end it).
+        usleep(300000);
+        kill(pid, sig);
+        int rc = WaitExit(pid, 200);
+        if (rc < 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        EXPECT_EQ(rc, 0);
+    }
+}
+
+// A fatal start-up box (here: no sound device) waits for OK, but a quit signal takes it down and
+// ends the studio with the failed start's status.
+TEST(SdlWindow, QuitSignalsEndTheStudioWhileAFatalBoxWaits)
+{
+    if (!HaveTool("Xvfb") || !HaveTool("xwininfo"))
+        GTEST_SKIP() << "Xvfb or xwininfo not installed";
+    const std::string program = ProgramPath();
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+    TestXServer x;
+    if (x.Display().empty())
+        GTEST_SKIP() << "Xvfb did not start";
+    const std::string suppressions = ::testing::TempDir() + "tnv_sdlwindow.supp";
+    if (FILE *f = std::fopen(suppressions.c_str(), "w")) {
+        std::fputs("leak:libdbus-1.so\nleak:libX11.so\n", f);
+        std::fclose(f);
+    }
+    auto boxes = [&] {
+        const std::string tree = RunAndRead("xwininfo -display " + x.Display() + " -root -tree 2>/dev/null");
+        return tree.find("\"ERROR!\"") != std::string::npos;
+    };
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig);
+        pid_t pid = fork();
+        if (pid == 0) {
+            setenv("LSAN_OPTIONS", ("suppressions=" + suppressions).c_str(), 1);
+            setenv("DISPLAY", x.Display().c_str(), 1);
+            setenv("TNV_BACKEND", "real", 1);
+            setenv("SDL_AUDIODRIVER", "none-such", 1);
+            setenv("SDL_RENDER_DRIVER", "software", 1);
+            setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+            unsetenv("TNV_EXIT_AFTER_FRAMES");
+            unsetenv("TNV_INPUT_SCRIPT");
+            execl(program.c_str(), "tnvpc", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(pid, 0);
+        bool shown = false;
+        int early = -1;
+        for (int i = 0; i < 600 && !shown && early < 0; i++) {
+            shown = boxes();
+            if (!shown) {
+                early = WaitExit(pid, 1);
+                usleep(50000);
+            }
+        }
+        if (!shown) {
+            if (early < 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+            // The window system could not show a box (no fonts for it): nothing waits.
+            GTEST_SKIP() << "no message box could be shown; the studio ended with " << early;
+        }
+        kill(pid, sig);
+        int rc = WaitExit(pid, 200);
+        if (rc < 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        EXPECT_EQ(rc, 254) << "a failed start ends with -2";
+        EXPECT_FALSE(boxes()) << "the box went with the studio";
+    }
 }

@@ -180,8 +180,9 @@ int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int sho
     Sys_CallLog("Sys_LoadSettings");
     Sys_LoadSettings();
     g_hInstance = hInstance;
+    // A start that fails ends with -2, whatever step failed.
     if (!Sys_CreateMainWindow(hInstance, showCommand))
-        return 0;
+        return -2;
     if (commandLine && commandLine[0] != '\0') {
         Sys_CallLog("Sys_ParseCommandLine");
         Sys_ParseCommandLine(commandLine);

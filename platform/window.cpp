@@ -136,8 +136,37 @@ bool LoadScript(const char *path)
     }
     std::string line;
     int lineNo = 0;
-    while (std::getline(in, line)) {
+    uint64_t total = 0;
+    // One line, bounded: a device or a file without line ends must not grow it without end.
+    auto nextLine = [&](bool *tooLong) {
+        line.clear();
+        *tooLong = false;
+        bool any = false;
+        for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
+            any = true;
+            total++;
+            if (c == '\n')
+                return true;
+            if (line.size() >= PLAT_SCRIPT_MAX_LINE) {
+                *tooLong = true;
+                return true;
+            }
+            line.push_back(static_cast<char>(c));
+        }
+        return any;
+    };
+    for (bool tooLong = false; nextLine(&tooLong);) {
         lineNo++;
+        if (tooLong) {
+            s_win.error = std::string("input script ") + path + " line " + std::to_string(lineNo) +
+                          ": longer than " + std::to_string(PLAT_SCRIPT_MAX_LINE) + " characters";
+            return false;
+        }
+        if (total > PLAT_SCRIPT_MAX_BYTES) {
+            s_win.error = std::string("input script ") + path + ": larger than " +
+                          std::to_string(PLAT_SCRIPT_MAX_BYTES >> 20) + " MiB";
+            return false;
+        }
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         std::istringstream ls(line);

@@ -24,7 +24,8 @@
 //       <frame> mouseup <b>       mouse button b released
 //   Mouse lines do not go through the event queue: the mouse (platform/mouse.h) takes them when
 //   it is read, once they are due.
-//   Blank lines and lines starting with '#' are ignored. An event is delivered once the given
+//   Blank lines and lines starting with '#' are ignored. A line longer than PLAT_SCRIPT_MAX_LINE
+//   characters or a script larger than PLAT_SCRIPT_MAX_BYTES is refused. An event is delivered once the given
 //   number of frames has run (frame 0: before the first frame). A line that cannot be read makes
 //   Plat_WindowCreate fail with a message naming the file and line.
 #pragma once
@@ -32,6 +33,9 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+constexpr size_t PLAT_SCRIPT_MAX_LINE = 4096;
+constexpr uint64_t PLAT_SCRIPT_MAX_BYTES = 16u << 20;
 
 enum PLATEVENTTYPE
 {

@@ -219,7 +219,6 @@ TEST(Program, HeadlessRunsEndWithZero)
     } cases[] = {
         {"TNV_EXIT_AFTER_FRAMES=120", ""},
         {"TNV_EXIT_AFTER_FRAMES=1", "-nocd"},
-        {"TNV_INPUT_SCRIPT=/nonexistent/script.txt", ""}, // no window: ends at once with 0
         {scriptEnv.c_str(), ""},
     };
     for (const auto &c : cases) {
@@ -229,6 +228,36 @@ TEST(Program, HeadlessRunsEndWithZero)
         int status = std::system(cmd.c_str());
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+}
+
+// Every start that fails ends with a status that says so (-2, seen as 254), and a line on stderr.
+TEST(Program, FailedStartsEndNonZero)
+{
+    const std::string program = ProgramPath();
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+    const std::string badScript = ::testing::TempDir() + "tnv_program_bad_script.txt";
+    if (FILE *f = std::fopen(badScript.c_str(), "w")) {
+        std::fputs("3 keydown NoSuchKey\n", f);
+        std::fclose(f);
+    }
+    const std::string badScriptEnv = "TNV_BACKEND=headless TNV_INPUT_SCRIPT=" + badScript;
+    const struct
+    {
+        std::string env;
+        const char *says;
+    } cases[] = {
+        {"TNV_BACKEND=headless TNV_INPUT_SCRIPT=/nonexistent/script.txt", "cannot read input script"},
+        {badScriptEnv, "bad key"},
+        {"TNV_INPUT_SCRIPT=/dev/null TNV_BACKEND=real SDL_VIDEODRIVER=x11 DISPLAY=:9999", "cannot create the window"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.env);
+        const std::string cmd = "env -u TNV_EXIT_AFTER_FRAMES -u TNV_INPUT_SCRIPT " + c.env + " '" + program +
+                                "' 2>&1; echo \"status=$?\"";
+        const std::string out = RunAndRead(cmd);
+        EXPECT_NE(out.find("status=254"), std::string::npos) << out;
+        EXPECT_NE(out.find(c.says), std::string::npos) << out;
     }
 }
 

@@ -179,6 +179,7 @@ int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int sho
     g_uAutoPlayMsg = kAutoPlayMsg;
     Sys_CallLog("Sys_LoadSettings");
     Sys_LoadSettings();
+    Sys_SetCrashReportFolders();
     g_hInstance = hInstance;
     // A start that fails ends with -2, whatever step failed.
     if (!Sys_CreateMainWindow(hInstance, showCommand))

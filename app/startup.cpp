@@ -285,7 +285,12 @@ void Sys_CoreStartup()
     Vid_CreateResPagePool();
     // Runs without an archive; its readers report what is missing.
     Sys_CallLog("Sys_WadOpen");
-    Sys_WadOpen("demowad.WAD", "demowad.IND", 3);
+    if (!Sys_WadOpen("demowad.WAD", "demowad.IND", 3)) {
+        // The archive's own text names the file only: say where it was looked for.
+        const char *folder = Sys_MakeDataPath("");
+        std::fprintf(stderr, "tnvpc: the studio's content was looked for in %s (set by %s)\n",
+                     folder[0] ? folder : g_szDataDir, Sys_DataDirSource());
+    }
     Seq_ResetSongFile();
     Sys_CallLog("Sys_InitSaveIcons");
     Sys_InitSaveIcons();

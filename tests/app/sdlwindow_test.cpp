@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -258,6 +259,27 @@ TEST(Program, FailedStartsEndNonZero)
         const std::string out = RunAndRead(cmd);
         EXPECT_NE(out.find("status=254"), std::string::npos) << out;
         EXPECT_NE(out.find(c.says), std::string::npos) << out;
+    }
+}
+
+// A content folder without the archive (missing, or empty) is named on stderr beside the
+// archive's own text, with what chose it; the studio still runs.
+TEST(Program, MissingContentSaysWhereItWasLookedFor)
+{
+    const std::string program = ProgramPath();
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+    const std::string empty = ::testing::TempDir() + "tnv_empty_content";
+    mkdir(empty.c_str(), 0755);
+    for (const std::string &folder : {empty, std::string("/nonexistent/tnv-content")}) {
+        SCOPED_TRACE(folder);
+        const std::string cmd = "env -u TNV_INPUT_SCRIPT TNV_BACKEND=headless TNV_EXIT_AFTER_FRAMES=2 TNV_DATA_DIR='" +
+                                folder + "' '" + program + "' 2>&1; echo \"status=$?\"";
+        const std::string out = RunAndRead(cmd);
+        EXPECT_NE(out.find("Couldn't Load File (WADS\\demowad.IND). File doesn't exist!"), std::string::npos) << out;
+        EXPECT_NE(out.find("tnvpc: the studio's content was looked for in " + folder + "/ (set by TNV_DATA_DIR)"),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(out.find("status=0"), std::string::npos) << out;
     }
 }
 

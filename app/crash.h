@@ -44,3 +44,6 @@ void Sys_FormatTimeSafe(char *buffer, int64_t localSeconds);
 
 // The modal information box; returns the button pressed (1 = OK).
 int Sys_InfoBox(const char *caption, const char *text);
+// A failed check: "<fileName> (LINE #<line>)" into g_szErrorText and an OK / Cancel warning box
+// under caption. OK goes on; Cancel ends the program at once with status 1.
+void Sys_AssertBox(const char *caption, const char *fileName, int line);

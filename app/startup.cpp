@@ -15,6 +15,7 @@
 #include "core/archive.h"
 #include "core/console_memory.h"
 #include "core/consolelib.h"
+#include "core/disc.h"
 #include "core/event.h"
 #include "core/file.h"
 #include "core/padbind.h"
@@ -423,6 +424,9 @@ void Sys_CoreShutdown()
     Seq_ShutdownSong();
     Sys_CallLog("Sys_FreeDiscPool");
     Sys_FreeDiscPool();
+    // Files a subsystem left open on the disc layer are closed, not leaked.
+    Sys_CallLog("Sys_DiscShutdown");
+    Sys_DiscShutdown();
     Sys_FreeCoreTables();
     Vid_ShutdownChaseEngine();
     Seq_FreeUndoLog();

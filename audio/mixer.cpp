@@ -868,7 +868,11 @@ static int MixVoice(VOICE *pVoice)
     w.fraction = pVoice->uFraction & 0xFFFF;
     w.step = (uint32_t)pVoice->iStep;
 
-    bool fast = w.pos + 2 * (int64_t)pVoice->iBlockAdvance < w.limit;
+    // The block advance covers 72 frames; a block of another length is checked against what it
+    // really reads (the same figure at 72), so the zero guard covers any length.
+    int64_t advance = frames == 72 ? pVoice->iBlockAdvance
+                                   : ((int64_t)w.step * 2 * frames) >> 16;
+    bool fast = w.pos + 2 * advance < w.limit;
     bool ended;
 #if SND_MIX_SSE2
     if (!g_bPortableMix)

@@ -129,9 +129,9 @@ int Snd_ApplyReverbPreset(int32_t n)
     }
     const int32_t *ms = g_aiReverbPresetMs[n];
     Snd_SetReverbDelays(ms[0], ms[1], ms[2], ms[3]);
-    // The song sets the depth together with the preset; keep it rather than falling back to 256.
-    int32_t left = g_iReverbAskedDepthLeft;
-    int32_t right = g_iReverbAskedDepthRight;
+    // A depth asked together with this change survives it, and only it.
+    int32_t left = g_iReverbAskedDepthLeft.exchange(-1);
+    int32_t right = g_iReverbAskedDepthRight.exchange(-1);
     if (left >= 0)
         g_iReverbDepthLeft = left;
     if (right >= 0)

@@ -30,8 +30,8 @@ extern REVERBLINE g_astReverbLines[SND_REVERB_LINES];
 // A depth below 32768 scales the wet signal by depth / 65536; 32768 and above leave it whole.
 extern std::atomic<int32_t> g_iReverbDepthLeft;
 extern std::atomic<int32_t> g_iReverbDepthRight;
-// The depths last asked for (-1: none yet); a preset change keeps them instead of falling
-// back to 256.
+// Depths asked together with a pending preset change (-1: none); that change keeps them instead
+// of falling back to 256, and forgets them.
 extern std::atomic<int32_t> g_iReverbAskedDepthLeft;
 extern std::atomic<int32_t> g_iReverbAskedDepthRight;
 
@@ -45,7 +45,8 @@ int Snd_SetReverbDelays(int32_t ms1, int32_t ms2, int32_t ms3, int32_t ms4);
 // Zeroes every line.
 int Snd_ClearReverbDelays();
 void Snd_FreeReverbDelays();
-// Sizes the lines for preset n and clears the pending change; the depths asked for stay. A preset
+// Sizes the lines for preset n and clears the pending change; the depths go back to 256 unless
+// a depth was asked together with the change. A preset
 // out of range leaves the lines unused (only the dry send passes) until a valid one arrives.
 int Snd_ApplyReverbPreset(int32_t n);
 // Adds the reverberated and the dry send block to the output block.

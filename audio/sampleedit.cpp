@@ -16,6 +16,7 @@
 #include "sequencer/standin_commands.h"
 #include "sequencer/standin_songdata.h"
 #include "sequencer/standin_sequencer.h"
+#include "video/lanes.h"
 #include "video/standin_resbyname.h"
 
 int32_t g_iSampleEditorState = EDIT_CLOSED;

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +59,17 @@ int Snd_AllocSampleSlot(SAMPLESLOT **ppOut)
     return -1;
 }
 
+// Another table slot that borrows pSlot's data, or null.
+static SAMPLESLOT *Borrower(const SAMPLESLOT *pSlot)
+{
+    for (int32_t i = 0; i < g_iSampleSlotCount; i++) {
+        SAMPLESLOT *p = g_ppSampleSlots[i];
+        if (p && p != pSlot && (p->uFlags & SAMPLE_BORROWED) && p->pData == pSlot->pData)
+            return p;
+    }
+    return nullptr;
+}
+
 void Snd_FreeSampleData(SAMPLESLOT *pSlot)
 {
     if (!pSlot)
@@ -65,9 +77,14 @@ void Snd_FreeSampleData(SAMPLESLOT *pSlot)
     std::lock_guard<std::recursive_mutex> lock(g_csMix);
     Snd_StopSampleVoices(pSlot);
     if (!(pSlot->uFlags & SAMPLE_BORROWED) && pSlot->pData) {
-        uint32_t frameBytes = (pSlot->uFlags & SAMPLE_STEREO) ? 4 : 2;
-        Snd_ForgetSampleData(pSlot->pData, (size_t)pSlot->uFrames * frameBytes);
-        free(pSlot->pData);
+        if (SAMPLESLOT *pHeir = Borrower(pSlot)) {
+            // A duplicate still plays this data: it becomes the owner.
+            pHeir->uFlags &= ~SAMPLE_BORROWED;
+        } else {
+            uint32_t frameBytes = (pSlot->uFlags & SAMPLE_STEREO) ? 4 : 2;
+            Snd_ForgetSampleData(pSlot->pData, (size_t)pSlot->uFrames * frameBytes);
+            free(pSlot->pData);
+        }
     }
     pSlot->pData = nullptr;
     pSlot->uFrames = 0;
@@ -430,6 +447,82 @@ int Snd_FindSampleById(SAMPLESLOT **ppOut, uint32_t id)
         }
     }
     return -1;
+}
+
+int Snd_FindSampleByName(SAMPLESLOT **ppOut, const char *name)
+{
+    if (!name)
+        return -1;
+    for (int32_t i = 0; i < g_iSampleSlotCount; i++) {
+        SAMPLESLOT *pSlot = g_ppSampleSlots[i];
+        if (pSlot && std::strcmp(pSlot->szName, name) == 0) {
+            if (ppOut)
+                *ppOut = pSlot;
+            return i;
+        }
+    }
+    return -1;
+}
+
+int Snd_GetSample(SAMPLESLOT **ppOut, int32_t index)
+{
+    if (!ppOut || index < 0 || index >= g_iSampleSlotCount || !g_ppSampleSlots[index])
+        return -1;
+    *ppOut = g_ppSampleSlots[index];
+    return index;
+}
+
+int Snd_DuplicateSample(SAMPLESLOT **ppOut, SAMPLESLOT *pSource)
+{
+    if (!pSource)
+        return -1;
+    std::lock_guard<std::recursive_mutex> lock(g_csMix);
+    SAMPLESLOT *pSlot = nullptr;
+    int index = Snd_AllocSampleSlot(&pSlot);
+    if (index < 0)
+        return -1;
+    *pSlot = *pSource;
+    pSlot->uIndex = (uint32_t)index;
+    // The voices playing the source are not the duplicate's.
+    std::memset(pSlot->auVoiceMask, 0, sizeof pSlot->auVoiceMask);
+    char suffix[32];
+    snprintf(suffix, sizeof suffix, " Duplicate #%u", pSource->uDuplicates);
+    // A long name is cut, never the number.
+    const size_t keep = std::min(std::strlen(pSource->szName), sizeof pSlot->szName - 1 - std::strlen(suffix));
+    std::memcpy(pSlot->szName, pSource->szName, keep);
+    std::memcpy(pSlot->szName + keep, suffix, std::strlen(suffix) + 1);
+    pSource->uDuplicates++;
+    if (pSlot->pData)
+        pSlot->uFlags |= SAMPLE_BORROWED;
+    if (ppOut)
+        *ppOut = pSlot;
+    return index;
+}
+
+int Snd_StretchSamples(const int16_t *pSource, uint32_t sourceLength, int16_t **ppOut, uint32_t n)
+{
+    if (!pSource || !ppOut || sourceLength == 0 || n == 0)
+        return -1;
+    int16_t *pOut = (int16_t *)malloc((size_t)n * 2);
+    if (!pOut)
+        return -1;
+    // Nearest neighbour by an accumulator: each output takes the current source sample; the
+    // source moves on by as many samples as the output has passed (more than one when squeezing).
+    // Output i takes source sample i x length / n: moving on at zero as well keeps a stretch to
+    // the same length whole, where moving only below zero would repeat the first sample and drop
+    // the last.
+    int64_t acc = n;
+    uint32_t at = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        pOut[i] = pSource[at < sourceLength ? at : sourceLength - 1];
+        acc -= sourceLength;
+        while (acc <= 0) {
+            acc += n;
+            at++;
+        }
+    }
+    *ppOut = pOut;
+    return 0;
 }
 
 // ---------------------------------------------------------------------------------------------

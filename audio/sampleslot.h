@@ -37,7 +37,8 @@ struct SAMPLESLOT
     uint32_t uRate; // Hz
 
     uint32_t uSampleId;
-    uint32_t uIndex; // own index in the slot table
+    uint32_t uIndex;      // own index in the slot table
+    uint32_t uDuplicates; // duplicates made of this slot so far (numbers their names)
     char szName[256];
     uint32_t uFrames;
     uint32_t uBytes; // size of the raw data as loaded (raw loads)
@@ -111,6 +112,19 @@ int Snd_SetSampleLoop(SAMPLESLOT *pSlot, uint32_t frame, int on);
 int Snd_SetLoopPointer(SAMPLESLOT *pHeader, uint32_t frame, int on);
 // The first slot in table order with the sample id; its index, or -1.
 int Snd_FindSampleById(SAMPLESLOT **ppOut, uint32_t id);
+// The first slot in table order whose name is exactly name; its index, or -1.
+int Snd_FindSampleByName(SAMPLESLOT **ppOut, const char *name);
+// The slot at index; the index, or -1 for a null out pointer, an index outside the table or an
+// empty entry.
+int Snd_GetSample(SAMPLESLOT **ppOut, int32_t index);
+// A new slot sharing the source's data (borrowed: not freed with the duplicate), with the
+// source's header, loop and rate, named "<name> Duplicate #<n>" after the source's count of
+// duplicates. No voice plays it yet. Its index, or -1 when no slot is free or there is no source.
+// Freeing a slot whose data others borrow hands the data to one of them instead of freeing it.
+int Snd_DuplicateSample(SAMPLESLOT **ppOut, SAMPLESLOT *pSource);
+// n 16-bit samples stretched (or squeezed) from sourceLength by nearest neighbour, in a new
+// allocation (free() it) put in *ppOut. 0, or -1 for no source, a zero length or no memory.
+int Snd_StretchSamples(const int16_t *pSource, uint32_t sourceLength, int16_t **ppOut, uint32_t n);
 
 // Loads the five interface sounds from the data folder (at 11025 Hz). Returns 0: a sound that
 // cannot be loaded stays silent.

@@ -20,6 +20,7 @@ void Vid_ReleaseResData(uint8_t *row);
 
 int g_iDiscError;
 char g_szWadErrorText[256];
+int g_bWadErrorsToConsole = 1;
 
 WADINDEX g_stWadIndex;
 uint8_t *g_pWadIndex;
@@ -53,6 +54,7 @@ WADENTRY *g_pWadBlock;      // decoded records of the loaded block
 uint32_t g_uWadBlockCap;    // records g_pWadBlock holds
 int32_t g_iWadBlockSector = -1;
 uint32_t g_uWadBlockCount;  // count word of the loaded block
+uint32_t g_uWadBlockRecords; // records decoded from the loaded block
 const WADNODE *g_pWadCurrent;
 char g_szWadPath[WAD_PATH_MAX + 1];
 uint16_t g_auWadCachedPath[WAD_MAX_DEPTH];
@@ -147,11 +149,6 @@ bool DirNameMatches(const char *name, const char *comp, size_t len)
     return n == WAD_NAME_LEN || name[n] == '\0';
 }
 
-bool EntryInData(const WADENTRY *e)
-{
-    return (uint64_t)e->uSector * WAD_SECTOR_SIZE + e->uSize <= g_uWadDataSize;
-}
-
 // Reads n bytes of the data file from a sector; the bytes read, -1 on failure.
 int ReadAt(uint32_t sector, void *buffer, uint32_t n)
 {
@@ -192,15 +189,10 @@ int ReadBlock(uint32_t sector, uint32_t records, WADENTRY *out, uint32_t *outCou
         Fail(err, errSize, "listing block at sector %u counts %u entries of %u records", sector, count, records);
         return -1;
     }
+    // An entry reaching past the data file stays listed; reading it fails (ReadAt), the rest of
+    // the archive stays usable.
     for (uint32_t i = 0; i < records; i++)
-    {
         DecodeEntry(to + 4 + i * WAD_ENTRY_SIZE, &out[i]);
-        if (!EntryInData(&out[i]))
-        {
-            Fail(err, errSize, "entry %u of the block at sector %u lies past the end of the data file", i, sector);
-            return -1;
-        }
-    }
     *outCount = count;
     return 0;
 }
@@ -222,10 +214,12 @@ int LoadBlock(const WADNODE *node)
     InvalidateNavigation();
     g_iWadBlockSector = -1;
     g_uWadBlockCount = 0;
+    g_uWadBlockRecords = 0;
     uint32_t count = 0;
     if (ReadBlock((uint32_t)sector, ListingHigh(node), g_pWadBlock, &count, nullptr, 0) != 0)
         return -1;
     g_uWadBlockCount = count;
+    g_uWadBlockRecords = ListingHigh(node);
     g_iWadBlockSector = sector;
     return 0;
 }
@@ -239,8 +233,16 @@ void SetCurrent(const WADNODE *node, const uint16_t *path, int depth)
     }
     else
     {
-        g_nWadEntries = (int32_t)ListingHigh(node);
-        g_pWadEntries = g_nWadEntries ? g_pWadBlock + ListingLow(node) : nullptr;
+        // A directory without an owner above it lists from whatever block is loaded: only the
+        // records that block holds count.
+        uint32_t low = ListingLow(node), n = ListingHigh(node);
+        uint32_t held = g_iWadBlockSector >= 0 ? g_uWadBlockRecords : 0;
+        if (low >= held)
+            n = 0;
+        else if (n > held - low)
+            n = held - low;
+        g_nWadEntries = (int32_t)n;
+        g_pWadEntries = n ? g_pWadBlock + low : nullptr;
     }
     g_pWadCurrent = node;
 
@@ -248,6 +250,9 @@ void SetCurrent(const WADNODE *node, const uint16_t *path, int depth)
     size_t len = 0;
     const WADNODE *at = &g_pWadTree[0];
     g_szWadPath[0] = '\0';
+    g_iWadCachedDepth = -1;
+    if (depth < 0)
+        return; // reached from the top-level list, outside the root: no index path
     for (int i = 0; i < depth; i++)
     {
         at = &g_pWadTree[FirstChild(at) + path[i]];
@@ -269,7 +274,8 @@ const WADNODE *WalkText(const char *path, bool load, uint16_t *outIndices, int *
         return nullptr;
     uint32_t first = 0;
     uint32_t count = g_stWadIndex.uTopCount;
-    int depth = 0;
+    int depth = 0; // -1 once the path has no index path
+    bool top = true;
     const char *p = path;
     for (;;)
     {
@@ -286,12 +292,29 @@ const WADNODE *WalkText(const char *path, bool load, uint16_t *outIndices, int *
             }
         if (!node)
             return nullptr;
-        if (len > 0)
+        if (len > 0 && depth >= 0)
         {
             if (depth >= WAD_MAX_DEPTH)
                 return nullptr;
-            outIndices[depth++] = (uint16_t)i;
+            uint32_t number = i;
+            if (top)
+            {
+                // The top-level list may hold the root and then the root's children: an index
+                // path counts them as the root's children. A top-level node outside the root has
+                // no index path.
+                const WADNODE *root = &g_pWadTree[0];
+                int64_t at = (int64_t)(first + i) - (int64_t)FirstChild(root);
+                if (ChildCount(root) && at >= 0 && at < (int64_t)ChildCount(root))
+                    number = (uint32_t)at;
+                else if (node != root)
+                    number = UINT32_MAX;
+            }
+            if (number == UINT32_MAX)
+                depth = -1;
+            else
+                outIndices[depth++] = (uint16_t)number;
         }
+        top = false;
         if (load && Owns(node))
         {
             if (LoadBlock(node) != 0)
@@ -410,8 +433,7 @@ uint8_t *ListCurrent(int32_t *outCount)
     return g_pWadListing;
 }
 
-// Checks the blocks of every owner and the header entries of every directory against the data
-// file and the listing buffer.
+// Checks the blocks of every owner against the data file and the index's room.
 int CheckBlocks(char *err, size_t errSize)
 {
     std::vector<WADENTRY> records(g_uWadBlockCap);
@@ -420,15 +442,10 @@ int CheckBlocks(char *err, size_t errSize)
         const WADNODE *owner = &g_pWadTree[i];
         if (!Owns(owner))
             continue;
+        // A name list larger than the listing buffer is refused when that listing is read.
         uint32_t count = 0;
         if (ReadBlock(ListingLow(owner), ListingHigh(owner), records.data(), &count, err, errSize) != 0)
             return -1;
-        if (records[0].uSize > g_uWadListingCap)
-        {
-            Fail(err, errSize, "the name list of directory %.8s is larger than the listing buffer",
-                 owner->szName[0] ? owner->szName : "/");
-            return -1;
-        }
     }
     g_iWadBlockSector = -1;
     return 0;
@@ -469,26 +486,29 @@ int Sys_WadCheckIndex(const uint8_t *index, size_t indexSize, uint64_t dataSize,
     }
     uint32_t room = (uint32_t)(indexSize - (offset - 4));
 
-    // Every node is reached once at most: a node reached twice means a loop or a shared run.
-    std::vector<uint8_t> seen(nodes, 0);
+    // Depth-first from each top-level node: a child still on the walk's own path is a loop. A
+    // node reached again by another way (the top-level list may hold the root and then the
+    // root's children) is not walked twice; it keeps the owner of its first walk.
+    enum : uint8_t
+    {
+        UNSEEN,
+        ON_PATH,
+        DONE
+    };
+    std::vector<uint8_t> state(nodes, UNSEEN);
     struct ITEM
     {
         uint32_t node;
-        int32_t owner; // nearest owning ancestor, -1 none
+        int32_t owner;  // nearest owning ancestor or the node itself, -1 none
+        uint32_t first; // first child's node number
+        uint32_t children;
+        uint32_t next; // next child to walk
     };
     std::vector<ITEM> stack;
-    for (uint32_t i = 0; i < top; i++)
-    {
-        seen[i] = 1;
-        stack.push_back({i, -1});
-    }
-    while (!stack.empty())
-    {
-        ITEM it = stack.back();
-        stack.pop_back();
+    // Checks a node on entering it; false (err filled) when it is broken.
+    auto enter = [&](uint32_t k, int32_t owner) -> bool {
         WADNODE n;
-        DecodeNode(index + WAD_HEADER_SIZE + (size_t)it.node * WAD_NODE_SIZE, &n);
-        int32_t owner = it.owner;
+        DecodeNode(index + WAD_HEADER_SIZE + (size_t)k * WAD_NODE_SIZE, &n);
         if (n.uChildInfo & WAD_NODE_OWNER)
         {
             uint32_t sector = n.uListing & WAD_MAX_SECTOR;
@@ -496,57 +516,71 @@ int Sys_WadCheckIndex(const uint8_t *index, size_t indexSize, uint64_t dataSize,
             uint64_t bytes = (uint64_t)records * WAD_ENTRY_SIZE + 4;
             if (records < 1)
             {
-                Fail(err, errSize, "node %u owns a block with no records", it.node);
-                return -1;
+                Fail(err, errSize, "node %u owns a block with no records", k);
+                return false;
             }
             if (bytes > room)
             {
                 Fail(err, errSize, "node %u: its block of %u records does not fit the index's room of %u bytes",
-                     it.node, records, room);
-                return -1;
+                     k, records, room);
+                return false;
             }
             if ((uint64_t)sector * WAD_SECTOR_SIZE + bytes > dataSize)
             {
-                Fail(err, errSize, "node %u: its block at sector %u lies past the end of the data file", it.node, sector);
-                return -1;
+                Fail(err, errSize, "node %u: its block at sector %u lies past the end of the data file", k, sector);
+                return false;
             }
-            owner = (int32_t)it.node;
+            owner = (int32_t)k;
         }
-        else if ((n.uListing >> 19) > 0)
+        else if ((n.uListing >> 19) > 0 && owner >= 0)
         {
-            if (owner < 0)
-            {
-                Fail(err, errSize, "node %u has entries but no directory above it owns a block", it.node);
-                return -1;
-            }
+            // Entries with no owner above list from whatever block is loaded (bounded then).
             WADNODE o;
             DecodeNode(index + WAD_HEADER_SIZE + (size_t)owner * WAD_NODE_SIZE, &o);
             uint64_t end = (uint64_t)(n.uListing & WAD_MAX_SECTOR) + (n.uListing >> 19);
             if (end > (o.uListing >> 19))
             {
-                Fail(err, errSize, "node %u: its entries run past its owner's block", it.node);
-                return -1;
+                Fail(err, errSize, "node %u: its entries run past its owner's block", k);
+                return false;
             }
         }
         uint32_t children = n.uChildInfo & WAD_NODE_CHILDREN;
-        if (!children)
-            continue;
-        int64_t first = (int64_t)it.node + n.iFirstChild;
-        if (first < 0 || first + children > nodes)
+        int64_t first = (int64_t)k + n.iFirstChild;
+        if (children && (first < 0 || first + children > nodes))
         {
-            Fail(err, errSize, "node %u: its %u children lie outside the %u nodes", it.node, children, nodes);
-            return -1;
+            Fail(err, errSize, "node %u: its %u children lie outside the %u nodes", k, children, nodes);
+            return false;
         }
-        for (uint32_t c = 0; c < children; c++)
+        state[k] = ON_PATH;
+        stack.push_back({k, owner, children ? (uint32_t)first : 0, children, 0});
+        return true;
+    };
+    for (uint32_t t = 0; t < top; t++)
+    {
+        if (state[t] != UNSEEN)
+            continue;
+        if (!enter(t, -1))
+            return -1;
+        while (!stack.empty())
         {
-            uint32_t k = (uint32_t)first + c;
-            if (seen[k])
+            ITEM &it = stack.back();
+            if (it.next == it.children)
             {
-                Fail(err, errSize, "node %u is reached twice: the tree loops", k);
+                state[it.node] = DONE;
+                stack.pop_back();
+                continue;
+            }
+            uint32_t k = it.first + it.next++;
+            int32_t owner = it.owner;
+            if (state[k] == ON_PATH)
+            {
+                Fail(err, errSize, "node %u is its own ancestor: the tree loops", k);
                 return -1;
             }
-            seen[k] = 1;
-            stack.push_back({k, owner});
+            if (state[k] == DONE)
+                continue;
+            if (!enter(k, owner)) // may grow the stack: it is not used after this
+                return -1;
         }
     }
     return 0;
@@ -668,7 +702,7 @@ int Sys_WadOpen(const char *dataName, const char *indexName, int mode)
             g_uWadListingCap = 0;
         }
         Sys_WadClose();
-        if (g_szWadErrorText[0])
+        if (g_szWadErrorText[0] && g_bWadErrorsToConsole)
             std::fprintf(stderr, "archive: %s\n", g_szWadErrorText);
         return 0;
     };
@@ -875,7 +909,7 @@ int Sys_WadDirPathToIndices(const char *path, uint16_t *outIndices)
 {
     uint16_t idx[WAD_MAX_DEPTH];
     int depth = 0;
-    if (!WalkText(path, false, idx, &depth))
+    if (!WalkText(path, false, idx, &depth) || depth < 0)
         return -1;
     if (outIndices)
         std::memcpy(outIndices, idx, (size_t)depth * sizeof(uint16_t));

@@ -14,9 +14,12 @@
 // Entry 0 of every listing is its header entry: it locates the companion file, 32-byte text rows,
 // row k + 1 naming file k.
 //
-// Every index and block is checked against the file sizes when the archive opens; a broken
-// archive is refused as a whole (g_iDiscError 2 and a text in g_szWadErrorText), and every call
-// then answers as for a missing directory.
+// Every index and block is checked against the file sizes when the archive opens; an archive
+// whose tree loops or links out of range is refused as a whole (g_iDiscError 2 and a text in
+// g_szWadErrorText), and every call then answers as for a missing directory. An entry or a name
+// list that reaches past the data file (or past the listing buffer) is refused alone, when read.
+// The top-level list may also hold the root's children, and a directory may have entries with no
+// owning directory above it: it then lists from the loaded block, never past it.
 //
 // Main thread only. Navigation changes the current listing: use the entries you got before the
 // next navigation.
@@ -88,6 +91,8 @@ static_assert(sizeof(DISKNAMES) == 556, "DISKNAMES is 556 bytes");
 
 extern int g_iDiscError; // 1 listing buffer, 2 no or bad index / no record / missing key; 3-5 disc
 extern char g_szWadErrorText[256]; // why the last open failed
+// 1 (the default): a failed open also prints its reason on stderr. The fuzz target turns it off.
+extern int g_bWadErrorsToConsole;
 
 extern WADINDEX g_stWadIndex;      // decoded header of the loaded index
 extern uint8_t *g_pWadIndex;       // the index file as loaded; null when closed
@@ -152,6 +157,6 @@ WADENTRY *Sys_WadLoadByName(void *buffer, const char *name, size_t capacity);
 void Sys_WadMarkEmptyEntries();
 
 // Checks an index image against its own size and the data file's size: node ranges, loops, block
-// placement and room, listing sizes. 0 when sound, else -1 with a text in err.
+// placement and room, entry ranges within their owner's block. 0 when sound, else -1 with a text in err.
 int Sys_WadCheckIndex(const uint8_t *index, size_t indexSize, uint64_t dataSize, char *err,
                       size_t errSize);

@@ -203,6 +203,7 @@ uint32_t Sys_BuildDisplayLines(const char *name, char lines[3][BROWSER_LINE_BYTE
 {
     std::string out[3];
     int line = 0;
+    bool first = true;
     const std::string text = name ? name : "";
     size_t pos = 0;
     while (pos < text.size() && line < 3) {
@@ -211,25 +212,22 @@ uint32_t Sys_BuildDisplayLines(const char *name, char lines[3][BROWSER_LINE_BYTE
             end = text.size();
         std::string word = text.substr(pos, end - pos);
         pos = end + 1;
+        if (word.empty())
+            continue;
         for (char &c : word)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        while (!word.empty() && line < 3) {
-            // A word that would run past 12 characters starts the next line.
-            if (!out[line].empty() && out[line].size() + word.size() > BROWSER_LINE_CHARS) {
-                line++;
-                continue;
-            }
-            // A word longer than a whole line is broken, so no line runs out of its cell.
-            const size_t take = std::min(word.size(), BROWSER_LINE_CHARS - out[line].size());
-            out[line] += word.substr(0, take);
-            word.erase(0, take);
-            if (!word.empty()) {
-                line++;
-                continue;
-            }
-            if (out[line].size() < BROWSER_LINE_CHARS + 1)
-                out[line] += ' ';
+        // A word that would take the line past 12 characters starts the next line; the first
+        // word stays on line 1 whole, and no word is ever broken.
+        if (!first && out[line].size() + word.size() > BROWSER_LINE_CHARS) {
+            if (++line == 3)
+                break;
         }
+        first = false;
+        out[line] += word;
+        if (out[line].size() < BROWSER_LINE_CHARS + 1)
+            out[line] += ' ';
+        else
+            line++;
     }
     uint32_t count = 0;
     for (int i = 0; i < 3; i++) {
@@ -283,7 +281,7 @@ int32_t Sys_ListDirectory()
         if (sec)
             continue;
         if (fs::is_directory(st)) {
-            found.push_back({name, BROWSERKIND_NONE, BROWSERTYPE_FOLDER, 0});
+            found.push_back({name, 0, BROWSERTYPE_FOLDER, 0});
             continue;
         }
         if (!fs::is_regular_file(st))
@@ -306,7 +304,7 @@ int32_t Sys_ListDirectory()
     std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) { return LessNoCase(a.name, b.name); });
     // Directory listings hold ".." everywhere but at the root.
     if (dir != dir.root_path())
-        found.insert(found.begin(), Found{"..", BROWSERKIND_NONE, BROWSERTYPE_DOTFOLDER, 0});
+        found.insert(found.begin(), Found{"..", 0, BROWSERTYPE_DOTFOLDER, 0});
     for (const Found &f : found) {
         if (g_iBrowserEntryCount >= BROWSER_ROWS)
             break;
@@ -366,7 +364,7 @@ int32_t Sys_LoadBrowserEntry(void *buffer, int32_t index, BROWSERDONEFN done, si
     int32_t ok = 0;
     std::string path;
     const bool row = RowPath(index, &path) && g_aBrowserEntries[index].uEntryType == BROWSERTYPE_FILE;
-    const uint32_t kind = row ? g_aBrowserEntries[index].uKind : uint32_t(BROWSERKIND_NONE);
+    const uint32_t kind = row ? g_aBrowserEntries[index].uKind : UINT32_MAX; // folders load nothing
     if (kind == BROWSERKIND_BMP || kind == BROWSERKIND_PCM || kind == BROWSERKIND_WAV) {
         int32_t result;
         struct stat st;

@@ -16,19 +16,19 @@ enum
     BROWSER_ROWS = 1024,
     BROWSER_DIR_BYTES = 260,
     BROWSER_LINE_CHARS = 12,
-    BROWSER_LINE_BYTES = 16,
+    BROWSER_LINE_BYTES = 260, // a line may hold a whole long word (a file name is at most 255)
     BROWSER_PREVIEW_BYTES = 512,
     JAMTEMPLATE_NAME_BYTES = 20,
 };
 
-// Row kinds (files only; folders and ".." carry BROWSERKIND_NONE).
+// Row kinds. Only file rows are given one; folder, drive and ".." rows keep the cleared row's 0
+// and are told apart by their entry type.
 enum
 {
     BROWSERKIND_SONG = 0, // ".tnv"
     BROWSERKIND_WAV = 1,
     BROWSERKIND_PCM = 2,  // raw 16-bit mono, 22050 Hz
     BROWSERKIND_BMP = 5,
-    BROWSERKIND_NONE = 255,
 };
 
 // Row entry types.
@@ -76,8 +76,9 @@ int32_t Sys_BrowseDirectory(const char *path);
 int32_t Sys_ListDirectory();
 // Frees the rows' texts and empties the table.
 void Sys_ClearBrowserEntries();
-// Splits name into display lines (upper case, words wrapped onto lines of at most 12 characters;
-// a third line is cut to 8 characters and "..."). The line count.
+// Splits name into display lines (upper case, words wrapped onto lines of 12 characters; a word
+// that does not fit starts the next line, and is never broken, so the first word stays whole on
+// line 1 whatever its length; a third line is cut to 8 characters and "..."). The line count.
 uint32_t Sys_BuildDisplayLines(const char *name, char lines[3][BROWSER_LINE_BYTES]);
 
 // Loads row index by its kind: a song file's data from behind its save header into buffer (at
@@ -87,8 +88,9 @@ uint32_t Sys_BuildDisplayLines(const char *name, char lines[3][BROWSER_LINE_BYTE
 // capacity is refused with buffer untouched.
 int32_t Sys_LoadBrowserEntry(void *buffer, int32_t index, BROWSERDONEFN done, size_t capacity);
 // Reads the BROWSER_PREVIEW_BYTES that follow a song file's header into buffer (zeros past the
-// end of a short file) and sets g_bTaggedSongFile: 0. Returns 2 when the file cannot be read as a
-// song file (buffer untouched) and the row's kind for rows of other kinds.
+// end of a short file) and sets g_bTaggedSongFile: 0. Returns 2 when the row's file cannot be
+// read as a song file (buffer untouched: also for folder, drive and ".." rows, whose kind is 0)
+// and the row's kind for rows of other kinds.
 int32_t Sys_ReadSongPreview(void *buffer, int32_t index);
 
 // Each takes an absolute path or one relative to the browser's folder.

@@ -242,11 +242,6 @@ int32_t Sys_SetFarColour(int32_t, int32_t, int32_t)
     return 0;
 }
 
-int32_t Sys_ReleaseBuffer()
-{
-    return 0;
-}
-
 int32_t Sys_OpenTimerEvent(uint32_t, int32_t, int32_t, SYSCALLBACK)
 {
     // Handle 0: the sequencer's ticks come from the mix timer instead.

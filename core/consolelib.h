@@ -62,7 +62,6 @@ int32_t Sys_SetProjectionDistance(int32_t distance);
 int32_t Sys_SetGeometryOffset(int32_t x, int32_t y);
 int32_t Sys_SetFogDistances(int32_t nearDistance, int32_t farDistance);
 int32_t Sys_SetFarColour(int32_t r, int32_t g, int32_t b);
-int32_t Sys_ReleaseBuffer();
 int32_t Sys_OpenTimerEvent(uint32_t eventClass, int32_t target, int32_t mode, SYSCALLBACK handler);
 int32_t Sys_CloseTimerEvent(int32_t handle);
 int32_t Sys_StopTimer(int32_t timer);

@@ -3,6 +3,8 @@
 #include "core/file.h"
 #include "core/archive.h"
 #include "platform/clock.h"
+#include "sequencer/standin_interfacesound.h"
+#include "ui/msgbox.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -372,6 +374,20 @@ int Sys_SectorFromMsf(const uint8_t *msf)
     if (m < 0 || s < 0 || f < 0 || s >= 60 || f >= 75)
         return -1;
     return m * 4500 + s * 75 + f;
+}
+
+MSGBOX *Sys_ShowOutOfMemoryBox(void (*callback)(uint8_t button))
+{
+    constexpr int kTextOkay = 114, kTextOutOfMemory = 348;
+    MSGBOXREQUEST req{};
+    const char *text = g_apszText[kTextOutOfMemory];
+    req.pszText = text ? text : "Out of memory. Unable to complete this operation.";
+    req.ucButtonCount = 1;
+    req.asButtonText[0] = kTextOkay;
+    req.pfnAnswer = callback;
+    MSGBOX *box = Ui_OpenMessageBox(&req);
+    Seq_PlayInterfaceSound(3);
+    return box;
 }
 
 int Sys_CdStop()

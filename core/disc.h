@@ -70,6 +70,12 @@ int Sys_MsfFromSector(int sector, uint8_t *outMsf);
 // BCD minute, second, frame to a sector; -1 when the bytes are not a valid position.
 int Sys_SectorFromMsf(const uint8_t *msf);
 
+// Opens the one-button "Okay" box with the out-of-memory text (language text 348); its answer
+// calls callback (may be null). Then plays the "bad" interface sound. The box, or null when none
+// could be opened.
+struct MSGBOX;
+MSGBOX *Sys_ShowOutOfMemoryBox(void (*callback)(uint8_t button));
+
 int Sys_CdStop();
 int Sys_CdPause();
 void Sys_CdStopDrive();

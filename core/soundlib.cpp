@@ -19,15 +19,21 @@ bool IsVoice(int32_t voice)
     return voice >= 0 && voice < SND_VOICE_COUNT;
 }
 
-void SetDepths(const SOUNDATTR &r)
+// A preset change puts both depths back to 256. A depth asked together with the change (in the
+// same call, or while the change waits for the mix) is kept over that one change only, so a song
+// loaded later never inherits an earlier song's depth.
+void SetDepths(const SOUNDATTR &r, bool withPreset)
 {
+    const bool keep = withPreset || g_bReverbChanged;
     if (r.uMask & SOUNDATTR_DEPTH_LEFT) {
         g_iReverbDepthLeft = r.uDepthLeft;
-        g_iReverbAskedDepthLeft = r.uDepthLeft;
+        if (keep)
+            g_iReverbAskedDepthLeft = r.uDepthLeft;
     }
     if (r.uMask & SOUNDATTR_DEPTH_RIGHT) {
         g_iReverbDepthRight = r.uDepthRight;
-        g_iReverbAskedDepthRight = r.uDepthRight;
+        if (keep)
+            g_iReverbAskedDepthRight = r.uDepthRight;
     }
 }
 
@@ -90,8 +96,10 @@ int32_t Sys_SetReverbEnable(int32_t on)
 
 int32_t Sys_SetReverbDepth(const SOUNDATTR *record)
 {
-    if (record)
-        SetDepths(*record);
+    if (record) {
+        Lock lock(g_csMix);
+        SetDepths(*record, false);
+    }
     return 0;
 }
 
@@ -99,11 +107,13 @@ int32_t Sys_SetReverbAttributes(const SOUNDATTR *record)
 {
     if (!record)
         return -1;
-    SetDepths(*record);
+    Lock lock(g_csMix);
+    const bool preset = (record->uMask & SOUNDATTR_VALUE) && record->iValue1 >= 0 &&
+                        record->iValue1 < SND_REVERB_PRESETS;
+    SetDepths(*record, preset);
     if (record->uMask & SOUNDATTR_VALUE) {
-        if (record->iValue1 < 0 || record->iValue1 >= SND_REVERB_PRESETS)
+        if (!preset)
             return -1;
-        Lock lock(g_csMix);
         g_iReverbType = record->iValue1;
         g_bReverbChanged = 1;
     }

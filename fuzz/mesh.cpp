@@ -29,7 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         MODELHOLDER holder{};
         holder.model = &model;
         holder.mesh = mesh;
-        const VIDOBJECT object{0xFFFFFFFFu, {1, 2, 3}, nullptr};
+        VIDOBJECT object{};
+        object.flags = 0xFFFFFFFFu;
+        object.colour[0] = 1;
+        object.colour[1] = 2;
+        object.colour[2] = 3;
         Gfx_DrawModelMesh(&holder, &object);
     }
     Gfx_DestroyAllMeshes();

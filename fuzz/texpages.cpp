@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     // As the start-up installs it.
-    const size_t txSize = size < SYS_WINTEXTURE_SIZE ? size : SYS_WINTEXTURE_SIZE;
+    const size_t txSize = size < size_t(SYS_WINTEXTURE_SIZE) ? size : size_t(SYS_WINTEXTURE_SIZE);
     std::memcpy(g_abWinTexture, data, txSize);
     g_iWinTextureSize = static_cast<int32_t>(txSize);
     Gfx_InitTexturePages();

@@ -22,10 +22,12 @@ enum
 enum
 {
     PLAT_CD_CMD_GETSTATUS = 1, // result byte 0 = status byte
+    PLAT_CD_CMD_SETLOC = 2,    // parameter = BCD minute, second, frame of the next read
     PLAT_CD_CMD_STANDBY = 7,
     PLAT_CD_CMD_STOP = 8,
     PLAT_CD_CMD_PAUSE = 9,
     PLAT_CD_CMD_SETMODE = 14, // parameter byte 0 = mode
+    PLAT_CD_CMD_GETLOC = 16,  // result bytes 0-2 = BCD minute, second, frame of the head
     PLAT_CD_CMD_SEEKDATA = 0x15, // parameter = BCD minute, second, frame
 };
 

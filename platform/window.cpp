@@ -626,3 +626,32 @@ void Plat_MessageBoxLogClear()
 {
     s_boxes.clear();
 }
+
+static int s_iHeadlessAnswer = 1;
+
+void Plat_MessageBoxSetHeadlessAnswer(int answer)
+{
+    s_iHeadlessAnswer = answer;
+}
+
+int Plat_MessageBoxOkCancel(const char *caption, const char *text)
+{
+    s_boxes.push_back(std::string(caption ? caption : "") + "|" + (text ? text : ""));
+    if (Plat_IsHeadless()) {
+        std::fprintf(stderr, "tnvpc: [%s] %s\n", caption ? caption : "", text ? text : "");
+        return s_iHeadlessAnswer;
+    }
+    const SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, "Cancel"},
+    };
+    const SDL_MessageBoxData data = {SDL_MESSAGEBOX_WARNING, s_win.window, caption ? caption : "",
+                                     text ? text : "", 2, buttons, nullptr};
+    int answer = 0;
+    if (SDL_ShowMessageBox(&data, &answer) != 0 || answer < 0) {
+        // No box could be shown: say it on the console and go on.
+        std::fprintf(stderr, "tnvpc: [%s] %s\n", caption ? caption : "", text ? text : "");
+        return 1;
+    }
+    return answer;
+}

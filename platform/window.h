@@ -110,6 +110,10 @@ int Plat_MessageBoxHelperMain(const char *caption, const char *text);
 // Boxes shown since the log was last cleared, as "caption|text" (both backends keep it).
 const std::vector<std::string> &Plat_MessageBoxLog();
 void Plat_MessageBoxLogClear();
+// A modal warning box with OK and Cancel: 1 for OK, 2 for Cancel (logged like the others).
+// Headless: never blocks and answers what Plat_MessageBoxSetHeadlessAnswer set (1 at first).
+int Plat_MessageBoxOkCancel(const char *caption, const char *text);
+void Plat_MessageBoxSetHeadlessAnswer(int answer);
 
 // Key translation of the real backend, exposed for tests: SDL scancode and key code to a
 // virtual-key number (0 when the key has none). The by-name form takes SDL's key names.

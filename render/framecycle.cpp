@@ -228,6 +228,43 @@ int32_t Gfx_UpdateDisplayWindow()
     return whole ? 1 : 0;
 }
 
+void Gfx_SetScreenSize(const int16_t rect[4])
+{
+    if (!rect)
+        return;
+    for (FRAMEBUFFER *fb : g_apFrameBuffers) {
+        if (!fb)
+            continue;
+        std::memcpy(fb->disp.display, rect, sizeof(fb->disp.display));
+        fb->disp.screen[0] = 8;
+        fb->disp.screen[1] = 20;
+        fb->disp.screen[3] = 256;
+        fb->disp.interlace = 1;
+    }
+}
+
+uint32_t Gfx_AddFlatQuad(int16_t x, int16_t y, int16_t w, int16_t h)
+{
+    if (!g_pFrameBuffer || s_bSmallArea)
+        return 0;
+    uint32_t addr = 0;
+    uint8_t *p = Gfx_AddPacket(DepthEntry1(g_pFrameBuffer), sizeof(PACKET_FLAT_QUAD_T), &addr);
+    if (!p)
+        return 0;
+    PACKET_FLAT_QUAD_T q;
+    std::memcpy(&q.head, p, sizeof(q.head)); // keeps the link Gfx_AddPacket wrote
+    q.head.length = 6;
+    q.head.r = g_abFillColour[0];
+    q.head.g = g_abFillColour[1];
+    q.head.b = g_abFillColour[2];
+    q.head.code = PACKET_FLAT_QUAD;
+    const int16_t x1 = static_cast<int16_t>(x + w), y1 = static_cast<int16_t>(y + h);
+    const int16_t corners[4][2] = {{x, y}, {x1, y}, {x, y1}, {x1, y1}};
+    std::memcpy(q.xy, corners, sizeof(q.xy));
+    std::memcpy(p, &q, sizeof(q));
+    return addr;
+}
+
 int32_t Gfx_ClearViewport(uint32_t, uint8_t r, uint8_t g, uint8_t b)
 {
     return Gfx_ClearViewportColour((static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | b);

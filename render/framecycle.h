@@ -46,6 +46,15 @@ uint32_t Gfx_AddTextureWindowReset(uint32_t entry);
 // Per frame from the dispatcher: pans and sizes the display window from the pad. Returns 1 when
 // the whole display is shown, 0 for the panned window.
 int32_t Gfx_UpdateDisplayWindow();
+// Sets both records' display environments for a screen of rect (i16 x, y, w, h): the display
+// area is rect, the screen sits at 8, 20 with a height of 256, interlaced. The drawing clip stays
+// empty, as the frame end relies on. Nothing when rect is null.
+void Gfx_SetScreenSize(const int16_t rect[4]);
+// A flat quadrilateral covering x .. x + w, y .. y + h in the interface's fill colour
+// (g_abFillColour), linked in front of entry 1 of the depth table. Its address; 0 when the area is
+// full, no frame is current or the frame uses the small area (the depth table's memory then
+// holds the packets themselves).
+uint32_t Gfx_AddFlatQuad(int16_t x, int16_t y, int16_t w, int16_t h);
 
 // The video engine's viewport: an offset added to every rectangle, and the last rectangle set
 // (i16 x, y, w, h, before the offset).

@@ -59,7 +59,9 @@ inline uint32_t Load32(const uint16_t *p)
 }
 
 // Texels c .. c+n-1 of one source row (c + n <= 256) merged into dst. Pairs are read as the rows
-// lay them out (colour, colour, mask, mask); an odd first texel takes the odd halves.
+// lay them out (colour, colour, mask, mask); an odd first texel takes the odd halves. The tint
+// masks the texel's colour only: masking the merged pixel would also darken the background that
+// shows through a glyph's transparent texels, a box behind every tinted character.
 template <bool TINTED>
 void MergeRun(uint16_t *dst, const uint16_t *row, uint32_t c, uint32_t n, uint16_t tint)
 {

@@ -8,10 +8,15 @@ enum : uint8_t
     MSGBOX_COPY_TEXT = 1, // the box keeps its own copy of the text
 };
 
+typedef void (*MSGBOXANSWERFN)(uint8_t button);
+
 struct MSGBOXREQUEST
 {
     uint8_t ucIcon;
     const char *pszText;
+    uint8_t ucButtonCount;     // 0, 1 or 2
+    int16_t asButtonText[2];   // language text ids, left button first
+    MSGBOXANSWERFN pfnAnswer;  // gets the chosen button (0 = left)
     uint8_t ucFlags;
     uint8_t ucOffset22; // the request byte at offset 22 in the console layout
 };
@@ -20,6 +25,9 @@ struct MSGBOX
 {
     const char *pszText;
     char szText[256];
+    uint8_t ucButtonCount;
+    int16_t asButtonText[2];
+    MSGBOXANSWERFN pfnAnswer;
     uint8_t ucFlags;
     int16_t sSavedScreen;
 };
@@ -28,4 +36,6 @@ extern MSGBOX *g_pPadRemovedBox;
 extern const char *g_apszText[700];
 
 MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req);
+// The stand-in's one box: the last one opened (tests read it).
+MSGBOX *Ui_StandinMessageBox();
 void Ui_StopPlayback();

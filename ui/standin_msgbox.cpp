@@ -10,13 +10,23 @@ void Seq_StopSong();
 MSGBOX *g_pPadRemovedBox;
 const char *g_apszText[700];
 
+static MSGBOX s_box;
+
+MSGBOX *Ui_StandinMessageBox()
+{
+    return &s_box;
+}
+
 MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
 {
-    static MSGBOX s_box;
     if (!req)
         return nullptr;
     s_box = MSGBOX{};
     s_box.ucFlags = req->ucFlags;
+    s_box.ucButtonCount = req->ucButtonCount;
+    s_box.asButtonText[0] = req->asButtonText[0];
+    s_box.asButtonText[1] = req->asButtonText[1];
+    s_box.pfnAnswer = req->pfnAnswer;
     const char *text = req->pszText ? req->pszText : "";
     if (req->ucFlags & MSGBOX_COPY_TEXT)
     {

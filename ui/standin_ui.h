@@ -11,6 +11,8 @@ extern int32_t g_iTexturePagesUsed;
 // The interface pad word: 0x1000 shows the whole display area, 0x2000 toggles the display-window
 // size (ui/standin_padword.cpp).
 extern uint16_t g_wUiPadWord;
+// The interface's current fill colour: red, green, blue (ui/standin_fillcolour.cpp).
+extern uint8_t g_abFillColour[3];
 
 void Ui_ToggleMouseMode();
 void Ui_InitWidgetPools();

@@ -9,7 +9,3 @@ int Vid_LoadResByName(int32_t kind, const uint8_t path[3], const char name[8], u
         return -1;
     return Seq_StandinFindLibrarySample(path, name, aIndex, pSize);
 }
-
-void Vid_FreeClipGrid(int32_t)
-{
-}

@@ -1,6 +1,7 @@
 #include "video/standin_video.h"
 
 #include "app/calllog.h"
+#include "video/chasetypes.h"
 
 uint8_t g_ucFullScreenVideo = 0;
 
@@ -16,10 +17,12 @@ void Vid_CreateResPagePool()
     Sys_CallLog("Vid_CreateResPagePool");
 }
 
-// Stand-in.
+// Stand-in: brings up the engine's core (pools, lanes, chase types) until the full start-up
+// with its camera objects and event handlers is built.
 void Vid_InitChaseEngine()
 {
     Sys_CallLog("Vid_InitChaseEngine");
+    Vid_InitVideoCore();
 }
 
 // Stand-in.
@@ -28,10 +31,11 @@ void Vid_FreeCameraRig()
     Sys_CallLog("Vid_FreeCameraRig");
 }
 
-// Stand-in.
+// Stand-in: frees the engine's core.
 void Vid_ShutdownChaseEngine()
 {
     Sys_CallLog("Vid_ShutdownChaseEngine");
+    Vid_FreeVideoCore();
 }
 
 // Stand-in: the geometry there does no projection of its own, so the centre is only kept.

@@ -53,6 +53,7 @@ const Names kCoreShutdown = {
     "Sys_FreeFrameBlocks",
     "Seq_ShutdownSong",
     "Sys_FreeDiscPool",
+    "Sys_DiscShutdown",
     "Sys_FreeCoreTables",
     "Vid_ShutdownChaseEngine",
     "Seq_FreeUndoLog",

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 #include <algorithm>
@@ -371,6 +374,117 @@ TEST_F(MixerTest, EndsCleanlyForEveryStep)
         EXPECT_EQ(heard, want) << frames;
         Snd_FreeSample(pSlot);
     }
+}
+
+// Stereo data whose zero guard ends right at an inaccessible page: a read past the guard faults.
+class GuardedStereo
+{
+public:
+    GuardedStereo(uint32_t frames, int16_t value)
+    {
+        size_t page = (size_t)sysconf(_SC_PAGESIZE);
+        size_t bytes = (size_t)frames * 4 + SAMPLE_GUARD_BYTES;
+        m_size = (bytes + page - 1) / page * page + page;
+        void *p = mmap(nullptr, m_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        EXPECT_NE(p, MAP_FAILED);
+        m_pBase = (uint8_t *)p;
+        EXPECT_EQ(mprotect(m_pBase + m_size - page, page, PROT_NONE), 0);
+        m_pData = m_pBase + m_size - page - bytes;
+        int16_t *w = (int16_t *)m_pData;
+        for (size_t i = 0; i < (size_t)frames * 2; i++)
+            w[i] = value;
+        memset(m_pData + (size_t)frames * 4, 0, SAMPLE_GUARD_BYTES);
+        m_frames = frames;
+    }
+    ~GuardedStereo() { munmap(m_pBase, m_size); }
+
+    // A slot borrowing the guarded data.
+    SAMPLESLOT *Slot(bool loop)
+    {
+        SAMPLESLOT *pSlot = nullptr;
+        EXPECT_GT(Snd_AllocSampleSlot(&pSlot), 0);
+        pSlot->pData = m_pData;
+        pSlot->uFrames = m_frames;
+        pSlot->uRate = 44100;
+        pSlot->uFlags = SAMPLE_STEREO | SAMPLE_LOADED | SAMPLE_BORROWED | (loop ? SAMPLE_LOOPS : 0);
+        Snd_ResetSamplePointers(pSlot);
+        return pSlot;
+    }
+
+private:
+    uint8_t *m_pBase = nullptr, *m_pData = nullptr;
+    size_t m_size = 0;
+    uint32_t m_frames = 0;
+};
+
+// Every block length the mix parameters accept: the stereo path mixes the whole block, never
+// reads past the data's zero guard (a read past it faults), plays every frame of a short sample
+// once and ends it.
+TEST_F(MixerTest, EveryAcceptedBlockLengthStaysInsideTheData)
+{
+    // At a rate of 1 Hz a block of n seconds is n frames, cut to a multiple of four: probe which
+    // lengths are accepted.
+    float one = 1.0f;
+    ASSERT_EQ(Snd_SetMixParam(1, &one), 0);
+    std::vector<int32_t> accepted;
+    for (int32_t n = 0; n <= SND_MAX_MIX_FRAMES + 8; n++) {
+        float seconds = (float)n;
+        if (Snd_SetMixParam(4, &seconds) == 0) {
+            ASSERT_EQ(g_iMixFrames, n & ~3) << n;
+            if (accepted.empty() || accepted.back() != g_iMixFrames)
+                accepted.push_back(g_iMixFrames);
+        }
+    }
+    ASSERT_EQ(accepted.size(), (size_t)SND_MAX_MIX_FRAMES / 4);
+    EXPECT_EQ(accepted.front(), 4);
+    EXPECT_EQ(accepted.back(), SND_MAX_MIX_FRAMES);
+
+    std::vector<int16_t> block((size_t)SND_MAX_MIX_FRAMES * 2);
+    Snd_SetMixParam(16, block.data());
+    Snd_SetMixParam(32, block.data());
+    for (bool portable : {false, true}) {
+        Snd_SetPortableMix(portable);
+        for (int32_t frames : accepted) {
+            float seconds = (float)frames;
+            ASSERT_EQ(Snd_SetMixParam(4, &seconds), 0);
+            for (uint32_t length : {(uint32_t)frames / 2 + 3, (uint32_t)frames * 2 + 5}) {
+                for (bool loop : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << "block " << frames << " data " << length
+                                                    << (loop ? " looping" : "")
+                                                    << (portable ? " portable" : ""));
+                    GuardedStereo data(length, 800);
+                    SAMPLESLOT *pSlot = data.Slot(loop);
+                    VOICE *pVoice = &g_astVoices[3];
+                    Play(pVoice, pSlot, 44100);
+                    uint32_t heard = 0;
+                    int most = loop ? 4 : (int)(length / (uint32_t)frames) + 3;
+                    for (int b = 0; b < most && (pVoice->uState & VOICE_ACTIVE); b++) {
+                        std::fill(block.begin(), block.end(), 0);
+                        ASSERT_EQ(Snd_MixBlock(), 0);
+                        for (int32_t j = 0; j < frames; j++) {
+                            ASSERT_TRUE(block[2 * j] == 800 || block[2 * j] == 0) << j;
+                            heard += block[2 * j] == 800;
+                        }
+                    }
+                    if (loop) {
+                        EXPECT_EQ(heard, 4u * (uint32_t)frames);
+                    } else {
+                        EXPECT_FALSE(pVoice->uState & VOICE_ACTIVE);
+                        // A last frame alone at the start of a group of four is not mixed.
+                        EXPECT_EQ(heard, (length - 1) % 4 == 0 ? length - 1 : length);
+                    }
+                    Snd_StopVoice(pVoice);
+                    Snd_FreeSample(pSlot);
+                }
+            }
+        }
+    }
+    Snd_SetPortableMix(false);
+    float rate = 44100.0f, seconds = 0.0016666667f;
+    Snd_SetMixParam(1, &rate);
+    Snd_SetMixParam(4, &seconds);
+    Snd_SetMixParam(16, out);
+    Snd_SetMixParam(32, send);
 }
 
 TEST_F(MixerTest, StartOffset)

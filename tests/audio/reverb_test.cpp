@@ -210,6 +210,55 @@ TEST_F(ReverbTest, PresetRequestKeepsTheDepthAskedWithIt)
     EXPECT_EQ(g_iReverbDepthRight.load(), 12000);
 }
 
+// A depth lives until the next preset change: a later change alone (the next song's load) puts
+// 256 back instead of the depth an earlier song asked for.
+TEST_F(ReverbTest, LaterPresetChangeAloneRestoresTheDefaultDepth)
+{
+    auto mix = [&] {
+        memset(out, 0, sizeof(out));
+        memset(send, 0, sizeof(send));
+        Snd_MixBlock();
+    };
+    SOUNDATTR first{};
+    first.uMask = 7;
+    first.iValue1 = 4;
+    first.uDepthLeft = 9000;
+    first.uDepthRight = 12000;
+    ASSERT_EQ(Sys_SetReverbAttributes(&first), 0);
+    mix();
+    EXPECT_EQ(g_iReverbDepthLeft.load(), 9000);
+
+    SOUNDATTR presetOnly{};
+    presetOnly.uMask = 1;
+    presetOnly.iValue1 = 2;
+    ASSERT_EQ(Sys_SetReverbAttributes(&presetOnly), 0);
+    mix();
+    EXPECT_EQ(g_astReverbLines[0].iLength, 44100 * 16 / 1000);
+    EXPECT_EQ(g_iReverbDepthLeft.load(), 256);
+    EXPECT_EQ(g_iReverbDepthRight.load(), 256);
+
+    // A depth set on its own while no change waits lasts until the next change.
+    SOUNDATTR depth{};
+    depth.uMask = 6;
+    depth.uDepthLeft = 700;
+    depth.uDepthRight = 800;
+    ASSERT_EQ(Sys_SetReverbDepth(&depth), 0);
+    EXPECT_EQ(g_iReverbDepthLeft.load(), 700);
+    mix();
+    EXPECT_EQ(g_iReverbDepthLeft.load(), 700);
+    ASSERT_EQ(Sys_SetReverbAttributes(&presetOnly), 0);
+    mix();
+    EXPECT_EQ(g_iReverbDepthLeft.load(), 256);
+    EXPECT_EQ(g_iReverbDepthRight.load(), 256);
+
+    // Asked while the change waits for the mix: kept over that change.
+    ASSERT_EQ(Sys_SetReverbAttributes(&presetOnly), 0);
+    ASSERT_EQ(Sys_SetReverbDepth(&depth), 0);
+    mix();
+    EXPECT_EQ(g_iReverbDepthLeft.load(), 700);
+    EXPECT_EQ(g_iReverbDepthRight.load(), 800);
+}
+
 TEST_F(ReverbTest, ClearingTheLinesEndsTheTail)
 {
     Snd_ApplyReverbPreset(2);

@@ -316,3 +316,132 @@ TEST_F(SampleSlots, BrokenInterfaceSoundsStaySilent)
     for (const SAMPLESLOT &s : g_astInterfaceSounds)
         EXPECT_EQ(s.pData, nullptr);
 }
+
+TEST_F(SampleSlots, FindByNameAndGetByIndex)
+{
+    uint8_t raw[4] = {};
+    SAMPLESLOT *a, *b, *c;
+    ASSERT_EQ(Snd_LoadSample(&a, "kick.wav", raw, 4, SAMPLE_FORMAT_RAW_MEMORY), 0);
+    ASSERT_EQ(Snd_LoadSample(&b, "snare.wav", raw, 4, SAMPLE_FORMAT_RAW_MEMORY), 0);
+    ASSERT_EQ(Snd_LoadSample(&c, "snare.wav", raw, 4, SAMPLE_FORMAT_RAW_MEMORY), 0);
+    SAMPLESLOT *found = nullptr;
+    EXPECT_EQ(Snd_FindSampleByName(&found, "snare.wav"), (int)b->uIndex);
+    EXPECT_EQ(found, b);
+    EXPECT_EQ(Snd_FindSampleByName(&found, "Snare.wav"), -1) << "names match exactly";
+    EXPECT_EQ(Snd_FindSampleByName(&found, "snare"), -1);
+    EXPECT_EQ(Snd_FindSampleByName(&found, nullptr), -1);
+    EXPECT_EQ(Snd_FindSampleByName(nullptr, "kick.wav"), (int)a->uIndex);
+
+    struct
+    {
+        int32_t index;
+        int result;
+        SAMPLESLOT *slot;
+    } cases[] = {
+        {(int32_t)a->uIndex, (int)a->uIndex, a}, {(int32_t)c->uIndex, (int)c->uIndex, c},
+        {(int32_t)c->uIndex + 1, -1, nullptr},    {-1, -1, nullptr},
+        {g_iSampleSlotCount, -1, nullptr},        {1 << 30, -1, nullptr},
+    };
+    for (const auto &k : cases) {
+        found = nullptr;
+        EXPECT_EQ(Snd_GetSample(&found, k.index), k.result) << k.index;
+        EXPECT_EQ(found, k.slot) << k.index;
+    }
+    EXPECT_EQ(Snd_GetSample(nullptr, (int32_t)a->uIndex), -1);
+}
+
+// A duplicate shares the source's data and plays like it; freeing either one never frees data
+// the other still plays.
+TEST_F(SampleSlots, DuplicatesShareTheDataSafely)
+{
+    std::vector<int16_t> mono(100);
+    for (size_t i = 0; i < mono.size(); i++)
+        mono[i] = (int16_t)(i * 300);
+    SAMPLESLOT *src = nullptr;
+    ASSERT_EQ(Snd_LoadSample(&src, "bass.wav", mono.data(), 200, SAMPLE_FORMAT_RAW_MEMORY), 0);
+    ASSERT_EQ(Snd_SetSampleLoop(src, 10, 1), 0);
+    src->uSampleId = 44;
+    Snd_StartVoice(&g_astVoices[7], src, VOICE_PREPARED);
+    Snd_StartVoice(&g_astVoices[7], src, VOICE_ACTIVE);
+
+    SAMPLESLOT *d1 = nullptr, *d2 = nullptr;
+    const int i1 = Snd_DuplicateSample(&d1, src);
+    ASSERT_GT(i1, 0);
+    EXPECT_EQ(d1->uIndex, (uint32_t)i1);
+    EXPECT_STREQ(d1->szName, "bass.wav Duplicate #0");
+    EXPECT_EQ(d1->pData, src->pData);
+    EXPECT_EQ(d1->uFlags, src->uFlags | SAMPLE_BORROWED);
+    EXPECT_EQ(d1->pLoop, src->pLoop);
+    EXPECT_EQ(d1->uFrames, 100u);
+    EXPECT_EQ(d1->uRate, 44100u);
+    EXPECT_EQ(d1->uSampleId, 44u);
+    for (uint32_t w : d1->auVoiceMask)
+        EXPECT_EQ(w, 0u) << "voice 7 plays the source, not the duplicate";
+    ASSERT_GT(Snd_DuplicateSample(&d2, src), i1);
+    EXPECT_STREQ(d2->szName, "bass.wav Duplicate #1");
+    EXPECT_EQ(Snd_DuplicateSample(&d2, nullptr), -1);
+
+    Snd_StartVoice(&g_astVoices[8], d1, VOICE_PREPARED);
+    Snd_StartVoice(&g_astVoices[8], d1, VOICE_ACTIVE);
+    // Freeing the source stops its voice only; the duplicates keep the data.
+    const uint8_t *data = src->pData;
+    Snd_FreeSample(src);
+    EXPECT_FALSE(g_astVoices[7].uState & VOICE_ACTIVE);
+    EXPECT_TRUE(g_astVoices[8].uState & VOICE_ACTIVE);
+    EXPECT_EQ(d1->pData, data);
+    EXPECT_EQ(Left(d1, 99), (int16_t)(99 * 300));
+    EXPECT_EQ(Right(d2, 50), (int16_t)(50 * 300));
+    // One of the two became the owner; freeing both frees the data once (the sanitizer build
+    // finds a double free or a leak).
+    EXPECT_EQ(((d1->uFlags | d2->uFlags) & SAMPLE_BORROWED) != 0, true);
+    EXPECT_NE((d1->uFlags & SAMPLE_BORROWED), (d2->uFlags & SAMPLE_BORROWED));
+    Snd_FreeSample(d1);
+    EXPECT_FALSE(g_astVoices[8].uState & VOICE_ACTIVE);
+    EXPECT_EQ(Left(d2, 99), (int16_t)(99 * 300));
+    Snd_FreeSample(d2);
+
+    // With every slot taken there is no room for a duplicate.
+    SAMPLESLOT *p = nullptr;
+    uint8_t raw[4] = {};
+    ASSERT_EQ(Snd_LoadSample(&p, "last", raw, 4, SAMPLE_FORMAT_RAW_MEMORY), 0);
+    SAMPLESLOT *q = nullptr;
+    while (Snd_AllocSampleSlot(&q) >= 0) {
+    }
+    EXPECT_EQ(Snd_DuplicateSample(&q, p), -1);
+}
+
+// Output i takes source sample i x length / n; the same length gives the source back whole.
+TEST_F(SampleSlots, StretchByNearestNeighbour)
+{
+    const int16_t src[] = {10, 20, 30, 40};
+    struct
+    {
+        uint32_t n;
+        std::vector<int16_t> want;
+    } cases[] = {
+        {4, {10, 20, 30, 40}},
+        {8, {10, 10, 20, 20, 30, 30, 40, 40}},
+        {6, {10, 10, 20, 30, 30, 40}},
+        {2, {10, 30}},
+        {1, {10}},
+        {3, {10, 20, 30}},
+    };
+    for (const auto &c : cases) {
+        int16_t *out = nullptr;
+        ASSERT_EQ(Snd_StretchSamples(src, 4, &out, c.n), 0) << c.n;
+        EXPECT_EQ(std::vector<int16_t>(out, out + c.n), c.want) << c.n;
+        free(out);
+    }
+    // Squeezing a long source never reads past it.
+    std::vector<int16_t> ramp(1000);
+    for (size_t i = 0; i < ramp.size(); i++)
+        ramp[i] = (int16_t)i;
+    int16_t *out = nullptr;
+    ASSERT_EQ(Snd_StretchSamples(ramp.data(), 1000, &out, 7), 0);
+    EXPECT_EQ(std::vector<int16_t>(out, out + 7), (std::vector<int16_t>{0, 142, 285, 428, 571, 714, 857}));
+    free(out);
+    EXPECT_EQ(Snd_StretchSamples(nullptr, 4, &out, 4), -1);
+    EXPECT_EQ(Snd_StretchSamples(src, 0, &out, 4), -1);
+    EXPECT_EQ(Snd_StretchSamples(src, 4, &out, 0), -1);
+    EXPECT_EQ(Snd_StretchSamples(src, 4, nullptr, 4), -1);
+}

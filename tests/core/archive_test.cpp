@@ -512,7 +512,6 @@ TEST_F(Archive, BrokenArchivesAreRefused)
     // is at data sector 0: count word, then records (header entry first).
     using FIX = std::function<void(std::vector<uint8_t> &, std::vector<uint8_t> &)>;
     auto node = [](int i) { return (size_t)(48 + 16 * i); };
-    auto record = [](int i) { return (size_t)(4 + 16 * i); };
     struct CASE
     {
         const char *what;
@@ -535,13 +534,9 @@ TEST_F(Archive, BrokenArchivesAreRefused)
         {"block larger than the room", [&](auto &ind, auto &) { Set32(ind, node(0) + 12, 0x1FFFu << 19); }},
         {"owner with no records", [&](auto &ind, auto &) { Set32(ind, node(0) + 12, 0); }},
         {"entries past the owner's block", [&](auto &ind, auto &) { Set32(ind, node(1) + 12, 500 | 2u << 19); }},
-        {"entries with no owner", [&](auto &ind, auto &) { Set16(ind, node(0) + 10, 10); }},
         {"data file cut", [](auto &, auto &dat) { dat.resize(2048); }},
         {"block count zero", [](auto &, auto &dat) { Set32(dat, 0, 0); }},
         {"block count past its records", [](auto &, auto &dat) { Set32(dat, 0, 200); }},
-        {"huge entry size", [&](auto &, auto &dat) { Set32(dat, record(1) + 12, 0xFFFFFFF0); }},
-        {"entry sector past the data", [&](auto &, auto &dat) { Set32(dat, record(1) + 8, 0x7FFFFFFF); }},
-        {"name list larger than the listing buffer", [&](auto &, auto &dat) { Set32(dat, record(0) + 12, 5000); }},
     };
     std::vector<uint8_t> goodIndex, goodData;
     Pack(Studio(), goodIndex, goodData);
@@ -560,6 +555,137 @@ TEST_F(Archive, BrokenArchivesAreRefused)
     // And the untouched pair still opens.
     WriteArchive(goodIndex, goodData);
     EXPECT_EQ(Open(), 1) << g_szWadErrorText;
+}
+
+// Record number of the entry named name in the root's block (data sector 0).
+int RecordNamed(const std::vector<uint8_t> &data, const char *name)
+{
+    for (int i = 0; 4 + 16 * (i + 1) <= 2048; i++)
+        if (std::strncmp((const char *)data.data() + 4 + 16 * i, name, 8) == 0)
+            return i;
+    return -1;
+}
+
+// An entry or a name list that reaches past the data file, or past the listing buffer, refuses
+// that entry or listing alone: the archive opens and everything else reads.
+TEST_F(Archive, OneBadEntryRefusesOnlyItself)
+{
+    std::vector<uint8_t> goodIndex, goodData;
+    Pack(Studio(), goodIndex, goodData);
+    int demo = RecordNamed(goodData, "DEMO1");
+    ASSERT_GT(demo, 0);
+    auto record = [](int i) { return (size_t)(4 + 16 * i); };
+    struct CASE
+    {
+        const char *what;
+        size_t at;
+        uint32_t value;
+        const char *refusedFile; // null: a listing is refused
+        const char *refusedList;
+    };
+    const CASE cases[] = {
+        {"entry sector past the data", record(demo) + 8, 0x7FFFFFFF, "/AUTO/DEMO1", nullptr},
+        {"entry size past the data", record(demo) + 12, 0xFFFFFFF0, "/AUTO/DEMO1", nullptr},
+        {"name list larger than the listing buffer", record(0) + 12, 5000, nullptr, "/"},
+        {"name list past the data", record(0) + 8, 0x7FFFFFFF, nullptr, "/"},
+    };
+    for (const CASE &c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> data = goodData;
+        Set32(data, c.at, c.value);
+        WriteArchive(goodIndex, data);
+        ASSERT_EQ(Open(), 1) << g_szWadErrorText;
+        EXPECT_EQ(g_iWadDirN, 6);
+        int32_t count = -1;
+        if (c.refusedFile)
+        {
+            EXPECT_EQ(Sys_WadLoadFile(0, c.refusedFile), nullptr);
+            uint8_t buf[4096];
+            EXPECT_EQ(Sys_WadLoadFileInto(buf, c.refusedFile, 0, sizeof(buf)), nullptr);
+            EXPECT_NE(Sys_WadListDir("/AUTO", &count), nullptr);
+            EXPECT_EQ(count, 1);
+        }
+        if (c.refusedList)
+        {
+            EXPECT_EQ(Sys_WadListDir(c.refusedList, &count), nullptr);
+            EXPECT_EQ(count, 0);
+        }
+        void *b = Sys_WadLoadFile(0, "/B/TARGET");
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(Text(b, 1), "b");
+        std::free(b);
+        void *riffs = Sys_WadLoadFile(0, "/BOOT/DEFRIF");
+        ASSERT_NE(riffs, nullptr);
+        EXPECT_EQ(Text(riffs, 5), "riffs");
+        std::free(riffs);
+        EXPECT_NE(Sys_WadListDir("/N/SUB", &count), nullptr);
+        EXPECT_EQ(count, 4);
+    }
+}
+
+// The top-level list may hold the root and then the root's children (its header count covers
+// them, and text paths without a leading '/' start in it). Such a list opens, and both ways of
+// naming a directory reach the same one, with the same index path.
+TEST_F(Archive, TopLevelListHoldingTheRootsChildrenOpens)
+{
+    std::vector<uint8_t> index, data;
+    Pack(Studio(), index, data);
+    Set16(index, 34, 11); // the root, then nodes 1-10: its children
+    WriteArchive(index, data);
+    ASSERT_EQ(Open(), 1) << g_szWadErrorText;
+    EXPECT_EQ(g_iWadDirN, 6);
+    EXPECT_EQ(g_iWadDirAuto, 0);
+    uint16_t a[WAD_MAX_DEPTH], b[WAD_MAX_DEPTH];
+    ASSERT_EQ(Sys_WadDirPathToIndices("N/SUB", a), 2);
+    ASSERT_EQ(Sys_WadDirPathToIndices("/N/SUB", b), 2);
+    EXPECT_EQ(a[0], 6);
+    EXPECT_EQ(a[1], b[1]);
+    int32_t count = -1;
+    ASSERT_NE(Sys_WadListDir("N/SUB", &count), nullptr);
+    EXPECT_EQ(count, 4);
+    void *p = Sys_WadLoadFile(0, "N/SUB/ABCDEFGH");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(Text(p, 5), "eight");
+    std::free(p);
+    // The index path cached by the text walk is N/SUB's, not the one of the root's seventh child.
+    const uint16_t perfP[] = {7, 0};
+    ASSERT_NE(Sys_WadGotoIndexPath(perfP, 2), nullptr);
+    EXPECT_EQ(Sys_WadCountAt(perfP, 2), 1); // P holds Q
+    EXPECT_EQ(Sys_WadListDir("AUTO", &count), Sys_WadListDir("/AUTO", &count));
+    EXPECT_EQ(count, 1);
+    p = Sys_WadLoadFile(0, "AUTO/DEMO1");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(Text(p, 4), "demo");
+    std::free(p);
+}
+
+// Top-level directories with entries but no owning directory above them list from the block
+// that is loaded, never past it; real owners below them read as usual.
+TEST_F(Archive, EntriesWithoutAnOwnerAboveOpen)
+{
+    std::vector<uint8_t> index, data;
+    Pack(Studio(), index, data);
+    Set16(index, 48 + 10, 10); // the root keeps its ten children but owns no block
+    WriteArchive(index, data);
+    ASSERT_EQ(Open(), 1) << g_szWadErrorText;
+    EXPECT_EQ(g_iWadDirN, 6);
+    int32_t count = -1;
+    ASSERT_NE(Sys_WadListDir("/N", &count), nullptr);
+    EXPECT_EQ(count, 1);
+    void *p = Sys_WadLoadFile(0, "/N/INST1");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(Text(p, 3), "iii");
+    std::free(p);
+    for (const char *dir : {"/AUTO", "/B", "/BOOT", "/X", "/R"})
+    {
+        SCOPED_TRACE(dir);
+        ASSERT_EQ(Sys_WadChangeDir(dir), 0);
+        EXPECT_LE(g_nWadEntries, 3);
+        for (int i = 0; i < g_nWadEntries; i++)
+            EXPECT_NE(Sys_WadEntryAt(i), nullptr);
+        Sys_WadListDir(dir, &count);
+    }
 }
 
 } // namespace

@@ -106,9 +106,14 @@ TEST(BrowserLines, NamesWrapOntoThreeUpperCaseLines)
         {"one two three four five six seven eight", 3, {"ONE TWO ", "THREE FOUR ", "FIVE SIX..."}},
         // A short third line is padded to 9 after its "...".
         {"twelve chars twelve chars x", 3, {"TWELVE CHARS ", "TWELVE CHARS ", "X ...    "}},
-        // A word longer than a line is broken rather than run out of the cell.
-        {"abcdefghijklmnopq.wav", 2, {"ABCDEFGHIJKL", "MNOPQ.WAV ", ""}},
-        {"abcdefghijklmnopqrstuvwxyz0123456789xyz.bmp", 3, {"ABCDEFGHIJKL", "MNOPQRSTUVWX", "YZ012345..."}},
+        // Words are never broken: the first stays whole on line 1 whatever its length, a later
+        // one that does not fit starts the next line, whole.
+        {"abcdefghijklmnopq.wav", 1, {"ABCDEFGHIJKLMNOPQ.WAV", "", ""}},
+        {"abcdefghijklmnopqrstuvwxyz0123456789xyz.bmp", 1, {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789XYZ.BMP", "", ""}},
+        {"abcdefghijkl x.tnv", 2, {"ABCDEFGHIJKL ", "X.TNV ", ""}},
+        {"abcdefghijklm x.tnv", 2, {"ABCDEFGHIJKLM", "X.TNV ", ""}},
+        {"my abcdefghijklmnop.wav", 2, {"MY ", "ABCDEFGHIJKLMNOP.WAV", ""}},
+        {"my abcdefghijklmnop x y z.wav", 3, {"MY ", "ABCDEFGHIJKLMNOP", "X Y Z.WA..."}},
         {"a  b", 1, {"A B ", "", ""}},
         {"", 0, {"", "", ""}},
     };
@@ -154,16 +159,16 @@ TEST_F(Browser, ListsFoldersAndStudioFilesInNameOrder)
         const char *line1;
     };
     const Expect rows[] = {
-        {"..", BROWSERKIND_NONE, BROWSERTYPE_DOTFOLDER, 0, ".. "},
+        {"..", 0, BROWSERTYPE_DOTFOLDER, 0, ".. "},
         {"alpha.TNV", BROWSERKIND_SONG, BROWSERTYPE_FILE, 700, "ALPHA.TNV "},
         {"beat.wav", BROWSERKIND_WAV, BROWSERTYPE_FILE, 44, "BEAT.WAV "},
-        {"Beta", BROWSERKIND_NONE, BROWSERTYPE_FOLDER, 0, "BETA "},
-        {"empty", BROWSERKIND_NONE, BROWSERTYPE_FOLDER, 0, "EMPTY "},
+        {"Beta", 0, BROWSERTYPE_FOLDER, 0, "BETA "},
+        {"empty", 0, BROWSERTYPE_FOLDER, 0, "EMPTY "},
         {"link.tnv", BROWSERKIND_SONG, BROWSERTYPE_FILE, 700, "LINK.TNV "},
         {"LOOP.PCM", BROWSERKIND_PCM, BROWSERTYPE_FILE, 10, "LOOP.PCM "},
         {"My Song.tnv", BROWSERKIND_SONG, BROWSERTYPE_FILE, 5, "MY SONG.TNV "},
         {"pic.bmp", BROWSERKIND_BMP, BROWSERTYPE_FILE, 2, "PIC.BMP "},
-        {"Zeta folder", BROWSERKIND_NONE, BROWSERTYPE_FOLDER, 0, "ZETA FOLDER "},
+        {"Zeta folder", 0, BROWSERTYPE_FOLDER, 0, "ZETA FOLDER "},
     };
     ASSERT_EQ(g_iBrowserEntryCount, static_cast<int32_t>(std::size(rows))) << ::testing::PrintToString(Names());
     for (int32_t i = 0; i < g_iBrowserEntryCount; i++) {
@@ -335,7 +340,7 @@ TEST_F(Browser, PreviewsReadTheBytesAfterTheHeader)
     };
     const Case others[] = {
         {Row("broken.tnv"), 2}, {Row("gone.tnv"), 2}, {Row("s.wav"), BROWSERKIND_WAV},
-        {Row("s.bmp"), BROWSERKIND_BMP}, {Row("sub"), BROWSERKIND_NONE}, {-1, 2}, {BROWSER_ROWS, 2},
+        {Row("s.bmp"), BROWSERKIND_BMP}, {Row("sub"), 2}, {Row(".."), 2}, {-1, 2}, {BROWSER_ROWS, 2},
     };
     for (const Case &c : others) {
         std::fill(buf.begin(), buf.end(), 'q');

@@ -1,6 +1,9 @@
 #include "core/disc.h"
 #include "core/archive.h"
 #include "platform/clock.h"
+#include "audio/mixer.h"
+#include "audio/sampleslot.h"
+#include "ui/msgbox.h"
 #include "scratch_dir.h"
 
 #include <cstring>
@@ -362,4 +365,40 @@ TEST(DiscNoDrive, WithoutADriveOnlyHostFilesOpenAndNothingWaits)
     EXPECT_LT(Plat_Milliseconds(), (uint32_t)DISC_WAIT_MS);
     uint8_t buf[DISC_SECTOR_SIZE];
     EXPECT_EQ(Sys_DiscReadSectors(0, 1, buf), 0);
+}
+
+namespace {
+
+uint8_t s_answered = 0xFF;
+
+void Answered(uint8_t button)
+{
+    s_answered = button;
+}
+
+} // namespace
+
+// One "Okay" button, the out-of-memory text (the language's, else the English one), the answer
+// going to the caller, and the refusal sound.
+TEST(OutOfMemoryBox, OneOkayButtonTheTextAndTheBadSound)
+{
+    for (const char *language : {static_cast<const char *>(nullptr), "Kein Speicher mehr."}) {
+        g_apszText[348] = language;
+        g_iInterfaceVoiceOn = 0;
+        g_stInterfaceVoice.pSlot = nullptr;
+        MSGBOX *box = Sys_ShowOutOfMemoryBox(Answered);
+        ASSERT_NE(box, nullptr);
+        EXPECT_STREQ(box->pszText, language ? language : "Out of memory. Unable to complete this operation.");
+        EXPECT_EQ(box->ucButtonCount, 1);
+        EXPECT_EQ(box->asButtonText[0], 114);
+        EXPECT_EQ(g_iInterfaceVoiceOn, 1);
+        EXPECT_EQ(g_stInterfaceVoice.pSlot, &g_astInterfaceSounds[3]) << "the bad sound";
+        s_answered = 0xFF;
+        ASSERT_NE(box->pfnAnswer, nullptr);
+        box->pfnAnswer(0);
+        EXPECT_EQ(s_answered, 0);
+    }
+    g_apszText[348] = nullptr;
+    // No callback is fine too.
+    EXPECT_EQ(Sys_ShowOutOfMemoryBox(nullptr)->pfnAnswer, nullptr);
 }

@@ -418,3 +418,65 @@ TEST(FrameCycleLists, LargeAreaStaysInsideItsHalf)
     DISPLAYCONFIG standard = Sys_DefaultDisplayConfig();
     Sys_SetDisplayConfig(&standard);
 }
+
+// A flat quadrilateral in the interface's fill colour, linked in front of the depth table's entry
+// 1 (so it is drawn before what was linked there earlier), and drawn as its rectangle.
+TEST_F(FrameCycle, FlatQuadInTheFillColour)
+{
+    Gfx_BeginFrame();
+    const FRAMEBUFFER *fb = g_pFrameBuffer;
+    const uint32_t before = Sys_ArenaReadWord(fb->smallArea); // the texture-window reset
+    g_abFillColour[0] = 200, g_abFillColour[1] = 100, g_abFillColour[2] = 50;
+    const uint32_t addr = Gfx_AddFlatQuad(10, 20, 30, 40);
+    g_abFillColour[0] = g_abFillColour[1] = g_abFillColour[2] = 0;
+    ASSERT_NE(addr, 0u);
+    EXPECT_EQ(Sys_ArenaReadWord(fb->smallArea), addr);
+    const uint8_t *p = static_cast<const uint8_t *>(Sys_ArenaPtr(addr, 28));
+    ASSERT_NE(p, nullptr);
+    const uint8_t want[28] = {
+        uint8_t(before), uint8_t(before >> 8), uint8_t(before >> 16), uint8_t(before >> 24), // link
+        6, 0, 0, 0, 200, 100, 50, 0x28, // length, colour, code
+        10, 0, 20, 0, 40, 0, 20, 0, 10, 0, 60, 0, 40, 0, 60, 0, // corners
+    };
+    EXPECT_EQ(std::vector<uint8_t>(p, p + 28), std::vector<uint8_t>(want, want + 28));
+    EXPECT_EQ(g_pPacketCursor, addr + 28);
+    g_calls.clear();
+    Gfx_DrawOrderingTable(fb->smallArea);
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls[0], "rect 10 20 30 40 200 100 50");
+
+    // No room: nothing is linked.
+    const uint32_t end = g_pPacketEnd;
+    g_pPacketEnd = g_pPacketCursor + 24;
+    EXPECT_EQ(Gfx_AddFlatQuad(0, 0, 5, 5), 0u);
+    EXPECT_EQ(Sys_ArenaReadWord(fb->smallArea), addr);
+    g_pPacketEnd = end;
+    Gfx_EndFrame();
+
+    // In the small mode the depth table's memory holds the packets: refused.
+    Gfx_SetFrameMode(3);
+    Gfx_BeginFrame();
+    const uint32_t cursor = g_pPacketCursor;
+    EXPECT_EQ(Gfx_AddFlatQuad(0, 0, 5, 5), 0u);
+    EXPECT_EQ(g_pPacketCursor, cursor);
+    Gfx_EndFrame();
+    Gfx_SetFrameMode(0);
+}
+
+TEST_F(FrameCycle, ScreenSizeSetsBothDisplayEnvironments)
+{
+    const int16_t rect[4] = {0, 0, 320, 240};
+    Gfx_SetScreenSize(rect);
+    for (FRAMEBUFFER *fb : g_apFrameBuffers) {
+        const DISPENV &e = fb->disp;
+        EXPECT_EQ(std::vector<int>(e.display, e.display + 4), (std::vector<int>{0, 0, 320, 240}));
+        EXPECT_EQ(e.screen[0], 8);
+        EXPECT_EQ(e.screen[1], 20);
+        EXPECT_EQ(e.screen[3], 256);
+        EXPECT_EQ(e.interlace, 1);
+        // The drawing clip stays empty: the frame end's draw area is built from it.
+        EXPECT_EQ(std::vector<int>(fb->draw.clip, fb->draw.clip + 4), (std::vector<int>{0, 0, 0, 0}));
+    }
+    Gfx_SetScreenSize(nullptr);
+    EXPECT_EQ(g_apFrameBuffers[1]->disp.display[2], 320);
+}

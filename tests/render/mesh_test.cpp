@@ -11,6 +11,7 @@
 #include "render/mesh.h"
 #include "render/prims3d.h"
 #include "render/textures.h"
+#include "support/modelfixture.h"
 #include "support/test3d.h"
 #include "support/testlayer.h"
 #include "video/vidobject.h"
@@ -23,112 +24,18 @@
 
 namespace {
 
-// Field offsets of each primitive group, written out here so the tests state the layout.
-struct TESTLAYOUT
-{
-    int size, corners;
-    int colours[4], colourCount;
-    int vertices[4];
-    int normals[4], normalCount;
-    int uvs[4];
-    int flags;
-};
-const TESTLAYOUT kGroups[8] = {
-    {16, 3, {0}, 1, {4, 6, 8}, {12}, 1, {-1}, 10},
-    {16, 4, {0}, 1, {4, 6, 8, 10}, {12}, 1, {-1}, 14},
-    {28, 3, {0, 20, 24}, 3, {4, 6, 8}, {12, 14, 16}, 3, {-1}, 10},
-    {36, 4, {0, 20, 24, 28}, 4, {4, 6, 8, 10}, {12, 14, 16, 18}, 4, {-1}, 32},
-    {28, 3, {0}, 1, {4, 6, 8}, {24}, 1, {12, 16, 20}, 10},
-    {32, 4, {0}, 1, {4, 6, 8, 10}, {30}, 1, {16, 20, 24, 28}, 12},
-    {40, 3, {0, 32, 36}, 3, {4, 6, 8}, {12, 14, 16}, 3, {20, 24, 28}, 10},
-    {52, 4, {0, 40, 44, 48}, 4, {4, 6, 8, 10}, {16, 18, 20, 22}, 4, {24, 28, 32, 36}, 12},
-};
+using namespace modelimage;
 
-void Put16(std::vector<uint8_t> &b, size_t at, uint32_t v)
+// A render object with only the fields the mesh drawing reads.
+VIDOBJECT DrawObject(uint32_t flags, std::array<uint8_t, 3> rgb, TEXTURE *texture)
 {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t> &b, size_t at, uint32_t v)
-{
-    Put16(b, at, v);
-    Put16(b, at + 2, v >> 16);
-}
-
-struct Prim
-{
-    int group;
-    std::vector<uint32_t> colours; // one for flat
-    std::vector<int> vertices;
-    std::vector<int> normals;      // one for flat
-    std::vector<std::array<int, 2>> uvs;
-    bool semi = false;
-};
-
-// A console model image: header, vertex table, normal table, the groups.
-struct ModelImage
-{
-    std::vector<std::array<int16_t, 3>> vertices, normals;
-    std::vector<Prim> prims;
-
-    std::vector<uint8_t> Bytes() const
-    {
-        std::vector<uint8_t> b(80, 0);
-        auto table = [&](size_t at, const std::vector<std::array<int16_t, 3>> &t) {
-            if (t.empty())
-                return;
-            Put32(b, at, static_cast<uint32_t>(b.size()));
-            for (const auto &e : t) {
-                b.resize(b.size() + 8, 0);
-                for (int i = 0; i < 3; i++)
-                    Put16(b, b.size() - 8 + 2 * i, static_cast<uint16_t>(e[i]));
-            }
-        };
-        table(24, vertices);
-        table(28, normals);
-        for (int g = 0; g < 8; g++) {
-            const TESTLAYOUT &l = kGroups[g];
-            uint16_t count = 0;
-            const size_t start = b.size();
-            for (const Prim &p : prims) {
-                if (p.group != g)
-                    continue;
-                count++;
-                const size_t r = b.size();
-                b.resize(r + l.size, 0);
-                for (int c = 0; c < l.colourCount; c++) {
-                    b[r + l.colours[c]] = static_cast<uint8_t>(p.colours[c] >> 16);
-                    b[r + l.colours[c] + 1] = static_cast<uint8_t>(p.colours[c] >> 8);
-                    b[r + l.colours[c] + 2] = static_cast<uint8_t>(p.colours[c]);
-                }
-                for (int c = 0; c < l.corners; c++)
-                    Put16(b, r + l.vertices[c], static_cast<uint32_t>(p.vertices[c]));
-                for (int c = 0; c < l.normalCount; c++)
-                    Put16(b, r + l.normals[c], static_cast<uint32_t>(p.normals[c]));
-                for (int c = 0; l.uvs[0] >= 0 && c < l.corners; c++) {
-                    b[r + l.uvs[c]] = static_cast<uint8_t>(p.uvs[c][0]);
-                    b[r + l.uvs[c] + 1] = static_cast<uint8_t>(p.uvs[c][1]);
-                }
-                b[r + l.flags] = p.semi ? 2 : 0;
-            }
-            Put16(b, 8 + 2 * g, count);
-            if (count)
-                Put32(b, 36 + 4 * g, static_cast<uint32_t>(start));
-        }
-        return b;
-    }
-};
-
-// Two flat triangles and one gouraud quad.
-ModelImage SmallModel()
-{
-    ModelImage m;
-    m.vertices = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {100, 100, 0}, {-50, 20, 30}};
-    m.normals = {{0, 0, -4096}, {2048, 0, -2048}, {0, 4096, 0}};
-    m.prims = {{0, {0x102030}, {0, 1, 2}, {0}, {}},
-               {0, {0x405060}, {1, 3, 2}, {1}, {}},
-               {3, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, {0, 1, 2, 4}, {0, 1, 2, 0}, {}}};
-    return m;
+    VIDOBJECT o{};
+    o.flags = flags;
+    o.colour[0] = rgb[0];
+    o.colour[1] = rgb[1];
+    o.colour[2] = rgb[2];
+    o.texture = texture;
+    return o;
 }
 
 struct Built
@@ -587,7 +494,7 @@ TEST_F(MeshDraw, GoldenSolidLitAndTextured)
     for (const auto &o : objects) {
         Place(o.x, o.y, 400);
         ASSERT_EQ(Gfx_TransformLightMesh(mesh), 0);
-        const VIDOBJECT object{o.flags, {0, 0, 0}, o.texture};
+        const VIDOBJECT object = DrawObject(o.flags, {0, 0, 0}, o.texture);
         g_iPrimitivesDrawn = 0;
         ASSERT_EQ(Gfx_DrawModelMesh(&h, &object), 0);
         EXPECT_EQ(g_iPrimitivesDrawn, 6);
@@ -620,7 +527,7 @@ TEST_F(MeshDraw, GoldenOutlinesQuadsAndLines)
     for (const auto &o : objects) {
         Place(o.x, o.y, 400);
         ASSERT_EQ(Gfx_TransformLightMesh(mesh), 0);
-        const VIDOBJECT object{o.flags, {o.colour[0], o.colour[1], o.colour[2]}, nullptr};
+        const VIDOBJECT object = DrawObject(o.flags, {o.colour[0], o.colour[1], o.colour[2]}, nullptr);
         ASSERT_EQ(Gfx_DrawModelMesh(&h, &object), 0);
         // A recoloured outline puts the converted colours back.
         EXPECT_EQ(mesh->output[0].colour, mesh->colours[0]);
@@ -675,7 +582,7 @@ TEST_F(MeshDraw, HubLinesOnlyWithoutAnOutlinePass)
     auto picture = [&](uint32_t flags) {
         Gfx_ClearViewportColour(0x00202020);
         Gfx_ClearZBuffer();
-        const VIDOBJECT object{flags, {255, 255, 255}, nullptr};
+        const VIDOBJECT object = DrawObject(flags, {255, 255, 255}, nullptr);
         EXPECT_EQ(Gfx_DrawModelMesh(&h, &object), 0);
         TestLayer_SetUp(g_iPixelFormat);
         Gfx_CopySurfaceRectToFrame(0, 0, 640, 480);
@@ -724,7 +631,7 @@ TEST_F(MeshDraw, TextureChoiceForEachHalf)
     };
     for (const auto &c : cases) {
         g_aBound.clear();
-        const VIDOBJECT object{c.flags, {0, 0, 0}, other};
+        const VIDOBJECT object = DrawObject(c.flags, {0, 0, 0}, other);
         ASSERT_EQ(Gfx_DrawModelMesh(&h, &object), 0) << c.flags;
         // A bind of "no texture" reaches the device as a colour stage change only.
         std::vector<const TEXSURFACE *> seen;
@@ -751,7 +658,7 @@ TEST_F(MeshDraw, FailuresAreNamedAndStopTheDraw)
     for (int n = 0; n < 40; n++) {
         g_iPrimitivesDrawn = 0;
         Sw3d_TestFailAfter(n, SW3D_ERR_GENERIC);
-        const VIDOBJECT object{VIDOBJ_SOLID, {0, 0, 0}, nullptr};
+        const VIDOBJECT object = DrawObject(VIDOBJ_SOLID, {0, 0, 0}, nullptr);
         const int32_t hr = Gfx_DrawModelMesh(&h, &object);
         Sw3d_TestFailAfter(-1, 0);
         if (hr == 0) {
@@ -767,7 +674,7 @@ TEST_F(MeshDraw, FailuresAreNamedAndStopTheDraw)
     grown.groupBytes[0] = 5 * 16;
     MODELHOLDER wrong = h;
     wrong.model = &grown;
-    const VIDOBJECT object{VIDOBJ_SOLID, {0, 0, 0}, nullptr};
+    const VIDOBJECT object = DrawObject(VIDOBJ_SOLID, {0, 0, 0}, nullptr);
     EXPECT_EQ(Gfx_DrawModelMesh(&wrong, &object), DDERR_INVALIDPARAMS);
     EXPECT_EQ(Gfx_DrawModelMesh(nullptr, &object), DDERR_INVALIDPARAMS);
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <utility>
@@ -596,6 +598,107 @@ TEST(RasterGolden, FixtureScreenMatchesItsPictureInBothLayouts)
         TestLayer_SetUp(c.format);
         DrawFixtureScreen(*texels);
         EXPECT_EQ(TestLayer_Hash(), first);
+    }
+    g_pClutSource = nullptr;
+}
+
+// Tinted text over a patterned background. The tint masks the glyph's own colour: where a glyph
+// texel is transparent the background shows through whole, however dark the tint (masking the
+// whole merged pixel would darken a box of background behind every tinted character).
+const char *const kLetters[] = {
+    // T       I        N        E        D        X        space
+    "#####", "#####", "#...#", "#####", "####.", "#...#", ".....", //
+    "..#..", "..#..", "##..#", "#....", "#...#", ".#.#.", ".....", //
+    "..#..", "..#..", "#.#.#", "####.", "#...#", "..#..", ".....", //
+    "..#..", "..#..", "#..##", "#....", "#...#", ".#.#.", ".....", //
+    "..#..", "#####", "#...#", "#####", "####.", "#...#", ".....", //
+};
+constexpr int kGlyphW = 6, kGlyphH = 7; // 5 x 5 letters in cells with a transparent border
+
+int LetterIndex(char c)
+{
+    const char *order = "TINEDX ";
+    const char *p = std::strchr(order, c);
+    return p ? int(p - order) : 6;
+}
+
+std::unique_ptr<TestTexels> LetterTexels()
+{
+    auto t = std::make_unique<TestTexels>();
+    for (int v = 0; v < 256; ++v)
+        for (int u = 0; u < 256; ++u)
+            t->Set(u, v, Gfx_PackFillColour(uint8_t(u), 0, uint8_t(v)), 0xFFFF);
+    for (int g = 0; g < 7; ++g)
+        for (int j = 0; j < 5; ++j)
+            for (int i = 0; i < 5; ++i)
+                if (kLetters[j * 7 + g][i] == '#')
+                    t->Set(g * 8 + i, 40 + j + 1, Gfx_PackFillColour(255, 255, 255), 0);
+    return t;
+}
+
+uint16_t Background(int x, int y)
+{
+    if ((x + y) % 11 == 0)
+        return Gfx_PackFillColour(250, 200, 30);
+    return ((x / 3 + y / 3) & 1) ? Gfx_PackFillColour(30, 90, 200) : Gfx_PackFillColour(200, 220, 240);
+}
+
+struct TINTROW
+{
+    uint8_t r, g, b;
+};
+const TINTROW kTextTints[] = {{128, 128, 128}, {128, 40, 40}, {40, 128, 40}, {60, 60, 128}, {20, 20, 20}, {100, 100, 100}};
+
+void DrawTintedText(const TestTexels &texels)
+{
+    for (int y = 0; y < LAYER_HEIGHT; ++y)
+        for (int x = 0; x < LAYER_WIDTH; ++x)
+            g_apLayerRows[y][x] = Background(x, y);
+    g_pClutSource = texels.words;
+    const char *text = "TINTED TEXT";
+    for (int row = 0; row < int(std::size(kTextTints)); ++row) {
+        const TINTROW &t = kTextTints[row];
+        for (int k = 0; text[k]; ++k) {
+            const int x = 30 + row + k * (kGlyphW + 1), y = 20 + row * 12;
+            Gfx_RasterGlyph(x, y, uint8_t(LetterIndex(text[k]) * 8), 40, kGlyphW, kGlyphH, t.r, t.g, t.b);
+        }
+    }
+}
+
+TEST(RasterGolden, TintedTextOverAPatternKeepsTheBackground)
+{
+    struct
+    {
+        const char *name;
+        int format;
+        uint64_t hash;
+    } cases[] = {
+        {"tinted_text_565", PIXELFORMAT_565, 0x738FF5308883D01A},
+        {"tinted_text_555", PIXELFORMAT_555, 0xFA0E358B955C8BE9},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TestLayer_SetUp(c.format);
+        auto texels = LetterTexels();
+        DrawTintedText(*texels);
+        EXPECT_TRUE(TestLayer_GuardsIntact());
+        EXPECT_TRUE(TestLayer_MatchesGolden(c.name, c.hash));
+        const char *text = "TINTED TEXT";
+        for (int row = 0; row < int(std::size(kTextTints)); ++row) {
+            const TINTROW &t = kTextTints[row];
+            const uint16_t tint = uint16_t(Gfx_PackTintColour(t.r, t.g, t.b));
+            for (int k = 0; text[k]; ++k) {
+                const int x0 = 30 + row + k * (kGlyphW + 1), y0 = 20 + row * 12, u0 = LetterIndex(text[k]) * 8;
+                for (int j = 0; j < kGlyphH; ++j)
+                    for (int i = 0; i < kGlyphW; ++i) {
+                        const bool ink = texels->Mask(u0 + i, 40 + j) == 0;
+                        const uint16_t want = ink ? uint16_t(texels->Colour(u0 + i, 40 + j) & tint)
+                                                  : Background(x0 + i, y0 + j);
+                        ASSERT_EQ(TestLayer_Pixel(x0 + i, y0 + j), want)
+                            << "row " << row << " letter " << k << " at " << i << "," << j;
+                    }
+            }
+        }
     }
     g_pClutSource = nullptr;
 }

@@ -4,13 +4,14 @@
 // with the directories and boot files the studio needs always present and the instrument library
 // under "N"; the interface sounds under "boot"; the loading picture; the interface pictures
 // win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim; the interface
-// fonts gfx/fonts/*.bin.
+// fonts gfx/fonts/*.bin; the short video clip video/tnvclip.avi.
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
 #include "tools/packer.h"
 #include "tools/screengraphics.h"
 #include "tools/soundcontent.h"
+#include "tools/videocontent.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -110,6 +111,7 @@ int main(int argc, char **argv)
         !WriteDataFiles(out, Content_PictureFiles(), err) ||
         !WriteDataFiles(out, Content_InterfacePictureFiles(), err) ||
         !WriteDataFiles(out, Content_ScreenGraphicsFiles(), err) ||
+        !WriteDataFiles(out, Content_VideoFiles(), err) ||
         !WriteFonts(out, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());

@@ -1,0 +1,508 @@
+// Writes a small seed corpus for every fuzz target: files the content builder makes (fonts,
+// interface sounds, texture pages, pictures) and files made the way the tests make them (a
+// packed archive, AIFF, BMP and WAV files, save files, model images, scripts, settings).
+//
+//   tnv_fuzz_seeds <data folder> <corpus folder>
+//
+// Each target gets <corpus folder>/<target>/ with its seeds in the target's own input layout.
+#include "audio/wav.h"
+#include "core/cardsave.h"
+#include "core/streamlib.h"
+#include "core/file.h"
+#include "platform/settings_store.h"
+#include "render/userimages.h"
+#include "support/aiffbuilder.h"
+#include "support/bmpfixture.h"
+#include "support/modelfixture.h"
+#include "tools/packer.h"
+#include "tools/videocontent.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+std::string g_out;
+std::string g_data;
+int g_failures;
+
+void Seed(const std::string &target, const std::string &name, const Bytes &bytes)
+{
+    const fs::path dir = fs::path(g_out) / target;
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    std::ofstream f(dir / name, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!f) {
+        std::fprintf(stderr, "tnv_fuzz_seeds: cannot write %s/%s\n", target.c_str(), name.c_str());
+        g_failures++;
+    }
+}
+
+void Seed(const std::string &target, const std::string &name, const std::string &text)
+{
+    Seed(target, name, Bytes(text.begin(), text.end()));
+}
+
+// A file of the data folder; empty (and counted as a failure) when it cannot be read.
+Bytes DataFile(const std::string &rel)
+{
+    std::ifstream f(fs::path(g_data) / rel, std::ios::binary);
+    Bytes b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    if (b.empty()) {
+        std::fprintf(stderr, "tnv_fuzz_seeds: no %s in %s\n", rel.c_str(), g_data.c_str());
+        g_failures++;
+    }
+    return b;
+}
+
+void Put32(Bytes &b, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void Put16(Bytes &b, uint32_t v)
+{
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+Bytes Cat(Bytes a, const Bytes &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::vector<int16_t> Sine(int n, double cycles, int amplitude = 12000)
+{
+    std::vector<int16_t> s(static_cast<size_t>(n));
+    for (int i = 0; i < n; i++)
+        s[static_cast<size_t>(i)] = static_cast<int16_t>(amplitude * std::sin(6.283185307 * cycles * i / n));
+    return s;
+}
+
+// A settings file as the store writes it.
+std::string SettingsText(const char *const (*pairs)[2], int n)
+{
+    std::string text;
+    for (int i = 0; i < n; i++) {
+        std::string next;
+        if (Plat_SettingsUpdate(text, "Software\\Quillstone\\Tonnivelle Demo", pairs[i][0], pairs[i][1], &next))
+            text = next;
+    }
+    return text;
+}
+
+// ---- per target ----
+
+void InterfaceSounds()
+{
+    for (const char *name : {"confirm1", "select1", "move", "bad", "cancel"}) {
+        Bytes file = DataFile(std::string("boot/") + name + ".bin");
+        if (file.size() > 48)
+            Seed("adpcm", name, Bytes(file.begin() + 48, file.end())); // the ADPCM behind the header
+    }
+    Bytes raw;
+    for (int16_t s : Sine(64, 2))
+        Put16(raw, static_cast<uint16_t>(s));
+    Seed("adpcm", "raw16", raw);
+}
+
+Bytes AiffMono()
+{
+    using namespace aiff;
+    return Form({Comm(1, 32, 16, 22050), Ssnd(Words16(Sine(32, 1)))});
+}
+
+void Aiff()
+{
+    using namespace aiff;
+    // First byte even: the image as it stands.
+    Seed("aiff", "mono16", Cat({0}, AiffMono()));
+    Bytes eight;
+    for (int i = 0; i < 24; i++)
+        eight.push_back(static_cast<uint8_t>(i * 10));
+    Seed("aiff", "stereo8_marks", Cat({0}, Form({Comm(2, 12, 8, 44100), Mark({{1, 2, "start"}, {2, 10, "end"}}), Ssnd(eight)})));
+    // First byte odd: the form header is put in front, the rest are chunks.
+    Bytes chunks = Cat(Comm(1, 16, 16, 11025), Ssnd(Words16(Sine(16, 1))));
+    Seed("aiff", "chunks_only", Cat({1}, chunks));
+    Seed("adpcm", "aiff_mono16", AiffMono());
+}
+
+PACKDIR Dir(const std::string &name, std::vector<PACKFILE> files = {}, std::vector<PACKDIR> dirs = {})
+{
+    PACKDIR d;
+    d.name = name;
+    d.files = std::move(files);
+    d.dirs = std::move(dirs);
+    return d;
+}
+
+PACKFILE File(const std::string &name, const std::string &data, const std::string &shown = "")
+{
+    return PACKFILE{name, shown, Bytes(data.begin(), data.end())};
+}
+
+void Archive()
+{
+    // The directories the studio resolves at open, as the archive tests pack them.
+    PACKDIR root;
+    root.title = "Studio";
+    root.dirs = {
+        Dir("AUTO", {File("DEMO1", "demo")}),
+        Dir("BOOT", {File("DEFRIF", "riffs"), File("EFFREAL", "effects")}),
+        Dir("CHASES"),
+        Dir("JAMTEM"),
+        Dir("N", {File("INST1", "instrument", "Piano")},
+            {Dir("SUB", {File("ABCDEFGH", "eight"), File("EMPTY", "")}), Dir("SUB2", {}, {Dir("DEEP", {File("D1", "deep")})})}),
+        Dir("PERF", {}, {Dir("P", {}, {Dir("Q", {File("ONE", "1"), File("TWO", "22")})})}),
+        Dir("R", {File("RIFF1", "riff")}),
+    };
+    PACKDIR withOptional = root;
+    for (const char *name : {"M1BACK", "M1INS", "M1MAPTEX", "M1MOD", "M1MOV", "M1PART", "M1PATH"})
+        withOptional.dirs.push_back(Dir(name, {File("A", "a")}));
+    int n = 0;
+    for (const PACKDIR *tree : {&root, &withOptional}) {
+        Bytes index, data;
+        std::string err;
+        if (!Pack_Build(*tree, PACKOPTIONS{}, index, data, err) || index.size() > 0xFFFF) {
+            std::fprintf(stderr, "tnv_fuzz_seeds: cannot pack the archive seed: %s\n", err.c_str());
+            g_failures++;
+            continue;
+        }
+        // The target's layout: the index size (u16), the index, the data file.
+        Bytes seed;
+        Put16(seed, static_cast<uint32_t>(index.size()));
+        Seed("archive", "tree" + std::to_string(n++), Cat(Cat(seed, index), data));
+    }
+}
+
+void Bmp()
+{
+    BMPFIXTURE eight;
+    eight.width = 5;
+    eight.height = 3;
+    eight.tableEntries = 4;
+    eight.pixel = [](int32_t x, int32_t y) { return static_cast<uint32_t>((x + y) & 3); };
+    Seed("bmp", "indexed8", MakeBmp(eight));
+    BMPFIXTURE true24;
+    true24.width = 3;
+    true24.height = -2;
+    true24.bitCount = 24;
+    true24.pixel = [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 0x400000 + y * 0x008000 + 0x20); };
+    Seed("bmp", "topdown24", MakeBmp(true24));
+    BMPFIXTURE high16;
+    high16.width = 2;
+    high16.height = 2;
+    high16.bitCount = 16;
+    high16.pixel = [](int32_t x, int32_t y) { return static_cast<uint32_t>(0x7C00 >> (5 * ((x + y) % 3))); };
+    Seed("bmp", "rgb16", MakeBmp(high16));
+}
+
+void SaveFiles()
+{
+    Sys_BuildSaveHeader("MYSONG", 1, 0);
+    Bytes header(reinterpret_cast<const uint8_t *>(&g_tSaveHeader),
+                 reinterpret_cast<const uint8_t *>(&g_tSaveHeader) + sizeof g_tSaveHeader);
+    Bytes song;
+    for (int i = 0; i < 700; i++)
+        song.push_back(static_cast<uint8_t>(i * 13));
+    const Bytes tag = {'T', 'V', 'P', 'C'};
+    for (const char *target : {"browser", "cardsave"}) {
+        Seed(target, "tagged.tnv", Cat(Cat(tag, header), song));
+        Seed(target, "untagged.tnv", Cat(header, Bytes(song.begin(), song.begin() + 100)));
+    }
+}
+
+void CdToc()
+{
+    Bytes toc = {3};
+    const uint32_t tracks[3][2] = {{150, 4000}, {4150, 2500}, {6650, 9000}};
+    for (const auto &t : tracks) {
+        Put32(toc, t[0]);
+        Put32(toc, t[1]);
+    }
+    // Commands: status, a position command to a BCD place, play, pause, stop.
+    const uint8_t commands[][4] = {{1, 0, 0, 1}, {0x82, 0x00, 0x02, 0x10}, {3, 2, 0, 5}, {9, 0, 0, 2}, {8, 0, 0, 1}};
+    for (const auto &c : commands)
+        toc.insert(toc.end(), c, c + 4);
+    Seed("cdtoc", "three_tracks", toc);
+    Seed("cdtoc", "no_disc", Bytes{0, 1, 0, 0, 1});
+}
+
+void CommandLines()
+{
+    Seed("cmdline", "host", std::string("-host -players=3 -servername=Studio -name=Alice"));
+    Seed("cmdline", "join", std::string("-join -ip=127.0.0.1 -advert_ip=10.0.0.2 -advert_port=2350"));
+    const std::string args[] = {"-nocd", "-userriffs", "-usersamples", "-maxtemplatesize=300000"};
+    std::string argv;
+    for (const std::string &a : args)
+        argv += a + '\0';
+    Seed("cmdline", "arguments", argv);
+}
+
+void Effects()
+{
+    for (uint32_t effect = 0; effect < 8; effect++) {
+        Bytes b;
+        Put32(b, effect | (effect & 1 ? 0x100 : 0));
+        Put32(b, 44100);
+        for (int row = 0; row < 8; row++)
+            Put32(b, static_cast<uint32_t>(row * 37 + 10));
+        for (int16_t s : Sine(128, 3))
+            Put16(b, static_cast<uint16_t>(s));
+        Seed("effects", "effect" + std::to_string(effect), b);
+    }
+}
+
+void Ekestrix()
+{
+    const char *pairs[][2] = {{"Language", "ENGLISH"}, {"DataDir", "/usr/share/tonnivelle"}, {"BaseDir", "/home/user/Tonnivelle"}};
+    Seed("ekestrix", "settings", SettingsText(pairs, 3));
+    Seed("ekestrix", "address_port", std::string("192.168.1.20\0" "2350", 17));
+}
+
+void Fonts()
+{
+    for (const char *name : {"tonnivels", "tonnipro", "tonnivel", "teeny", "weewee"}) {
+        Bytes file = DataFile(std::string("gfx/fonts/") + name + ".bin");
+        // The sheet at column 0, 256 wide, then the file.
+        Seed("font", name, Cat({0, 255}, file));
+    }
+}
+
+void InputScripts()
+{
+    Seed("input_script", "keys_text_mouse",
+         std::string("# frame event argument\n1 keydown 13\n2 keyup 13\n3 text Hello, world\n4 char 65\n"
+                     "5 mousemove 12 -7\n6 mousedown 1\n7 mouseup 1\n8 activate 0\n9 activate 1\n10 close\n"));
+    Seed("input_script", "utf8_text", std::string("1 text caf\xC3\xA9 \xE2\x82\xAC\r\n2 keydown 27\n"));
+}
+
+void Meshes()
+{
+    Seed("mesh", "small_model", modelimage::SmallModel().Bytes());
+}
+
+void Midi()
+{
+    // Byte 0: channel filter (all), live play on; then three-byte messages.
+    Bytes b = {0x30};
+    const uint8_t messages[][3] = {{0x90, 60, 100}, {0x80, 60, 0},  {0x91, 64, 90}, {0xB0, 7, 100},
+                                   {0xE0, 0, 64},   {0xFF, 0, 0},   {0xC0, 5, 0},   {0x90, 67, 0}};
+    for (const auto &m : messages)
+        b.insert(b.end(), m, m + 3);
+    Seed("midiin", "notes_and_controls", b);
+    Seed("midiin", "channel_3_filter", Bytes{0x03, 0x93, 48, 80, 0x94, 50, 80, 0xFF, 0, 0});
+}
+
+void Raster()
+{
+    // Byte 0: pixel format, byte 1: a texel page; then op, four i16, three bytes.
+    Bytes b = {0, 1};
+    auto op = [&](uint8_t code, int16_t a, int16_t c, int16_t d, int16_t e, uint8_t r, uint8_t g, uint8_t bl) {
+        b.push_back(code);
+        for (int16_t v : {a, c, d, e})
+            Put16(b, static_cast<uint16_t>(v));
+        b.insert(b.end(), {r, g, bl});
+    };
+    op(7, 0, 0, 0, 0, 0, 0, 0); // draw area, then its width and height
+    Put16(b, 213), Put16(b, 1), Put16(b, 160), Put16(b, 0);
+    op(0, 10, 10, 100, 50, 200, 100, 50);
+    op(1, 30, 40, 60, 20, 10, 200, 10);
+    op(2, 0, 0, 639, 479, 255, 255, 255);
+    op(3, 100, 100, 32, 32, 0, 0, 0);
+    op(4, 200, 100, 8, 12, 16, 32, 100);
+    op(5, 300, 200, 340, 240, 0, 0, 0);
+    op(6, 50, 300, 0, 0, 0, 0, 0);
+    op(9, 32, 0, 16, 16, 1, 0x80, 0);
+    op(3, 400, 300, 40, 40, 0, 0, 0);
+    Seed("raster", "every_primitive", b);
+}
+
+void SampleEdit()
+{
+    Bytes b = {8, 0x83};
+    Put32(b, 6);
+    const uint32_t commands[][3] = {{1, 10, 200}, {3, 0, 100}, {5, 20, 40}, {7, 0, 300}, {10, 5, 50}, {14, 0, 2}};
+    for (const auto &c : commands)
+        for (uint32_t v : c)
+            Put32(b, v);
+    Seed("sampleedit", "a_chain", b);
+}
+
+void Settings()
+{
+    const char *pairs[][2] = {{"Language", "ENGLISH"}, {"BaseDir", "/home/user/Tonnivelle"}, {"DataDir", "/usr/share/tonnivelle"},
+                              {"Servername", "Studio"}, {"GfxRes", "2"},                       {"Name", "Alice"}};
+    const std::string text = SettingsText(pairs, 6);
+    Seed("settings", "all_values", text);
+    Seed("settings", "other_sections", "[Software\\Other]\nName=Bob\n\n" + text + "\n[More]\nx=1\n");
+}
+
+void Textures()
+{
+    Seed("texpages", "win.tx", DataFile("win.tx"));
+    Seed("texpages", "pal.tim", DataFile("gfx/pal.tim"));
+    Seed("texture", "win6.raw", DataFile("win6.raw"));
+    Seed("texture", "pal.tim", DataFile("gfx/pal.tim"));
+}
+
+void UserImages()
+{
+    Gfx_InitUserImages();
+    Bytes block(Gfx_GetUserImagesSize());
+    block.resize(Gfx_WriteUserImages(block.data()));
+    Seed("userimages", "empty_bank", block);
+    // A bank holding a picture, loaded from a BMP as the browser loads one.
+    BMPFIXTURE picture;
+    picture.width = 16;
+    picture.height = 12;
+    picture.tableEntries = 16;
+    picture.colour = [](int32_t i) { return static_cast<uint32_t>(i * 0x100F08); };
+    picture.pixel = [](int32_t x, int32_t y) { return static_cast<uint32_t>((x + 2 * y) & 15); };
+    const std::string path = (fs::temp_directory_path() / ("tnv_seed_" + std::to_string(::getpid()) + ".bmp")).string();
+    const Bytes bmp = MakeBmp(picture);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+    if (Gfx_LoadUserImage(path.c_str()) >= 0) {
+        block.assign(Gfx_GetUserImagesSize(), 0);
+        block.resize(Gfx_WriteUserImages(block.data()));
+        Seed("userimages", "one_picture", block);
+    } else {
+        std::fprintf(stderr, "tnv_fuzz_seeds: cannot load a picture into the image bank: %s\n", g_szErrorText);
+        g_failures++;
+    }
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
+void Wav()
+{
+    const std::string path = (fs::temp_directory_path() / ("tnv_seed_" + std::to_string(::getpid()) + ".wav")).string();
+    int n = 0;
+    for (int channels : {1, 2}) {
+        std::vector<int16_t> frames;
+        for (int16_t s : Sine(200, 4))
+            for (int c = 0; c < channels; c++)
+                frames.push_back(static_cast<int16_t>(c ? -s : s));
+        if (Snd_WavOpenWrite(path.c_str(), channels == 1 ? 22050 : 44100, channels) != 0 ||
+            Snd_WavWrite(frames.data(), 200) < 0 || Snd_WavCloseWrite(200) != 0) {
+            std::fprintf(stderr, "tnv_fuzz_seeds: cannot write a WAV seed\n");
+            g_failures++;
+            continue;
+        }
+        std::ifstream f(path, std::ios::binary);
+        Seed("wav", channels == 1 ? "mono" : "stereo", Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>()));
+        n++;
+    }
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
+void Videos()
+{
+    // Small clips written by the content builder's own video writer, as the tests make them.
+    CONTENTVIDEO rows;
+    rows.width = 8;
+    rows.height = 6;
+    rows.bitCount = 24;
+    for (int f = 0; f < 3; f++) {
+        Bytes frame(static_cast<size_t>(8 * 3 * 6));
+        for (size_t i = 0; i < frame.size(); i++)
+            frame[i] = static_cast<uint8_t>(i * 7 + f * 40);
+        rows.frames.push_back(frame);
+    }
+    Seed("avi", "rows24", Content_EncodeAvi(rows));
+    CONTENTVIDEO coded;
+    coded.width = 16;
+    coded.height = 8;
+    coded.topDown = true;
+    coded.bitCount = 8;
+    coded.compression = 1;
+    coded.palette = Content_VideoPalette();
+    for (int f = 0; f < 2; f++) {
+        Bytes indices(16 * 8);
+        for (size_t i = 0; i < indices.size(); i++)
+            indices[i] = static_cast<uint8_t>((i / 4 + static_cast<size_t>(f)) & 0x3F);
+        coded.frames.push_back(Content_EncodeRle8(indices, 16, 8));
+    }
+    Seed("avi", "rle8_topdown", Content_EncodeAvi(coded));
+}
+
+// A movie of two frames of a 32 x 16 picture, from the disc's first sector on.
+void Movie()
+{
+    const int w = 32, h = 16, frames = 2;
+    Bytes disc(static_cast<size_t>(frames * STREAM_FRAME_SECTORS) * 2048, 0);
+    for (int f = 0; f < frames; f++) {
+        Bytes data(STREAM_FRAME_BYTES, 0);
+        data[0] = 4; // picture offset: the picture starts 16 bytes in
+        for (int i = 0; i < w * h; i++) {
+            const uint16_t pixel = static_cast<uint16_t>((i * 33 + f * 0x421) & 0x7FFF);
+            data[16 + 2 * i] = static_cast<uint8_t>(pixel);
+            data[16 + 2 * i + 1] = static_cast<uint8_t>(pixel >> 8);
+        }
+        const uint32_t bytes = 16 + 2 * w * h;
+        for (int sct = 0; sct < STREAM_FRAME_SECTORS; sct++) {
+            Bytes head;
+            Put16(head, STREAM_SECTOR_MAGIC);
+            Put16(head, STREAM_KIND_PICTURE);
+            Put16(head, static_cast<uint32_t>(sct));
+            Put16(head, STREAM_FRAME_SECTORS);
+            Put32(head, static_cast<uint32_t>(f + 1));
+            Put32(head, bytes);
+            Put16(head, 2 * w);
+            Put16(head, h);
+            head.resize(STREAM_SECTOR_HEADER, 0);
+            uint8_t *at = disc.data() + static_cast<size_t>(f * STREAM_FRAME_SECTORS + sct) * 2048;
+            std::memcpy(at, head.data(), head.size());
+            std::memcpy(at + STREAM_SECTOR_HEADER, data.data() + static_cast<size_t>(sct) * STREAM_SECTOR_DATA, STREAM_SECTOR_DATA);
+        }
+    }
+    Seed("moviestream", "two_frames", disc);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tnv_fuzz_seeds <data folder> <corpus folder>\n");
+        return 2;
+    }
+    g_data = argv[1];
+    g_out = argv[2];
+    InterfaceSounds();
+    Aiff();
+    Archive();
+    Bmp();
+    SaveFiles();
+    CdToc();
+    CommandLines();
+    Effects();
+    Ekestrix();
+    Fonts();
+    InputScripts();
+    Meshes();
+    Midi();
+    Raster();
+    SampleEdit();
+    Settings();
+    Textures();
+    UserImages();
+    Wav();
+    Videos();
+    Movie();
+    return g_failures ? 1 : 0;
+}

@@ -243,6 +243,12 @@ TEST(Program, FailedStartsEndNonZero)
         std::fclose(f);
     }
     const std::string badScriptEnv = "TNV_BACKEND=headless TNV_INPUT_SCRIPT=" + badScript;
+    // The desktop bus library that SDL loads keeps one allocation until exit; that is not ours.
+    const std::string suppressions = ::testing::TempDir() + "tnv_failedstart.supp";
+    if (FILE *f = std::fopen(suppressions.c_str(), "w")) {
+        std::fputs("leak:libdbus-1.so\n", f);
+        std::fclose(f);
+    }
     const struct
     {
         std::string env;
@@ -254,8 +260,8 @@ TEST(Program, FailedStartsEndNonZero)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.env);
-        const std::string cmd = "env -u TNV_EXIT_AFTER_FRAMES -u TNV_INPUT_SCRIPT " + c.env + " '" + program +
-                                "' 2>&1; echo \"status=$?\"";
+        const std::string cmd = "env -u TNV_EXIT_AFTER_FRAMES -u TNV_INPUT_SCRIPT LSAN_OPTIONS=suppressions=" +
+                                suppressions + " " + c.env + " '" + program + "' 2>&1; echo \"status=$?\"";
         const std::string out = RunAndRead(cmd);
         EXPECT_NE(out.find("status=254"), std::string::npos) << out;
         EXPECT_NE(out.find(c.says), std::string::npos) << out;

@@ -14,7 +14,7 @@
 #include "render/display.h"
 #include "render/lights.h"
 #include "render/prims3d.h"
-#include "render/standin_render.h"
+#include "render/screentiles.h"
 #include "render/textures.h"
 #include "ui/standin_ui.h"
 

@@ -34,7 +34,7 @@
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/fonts.h"
-#include "render/standin_render.h"
+#include "render/screentiles.h"
 #include "render/texpages.h"
 #include "render/textures.h"
 #include "render/userimages.h"
@@ -65,7 +65,9 @@ int32_t g_iFrameState = FRAMESTATE_INTERFACE;
 int32_t g_iFrameStateCountdown = 0;
 void *g_pCoreHeap = nullptr;
 uint32_t g_uCoreHeapSize = 0;
-const int32_t *g_pPointerShape = nullptr;
+// The interface's ordinary pointer until a screen picks another.
+static const int32_t s_iDefaultPointer = DEFAULT_POINTER_IMAGE;
+const int32_t *g_pPointerShape = &s_iDefaultPointer;
 
 namespace {
 
@@ -297,6 +299,7 @@ void Sys_CoreStartup()
     Sys_InitSaveIcons();
     Vid_InitChaseEngine();
     Seq_CountUsedRows();
+    Sys_CallLog("Ui_InitWidgetPools");
     Ui_InitWidgetPools();
 
     g_uUiFreeMemory = g_uEmulatedFreeMemory;
@@ -327,16 +330,20 @@ int Sys_FrameUpdate()
     Sys_PollMouse();
     g_iPrimitivesDrawn = 0;
     Sys_FrameDispatch();
-    if (g_bPointerShown)
+    if (g_bPointerShown) {
+        Sys_CallLog("Gfx_DrawPointer");
         Gfx_DrawPointer(g_iPointerX, g_iPointerY, 1);
+    }
     if (g_bGpuLayerFlush) {
         Sys_CallLog("Gfx_FlushLayer");
         Gfx_FlushLayer();
     }
     if (g_bUiRedrawOnce)
         g_bUiRedrawOnce = 0;
-    if (g_bPointerShown)
+    if (g_bPointerShown) {
+        Sys_CallLog("Gfx_DrawPointer");
         Gfx_DrawPointer(g_iPointerX, g_iPointerY, 0);
+    }
     Sys_FrameTiming();
     Sys_CallLog("Gfx_Present");
     if (Gfx_Present() != 0)

@@ -42,6 +42,7 @@ enum
 constexpr int LOBBY_SERVER_TYPE = 3;
 constexpr int LOBBY_TIMEOUT = 3000;
 constexpr int32_t SESSION_POINTER_IMAGE = 642;
+constexpr int32_t DEFAULT_POINTER_IMAGE = 642;
 
 int Sys_MainThreadGuard(void *hInstance, void *hPrevInstance, const char *commandLine, int showCommand);
 // 0 after a normal run, 0 when the window cannot be made, -2 when start-up fails.

@@ -5,7 +5,7 @@
 #include "platform/backend.h"
 #include "platform/dynlib.h"
 #include "platform/paths.h"
-#include "render/standin_layercopy.h"
+#include "render/screentiles.h"
 
 #include <cstdlib>
 #include <cstring>

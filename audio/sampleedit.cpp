@@ -17,7 +17,7 @@
 #include "sequencer/standin_songdata.h"
 #include "sequencer/standin_sequencer.h"
 #include "video/lanes.h"
-#include "video/standin_resbyname.h"
+#include "video/respages.h"
 
 int32_t g_iSampleEditorState = EDIT_CLOSED;
 SAMPLESLOT *g_pEditSample = nullptr;

@@ -15,7 +15,7 @@
 // Neighbours told about a fresh archive.
 void Ui_SetupArchiveLists();
 void Ed_AttractFreeDemoList();
-void Vid_InitDiscResKinds(uint8_t *discData);
+int32_t Vid_InitDiscResKinds(uint8_t *discData);
 void Vid_ReleaseResData(uint8_t *row);
 
 int g_iDiscError;

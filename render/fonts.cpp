@@ -5,7 +5,7 @@
 #include "core/file.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
-#include "render/standin_sprites.h"
+#include "render/prims2d.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,16 +3,12 @@
 #include "render/display.h"
 #include "render/gpustate.h"
 #include "render/raster.h"
+#include "render/screentiles.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
-
-// Services of neighbouring modules not built yet (stand-ins: the screen-tile draw and the
-// save-under list).
-void Gfx_DrawScreenTile(int32_t x, int32_t y, uint8_t row, uint8_t column, uint8_t page);
-void Gfx_PopAllSaveUnders();
 
 uint32_t g_pPacketCursor = 0;
 uint32_t g_pPacketEnd = 0;
@@ -426,6 +422,7 @@ int32_t Gfx_InitSoftGpu()
     g_pClutSource = nullptr;
     std::memset(tiles, 0xFF, SOFTGPU_TILE_BYTES);
     g_pTileBuffer = tiles;
+    Gfx_InitColourModulation();
     return 0;
 }
 

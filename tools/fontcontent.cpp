@@ -1,5 +1,7 @@
 #include "tools/fontcontent.h"
 
+#include "tools/interfaceset.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -134,15 +136,9 @@ bool Content_RenderFontSheet(const CONTENTFONT &font, FONTSHEET &sheet, std::str
 
 std::vector<CONTENTFILE> Content_FontFiles(std::string &err)
 {
-    std::vector<CONTENTFILE> out;
-    for (const CONTENTFONT &f : g_atContentFonts) {
-        FONTSHEET sheet;
-        if (!Content_RenderFontSheet(f, sheet, err))
-            return {};
-        CONTENTFILE file;
-        file.path = "gfx/fonts/" + f.name + ".bin";
-        file.data = std::move(sheet.file);
-        out.push_back(std::move(file));
-    }
-    return out;
+    // The files come from the sheets the interface pictures were drawn from.
+    const INTERFACESET &set = Content_InterfaceSet();
+    if (set.fontFiles.empty())
+        err = set.error;
+    return set.fontFiles;
 }

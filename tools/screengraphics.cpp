@@ -1,6 +1,6 @@
 #include "tools/screengraphics.h"
 
-#include "tools/interfacepictures.h"
+#include "tools/interfaceset.h"
 
 namespace {
 
@@ -24,12 +24,10 @@ void Put32(std::vector<uint8_t> &b, uint32_t v)
 
 void Content_ImagePlace(int n, int *page, int *u, int *v)
 {
-    const int pictures = CONTENT_LAST_PICTURE - CONTENT_FIRST_PICTURE + 1;
-    const int perRow = CONTENT_PICTURE_SIDE / CONTENT_IMAGE_CELL;
-    const int cell = (n / pictures) % (perRow * perRow);
-    *page = CONTENT_FIRST_PICTURE + n % pictures;
-    *u = (cell % perRow) * CONTENT_IMAGE_CELL;
-    *v = (cell / perRow) * CONTENT_IMAGE_CELL;
+    const CONTENTIMAGE &im = Content_InterfaceSet().images[static_cast<size_t>(n)];
+    *page = im.page;
+    *u = im.u;
+    *v = im.v;
 }
 
 std::vector<uint8_t> Content_WinTx()
@@ -41,18 +39,20 @@ std::vector<uint8_t> Content_WinTx()
     Put32(b, kClutRows);
     // The interface pictures are direct texel sources; the CLUT word names the file's first row.
     const uint16_t clut = (256 << 6) | (768 >> 4);
+    const INTERFACESET &set = Content_InterfaceSet();
     for (int n = 0; n < CONTENT_IMAGE_RECORDS; n++) {
-        int page, u, v;
-        Content_ImagePlace(n, &page, &u, &v);
-        b.push_back(static_cast<uint8_t>(u)); // 4-bit units: one per picture texel
-        b.push_back(static_cast<uint8_t>(v));
-        b.push_back(static_cast<uint8_t>(u));
+        const CONTENTIMAGE &im = set.images[static_cast<size_t>(n)];
+        // 4-bit images: one 4-bit unit per picture texel, and the depth field of the page word 0,
+        // so the rasteriser reads the picture column u as it stands.
+        b.push_back(static_cast<uint8_t>(im.u));
+        b.push_back(static_cast<uint8_t>(im.v));
+        b.push_back(static_cast<uint8_t>(im.u));
         b.push_back(1);
         Put16(b, 0);
         Put16(b, static_cast<uint16_t>(n)); // font sheets use their own CLUT; frame parts stand for themselves
-        Put16(b, CONTENT_IMAGE_CELL);
-        Put16(b, CONTENT_IMAGE_CELL);
-        Put16(b, static_cast<uint16_t>(page));
+        Put16(b, static_cast<uint16_t>(im.w));
+        Put16(b, static_cast<uint16_t>(im.h));
+        Put16(b, static_cast<uint16_t>(im.page));
         Put16(b, clut);
         Put32(b, 0);
         Put32(b, 0);

@@ -3,15 +3,12 @@
 // palette "gfx/pal.tim".
 #pragma once
 
-#include "tools/soundcontent.h"
+#include "tools/interfaceset.h"
 
 #include <cstdint>
 #include <vector>
 
-constexpr int CONTENT_IMAGE_RECORDS = 1024;
-constexpr int CONTENT_IMAGE_CELL = 32; // each record is a 32 x 32 cell of its picture
-
-// Where record n lies: picture (page) 6..27 and the cell's u, v in it.
+// Where record n lies: picture (page) 6..27 and its u, v there (tools/interfaceset.h).
 void Content_ImagePlace(int n, int *page, int *u, int *v);
 std::vector<uint8_t> Content_WinTx();
 std::vector<uint8_t> Content_WinVrm();

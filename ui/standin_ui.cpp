@@ -1,10 +1,20 @@
 #include "ui/standin_ui.h"
 
 #include "app/calllog.h"
+#include "app/devices.h"
+#include "app/startup.h"
 #include "app/timers.h"
 #include "audio/midiin.h"
 #include "core/console_memory.h"
 #include "core/padbind.h"
+#include "ui/widgets.h"
+#include "render/gpustate.h"
+#include "render/ordertable.h"
+#include "render/prims2d.h"
+#include "render/screentiles.h"
+
+#include <algorithm>
+#include <cstring>
 
 void * g_pCurrentPopup = nullptr;
 uint8_t g_ucPopupReturn = 0;
@@ -18,12 +28,6 @@ void Ui_ToggleMouseMode()
     Sys_CallLog("Ui_ToggleMouseMode");
 }
 
-// Stand-in.
-void Ui_InitWidgetPools()
-{
-    Sys_CallLog("Ui_InitWidgetPools");
-}
-
 // Stand-in: one pop-up always free.
 void * Ui_OpenPopup(int, const void *, int, int, int, int)
 {
@@ -32,13 +36,13 @@ void * Ui_OpenPopup(int, const void *, int, int, int, int)
     return &s_popup;
 }
 
-// Stand-in: of the widget frame only the pad latch runs.
+// The per-frame dispatcher's interface frame: the widget frame between two debug markers, then the
+// riff editor's live-play notes of the frame, taken on the main thread.
 void Ui_Frame()
 {
     Sys_CallLog("Ui_Frame");
     Sys_DebugSetMark(4);
-    Ui_LatchPads();
-    // The riff editor takes the live-play notes of its frame on the main thread.
+    Ui_WidgetFrame();
     Snd_DispatchLiveNotes();
     Sys_DebugSetMark(0);
 }
@@ -66,23 +70,6 @@ const UILIVENOTE *Ui_StandinLiveNotes(int *count)
 void Ui_StandinClearLiveNotes()
 {
     s_liveNoteCount = 0;
-}
-
-// Stand-in: port 1 only (the keyboard's pad); the real latch also merges port 2 and multitaps.
-void Ui_LatchPads()
-{
-    const PADBUFFER *port1 = Sys_PadBuffer(1);
-    if (!port1 || port1->status == 0xFF) {
-        g_wPadWorkButtons = 0xFFFF;
-        Sys_PadCheckRemoved();
-        return;
-    }
-    g_wPadWorkButtons = port1->buttons;
-    if (g_ucPadMissingCount) {
-        g_ucPadMissingCount--;
-        return;
-    }
-    Sys_PadDispatch();
 }
 
 // Stand-in.

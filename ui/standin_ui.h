@@ -1,6 +1,8 @@
 // Stand-ins for the interface calls the program spine makes, until the interface is built.
 #pragma once
 
+#include "ui/widgets.h"
+
 #include <cstdint>
 
 extern void * g_pCurrentPopup;
@@ -15,10 +17,9 @@ extern uint16_t g_wUiPadWord;
 extern uint8_t g_abFillColour[3];
 
 void Ui_ToggleMouseMode();
-void Ui_InitWidgetPools();
 void * Ui_OpenPopup(int, const void *, int, int, int, int);
+// The per-frame dispatcher's interface frame (ui/widgets.h has the widget frame itself).
 void Ui_Frame();
-void Ui_LatchPads();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();
 

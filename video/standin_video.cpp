@@ -2,6 +2,7 @@
 
 #include "app/calllog.h"
 #include "video/chasetypes.h"
+#include "video/resloaders.h"
 
 uint8_t g_ucFullScreenVideo = 0;
 
@@ -11,17 +12,12 @@ void Vid_EarlyInit()
     Sys_CallLog("Vid_EarlyInit");
 }
 
-// Stand-in.
-void Vid_CreateResPagePool()
-{
-    Sys_CallLog("Vid_CreateResPagePool");
-}
-
 // Stand-in: brings up the engine's core (pools, lanes, chase types) until the full start-up
 // with its camera objects and event handlers is built.
 void Vid_InitChaseEngine()
 {
     Sys_CallLog("Vid_InitChaseEngine");
+    Vid_InstallResLoaders();
     Vid_InitVideoCore();
 }
 

@@ -9,12 +9,14 @@
 #include "core/cardsave.h"
 #include "core/streamlib.h"
 #include "core/file.h"
+#include "jam/jamwire.h"
 #include "platform/settings_store.h"
 #include "render/userimages.h"
 #include "support/aiffbuilder.h"
 #include "support/bmpfixture.h"
 #include "support/modelfixture.h"
 #include "tools/packer.h"
+#include "tools/reswriters.h"
 #include "tools/videocontent.h"
 
 #include <cmath>
@@ -473,7 +475,116 @@ void Movie()
     Seed("moviestream", "two_frames", disc);
 }
 
+// The video engine's resource files, written by the content builder's own writers.
+void VideoResources()
+{
+    CONTENTMODEL cube;
+    for (int i = 0; i < 8; i++)
+        cube.Vertex(i & 1 ? 100 : -100, i & 2 ? 100 : -100, i & 4 ? 100 : -100);
+    const uint16_t up = cube.Normal(0, 0, 1);
+    CONTENTPRIM flat;
+    flat.group = 1;
+    flat.vertices[0] = 0; flat.vertices[1] = 1; flat.vertices[2] = 2; flat.vertices[3] = 3;
+    flat.normals[0] = up;
+    flat.colours[0] = {200, 80, 40};
+    CONTENTPRIM shaded = flat;
+    shaded.group = 3;
+    shaded.vertices[0] = 4; shaded.vertices[1] = 5; shaded.vertices[2] = 6; shaded.vertices[3] = 7;
+    for (int i = 0; i < 4; i++) {
+        shaded.normals[i] = up;
+        shaded.colours[i] = {40, static_cast<uint8_t>(60 * i), 200};
+    }
+    cube.prims = {flat, shaded};
+    Seed("resmodel", "two_quads", Content_WriteModel(cube));
+    cube.prims = {flat};
+    Seed("resmodel", "one_quad", Content_WriteModel(cube));
+
+    std::vector<uint8_t> indices(16 * 16);
+    for (size_t i = 0; i < indices.size(); i++)
+        indices[i] = static_cast<uint8_t>(i % 16);
+    std::vector<uint16_t> palette;
+    for (int i = 0; i < 16; i++)
+        palette.push_back(Content_Colour15(i * 16, 255 - i * 16, 128));
+    Seed("resimage", "tim4", Content_WriteTim4(16, 16, indices, palette));
+    Seed("resimage", "tim8", Content_WriteTim8(16, 16, indices, palette));
+
+    Seed("respoints", "open", Content_WritePointList({{0, 0, 0, true}, {50, 10, 0, false}, {100, 0, 20, true}}, false));
+    Seed("respoints", "closed", Content_WritePointList({{0, 0, 0, true}, {100, 0, 0, true}, {0, 100, 0, true}}, true));
+
+    CONTENTANIM anim;
+    anim.loopStart = 0;
+    anim.loopEnd = 20;
+    anim.groupItems = {2};
+    anim.frames = {{0, {{{0, 0, 0, 0}, {10, 0, 0, 1}}}}, {10, {{{0, 10, 0, 0}, {10, 10, 0, 1}}}}, {20, {{}}}};
+    Seed("resanim", "two_frames", Content_WriteAnimation(anim));
+
+    Seed("restextdef", "title", Content_WriteTextDef("TONNIVELLE", 1, 2));
+    Seed("restextdef", "empty", Content_WriteTextDef("", 0, 0));
+
+    // Saved references into the fuzz target's own small archive.
+    Bytes refs;
+    for (const auto &[letters, name] : {std::pair<const char *, const char *>{"BDA", "TEX0"}, {"FA", "MAP0"},
+                                        {"HA", "PATH0"}, {"TA", "TITLE"}, {"BHAA", "SHORT"}}) {
+        char ref[12] = {};
+        std::memcpy(ref, letters, std::strlen(letters));
+        std::memcpy(ref + 4, name, std::strlen(name));
+        refs.insert(refs.end(), ref, ref + 12);
+    }
+    Seed("resref", "every_kind", refs);
+}
+
+// Jam messages of both directions, after the byte that picks the template size limit.
+void JamMessages()
+{
+    auto seed = [](const std::string &name, const Bytes &msg) {
+        Bytes b{1};
+        b.insert(b.end(), msg.begin(), msg.end());
+        Seed("jamwire", name, b);
+    };
+    JAMPLAYER player{};
+    player.aKeyboard[0] = {0x1F, 0, 5, Jam_PackListEntry(2, 7)};
+    player.auLevel[0] = 128;
+    player.iPluginSlot = -1;
+    const JAMEVENT events[2] = {{10, 1, 0x800003}, {11, 22, 5}};
+    seed("300_text", Net_BuildText(NET_MSG_TEXT, 0, "hello", 5));
+    seed("306_command", Net_BuildCommand(7, 22, 0x123456));
+    seed("308_time_answer", Net_BuildSync(NET_MSG_TIME_ANSWER, {5, 9000, 8, 130, 128, 4, 262144}));
+    seed("309_player_state", Net_BuildPlayerState(NET_MSG_PLAYER_STATE, 17, 2, player));
+    seed("310_batch", Net_BuildEventBatch(NET_MSG_COMMAND_BATCH, 0, 12, 33, events, 2));
+    seed("312_template", Net_BuildTemplate(NET_MSG_TEMPLATE, 1, "TEMPLATE", 8));
+    seed("313_loading", Net_BuildSlotByte(NET_MSG_TEMPLATE_LOADING, 2));
+    seed("402_slot_entry", Net_BuildSlotEntry(7, 1, "Bob"));
+    seed("405_command", Net_BuildCommandRelay(7, 2, Net_PackCommand(22, 5)));
+    seed("406_start_time", Net_BuildSync(NET_MSG_START_TIME, {5, 0xFFFFFFFF, 0, 0, 0, -1, -1}));
+    seed("408_player_state", Net_BuildPlayerState(NET_MSG_PLAYER_STATE_RELAY, 17, 2, player));
+    seed("409_batch", Net_BuildEventBatch(NET_MSG_BATCH_RELAY, 3, 12, 33, events, 2));
+    NETPOSITION pos{};
+    pos.iStep = 70;
+    pos.iBar = 4;
+    seed("410_position", Net_BuildPosition(NET_MSG_POSITION_RELAY, pos));
+}
+
 } // namespace
+
+// Tile sheets: four bytes choose columns, rows, page and window positions, then the sheet.
+void TileSheets()
+{
+    const struct
+    {
+        const char *file;
+        uint8_t columns, rows, page;
+    } sheets[] = {{"bardata.raw", 12, 3, 7}, {"bg_tiles.raw", 10, 1, 6}, {"blanks.raw", 12, 18, 1}};
+    for (const auto &s : sheets) {
+        Bytes b = {s.columns, s.rows, s.page, 0x35};
+        const Bytes sheet = DataFile(s.file);
+        b.insert(b.end(), sheet.begin(), sheet.end());
+        Seed("tilesheet", s.file, b);
+    }
+    // A sheet cut short, and sizes past the pages.
+    Bytes cut = {2, 2, 1, 0xF0, 200, 100, 50};
+    Seed("tilesheet", "short", cut);
+    Seed("tilesheet", "too_large", Bytes{23, 23, 8, 0x7F, 1, 2, 3, 4});
+}
 
 int main(int argc, char **argv)
 {
@@ -500,9 +611,12 @@ int main(int argc, char **argv)
     SampleEdit();
     Settings();
     Textures();
+    TileSheets();
     UserImages();
     Wav();
     Videos();
     Movie();
+    VideoResources();
+    JamMessages();
     return g_failures ? 1 : 0;
 }

@@ -1,30 +1,58 @@
-// The keyboard drives the pad word, and the interface frame runs the bindings of the current
-// screen from it, once a frame.
+// The keyboard drives the pad word, and the interface frame runs the current screen's bindings of
+// the start-up table from it, once a frame: press, held and the blocking of a higher slot.
 #include "spine_fixture.h"
 
 #include "core/padbind.h"
 
 namespace
 {
-int g_nHeld, g_nPressed, g_nReleased;
-void CountHeld() { g_nHeld++; }
-void CountPressed() { g_nPressed++; }
-void CountReleased() { g_nReleased++; }
 
 TEST_F(SpineTest, HeldKeysRunTheirBindingsFrameByFrame)
 {
-    g_nHeld = g_nPressed = g_nReleased = 0;
-    ASSERT_EQ(Sys_PadBind(0, 0, CountHeld, BIND_WHILE_HELD), 0);    // Numpad0
-    ASSERT_EQ(Sys_PadBind(0, 4, CountPressed, BIND_ON_PRESS), 0);   // Up
-    ASSERT_EQ(Sys_PadBind(0, 3, CountReleased, BIND_ON_RELEASE), 0); // keypad +
-    // An event is taken before the frame after the given number of frames, so Numpad0 is down
-    // for frames 3, 4 and 5.
-    EXPECT_EQ(Run(nullptr, 12,
-                  {"2 keydown Numpad0", "5 keyup Numpad0", "6 keydown Up", "9 keyup Up",
-                   "10 keydown Add", "11 keyup Add"}),
+    // Screen 0, the song grid: Up is slot 4 (Ui_GridStepUp while held), Right slot 5
+    // (Ui_GridStepRight while held), Numpad0 slot 0 and keypad + slot 3 (the page menu's items on
+    // press). An event is taken before the frame after the given number of frames, so Up is down
+    // for frames 3-5.
+    EXPECT_EQ(Run(nullptr, 20,
+                  {"2 keydown Up", "5 keyup Up", "6 keydown Numpad0", "7 keyup Numpad0", "8 keydown Add",
+                   "9 keyup Add",
+                   // Slot 0 held: slot 3's press is blocked while it is down and does not fire late;
+                   // the cursor slots are never blocked.
+                   "10 keydown Numpad0", "11 keydown Add", "12 keydown Right", "13 keyup Right", "14 keyup Add",
+                   "15 keyup Numpad0"}),
               0);
-    EXPECT_EQ(g_nHeld, 3);
-    EXPECT_EQ(g_nPressed, 1);
-    EXPECT_EQ(g_nReleased, 1);
+    EXPECT_EQ(g_iScreen, 0);
+    EXPECT_EQ(Count("Ui_GridStepUp"), 3);
+    EXPECT_EQ(Count("Ui_GridStepRight"), 1);
+    EXPECT_EQ(Count("Ui_RunPageItemForSlot(0)"), 2);
+    EXPECT_EQ(Count("Ui_RunPageItemForSlot(3)"), 1);
+}
+} // namespace
+
+namespace
+{
+// Frame by frame through the studio's own loop steps, with the pad driven as the keyboard drives
+// it: on the pop-up's folder-modifier screen, slot 0's release cell runs when the slot comes up,
+// and slot 5's press cell once per press.
+TEST_F(SpineTest, ReleaseAndPressCellsRunThroughTheTable)
+{
+    ASSERT_EQ(Sys_Startup(0), 0);
+    g_iScreen = 48;
+    auto frames = [](int n) {
+        for (int i = 0; i < n; i++)
+            Sys_FrameUpdate();
+    };
+    Sys_SetPadButtons(static_cast<uint16_t>(~1u), 0); // slot 0 down
+    frames(3);
+    EXPECT_EQ(Count("Ui_PopupFolderModifierUp"), 0);
+    Sys_SetPadButtons(static_cast<uint16_t>(~(1u << 5)), 0); // slot 5 down as well: a cursor slot
+    frames(2);
+    EXPECT_EQ(Count("Ui_PopupSlot0Right"), 1);
+    Sys_SetPadButtons(1u << 5, 1);
+    Sys_SetPadButtons(1u, 1); // slot 0 up
+    frames(2);
+    EXPECT_EQ(Count("Ui_PopupFolderModifierUp"), 1);
+    EXPECT_EQ(Count("Ui_PopupSlot0Right"), 1);
+    Sys_Shutdown(0);
 }
 } // namespace

@@ -5,7 +5,7 @@
 #include "core/disc.h"
 #include "core/file.h"
 #include "render/fonts.h"
-#include "render/standin_sprites.h"
+#include "render/prims2d.h"
 #include "support/tempdir.h"
 #include "support/testlayer.h"
 
@@ -436,7 +436,7 @@ std::vector<std::string> Packets(uint32_t entry, uint32_t stop)
         char buf[96];
         uint32_t length = 0;
         std::memcpy(&length, p + 4, 4);
-        if (p[11] == 0xE0) {
+        if ((p[11] & 0xFC) == 0xE0) {
             uint32_t mode = 0;
             std::memcpy(&mode, p + 8, 4);
             if (length == DRAW_MODE_SPRITE) {
@@ -543,7 +543,7 @@ TEST_F(TextPackets, IconsGoToTheInterfaceEntryBetweenGlyphRuns)
         "64 len 5 rgb 31,32,48 at 10,20 uv 32,64 clut 4020 5x9",
     };
     EXPECT_EQ(Drawn(), want);
-    EXPECT_EQ(Icons(), std::vector<std::string>{"icon page 0006 at 16,21 uv 100,0 12x100 tint 128"});
+    EXPECT_EQ(Icons(), std::vector<std::string>{"icon page 0406 at 16,21 uv 100,0 12x100 tint 128"});
     // The plain functions take '~' and 'n' as two glyphs.
     EXPECT_EQ(Gfx_GetTextWidth("~n"), 6);
 }

@@ -4,14 +4,18 @@
 // with the directories and boot files the studio needs always present and the instrument library
 // under "N"; the interface sounds under "boot"; the loading picture; the interface pictures
 // win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim; the interface
-// fonts gfx/fonts/*.bin; the short video clip video/tnvclip.avi.
+// fonts gfx/fonts/*.bin; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
+// video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
+// chase palette BOOT/PALETTE.PAL.
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
 #include "tools/packer.h"
 #include "tools/screengraphics.h"
 #include "tools/soundcontent.h"
+#include "tools/tilecontent.h"
 #include "tools/videocontent.h"
+#include "tools/videoresources.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -106,11 +110,13 @@ int main(int argc, char **argv)
     for (const char *f : kBootFiles)
         EnsureFile(boot, f);
 
-    if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) ||
+    if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) || !Content_AddVideoResources(root, err) ||
+        !WriteDataFiles(out, Content_VideoDataFiles(), err) ||
         !WriteDataFiles(out, Content_InterfaceSoundFiles(), err) ||
         !WriteDataFiles(out, Content_PictureFiles(), err) ||
         !WriteDataFiles(out, Content_InterfacePictureFiles(), err) ||
         !WriteDataFiles(out, Content_ScreenGraphicsFiles(), err) ||
+        !WriteDataFiles(out, Content_TileFiles(), err) ||
         !WriteDataFiles(out, Content_VideoFiles(), err) ||
         !WriteFonts(out, err))
     {

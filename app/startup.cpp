@@ -284,6 +284,7 @@ void Sys_CoreStartup()
     // The console library's graphics set-up call would come here; it does nothing.
     Sys_CallLog("Gfx_LoadFonts");
     Gfx_LoadFonts(0);
+    Sys_CallLog("Seq_Init");
     Seq_Init();
     Vid_CreateResPagePool();
     // Runs without an archive; its readers report what is missing.
@@ -298,6 +299,7 @@ void Sys_CoreStartup()
     Sys_CallLog("Sys_InitSaveIcons");
     Sys_InitSaveIcons();
     Vid_InitChaseEngine();
+    Sys_CallLog("Seq_CountUsedRows");
     Seq_CountUsedRows();
     Sys_CallLog("Ui_InitWidgetPools");
     Ui_InitWidgetPools();
@@ -428,6 +430,7 @@ void Sys_CoreShutdown()
     Sys_WadFreeBuffers();
     Vid_FreeCameraRig();
     Sys_FreeFrameBlocks();
+    Sys_CallLog("Seq_ShutdownSong");
     Seq_ShutdownSong();
     Sys_CallLog("Sys_FreeDiscPool");
     Sys_FreeDiscPool();
@@ -436,6 +439,7 @@ void Sys_CoreShutdown()
     Sys_DiscShutdown();
     Sys_FreeCoreTables();
     Vid_ShutdownChaseEngine();
+    Sys_CallLog("Seq_FreeUndoLog");
     Seq_FreeUndoLog();
     Sys_CallLog("Sys_FreePacketBuffers");
     Sys_FreePacketBuffers();

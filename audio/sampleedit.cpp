@@ -197,7 +197,7 @@ template <typename F> void MoveNotes(F move)
     if (g_iEditSampleIndex < 0 || s_bReplaying)
         return;
     for (int32_t i = 0; i < g_iNoteCount; i++) {
-        NOTEENTRY &note = g_aNotes[i];
+        STANDINNOTE &note = g_aNotes[i];
         if (note.uInstrument != (uint32_t)g_iEditSampleIndex)
             continue;
         int64_t offset = move((int64_t)note.uStartOffset);

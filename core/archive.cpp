@@ -3,7 +3,7 @@
 #include "core/idpool.h"
 #include "core/disc.h"
 #include "core/file.h"
-#include "sequencer/standin_bootdefaults.h"
+#include "sequencer/songmodel.h"
 
 #include <cctype>
 #include <cstdarg>
@@ -836,7 +836,7 @@ int Sys_WadOpen(const char *dataName, const char *indexName, int mode)
         for (const KEY &k : kOptional)
             *k.global = -1;
 
-    Seq_LoadBootDefaults();
+    Seq_LoadBootTables();
     Ui_SetupArchiveLists();
     Ed_AttractFreeDemoList();
     return 1;

@@ -3,7 +3,7 @@
 #include "core/file.h"
 #include "core/archive.h"
 #include "platform/clock.h"
-#include "sequencer/standin_interfacesound.h"
+#include "sequencer/instruments.h"
 #include "ui/msgbox.h"
 
 #include <cstdlib>

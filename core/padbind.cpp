@@ -1,4 +1,5 @@
 #include "core/padbind.h"
+#include "sequencer/playback.h"
 
 #include "core/console_memory.h"
 #include "core/cardsave.h"
@@ -14,9 +15,6 @@
 // Owned by neighbours: the video engine's sound overlay and the sequencer.
 void Vid_EnterVideoOverlay();
 void Vid_LeaveVideoOverlay();
-extern uint8_t g_bSongPlaying;
-void Seq_StopSong();
-void Seq_StopRiffPreview();
 
 OVERLAY OVERLAYS[OVERLAY_COUNT] = {
     {Vid_EnterVideoOverlay, Vid_LeaveVideoOverlay, 0, "overlays\\sound.bin"},

@@ -13,9 +13,8 @@
 INSTRUMENTSLOT g_aInstrumentSlots[SEQ_INSTRUMENT_SLOTS];
 SAMPLEENTRY g_aSamples[SEQ_MAX_SAMPLES];
 int32_t g_iSampleCount = 0;
-NOTEENTRY g_aNotes[SEQ_MAX_NOTES];
+STANDINNOTE g_aNotes[SEQ_STANDIN_NOTES];
 int32_t g_iNoteCount = 0;
-uint16_t g_uTempo = 120;
 int16_t g_iTransposition = 0;
 uint16_t g_auPitchTable[SEQ_PITCH_TABLE_SIZE];
 
@@ -35,17 +34,6 @@ std::vector<LibrarySample> &Library()
     static std::vector<LibrarySample> s_library;
     return s_library;
 }
-
-struct ParamList
-{
-    int32_t refs = 0;
-    std::vector<uint8_t> bytes;
-};
-
-constexpr int32_t PARAM_LIST_SLOTS = 6000;
-constexpr uint32_t PARAM_LIST_AREA = 30000;
-ParamList s_aParamLists[PARAM_LIST_SLOTS];
-uint32_t s_uParamBytes = 0;
 
 struct PitchTableInit
 {
@@ -115,19 +103,6 @@ int32_t Seq_NewSampleId()
     return 0;
 }
 
-static uint16_t s_uSampleNameCounter;
-
-void Seq_MakeDefaultName(char *buffer, int32_t kind)
-{
-    if (!buffer || kind != 3)
-        return;
-    if (s_uSampleNameCounter > 9998)
-        s_uSampleNameCounter = 0;
-    s_uSampleNameCounter++;
-    // The prefix is a language text in the real sequencer.
-    snprintf(buffer, sizeof(SAMPLEENTRY::szName), "%s%.4d", "Sample", s_uSampleNameCounter);
-}
-
 void Seq_AddInstrumentCommand(int32_t slot, uint32_t type, uint32_t param0, uint32_t param1)
 {
     if (slot < 0 || slot >= SEQ_INSTRUMENT_SLOTS)
@@ -171,14 +146,19 @@ void Seq_RemoveLastInstrumentCommand(int32_t slot)
 
 void Seq_FreeCommandChain(COMMANDENTRY *pFirst)
 {
+    // Command by command: the entries after a command's first carry values, whose type field
+    // may hold any number (18 among them) and names no list.
+    int32_t left = 0;
     while (pFirst) {
         COMMANDENTRY *pNext = pFirst->pNext;
-        if (pFirst->uType == 18 && pNext) {
-            Seq_ReleaseParamList((int32_t)pFirst->uParam0);
-            free(pFirst);
-            pFirst = pNext;
-            pNext = pFirst->pNext;
+        if (left == 0) {
+            left = Seq_CommandEntryCount((int32_t)pFirst->uType);
+            if (left < 1)
+                left = 1;
+            if (pFirst->uType == 18)
+                Seq_ReleaseParamList((int32_t)pFirst->uParam0);
         }
+        left--;
         free(pFirst);
         pFirst = pNext;
     }
@@ -191,62 +171,6 @@ int32_t Seq_CommandEntryCount(int32_t code)
     if (code < 0 || code > 7)
         return 1;
     return (Seq_CommandParamCount(0, code) + 2) / 3 + 1;
-}
-
-int32_t Seq_AddParamList(int32_t count, const uint16_t *pValues, uint8_t a, uint8_t b)
-{
-    if (count < 0 || count > 255 || (count && !pValues))
-        return -1;
-    std::vector<uint8_t> bytes;
-    bytes.push_back((uint8_t)count);
-    for (int32_t i = 0; i < count; i++) {
-        bytes.push_back((uint8_t)(pValues[i] & 0xFF));
-        bytes.push_back((uint8_t)(pValues[i] >> 8));
-    }
-    bytes.push_back(a);
-    bytes.push_back(b);
-    int32_t freeSlot = -1;
-    for (int32_t i = 0; i < PARAM_LIST_SLOTS; i++) {
-        if (s_aParamLists[i].refs > 0 && s_aParamLists[i].bytes == bytes) {
-            s_aParamLists[i].refs++;
-            return i;
-        }
-        if (freeSlot < 0 && s_aParamLists[i].refs == 0)
-            freeSlot = i;
-    }
-    if (freeSlot < 0 || s_uParamBytes + bytes.size() > PARAM_LIST_AREA)
-        return -1;
-    s_uParamBytes += (uint32_t)bytes.size();
-    s_aParamLists[freeSlot].refs = 1;
-    s_aParamLists[freeSlot].bytes = std::move(bytes);
-    return freeSlot;
-}
-
-void Seq_ReleaseParamList(int32_t id)
-{
-    if (id < 0 || id >= PARAM_LIST_SLOTS || s_aParamLists[id].refs <= 0)
-        return;
-    if (--s_aParamLists[id].refs == 0) {
-        s_uParamBytes -= (uint32_t)s_aParamLists[id].bytes.size();
-        s_aParamLists[id].bytes.clear();
-    }
-}
-
-const uint8_t *Seq_GetParamList(int32_t id, uint32_t *pBytes)
-{
-    if (id < 0 || id >= PARAM_LIST_SLOTS || s_aParamLists[id].refs <= 0)
-        return nullptr;
-    if (pBytes)
-        *pBytes = (uint32_t)s_aParamLists[id].bytes.size();
-    return s_aParamLists[id].bytes.data();
-}
-
-int32_t Seq_ParamListCount()
-{
-    int32_t n = 0;
-    for (const ParamList &list : s_aParamLists)
-        n += list.refs > 0;
-    return n;
 }
 
 int Seq_LoadInstrument(int32_t slot, uint8_t key1, uint16_t key2, uint16_t key3, uint8_t, uint32_t)
@@ -293,14 +217,6 @@ void Seq_AskForDisc(int32_t)
 {
 }
 
-void Seq_AllocUndoLog()
-{
-}
-
-void Seq_StartClock()
-{
-}
-
 void Seq_StandinAddLibrarySample(uint8_t key1, uint16_t key2, uint16_t key3, const uint8_t path[3],
                                  const char name[8], const int16_t *pData, uint32_t frames)
 {
@@ -337,10 +253,8 @@ void Seq_StandinClearSongData()
         inst = INSTRUMENTSLOT{};
     }
     g_iSampleCount = 0;
-    s_uSampleNameCounter = 0;
+    g_uSampleNameCounter = 0;
     g_iNoteCount = 0;
     Library().clear();
-    for (ParamList &list : s_aParamLists)
-        list = ParamList{};
-    s_uParamBytes = 0;
+    Seq_ClearParamLists();
 }

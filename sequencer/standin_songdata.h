@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+#include "sequencer/clock.h"
+#include "sequencer/songmodel.h"
+#include "sequencer/standin_undo.h"
+
 struct COMMANDENTRY
 {
     uint32_t uParam0;
@@ -29,6 +33,8 @@ struct INSTRUMENTSLOT
     uint8_t aucLibPath[3];
     uint8_t ucDisc;
     char achLibName[8];
+    uint8_t ucKind;     // library kind 1..3 (the octave range of its test notes)
+    uint16_t uTempMark; // 0xFFFF: brought by a library riff and not used yet
 };
 
 constexpr int32_t SEQ_INSTRUMENT_SLOTS = 201;
@@ -47,18 +53,17 @@ constexpr int32_t SEQ_MAX_SAMPLES = 256;
 extern SAMPLEENTRY g_aSamples[SEQ_MAX_SAMPLES];
 extern int32_t g_iSampleCount;
 
-struct NOTEENTRY
+struct STANDINNOTE
 {
     uint16_t uInstrument; // index of the note's SAMPLEENTRY
     uint32_t uStartOffset;
 };
 
-// The song's notes as one array (the sequencer keeps them in its pool).
-constexpr int32_t SEQ_MAX_NOTES = 1024;
-extern NOTEENTRY g_aNotes[SEQ_MAX_NOTES];
+// The sample editor's view of the song's notes, until it works on the note pool.
+constexpr int32_t SEQ_STANDIN_NOTES = 1024;
+extern STANDINNOTE g_aNotes[SEQ_STANDIN_NOTES];
 extern int32_t g_iNoteCount;
 
-extern uint16_t g_uTempo;
 extern int16_t g_iTransposition;
 // 16-bit pitch table: 128 steps a semitone over ten octaves; entry 4096 plays at the sample's rate.
 constexpr int32_t SEQ_PITCH_TABLE_SIZE = 120 * 128;
@@ -72,27 +77,17 @@ void Seq_RemoveSampleRecord(int32_t sampleId, int32_t release);
 int32_t Seq_AllocInstrumentSlot();
 // -(n + 1) for the lowest n of 0..200 that no record uses; 0 when all are taken.
 int32_t Seq_NewSampleId();
-// Kind 3: the next imported-sample name, "%s%.4d" with its own counter (restarting after 9998).
-void Seq_MakeDefaultName(char *buffer, int32_t kind);
 
 void Seq_AddInstrumentCommand(int32_t slot, uint32_t type, uint32_t param0, uint32_t param1);
 void Seq_RemoveLastInstrumentCommand(int32_t slot);
 void Seq_FreeCommandChain(COMMANDENTRY *pFirst);
 int32_t Seq_CommandEntryCount(int32_t code);
 
-// Stored parameter lists: u8 n, n u16 values, u8 a, u8 b. Id, or -1 when full.
-int32_t Seq_AddParamList(int32_t count, const uint16_t *pValues, uint8_t a, uint8_t b);
-void Seq_ReleaseParamList(int32_t id);
-// The stored bytes of a list, null for an id that names none.
-const uint8_t *Seq_GetParamList(int32_t id, uint32_t *pBytes);
-int32_t Seq_ParamListCount();
 
 // Puts library sample (key1, key2, key3) into the slot, releasing its old sample and commands.
 // 0, or -1 when the library has no such sample (slot unchanged).
 int Seq_LoadInstrument(int32_t slot, uint8_t key1, uint16_t key2, uint16_t key3, uint8_t kind, uint32_t flags);
 void Seq_AskForDisc(int32_t disc);
-void Seq_AllocUndoLog();
-void Seq_StartClock();
 
 // Stand-in library: samples that Seq_LoadInstrument and Vid_LoadResByName find.
 void Seq_StandinAddLibrarySample(uint8_t key1, uint16_t key2, uint16_t key3, const uint8_t path[3],

@@ -10,6 +10,7 @@
 #include "core/streamlib.h"
 #include "core/file.h"
 #include "jam/jamwire.h"
+#include "platform/net_internal.h"
 #include "platform/settings_store.h"
 #include "render/userimages.h"
 #include "support/aiffbuilder.h"
@@ -564,6 +565,36 @@ void JamMessages()
     seed("410_position", Net_BuildPosition(NET_MSG_POSITION_RELAY, pos));
 }
 
+// The network layer's own packets: discovery query and answer, a hello, and what a client takes
+// from the server.
+void NetPackets()
+{
+    const PlatNetGuid app{{0x87, 0xCE, 0xA8, 0x85, 0x2A, 0x59, 0x11, 0xD3, 0x89, 0x75, 0x00, 0x50, 0x04, 0x6A, 0x2A, 0x5F}};
+    const PlatNetGuid instance{{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}};
+    Seed("netsession", "query", PlatNet_BuildQuery(app));
+    Seed("netsession", "answer", PlatNet_BuildAnswer(app, instance, 2, 5, 47700, "Friday Jam"));
+    Bytes hello;
+    Put32(hello, PLATNET_HELLO);
+    Put32(hello, PLATNET_VERSION);
+    hello.insert(hello.end(), app.b, app.b + 16);
+    hello.insert(hello.end(), instance.b, instance.b + 16);
+    hello.insert(hello.end(), {'A', 'n', 'n'});
+    Seed("netsession", "hello", hello);
+    Bytes joined, left, data;
+    Put32(joined, PLATNET_JOINED);
+    Put32(joined, 9);
+    joined.insert(joined.end(), {'B', 'o'});
+    Seed("netsession", "joined", joined);
+    Put32(left, PLATNET_LEFT);
+    Put32(left, 9);
+    Seed("netsession", "left", left);
+    Put32(data, PLATNET_DATA);
+    Put32(data, 1);
+    Put32(data, 0);
+    Put32(data, 401);
+    Seed("netsession", "data_401", data);
+}
+
 } // namespace
 
 // Tile sheets: four bytes choose columns, rows, page and window positions, then the sheet.
@@ -618,5 +649,6 @@ int main(int argc, char **argv)
     Movie();
     VideoResources();
     JamMessages();
+    NetPackets();
     return g_failures ? 1 : 0;
 }

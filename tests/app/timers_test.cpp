@@ -71,7 +71,7 @@ protected:
         g_bAudioSuspended = 0;
         g_bSongPlaying = 0;
         g_iNetFrameSteps = 0;
-        g_iSeqTicks = 0;
+        g_uSeqTickCount = 0;
         g_iMixdownSeconds = 10;
         g_iMixdownMaxSeconds = 3 * 3600;
         g_bReverbOn = 0;
@@ -146,10 +146,28 @@ protected:
         return steps;
     }
 
+    // A song of `rows` rows: one empty riff in its last row.
+    static void SongOfRows(int32_t rows)
+    {
+        Seq_ResetSongModel();
+        if (rows > 0)
+            Seq_PlaceRiff(Seq_NewRiff(1, 1), rows - 1, 0, 0, 1);
+    }
+
+    // Blocks the sequencer takes (at the new song's tempo, 130) to reach a row from row 0: a row
+    // is 16 steps of 12 sub-steps of 5908 clock units, and a block adds 1024.
+    static int32_t TicksToRow(int32_t row)
+    {
+        return (int32_t)((192LL * row * 5908 + 1023) / 1024);
+    }
+
+    // Mixes the song down, with the fixed voices keyed once the song has started (starting the
+    // song silences every voice).
     static std::string Mixdown(const std::string &path, uint16_t rows)
     {
-        g_uSongRowCount = rows;
+        SongOfRows(rows);
         EXPECT_EQ(Sys_StartMixdown(path.c_str()), 0);
+        KeyFixedVoices();
         Steps();
         return ReadTextFile(path);
     }
@@ -215,13 +233,13 @@ TEST_F(TimersTest, PumpKeepsPaceWithTheOutput)
         const int queued = Plat_AudioOutQueuedFrames();
         // Every block taken was mixed once and no block twice, and after the first millisecond
         // the output never played silence for want of a block.
-        const int64_t unfed = (int64_t)(played + (uint64_t)queued) - (int64_t)g_iSeqTicks * 72;
+        const int64_t unfed = (int64_t)(played + (uint64_t)queued) - (int64_t)g_uSeqTickCount.load() * 72;
         if (silence < 0)
             silence = unfed;
         ASSERT_EQ(unfed, silence) << ms;
         if (ms % 1000 == 0) {
             // No drift: the blocks mixed keep to 612.5 a second, ahead by at most the queue.
-            double ahead = g_iSeqTicks - 612.5 * (ms / 1000);
+            double ahead = g_uSeqTickCount.load() - 612.5 * (ms / 1000);
             ASSERT_GE(ahead, 0.0) << ms;
             ASSERT_LE(ahead, PLAT_AUDIO_DEFAULT_QUEUE_FRAMES / 72 + 1) << ms;
         }
@@ -238,18 +256,18 @@ TEST_F(TimersTest, RefusedOfferIsOfferedAgainUnchanged)
     // No output: nothing is taken, nothing mixed.
     for (int i = 0; i < 5; i++)
         Sys_MixTimerProc(nullptr);
-    EXPECT_EQ(g_iSeqTicks.load(), 0);
+    EXPECT_EQ((int32_t)g_uSeqTickCount.load(), 0);
 
     OpenStream();
     KeyFixedVoices();
     // The clock stands still: the queue fills after eight blocks, then every offer is refused.
     for (int i = 0; i < 30; i++)
         Sys_MixTimerProc(nullptr);
-    EXPECT_EQ(g_iSeqTicks.load(), 8);
+    EXPECT_EQ((int32_t)g_uSeqTickCount.load(), 8);
     std::vector<int16_t> waiting(g_pMixOutputBuffer, g_pMixOutputBuffer + 144);
     for (int i = 0; i < 10; i++)
         Sys_MixTimerProc(nullptr);
-    EXPECT_EQ(g_iSeqTicks.load(), 8);
+    EXPECT_EQ((int32_t)g_uSeqTickCount.load(), 8);
     EXPECT_TRUE(std::equal(waiting.begin(), waiting.end(), g_pMixOutputBuffer));
 
     // Suspended or disabled: no mix step at all.
@@ -257,10 +275,10 @@ TEST_F(TimersTest, RefusedOfferIsOfferedAgainUnchanged)
     g_bAudioMixEnabled = 0;
     Sys_MixTimerProc(nullptr);
     Sys_MixTick();
-    EXPECT_EQ(g_iSeqTicks.load(), 8);
+    EXPECT_EQ((int32_t)g_uSeqTickCount.load(), 8);
     g_bAudioMixEnabled = 1;
     Sys_MixTimerProc(nullptr);
-    EXPECT_EQ(g_iSeqTicks.load(), 9);
+    EXPECT_EQ((int32_t)g_uSeqTickCount.load(), 9);
 }
 
 TEST_F(TimersTest, NetworkStepEveryTwentiethCallUntilTheJamOwnsIt)
@@ -284,7 +302,7 @@ TEST_F(TimersTest, TickTimerAdvancesTheClockEveryTenCalls)
     EXPECT_EQ(g_uTimerTicks - ticks, 10u);
     EXPECT_EQ(g_iFrameCount - frames, 10);
     EXPECT_EQ(g_ucFrameTick.load(), 1);
-    EXPECT_EQ(g_iSeqTicks.load(), 0);
+    EXPECT_EQ((int32_t)g_uSeqTickCount.load(), 0);
 
     // While recording the sequencer steps on every 2 ms call, and the mix step only steps it.
     g_iRecordRunning = 1;
@@ -292,7 +310,7 @@ TEST_F(TimersTest, TickTimerAdvancesTheClockEveryTenCalls)
         Sys_TickTimerProc(nullptr);
     OpenStream();
     Sys_MixTick();
-    EXPECT_EQ(g_iSeqTicks.load(), 8);
+    EXPECT_EQ((int32_t)g_uSeqTickCount.load(), 8);
     EXPECT_EQ(Plat_AudioOutQueuedFrames(), 0);
     g_iRecordRunning = 0;
 }
@@ -378,7 +396,7 @@ TEST_F(TimersTest, QuitStopsTheTimers)
     g_bNetStepOwnTimer = 0;
 }
 
-// A fixed set of voices over the stand-in song gives the same file every time. The mixdown
+// A fixed set of voices over a song of six rows gives the same file every time. The mixdown
 // buffer holds one second here, so the file is written in several parts.
 TEST_F(TimersTest, MixdownIsTheSameEveryRun)
 {
@@ -387,15 +405,14 @@ TEST_F(TimersTest, MixdownIsTheSameEveryRun)
     for (int run = 0; run < 2; run++) {
         ASSERT_EQ(Snd_InitSampleEngine(16), 0);
         Snd_SetReverbDelays(51, 27, 43, 7);
-        KeyFixedVoices();
         files[run] = Mixdown(dir.File("song" + std::to_string(run) + ".wav"), 6);
     }
-    // Rows 0..6 and the row after the last: 7 x 150 blocks of 72 frames.
-    const int frames = 7 * SEQ_STANDIN_TICKS_PER_ROW * 72;
+    // Rows 0..5 and the row after the last: up to the block that enters row 7.
+    const int frames = TicksToRow(7) * 72;
     ASSERT_EQ(files[0].size(), 56u + frames * 4u);
     EXPECT_TRUE(files[0] == files[1]);
     EXPECT_EQ(FramesIn(dir.File("song0.wav")), frames);
-    EXPECT_EQ(Hash(files[0]), 0x207a5be2u);
+    EXPECT_EQ(Hash(files[0]), 0x47f0567du);
     EXPECT_EQ(g_bSongPlaying, 0);
     EXPECT_EQ(g_pMixdownBuffer, nullptr);
     EXPECT_EQ(g_pMixOut, g_pMixOutputBuffer);
@@ -413,17 +430,17 @@ TEST_F(TimersTest, MixdownEnds)
     };
     const Case cases[] = {
         // An empty song renders until the song leaves row 0.
-        {"empty song", 0, 3600, nullptr, SEQ_STANDIN_TICKS_PER_ROW * 72},
+        {"empty song", 0, 3600, nullptr, 1108 * 72},
         // Stop in the progress box: the current block still goes in.
-        {"stop", 1000, 3600, [] { g_bMixdownAbort = 1; }, 601 * 72},
-        {"playback stopped", 1000, 3600, [] { Seq_StopSong(); }, 600 * 72},
-        {"length limit", 60000, 2, nullptr, 2 * 44100},
+        {"stop", 998, 3600, [] { g_bMixdownAbort = 1; }, 601 * 72},
+        {"playback stopped", 998, 3600, [] { Seq_StopSong(); }, 600 * 72},
+        {"length limit", 998, 2, nullptr, 2 * 44100},
     };
     for (const Case &c : cases) {
         ASSERT_EQ(Snd_InitSampleEngine(16), 0);
         KeyFixedVoices();
         g_iMixdownMaxSeconds = c.maxSeconds;
-        g_uSongRowCount = c.rows;
+        SongOfRows(c.rows);
         std::string path = dir.File(std::string(c.name) + ".wav");
         ASSERT_EQ(Sys_StartMixdown(path.c_str()), 0) << c.name;
         Sys_MixdownStep();
@@ -444,7 +461,7 @@ TEST_F(TimersTest, PumpWaitsForTheMixdown)
 {
     ASSERT_EQ(Sys_StartMixTimer(), 1);
     const uint32_t id = g_uMixTimerId;
-    g_uSongRowCount = 2;
+    SongOfRows(2);
     Sys_CallLogEnable(true);
     ASSERT_EQ(Sys_StartMixdown(dir.File("pump.wav").c_str()), 0);
     EXPECT_EQ(g_bMixPumpOn.load(), 0);
@@ -452,9 +469,9 @@ TEST_F(TimersTest, PumpWaitsForTheMixdown)
     EXPECT_EQ(Sys_StopMixTimer(), 0);
     EXPECT_EQ(g_uMixTimerId, id);
     // The timer fires, but mixes nothing while the main loop renders.
-    const int32_t ticks = g_iSeqTicks;
+    const int32_t ticks = (int32_t)g_uSeqTickCount.load();
     Sys_MixTimerProc(nullptr);
-    EXPECT_EQ(g_iSeqTicks.load(), ticks);
+    EXPECT_EQ((int32_t)g_uSeqTickCount.load(), ticks);
     Steps();
     EXPECT_EQ(g_bMixPumpOn.load(), 1);
     const std::vector<std::string> &log = Sys_CallLogGet();

@@ -1,5 +1,5 @@
 #include "core/idpool.h"
-#include "sequencer/standin_bootdefaults.h"
+#include "sequencer/songmodel.h"
 #include "support/wadfixture.h"
 
 #include <algorithm>

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-extern uint8_t g_bSongPlaying;
+#include "sequencer/playback.h"
 
 namespace
 {

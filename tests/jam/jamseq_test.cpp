@@ -678,7 +678,7 @@ TEST_F(JamSeq, FreeingPutsTheSequencersHooksBackAndTheListsGoBack)
     g_pfnSeqStep = Jam_Tick;
     Jam_FreeState();
     EXPECT_EQ(g_pfnSeqStep.load(), &Seq_StepIdle);
-    EXPECT_EQ(g_pfnSeqChannelAlloc, &Seq_AllocChannel);
+    EXPECT_EQ(g_pfnSeqChannelAlloc, static_cast<SEQCHANNELALLOCFN>(&Seq_AllocChannel));
     EXPECT_EQ(g_bJamActive, 0);
     EXPECT_TRUE(fake.listRefs.empty());
     EXPECT_EQ(g_pJamState, nullptr);

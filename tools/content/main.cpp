@@ -6,7 +6,8 @@
 // win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim; the interface
 // fonts gfx/fonts/*.bin; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
 // video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
-// chase palette BOOT/PALETTE.PAL.
+// chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL.
+#include "tools/boottables.h"
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
@@ -27,18 +28,6 @@ namespace {
 // Directories the archive must hold for the studio to open it.
 const char *const kRequiredDirs[] = {"N", "R", "PERF", "CHASES", "JAMTEM", "AUTO", "BOOT"};
 
-// Boot files the sequencer loads after every open; empty until the sequencer's content exists.
-const char *const kBootFiles[] = {"DEFRIF", "EFFREAL"};
-
-void EnsureFile(PACKDIR &dir, const char *name)
-{
-    for (const PACKFILE &f : dir.files)
-        if (f.name == name)
-            return;
-    PACKFILE f;
-    f.name = name;
-    dir.files.push_back(f);
-}
 
 // Writes the files that live in the data folder itself (not in the archive).
 bool WriteDataFiles(const std::string &out, const std::vector<CONTENTFILE> &files, std::string &err)
@@ -106,12 +95,9 @@ int main(int argc, char **argv)
     }
     for (const char *d : kRequiredDirs)
         Pack_Dir(root, d);
-    PACKDIR &boot = Pack_Dir(root, "BOOT");
-    for (const char *f : kBootFiles)
-        EnsureFile(boot, f);
 
-    if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) || !Content_AddVideoResources(root, err) ||
-        !WriteDataFiles(out, Content_VideoDataFiles(), err) ||
+    if (!AddArchiveFiles(root, Content_InstrumentFiles(), err) || !AddArchiveFiles(root, Content_BootFiles(), err) ||
+        !Content_AddVideoResources(root, err) || !WriteDataFiles(out, Content_VideoDataFiles(), err) ||
         !WriteDataFiles(out, Content_InterfaceSoundFiles(), err) ||
         !WriteDataFiles(out, Content_PictureFiles(), err) ||
         !WriteDataFiles(out, Content_InterfacePictureFiles(), err) ||

@@ -496,10 +496,10 @@ std::vector<std::string> FilesIn(const std::string &folder)
     return names;
 }
 
-// Runs a mixdown of a long song into path in a child process: prepare runs first in the child,
-// then the mixdown renders until seconds of sound are written, and the child reports it through
-// a pipe and waits to be killed. Returns the child, or -1.
-pid_t MixdownInAChild(const std::string &path, int seconds, void (*prepare)(), int *ready)
+// Runs a mixdown in a child process: start begins it (the song, the mixdown, the voices), then it
+// renders until seconds of sound are written, and the child reports it through a pipe and waits
+// to be killed. Returns the child, or -1.
+pid_t MixdownInAChild(int seconds, bool (*start)(), int *ready)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -507,10 +507,7 @@ pid_t MixdownInAChild(const std::string &path, int seconds, void (*prepare)(), i
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        if (prepare)
-            prepare();
-        g_uSongRowCount = 60000;
-        if (Sys_StartMixdown(path.c_str()) != 0)
+        if (!start())
             _exit(2);
         while (g_bMixdownRunning && g_iMixdownTotal < seconds * 44100)
             Sys_MixdownStep();
@@ -532,14 +529,21 @@ pid_t MixdownInAChild(const std::string &path, int seconds, void (*prepare)(), i
 TEST_F(TimersTest, KilledMixdownLeavesTheOldFileWhole)
 {
     g_iMixdownSeconds = 1; // the buffer goes to the file every second
-    KeyFixedVoices();
     const std::string path = dir.File("song.wav");
     const std::string old = Mixdown(path, 4);
     ASSERT_GT(FramesIn(path), 0);
     ASSERT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"song.wav"});
 
+    static std::string s_path;
+    s_path = path;
     int ready = 0;
-    const pid_t child = MixdownInAChild(path, 3, KeyFixedVoices, &ready);
+    const pid_t child = MixdownInAChild(3, [] {
+        SongOfRows(998);
+        if (Sys_StartMixdown(s_path.c_str()) != 0)
+            return false;
+        KeyFixedVoices();
+        return true;
+    }, &ready);
     ASSERT_GT(child, 0);
     EXPECT_TRUE(ready) << "the child's mixdown wrote three seconds and goes on";
     kill(child, SIGKILL);
@@ -557,13 +561,13 @@ TEST_F(TimersTest, KilledMixdownLeavesTheOldFileWhole)
 TEST_F(TimersTest, MixdownReplacesTheOldFileOnlyWhenWhole)
 {
     g_iMixdownSeconds = 1;
-    KeyFixedVoices();
     const std::string path = dir.File("song.wav");
     WriteTextFile(path, "an older take");
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
 
-    g_uSongRowCount = 60000;
+    SongOfRows(998);
     ASSERT_EQ(Sys_StartMixdown(path.c_str()), 0);
+    KeyFixedVoices();
     for (int i = 0; i < 3; i++)
         Sys_MixdownStep();
     EXPECT_TRUE(ReadTextFile(path) == "an older take");
@@ -587,7 +591,7 @@ TEST_F(TimersTest, MixdownReplacesTheOldFileOnlyWhenWhole)
         struct rlimit limit = {100000, 100000};
         setrlimit(RLIMIT_FSIZE, &limit);
         Plat_MessageBoxLogClear();
-        g_uSongRowCount = 60000;
+        SongOfRows(998);
         g_iMixdownMaxSeconds = 3;
         if (Sys_StartMixdown(path.c_str()) != 0)
             _exit(2);

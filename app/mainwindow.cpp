@@ -7,7 +7,7 @@
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "ui/standin_ui.h"
-#include "video/standin_video.h"
+#include "video/engine.h"
 
 #include <cstdio>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include "core/consolelib.h"
 #include "editors/standin_editors.h"
 #include "ui/msgbox.h"
-#include "video/standin_video.h"
+#include "video/engine.h"
 
 #include <atomic>
 #include <cstdio>

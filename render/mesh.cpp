@@ -384,6 +384,21 @@ int32_t Gfx_TransformMesh(MESH *mesh)
                                       SW3D_DP_DONOTLIGHT, mesh->output));
 }
 
+int32_t Gfx_ModelIsOpaque(const MODEL *model)
+{
+    if (!model)
+        return 0;
+    for (int g = 0; g < MODEL_GROUPS; g++) {
+        if (!GroupReadable(model, g))
+            return 0;
+        const GROUPLAYOUT &l = kLayout[g];
+        for (uint32_t r = 0; r < model->counts[g]; r++)
+            if (model->groups[g][static_cast<size_t>(r) * g_aModelRecordSize[g] + l.flags] & 2)
+                return 0;
+    }
+    return 1;
+}
+
 int32_t Gfx_DrawModelMesh(const MODELHOLDER *holder, const VIDOBJECT *object)
 {
     if (!holder || !object || !Usable(holder->mesh) || !holder->model)

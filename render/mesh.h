@@ -107,6 +107,8 @@ int32_t Gfx_TransformLightMesh(MESH *mesh);
 int32_t Gfx_TransformMesh(MESH *mesh);
 
 int32_t Gfx_DrawModelMesh(const MODELHOLDER *holder, const VIDOBJECT *object);
+// 1 when none of the model's primitives is semi-transparent (its solid draw blends nothing).
+int32_t Gfx_ModelIsOpaque(const MODEL *model);
 // corners: four vertex numbers; colour: r, g, b bytes.
 int32_t Gfx_DrawMeshQuad(MESH *mesh, const uint16_t *corners, const uint8_t *colour, int32_t style);
 int32_t Gfx_DrawMeshQuadOutline(MESH *mesh, const uint16_t *corners, const uint8_t *colour);

@@ -1,4 +1,5 @@
 #include "video/interp.h"
+#include "video/render.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -211,4 +212,5 @@ void Vid_BeginChaseFrame()
     g_iProjectionDistance = g_iVideoViewWidth / 2;
     g_iChaseSpeedFactor = 0;
     g_bChaseSpeedFactorSet = 0;
+    g_iSceneExtent = 0;
 }

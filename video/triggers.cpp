@@ -5,7 +5,9 @@
 #include "core/console_memory.h"
 #include "video/chase.h"
 #include "video/clips.h"
+#include "core/padbind.h"
 #include "video/standin_seqcalls.h"
+#include "video/standin_uistate.h"
 
 namespace {
 
@@ -100,5 +102,63 @@ void Vid_AssignChaseChannels(VIDCLIP *const *clips, int32_t position)
                 column = next;
             }
         }
+    }
+}
+
+namespace {
+
+// Trigger index 6 + i follows this bit of the pad's button word.
+constexpr uint16_t kPadTriggerBits[7] = {0x4000, 0x2000, 0x1000, 0x8000, 0x0400, 0x0100, 0x0800};
+
+bool Pressed(const PADBUFFER *pad, uint16_t bit)
+{
+    // Buttons are active low; a missing pad presses nothing.
+    return pad && pad->status == 0 && !(pad->buttons & bit);
+}
+
+} // namespace
+
+void Vid_PadTriggers(uintptr_t)
+{
+    const PADBUFFER *pad1 = Sys_PadBuffer(1), *pad2 = Sys_PadBuffer(2);
+    for (int32_t i = 0; i < 7; i++) {
+        if (Pressed(pad1, kPadTriggerBits[i])) {
+            Vid_SetTrigger(1, 6 + i, 255);
+            Vid_SetTrigger(2, 6 + i, 255);
+        }
+        if (Pressed(pad2, kPadTriggerBits[i])) {
+            Vid_SetTrigger(1, 6 + i, 0);
+            Vid_SetTrigger(2, 6 + i, 255);
+        }
+    }
+    if (pad1 && pad1->status == 0 && (pad1->type >> 4) == 7)
+        for (int32_t i = 0; i < 4; i++) {
+            // Indices 13..16 take buffer bytes 7, 6, 5, 4 (data bytes 3..0).
+            const int32_t axis = pad1->data[3 - i];
+            Vid_SetTrigger(1, 13 + i, axis);
+            Vid_SetTrigger(2, 13 + i, axis);
+        }
+}
+
+void Vid_ShowScreenPrompt()
+{
+    switch (g_iScreen) {
+    case 0:
+        if (g_ucGridKind == 3)
+            Ed_SetPromptText(g_ucGridPasteMode == 1 ? 44 : 45);
+        break;
+    case 2: Ed_SetPromptText(20); break;
+    case 3: Ed_SetPromptText(21); break;
+    case 7:
+        if (g_ucScreenSubState < 4)
+            Ed_SetPromptText(31);
+        else if (g_ucScreenSubState == 4)
+            Ed_SetPromptText(542);
+        else if (g_ucScreenSubState == 5)
+            Ed_SetPromptText(541);
+        break;
+    case 8: Ed_SetPromptText(33); break;
+    case 12: Ed_SetPromptText(42); break;
+    default: break;
     }
 }

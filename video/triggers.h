@@ -28,3 +28,10 @@ void Vid_DecayNoteTriggers();
 // position: source column + 2, moving on through the row's notes chase by chase. clips: the 7
 // lanes' clips at the position (null for none).
 void Vid_AssignChaseChannels(VIDCLIP *const *clips, int32_t position);
+
+// Pad buttons as triggers (event 0x10002, once a frame): indices 6..12 in bank 1 (value) and bank
+// 2 (mark); pad 1 pressed gives 255, pad 2 pressed gives 0 (pad 2 last). Indices 13..16 follow
+// the analog axes of pad port 1 while it is an analog pad (type nibble 7).
+void Vid_PadTriggers(uintptr_t arg = 0);
+// Sets the top bar's prompt for the current screen (g_iScreen).
+void Vid_ShowScreenPrompt();

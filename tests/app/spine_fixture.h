@@ -19,7 +19,7 @@
 #include "platform/window.h"
 #include "ui/standin_ui.h"
 #include "render/display.h"
-#include "video/standin_video.h"
+#include "video/engine.h"
 
 #include <gtest/gtest.h>
 

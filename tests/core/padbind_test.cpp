@@ -2,7 +2,7 @@
 #include "core/console_memory.h"
 #include "editors/standin_editors.h"
 #include "ui/msgbox.h"
-#include "video/standin_video.h"
+#include "video/engine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,19 @@
+// Stand-ins until the editor screens build these: no grid window, level 0, and a prompt that is
+// only kept (tests read it back).
+#include "video/standin_uistate.h"
+
+__attribute__((weak)) UIWINDOW *g_pGridWindow = nullptr;
+__attribute__((weak)) uint8_t g_ucChaseLevel = 0;
+__attribute__((weak)) uint8_t g_ucGridKind = 0;
+__attribute__((weak)) uint8_t g_ucGridPasteMode = 0;
+__attribute__((weak)) uint8_t g_ucScreenSubState = 0;
+__attribute__((weak)) int32_t g_iGridCursorColumn = 0;
+__attribute__((weak)) int32_t g_iWindowX = 0;
+__attribute__((weak)) int32_t g_iWindowY = 0;
+
+int32_t g_iStandinPromptText = -1;
+
+__attribute__((weak)) void Ed_SetPromptText(int32_t textId)
+{
+    g_iStandinPromptText = textId;
+}

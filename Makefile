@@ -1,11 +1,13 @@
 # make run   - install what is missing, build, build the content, start the studio
-# make test  - the same set-up, then every test in the normal and in the sanitizer build
+# make test  - the same set-up, then every test in the normal, the address/undefined-behaviour
+#              sanitizer and the thread sanitizer builds
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all setup build asan test test-fast run bench fuzz clean
+.PHONY: all setup build asan tsan test test-fast test-tsan run bench fuzz clean
 
 all: build
 
@@ -20,12 +22,21 @@ asan: setup
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTNV_SANITIZE=ON -DTNV_BENCH=OFF -DTNV_WERROR=ON $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+tsan: setup
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTNV_TSAN=ON -DTNV_BENCH=OFF -DTNV_WERROR=ON $(CMAKE_ARGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+
 test-fast: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-test: test-fast asan
+# ThreadSanitizer reports fail a test program (exit status 66).
+test-tsan: tsan
+	TSAN_OPTIONS=second_deadlock_stack=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
+
+test: test-fast asan tsan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory test-tsan
 
 run: build
 	./$(BUILD)/tnvpc
@@ -38,4 +49,4 @@ fuzz: setup
 	cmake --build build-fuzz -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) build-fuzz

@@ -1,11 +1,21 @@
 #include "app/crash.h"
 
+#include "app/settings.h"
+
 #include <atomic>
+#include <cstring>
 #include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 std::atomic<CRASHSTOPPROC> s_stopProc{nullptr};
+// Where reports go, made ready outside the handler: the start folder, and the user's folder when
+// the start folder cannot take the file.
+char s_szStartFolder[1024];
+char s_szFallbackFolder[1024];
+char s_szFallbackFile[1100];
 
 // Appends into a fixed buffer, cutting at its end; async-signal-safe.
 struct TEXTOUT
@@ -84,8 +94,28 @@ void Sys_SetCrashStopProc(CRASHSTOPPROC proc)
     s_stopProc.store(proc);
 }
 
+void Sys_SetCrashReportFolders()
+{
+    if (!getcwd(s_szStartFolder, sizeof s_szStartFolder))
+        std::strcpy(s_szStartFolder, ".");
+    s_szFallbackFolder[0] = s_szFallbackFile[0] = '\0';
+    if (g_szBaseDir[0] == '\0')
+        return;
+    const char *folder = Sys_MakeBasePath("");
+    if (folder[0] == '\0' || std::strlen(folder) >= sizeof s_szFallbackFolder)
+        return;
+    std::strcpy(s_szFallbackFolder, folder);
+    size_t n = std::strlen(s_szFallbackFolder);
+    while (n > 1 && s_szFallbackFolder[n - 1] == '/')
+        s_szFallbackFolder[--n] = '\0';
+    TEXTOUT t = {s_szFallbackFile, sizeof s_szFallbackFile, 0};
+    Put(&t, s_szFallbackFolder);
+    Put(&t, "/" CRASH_REPORT_FILE);
+}
+
 int Sys_InstallCrashFilter()
 {
+    Sys_SetCrashReportFolders();
     return Plat_CrashHandlerInstall(CrashProc);
 }
 
@@ -142,7 +172,32 @@ int Sys_CrashReportFilter(const PLATCRASHCONTEXT *context, const char *threadNam
     Sys_FormatTimeSafe(timeText, Plat_CrashLocalSeconds());
     char report[2048];
     size_t len = Sys_FormatCrashReport(report, sizeof report, context, threadName, timeText);
-    Plat_CrashWriteFile(CRASH_REPORT_FILE, report, len);
+    // Said on stderr: a report is only found when its place is known.
+    char said[2600];
+    TEXTOUT t = {said, sizeof said, 0};
+    if (Plat_CrashWriteFile(CRASH_REPORT_FILE, report, len) == 0) {
+        Put(&t, "tnvpc: crash report written to ");
+        Put(&t, s_szStartFolder);
+        Put(&t, "/" CRASH_REPORT_FILE "\n");
+    } else if (s_szFallbackFile[0] != '\0' &&
+               (mkdir(s_szFallbackFolder, 0755), Plat_CrashWriteFile(s_szFallbackFile, report, len) == 0)) {
+        Put(&t, "tnvpc: crash report written to ");
+        Put(&t, s_szFallbackFile);
+        Put(&t, " (the start folder ");
+        Put(&t, s_szStartFolder);
+        Put(&t, " could not take it)\n");
+    } else {
+        Put(&t, "tnvpc: the crash report could not be written in ");
+        Put(&t, s_szStartFolder);
+        if (s_szFallbackFile[0] != '\0') {
+            Put(&t, " or ");
+            Put(&t, s_szFallbackFolder);
+        }
+        Put(&t, "\n");
+    }
+    if (write(2, said, t.uLen) < 0) {
+        // nothing more can be done from here
+    }
     return 0;
 }
 

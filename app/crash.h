@@ -1,8 +1,8 @@
 // Crash report "errorlog.txt" and the information box.
 //
 // Sys_InstallCrashFilter (called by the entry before the program runs) routes every fatal signal
-// to Sys_CrashReportFilter, which stops the audio, writes the report into the working folder and
-// lets the process end. The report is built without allocation or stdio, since it runs inside
+// to Sys_CrashReportFilter, which stops the audio, writes the report into the working folder (or,
+// when it cannot, into the user's folder) and lets the process end. The report is built without allocation or stdio, since it runs inside
 // the signal handler.
 #pragma once
 
@@ -23,6 +23,10 @@ void Sys_SetCrashStopProc(CRASHSTOPPROC proc);
 // Installs the fatal-signal handler; the main thread's faults are reported as "Main Thread",
 // other threads' by their own names. Returns 0, or -1 when a signal could not be taken.
 int Sys_InstallCrashFilter();
+// Notes where reports go: the working (start) folder, else the user's folder g_szBaseDir (made
+// when missing). Install calls it; call it again once the settings have set g_szBaseDir. Where
+// the report went is said on stderr.
+void Sys_SetCrashReportFolders();
 
 // Stops the audio, then writes the report for context: returns 1 at once for a breakpoint (no
 // report), else 0 (with or without a report: one that cannot be created is skipped).

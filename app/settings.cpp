@@ -62,6 +62,8 @@ void SetDir(char *dst, const std::string &dir)
     dst[n + 1] = '\0';
 }
 
+const char *s_pszDataDirSource = "";
+
 std::string DefaultDataDir()
 {
     if (const char *env = Plat_GetEnv("TNV_DATA_DIR"))
@@ -113,6 +115,9 @@ void Sys_LoadSettings()
 
     SetDir(g_szBaseDir, values[SET_BASEDIR][0] ? values[SET_BASEDIR] : DefaultBaseDir());
     SetDir(g_szDataDir, values[SET_DATADIR][0] ? values[SET_DATADIR] : DefaultDataDir());
+    s_pszDataDirSource = values[SET_DATADIR][0] ? "the \"DataDir\" setting"
+                         : Plat_GetEnv("TNV_DATA_DIR") ? "TNV_DATA_DIR"
+                                                       : "the default, \"data\" beside tnvpc; TNV_DATA_DIR names another";
 
     if (values[SET_SERVERNAME][0])
         CopyBounded(g_szServerName, sizeof g_szServerName, values[SET_SERVERNAME]);
@@ -132,6 +137,11 @@ int Sys_SaveSetting(const char *valueName, const char *text)
     char value[256];
     CopyBounded(value, sizeof value, text);
     return Plat_SettingsWrite(SETTINGS_KEY, valueName, value);
+}
+
+const char *Sys_DataDirSource()
+{
+    return s_pszDataDirSource;
 }
 
 char *Sys_MakeDataPath(const char *fileName)

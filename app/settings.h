@@ -32,6 +32,9 @@ void Sys_LoadSettings();
 // Returns 0 on success, non-zero when it could not be stored.
 int Sys_SaveSetting(const char *valueName, const char *text);
 
+// What chose g_szDataDir at the last Sys_LoadSettings, for messages: the "DataDir" setting,
+// TNV_DATA_DIR, or the default.
+const char *Sys_DataDirSource();
 // g_szDataDir / g_szBaseDir followed by fileName, as a host path in g_szPathBuffer (overwritten
 // by the next call, so use it at once). A path that does not fit comes back empty.
 char *Sys_MakeDataPath(const char *fileName);

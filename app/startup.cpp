@@ -24,6 +24,7 @@
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
+#include "platform/quitsignal.h"
 #include "platform/window.h"
 #include "render/bitmap.h"
 #include "render/d3ddevice.h"
@@ -173,6 +174,8 @@ int Sys_MainThreadGuard(void *hInstance, void *hPrevInstance, const char *comman
     // call; without it the program still runs, only unreported.
     if (Sys_InstallCrashFilter() != 0)
         std::fprintf(stderr, "tnvpc: crash reports are off (a fault signal could not be taken)\n");
+    // SIGTERM and SIGINT end the studio cleanly, even while it waits or shows a box.
+    Plat_QuitSignalsInstall();
     return Sys_RunApplication(hInstance, hPrevInstance, commandLine, showCommand);
 }
 
@@ -181,9 +184,11 @@ int Sys_RunApplication(void *hInstance, void *, const char *commandLine, int sho
     g_uAutoPlayMsg = kAutoPlayMsg;
     Sys_CallLog("Sys_LoadSettings");
     Sys_LoadSettings();
+    Sys_SetCrashReportFolders();
     g_hInstance = hInstance;
+    // A start that fails ends with -2, whatever step failed.
     if (!Sys_CreateMainWindow(hInstance, showCommand))
-        return 0;
+        return -2;
     if (commandLine && commandLine[0] != '\0') {
         Sys_CallLog("Sys_ParseCommandLine");
         Sys_ParseCommandLine(commandLine);
@@ -286,7 +291,12 @@ void Sys_CoreStartup()
     Vid_CreateResPagePool();
     // Runs without an archive; its readers report what is missing.
     Sys_CallLog("Sys_WadOpen");
-    Sys_WadOpen("demowad.WAD", "demowad.IND", 3);
+    if (!Sys_WadOpen("demowad.WAD", "demowad.IND", 3)) {
+        // The archive's own text names the file only: say where it was looked for.
+        const char *folder = Sys_MakeDataPath("");
+        std::fprintf(stderr, "tnvpc: the studio's content was looked for in %s (set by %s)\n",
+                     folder[0] ? folder : g_szDataDir, Sys_DataDirSource());
+    }
     Seq_ResetSongFile();
     Sys_CallLog("Sys_InitSaveIcons");
     Sys_InitSaveIcons();

@@ -2,10 +2,14 @@
 
 #include "core/file.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <sys/stat.h>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,6 +20,8 @@ struct WavWriter
     int channels = 0;
     uint64_t dataBytes = 0;
     bool failed = false;
+    std::string target; // host path the file replaces when it is closed whole
+    std::string temp;   // named temporary beside it; empty for a nameless one
 };
 
 struct WavReader
@@ -69,6 +75,64 @@ bool WriteAt(FILE *f, long offset, uint32_t v)
     return std::fseek(f, offset, SEEK_SET) == 0 && std::fwrite(b, 1, 4, f) == 4;
 }
 
+// The file being written lives beside its target until it is whole: nameless where the file
+// system allows (a killed writer then leaves nothing behind), else under a temporary name. The
+// new file keeps an old target's permissions.
+FILE *OpenBeside(const char *host, std::string *temp)
+{
+    temp->clear();
+    struct stat old;
+    const bool exists = stat(host, &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        errno = EISDIR;
+        return nullptr;
+    }
+    std::string dir = host;
+    const size_t slash = dir.rfind('/');
+    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+    int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        std::string name = std::string(host) + ".XXXXXX";
+        fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
+        *temp = name;
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
+    if (exists)
+        fchmod(fd, old.st_mode & 07777);
+    FILE *f = fdopen(fd, "wb");
+    if (!f) {
+        close(fd);
+        if (!temp->empty())
+            unlink(temp->c_str());
+    }
+    return f;
+}
+
+// Gives the written file the target's name, replacing the old file in one step.
+bool PutInPlace(FILE *f, const std::string &temp, const std::string &target)
+{
+    if (!temp.empty())
+        return std::rename(temp.c_str(), target.c_str()) == 0;
+    // A nameless file gets a temporary name first: a link cannot replace an existing file.
+    const std::string self = "/proc/self/fd/" + std::to_string(fileno(f));
+    for (int attempt = 0; attempt < 100; attempt++) {
+        const std::string name = target + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(attempt);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            if (std::rename(name.c_str(), target.c_str()) == 0)
+                return true;
+            unlink(name.c_str());
+            return false;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
 bool IsPcm(const WAVFILE &fmt)
 {
     if (fmt.wFormatTag == 1)
@@ -120,7 +184,8 @@ int32_t Snd_WavOpenWrite(const char *fileName, int rate, int channels)
     char host[SYS_HOSTPATH_SIZE];
     if (Sys_HostPath(fileName, host, sizeof host) != 0)
         return Fail("Couldn't create file (%s)", fileName);
-    FILE *f = std::fopen(host, "wb");
+    std::string temp;
+    FILE *f = OpenBeside(host, &temp);
     if (!f)
         return Fail("Couldn't create file (%s)", fileName);
     unsigned char h[kHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
@@ -138,9 +203,11 @@ int32_t Snd_WavOpenWrite(const char *fileName, int rate, int channels)
     std::memcpy(h + 48, "data", 4);
     if (std::fwrite(h, 1, sizeof h, f) != sizeof h) {
         std::fclose(f);
+        if (!temp.empty())
+            unlink(temp.c_str());
         return Fail("Couldn't write file (%s)", fileName);
     }
-    s_write = WavWriter{f, rate, channels, 0, false};
+    s_write = WavWriter{f, rate, channels, 0, false, host, temp};
     return 0;
 }
 
@@ -178,8 +245,14 @@ int32_t Snd_WavCloseWrite(uint32_t total)
     FILE *f = s_write.file;
     uint32_t data = static_cast<uint32_t>(s_write.dataBytes);
     bool ok = !s_write.failed && std::fflush(f) == 0 && WriteAt(f, 4, kHeaderBytes - 8 + data) &&
-              WriteAt(f, kFactOffset, total) && WriteAt(f, kDataSizeOffset, data);
+              WriteAt(f, kFactOffset, total) && WriteAt(f, kDataSizeOffset, data) && std::fflush(f) == 0 &&
+              fsync(fileno(f)) == 0;
+    // Only a whole file takes the target's place; until then the old one stays as it was.
+    if (ok)
+        ok = PutInPlace(f, s_write.temp, s_write.target);
     ok = (std::fclose(f) == 0) && ok;
+    if (!ok && !s_write.temp.empty())
+        unlink(s_write.temp.c_str());
     s_write = WavWriter{};
     if (!ok)
         return Fail("Couldn't write WAV file");

@@ -24,6 +24,10 @@ struct Device
 
 constexpr int kAllRates = PLAT_AUDIO_IN_11025 | PLAT_AUDIO_IN_22050 | PLAT_AUDIO_IN_44100;
 
+// Lock order: s_control, then SDL's device lock, then s_mutex. SDL's capture thread holds its
+// device lock while it pushes (and takes s_mutex then), so SDL is never called with s_mutex held
+// for a device that may be running; s_control keeps open, start, stop and close one at a time.
+std::recursive_mutex s_control;
 std::mutex s_mutex;
 std::vector<Device> s_devices;
 std::string s_error;
@@ -223,6 +227,7 @@ int Plat_AudioInDeviceRates(int index)
 
 int Plat_AudioInOpen(int index, int rate, int bufferBytes, PLATAUDIOINNOTIFY notify, void *context)
 {
+    std::lock_guard<std::recursive_mutex> control(s_control);
     std::unique_lock<std::mutex> lock(s_mutex);
     if (s_open) {
         s_error = "capture already open";
@@ -285,28 +290,35 @@ bool Plat_AudioInIsOpen()
 
 int Plat_AudioInStart()
 {
-    std::lock_guard<std::mutex> lock(s_mutex);
-    if (!s_open) {
-        s_error = "no capture device open";
-        return -1;
+    std::lock_guard<std::recursive_mutex> control(s_control);
+    SDL_AudioDeviceID id = 0;
+    {
+        std::lock_guard<std::mutex> lock(s_mutex);
+        if (!s_open) {
+            s_error = "no capture device open";
+            return -1;
+        }
+        if (s_started)
+            return 0;
+        s_writePos = 0;
+        s_started = true;
+        if (s_headless) {
+            s_startUs = Plat_ClockNowUs();
+            s_generated = 0;
+            s_sourceQuit = false;
+            s_source = std::thread(SourceThread);
+        } else {
+            id = s_sdlDevice;
+        }
     }
-    if (s_started)
-        return 0;
-    s_writePos = 0;
-    s_started = true;
-    if (s_headless) {
-        s_startUs = Plat_ClockNowUs();
-        s_generated = 0;
-        s_sourceQuit = false;
-        s_source = std::thread(SourceThread);
-    } else {
-        SDL_PauseAudioDevice(s_sdlDevice, 0);
-    }
+    if (id)
+        SDL_PauseAudioDevice(id, 0);
     return 0;
 }
 
 int Plat_AudioInStop()
 {
+    std::lock_guard<std::recursive_mutex> control(s_control);
     PLATAUDIOINNOTIFY fn;
     void *context;
     SDL_AudioDeviceID id = 0;
@@ -325,7 +337,6 @@ int Plat_AudioInStop()
         id = s_headless ? 0 : s_sdlDevice;
     }
     StopSource();
-    // Pausing waits for SDL's callback, which takes our lock.
     if (id)
         SDL_PauseAudioDevice(id, 1);
     kinds.push_back(PLAT_AUDIO_IN_STOPPED);
@@ -370,6 +381,7 @@ int Plat_AudioInLock(int offset, int bytes, const uint8_t **part1, int *bytes1, 
 
 void Plat_AudioInClose()
 {
+    std::lock_guard<std::recursive_mutex> control(s_control);
     if (Plat_AudioInIsOpen()) {
         std::unique_lock<std::mutex> lock(s_mutex);
         bool running = s_started;

@@ -142,6 +142,10 @@ struct Device
     std::string sdlName; // empty: the system default
 };
 
+// Lock order: s_control, then SDL's device lock, then s_mutex. SDL's audio thread holds its
+// device lock while it pulls (and takes s_mutex then), so nothing calls into SDL while holding
+// s_mutex; s_control keeps the calls that do (enumerate, open, start, stop, close) one at a time.
+std::mutex s_control;
 std::mutex s_mutex;
 Ring s_ring;
 std::vector<Device> s_devices;
@@ -214,28 +218,33 @@ void SdlFail(const char *what)
 
 int Plat_AudioOutEnumerate()
 {
-    std::lock_guard<std::mutex> lock(s_mutex);
-    s_devices.clear();
+    std::lock_guard<std::mutex> control(s_control);
+    std::vector<Device> found;
+    std::string error;
     if (Plat_IsHeadless()) {
-        s_devices.push_back({"Default device : headless", ""});
-        s_devices.push_back({"Virtual output : headless", "virtual"});
-        return static_cast<int>(s_devices.size());
-    }
-    bool up = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    const char *driver = up ? SDL_GetCurrentAudioDriver() : nullptr;
-    std::string suffix = std::string(" : ") + (driver ? driver : "none");
-    s_devices.push_back({"Default device" + suffix, ""});
-    if (up) {
-        int n = SDL_GetNumAudioDevices(0);
-        for (int i = 0; i < n && static_cast<int>(s_devices.size()) < PLAT_AUDIO_MAX_DEVICES; ++i) {
-            const char *name = SDL_GetAudioDeviceName(i, 0);
-            if (name && *name)
-                s_devices.push_back({name + suffix, name});
-        }
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        found.push_back({"Default device : headless", ""});
+        found.push_back({"Virtual output : headless", "virtual"});
     } else {
-        SdlFail("audio init");
+        bool up = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        const char *driver = up ? SDL_GetCurrentAudioDriver() : nullptr;
+        std::string suffix = std::string(" : ") + (driver ? driver : "none");
+        found.push_back({"Default device" + suffix, ""});
+        if (up) {
+            int n = SDL_GetNumAudioDevices(0);
+            for (int i = 0; i < n && static_cast<int>(found.size()) < PLAT_AUDIO_MAX_DEVICES; ++i) {
+                const char *name = SDL_GetAudioDeviceName(i, 0);
+                if (name && *name)
+                    found.push_back({name + suffix, name});
+            }
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        } else {
+            error = std::string("audio init: ") + SDL_GetError();
+        }
     }
+    std::lock_guard<std::mutex> lock(s_mutex);
+    s_devices = std::move(found);
+    if (!error.empty())
+        s_error = error;
     return static_cast<int>(s_devices.size());
 }
 
@@ -255,6 +264,7 @@ const char *Plat_AudioOutDeviceName(int index)
 
 int Plat_AudioOutOpen(int index)
 {
+    std::lock_guard<std::mutex> control(s_control);
     std::unique_lock<std::mutex> lock(s_mutex);
     if (s_open) {
         s_error = "output already open";
@@ -279,7 +289,9 @@ int Plat_AudioOutOpen(int index)
         s_error.clear();
         return 0;
     }
+    lock.unlock();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        lock.lock();
         SdlFail("audio init");
         return -1;
     }
@@ -292,15 +304,16 @@ int Plat_AudioOutOpen(int index)
     want.callback = SdlPull;
     SDL_AudioSpec have{};
     // SDL converts when the card wants another format; the callback always sees ours.
-    lock.unlock();
     SDL_AudioDeviceID id = SDL_OpenAudioDevice(dev.sdlName.empty() ? nullptr : dev.sdlName.c_str(), 0,
                                                &want, &have, 0);
-    lock.lock();
     if (id == 0) {
-        SdlFail("open audio device");
+        const std::string why = std::string("open audio device: ") + SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        lock.lock();
+        s_error = why;
         return -1;
     }
+    lock.lock();
     s_sdlDevice = id;
     s_open = true;
     s_error.clear();
@@ -315,18 +328,24 @@ bool Plat_AudioOutIsOpen()
 
 int Plat_AudioOutStart()
 {
-    std::lock_guard<std::mutex> lock(s_mutex);
-    if (!s_open)
-        return -1;
-    DrainLocked();
-    s_started = true;
-    if (!s_headless)
-        SDL_PauseAudioDevice(s_sdlDevice, 0);
+    std::lock_guard<std::mutex> control(s_control);
+    SDL_AudioDeviceID id = 0;
+    {
+        std::lock_guard<std::mutex> lock(s_mutex);
+        if (!s_open)
+            return -1;
+        DrainLocked();
+        s_started = true;
+        id = s_headless ? 0 : s_sdlDevice;
+    }
+    if (id)
+        SDL_PauseAudioDevice(id, 0);
     return 0;
 }
 
 void Plat_AudioOutStop()
 {
+    std::lock_guard<std::mutex> control(s_control);
     SDL_AudioDeviceID id = 0;
     {
         std::lock_guard<std::mutex> lock(s_mutex);
@@ -337,7 +356,6 @@ void Plat_AudioOutStop()
         s_dump.Sync();
         id = s_headless ? 0 : s_sdlDevice;
     }
-    // Outside our lock: pausing waits for the callback, which takes it.
     if (id)
         SDL_PauseAudioDevice(id, 1);
 }
@@ -375,6 +393,7 @@ void Plat_AudioOutClear()
 
 void Plat_AudioOutClose()
 {
+    std::lock_guard<std::mutex> control(s_control);
     SDL_AudioDeviceID id = 0;
     {
         std::lock_guard<std::mutex> lock(s_mutex);

@@ -1,7 +1,9 @@
 #include "platform/clock.h"
+#include "platform/quitsignal.h"
 
 #include "platform/backend.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -80,8 +82,12 @@ void Plat_SleepMs(uint32_t ms)
         Plat_ManualClockAdvance(static_cast<uint64_t>(ms) * 1000u);
         return;
     }
-    timespec ts{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
-    while (nanosleep(&ts, &ts) == -1 && errno == EINTR) {
+    // In slices, so that a quit signal ends a long wait soon after it comes.
+    const uint64_t end = RealNowUs() + static_cast<uint64_t>(ms) * 1000u;
+    for (uint64_t now = RealNowUs(); now < end && !Plat_QuitSignalled(); now = RealNowUs()) {
+        const uint64_t slice = std::min<uint64_t>(end - now, 50000u);
+        timespec ts{0, static_cast<long>(slice) * 1000L};
+        nanosleep(&ts, nullptr);
     }
 }
 

@@ -62,9 +62,16 @@ struct HeadlessState
 HeadlessState s_headless;
 PLATDISPLAY s_display; // one device open at a time
 bool s_open = false;
+// The last headless present: its pixels as they were, converted to RGB only when someone reads
+// them (a dump or a test), which is most of a frame's cost when done every time.
 std::vector<uint8_t> s_presented;
+std::vector<uint16_t> s_presentedRaw;
+PLATDISPLAYMODE s_presentedMode = {};
+PLATGAMMARAMP s_presentedRamp = {};
+bool s_presentedStale = false;
 uint32_t s_presentedW = 0, s_presentedH = 0;
 uint32_t s_presentCount = 0;
+uint32_t s_conversions = 0;
 
 void IdentityRamp(PLATGAMMARAMP *ramp)
 {
@@ -121,27 +128,44 @@ void BuildTables(const PLATDISPLAYMODE &mode, const PLATGAMMARAMP &ramp, Channel
     }
 }
 
-// The back buffer converted through the ramp into RGB bytes.
-void ConvertFrame(const PLATDISPLAY &d, std::vector<uint8_t> *rgb)
+// Rows of 16-bit pixels (pitch in pixels) converted through the ramp into RGB bytes.
+void ConvertFrame(const uint16_t *pixels, size_t pitch, const PLATDISPLAYMODE &mode, const PLATGAMMARAMP &ramp,
+                  std::vector<uint8_t> *rgb)
 {
-    const uint32_t w = d.mode.width, h = d.mode.height;
+    const uint32_t w = mode.width, h = mode.height;
     rgb->resize(static_cast<size_t>(w) * h * 3);
     ChannelTables t;
-    BuildTables(d.mode, d.ramp, &t);
+    BuildTables(mode, ramp, &t);
     uint8_t *out = rgb->data();
     for (uint32_t y = 0; y < h; y++) {
-        const uint16_t *row = d.back.data() + static_cast<size_t>(y) * (d.pitch / 2);
+        const uint16_t *row = pixels + static_cast<size_t>(y) * pitch;
         for (uint32_t x = 0; x < w; x++, out += 3)
             for (int c = 0; c < 3; c++)
                 out[c] = t.out[c][(row[x] & t.mask[c]) >> t.shift[c]];
     }
+    s_conversions++;
 }
 
 void KeepPresented(const PLATDISPLAY &d)
 {
-    ConvertFrame(d, &s_presented);
+    const size_t w = d.mode.width, h = d.mode.height, pitch = static_cast<size_t>(d.pitch / 2);
+    s_presentedRaw.resize(w * h);
+    for (size_t y = 0; y < h; y++)
+        std::memcpy(s_presentedRaw.data() + y * w, d.back.data() + y * pitch, w * 2);
+    s_presentedMode = d.mode;
+    s_presentedRamp = d.ramp;
+    s_presentedStale = true;
     s_presentedW = d.mode.width;
     s_presentedH = d.mode.height;
+}
+
+const std::vector<uint8_t> &PresentedRgb()
+{
+    if (s_presentedStale) {
+        ConvertFrame(s_presentedRaw.data(), s_presentedMode.width, s_presentedMode, s_presentedRamp, &s_presented);
+        s_presentedStale = false;
+    }
+    return s_presented;
 }
 
 std::vector<PLATDISPLAYDEVICE> SdlDevices()
@@ -168,19 +192,22 @@ PLATDISPLAYRESULT SdlSetMode(PLATDISPLAY *d, const PLATDISPLAYMODE &mode)
     if (!window || !d->renderer)
         return PLAT_DISPLAY_NOTREADY;
     SdlDropSurfaces(d);
+    // The window is made at the interface's scaled size; a size change here races the window
+    // system (a first picture can land at the old size), so it is made only when needed.
+    const int scale = Plat_WindowScaleFor(static_cast<int>(mode.width), static_cast<int>(mode.height));
+    const int ww = static_cast<int>(mode.width) * scale, wh = static_cast<int>(mode.height) * scale;
+    int cw = 0, ch = 0;
+    SDL_GetWindowSize(window, &cw, &ch);
+    if (cw != ww || ch != wh) {
+        SDL_SetWindowSize(window, ww, wh);
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
     d->texture = SDL_CreateTexture(d->renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
                                    static_cast<int>(mode.width), static_cast<int>(mode.height));
     if (!d->texture) {
         std::fprintf(stderr, "tnvpc: display texture: %s\n", SDL_GetError());
         return PLAT_DISPLAY_FAILED;
     }
-    // The largest whole scale that fits the desktop keeps pixels square and sharp.
-    int scale = 1;
-    SDL_DisplayMode desk;
-    if (SDL_GetDesktopDisplayMode(std::max(0, SDL_GetWindowDisplayIndex(window)), &desk) == 0)
-        scale = std::max(1, std::min(desk.w / static_cast<int>(mode.width), desk.h / static_cast<int>(mode.height)));
-    SDL_SetWindowSize(window, static_cast<int>(mode.width) * scale, static_cast<int>(mode.height) * scale);
-    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     return PLAT_DISPLAY_OK;
 }
 
@@ -296,9 +323,9 @@ void Plat_DisplayClose(PLATDISPLAY *d)
     if (d->renderer)
         SDL_DestroyRenderer(d->renderer);
     d->renderer = nullptr;
-    if (d->headless && !s_presented.empty())
+    if (d->headless && s_presentCount > 0 && !s_presentedRaw.empty())
         if (const char *path = Plat_GetEnv("TNV_DUMP_FRAME"))
-            Plat_WritePng(path, s_presented.data(), s_presentedW, s_presentedH);
+            Plat_WritePng(path, PresentedRgb().data(), s_presentedW, s_presentedH);
     s_open = false;
     *d = PLATDISPLAY{};
 }
@@ -438,7 +465,12 @@ const std::vector<uint8_t> &Plat_DisplayPresentedFrame(uint32_t *width, uint32_t
         *width = s_presentedW;
     if (height)
         *height = s_presentedH;
-    return s_presented;
+    return PresentedRgb();
+}
+
+uint32_t Plat_DisplayFrameConversions()
+{
+    return s_conversions;
 }
 
 uint32_t Plat_DisplayPresentCount()

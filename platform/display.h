@@ -99,7 +99,10 @@ PLATDISPLAYRESULT Plat_DisplayGetGammaRamp(PLATDISPLAY *display, PLATGAMMARAMP *
 void Plat_DisplayConvertPixel(uint16_t pixel, const PLATDISPLAYMODE &mode, const PLATGAMMARAMP &ramp, uint8_t rgb[3]);
 
 // The last presented frame as RGB bytes (width x height x 3); empty before the first present.
+// The headless backend converts a frame only when it is read here or dumped at close.
 const std::vector<uint8_t> &Plat_DisplayPresentedFrame(uint32_t *width, uint32_t *height);
+// How many presented frames were converted to RGB so far (headless).
+uint32_t Plat_DisplayFrameConversions();
 uint32_t Plat_DisplayPresentCount();
 // Writes RGB bytes as an 8-bit PNG; false with a message on stderr when it cannot.
 bool Plat_WritePng(const char *path, const uint8_t *rgb, uint32_t width, uint32_t height);

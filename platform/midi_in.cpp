@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 
 #include <RtMidi.h>
+#include <alsa/asoundlib.h>
 
 #include <atomic>
 #include <memory>
@@ -51,6 +52,23 @@ void RtCallback(double, std::vector<unsigned char> *message, void *)
     Deliver(message->data(), static_cast<int>(std::min<size_t>(message->size(), 3)), Plat_Milliseconds());
 }
 
+void QuietAlsa(const char *, int, const char *, int, const char *, ...)
+{
+}
+
+// Whether the machine has a MIDI sequencer at all, asked without the library's complaints on
+// stderr: no MIDI device is no error.
+bool SequencerPresent()
+{
+    snd_lib_error_set_handler(QuietAlsa);
+    snd_seq_t *seq = nullptr;
+    const int rc = snd_seq_open(&seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK);
+    if (rc == 0)
+        snd_seq_close(seq);
+    snd_lib_error_set_handler(nullptr);
+    return rc == 0;
+}
+
 } // namespace
 
 int Plat_MidiInEnumerate()
@@ -61,6 +79,10 @@ int Plat_MidiInEnumerate()
         for (int i = 0; i < s_headlessPorts; ++i)
             s_ports.push_back("Scripted port " + std::to_string(i + 1));
         return static_cast<int>(s_ports.size());
+    }
+    if (!SequencerPresent()) {
+        s_error = "no MIDI sequencer device";
+        return 0;
     }
     // Without a sequencer device the constructor throws; that is a machine with no ports.
     try {

@@ -4,12 +4,15 @@
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/mouse.h"
+#include "platform/quitsignal.h"
 #include "platform/window_sdl.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +20,10 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -129,8 +136,37 @@ bool LoadScript(const char *path)
     }
     std::string line;
     int lineNo = 0;
-    while (std::getline(in, line)) {
+    uint64_t total = 0;
+    // One line, bounded: a device or a file without line ends must not grow it without end.
+    auto nextLine = [&](bool *tooLong) {
+        line.clear();
+        *tooLong = false;
+        bool any = false;
+        for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
+            any = true;
+            total++;
+            if (c == '\n')
+                return true;
+            if (line.size() >= PLAT_SCRIPT_MAX_LINE) {
+                *tooLong = true;
+                return true;
+            }
+            line.push_back(static_cast<char>(c));
+        }
+        return any;
+    };
+    for (bool tooLong = false; nextLine(&tooLong);) {
         lineNo++;
+        if (tooLong) {
+            s_win.error = std::string("input script ") + path + " line " + std::to_string(lineNo) +
+                          ": longer than " + std::to_string(PLAT_SCRIPT_MAX_LINE) + " characters";
+            return false;
+        }
+        if (total > PLAT_SCRIPT_MAX_BYTES) {
+            s_win.error = std::string("input script ") + path + ": larger than " +
+                          std::to_string(PLAT_SCRIPT_MAX_BYTES >> 20) + " MiB";
+            return false;
+        }
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         std::istringstream ls(line);
@@ -266,18 +302,26 @@ bool Translate(const SDL_Event &e, PLATEVENT *ev)
 bool SdlNext(PLATEVENT *ev, bool wait)
 {
     for (;;) {
+        if (Plat_QuitSignalTake()) {
+            *ev = {PLAT_EV_CLOSEREQUEST, 0};
+            return true;
+        }
         if (!s_win.pending.empty()) {
             *ev = s_win.pending.front();
             s_win.pending.pop_front();
             return true;
         }
         SDL_Event e;
-        int got = wait ? SDL_WaitEvent(&e) : SDL_PollEvent(&e);
+        // A wait looks up now and then, so that a quit signal is answered.
+        int got = wait ? SDL_WaitEventTimeout(&e, 100) : SDL_PollEvent(&e);
         if (!got) {
-            if (wait) { // the event system failed: end rather than spin
+            if (wait && !SDL_WasInit(SDL_INIT_EVENTS)) {
+                // the event system is gone: end rather than spin
                 *ev = {PLAT_EV_CLOSE, 0};
                 return true;
             }
+            if (wait)
+                continue;
             return false;
         }
         PLATEVENT t{};
@@ -293,6 +337,10 @@ bool SdlNext(PLATEVENT *ev, bool wait)
 
 bool HeadlessNext(PLATEVENT *ev, bool wait)
 {
+    if (Plat_QuitSignalTake()) {
+        *ev = {PLAT_EV_CLOSEREQUEST, 0};
+        return true;
+    }
     std::lock_guard<std::mutex> lock(s_postMutex);
     if (!s_win.pending.empty()) {
         *ev = s_win.pending.front();
@@ -311,6 +359,52 @@ bool HeadlessNext(PLATEVENT *ev, bool wait)
         return true;
     }
     return false;
+}
+
+std::string s_boxHelper; // the studio's own program, which shows a box when asked
+
+// The box waits for OK in a process of its own (the studio's program run as a box helper, in a
+// process group of its own since SDL's box may fork again), so that a quit signal can take it
+// down and the studio end cleanly. False when no box could be shown.
+bool ShowBoxAnsweringQuitSignals(const char *caption, const char *text)
+{
+    pid_t child = -1;
+    if (!s_boxHelper.empty()) {
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGTERM);
+        sigaddset(&defaults, SIGINT);
+        posix_spawnattr_setsigdefault(&attr, &defaults);
+        posix_spawnattr_setpgroup(&attr, 0);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+        char *const argv[] = {const_cast<char *>(s_boxHelper.c_str()), const_cast<char *>(PLAT_MESSAGEBOX_HELPER_ARG),
+                              const_cast<char *>(caption), const_cast<char *>(text), nullptr};
+        if (posix_spawn(&child, s_boxHelper.c_str(), nullptr, &attr, argv, environ) != 0)
+            child = -1;
+        posix_spawnattr_destroy(&attr);
+    }
+    if (child < 0)
+        return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, s_win.window) == 0;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (done < 0 && errno != EINTR)
+            return false;
+        if (Plat_QuitSignalled()) {
+            kill(-child, SIGTERM);
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+            return true;
+        }
+        // Keeps the studio's window answering the system while the box is up.
+        SDL_PumpEvents();
+        timespec ts{0, 20000000L};
+        nanosleep(&ts, nullptr);
+    }
 }
 
 } // namespace
@@ -336,8 +430,11 @@ bool Plat_WindowCreate(const char *title, int width, int height)
             s_win.error = SDL_GetError();
             return false;
         }
-        s_win.window = SDL_CreateWindow(s_win.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        width, height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
+        // Made at the scale the display will show it at: growing it later races the window
+        // system, whose first picture after a size change can land at the old size.
+        const int scale = Plat_WindowScaleFor(width, height);
+        s_win.window = SDL_CreateWindow(s_win.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        width * scale, height * scale, SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
         if (!s_win.window) {
             s_win.error = SDL_GetError();
             SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -368,6 +465,16 @@ void Plat_WindowDestroy()
     s_win.exists = false;
     std::lock_guard<std::mutex> lock(s_postMutex);
     s_win.pending.clear();
+}
+
+int Plat_WindowScaleFor(int width, int height)
+{
+    // The largest whole scale that fits the desktop keeps pixels square and sharp.
+    SDL_DisplayMode desk;
+    const int index = s_win.window ? std::max(0, SDL_GetWindowDisplayIndex(s_win.window)) : 0;
+    if (width <= 0 || height <= 0 || !SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(index, &desk) != 0)
+        return 1;
+    return std::max(1, std::min(desk.w / width, desk.h / height));
 }
 
 SDL_Window *Plat_WindowSdlHandle()
@@ -488,9 +595,26 @@ int Plat_MessageBox(const char *caption, const char *text)
         std::fprintf(stderr, "tnvpc: [%s] %s\n", caption ? caption : "", text ? text : "");
         return 1;
     }
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, s_win.window) != 0)
+    if (!ShowBoxAnsweringQuitSignals(caption ? caption : "", text ? text : ""))
         std::fprintf(stderr, "tnvpc: [%s] %s\n", caption ? caption : "", text ? text : "");
     return 1;
+}
+
+void Plat_MessageBoxUseHelper(const char *program)
+{
+    s_boxHelper = program ? program : "";
+}
+
+int Plat_MessageBoxHelperMain(const char *caption, const char *text)
+{
+    // With the video system up, SDL shows the box through the window system as the studio would.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    const bool video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const int rc = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr) == 0 ? 0 : 1;
+    if (video)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit();
+    return rc;
 }
 
 const std::vector<std::string> &Plat_MessageBoxLog()

@@ -24,7 +24,8 @@
 //       <frame> mouseup <b>       mouse button b released
 //   Mouse lines do not go through the event queue: the mouse (platform/mouse.h) takes them when
 //   it is read, once they are due.
-//   Blank lines and lines starting with '#' are ignored. An event is delivered once the given
+//   Blank lines and lines starting with '#' are ignored. A line longer than PLAT_SCRIPT_MAX_LINE
+//   characters or a script larger than PLAT_SCRIPT_MAX_BYTES is refused. An event is delivered once the given
 //   number of frames has run (frame 0: before the first frame). A line that cannot be read makes
 //   Plat_WindowCreate fail with a message naming the file and line.
 #pragma once
@@ -32,6 +33,9 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+constexpr size_t PLAT_SCRIPT_MAX_LINE = 4096;
+constexpr uint64_t PLAT_SCRIPT_MAX_BYTES = 16u << 20;
 
 enum PLATEVENTTYPE
 {
@@ -94,8 +98,15 @@ struct PLATSCRIPTMOUSE
 // Takes the next scripted mouse line that is due (its frame has been reached); false when none.
 bool Plat_WindowTakeScriptMouse(PLATSCRIPTMOUSE *out);
 
-// A modal information box. Headless: logged, never blocks, answers 1 (OK).
+// A modal information box. Headless: logged, never blocks, answers 1 (OK). A quit signal while it
+// waits takes it down (when a box helper is set) and it answers 1.
 int Plat_MessageBox(const char *caption, const char *text);
+// Boxes are shown by running program (the studio's own) as
+//   program PLAT_MESSAGEBOX_HELPER_ARG caption text
+// whose main answers with Plat_MessageBoxHelperMain; without it the box is shown in-process.
+constexpr const char *PLAT_MESSAGEBOX_HELPER_ARG = "--tnv-message-box";
+void Plat_MessageBoxUseHelper(const char *program);
+int Plat_MessageBoxHelperMain(const char *caption, const char *text);
 // Boxes shown since the log was last cleared, as "caption|text" (both backends keep it).
 const std::vector<std::string> &Plat_MessageBoxLog();
 void Plat_MessageBoxLogClear();

@@ -1,4 +1,5 @@
 #include "app/crash.h"
+#include "app/settings.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -283,14 +284,41 @@ TEST(CrashReport, SignalsFromOutsideAndFromOtherThreads)
     }
 }
 
-TEST(CrashReport, UnwritableReportIsSkippedAndTheProcessStillEnds)
+// When the start folder cannot take the report (read-only; here a folder in the file's place),
+// it goes to the user's folder, made when missing, and stderr says where it went; with neither,
+// stderr says so and the process still ends by its signal.
+TEST(CrashReport, ReportFallsBackToTheUserFolderAndSaysWhere)
 {
-    TempDir dir;
-    ASSERT_EQ(mkdir(dir.File("errorlog.txt").c_str(), 0755), 0);
-    int status = RunChild(dir.Path(), [] {
-        Sys_InstallCrashFilter();
-        Fault();
-    });
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    TempDir start, user;
+    ASSERT_EQ(mkdir(start.File("errorlog.txt").c_str(), 0755), 0);
+    const std::string said = user.File("stderr.txt");
+    struct Case
+    {
+        std::string baseDir;
+        std::string report; // where it must land; empty: nowhere
+        std::string says;
+    };
+    const Case cases[] = {
+        {user.File("Tonnivelle") + "\\", user.File("Tonnivelle/errorlog.txt"),
+         "crash report written to " + user.File("Tonnivelle/errorlog.txt") + " (the start folder " + start.Path() +
+             " could not take it)"},
+        {"", "", "the crash report could not be written in " + start.Path()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.baseDir);
+        int status = RunChild(start.Path(), [&] {
+            FILE *err = std::freopen(said.c_str(), "w", stderr);
+            if (!err)
+                _exit(104);
+            std::snprintf(g_szBaseDir, sizeof g_szBaseDir, "%s", c.baseDir.c_str());
+            Sys_InstallCrashFilter();
+            Fault();
+        });
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+        if (!c.report.empty())
+            ExpectReportShape(ReadTextFile(c.report), "Main Thread", SIGSEGV, SEGV_MAPERR);
+        const std::string text = ReadTextFile(said);
+        EXPECT_NE(text.find(c.says), std::string::npos) << text;
+    }
 }

@@ -171,10 +171,11 @@ TEST_F(SpineTest, AudioFailureReleasesOnceMoreInShutdownWithoutHarm)
     EXPECT_EQ(Count("free core heap"), 1);
 }
 
-TEST_F(SpineTest, WindowFailureEndsAtOnceWithZero)
+// A window that cannot be made is a failed start like any other: -2, not success.
+TEST_F(SpineTest, WindowFailureEndsAtOnceWithMinusTwo)
 {
     setenv("TNV_INPUT_SCRIPT", "/nonexistent/tnv-script.txt", 1);
-    EXPECT_EQ(Sys_RunApplication(nullptr, nullptr, "-nocd", 1), 0);
+    EXPECT_EQ(Sys_RunApplication(nullptr, nullptr, "-nocd", 1), -2);
     EXPECT_EQ(Log(), Names{"Sys_LoadSettings"});
     EXPECT_TRUE(Plat_MessageBoxLog().empty());
 }

@@ -24,7 +24,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -478,6 +484,130 @@ TEST_F(TimersTest, PumpWaitsForTheMixdown)
     }
     EXPECT_EQ(got, want);
     Sys_CallLogEnable(false);
+}
+
+// The files in a folder, by name.
+std::vector<std::string> FilesIn(const std::string &folder)
+{
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs a mixdown in a child process: start begins it (the song, the mixdown, the voices), then it
+// renders until seconds of sound are written, and the child reports it through a pipe and waits
+// to be killed. Returns the child, or -1.
+pid_t MixdownInAChild(int seconds, bool (*start)(), int *ready)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        if (!start())
+            _exit(2);
+        while (g_bMixdownRunning && g_iMixdownTotal < seconds * 44100)
+            Sys_MixdownStep();
+        const char byte = g_bMixdownRunning ? 'r' : 'e';
+        if (write(fds[1], &byte, 1) != 1)
+            _exit(3);
+        for (;;)
+            pause();
+    }
+    close(fds[1]);
+    char byte = 0;
+    *ready = pid > 0 && read(fds[0], &byte, 1) == 1 && byte == 'r';
+    close(fds[0]);
+    return pid;
+}
+
+// A mixdown killed half-way (the studio killed, the power gone) leaves the old WAV whole, and no
+// partial file beside it.
+TEST_F(TimersTest, KilledMixdownLeavesTheOldFileWhole)
+{
+    g_iMixdownSeconds = 1; // the buffer goes to the file every second
+    const std::string path = dir.File("song.wav");
+    const std::string old = Mixdown(path, 4);
+    ASSERT_GT(FramesIn(path), 0);
+    ASSERT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"song.wav"});
+
+    static std::string s_path;
+    s_path = path;
+    int ready = 0;
+    const pid_t child = MixdownInAChild(3, [] {
+        SongOfRows(998);
+        if (Sys_StartMixdown(s_path.c_str()) != 0)
+            return false;
+        KeyFixedVoices();
+        return true;
+    }, &ready);
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(ready) << "the child's mixdown wrote three seconds and goes on";
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::string now = ReadTextFile(path);
+    EXPECT_TRUE(now == old) << now.size() << " bytes, were " << old.size();
+    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"song.wav"});
+}
+
+// The old file stays until the new one is whole: a Stop still finishes the file and it replaces
+// the old one (with the old one's permissions); a mixdown whose writes fail (a full disk) keeps
+// the old file and leaves nothing beside it.
+TEST_F(TimersTest, MixdownReplacesTheOldFileOnlyWhenWhole)
+{
+    g_iMixdownSeconds = 1;
+    const std::string path = dir.File("song.wav");
+    WriteTextFile(path, "an older take");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+
+    SongOfRows(998);
+    ASSERT_EQ(Sys_StartMixdown(path.c_str()), 0);
+    KeyFixedVoices();
+    for (int i = 0; i < 3; i++)
+        Sys_MixdownStep();
+    EXPECT_TRUE(ReadTextFile(path) == "an older take");
+    g_bMixdownAbort = 1;
+    Sys_MixdownStep();
+    ASSERT_FALSE(g_bMixdownRunning.load());
+    EXPECT_EQ(FramesIn(path), g_iMixdownTotal);
+    EXPECT_GT(g_iMixdownTotal, 2 * 44100);
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"song.wav"});
+    EXPECT_TRUE(Plat_MessageBoxLog().empty());
+
+    // A file size limit makes the writes fail as a full disk would (in a child: the limit is the
+    // process's own).
+    const std::string whole = ReadTextFile(path);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {100000, 100000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        Plat_MessageBoxLogClear();
+        SongOfRows(998);
+        g_iMixdownMaxSeconds = 3;
+        if (Sys_StartMixdown(path.c_str()) != 0)
+            _exit(2);
+        while (g_bMixdownRunning)
+            Sys_MixdownStep();
+        const bool told = Plat_MessageBoxLog().size() == 1 &&
+                          Plat_MessageBoxLog()[0].find("disk full") != std::string::npos;
+        _exit(told ? 0 : 3);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed mixdown says so";
+    const std::string now = ReadTextFile(path);
+    EXPECT_TRUE(now == whole) << now.size() << " bytes, were " << whole.size();
+    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"song.wav"});
 }
 
 TEST_F(TimersTest, MixdownFileThatCannotBeMade)

@@ -64,8 +64,9 @@ std::vector<uint8_t> ReadXwd(const std::string &path, uint32_t *width, uint32_t 
 
 // Runs in a child process (SDL's helpers keep allocations to exit; the child leaves with _exit):
 // opens the window and the display, paints a pattern, presents it with a gamma ramp, dumps the
-// window and compares. Returns a process exit code; the reason goes to stderr.
-int ShowAndCompare(const std::string &dump)
+// window and compares every shown pixel with the picture at the given whole scale. Returns a
+// process exit code; the reason goes to stderr.
+int ShowAndCompare(const std::string &dump, int scale)
 {
     Plat_SetBackend(PLAT_BACKEND_REAL);
     if (!Plat_WindowCreate("Display Test", 640, 480)) {
@@ -94,8 +95,8 @@ int ShowAndCompare(const std::string &dump)
     for (int i = 0; i < 256; i++)
         ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<uint16_t>(i * 180);
     Plat_DisplaySetGammaRamp(d, ramp);
-    for (int i = 0; i < 3; i++)
-        Plat_DisplayPresent(d);
+    // One present, as the loading picture makes: it must already show the whole picture.
+    Plat_DisplayPresent(d);
     Plat_WindowFrameDone();
     const std::string cmd = "xwd -silent -name 'Display Test' -out '" + dump + "' >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0) {
@@ -104,19 +105,19 @@ int ShowAndCompare(const std::string &dump)
     }
     uint32_t sw = 0, sh = 0;
     const std::vector<uint8_t> shown = ReadXwd(dump, &sw, &sh);
-    if (sw != 640 || sh != 480 || shown.empty()) {
+    if (sw != 640u * scale || sh != 480u * scale || shown.empty()) {
         std::fprintf(stderr, "dump %ux%u\n", sw, sh);
         return 6;
     }
     // The texture is 5:6:5, so the window's picture is the converted pixel cut back to 5:6:5 and
     // widened again by the server: within one 5-bit step.
     int differing = 0;
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) {
+    for (int y = 0; y < h * scale; y++)
+        for (int x = 0; x < w * scale; x++) {
             uint8_t want[3];
-            Plat_DisplayConvertPixel(back[y * (pitch / 2) + x], mode, ramp, want);
+            Plat_DisplayConvertPixel(back[(y / scale) * (pitch / 2) + x / scale], mode, ramp, want);
             for (int c = 0; c < 3; c++)
-                differing += std::abs(int{shown[(size_t(y) * w + x) * 3 + c]} - int{want[c]}) > 8;
+                differing += std::abs(int{shown[(size_t(y) * sw + x) * 3 + c]} - int{want[c]}) > 8;
         }
     if (differing != 0) {
         std::fprintf(stderr, "%d channels differ\n", differing);
@@ -128,11 +129,29 @@ int ShowAndCompare(const std::string &dump)
 
 } // namespace
 
-TEST(SdlDisplay, WindowShowsTheBackBufferThroughTheGammaRamp)
+// The window takes the largest whole scale of 640 x 480 that fits the screen, and the whole
+// picture fills it: 1 on a 1024 x 768 screen, 2 on 1280 x 1024 and 1920 x 1080.
+struct ScreenCase
+{
+    const char *screen;
+    int scale;
+    const char *name;
+};
+
+void PrintTo(const ScreenCase &c, std::ostream *os)
+{
+    *os << c.screen << " at scale " << c.scale;
+}
+
+class SdlDisplayScale : public ::testing::TestWithParam<ScreenCase>
+{
+};
+
+TEST_P(SdlDisplayScale, WindowShowsTheWholeBackBufferThroughTheGammaRamp)
 {
     if (!HaveTool("Xvfb") || !HaveTool("xwd"))
         GTEST_SKIP() << "Xvfb or xwd not installed";
-    TestXServer x;
+    TestXServer x(GetParam().screen);
     if (x.Display().empty())
         GTEST_SKIP() << "Xvfb did not start";
     const std::string display = x.Display();
@@ -141,10 +160,16 @@ TEST(SdlDisplay, WindowShowsTheBackBufferThroughTheGammaRamp)
     pid_t child = fork();
     if (child == 0) {
         setenv("DISPLAY", display.c_str(), 1);
-        _exit(ShowAndCompare(dump));
+        _exit(ShowAndCompare(dump, GetParam().scale));
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Screens, SdlDisplayScale,
+                         ::testing::Values(ScreenCase{"1024x768x24", 1, "Screen1024x768"},
+                                           ScreenCase{"1280x1024x24", 2, "Screen1280x1024"},
+                                           ScreenCase{"1920x1080x24", 2, "Screen1920x1080"}),
+                         [](const auto &c) { return std::string(c.param.name); });

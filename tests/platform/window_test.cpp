@@ -193,6 +193,33 @@ TEST_F(HeadlessWindow, BrokenScriptsAreRefusedWithTheirLine)
     }
 }
 
+// A script's lines and size are bounded: an endless device or a huge file is refused at once
+// with a message, instead of growing one line without end.
+TEST_F(HeadlessWindow, EndlessAndOversizedScriptsAreRefused)
+{
+    setenv("TNV_INPUT_SCRIPT", "/dev/zero", 1);
+    EXPECT_FALSE(Plat_WindowCreate("Tonnivelle Demo", 640, 480));
+    EXPECT_NE(std::string(Plat_WindowError()).find("/dev/zero line 1: longer than 4096 characters"), std::string::npos)
+        << Plat_WindowError();
+
+    std::string longLine(PLAT_SCRIPT_MAX_LINE + 1, 'a');
+    EXPECT_FALSE(CreateWithScript("1 keydown Up\n# " + longLine + "\n"));
+    EXPECT_NE(std::string(Plat_WindowError()).find("line 2: longer than"), std::string::npos) << Plat_WindowError();
+
+    // The longest line that is allowed still reads.
+    ASSERT_TRUE(CreateWithScript("1 text " + std::string(PLAT_SCRIPT_MAX_LINE - 7, 'b') + "\n"));
+    EXPECT_EQ(Drain().size(), 0u); // due at frame 1
+    Plat_WindowDestroy();
+
+    std::string big;
+    const std::string comment = "# " + std::string(1021, 'c') + "\n"; // 1 KiB a line
+    while (big.size() <= PLAT_SCRIPT_MAX_BYTES)
+        big += comment;
+    EXPECT_FALSE(CreateWithScript(big));
+    EXPECT_NE(std::string(Plat_WindowError()).find("larger than 16 MiB"), std::string::npos) << Plat_WindowError();
+    EXPECT_FALSE(Plat_WindowExists());
+}
+
 TEST_F(HeadlessWindow, NulBytesInAScriptAreNoCharacters)
 {
     ASSERT_TRUE(CreateWithScript(std::string("0 text a\0b\n", 11)));

@@ -24,7 +24,7 @@ bool TestHaveTool(const char *name)
     return std::system(cmd.c_str()) == 0;
 }
 
-TestXServer::TestXServer()
+TestXServer::TestXServer(const char *screen) : m_screen(screen)
 {
     if (!TestHaveTool("Xvfb") || !TestHaveTool("xwininfo"))
         return;
@@ -61,7 +61,7 @@ bool TestXServer::StartOn(int number)
             dup2(devnull, 1);
             dup2(devnull, 2);
         }
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", m_screen.c_str(), "-nolisten", "tcp",
                static_cast<char *>(nullptr));
         _exit(127);
     }

@@ -10,7 +10,8 @@
 class TestXServer
 {
 public:
-    TestXServer();
+    // screen: Xvfb's screen geometry, e.g. "1280x1024x24".
+    explicit TestXServer(const char *screen = "1024x768x24");
     ~TestXServer();
     TestXServer(const TestXServer &) = delete;
     TestXServer &operator=(const TestXServer &) = delete;
@@ -21,6 +22,7 @@ private:
     bool StartOn(int number);
     void Stop();
 
+    std::string m_screen;
     int m_lockFd = -1;
     pid_t m_pid = -1;
     std::string m_display;

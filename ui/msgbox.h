@@ -33,7 +33,7 @@ struct MSGBOX
 };
 
 extern MSGBOX *g_pPadRemovedBox;
-extern const char *g_apszText[700];
+#include "ui/langtext.h"
 
 MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req);
 // The stand-in's one box: the last one opened (tests read it).

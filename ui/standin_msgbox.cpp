@@ -8,7 +8,7 @@
 void Seq_StopSong();
 
 MSGBOX *g_pPadRemovedBox;
-const char *g_apszText[700];
+
 
 static MSGBOX s_box;
 

@@ -39,6 +39,7 @@
 #include "render/textures.h"
 #include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
+#include "ui/mouse.h"
 #include "ui/standin_ui.h"
 #include "video/engine.h"
 #include "video/respages.h"
@@ -305,7 +306,7 @@ void Sys_CoreStartup()
     if (g_bNetSession == 0) {
         if (g_bNoCd) {
             g_ucPopupReturn = 9;
-            g_pCurrentPopup = Ui_OpenPopup(29, "", g_iScreenWidth / 4, 69, 318, 79);
+            Ui_OpenPopup(29, nullptr, g_iScreenWidth / 4, 69, 318, 79);
         }
         return;
     }

@@ -3,6 +3,7 @@
 #include "core/padbind.h"
 #include "ui/handlers.h"
 #include "ui/msgbox.h"
+#include "ui/popup.h"
 
 // Every screen's bindings, in the order they are made: a screen's page-menu shortcuts first (see
 // g_aucPageMenuScreens), then its own cells, which replace a shortcut on the same slot.

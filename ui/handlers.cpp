@@ -11,6 +11,14 @@ uint32_t g_uUnbuiltHandlerRuns = 0;
 const char *g_pszLastUnbuiltHandler = nullptr;
 void (*g_pfnAfterUnbuilt)() = nullptr;
 
+uint32_t g_uRefusals = 0;
+
+void Ui_PlayRefusal()
+{
+    ++g_uRefusals;
+    Snd_PlayInterfaceSound(3);
+}
+
 void Ui_RefuseUnbuilt(const char *name)
 {
     static std::set<std::string> s_said;

@@ -20,6 +20,9 @@ void Ui_RunPageItemSlot15();
 // Runs the current menu page's first item for the slot (ui/menupages.h).
 void Ui_RunPageItemForSlot(int32_t slot);
 
+// A refused choice: interface sound 3. Counted, for the tests.
+void Ui_PlayRefusal();
+extern uint32_t g_uRefusals;
 // What an unbuilt handler does: sound 3 and, once per handler, a line on the log.
 void Ui_RefuseUnbuilt(const char *name);
 // How many times unbuilt handlers were run, for tests.

@@ -6,6 +6,7 @@
 #include "render/ordertable.h"
 #include "render/prims2d.h"
 #include "ui/mouse.h"
+#include "ui/popup.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -142,6 +143,19 @@ LISTWIDGET *Ui_CreateList(const LISTDESC *desc, WINDOW *parent)
         return nullptr;
     }
     l->scrollBar->owner = l;
+    // A library pop-up in mouse mode pages its sub-folders with a bar under the list.
+    const int32_t kind = desc->ownerKind;
+    int32_t total = 0, position = 0;
+    if ((g_ucMouseButtons & MOUSE_MODE) && desc->user && (kind == 0 || kind == 1 || kind == 2 || kind == 23) &&
+        Ui_PopupFolderBarRange(static_cast<const POPUP *>(desc->user), &total, &position)) {
+        const int32_t range = std::max(total - 2, 0);
+        SCROLLBARDESC folders{SCROLLBAR_HORIZONTAL, desc->x, uint16_t(desc->y + l->head.h), uint16_t(desc->w + 8), 8,
+                              std::min(position, range), 0, range, range, nullptr, Ui_LibraryFolderPress,
+                              Ui_LibraryFolderHeld};
+        l->folderBar = Ui_CreateScrollBar(&folders, parent);
+        if (l->folderBar)
+            l->folderBar->owner = l;
+    }
     return l;
 }
 

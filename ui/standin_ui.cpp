@@ -16,25 +16,10 @@
 #include <algorithm>
 #include <cstring>
 
-void * g_pCurrentPopup = nullptr;
 uint8_t g_ucPopupReturn = 0;
 int32_t g_bUiRedrawOnce = 0;
 uint32_t g_uUiFreeMemory = 0;
 int32_t g_iTexturePagesUsed = 0;
-
-// Stand-in.
-void Ui_ToggleMouseMode()
-{
-    Sys_CallLog("Ui_ToggleMouseMode");
-}
-
-// Stand-in: one pop-up always free.
-void * Ui_OpenPopup(int, const void *, int, int, int, int)
-{
-    Sys_CallLog("Ui_OpenPopup");
-    static int s_popup;
-    return &s_popup;
-}
 
 // The per-frame dispatcher's interface frame: the widget frame between two debug markers, then the
 // riff editor's live-play notes of the frame, taken on the main thread.

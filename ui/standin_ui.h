@@ -1,11 +1,11 @@
 // Stand-ins for the interface calls the program spine makes, until the interface is built.
 #pragma once
 
+#include "ui/popup.h"
 #include "ui/widgets.h"
 
 #include <cstdint>
 
-extern void * g_pCurrentPopup;
 extern uint8_t g_ucPopupReturn;
 extern int32_t g_bUiRedrawOnce;
 extern uint32_t g_uUiFreeMemory;
@@ -16,8 +16,6 @@ extern uint16_t g_wUiPadWord;
 // The interface's current fill colour: red, green, blue (ui/standin_fillcolour.cpp).
 extern uint8_t g_abFillColour[3];
 
-void Ui_ToggleMouseMode();
-void * Ui_OpenPopup(int, const void *, int, int, int, int);
 // The per-frame dispatcher's interface frame (ui/widgets.h has the widget frame itself).
 void Ui_Frame();
 void Ui_EscapeAction();

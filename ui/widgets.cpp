@@ -10,8 +10,10 @@
 #include "render/prims2d.h"
 #include "render/screentiles.h"
 #include "render/texpages.h"
+#include "ui/busybox.h"
 #include "ui/list.h"
 #include "ui/mouse.h"
+#include "ui/popup.h"
 #include "ui/scrollbar.h"
 #include "ui/textfield.h"
 #include "ui/view.h"
@@ -166,6 +168,7 @@ void DestroyWindow(WINDOW *w)
         g_pClickedWidget = nullptr;
     if (g_pUpdatingWindow == w)
         g_pUpdatingWindow = nullptr;
+    Ui_ForgetWindowRoles(w);
     Ui_FreeNodeList(w);
     if (w->onClose)
         w->onClose();
@@ -277,6 +280,8 @@ void Ui_InitWidgetPools()
     BuildScreenPackets();
     g_iBackgroundCounter = 0;
     g_iBusyCountdown = 0;
+    Ui_ResetBusyBox();
+    Ui_FreePopupSlots();
     g_iBlinkPhase = 0;
     g_ucPulse = 128;
     Ui_InitFrontEnd();

@@ -4,6 +4,9 @@
 
 #include "core/idpool.h"
 #include "video/chase.h"
+#include "video/chasemaps.h"
+#include "video/chasepath.h"
+#include "video/chaseshape.h"
 #include "video/clips.h"
 #include "video/interp.h"
 #include "video/laneobject.h"
@@ -167,12 +170,40 @@ int32_t Vid_LaneObjectUnpack(CHASE *chase, int32_t *values, const void *loadMap)
 
 CHASEDEF *g_apChaseDefs[VID_CHASE_TYPE_COUNT];
 
+namespace {
+
+// The descriptor of a stored id; the Movie type (12) is built but never registered.
+CHASEDEF *BuiltInDef(uint16_t id)
+{
+    switch (id) {
+    case 1:
+        return &g_ShapeChaseDef;
+    case 2:
+        return &g_BackgroundChaseDef;
+    case 5:
+        return &g_PathChaseDef;
+    case 6:
+        Vid_InitCameraTables();
+        return &g_CameraChaseDef;
+    case 9:
+        return &g_ParticleChaseDef;
+    case 11:
+        return &g_TextureChaseDef;
+    case 20:
+        return &g_SpeedChaseDef;
+    default:
+        return Vid_StandinChaseDef(id);
+    }
+}
+
+} // namespace
+
 int32_t Vid_RegisterChaseTypes()
 {
     int32_t n = 0;
     for (int32_t i = 0; i < VID_CHASE_TYPE_COUNT; i++) {
         const uint16_t id = g_auChaseStoredIds[i];
-        CHASEDEF *def = id == 9 ? &g_ParticleChaseDef : (id == 20 ? &g_SpeedChaseDef : Vid_StandinChaseDef(id));
+        CHASEDEF *def = BuiltInDef(id);
         g_apChaseDefs[i] = def;
         if (!def)
             continue;
@@ -198,6 +229,7 @@ int32_t Vid_InitVideoCore()
 void Vid_FreeVideoCore()
 {
     Vid_ResetVideo();
+    Vid_FreePathMeshes();
     Vid_FreeClipPools();
     Vid_FreeChasePools();
     for (int32_t i = 0; i < 4; i++)

@@ -35,10 +35,9 @@ CHASEDEF Def(uint16_t id, uint16_t kind, int16_t channels, int16_t bytes)
 }
 
 CHASEDEF g_aDefs[] = {
-    Def(1, CHASEKIND_PLAIN, 7, 20),  Def(2, CHASEKIND_PLAIN, 2, 4),  Def(3, CHASEKIND_MOD, 4, 16),
-    Def(4, CHASEKIND_MOD, 4, 16),    Def(5, CHASEKIND_MOD, 6, 40),   Def(6, CHASEKIND_CAM, 9, 48),
-    Def(7, CHASEKIND_MOD, 6, 8),     Def(8, CHASEKIND_MOD, 10, 72),  Def(10, CHASEKIND_PLAIN, 16, 284),
-    Def(11, CHASEKIND_MOD, 7, 32),   Def(13, CHASEKIND_MOD, 9, 516), Def(14, CHASEKIND_MOD, 2, 1),
+    Def(3, CHASEKIND_MOD, 4, 16),    Def(4, CHASEKIND_MOD, 4, 16),   Def(7, CHASEKIND_MOD, 6, 8),
+    Def(8, CHASEKIND_MOD, 10, 72),   Def(10, CHASEKIND_PLAIN, 16, 284), Def(13, CHASEKIND_MOD, 9, 516),
+    Def(14, CHASEKIND_MOD, 2, 1),
     Def(15, CHASEKIND_DVE, 4, 24),   Def(16, CHASEKIND_DVE, 8, 32),  Def(17, CHASEKIND_DVE, 5, 12),
     Def(18, CHASEKIND_MOD, 2, 4),    Def(19, CHASEKIND_PLAIN, 9, 44),
 };

@@ -458,7 +458,8 @@ TEST_F(DevicesTest, ScriptedMouseReachesTheInterfaceThroughTheFrames)
 {
     // Away and back first: the frames acquire the mouse again.
     EXPECT_EQ(Run(nullptr, 4, {"1 mousemove 10 20", "1 activate 0", "1 activate 1", "2 mousedown 1", "3 mouseup 1"}), 0);
-    EXPECT_EQ(g_bMouseClicked, 1);
+    // The release was seen by the poll and taken by the interface's button byte.
+    EXPECT_EQ(g_bMouseClicked, 0);
     EXPECT_EQ(g_iMouseButton1, 1);
     EXPECT_FALSE(Plat_MouseIsOpen()) << "the input release at shutdown lets it go";
 }

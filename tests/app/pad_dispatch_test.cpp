@@ -3,6 +3,10 @@
 #include "spine_fixture.h"
 
 #include "core/padbind.h"
+#include "ui/mouse.h"
+#include "ui/popup.h"
+
+#include <filesystem>
 
 namespace
 {
@@ -44,15 +48,34 @@ TEST_F(SpineTest, ReleaseAndPressCellsRunThroughTheTable)
     };
     Sys_SetPadButtons(static_cast<uint16_t>(~1u), 0); // slot 0 down
     frames(3);
-    EXPECT_EQ(Count("Ui_PopupFolderModifierUp"), 0);
+    EXPECT_EQ(g_iScreen, 48);
+    g_bFolderStepped = 0;
     Sys_SetPadButtons(static_cast<uint16_t>(~(1u << 5)), 0); // slot 5 down as well: a cursor slot
     frames(2);
-    EXPECT_EQ(Count("Ui_PopupSlot0Right"), 1);
+    EXPECT_EQ(g_bFolderStepped, 1) << "the next-folder press ran";
+    g_bFolderStepped = 0;
     Sys_SetPadButtons(1u << 5, 1);
     Sys_SetPadButtons(1u, 1); // slot 0 up
     frames(2);
-    EXPECT_EQ(Count("Ui_PopupFolderModifierUp"), 1);
-    EXPECT_EQ(Count("Ui_PopupSlot0Right"), 1);
+    EXPECT_EQ(g_iScreen, 9) << "the release cell returned to the pop-up screen";
+    EXPECT_EQ(g_bFolderStepped, 0) << "slot 5 ran once per press";
     Sys_Shutdown(0);
+}
+} // namespace
+
+namespace
+{
+// The studio's own loop with scripted mouse motion: pushed past the top-left and then far past the
+// bottom-right, the pointer stops 12 pixels short of the right and bottom edges.
+TEST_F(SpineTest, ScriptedPointerStopsTwelvePixelsShortOfTheEdges)
+{
+    const std::string picture = ::testing::TempDir() + "tnv_pointer_corner.png";
+    setenv("TNV_DUMP_FRAME", picture.c_str(), 1);
+    g_ucMouseButtons = 0;
+    EXPECT_EQ(Run(nullptr, 6, {"1 mousemove -9000 -9000", "2 mousemove 5000 5000", "3 mousemove 3000 3000"}), 0);
+    unsetenv("TNV_DUMP_FRAME");
+    EXPECT_EQ(g_sMouseX, 640 - 12);
+    EXPECT_EQ(g_sMouseY, 480 - 12);
+    EXPECT_TRUE(std::filesystem::exists(picture));
 }
 } // namespace

@@ -7,6 +7,7 @@
 #include "render/prims2d.h"
 #include "render/texpages.h"
 #include "sequencer/instruments.h"
+#include "ui/busybox.h"
 #include "ui/textfield.h"
 #include "ui/widgets.h"
 
@@ -22,7 +23,6 @@ int32_t g_bModalBoxOpen;
 void Ui_FormatResultClosed(uint8_t button);
 void Ui_ReturnToPopup(uint8_t button);
 void Ui_LeaveToGrid(uint8_t button);
-int32_t Ui_StandinBusyOperation();
 
 namespace {
 
@@ -335,7 +335,7 @@ MSGBOX *Ui_ShowOperationResult(int32_t code, int32_t cardSlot)
         break;
     case 10: {
         req.pszText = Ui_Text(310);
-        const int32_t op = Ui_StandinBusyOperation();
+        const int32_t op = g_tBusyBox.code; // the operation that reported it
         req.pfnAnswer = (op == 13 || op == 14) ? Ui_ReturnToPopup : Ui_LeaveToGrid;
         break;
     }

@@ -1,5 +1,5 @@
-// Stand-ins until the pop-ups, the busy box and the card screens are built: the answers the
-// operation-result boxes give, and the busy box's current operation.
+// Stand-ins until the grid screens, the library pop-ups' return and the card screens are built:
+// the answers the operation-result boxes give.
 #include "core/padbind.h"
 
 #include <cstdint>
@@ -17,9 +17,4 @@ void Ui_ReturnToPopup(uint8_t)
 void Ui_LeaveToGrid(uint8_t)
 {
     g_iNextScreen = 0;
-}
-
-int32_t Ui_StandinBusyOperation()
-{
-    return 0;
 }

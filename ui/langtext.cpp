@@ -41,9 +41,10 @@ void Install(char *block, const char **texts)
 
 const char *Ui_Text(int id)
 {
-    if (id < 0 || id >= TEXT_COUNT || !g_apszText[id])
+    if (id < 0 || id >= TEXT_COUNT)
         return "";
-    return g_apszText[id];
+    // Before any language is loaded the program's own English stands in.
+    return g_apszText[id] ? g_apszText[id] : g_aapszBuiltinText[0][id];
 }
 
 void Ui_SelectLanguageByName()

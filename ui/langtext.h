@@ -27,8 +27,8 @@ extern char *g_pLanguageBlock;
 // Built-in tables in the order English, French, Italian, Spanish, German (not g_ucLanguage's).
 extern const char *const g_aapszBuiltinText[5][TEXT_COUNT];
 
-// Text id -> text of the current language; never null (an unknown id or a text not loaded yet
-// gives "").
+// Text id -> text of the current language; never null (before texts are loaded, the built-in
+// English; an unknown id gives "").
 const char *Ui_Text(int id);
 
 // g_ucLanguage from g_szLanguage: exact compare with ENGLISH, FRANCAIS, DEUTSCH, ESPANOL,

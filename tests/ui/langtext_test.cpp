@@ -4,6 +4,7 @@
 
 #include "app/settings.h"
 #include "tools/langsource.h"
+#include "ui/menupages.h"
 
 #include <gtest/gtest.h>
 
@@ -341,4 +342,18 @@ TEST(LanguageSource, MalformedSourcesAreRefusedWithTheLine)
     EXPECT_EQ(texts[3], "Two\nlines");
     EXPECT_TRUE(present[666]);
     EXPECT_FALSE(present[4]);
+}
+
+// The whole start-up step with "DEUTSCH": the menus read German.
+TEST_F(LanguageFolder, DeutschSettingGivesGermanMenus)
+{
+    std::snprintf(g_szLanguage, sizeof g_szLanguage, "DEUTSCH");
+    Ui_SetLanguage();
+    EXPECT_EQ(g_ucLanguage, LANGUAGE_DEUTSCH);
+    Ui_SetMenuPage(0);
+    char row[64];
+    Ui_PageMenuRowText(1, row, sizeof row);
+    EXPECT_STREQ(row, "1. Riff einf\xFCgen");
+    EXPECT_STREQ(Ui_Text(g_atMenuPageTable[0].title), "Song-Spur");
+    EXPECT_STREQ(Ui_Text(632), "Beitritts-Optionen");
 }

@@ -223,7 +223,6 @@ TEST(LanguageFile, EveryTextIdUsedInTheCodeHasEnglish)
         std::regex(R"(\bNamed\([^;]*?,\s*(\d{3}),\s*\")"),
         std::regex(R"(Prefix\((?:[^()]*\?\s*)?(\d+))"),
         std::regex(R"(Prefix\([^()]*:\s*(\d+))"),
-        std::regex(R"(\bTEXT_\w+\s*=\s*(\d+))"),
     };
     std::set<int> ids;
     int files = 0;
@@ -247,6 +246,10 @@ TEST(LanguageFile, EveryTextIdUsedInTheCodeHasEnglish)
                 use.push_back(&re);
             if (entry.path().filename() == "effects.cpp")
                 use.push_back(&effectRows);
+            // The interface's own TEXT_ constants (the video engine has TEXT_ sizes of its own).
+            static const std::regex uiTextIds(R"(\bTEXT_\w+\s*=\s*(\d+))");
+            if (std::string(dir) == "ui")
+                use.push_back(&uiTextIds);
             for (const std::regex *re : use)
                 for (auto it = std::sregex_iterator(text.begin(), text.end(), *re); it != std::sregex_iterator();
                      ++it) {

@@ -3,6 +3,7 @@
 #include "ui_fixture.h"
 
 #include "core/padbind.h"
+#include "ui/bindings.h"
 #include "support/testlayer.h"
 #include "ui/msgbox.h"
 
@@ -265,4 +266,36 @@ TEST_F(MsgBox, PicturesInEnglishAndGerman)
             TestLayer_WritePng(std::string(dir) + "/msgbox_" + std::to_string(table) + ".png");
         EXPECT_TRUE(TestLayer_GuardsIntact());
     }
+}
+
+// Answered through the pad as the frame dispatches it: screen 17's bindings move between the
+// buttons and accept, and the screen the box found comes back.
+TEST_F(MsgBox, AnsweredWithEachButtonThroughThePad)
+{
+    uint16_t buttons = 0xFFFF;
+    Ui_BindScreenButtons();
+    g_pPadButtons = &buttons;
+    g_wPadPrevButtons = 0xFFFF;
+    auto press = [&](int slot) {
+        buttons = uint16_t(0xFFFF & ~(1u << slot));
+        Sys_PadDispatch();
+        buttons = 0xFFFF;
+        Sys_PadDispatch();
+    };
+    for (int want : {0, 1}) {
+        s_answers.clear();
+        g_iScreen = 0;
+        g_iFrameCount += 10;
+        ASSERT_NE(Open("Keep this?", 2), nullptr);
+        Sys_PadDispatch();
+        ASSERT_EQ(g_iScreen, SCREEN_MSGBOX);
+        if (want == 1)
+            press(5); // next button
+        press(14);    // accept
+        EXPECT_EQ(s_answers, std::vector<int>{want});
+        EXPECT_EQ(g_iScreen, 0) << "back to the grid";
+        EXPECT_EQ(g_bModalBoxOpen, 0);
+    }
+    g_pPadButtons = &g_wPadWorkButtons;
+    g_iNextScreen = -1;
 }

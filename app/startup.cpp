@@ -27,6 +27,7 @@
 #include "platform/quitsignal.h"
 #include "platform/window.h"
 #include "render/bitmap.h"
+#include "ui/langtext.h"
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/framecycle.h"
@@ -305,6 +306,8 @@ void Sys_CoreStartup()
     Seq_CountUsedRows();
     Sys_CallLog("Ui_InitWidgetPools");
     Ui_InitWidgetPools();
+    Sys_CallLog("Ui_SetLanguage");
+    Ui_SetLanguage();
 
     g_uUiFreeMemory = g_uEmulatedFreeMemory;
     g_iTexturePagesUsed = Gfx_CountFreeTextureBlocks();

@@ -168,17 +168,6 @@ void Ui_BusyBoxTick(void *user)
 
 void Ui_ReportBusyResult(uint8_t result)
 {
-    static const char kSoundFull[] =
-        "Sound memory is full. To load any more samples, you will have to delete some.";
-    if (result == 10) {
-        MSGBOXREQUEST r{};
-        r.pszText = g_apszText[310] ? g_apszText[310] : kSoundFull;
-        r.ucButtonCount = 1;
-        r.asButtonText[0] = 114;
-        Ui_OpenMessageBox(&r);
-        g_pszBusyReport = r.pszText;
-    } else if (result == 20 || result == 21) {
-        Sys_ShowOutOfMemoryBox(nullptr);
-        g_pszBusyReport = "out of memory";
-    }
+    if (MSGBOX *box = Ui_ShowOperationResult(result))
+        g_pszBusyReport = box->pszText;
 }

@@ -40,14 +40,6 @@ void Ui_RefuseUnbuilt(const char *name)
 #include "ui/unbuilt_handlers.def"
 #undef UI_UNBUILT_HANDLER
 
-void Ui_RunPageItemForSlot(int32_t slot)
-{
-    static const char *const kNames[16] = {"Ui_RunPageItemForSlot(0)", "", "", "Ui_RunPageItemForSlot(3)", "", "", "",
-                                           "", "Ui_RunPageItemForSlot(8)", "Ui_RunPageItemForSlot(9)",
-                                           "Ui_RunPageItemForSlot(10)", "Ui_RunPageItemForSlot(11)", "", "",
-                                           "Ui_RunPageItemForSlot(14)", "Ui_RunPageItemForSlot(15)"};
-    Ui_RefuseUnbuilt(slot >= 0 && slot < 16 && *kNames[slot] ? kNames[slot] : "Ui_RunPageItemForSlot");
-}
 
 void Ui_RunPageItemSlot0() { Ui_RunPageItemForSlot(0); }
 void Ui_RunPageItemSlot3() { Ui_RunPageItemForSlot(3); }

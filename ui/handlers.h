@@ -17,7 +17,7 @@ void Ui_RunPageItemSlot10();
 void Ui_RunPageItemSlot11();
 void Ui_RunPageItemSlot14();
 void Ui_RunPageItemSlot15();
-// Stand-in until the menu pages are built: refuses like an unbuilt handler.
+// Runs the current menu page's first item for the slot (ui/menupages.h).
 void Ui_RunPageItemForSlot(int32_t slot);
 
 // A refused choice: interface sound 3. Counted, for the tests.

@@ -24,6 +24,7 @@
 #include "tools/packer.h"
 #include "tools/reswriters.h"
 #include "tools/videocontent.h"
+#include "ui/langtext.h"
 
 #include <cmath>
 #include <cstdio>
@@ -253,6 +254,14 @@ void CommandLines()
 {
     Seed("cmdline", "host", std::string("-host -players=3 -servername=Studio -name=Alice"));
     Seed("cmdline", "join", std::string("-join -ip=127.0.0.1 -advert_ip=10.0.0.2 -advert_port=2350"));
+    {
+        const char *table[TEXT_COUNT] = {};
+        table[1] = "Help";
+        table[2] = "\xE9t\xE9";
+        const std::vector<uint8_t> file = Ui_BuildLanguageFile(table);
+        Seed("langfile", "small", Bytes(file.begin(), file.end()));
+        Seed("langfile", "english", Ui_BuildLanguageFile(g_aapszBuiltinText[0]));
+    }
     const std::string args[] = {"-nocd", "-userriffs", "-usersamples", "-maxtemplatesize=300000"};
     std::string argv;
     for (const std::string &a : args)

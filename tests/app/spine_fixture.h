@@ -38,6 +38,8 @@ protected:
         Plat_ClockUse(PLAT_CLOCK_MANUAL);
         unsetenv("TNV_INPUT_SCRIPT");
         unsetenv("TNV_EXIT_AFTER_FRAMES");
+        // Start-up writes the language files into the user's folder: keep them in the test's own.
+        setenv("HOME", ::testing::TempDir().c_str(), 1);
         g_bQuitRequested = 0;
         g_bAppActive = 0;
         g_bMainLoopStarted = 0;

@@ -42,6 +42,7 @@ const Names kStartup = {
     "Vid_InitChaseEngine",
     "Seq_CountUsedRows",
     "Ui_InitWidgetPools",
+    "Ui_SetLanguage",
     "Sys_StartMixTimer",
 };
 

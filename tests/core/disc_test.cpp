@@ -4,6 +4,7 @@
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "ui/msgbox.h"
+#include "ui/widgets.h"
 #include "scratch_dir.h"
 
 #include <cstring>
@@ -384,6 +385,8 @@ TEST(OutOfMemoryBox, OneOkayButtonTheTextAndTheBadSound)
 {
     for (const char *language : {static_cast<const char *>(nullptr), "Kein Speicher mehr."}) {
         g_apszText[348] = language;
+        Ui_InitWidgetPools();
+        Ui_ResetMessageBoxes();
         g_iInterfaceVoiceOn = 0;
         g_stInterfaceVoice.pSlot = nullptr;
         MSGBOX *box = Sys_ShowOutOfMemoryBox(Answered);
@@ -400,5 +403,6 @@ TEST(OutOfMemoryBox, OneOkayButtonTheTextAndTheBadSound)
     }
     g_apszText[348] = nullptr;
     // No callback is fine too.
+    Ui_ResetMessageBoxes();
     EXPECT_EQ(Sys_ShowOutOfMemoryBox(nullptr)->pfnAnswer, nullptr);
 }

@@ -2,6 +2,7 @@
 #include "core/console_memory.h"
 #include "editors/standin_editors.h"
 #include "ui/msgbox.h"
+#include "ui/widgets.h"
 #include "video/engine.h"
 
 #include <gtest/gtest.h>
@@ -285,6 +286,8 @@ TEST(PadRemoved, OpensOneBoxAfterFivePolls)
     {
         SCOPED_TRACE(c.name);
         Sys_PadClearBindings();
+        Ui_InitWidgetPools();
+        Ui_ResetMessageBoxes();
         g_ucPadMissingCount = 0;
         g_iScreen = c.screen;
         g_iNextScreen = c.nextScreen;

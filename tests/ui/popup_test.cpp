@@ -433,12 +433,13 @@ TEST_F(Popups, AnAudioOutputThatWillNotOpenKeepsThePreviousAndSaysSo)
     ASSERT_NE(p, nullptr);
     Frame();
     Sys_CallLogFailOn("Sys_OpenAudioOutput");
-    Ui_StandinMessageBox()->pszText = nullptr;
+    Ui_ResetMessageBoxes();
     Tap(kChoose);
     Sys_CallLogEnable(true);
     EXPECT_EQ(g_iAudioOutDevice, 0);
-    ASSERT_NE(Ui_StandinMessageBox()->pszText, nullptr);
-    EXPECT_NE(std::string(Ui_StandinMessageBox()->pszText).find("could not be opened"), std::string::npos);
+    ASSERT_NE(g_pCurrentMsgBox, nullptr);
+    EXPECT_NE(std::string(g_pCurrentMsgBox->pszText).find("could not be opened"), std::string::npos);
+    Ui_ResetMessageBoxes();
     EXPECT_EQ(p->free, 1);
 }
 

@@ -4,7 +4,7 @@
 // with the directories and boot files the studio needs always present and the instrument library
 // under "N"; the interface sounds under "boot"; the loading picture; the interface pictures
 // win6.raw .. win27.raw; the screen-graphics set win.tx + win.vrm and gfx/pal.tim; the interface
-// fonts gfx/fonts/*.bin; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
+// fonts gfx/fonts/*.bin; the language files language/*.txt; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
 // video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
 // chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL; the
 // demo song examples/demo.tnv; the riff library under "R".
@@ -12,6 +12,7 @@
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
+#include "tools/langsource.h"
 #include "tools/packer.h"
 #include "tools/screengraphics.h"
 #include "tools/songcontent.h"
@@ -19,10 +20,12 @@
 #include "tools/tilecontent.h"
 #include "tools/videocontent.h"
 #include "tools/videoresources.h"
+#include "ui/langtext.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -84,6 +87,33 @@ bool WriteSongs(PACKDIR &root, const std::string &out, std::string &err)
     return !songs.empty() && WriteDataFiles(out, songs, err) && AddArchiveFiles(root, riffs, err);
 }
 
+// The language files language/<name>.txt, from the UTF-8 sources in lang/ (code page 1252; a
+// text a translation lacks is the English one).
+bool WriteLanguages(const std::string &source, const std::string &out, std::string &err)
+{
+    std::vector<std::string> english;
+    std::vector<CONTENTFILE> files;
+    for (int t = 0; t < 5; t++) {
+        const std::string path = source + "/lang/" + g_apszLangSourceNames[t] + ".txt";
+        std::ifstream file(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::vector<std::string> texts;
+        std::vector<bool> present;
+        std::string why;
+        if (!file || !Lang_ParseSource(text, texts, present, why)) {
+            err = path + ": " + (file ? why : "cannot read");
+            return false;
+        }
+        if (t == 0)
+            english = texts;
+        const char *table[LANG_TEXT_COUNT];
+        for (int id = 0; id < LANG_TEXT_COUNT; id++)
+            table[id] = present[size_t(id)] ? texts[size_t(id)].c_str() : english[size_t(id)].c_str();
+        files.push_back({std::string("language/") + g_apszLangSourceNames[t] + ".txt", "", Ui_BuildLanguageFile(table)});
+    }
+    return WriteDataFiles(out, files, err);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -114,7 +144,7 @@ int main(int argc, char **argv)
         !WriteDataFiles(out, Content_ScreenGraphicsFiles(), err) ||
         !WriteDataFiles(out, Content_TileFiles(), err) ||
         !WriteDataFiles(out, Content_VideoFiles(), err) ||
-        !WriteFonts(out, err) || !WriteSongs(root, out, err))
+        !WriteFonts(out, err) || !WriteSongs(root, out, err) || !WriteLanguages(source, out, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

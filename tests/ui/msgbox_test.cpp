@@ -1,0 +1,301 @@
+// Message boxes: geometry, slots and their cooling, the order of answers when boxes stack, the
+// pad handlers of screen 17, and the operation-result boxes; a picture in English and German.
+#include "ui_fixture.h"
+
+#include "core/padbind.h"
+#include "ui/bindings.h"
+#include "support/testlayer.h"
+#include "ui/msgbox.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace uitest;
+
+namespace {
+
+std::vector<int> s_answers;
+std::vector<uint32_t> s_userValues;
+
+void Answer(uint8_t button)
+{
+    s_answers.push_back(button);
+}
+
+void UserAnswer(uint8_t button, uint32_t user)
+{
+    s_answers.push_back(100 + button);
+    s_userValues.push_back(user);
+}
+
+class MsgBox : public UiTest
+{
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        Ui_UseBuiltinTexts(0);
+        Ui_ResetMessageBoxes();
+        s_answers.clear();
+        s_userValues.clear();
+        g_iFrameCount = 100;
+        g_iScreen = 0;
+        g_iNextScreen = -1;
+    }
+    void TearDown() override
+    {
+        Ui_ResetMessageBoxes();
+        Ui_UseBuiltinTexts(0);
+        UiTest::TearDown();
+    }
+    static MSGBOX *Open(const char *text, uint8_t buttons, MSGBOXANSWERFN answer = Answer)
+    {
+        MSGBOXREQUEST req{};
+        req.pszText = text;
+        req.ucButtonCount = buttons;
+        req.asButtonText[0] = 114;
+        req.asButtonText[1] = 112;
+        req.pfnAnswer = answer;
+        return Ui_OpenMessageBox(&req);
+    }
+};
+
+} // namespace
+
+TEST_F(MsgBox, DefaultGeometryCentredAndRaised)
+{
+    MSGBOX *box = Open("Hello.", 1);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->width, 220);
+    EXPECT_EQ(box->lineCount, 1);
+    EXPECT_EQ(box->height, 3 * 12 + 15) << "at least three lines high";
+    EXPECT_EQ(box->pWindow->x, (g_iScreenWidth - 220) / 2);
+    EXPECT_EQ(box->pWindow->y, (g_iScreenHeight - box->height) / 2 - 40);
+    EXPECT_EQ(box->asButtonX[0] + box->sButtonWidth / 2, 110);
+    EXPECT_EQ(g_iNextScreen, SCREEN_MSGBOX);
+    EXPECT_EQ(g_bModalBoxOpen, 1);
+    EXPECT_EQ(g_pCurrentMsgBox, box);
+    EXPECT_EQ(g_pFocusWidget, box->pWindow);
+}
+
+TEST_F(MsgBox, LongTextWrapsAndLongLabelsWiden)
+{
+    const std::string longText = "Optimise sample list. This will remove all unused samples from your song, "
+                                 "every one of them, and the undo log goes with them.";
+    MSGBOX *box = Open(longText.c_str(), 2);
+    ASSERT_NE(box, nullptr);
+    EXPECT_GT(box->lineCount, 3);
+    EXPECT_EQ(box->height, (box->lineCount + 1) * 12 + 15) << "a row for the buttons below the text";
+    // Every wrapped line fits the text area.
+    struct Check
+    {
+        int32_t width;
+        int lines;
+        std::string joined;
+    } check{box->width - 56, 0, ""};
+    Ui_MsgBoxWrap(box->pszText, check.width, [](const char *s, int n, void *u) {
+        auto *c = static_cast<Check *>(u);
+        std::string line(s, size_t(n));
+        g_pFont = &g_tFontMain;
+        EXPECT_LE(Gfx_GetTextWidth(line.c_str()), c->width) << line;
+        c->joined += (c->lines++ ? " " : "") + line;
+    }, &check);
+    EXPECT_EQ(check.joined, longText) << "no word lost or split";
+
+    // A word wider than the line is cut, never overflowing; two buttons sit at a third and two.
+    std::string word(200, 'W');
+    MSGBOX *wide = Open(word.c_str(), 2);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_GT(wide->lineCount, 1);
+    EXPECT_EQ(wide->asButtonX[0] + wide->sButtonWidth / 2, wide->width / 3);
+    EXPECT_EQ(wide->asButtonX[1] + wide->sButtonWidth / 2, 2 * wide->width / 3);
+
+    // Long button labels widen the box after each button.
+    const char *saved[2] = {g_apszText[114], g_apszText[112]};
+    g_apszText[114] = "A rather long first answer";
+    g_apszText[112] = "And an even longer second answer";
+    MSGBOX *widened = Open("Hi", 2);
+    ASSERT_NE(widened, nullptr);
+    g_pFont = &g_tFontMain;
+    const int32_t t1 = Gfx_GetTextWidth(g_apszText[114]) + 6;
+    const int32_t t2 = t1 + Gfx_GetTextWidth(g_apszText[112]) + 6;
+    int32_t expected = 220;
+    if (t1 > 140)
+        expected += t1 - 115;
+    if (t2 > 140)
+        expected += t2 - 115;
+    EXPECT_EQ(widened->width, expected);
+    EXPECT_GT(widened->width, 220);
+    g_apszText[114] = saved[0];
+    g_apszText[112] = saved[1];
+}
+
+TEST_F(MsgBox, TextCopyIsBoundedAndSlotsCool)
+{
+    MSGBOXREQUEST req{};
+    std::string huge(1000, 'a');
+    req.pszText = huge.c_str();
+    req.ucFlags = MSGBOX_COPY_TEXT;
+    MSGBOX *box = Ui_OpenMessageBox(&req);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(std::string(box->pszText), std::string(255, 'a'));
+    EXPECT_EQ(box->pszText, box->szText);
+
+    for (int i = 1; i < MSGBOX_SLOTS; i++)
+        ASSERT_NE(Open("more", 1), nullptr) << i;
+    EXPECT_EQ(Open("sixth", 1), nullptr) << "five slots";
+    Ui_CloseMessageBox(box);
+    EXPECT_EQ(Open("too soon", 1), nullptr) << "a closed slot cools for three frames";
+    g_iFrameCount += 3;
+    EXPECT_EQ(Open("still cooling", 1), nullptr);
+    g_iFrameCount += 1;
+    EXPECT_EQ(Open("now", 1), box);
+}
+
+TEST_F(MsgBox, AnswersAndStacking)
+{
+    g_iScreen = 4;
+    void *focus = g_pFocusWidget;
+    MSGBOX *older = Open("older", 2);
+    g_iScreen = SCREEN_MSGBOX;
+    MSGBOX *newer = Open("newer", 1);
+    ASSERT_NE(older, nullptr);
+    ASSERT_NE(newer, nullptr);
+    EXPECT_EQ(g_pCurrentMsgBox, newer);
+
+    // Closing the newer box hands over to the older one and drops the newer's answer.
+    Ui_MessageBoxAccept();
+    EXPECT_TRUE(s_answers.empty());
+    EXPECT_EQ(g_pCurrentMsgBox, older);
+    EXPECT_EQ(g_pFocusWidget, older->pWindow);
+    EXPECT_EQ(g_bModalBoxOpen, 1) << "a box is still open";
+
+    // Right picks the second button; accepting answers it and restores screen and focus.
+    Ui_MessageBoxRight();
+    EXPECT_EQ(older->ucChosen, 1);
+    Ui_MessageBoxRight();
+    EXPECT_EQ(older->ucChosen, 0) << "wraps";
+    Ui_MessageBoxLeft();
+    EXPECT_EQ(older->ucChosen, 1);
+    Ui_MessageBoxAccept();
+    EXPECT_EQ(s_answers, std::vector<int>{1});
+    EXPECT_EQ(g_iNextScreen, 4);
+    EXPECT_EQ(g_pFocusWidget, focus);
+    EXPECT_EQ(g_bModalBoxOpen, 0);
+    EXPECT_EQ(g_pCurrentMsgBox, nullptr);
+
+    // Closing again changes nothing.
+    g_iNextScreen = -1;
+    Ui_CloseMessageBox(older);
+    EXPECT_EQ(g_iNextScreen, -1);
+    EXPECT_EQ(s_answers.size(), 1u);
+}
+
+TEST_F(MsgBox, ButtonlessBoxIgnoresAcceptAndUserValues)
+{
+    MSGBOX *status = Open("Working...", 0);
+    ASSERT_NE(status, nullptr);
+    Ui_MessageBoxAccept();
+    EXPECT_NE(status->pWindow, nullptr) << "no buttons, no accept";
+    Ui_CloseMessageBox(status);
+
+    for (uint32_t user : {0u, 77u}) {
+        s_answers.clear();
+        s_userValues.clear();
+        MSGBOXREQUEST req{};
+        req.pszText = "Sure?";
+        req.ucButtonCount = 1;
+        req.asButtonText[0] = 114;
+        req.pfnAnswer = Answer;
+        req.pfnUserAnswer = UserAnswer;
+        req.uUserValue = user;
+        g_iFrameCount += 10;
+        ASSERT_NE(Ui_OpenMessageBox(&req), nullptr);
+        Ui_MessageBoxAccept();
+        if (user) {
+            EXPECT_EQ(s_answers, std::vector<int>{100});
+            EXPECT_EQ(s_userValues, std::vector<uint32_t>{77});
+        } else {
+            EXPECT_EQ(s_answers, std::vector<int>{0}) << "user value 0 uses the plain answer";
+        }
+    }
+}
+
+TEST_F(MsgBox, OperationResults)
+{
+    const struct
+    {
+        int32_t code, slot, text;
+    } cases[] = {{22, 0, 564}, {22, 1, 565}, {23, 0, 566}, {23, 1, 567}, {10, 0, 310}, {20, 0, 348}, {21, 0, 348}};
+    for (const auto &c : cases) {
+        Ui_ResetMessageBoxes();
+        MSGBOX *box = Ui_ShowOperationResult(c.code, c.slot);
+        ASSERT_NE(box, nullptr) << c.code;
+        EXPECT_STREQ(box->pszText, Ui_Text(c.text));
+        EXPECT_EQ(box->ucButtonCount, 1);
+        EXPECT_EQ(box->asButtonText[0], 114);
+        ASSERT_NE(box->pfnAnswer, nullptr);
+    }
+    Ui_ResetMessageBoxes();
+    EXPECT_EQ(Ui_ShowOperationResult(5), nullptr);
+    // Out of memory leaves for the grid.
+    MSGBOX *box = Ui_ShowOperationResult(20);
+    ASSERT_NE(box, nullptr);
+    Ui_MessageBoxAccept();
+    EXPECT_EQ(g_iNextScreen, 0);
+}
+
+// Drawn in English and German: the texts must be whole and inside the box.
+TEST_F(MsgBox, PicturesInEnglishAndGerman)
+{
+    for (int table : {0, 4}) {
+        Ui_ResetMessageBoxes();
+        Ui_UseBuiltinTexts(table);
+        Frame();
+        MSGBOXREQUEST req{};
+        req.ucIcon = 0;
+        req.pszText = Ui_Text(310);
+        req.ucButtonCount = 2;
+        req.asButtonText[0] = 110;
+        req.asButtonText[1] = 112;
+        ASSERT_NE(Ui_OpenMessageBox(&req), nullptr);
+        Frame();
+        Frame();
+        if (const char *dir = std::getenv("TNV_MSGBOX_PNG_DIR"))
+            TestLayer_WritePng(std::string(dir) + "/msgbox_" + std::to_string(table) + ".png");
+        EXPECT_TRUE(TestLayer_GuardsIntact());
+    }
+}
+
+// Answered through the pad as the frame dispatches it: screen 17's bindings move between the
+// buttons and accept, and the screen the box found comes back.
+TEST_F(MsgBox, AnsweredWithEachButtonThroughThePad)
+{
+    uint16_t buttons = 0xFFFF;
+    Ui_BindScreenButtons();
+    g_pPadButtons = &buttons;
+    g_wPadPrevButtons = 0xFFFF;
+    auto press = [&](int slot) {
+        buttons = uint16_t(0xFFFF & ~(1u << slot));
+        Sys_PadDispatch();
+        buttons = 0xFFFF;
+        Sys_PadDispatch();
+    };
+    for (int want : {0, 1}) {
+        s_answers.clear();
+        g_iScreen = 0;
+        g_iFrameCount += 10;
+        ASSERT_NE(Open("Keep this?", 2), nullptr);
+        Sys_PadDispatch();
+        ASSERT_EQ(g_iScreen, SCREEN_MSGBOX);
+        if (want == 1)
+            press(5); // next button
+        press(14);    // accept
+        EXPECT_EQ(s_answers, std::vector<int>{want});
+        EXPECT_EQ(g_iScreen, 0) << "back to the grid";
+        EXPECT_EQ(g_bModalBoxOpen, 0);
+    }
+    g_pPadButtons = &g_wPadWorkButtons;
+    g_iNextScreen = -1;
+}

@@ -6,6 +6,7 @@
 #include "render/gpustate.h"
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
+#include "ui/gridworld.h"
 #include "ui/mouse.h"
 
 #include <algorithm>
@@ -188,6 +189,9 @@ bool Ui_SetupGridScreen(int32_t kind)
     vd.rowSpeed = g->speedsDown[0];
     vd.frameA = Ui_GridFrameUpdate;
     vd.frameB = Ui_GridFrameDraw;
+    // The song grid's cells outside the world view and the video grid's come with their drawers.
+    if (kind == 2 && world)
+        vd.cell = Ui_SongCellCallback;
     if (kind == 3) {
         vd.columnCount = int16_t(16 * std::clamp<int>(g_ucRiffEditorBars, 1, 8));
         vd.rowCount = kRiffRows;
@@ -223,6 +227,12 @@ bool Ui_SetupGridScreen(int32_t kind)
     Ui_StopGridScrollRepeat();
     Ui_GridChangedHook(kind);
     return true;
+}
+
+void Ui_SetGridPlace(int32_t kind, int16_t firstColumn, int16_t firstRow, int16_t cursorX, int16_t cursorY)
+{
+    if (kind == 1 || kind == 2)
+        s_kept[kind - 1] = KEPTVIEW{firstColumn, firstRow, cursorX, cursorY};
 }
 
 void Ui_CloseGridScreen()

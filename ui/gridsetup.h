@@ -40,6 +40,8 @@ const GRIDGEOMETRY *Ui_GridGeometry(int32_t kind, bool worldView);
 // False when the buffers cannot be had or the window or view cannot be made; nothing is left open.
 bool Ui_SetupGridScreen(int32_t kind);
 void Ui_CloseGridScreen();
+// The place (first visible cell and cursor) kind 1 or 2 opens at next time.
+void Ui_SetGridPlace(int32_t kind, int16_t firstColumn, int16_t firstRow, int16_t cursorX, int16_t cursorY);
 // The work buffer is shared with other screens; they give it back through here.
 void Ui_FreeGridWorkBuffer();
 void Ui_RequestGridRedraw();

@@ -6,6 +6,7 @@
 #include "render/gpustate.h"
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
+#include "ui/gridops.h"
 #include "ui/gridworld.h"
 #include "ui/mouse.h"
 
@@ -157,6 +158,7 @@ bool Ui_SetupGridScreen(int32_t kind)
         Ui_CloseGridScreen();
 
     WINDOWDESC wd{};
+    wd.input = Ui_UpdateBeatPosition;
     if (kind == 3) {
         wd.w = 348;
         wd.h = 189;

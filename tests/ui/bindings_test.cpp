@@ -1,6 +1,7 @@
 // The pad binding table built at start-up and the dispatch rules the screens rely on.
 #include "core/padbind.h"
 #include "ui/bindings.h"
+#include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/handlers.h"
 #include "ui/msgbox.h"
@@ -167,12 +168,12 @@ TEST_F(Bindings, DispatchRules)
 TEST_F(Bindings, UnbuiltHandlersRefuseAndSayItOnce)
 {
     testing::internal::CaptureStderr();
-    Ui_MutePanelToggle();
-    Ui_MutePanelToggle();
+    Ui_HelpTextScrollUp();
+    Ui_HelpTextScrollUp();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(g_uUnbuiltHandlerRuns, 2u);
-    EXPECT_STREQ(g_pszLastUnbuiltHandler, "Ui_MutePanelToggle");
-    EXPECT_EQ(err, "tnvpc: Ui_MutePanelToggle is not available yet\n");
+    EXPECT_STREQ(g_pszLastUnbuiltHandler, "Ui_HelpTextScrollUp");
+    EXPECT_EQ(err, "tnvpc: Ui_HelpTextScrollUp is not available yet\n");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
 #include "ui/bindings.h"
+#include "ui/gridops.h"
 #include "ui/gridsetup.h"
 
 using namespace uitest;
@@ -280,6 +281,88 @@ TEST_F(Grid, TheWorkBufferComesBackAfterAnotherScreenFreedIt)
     EXPECT_EQ(g_p_ucWorkBuffer, nullptr);
     ASSERT_TRUE(Ui_SetupGridScreen(2));
     EXPECT_NE(g_p_ucWorkBuffer, nullptr);
+}
+
+} // namespace
+
+namespace {
+
+class GridOps : public Grid
+{
+};
+
+// The mute panel through its keys: the row starts at the cursor's track, stops at 23 going down
+// and at 0 going up, and the toggle flips that track's bit.
+TEST_F(GridOps, MutePanelStopsAtRow23AndTogglesTheTrack)
+{
+    ASSERT_TRUE(Ui_SetupGridScreen(2));
+    g_uSongMuteMask = 0;
+    g_pGridView->firstRow = 60; // the cursor far below the tracks the mask can hold
+    g_sGridCursorY = 5;
+    Ui_OpenMutePanel();
+    EXPECT_EQ(g_iNextScreen, 51);
+    EXPECT_EQ(g_ucMutePanelRow, 23) << "clamped into the mask";
+    g_iNextScreen = -1;
+    g_iScreen = 51;
+    Slots({14});
+    Slots({});
+    EXPECT_EQ(g_uSongMuteMask, 1u << 23);
+    for (int f = 0; f < 40; f++)
+        Slots({6});
+    EXPECT_EQ(g_ucMutePanelRow, 23);
+    // Up steps one row per finished scroll until row 0.
+    for (int f = 0; f < 30 * 24; f++)
+        Slots({4});
+    EXPECT_EQ(g_ucMutePanelRow, 0);
+    Slots({});
+    Slots({14});
+    EXPECT_GT(g_ucGridRedraw, 0) << "the row headers show the new mute";
+    Slots({});
+    EXPECT_EQ(g_uSongMuteMask, (1u << 23) | 1u);
+    Slots({14});
+    Slots({});
+    EXPECT_EQ(g_uSongMuteMask, 1u << 23);
+    // F3 closes: back on the song grid's screen.
+    Slots({12});
+    Slots({});
+    EXPECT_EQ(g_iScreen, 0);
+    EXPECT_EQ(g_ucGridMarkStyle, 0);
+}
+
+TEST_F(GridOps, SavedViewOriginGlideAndBeatLine)
+{
+    ASSERT_TRUE(Ui_SetupGridScreen(2));
+    Ui_SetGridOrigin(40, 7);
+    EXPECT_EQ(g_pGridView->firstColumn, 39);
+    EXPECT_EQ(g_pGridView->firstRow, 6);
+    EXPECT_EQ(Ui_GridCursorColumnRaw(), 40);
+    Ui_SetGridOrigin(-1, 2); // a negative column leaves that axis alone
+    EXPECT_EQ(g_pGridView->firstColumn, 39);
+    EXPECT_EQ(g_pGridView->firstRow, 1);
+    g_sGridCursorX = 3;
+    Ui_SaveGridView();
+    Ui_SetGridOrigin(100, 50);
+    Ui_RestoreGridView();
+    EXPECT_EQ(g_pGridView->firstColumn, 39);
+    EXPECT_EQ(g_pGridView->firstRow, 1);
+    EXPECT_EQ(g_sGridCursorX, 3);
+
+    g_cGridGlideStepX = -6;
+    g_cGridGlideOffsetX = -12;
+    g_cGridGlideStepY = 6;
+    Ui_FinishCursorGlide();
+    EXPECT_EQ(g_sGridCursorX, 2);
+    EXPECT_EQ(g_sGridCursorY, 1);
+    EXPECT_EQ(g_cGridGlideStepX | g_cGridGlideOffsetX | g_cGridGlideStepY | g_cGridGlideOffsetY, 0);
+
+    // The play line: steps left in the bar 15..0 put it 23 - steps x 24 / 16 pixels in.
+    const int want[16] = {23, 22, 20, 19, 17, 16, 14, 13, 11, 10, 8, 7, 5, 4, 2, 1};
+    for (int steps = 0; steps < 16; steps++) {
+        g_uStepsLeftInBar = uint16_t(steps);
+        Ui_UpdateBeatPosition();
+        EXPECT_EQ(g_iBeatLineOffset, want[steps]) << steps;
+    }
+    g_uStepsLeftInBar = 0;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/padbind.h"
 #include "sequencer/playback.h"
+#include "sequencer/songmodel.h"
 #include "ui/gridsetup.h"
 
 #include <algorithm>
@@ -151,4 +152,61 @@ void Ui_MutePanelClose()
 {
     g_iScreen = 0;
     Ui_ReturnToEditorMenu();
+}
+
+uint8_t g_bGridFollowPlay = 0;
+
+void Ui_FollowPlayback()
+{
+    VIEWWIDGET *v = g_pGridView;
+    if (!v || (g_ucGridKind != 1 && g_ucGridKind != 2))
+        return;
+    const int32_t row = int32_t(g_uSongRow.load(std::memory_order_relaxed));
+    const int32_t cursor = Ui_GridCursorColumn();
+    if (cursor >= int32_t(g_uSongRowCount)) {
+        Ui_StopPlayback();
+        return;
+    }
+    const int32_t d = row - cursor;
+    if (d == 1) {
+        if (!v->columnStep) {
+            const GRIDGEOMETRY *g = Ui_GridGeometry(g_ucGridKind, g_ucGridOptions & 1);
+            v->columnSpeed = g ? g->speedsAcross[0] : 2;
+            Ui_ViewScrollRight(v);
+        }
+    } else if (d > 1) {
+        v->firstColumn = int16_t(v->firstColumn + d);
+        Ui_RefreshView(v);
+    }
+}
+
+void Ui_StopPlayback()
+{
+    if (g_ucGridKind == 3) {
+        Seq_StopRiffPreview();
+        Ui_RestoreGridView();
+    } else {
+        Seq_StopSong();
+    }
+    Ui_EndPlayback();
+}
+
+void Ui_EndPlayback()
+{
+    g_bGridFollowPlay = 0;
+    Ui_ReturnToEditorMenu();
+    VIEWWIDGET *v = g_pGridView;
+    if (!v || g_ucGridKind == 3)
+        return;
+    // A play that ran off the end leaves the cursor on the song's last row, in view.
+    const int32_t end = int32_t(g_uSongRowCount);
+    if (end > 0 && Ui_GridCursorColumnRaw() >= end) {
+        int32_t x = end - 1 - v->firstColumn - 1;
+        if (x < 0) {
+            v->firstColumn = int16_t(v->firstColumn + x);
+            x = 0;
+            Ui_RefreshView(v);
+        }
+        g_sGridCursorX = int16_t(x);
+    }
 }

@@ -25,3 +25,9 @@ void Ui_MutePanelUp();
 void Ui_MutePanelDown();
 void Ui_MutePanelToggle();
 void Ui_MutePanelClose();
+
+// Set while a play started from the grid runs, so the view follows the playing row.
+extern uint8_t g_bGridFollowPlay;
+void Ui_FollowPlayback();
+void Ui_StopPlayback();
+void Ui_EndPlayback();

@@ -413,6 +413,8 @@ void Ui_GridFrameUpdate()
     VIEWWIDGET *v = g_pGridView;
     if (!v)
         return;
+    if (g_bGridFollowPlay && g_bSongPlaying.load(std::memory_order_relaxed) == 255)
+        Ui_FollowPlayback();
     if (g_ucGridMarkRepaint)
         g_ucGridMarkRepaint--;
     SCROLLBAR *cb = v->columnBar, *rb = v->rowBar;

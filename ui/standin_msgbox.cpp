@@ -1,11 +1,10 @@
-// Stand-in until the interface's message boxes and playback controls are built.
+// Stand-in until the interface's message boxes are built.
 #include "ui/msgbox.h"
 
 #include "core/padbind.h"
 
 #include <cstdio>
 
-void Seq_StopSong();
 
 MSGBOX *g_pPadRemovedBox;
 const char *g_apszText[700];
@@ -37,9 +36,4 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
     s_box.sSavedScreen = int16_t(g_iScreen);
     g_iNextScreen = 17;
     return &s_box;
-}
-
-void Ui_StopPlayback()
-{
-    Seq_StopSong();
 }

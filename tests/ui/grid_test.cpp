@@ -366,3 +366,40 @@ TEST_F(GridOps, SavedViewOriginGlideAndBeatLine)
 }
 
 } // namespace
+
+namespace {
+
+// A play from the grid: the view follows the playing row one cell at a time, jumps when the row
+// runs ahead, and stops at the song's end with the cursor on its last row.
+TEST_F(GridOps, PlayFollowsTheSongRowAndStopsAtTheEnd)
+{
+    g_uSongRowCount = 60;
+    ASSERT_TRUE(Ui_SetupGridScreen(2));
+    VIEWWIDGET *v = g_pGridView;
+    v->firstColumn = -1;
+    g_sGridCursorX = 0;
+    g_bGridFollowPlay = 1;
+    g_bSongPlaying = 255;
+    g_uSongRow = 1; // one ahead of the cursor: a one-cell scroll at the lowest speed
+    Frame();
+    EXPECT_EQ(v->columnStep, -2);
+    for (int f = 0; f < 12; f++)
+        Frame();
+    EXPECT_EQ(Ui_GridCursorColumnRaw(), 1);
+    g_uSongRow = 20; // far ahead: a jump
+    Frame();
+    EXPECT_EQ(Ui_GridCursorColumnRaw(), 20);
+    EXPECT_EQ(v->columnStep, 0);
+    // The cursor reaches the end: playback stops, the cursor goes back onto the last row.
+    g_uSongRow = 60;
+    Frame();
+    Frame();
+    EXPECT_EQ(g_bSongPlaying.load(), 0);
+    EXPECT_EQ(g_bGridFollowPlay, 0);
+    EXPECT_EQ(Ui_GridCursorColumnRaw(), 59);
+    EXPECT_GE(g_sGridCursorX, 0);
+    EXPECT_EQ(g_iNextScreen == 0 || g_iScreen == 0, true);
+    g_uSongRow = 0;
+}
+
+} // namespace

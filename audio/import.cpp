@@ -4,7 +4,9 @@
 #include "audio/wav.h"
 #include "core/file.h"
 #include "core/mixlock.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/instruments.h"
+#include "sequencer/samples.h"
+#include "sequencer/songmodel.h"
 
 #include <sys/stat.h>
 
@@ -14,14 +16,14 @@
 #include <mutex>
 
 // Registers a loaded slot with the song: a sample record and an instrument under one new id.
-// rateCode < 0 leaves the code that allocation gave. On failure the slot is freed.
-static int32_t RegisterSample(SAMPLESLOT *pSlot, int32_t rate, int32_t rateCode)
+// The editor takes the rate from the loaded sample. On failure the slot is freed.
+static int32_t RegisterSample(SAMPLESLOT *pSlot, int32_t rate)
 {
     Snd_ResetSamplePointers(pSlot);
     pSlot->uRate = (uint32_t)rate;
     // Checked before anything is taken, so that a refusal leaves the song as it was.
     int32_t id = Seq_NewSampleId();
-    if (id == 0 || g_iSampleCount >= SEQ_MAX_SAMPLES) {
+    if (id == 0 || g_uSampleCount >= SEQ_MAX_SAMPLES) {
         snprintf(g_szErrorText, sizeof g_szErrorText, "No room for another sample in the song (%s)", pSlot->szName);
         Snd_FreeSample(pSlot);
         return -1;
@@ -40,22 +42,20 @@ static int32_t RegisterSample(SAMPLESLOT *pSlot, int32_t rate, int32_t rateCode)
     }
     SAMPLEENTRY &entry = g_aSamples[record];
     entry.uLength = pSlot->uFrames;
-    entry.iSampleId = id;
-    entry.pData = (int16_t *)pSlot->pData;
+    entry.iSampleId = (int16_t)id;
     Seq_MakeDefaultName(entry.szName, 3);
 
     INSTRUMENTSLOT &slot = g_aInstrumentSlots[instrument];
-    slot.ucMark = 0;
-    slot.iSampleId = id;
-    if (rateCode > 0)
-        slot.ucRateCode = (uint8_t)rateCode;
+    slot.uMark = 0;
+    slot.iSampleId = (int16_t)id;
     slot.ucKey1 = 255;
     slot.uKey2 = 0xFFFF;
     slot.uKey3 = 0xFFFF;
     slot.pszName = entry.szName;
     slot.pCommands = nullptr;
-    slot.uCommandCount = 0;
-    slot.ucChainCount = 2;
+    slot.ucCommandCount = 0;
+    slot.cSampleState = SAMPLE_STATE_OWN; // the sample editor records no commands for it
+    g_uInstrumentCount++;
 
     std::lock_guard<std::recursive_mutex> lock(g_csMix);
     pSlot->uSampleId = (uint32_t)id;
@@ -72,8 +72,7 @@ int32_t Snd_ImportRawSample(const char *fileName, const void *pData, uint32_t si
     SAMPLESLOT *pSlot = nullptr;
     if (Snd_LoadSample(&pSlot, fileName, pData, size, format) != 0)
         return -1;
-    int32_t code = rate == 44100 ? 3 : rate == 22050 ? 2 : rate == 11025 ? 1 : -1;
-    return RegisterSample(pSlot, rate, code);
+    return RegisterSample(pSlot, rate);
 }
 
 // One channel of a WAV file as an instrument. The samples are rewritten in place as the
@@ -89,8 +88,7 @@ static int32_t ImportChannel(const char *fileName, int16_t *pSamples, int frames
     SAMPLESLOT *pSlot = nullptr;
     if (Snd_LoadSample(&pSlot, fileName, pBytes, (uint32_t)frames * 2, SAMPLE_FORMAT_RAW_MEMORY) != 0)
         return -1;
-    int32_t code = rate == 44100 ? 3 : rate == 22050 ? 2 : 1;
-    return RegisterSample(pSlot, rate, code);
+    return RegisterSample(pSlot, rate);
 }
 
 int32_t Snd_ImportWavSample(const char *fileName)

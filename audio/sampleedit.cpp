@@ -2,10 +2,12 @@
 #include "audio/sampleedit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "audio/effects.h"
 #include "audio/mixer.h"
@@ -13,8 +15,8 @@
 #include "core/consolelib.h"
 #include "core/mixlock.h"
 #include "render/textures.h"
-#include "sequencer/standin_commands.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
+#include "sequencer/songmodel.h"
 #include "sequencer/standin_sequencer.h"
 #include "video/lanes.h"
 #include "video/respages.h"
@@ -87,7 +89,8 @@ bool Recordable()
 {
     if (g_iEditInstrument < 0 || g_iEditInstrument >= SEQ_INSTRUMENT_SLOTS)
         return false;
-    return g_aInstrumentSlots[g_iEditInstrument].ucChainCount < 2;
+    const int8_t state = g_aInstrumentSlots[g_iEditInstrument].cSampleState;
+    return state >= 0 && state < SAMPLE_STATE_OWN;
 }
 
 // Inclusive range held to the data; false when nothing of it is inside.
@@ -140,7 +143,12 @@ void TakeSnapshot()
 void FreeClipboard()
 {
     free(g_stEditClipboard.pData);
-    Seq_FreeCommandChain(g_stEditClipboard.pChain);
+    // The clipboard's copy of a chain is the editor's own memory and holds no list references.
+    for (COMMANDENTRY *p = g_stEditClipboard.pChain; p;) {
+        COMMANDENTRY *next = p->pNext;
+        free(p);
+        p = next;
+    }
     g_stEditClipboard = EDITCLIPBOARD{};
     g_stEditClipboard.iSourceInstrument = -1;
 }
@@ -169,10 +177,8 @@ bool ReplaceData(const int16_t *pNew, int32_t frames, uint32_t loopFrame, bool l
     pSlot->uLoopStartFrame = loopOn ? loopFrame : 0;
     Snd_ResetSamplePointers(pSlot);
     g_iEditFrames = frames;
-    if (g_iEditSampleIndex >= 0 && g_iEditSampleIndex < g_iSampleCount) {
+    if (g_iEditSampleIndex >= 1 && g_iEditSampleIndex < g_uSampleCount)
         g_aSamples[g_iEditSampleIndex].uLength = (uint32_t)frames;
-        g_aSamples[g_iEditSampleIndex].pData = (int16_t *)pSlot->pData;
-    }
     ForgetFade();
     SyncPreview();
     return true;
@@ -191,17 +197,20 @@ int32_t LoopFrame()
 // Start offsets of the song's notes on the edited sample, through a change of its frames.
 bool s_bReplaying = false;
 
+// A source command whose load failed emptied the slot and its chain: the replay stops there.
+bool s_bChainLost = false;
+
 // The song's notes already hold the offsets of every recorded edit, so a replay leaves them.
 template <typename F> void MoveNotes(F move)
 {
-    if (g_iEditSampleIndex < 0 || s_bReplaying)
+    if (g_iEditInstrument < 1 || g_iEditInstrument > 200 || s_bReplaying)
         return;
-    for (int32_t i = 0; i < g_iNoteCount; i++) {
-        STANDINNOTE &note = g_aNotes[i];
-        if (note.uInstrument != (uint32_t)g_iEditSampleIndex)
+    for (int32_t id = 1; id <= g_uNoteCount; id++) {
+        NOTEENTRY &note = *Seq_GetNote(id);
+        if (note.uInstrument != (uint32_t)g_iEditInstrument)
             continue;
-        int64_t offset = move((int64_t)note.uStartOffset);
-        note.uStartOffset = (offset < 0 || offset >= g_iEditFrames) ? 1u : (uint32_t)offset;
+        int64_t offset = move((int64_t)note.uSampleStart);
+        note.uSampleStart = (offset < 0 || offset >= g_iEditFrames) ? 1u : (uint32_t)offset;
     }
 }
 
@@ -288,14 +297,27 @@ void CopyChain(COMMANDENTRY **ppTail, uint32_t param0, uint32_t param1, uint32_t
     *ppTail = pEntry;
 }
 
+// The three folder letters of the library sample, under the instrument kind's folder.
+void LibraryLetters(const INSTRUMENTSLOT &inst, uint8_t out[3])
+{
+    char letters[16] = {};
+    const int32_t depth = inst.iSampleId > 0 ? Vid_GetResPath(inst.iSampleId, letters) : 0;
+    for (int32_t i = 0; i < 3; i++)
+        out[i] = depth >= 3 ? (uint8_t)letters[depth - 3 + i] : 0;
+}
+
 uint32_t SourceParam0(const INSTRUMENTSLOT &inst)
 {
-    return (uint32_t)inst.aucLibPath[0] << 16 | inst.aucLibPath[1];
+    uint8_t path[3];
+    LibraryLetters(inst, path);
+    return (uint32_t)path[0] << 16 | path[1];
 }
 
 uint32_t SourceParam1(const INSTRUMENTSLOT &inst)
 {
-    return (uint32_t)inst.ucDisc << 16 | inst.aucLibPath[2];
+    uint8_t path[3];
+    LibraryLetters(inst, path);
+    return (uint32_t)inst.uDisc << 16 | path[2];
 }
 
 int Copy(int32_t a1, int32_t a2)
@@ -317,7 +339,7 @@ int Copy(int32_t a1, int32_t a2)
         g_stEditClipboard.bRecordable = 1;
         if (!inst.pCommands || inst.pCommands->uType != EDIT_SOURCE) {
             uint32_t name0, name1;
-            Snd_PackEditEntry(inst.achLibName, &name0, &name1);
+            Snd_PackEditEntry(inst.achArchiveName, &name0, &name1);
             CopyChain(&g_stEditClipboard.pChain, SourceParam0(inst), SourceParam1(inst), EDIT_SOURCE);
             CopyChain(&g_stEditClipboard.pChain, name0, name1, EDIT_SOURCE);
         }
@@ -336,8 +358,8 @@ void ClipCannotReplay()
     INSTRUMENTSLOT &inst = g_aInstrumentSlots[g_iEditInstrument];
     Seq_FreeCommandChain(inst.pCommands);
     inst.pCommands = nullptr;
-    inst.uCommandCount = 0;
-    inst.ucChainCount = 2;
+    inst.ucCommandCount = 0;
+    inst.cSampleState = SAMPLE_STATE_OWN;
     s_pLastCommand = nullptr;
 }
 
@@ -602,29 +624,20 @@ void Source(int32_t a1, int32_t a2, const char name[8])
     int32_t slot = g_iEditInstrument;
     if (slot < 0 || slot >= SEQ_INSTRUMENT_SLOTS)
         return;
-    Seq_AskForDisc((int32_t)((uint32_t)a2 >> 16));
     uint8_t path[3] = {(uint8_t)((uint32_t)a1 >> 16), (uint8_t)a1, (uint8_t)a2};
     uint16_t index[4] = {};
     uint32_t size = 0;
-    if (Vid_LoadResByName(9, path, name, index, &size) != 0 || size < 48)
+    if (Vid_LoadResByName(RES_INSTRUMENT, path, name, index, &size) != 0 || size < 48)
         return;
-    INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
-    COMMANDENTRY *pChain = inst.pCommands;
-    uint32_t count = inst.uCommandCount;
-    uint8_t chainCount = inst.ucChainCount;
-    inst.pCommands = nullptr;
-    inst.uCommandCount = 0;
-    inst.ucChainCount = 0;
+    // index: kind folder, two folders, listing number; the load keeps the chain.
     int32_t state = g_iSampleEditorState;
-    int loaded = Seq_LoadInstrument(slot, (uint8_t)index[0], index[1], index[2], (uint8_t)index[3], 0);
-    inst.pCommands = pChain;
-    inst.uCommandCount = count;
-    inst.ucChainCount = chainCount;
-    if (loaded == 0) {
-        g_pEditSample = nullptr; // freed with the old sample
-        g_iSampleEditorState = state;
-        Snd_SelectEditInstrument(slot, 0);
-    }
+    int32_t loaded = Seq_LoadInstrument(slot, index[1] + 1, index[2] + 1, index[3], index[0] + 1, 0, 0, 1);
+    // The old sample is gone either way; a failed load empties the slot and its chain with it.
+    g_pEditSample = nullptr;
+    g_iSampleEditorState = state;
+    Snd_SelectEditInstrument(slot, 0);
+    if (loaded == 10)
+        s_bChainLost = true;
 }
 
 // Kind-1 rows of an effect in row order.
@@ -666,14 +679,14 @@ void RefreshChain()
         return;
     }
     const INSTRUMENTSLOT &inst = g_aInstrumentSlots[g_iEditInstrument];
-    s_pLastCommand = Recordable() ? FindLastCommand(inst.pCommands, (int32_t)inst.uCommandCount, nullptr) : nullptr;
+    s_pLastCommand = Recordable() ? FindLastCommand(inst.pCommands, (int32_t)inst.ucCommandCount, nullptr) : nullptr;
 }
 
 void RemoveLastCommand()
 {
     INSTRUMENTSLOT &inst = g_aInstrumentSlots[g_iEditInstrument];
     int32_t entries = 0;
-    const COMMANDENTRY *pLast = FindLastCommand(inst.pCommands, (int32_t)inst.uCommandCount, &entries);
+    const COMMANDENTRY *pLast = FindLastCommand(inst.pCommands, (int32_t)inst.ucCommandCount, &entries);
     if (!pLast || pLast == inst.pCommands)
         return; // the source command stays
     if (pLast->uType == EDIT_ENVELOPE)
@@ -899,13 +912,12 @@ void Snd_SelectEditInstrument(int32_t slot, int32_t selectOnly)
     if (slot < 0 || slot >= SEQ_INSTRUMENT_SLOTS)
         return;
     const INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
-    for (int32_t i = 0; i < g_iSampleCount; i++)
-        if (g_aSamples[i].iSampleId == inst.iSampleId)
-            g_iEditSampleIndex = i;
+    if (const int32_t record = Seq_FindSampleRecord(slot))
+        g_iEditSampleIndex = record;
     SAMPLESLOT *pSlot = nullptr;
     if (Snd_FindSampleById(&pSlot, (uint32_t)inst.iSampleId) >= 0 && Snd_NarrowSample(pSlot) == 0)
         g_pEditSample = pSlot;
-    g_iEditRateCode = std::clamp<int32_t>(inst.ucRateCode, 1, 3);
+    g_iEditRateCode = std::clamp<int32_t>(Snd_RateCodeOf(g_pEditSample ? g_pEditSample->uRate : 0), 1, 3);
     g_iEditRateFactor = 512 << g_iEditRateCode;
     RefreshChain();
     if (selectOnly) {
@@ -915,11 +927,14 @@ void Snd_SelectEditInstrument(int32_t slot, int32_t selectOnly)
         return;
     }
     g_iEditFrames = g_pEditSample ? (int32_t)g_pEditSample->uFrames : 0;
-    if (g_iEditSampleIndex >= 0 && g_pEditSample)
-        g_aSamples[g_iEditSampleIndex].pData = (int16_t *)g_pEditSample->pData;
     SetWholeView();
     ProcessWhole();
     g_iEditLoopMarker = g_pEditSample ? (int32_t)g_pEditSample->uLoopStartFrame : -1;
+}
+
+int32_t Snd_RateCodeOf(uint32_t rate)
+{
+    return rate == 44100 ? 3 : rate == 22050 ? 2 : rate == 11025 ? 1 : 0;
 }
 
 void Snd_EditWholeSample(int32_t slot, int32_t selectOnly)
@@ -945,7 +960,7 @@ int Snd_DispatchSampleEdit(int32_t code, int32_t a1, int32_t a2, int32_t a3)
     case EDIT_SOURCE: {
         char name[8] = {};
         if (g_iEditInstrument >= 0 && g_iEditInstrument < SEQ_INSTRUMENT_SLOTS)
-            std::memcpy(name, g_aInstrumentSlots[g_iEditInstrument].achLibName, 8);
+            std::memcpy(name, g_aInstrumentSlots[g_iEditInstrument].achArchiveName, 8);
         Source(a1, a2, name);
         break;
     }
@@ -974,17 +989,32 @@ int Snd_DoSampleEdit(int32_t code, int32_t a1, int32_t a2, int32_t a3)
     if ((code == EDIT_PASTE || code == EDIT_MIX) && g_stEditClipboard.pData && g_stEditClipboard.iFrames > 0)
         ClipCannotReplay();
     if (Recordable()) {
+        // The song holds 128 command entries: an edit that no longer fits makes the instrument
+        // keep its sample instead of a chain, never a chain cut short.
+        const INSTRUMENTSLOT &held = g_aInstrumentSlots[slot];
+        const int32_t needed = (held.pCommands ? 0 : 2) + std::max(Seq_CommandEntryCount(code), 1);
+        if (Seq_FreeCommandEntries() < needed ||
+            (int32_t)held.ucCommandCount + needed > SEQ_COMMAND_ENTRIES) {
+            INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
+            Seq_FreeCommandChain(inst.pCommands);
+            inst.pCommands = nullptr;
+            inst.ucCommandCount = 0;
+            inst.cSampleState = SAMPLE_STATE_OWN;
+            s_pLastCommand = nullptr;
+        }
+    }
+    if (Recordable()) {
         INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
         if (!inst.pCommands) {
             uint32_t name0, name1;
-            Snd_PackEditEntry(inst.achLibName, &name0, &name1);
+            Snd_PackEditEntry(inst.achArchiveName, &name0, &name1);
             Seq_AddInstrumentCommand(slot, EDIT_SOURCE, SourceParam0(inst), SourceParam1(inst));
             Seq_AddInstrumentCommand(slot, EDIT_SOURCE, name0, name1);
         }
         uint32_t second = (uint32_t)a2;
         if (code == EDIT_LOOP) {
             second = (uint32_t)g_iEditLoopMarker;
-            const COMMANDENTRY *pLast = FindLastCommand(inst.pCommands, (int32_t)inst.uCommandCount, nullptr);
+            const COMMANDENTRY *pLast = FindLastCommand(inst.pCommands, (int32_t)inst.ucCommandCount, nullptr);
             if (pLast && pLast->uType == EDIT_LOOP && pLast != inst.pCommands) {
                 second = pLast->uParam1;
                 Seq_RemoveLastInstrumentCommand(slot);
@@ -1023,6 +1053,8 @@ void Snd_ReplayEditChain(const COMMANDENTRY *pChain, int32_t count)
     }
     bool outer = !s_bReplaying;
     s_bReplaying = true;
+    if (outer)
+        s_bChainLost = false;
     ReplayChain(pChain, count);
     if (outer)
         s_bReplaying = false;
@@ -1052,7 +1084,7 @@ static void ReplayChain(const COMMANDENTRY *pChain, int32_t count)
             Snd_UnpackEditEntry(pAfter->uParam0, pAfter->uParam1, name);
             pAfter = pAfter->pNext;
             if (g_iEditInstrument >= 0 && g_iEditInstrument < SEQ_INSTRUMENT_SLOTS)
-                std::memcpy(g_aInstrumentSlots[g_iEditInstrument].achLibName, name, 8);
+                std::memcpy(g_aInstrumentSlots[g_iEditInstrument].achArchiveName, name, 8);
         }
         if (code >= 0 && code <= 7) {
             int32_t rows[EDIT_MAX_EFFECT_ROWS];
@@ -1070,6 +1102,8 @@ static void ReplayChain(const COMMANDENTRY *pChain, int32_t count)
             pAfter = pValues;
         }
         Snd_DispatchSampleEdit(code, (int32_t)pOp->uParam0, (int32_t)pOp->uParam1, a3);
+        if (s_bChainLost)
+            break; // its entries went back to the pool
         count -= entries;
         pChain = pAfter;
     }
@@ -1080,9 +1114,9 @@ int Snd_UndoSampleEdit()
     bool recordable = Recordable();
     if (recordable) {
         const INSTRUMENTSLOT &inst = g_aInstrumentSlots[g_iEditInstrument];
-        if (inst.uCommandCount == 0 || !g_bEditEdited)
+        if (inst.ucCommandCount == 0 || !g_bEditEdited)
             return 0;
-        const COMMANDENTRY *pLast = FindLastCommand(inst.pCommands, (int32_t)inst.uCommandCount, nullptr);
+        const COMMANDENTRY *pLast = FindLastCommand(inst.pCommands, (int32_t)inst.ucCommandCount, nullptr);
         if (pLast && pLast->uType == EDIT_LOOP && pLast != inst.pCommands)
             RemoveLastCommand();
         RemoveLastCommand();
@@ -1101,24 +1135,14 @@ int Snd_UndoSampleEdit()
         FreeClipboard();
         INSTRUMENTSLOT &inst = g_aInstrumentSlots[g_iEditInstrument];
         int32_t slot = g_iEditInstrument;
-        COMMANDENTRY *pChain = inst.pCommands;
-        uint32_t count = inst.uCommandCount;
-        uint8_t chainCount = inst.ucChainCount;
-        inst.pCommands = nullptr;
-        inst.uCommandCount = 0;
-        inst.ucChainCount = 0;
-        Seq_RemoveSampleRecord(inst.iSampleId, 1);
         int32_t state = g_iSampleEditorState;
-        int loaded = Seq_LoadInstrument(slot, inst.ucKey1, inst.uKey2, inst.uKey3, 9, 0);
-        inst.pCommands = pChain;
-        inst.uCommandCount = count;
-        inst.ucChainCount = chainCount;
+        // The reload keeps the chain (and frees the edited sample with the old one).
+        int32_t loaded = Seq_LoadInstrument(slot, inst.ucKey1, inst.uKey2, inst.uKey3, inst.ucKind, 0, 0, 1);
         g_iSampleEditorState = state;
-        if (loaded == 0) {
-            g_pEditSample = nullptr;
-            Snd_SelectEditInstrument(slot, 0);
-            Snd_ReplayEditChain(inst.pCommands, (int32_t)inst.uCommandCount);
-        }
+        g_pEditSample = nullptr;
+        Snd_SelectEditInstrument(slot, 0);
+        if (loaded != 10)
+            Snd_ReplayEditChain(inst.pCommands, (int32_t)inst.ucCommandCount);
     }
     if (recordable) {
         g_bEditEdited = 0;
@@ -1200,14 +1224,33 @@ void Snd_GetEditSelection(int32_t *pFirst, int32_t *pLast)
         *pLast = g_iEditSelLast;
 }
 
+namespace {
+
+// 128 steps a semitone over ten octaves; step 60 x 128 (middle C) plays at the sample's rate (4096).
+constexpr int32_t EDIT_PITCH_STEPS = 120 * 128;
+
+int64_t EditPitchEntry(int32_t step)
+{
+    static const std::vector<uint16_t> table = [] {
+        std::vector<uint16_t> t(EDIT_PITCH_STEPS);
+        for (int32_t i = 0; i < EDIT_PITCH_STEPS; i++) {
+            const double v = 4096.0 * std::pow(2.0, (i - 60 * 128) / (12.0 * 128.0));
+            t[(size_t)i] = (uint16_t)(v > 65535.0 ? 65535.0 : v);
+        }
+        return t;
+    }();
+    return table[(size_t)step];
+}
+
+} // namespace
+
 int32_t Snd_EditNoteToRate(int32_t note, int32_t fine)
 {
     int32_t code = std::clamp(g_stEditClipboard.iRateCode, 1, 3);
     fine = std::clamp(fine, 0, 100);
     int64_t pitch = (((int64_t)(note + code * 12 - 24) << 15) + (((int64_t)(fine - 50) << 15) / 50)) >> 8;
-    pitch += g_iTransposition;
-    pitch = std::clamp<int64_t>(pitch, 0, SEQ_PITCH_TABLE_SIZE - 1);
-    int64_t entry = g_auPitchTable[pitch];
+    pitch = std::clamp<int64_t>(pitch, 0, EDIT_PITCH_STEPS - 1);
+    int64_t entry = EditPitchEntry((int32_t)pitch);
     int64_t step = ((entry * 44100 / 4096) << 12) / 44100;
     return (int32_t)((step * (0xAC44000 / (11025 << (code - 1)))) >> 16);
 }

@@ -75,6 +75,8 @@ extern EDITCLIPBOARD g_stEditClipboard;
 int Snd_OpenSampleEditor(int32_t mode);
 void Snd_CloseSampleEditor();
 void Snd_SelectEditInstrument(int32_t slot, int32_t selectOnly);
+// Rate code of a sample rate: 3 = 44100, 2 = 22050, 1 = 11025 Hz, 0 any other (the editor takes 1).
+int32_t Snd_RateCodeOf(uint32_t rate);
 void Snd_EditWholeSample(int32_t slot, int32_t selectOnly);
 void Snd_SetEditInstrument(int32_t slot);
 int Snd_DispatchSampleEdit(int32_t code, int32_t a1, int32_t a2, int32_t a3);

@@ -1,10 +1,13 @@
 // Sample-edit chains as a song file may carry them: any command types and arguments, any count,
 // replayed on a small sample. Every replay stays inside the sample's data and frees what it made.
+#include "audio/import.h"
 #include "audio/mixer.h"
 #include "audio/sampleedit.h"
 #include "audio/sampleslot.h"
 #include "core/fixmath.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/instruments.h"
+#include "sequencer/samples.h"
+#include "sequencer/songmodel.h"
 
 #include <cstdint>
 #include <cstring>
@@ -30,19 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)started;
     if (size < 8 || size > 4096)
         return 0;
-    static const uint8_t path[3] = {1, 2, 3};
-    static const char name[8] = {'F', 'U', 'Z', 'Z', '0', '0', '0', '1'};
     std::vector<int16_t> sample(300 + data[0] * 4);
     for (size_t i = 0; i < sample.size(); i++)
         sample[i] = (int16_t)(i * 2654435761u >> 16);
-    Seq_StandinAddLibrarySample(1, 2, 3, path, name, sample.data(), (uint32_t)sample.size());
-    if (Seq_LoadInstrument(1, 1, 2, 3, 9, 0) == 0) {
+    // The song's own sample (no archive here): its chain replays all the same.
+    const int32_t slot = Snd_ImportRawSample("fuzz", sample.data(), (uint32_t)sample.size() * 2, 44100);
+    if (slot >= 1 && slot <= 200) {
         // A few lists for envelope commands to name.
         uint16_t points[3] = {0x8000, 0x4080, 0xFFFF};
         Seq_AddParamList(2, points, 0, data[1] & 15);
         Seq_AddParamList(3, points, 0, 40);
         Snd_OpenSampleEditor(data[1] & 0x80 ? EDIT_FULL : EDIT_SILENT);
-        Snd_SelectEditInstrument(1, 0);
+        Snd_SelectEditInstrument(slot, 0);
         int32_t count = (int32_t)Take32(data, size) % 512;
         for (int i = 0; size > 0 && i < 200; i++) {
             uint32_t type = Take32(data, size);
@@ -56,7 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Snd_UndoSampleEdit();
         Snd_CloseSampleEditor();
     }
-    Seq_StandinClearSongData();
+    for (int32_t i = 0; i < SEQ_INSTRUMENT_SLOTS; i++)
+        Seq_ClearInstrumentSlot(i, 0);
+    Seq_ClearSampleTable();
+    Seq_CreateCommandEntryPool();
+    Seq_ClearParamLists();
+    g_uSampleNameCounter = 0;
     Snd_FreeAllSamples();
     return 0;
 }

@@ -11,7 +11,7 @@
 #include "jam/jamchannel.h"
 #include "jam/jamnet.h"
 #include "sequencer/standin_sequencer.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 
 JAMSTATE *g_pJamState;
 JAMPLAYERROW g_aJamPlayerRows[JAM_PLAYERS];
@@ -93,16 +93,30 @@ int32_t CallRiffOwner(int32_t id)
 }
 int32_t CallLoadInstrument(int32_t slot, uint32_t k1, uint32_t k2, uint32_t k3, int32_t kind)
 {
-    g_iFoundInstrumentSlot = slot;
-    return Seq_LoadInstrument(slot, (uint8_t)k1, (uint16_t)k2, (uint16_t)k3, (uint8_t)kind, 0) == 0 ? 0 : 10;
+    const int32_t result = Seq_LoadInstrument(slot, (int32_t)k1, (int32_t)k2, (int32_t)k3, kind, 0, 1, 1);
+    if (result == 10)
+        return 10;
+    // Another slot already held it: the one allocated for it goes back.
+    if (g_iFoundInstrumentSlot >= 1 && g_iFoundInstrumentSlot != slot && Seq_InstrumentSlotFree(slot))
+        g_aInstrumentSlots[slot] = INSTRUMENTSLOT{};
+    if (g_iFoundInstrumentSlot < 1)
+        g_iFoundInstrumentSlot = slot;
+    return 0;
 }
 int32_t CallIsLibrary(int32_t slot)
 {
     const INSTRUMENTSLOT &i = g_aInstrumentSlots[slot];
     return (i.ucKey1 || i.uKey2 || i.uKey3) ? 1 : 0;
 }
-uint8_t CallUses(int32_t slot) { return g_aucInstrumentUses[slot]; }
-void CallSetUses(int32_t slot, uint8_t n) { g_aucInstrumentUses[slot] = n; }
+uint8_t CallUses(int32_t slot)
+{
+    return slot >= 1 && slot <= 200 ? g_aInstrumentSlots[slot].ucUseCount : 0;
+}
+void CallSetUses(int32_t slot, uint8_t n)
+{
+    if (slot >= 1 && slot <= 200)
+        g_aInstrumentSlots[slot].ucUseCount = n;
+}
 
 } // namespace
 
@@ -603,7 +617,7 @@ int32_t Jam_FindInstrumentSlot(uint32_t key1, uint32_t key2, uint32_t key3, int3
         const INSTRUMENTSLOT &i = g_aInstrumentSlots[slot];
         if (i.ucKey1 != key1 || i.uKey2 != key2)
             continue;
-        if (name ? std::memcmp(i.achLibName, name, 8) == 0
+        if (name ? std::memcmp(i.achArchiveName, name, 8) == 0
                  : (i.uKey3 == key3 && g_JamSeqCalls.InstrumentKind(slot) == kind))
             return slot;
     }

@@ -1,10 +1,8 @@
 // Stand-in bodies for jam/standin_seqhooks.h (owner: sequencer).
 #include "jam/standin_seqhooks.h"
 
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 
-int32_t g_iFoundInstrumentSlot;
-uint8_t g_aucInstrumentUses[201];
 JAMSETUP g_JamSetups[4];
 
 void Seq_StandinDefaultNote(JAMNOTE *note)
@@ -19,8 +17,4 @@ int32_t Seq_ReleaseNote(int32_t note, int32_t noUndo, int32_t flag)
     return Seq_DeleteNote(note, noUndo, flag);
 }
 int32_t Seq_LoadLibraryRiff(int32_t, int32_t, int32_t, int32_t, void *) { return 0; }
-void Seq_ReleaseInstrument(int32_t slot)
-{
-    if (slot >= 1 && slot <= 200 && g_aucInstrumentUses[slot])
-        --g_aucInstrumentUses[slot];
-}
+

@@ -27,10 +27,6 @@ void Seq_StandinDefaultNote(JAMNOTE *note);
 int32_t Seq_ReleaseNote(int32_t note, int32_t noUndo, int32_t flag);
 // Loads a library riff as the newest riff; its id, 0 when it failed.
 int32_t Seq_LoadLibraryRiff(int32_t directory, int32_t a, int32_t b, int32_t c, void *scratch);
-void Seq_ReleaseInstrument(int32_t slot);
-extern int32_t g_iFoundInstrumentSlot;
-// Use counts of the instrument slots (a field of INSTRUMENTSLOT in the song model).
-extern uint8_t g_aucInstrumentUses[201];
 
 // The jam setups of the song: a state and a selection byte each.
 struct JAMSETUP

@@ -16,7 +16,7 @@
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 #include "sequencer/tables.h"
 
 SEQCHANNEL g_aSeqChannels[99];

@@ -8,7 +8,6 @@
 #include "audio/sampleslot.h"
 #include "core/mixlock.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_songdata.h"
 
 uint16_t g_uInstrumentCount;
 uint8_t g_ucPendingInstrumentSlot = 201;
@@ -57,7 +56,7 @@ void Seq_ClearInstrument(int32_t slot, int32_t releaseSample, int32_t noUndo)
             Snd_FreeSample(sample);
         Seq_FreeCommandChain(inst.pCommands);
         inst.pCommands = nullptr;
-        inst.uCommandCount = 0;
+        inst.ucCommandCount = 0;
     }
     for (int32_t riff = 1; riff < g_uRiffCount;) {
         RIFFENTRY *r = Seq_GetRiff(riff);
@@ -88,6 +87,9 @@ void Seq_ClearInstrument(int32_t slot, int32_t releaseSample, int32_t noUndo)
         }
     }
     inst = INSTRUMENTSLOT{};
+    g_abInstrumentMarks[slot] = 0;
+    if (slot == g_ucPendingInstrumentSlot)
+        g_ucPendingInstrumentSlot = 201;
     if (g_uInstrumentCount)
         g_uInstrumentCount--;
 }
@@ -97,7 +99,7 @@ void Seq_ClearUnusedInstruments(int32_t mode)
     for (int32_t slot = 1; slot <= 200; slot++) {
         if (Seq_InstrumentSlotFree(slot) || NoteUses(slot))
             continue;
-        if (mode == 0 && g_aInstrumentSlots[slot].uTempMark != 0xFFFF)
+        if (mode == 0 && g_aInstrumentSlots[slot].uMark != 0xFFFF)
             continue;
         Seq_ClearInstrument(slot, 1, 1);
     }
@@ -109,7 +111,7 @@ int32_t Seq_FindLibraryInstrument(int32_t kind, int32_t key1, int32_t key2, int3
     for (int32_t slot = 1; slot <= 200; slot++) {
         const INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
         if (Seq_InstrumentSlotFree(slot) || inst.ucKind != kind || inst.ucKey1 != key1 || inst.uKey2 != key2 ||
-            inst.uKey3 != key3 || inst.ucKey1 >= 254 || inst.pCommands)
+            inst.uKey3 != key3 || inst.ucKey1 >= 254 || inst.cSampleState != SAMPLE_STATE_LIBRARY)
             continue;
         return slot;
     }
@@ -150,12 +152,4 @@ void Seq_RemoveDuplicateInstruments()
     g_uInstrumentCount = 0;
     for (int32_t slot = 1; slot <= 200; slot++)
         g_uInstrumentCount += !Seq_InstrumentSlotFree(slot);
-}
-
-int32_t Seq_PackedInstrumentSize(int32_t slot)
-{
-    if (!InRange(slot) || Seq_InstrumentSlotFree(slot))
-        return 0;
-    const INSTRUMENTSLOT &inst = g_aInstrumentSlots[slot];
-    return inst.pCommands ? 4 + 12 * (int32_t)inst.uCommandCount : 4;
 }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "sequencer/samples.h"
+
 // Plays interface sound n: 0 confirm, 1 select, 2 move, 3 bad, 4 cancel.
 void Seq_PlayInterfaceSound(int32_t n);
 // Mode 0 clears every slot marked temporary that no note uses; mode 1 every slot no note uses.

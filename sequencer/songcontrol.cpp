@@ -21,7 +21,8 @@
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
+#include "sequencer/standin_undo.h"
 #include "sequencer/tables.h"
 
 NOTEPARAMS g_DefaultNote, g_CurrentNote;
@@ -85,6 +86,7 @@ void Seq_Init()
     MakeDefaultNote();
     Seq_SetMasterVolume(0x3FFF);
     Seq_CreateCommandEntryPool();
+    Seq_InstallSampleLoader();
     Seq_CreateTrackEntryPool();
     ClearInstruments();
     Seq_ResetSongModel();

@@ -7,7 +7,7 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 #include "tools/soundcontent.h"
 
 namespace {

@@ -7,7 +7,8 @@
 #include "app/timers.h"
 #include "core/console_memory.h"
 #include "core/idpool.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/clock.h"
+#include "sequencer/samples.h"
 #include "video/triggers.h"
 
 IDPOOL *g_pChasePool = nullptr;

@@ -4,11 +4,16 @@
 
 #include "core/idpool.h"
 #include "video/chase.h"
+#include "video/chasemaps.h"
+#include "video/chasepath.h"
+#include "video/chaseshape.h"
+#include "video/chase_modifiers.h"
+#include "video/chase_text.h"
+#include "video/chase_tunnel.h"
 #include "video/clips.h"
 #include "video/interp.h"
 #include "video/laneobject.h"
 #include "video/lanes.h"
-#include "video/standin_chasetypes.h"
 #include "video/standin_resources.h"
 #include "video/triggers.h"
 
@@ -36,10 +41,6 @@ const CHASECHANNEL kParticleChannels[5] = {
     {3, 0, 7, 3, 2, nullptr, nullptr},     // "Scale"
     {0, 0, 32767, 16, 8, nullptr, nullptr}, // texture
 };
-
-// The particle's own interpolate and render come with the modifier and screen-effect chases.
-void ParticleInterpolate(CHASE *, const int32_t *, const int32_t *, const int16_t *) {}
-void ParticleRender(CHASE *, VIDOBJECT *) {}
 
 void FreeExtra(CHASE *chase)
 {
@@ -69,8 +70,8 @@ bool GrowExtra(CHASE *chase, int32_t n)
 } // namespace
 
 CHASEDEF g_ParticleChaseDef = {
-    9, 0, 0, CHASEKIND_PLAIN, 48, 48, 0, 5, kParticleChannels, nullptr, 0,
-    Vid_LaneObjectDefaults, Vid_LaneObjectApplyKey, ParticleInterpolate, Vid_LaneObjectRelease, ParticleRender,
+    9, 0, 0, CHASEKIND_PLAIN, sizeof(PARTICLEPARAMS), sizeof(PARTICLEPARAMS), 0, 5, kParticleChannels, nullptr, 0,
+    Vid_LaneObjectDefaults, Vid_LaneObjectApplyKey, Vid_ParticleInterpolate, Vid_LaneObjectRelease, Vid_ParticleRender,
     Vid_LaneObjectMarkRes, Vid_LaneObjectSaveNumber, Vid_LaneObjectUnpack, nullptr, nullptr, 0,
 };
 
@@ -167,12 +168,72 @@ int32_t Vid_LaneObjectUnpack(CHASE *chase, int32_t *values, const void *loadMap)
 
 CHASEDEF *g_apChaseDefs[VID_CHASE_TYPE_COUNT];
 
+namespace {
+
+// The descriptor of a stored id; the Movie type (12) is built but never registered.
+CHASEDEF *BuiltInDef(uint16_t id)
+{
+    switch (id) {
+    case 1:
+        return &g_ShapeChaseDef;
+    case 2:
+        return &g_BackgroundChaseDef;
+    case 5:
+        return &g_PathChaseDef;
+    case 6:
+        Vid_InitCameraTables();
+        return &g_CameraChaseDef;
+    case 3:
+        return &g_RotationChaseDef;
+    case 4:
+        return &g_ScaleChaseDef;
+    case 7:
+        return &g_ColourChaseDef;
+    case 8:
+        return &g_LightingChaseDef;
+    case 9:
+        return &g_ParticleChaseDef;
+    case 10:
+        return &g_TextChaseDef;
+    case 11:
+        return &g_TextureChaseDef;
+    case 13:
+        return &g_PaletteChaseDef;
+    case 14:
+        return &g_SpineChaseDef;
+    case 15:
+        return &g_NumberChaseDef;
+    case 16:
+        return &g_TilesChaseDef;
+    case 17:
+        return &g_TintChaseDef;
+    case 18:
+        return &g_VisibilityChaseDef;
+    case 19:
+        return &g_TunnelChaseDef;
+    case 20:
+        return &g_SpeedChaseDef;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
 int32_t Vid_RegisterChaseTypes()
 {
+    // The rotation and light tables, the chase palette and the contexts of the types.
+    Vid_FillModifierTables();
+    Vid_LoadChasePalette();
+    g_SpeedChaseDef.mix = Vid_MixScreenEffect;
+    Vid_ResetTunnel();
+    Vid_ResetTextChase();
+    Vid_AddResetHook(Vid_ResetTunnel);
+    Vid_AddResetHook(Vid_ResetTextChase);
     int32_t n = 0;
     for (int32_t i = 0; i < VID_CHASE_TYPE_COUNT; i++) {
         const uint16_t id = g_auChaseStoredIds[i];
-        CHASEDEF *def = id == 9 ? &g_ParticleChaseDef : (id == 20 ? &g_SpeedChaseDef : Vid_StandinChaseDef(id));
+        CHASEDEF *def = BuiltInDef(id);
         g_apChaseDefs[i] = def;
         if (!def)
             continue;
@@ -198,10 +259,12 @@ int32_t Vid_InitVideoCore()
 void Vid_FreeVideoCore()
 {
     Vid_ResetVideo();
+    Vid_FreePathMeshes();
     Vid_FreeClipPools();
     Vid_FreeChasePools();
     for (int32_t i = 0; i < 4; i++)
         Vid_FreeLaneObject(i);
+    Vid_FreeTunnel();
     Sys_PoolDestroy(g_pLaneBlockPool);
     g_pLaneBlockPool = nullptr;
 }

@@ -194,6 +194,7 @@ void Vid_BeginChaseFrame()
         o.uTexClutPosition = 0;
         o.pTypeBlock = nullptr;
         g_apLaneTopNode[lane] = &o.coord;
+        o.coord.parent = nullptr; // last frame's nodes are gone
         g_apLaneGroupNode[lane] = nullptr;
         for (int32_t i = 0; i < g_aiGroupNodeUse[lane]; i++)
             for (int32_t &t : g_aGroupNodes[lane][i].coord.local.t)

@@ -1,5 +1,7 @@
 #include "video/laneobject.h"
 
+#include "video/interp.h"
+
 #include <cstring>
 
 #include "core/idpool.h"
@@ -236,8 +238,15 @@ int32_t Vid_DrawParticles(LANEOBJECT *object, void *, int32_t)
 {
     if (!object)
         return 0;
+    // The emitters follow the slot's place this frame.
+    if (object->slot)
+        Sys_CoordUpdateWorld(&object->slot->coord);
     Vid_StepParticles(object);
     if (!(object->flags & LANEOBJ_DRAWABLE))
+        return 0;
+    // Particles are kept at 16 times the scene's scale; the object's coordinates scale them
+    // back, seen by the main camera.
+    if (Sys_CoordUpdateWorld(&object->coord) != 0 || Sys_CoordLoadLocalScreen(&object->coord, &g_CameraCoord, 0) != 0)
         return 0;
     if (int32_t r = Gfx_BindTexture(object->textureRecord, 0, 1))
         return r;

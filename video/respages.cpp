@@ -3,7 +3,6 @@
 #include "app/calllog.h"
 #include "core/archive.h"
 #include "core/idpool.h"
-#include "video/standin_librarysamples.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -685,7 +684,7 @@ int Vid_LoadResByName(int32_t kind, const uint8_t path[3], const char name[8], u
         return -1;
     const uint32_t size = Vid_GetResFileSize(kind, idx, 4);
     if (size == 0)
-        return kind == RES_INSTRUMENT ? Vid_StandinFindLibrarySample(path, name, aIndex, pSize) : -1;
+        return -1;
     std::memcpy(aIndex, idx, sizeof(idx));
     if (pSize)
         *pSize = size;

@@ -4,11 +4,10 @@
 
 #include <cstdint>
 
+#include "video/chase_tunnel.h"
 #include "video/standin_uistate.h"
 
 struct VIDOBJECT;
 
 // Vertex-group animation of a slot's model; returns the new animation time.
 int32_t Vid_AnimateObject(VIDOBJECT *object, int32_t time);
-// Draws the tunnel render context held by the slot.
-void Vid_DrawTunnel(VIDOBJECT *slot, int32_t depthShift);

@@ -4,7 +4,8 @@
 #include "audio/capture.h"
 #include "audio/cdaudio.h"
 #include "audio/sampleslot.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
+#include "support/songdata.h"
 #include "audio/wav.h"
 #include "platform/audio_in.h"
 #include "platform/cd.h"
@@ -362,7 +363,7 @@ protected:
         Snd_CdCloseDevice();
         g_iCdState = CD_STATE_NONE;
         Snd_FreeSampleTable();
-        Seq_StandinClearSongData();
+        ClearSongData();
         unsetenv("TNV_CD_DIR");
         g_szBaseDir[0] = 0;
         g_bAudioMixEnabled = 0;

@@ -1,7 +1,7 @@
 #include "audio/effects.h"
 
 #include "core/fixmath.h"
-#include "sequencer/standin_commands.h"
+#include "sequencer/samples.h"
 #include "support/failalloc.h"
 #include "ui/msgbox.h"
 

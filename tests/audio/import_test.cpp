@@ -1,9 +1,11 @@
 #include "audio/import.h"
+#include "audio/sampleedit.h"
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "audio/wav.h"
 #include "core/file.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
+#include "support/songdata.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +25,13 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(Snd_InitSampleEngine(256), 0);
-        Seq_StandinClearSongData();
+        ClearSongData();
         g_szErrorText[0] = 0;
     }
     void TearDown() override
     {
         Snd_ShutdownSampleEngine();
-        Seq_StandinClearSongData();
+        ClearSongData();
     }
 
     static int Slots()
@@ -44,7 +46,7 @@ protected:
     {
         int n = 0;
         for (int i = 1; i < SEQ_INSTRUMENT_SLOTS; i++)
-            n += g_aInstrumentSlots[i].ucMark || g_aInstrumentSlots[i].ucKey1;
+            n += g_aInstrumentSlots[i].ucAllocated || g_aInstrumentSlots[i].ucKey1;
         return n;
     }
 
@@ -81,19 +83,18 @@ protected:
         ASSERT_GE(instrument, 1);
         ASSERT_LT(instrument, SEQ_NO_INSTRUMENT);
         const INSTRUMENTSLOT &ins = g_aInstrumentSlots[instrument];
-        EXPECT_EQ(ins.ucMark, 0);
+        EXPECT_EQ(ins.uMark, 0);
         EXPECT_EQ(ins.iSampleId, id);
-        EXPECT_EQ(ins.ucRateCode, rateCode);
         EXPECT_EQ(ins.ucKey1, 255);
         EXPECT_EQ(ins.uKey2, 0xFFFF);
         EXPECT_EQ(ins.uKey3, 0xFFFF);
         EXPECT_EQ(ins.pCommands, nullptr);
-        EXPECT_EQ(ins.uCommandCount, 0);
-        EXPECT_EQ(ins.ucChainCount, 2);
+        EXPECT_EQ(ins.ucCommandCount, 0);
+        EXPECT_EQ(ins.cSampleState, SAMPLE_STATE_OWN) << "the sample editor records nothing for it";
         ASSERT_NE(ins.pszName, nullptr);
         EXPECT_STREQ(ins.pszName, name);
         const SAMPLEENTRY *entry = nullptr;
-        for (int i = 0; i < g_iSampleCount; i++)
+        for (int i = 1; i < g_uSampleCount; i++)
             if (g_aSamples[i].iSampleId == id)
                 entry = &g_aSamples[i];
         ASSERT_NE(entry, nullptr);
@@ -103,6 +104,7 @@ protected:
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(p->uFrames, frames);
         EXPECT_EQ(p->uRate, rate);
+        EXPECT_EQ(Snd_RateCodeOf(p->uRate), rateCode);
         EXPECT_EQ(p->pStart, p->pData);
     }
 };
@@ -210,7 +212,7 @@ TEST_F(Import, FailedImportsLeaveNothingBehind)
         EXPECT_EQ(c.run(), -1);
         EXPECT_EQ(Slots(), 1) << "only the engine's slot";
         EXPECT_EQ(Instruments(), 0);
-        EXPECT_EQ(g_iSampleCount, 0);
+        EXPECT_EQ(g_uSampleCount, 1) << "no sample records";
         EXPECT_NE(g_szErrorText[0], 0);
     }
 }
@@ -220,18 +222,19 @@ TEST_F(Import, FullTablesRefuseWithoutLeaks)
     const int16_t words[2] = {1, 2};
     // Instrument table full: allocation answers 201, and so does the import.
     for (int i = 1; i < SEQ_NO_INSTRUMENT; i++)
-        g_aInstrumentSlots[i].ucMark = 1;
+        g_aInstrumentSlots[i].ucAllocated = 1;
     EXPECT_EQ(Snd_ImportRawSample("a", words, 4, 44100), SEQ_NO_INSTRUMENT);
     EXPECT_EQ(Slots(), 1);
-    EXPECT_EQ(g_iSampleCount, 0);
+    EXPECT_EQ(g_uSampleCount, 1) << "no sample records";
     std::string stereo = Wav("stereo.wav", 44100, 2, {1, -1});
     EXPECT_EQ(Snd_ImportWavSample(stereo.c_str()), SEQ_NO_INSTRUMENT);
     EXPECT_EQ(Slots(), 1);
 
     // Sample table full.
-    Seq_StandinClearSongData();
-    for (int i = 0; i < SEQ_MAX_SAMPLES; i++)
-        g_aSamples[Seq_AddSampleRecord(2)].iSampleId = 1000 + i;
+    ClearSongData();
+    for (int i = 1; i < SEQ_MAX_SAMPLES; i++)
+        g_aSamples[Seq_AddSampleRecord(2)].iSampleId = (int16_t)(1000 + i);
+    ASSERT_EQ(Seq_AddSampleRecord(2), -1);
     EXPECT_EQ(Snd_ImportRawSample("a", words, 4, 44100), -1);
     EXPECT_EQ(Slots(), 1);
     EXPECT_EQ(Instruments(), 0);

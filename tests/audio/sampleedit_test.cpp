@@ -3,11 +3,18 @@
 #include "audio/mixer.h"
 #include "audio/sampleedit.h"
 #include "audio/sampleslot.h"
-#include "sequencer/standin_commands.h"
-#include "sequencer/standin_songdata.h"
+#include "core/archive.h"
+#include "sequencer/clock.h"
+#include "sequencer/instruments.h"
+#include "sequencer/samples.h"
+#include "sequencer/songmodel.h"
+#include "support/songdata.h"
+#include "support/wadfixture.h"
+#include "video/respages.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,7 +23,8 @@ namespace {
 
 using Samples = std::vector<int16_t>;
 
-const uint8_t kPath[3] = {4, 5, 6};
+// The library sample sits at N/D/E/F/SNARE001: kind 1, keys 1, 1, 1.
+const uint8_t kPath[3] = {'D', 'E', 'F'};
 const char kName[8] = {'S', 'N', 'A', 'R', 'E', '0', '0', '1'};
 constexpr int kInst = 1;
 
@@ -26,26 +34,95 @@ struct Entry
     bool operator==(const Entry &) const = default;
 };
 
-class SampleEdit : public ::testing::Test
+// The fixture's library files hold raw 16-bit samples after the 48-byte header, read by this
+// loader in place of the ADPCM one, so the goldens stay exact.
+void *RawSampleRes(int32_t id, void *data, const uint16_t *path, int32_t depth, uint32_t size)
+{
+    std::free(data);
+    const WADENTRY *e = path && depth > 0 ? Sys_WadEntryAt((int)path[depth - 1] + 1) : nullptr;
+    if (!e || size <= 48)
+        return nullptr;
+    std::vector<uint8_t> bytes(((size_t)size + 2047) & ~(size_t)2047);
+    if (Sys_WadReadEntry(bytes.data(), e) < 0)
+        return nullptr;
+    const int32_t index = Seq_AddSampleRecord(size - 48);
+    if (index < 1)
+        return nullptr;
+    SAMPLESLOT *slot = nullptr;
+    g_aSamples[index].iSampleId = (int16_t)id;
+    if (Snd_LoadSample(&slot, "library", bytes.data() + 48, size - 48, SAMPLE_FORMAT_RAW_MEMORY) != 0) {
+        Seq_RemoveSampleRecord(id, 0);
+        return nullptr;
+    }
+    slot->uRate = 44100;
+    slot->uSampleId = (uint32_t)id;
+    std::memcpy(g_aSamples[index].szName, bytes.data(), 19);
+    return &g_aSamples[index];
+}
+
+void RawSampleFree(int32_t id, void *, const uint16_t *, int32_t)
+{
+    SAMPLESLOT *slot = nullptr;
+    if (Snd_FindSampleById(&slot, (uint32_t)id) >= 0)
+        Snd_FreeSample(slot);
+    Seq_RemoveSampleRecord(id, 0);
+}
+
+class SampleEdit : public WadTest
 {
 protected:
+    bool m_bOpen = false;
+
     void SetUp() override
     {
+        WadTest::SetUp();
         ASSERT_EQ(Snd_InitSampleEngine(64), 0);
-        Seq_StandinClearSongData();
+        Vid_CreateResPagePool();
+        g_aucResKindCallbacks[RES_INSTRUMENT] = Vid_AddResCallbacks(RawSampleRes, RawSampleFree);
+        ClearSongData();
     }
 
     void TearDown() override
     {
         Snd_CloseSampleEditor();
-        Seq_StandinClearSongData();
+        ClearSongData();
+        WadTest::TearDown();
+        m_bOpen = false;
+        g_aucResKindCallbacks[RES_INSTRUMENT] = 0;
         Snd_ShutdownSampleEngine();
+    }
+
+    // An archive whose instrument library holds data as its one sample.
+    void WriteLibrary(const Samples &data)
+    {
+        if (m_bOpen) {
+            Sys_WadFreeBuffers();
+            Sys_FreeDiscPool();
+            Sys_DiscInit();
+        }
+        PACKDIR root;
+        for (const char *f : {"AUTO", "CHASES", "JAMTEM", "PERF", "R"})
+            Pack_Dir(root, f);
+        Pack_Dir(root, "BOOT").files = {File("DEFRIF", "riffs"), File("EFFREAL", "effects")};
+        for (const char *f : {"B/B/A", "B/D/A", "B/F/A", "D/B/A", "D/D/A", "F/A", "H/A", "J/A", "L/A", "B/H/A", "P/A",
+                              "T/A"})
+            Pack_Dir(root, f);
+        std::string bytes(48, '\0');
+        std::memcpy(bytes.data(), "Snare", 5);
+        for (int16_t v : data) {
+            bytes.push_back((char)(uint8_t)v);
+            bytes.push_back((char)(uint8_t)((uint16_t)v >> 8));
+        }
+        Pack_Dir(root, "N/D/E/F").files = {File(std::string(kName, 8), bytes)};
+        PackAndWrite(root);
+        ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
+        m_bOpen = true;
     }
 
     // A library sample loaded into an instrument slot, the editor open on it.
     void Start(const Samples &data, int32_t mode = EDIT_SILENT, int slot = kInst)
     {
-        Seq_StandinAddLibrarySample(1, 2, 3, kPath, kName, data.data(), (uint32_t)data.size());
+        WriteLibrary(data);
         Load(slot);
         ASSERT_EQ(Snd_OpenSampleEditor(mode), 1);
         Snd_SelectEditInstrument(slot, 0);
@@ -54,10 +131,20 @@ protected:
 
     static void Load(int slot)
     {
-        ASSERT_EQ(Seq_LoadInstrument(slot, 1, 2, 3, 9, 0), 0);
-        g_aInstrumentSlots[slot].ucRateCode = 3;
-        g_aInstrumentSlots[slot].ucDisc = 1;
+        ASSERT_EQ(Seq_LoadInstrument(slot, 1, 1, 1, 1, 0, 1, 1), 3);
+        g_aInstrumentSlots[slot].uDisc = 1;
     }
+
+    // A song note of the instrument slot starting at a sample offset.
+    static int32_t NoteAt(int slot, uint32_t start)
+    {
+        const uint16_t flat[2] = {0x7F00, 0x7FFF};
+        const int32_t a = Seq_AddParamList(2, flat, 0, 0);
+        const int32_t b = Seq_AddParamList(2, flat, 0, 0);
+        const int32_t c = Seq_AddParamList(2, flat, 0, 0);
+        return Seq_FindOrAddNote((uint16_t)slot, 4, 0, 1, 200, 0, 0x40, 0x80, 0, start, a, b, c, 0, 0, 0, 1);
+    }
+    static uint32_t StartOf(int32_t note) { return Seq_GetNote(note)->uSampleStart; }
 
     static Samples Data()
     {
@@ -247,11 +334,10 @@ TEST_F(SampleEdit, EffectRunsOverItsRangeOnly)
 TEST_F(SampleEdit, CutCopyPasteAndTheirFixUps)
 {
     Start(Ramp(200));
-    g_aNotes[0] = {(uint16_t)g_iEditSampleIndex, 5};
-    g_aNotes[1] = {(uint16_t)g_iEditSampleIndex, 20};
-    g_aNotes[2] = {(uint16_t)g_iEditSampleIndex, 100};
-    g_aNotes[3] = {(uint16_t)(g_iEditSampleIndex + 1), 100}; // another sample's note
-    g_iNoteCount = 4;
+    const int32_t notes[4] = {NoteAt(kInst, 5), NoteAt(kInst, 20), NoteAt(kInst, 100),
+                              NoteAt(kInst + 1, 100)}; // the last: another instrument's note
+    for (int32_t n : notes)
+        ASSERT_GT(n, 0);
     Snd_SetSampleLoop(g_pEditSample, 100, 1);
     ASSERT_TRUE(Snd_IsEditSampleLooped());
 
@@ -268,10 +354,10 @@ TEST_F(SampleEdit, CutCopyPasteAndTheirFixUps)
     ASSERT_EQ(g_stEditClipboard.iFrames, 60);
     EXPECT_EQ(g_stEditClipboard.pData[0], 1000);
     EXPECT_EQ(g_stEditClipboard.pData[59], 6900);
-    EXPECT_EQ(g_aNotes[0].uStartOffset, 5u);
-    EXPECT_EQ(g_aNotes[1].uStartOffset, 1u);
-    EXPECT_EQ(g_aNotes[2].uStartOffset, 40u);
-    EXPECT_EQ(g_aNotes[3].uStartOffset, 100u);
+    EXPECT_EQ(StartOf(notes[0]), 5u);
+    EXPECT_EQ(StartOf(notes[1]), 1u);
+    EXPECT_EQ(StartOf(notes[2]), 40u);
+    EXPECT_EQ(StartOf(notes[3]), 100u);
     // The loop stays on the frame it marked.
     EXPECT_TRUE(Snd_IsEditSampleLooped());
     EXPECT_EQ(g_pEditSample->uLoopStartFrame, 40u);
@@ -280,8 +366,8 @@ TEST_F(SampleEdit, CutCopyPasteAndTheirFixUps)
     Snd_DispatchSampleEdit(EDIT_PASTE, 10, 0, 0);
     EXPECT_EQ(Data(), Ramp(200));
     EXPECT_EQ(g_pEditSample->uLoopStartFrame, 100u);
-    EXPECT_EQ(g_aNotes[2].uStartOffset, 100u);
-    EXPECT_EQ(g_aNotes[0].uStartOffset, 5u);
+    EXPECT_EQ(StartOf(notes[2]), 100u);
+    EXPECT_EQ(StartOf(notes[0]), 5u);
 
     // Positions outside the data are held to it.
     Snd_DispatchSampleEdit(EDIT_COPY, 198, 500, 0);
@@ -298,7 +384,7 @@ TEST_F(SampleEdit, CutCopyPasteAndTheirFixUps)
     // A paste after the loop start switches the loop off; one before it moves it up.
     EXPECT_FALSE(Snd_IsEditSampleLooped());
     EXPECT_EQ(g_pEditSample->uLoopStartFrame, 0u);
-    EXPECT_EQ(g_aNotes[2].uStartOffset, 102u);
+    EXPECT_EQ(StartOf(notes[2]), 102u);
 
     // An empty copy keeps the clipboard it had.
     Snd_DispatchSampleEdit(EDIT_COPY, 50, 40, 0);
@@ -447,7 +533,7 @@ TEST_F(SampleEdit, CommandsAreRecordedInTheChain)
     EXPECT_EQ(name0, 0x534E4152u); // "SNAR" big-endian
     EXPECT_EQ(name1, 0x45303031u);
     std::vector<Entry> head = {
-        {EDIT_SOURCE, 0x00040005, 0x00010006},
+        {EDIT_SOURCE, (uint32_t)kPath[0] << 16 | kPath[1], 1u << 16 | kPath[2]},
         {EDIT_SOURCE, name0, name1},
         {EDIT_REVERSE, 3, 9},
         {EDIT_COPY, 0, 9},
@@ -460,8 +546,8 @@ TEST_F(SampleEdit, CommandsAreRecordedInTheChain)
     ASSERT_EQ(chain.size(), head.size() + 2); // comb: 4 values in two entries
     EXPECT_EQ(std::vector<Entry>(chain.begin(), chain.begin() + (long)head.size()), head);
     EXPECT_EQ(chain[head.size()].type, 5u);
-    EXPECT_EQ(g_aInstrumentSlots[kInst].uCommandCount, chain.size());
-    EXPECT_EQ(g_aInstrumentSlots[kInst].ucChainCount, 1);
+    EXPECT_EQ(g_aInstrumentSlots[kInst].ucCommandCount, chain.size());
+    EXPECT_EQ(g_aInstrumentSlots[kInst].cSampleState, SAMPLE_STATE_EDITED);
 
     // Entry counts per command as the sequencer counts them.
     struct
@@ -519,7 +605,7 @@ TEST_F(SampleEdit, ReplayOnTheSourceGivesTheSameData)
     Load(2);
     ASSERT_EQ(Snd_OpenSampleEditor(EDIT_SILENT), 1);
     Snd_SelectEditInstrument(2, 0);
-    Snd_ReplayEditChain(g_aInstrumentSlots[kInst].pCommands, (int32_t)g_aInstrumentSlots[kInst].uCommandCount);
+    Snd_ReplayEditChain(g_aInstrumentSlots[kInst].pCommands, (int32_t)g_aInstrumentSlots[kInst].ucCommandCount);
     EXPECT_EQ(Data(), edited);
     EXPECT_EQ(g_pEditSample->uLoopStartFrame, loop);
     EXPECT_TRUE(Snd_IsEditSampleLooped());
@@ -567,6 +653,23 @@ TEST_F(SampleEdit, UndoReleasesTheEnvelopeList)
     EXPECT_EQ(Chain().size(), 2u);
 }
 
+// The clipboard's copy of a chain names the chain's envelope lists without holding them.
+TEST_F(SampleEdit, ClipboardChainsHoldNoListReferences)
+{
+    Start(Ramp(100), EDIT_FULL);
+    int32_t list = Seq_AddParamList(2, std::vector<uint16_t>{128 << 8 | 0, 0 << 8 | 255}.data(), 0, 0);
+    Snd_DoSampleEdit(EDIT_ENVELOPE, 0, 100, list);
+    const int32_t lists = Seq_ParamListCount();
+    Snd_DoSampleEdit(EDIT_COPY, 0, 9, 0);
+    ASSERT_NE(g_stEditClipboard.pChain, nullptr);
+    Snd_DoSampleEdit(EDIT_COPY, 0, 19, 0); // frees the first clipboard
+    Snd_CloseSampleEditor();                // and the second
+    EXPECT_EQ(Seq_ParamListCount(), lists);
+    EXPECT_NE(Seq_GetParamList(list, nullptr), nullptr) << "the instrument's chain still holds it";
+    Seq_ClearInstrument(kInst, 1, 1);
+    EXPECT_EQ(Seq_GetParamList(list, nullptr), nullptr);
+}
+
 TEST_F(SampleEdit, ClipFromAnotherInstrumentStopsTheRecording)
 {
     Start(Ramp(300), EDIT_FULL);
@@ -583,7 +686,7 @@ TEST_F(SampleEdit, ClipFromAnotherInstrumentStopsTheRecording)
     Snd_DoSampleEdit(EDIT_REVERSE, 0, 5, 0);
     Snd_DoSampleEdit(EDIT_PASTE, 0, 0, 0);
     // Its chain could not make this sample again: the instrument keeps its sample instead.
-    EXPECT_EQ(g_aInstrumentSlots[2].ucChainCount, 2);
+    EXPECT_EQ(g_aInstrumentSlots[2].cSampleState, SAMPLE_STATE_OWN);
     EXPECT_EQ(g_aInstrumentSlots[2].pCommands, nullptr);
     EXPECT_EQ(g_iEditFrames, 310);
     // The undo snapshot still works for it.
@@ -606,7 +709,7 @@ TEST_F(SampleEdit, BrokenChainsReplaySafely)
     };
     for (auto &g : garbage)
         Seq_AddInstrumentCommand(5, g[0], g[1], g[2]);
-    Snd_ReplayEditChain(g_aInstrumentSlots[5].pCommands, (int32_t)g_aInstrumentSlots[5].uCommandCount + 10);
+    Snd_ReplayEditChain(g_aInstrumentSlots[5].pCommands, (int32_t)g_aInstrumentSlots[5].ucCommandCount + 10);
     Snd_ReplayEditChain(g_aInstrumentSlots[5].pCommands, 3);
     Snd_ReplayEditChain(g_aInstrumentSlots[5].pCommands, -4);
     EXPECT_GT(g_iEditFrames, 0);
@@ -702,7 +805,7 @@ TEST_F(SampleEdit, ViewPictureAndPalette)
     // Beat marks: 120 bpm, 464 frames at 44100 Hz is not a sixteenth yet; a long sample has them.
     g_uTempo = 120;
     Snd_CloseSampleEditor();
-    Seq_StandinClearSongData();
+    ClearSongData();
     Start(Samples(44100, 0), EDIT_FULL);
     g_iEditSelLast = -1;
     Snd_ProcessEditRange(0, 44099);
@@ -743,6 +846,60 @@ TEST_F(SampleEdit, NoteToStepAndSmallQueries)
     EXPECT_EQ(g_iEditLoopMarker, -1);
     EXPECT_EQ(Snd_GetEditLoopStart(), -1);
     EXPECT_EQ(g_iEditFrames, 0);
+}
+
+} // namespace
+
+namespace {
+
+// A loaded song asks for its edited instruments' chains to be replayed: each gets its sample back.
+TEST_F(SampleEdit, LoadedSongsReplayTheirEdits)
+{
+    Samples data;
+    for (int i = 0; i < 400; i++)
+        data.push_back((int16_t)((i * 3001) % 20000 - 10000));
+    Start(data, EDIT_FULL);
+    Snd_DoSampleEdit(EDIT_REVERSE, 10, 200, 0);
+    Snd_DoSampleEdit(EDIT_CROP, 5, 300, 0);
+    Snd_DoSampleEdit(EDIT_LOOP, 40, 0, 0);
+    const Samples edited = Data();
+    ASSERT_NE(edited, data);
+    Snd_CloseSampleEditor();
+
+    // As the song loader leaves it: the library sample, the chain, the state negated.
+    Load(2);
+    for (const COMMANDENTRY *p = g_aInstrumentSlots[kInst].pCommands; p; p = p->pNext)
+        ASSERT_EQ(Seq_AddInstrumentCommand(2, p->uType, p->uParam0, p->uParam1), 0);
+    g_aInstrumentSlots[2].cSampleState = (int8_t)-SAMPLE_STATE_EDITED;
+    Seq_ReapplySampleEdits();
+    EXPECT_EQ(g_iSampleEditorState, EDIT_CLOSED);
+    EXPECT_EQ(g_aInstrumentSlots[2].cSampleState, SAMPLE_STATE_EDITED);
+    SAMPLESLOT *sample = nullptr;
+    ASSERT_GE(Snd_FindSampleById(&sample, (uint32_t)g_aInstrumentSlots[2].iSampleId), 0);
+    std::vector<int16_t> left(sample->uFrames);
+    Snd_CopySampleLeft(left.data(), sample);
+    EXPECT_EQ(left, edited);
+    EXPECT_EQ(sample->uLoopStartFrame, 40u);
+}
+
+// The song holds 128 command entries: an edit past them keeps the sample instead of a chain.
+TEST_F(SampleEdit, AFullCommandPoolKeepsTheSampleInsteadOfAChain)
+{
+    Start(Ramp(300), EDIT_FULL);
+    Snd_DoSampleEdit(EDIT_REVERSE, 0, 9, 0);
+    ASSERT_EQ(Chain().size(), 3u);
+    while (Seq_FreeCommandEntries() > 0)
+        ASSERT_EQ(Seq_AddInstrumentCommand(7, EDIT_REVERSE, 0, 1), 0);
+    Snd_DoSampleEdit(EDIT_REVERSE, 20, 29, 0);
+    EXPECT_EQ(g_aInstrumentSlots[kInst].cSampleState, SAMPLE_STATE_OWN);
+    EXPECT_EQ(g_aInstrumentSlots[kInst].pCommands, nullptr);
+    EXPECT_EQ(Seq_FreeCommandEntries(), 3) << "its chain went back to the pool";
+    Samples expected = Ramp(300);
+    std::reverse(expected.begin(), expected.begin() + 10);
+    std::reverse(expected.begin() + 20, expected.begin() + 30);
+    EXPECT_EQ(Data(), expected) << "the edit itself still applies";
+    Seq_FreeCommandChain(g_aInstrumentSlots[7].pCommands);
+    g_aInstrumentSlots[7] = INSTRUMENTSLOT{};
 }
 
 } // namespace

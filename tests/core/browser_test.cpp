@@ -8,7 +8,8 @@
 #include "core/cardsave.h"
 #include "jam/standin_jam.h"
 #include "render/userimages.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
+#include "support/songdata.h"
 
 #include "scratch_dir.h"
 #include "support/bmpfixture.h"
@@ -356,14 +357,14 @@ public:
     {
         Browser::SetUp();
         ASSERT_EQ(Snd_InitSampleEngine(64), 0);
-        Seq_StandinClearSongData();
+        ClearSongData();
         Gfx_InitUserImages();
     }
     void TearDown() override
     {
         Gfx_FreeUserImages();
         Snd_ShutdownSampleEngine();
-        Seq_StandinClearSongData();
+        ClearSongData();
         Browser::TearDown();
     }
 };
@@ -422,7 +423,7 @@ TEST_F(BrowserMedia, AFullInstrumentTableIsAFailedLoad)
     Write("f/good.pcm", std::string(200, '\x10'));
     ASSERT_EQ(Sys_BrowseDirectory(Path("f").c_str()), 0);
     for (int i = 1; i < SEQ_NO_INSTRUMENT; i++)
-        g_aInstrumentSlots[i].ucMark = 1;
+        g_aInstrumentSlots[i].ucAllocated = 1;
     g_done.clear();
     EXPECT_EQ(Sys_LoadBrowserEntry(nullptr, Row("good.pcm"), Done, 0), 0);
     EXPECT_EQ(g_done, std::vector<int32_t>{0});

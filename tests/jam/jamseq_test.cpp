@@ -15,7 +15,7 @@
 #include "jam/jamchannel.h"
 #include "jam/jamnet.h"
 #include "jam/jamseq.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 
 namespace {
 
@@ -739,10 +739,10 @@ TEST_F(JamSeq, FindInstrumentSlotByKeysKindOrName)
     g_aInstrumentSlots[20].ucKey1 = 4;
     g_aInstrumentSlots[20].uKey2 = 7;
     g_aInstrumentSlots[20].uKey3 = 9;
-    std::memcpy(g_aInstrumentSlots[20].achLibName, "BASSLINE", 8);
+    std::memcpy(g_aInstrumentSlots[20].achArchiveName, "BASSLINE", 8);
     fake.kind[20] = 1;
     g_aInstrumentSlots[21] = g_aInstrumentSlots[20];
-    std::memcpy(g_aInstrumentSlots[21].achLibName, "PADSOFT1", 8);
+    std::memcpy(g_aInstrumentSlots[21].achArchiveName, "PADSOFT1", 8);
     fake.kind[21] = 3;
     EXPECT_EQ(Jam_FindInstrumentSlot(4, 7, 9, 1, nullptr), 20);
     EXPECT_EQ(Jam_FindInstrumentSlot(4, 7, 9, 3, nullptr), 21);

@@ -2,7 +2,7 @@
 
 #include "sequencer/instruments.h"
 #include "sequencer/songcontrol.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 
 namespace {
 
@@ -110,8 +110,8 @@ TEST_F(Instruments, UnusedInstrumentsGo)
     Library(1, 1, 1, 1, 1);
     Library(2, 1, 1, 1, 2);
     Library(3, 1, 1, 1, 3);
-    g_aInstrumentSlots[2].uTempMark = 0xFFFF;
-    g_aInstrumentSlots[3].uTempMark = 0xFFFF;
+    g_aInstrumentSlots[2].uMark = 0xFFFF;
+    g_aInstrumentSlots[3].uMark = 0xFFFF;
     const int32_t riff = Seq_NewRiff(1, 1);
     ASSERT_TRUE(PutOf(riff, 0, 0, 3, 40));
     Seq_ClearUnusedInstruments(0); // only the temporary one no note uses

@@ -7,7 +7,7 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
-#include "sequencer/standin_songdata.h"
+#include "sequencer/samples.h"
 #include "sequencer/tables.h"
 
 #include <atomic>

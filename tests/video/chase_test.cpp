@@ -2,7 +2,8 @@
 // four time-update modes and the per-frame evaluation.
 #include "video_fixture.h"
 
-#include "sequencer/standin_songdata.h"
+#include "sequencer/clock.h"
+#include "sequencer/samples.h"
 
 #include <array>
 #include <cstdlib>

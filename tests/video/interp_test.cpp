@@ -363,6 +363,10 @@ TEST(VideoParticles, DrawnAsAdditiveSquaresOnTheDevice)
     parent.local.t[2] = 400;
     slot.pInstanceParent = &parent;
     o->slot = &slot;
+    // The main camera at the origin, looking along z.
+    FIXMATRIX id;
+    Sys_IdentityMatrix(&id);
+    Sys_CoordInit(&g_CameraCoord, nullptr, &id, 0);
     for (int32_t i = 0; i < o->total; i++)
         o->particles[i].life = 0;
     ASSERT_EQ(0, Vid_DrawParticles(o, nullptr, 0));

@@ -1,6 +1,8 @@
 #include "ui/bindings.h"
 
 #include "core/padbind.h"
+#include "ui/gridops.h"
+#include "ui/gridsetup.h"
 #include "ui/handlers.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"

@@ -1,8 +1,7 @@
-// Stand-ins until the editor screens build these: no grid window, level 0, and a prompt that is
+// Stand-ins until the editor screens build these: level 0, and a prompt that is
 // only kept (tests read it back).
 #include "video/standin_uistate.h"
 
-__attribute__((weak)) UIWINDOW *g_pGridWindow = nullptr;
 __attribute__((weak)) uint8_t g_ucChaseLevel = 0;
 __attribute__((weak)) uint8_t g_ucGridKind = 0;
 __attribute__((weak)) uint8_t g_ucGridPasteMode = 0;

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-struct UIWINDOW;
+struct WINDOW;
 
-extern UIWINDOW *g_pGridWindow;   // the main grid window, null when not open
+extern WINDOW *g_pGridWindow;   // the main grid window, null when not open (ui/gridsetup.cpp)
 extern uint8_t g_ucChaseLevel;    // the chase editor's level
 extern uint8_t g_ucGridKind;      // kind of the grid shown on screen 0
 extern uint8_t g_ucGridPasteMode; // 1 while the grid pastes

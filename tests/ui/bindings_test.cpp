@@ -1,6 +1,8 @@
 // The pad binding table built at start-up and the dispatch rules the screens rely on.
 #include "core/padbind.h"
 #include "ui/bindings.h"
+#include "ui/gridops.h"
+#include "ui/gridsetup.h"
 #include "ui/handlers.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
@@ -128,12 +130,16 @@ TEST_F(Bindings, DispatchRules)
     EXPECT_EQ(Dispatch({0}), (std::vector<std::string>{"Ui_RunPageItemForSlot(0)"}));
     EXPECT_TRUE(Dispatch({0, 14}).empty());
     EXPECT_TRUE(Dispatch({0, 14}).empty());
-    // The cursor slots are never blocked: up runs with slot 0 held, every frame while held.
-    EXPECT_EQ(Dispatch({0, 4}), (std::vector<std::string>{"Ui_GridStepUp"}));
-    EXPECT_EQ(Dispatch({0, 4}), (std::vector<std::string>{"Ui_GridStepUp"}));
-    // Up and slot 14 together on the grid: both.
+    // The cursor slots are never blocked: up runs with slot 0 held, every frame while held (on
+    // the block-move screen, whose handlers still record their runs).
     Dispatch({});
-    EXPECT_EQ(Dispatch({4, 14}), (std::vector<std::string>{"Ui_GridStepUp", "Ui_RunPageItemForSlot(14)"}));
+    g_iScreen = 3;
+    EXPECT_EQ(Dispatch({0}), (std::vector<std::string>{"Ed_BlockDrop"}));
+    EXPECT_EQ(Dispatch({0, 4}), (std::vector<std::string>{"Ed_BlockMoveUp"}));
+    EXPECT_EQ(Dispatch({0, 4}), (std::vector<std::string>{"Ed_BlockMoveUp"}));
+    // Up and slot 14 together: both.
+    Dispatch({});
+    EXPECT_EQ(Dispatch({4, 14}), (std::vector<std::string>{"Ed_BlockMoveUp", "Ed_BlockPaste"}));
     Dispatch({});
 
     // Screen 4, slot 9 raw: runs nothing, blocks 10-15 while held.
@@ -162,12 +168,12 @@ TEST_F(Bindings, DispatchRules)
 TEST_F(Bindings, UnbuiltHandlersRefuseAndSayItOnce)
 {
     testing::internal::CaptureStderr();
-    Ui_MutePanelToggle();
-    Ui_MutePanelToggle();
+    Ui_HelpTextScrollUp();
+    Ui_HelpTextScrollUp();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(g_uUnbuiltHandlerRuns, 2u);
-    EXPECT_STREQ(g_pszLastUnbuiltHandler, "Ui_MutePanelToggle");
-    EXPECT_EQ(err, "tnvpc: Ui_MutePanelToggle is not available yet\n");
+    EXPECT_STREQ(g_pszLastUnbuiltHandler, "Ui_HelpTextScrollUp");
+    EXPECT_EQ(err, "tnvpc: Ui_HelpTextScrollUp is not available yet\n");
 }
 
 } // namespace

@@ -125,3 +125,40 @@ TEST(SongTool, LibraryRiffFromTheArchive)
     Sys_FreeDiscPool();
     g_szDataDir[0] = 0;
 }
+
+// frame draws the demo song's video (no video chunks yet: the empty video) as a 640 x 480 PNG; a
+// missing or broken song and a bad row are refused with nothing written.
+TEST(SongTool, FrameWritesThePictureAndRefusesBadInput)
+{
+    TempDir dir;
+    int code = -1;
+    const std::string png = dir.File("row4.png");
+    const std::string said = RunTool("frame '" + Demo() + "' 4 '" + png + "'", &code);
+    ASSERT_EQ(code, 0) << said;
+    const std::vector<char> bytes = Slurp(png);
+    ASSERT_GT(bytes.size(), 33u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
+    const auto be32 = [&](size_t at) {
+        return (uint32_t)(uint8_t)bytes[at] << 24 | (uint32_t)(uint8_t)bytes[at + 1] << 16 |
+               (uint32_t)(uint8_t)bytes[at + 2] << 8 | (uint8_t)bytes[at + 3];
+    };
+    EXPECT_EQ(be32(16), 640u);
+    EXPECT_EQ(be32(20), 480u);
+    EXPECT_EQ(std::string(bytes.end() - 8, bytes.end() - 4), "IEND");
+
+    std::vector<char> demo = Slurp(Demo());
+    const std::string broken = dir.File("broken.tnv");
+    std::ofstream(broken, std::ios::binary).write(demo.data(), 150);
+    const std::string out = dir.File("out.png");
+    for (const std::string &song : {dir.File("missing.tnv"), broken}) {
+        const std::string text = RunTool("frame '" + song + "' 0 '" + out + "'", &code);
+        EXPECT_EQ(code, 1) << song;
+        EXPECT_NE(text.find("Couldn't Load File"), std::string::npos) << text;
+        EXPECT_FALSE(std::ifstream(out).good()) << song;
+    }
+    for (const char *row : {"-1", "1000", "x", "4x", "''"}) {
+        EXPECT_EQ((RunTool("frame '" + Demo() + "' " + row + " '" + out + "'", &code), code), 1) << row;
+        EXPECT_FALSE(std::ifstream(out).good()) << row;
+    }
+}

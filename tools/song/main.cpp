@@ -3,6 +3,9 @@
 //   tnv_song info <file.tnv>             prints the image's chunks
 //   tnv_song resave <in.tnv> <out.tnv>   loads the song and saves it again
 //   tnv_song render <in.tnv> <out.wav>   mixes the song down through the studio's own mixdown
+//   tnv_song frame <in.tnv> <row> <out.png>
+//                                        draws the song's video at a row (640 x 480) through the
+//                                        studio's video engine on the headless display
 //
 // Bad files are refused with a message and exit status 1.
 #include "app/startup.h"
@@ -11,10 +14,22 @@
 #include "core/browser.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "core/console_memory.h"
+#include "platform/display.h"
+#include "render/d3ddevice.h"
+#include "render/display.h"
+#include "render/gpustate.h"
+#include "render/lights.h"
+#include "render/prims3d.h"
+#include "render/textures.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
+#include "video/engine.h"
+#include "video/lanes.h"
+#include "video/render.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -40,6 +55,55 @@ int Info(const std::vector<uint8_t> &file, int32_t at)
     return r == 0 ? 0 : 1;
 }
 
+// A row is a whole number of the video's positions.
+bool ParseRow(const char *text, int32_t *row)
+{
+    char *end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (!text[0] || *end || v < 0 || v >= VID_POSITIONS)
+        return false;
+    *row = (int32_t)v;
+    return true;
+}
+
+// The headless display in 640 x 480 with the 3-D device, the video engine started as the studio
+// starts it, one frame of the lanes at the row drawn, shown and written.
+int Frame(int32_t row, const char *out)
+{
+    g_iScreenWidth = 640;
+    g_iScreenHeight = 480;
+    if (Gfx_EnumerateDisplayDevices(nullptr) != 0 || Gfx_CreateDirectDraw(0) != 0 || Gfx_SetDisplayMode(0) != 0 ||
+        Gfx_EnumerateD3DDevices(nullptr) != 0 || Gfx_CreateD3DDevice(1) != 0 || Gfx_CreateLights() != 0 ||
+        Gfx_InitTextureTable() != 0 || Gfx_EnumTextureFormats() != 0 || Gfx_ResetLightingState() != 0 ||
+        Gfx_CreateColourKeySurface(256, 256) != 0) {
+        std::fprintf(stderr, "tnv_song: Couldn't Initialise Display Device\n");
+        return 1;
+    }
+    Vid_EarlyInit();
+    if (Vid_InitChaseEngine() != 0) {
+        std::fprintf(stderr, "tnv_song: no memory for the video\n");
+        return 1;
+    }
+    const int16_t view[4] = {0, 0, 640, 480};
+    Vid_SetViewport(view);
+    g_iFrameCount = 1;
+    g_ucFrameTick = 1;
+    Vid_ForceVideoPosition(row);
+    Vid_UpdateLanes();
+    Vid_RenderFrame();
+    Gfx_Present();
+    uint32_t w = 0, h = 0;
+    const std::vector<uint8_t> &rgb = Plat_DisplayPresentedFrame(&w, &h);
+    const bool written = !rgb.empty() && Plat_WritePng(out, rgb.data(), w, h);
+    Vid_ShutdownChaseEngine();
+    if (!written) {
+        std::remove(out);
+        std::fprintf(stderr, "tnv_song: Couldn't Save File (%s).\n", out);
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -47,9 +111,16 @@ int main(int argc, char **argv)
     const bool info = argc == 3 && !std::strcmp(argv[1], "info");
     const bool resave = argc == 4 && !std::strcmp(argv[1], "resave");
     const bool render = argc == 4 && !std::strcmp(argv[1], "render");
-    if (!info && !resave && !render) {
-        std::fprintf(stderr, "usage: tnv_song info <file.tnv> | resave <in.tnv> <out.tnv> | render <in.tnv> <out.wav>\n");
+    const bool frame = argc == 5 && !std::strcmp(argv[1], "frame");
+    if (!info && !resave && !render && !frame) {
+        std::fprintf(stderr, "usage: tnv_song info <file.tnv> | resave <in.tnv> <out.tnv> | render <in.tnv> <out.wav>"
+                             " | frame <in.tnv> <row> <out.png>\n");
         return 2;
+    }
+    int32_t row = 0;
+    if (frame && !ParseRow(argv[3], &row)) {
+        std::fprintf(stderr, "tnv_song: the row must be 0 to %d, not \"%s\"\n", VID_POSITIONS - 1, argv[3]);
+        return 1;
     }
     Plat_SetBackend(PLAT_BACKEND_HEADLESS);
     Plat_ClockUse(PLAT_CLOCK_MANUAL);
@@ -92,6 +163,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tnv_song: Couldn't Load File (%s). (%d)\n", argv[2], r);
         return 1;
     }
+    if (frame)
+        return Frame(row, argv[4]);
     if (render) {
         if (Sys_StartMixdown(argv[3]) != 0) {
             std::fprintf(stderr, "tnv_song: Couldn't Save File (%s).\n", argv[3]);

@@ -179,13 +179,21 @@ TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
 
     std::string tree;
     bool found = false;
-    // Generous: a sanitizer build on a loaded machine takes a while to map its window.
-    for (int i = 0; i < 600 && !found; i++) {
+    // Generous: a thread-sanitizer build on a loaded machine takes a long while to map its window.
+    int early = -1;
+    for (int i = 0; i < 2400 && !found; i++) {
         tree = RunAndRead("xwininfo -display " + x.Display() + " -root -tree 2>/dev/null");
         found = tree.find("\"Tonnivelle Demo\"") != std::string::npos;
-        if (!found)
+        if (!found) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                early = status;
+                break;
+            }
             usleep(50000);
+        }
     }
+    ASSERT_EQ(early, -1) << "the studio ended before its window showed, status " << early;
     EXPECT_TRUE(found) << tree;
     if (found) {
         std::string line = tree.substr(tree.find("\"Tonnivelle Demo\""));

@@ -17,3 +17,8 @@ void Jam_JoinFromLobby();
 
 // 1 during a single-player jam.
 extern int32_t g_bJamSinglePlayer;
+
+// The start and the agreed start of a network jam, in milliseconds of Sys_GetMilliseconds; the
+// waiting box counts down to the second.
+extern uint32_t g_uiJamStartTime;
+extern uint32_t g_uiJamSyncTime;

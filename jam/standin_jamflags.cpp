@@ -3,3 +3,5 @@
 #include "jam/standin_jam.h"
 
 __attribute__((weak)) int32_t g_bJamSinglePlayer = 0;
+__attribute__((weak)) uint32_t g_uiJamStartTime = 0;
+__attribute__((weak)) uint32_t g_uiJamSyncTime = 0;

@@ -356,7 +356,7 @@ TEST_F(LanguageFolder, DeutschSettingGivesGermanMenus)
     Ui_SetMenuPage(0);
     char row[64];
     Ui_PageMenuRowText(1, row, sizeof row);
-    EXPECT_STREQ(row, "1. Riff einf\xFCgen");
+    EXPECT_STREQ(row, "Riff einf\xFCgen");
     EXPECT_STREQ(Ui_Text(g_atMenuPageTable[0].title), "Song-Spur");
     EXPECT_STREQ(Ui_Text(632), "Beitritts-Optionen");
 }

@@ -228,12 +228,6 @@ void TakeDownMenu()
     Ui_SetFocus(g_pPageMenuSavedFocus);
 }
 
-void PageMenuDraw(void *user)
-{
-    Ui_PopupDraw(user);
-    Ui_DrawPageMenuIcons();
-}
-
 } // namespace
 
 void Ui_RewriteMenuRows(int16_t page)
@@ -394,7 +388,8 @@ void Ui_OpenPageMenu()
     }
     g_pParentPopup = below;
     std::snprintf(p->title, sizeof p->title, "%s", Ui_Text(g_atMenuPageTable[page].title));
-    p->window->draw = PageMenuDraw;
+    // Linked before the title bar's widgets, so drawn over them.
+    p->window->predraw = Ui_DrawPageMenuIcons;
     for (MENUROWSTATE &r : g_aMenuRowState)
         r.current = r.target = 64;
     // The rows were fetched before the row states were set: fetch again for the chase icons.

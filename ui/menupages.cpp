@@ -378,6 +378,8 @@ void Ui_OpenPageMenu()
     POPUP *below = g_pCurrentPopup && !g_pCurrentPopup->free ? g_pCurrentPopup : nullptr;
     const int16_t returnScreen = g_sReturnScreen;
     void *returnFocus = g_pReturnFocus;
+    // A page without items (the jam's) still opens with its title over one empty row.
+    h = std::max<int32_t>(h, 40);
     POPUP *p = Ui_OpenPopupRows(POPUP_PAGE_MENU, &g_atPageMenuDescs[page], x, y, w, h, rows, Ui_PageMenuFillRow,
                                 Ui_DrawMenuItemRow);
     g_sReturnScreen = returnScreen;

@@ -322,3 +322,27 @@ TEST_F(PageMenu, RowsGlideToTheirBrightnessAndGreyedRowsAreDarker)
         EXPECT_EQ(g_uiTextColour, c.colour) << "the list's colour is left as it was";
     }
 }
+
+// The song grid's menu drawn in German: whole words inside the box (the picture is written for a
+// person to look at when TNV_PAGEMENU_PNG_DIR is set).
+TEST_F(PageMenu, GermanPicture)
+{
+    Ui_UseBuiltinTexts(4);
+    Frame();
+    Ui_SetMenuPage(0);
+    Ui_OpenPageMenu();
+    ASSERT_NE(g_pPageMenuPopup, nullptr);
+    EXPECT_STREQ(g_pPageMenuPopup->title, "Song-Spur");
+    EXPECT_STREQ(reinterpret_cast<const char *>(Ui_ListRowBuffer(g_pPageMenuPopup->list, 1) + 2), "Riff einf\xFC" "gen");
+    int32_t x, y, w, h;
+    Ui_PageMenuGeometry(0, 19, &x, &y, &w, &h);
+    g_pFont = &g_tFontMain;
+    for (int i = 0; i < g_sMenuItemCount; i++)
+        EXPECT_LE(Gfx_GetTextWidth(Ui_Text(g_atMenuItems[g_pMenuItems[i]].text)) + 20, g_pPageMenuPopup->list->head.w)
+            << Ui_Text(g_atMenuItems[g_pMenuItems[i]].text);
+    for (int i = 0; i < 12; i++)
+        Frame();
+    if (const char *dir = std::getenv("TNV_PAGEMENU_PNG_DIR"))
+        TestLayer_WritePng(std::string(dir) + "/pagemenu_de.png");
+    EXPECT_TRUE(TestLayer_GuardsIntact());
+}

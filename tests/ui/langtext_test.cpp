@@ -173,7 +173,7 @@ TEST_F(LanguageFolder, StartWritesAllFiveAndLoadsGerman)
     EXPECT_STREQ(Ui_Text(1), "Hilfe");
     EXPECT_STREQ(Ui_Text(112), "Abbrechen");
     // A text the translation lacks is the English one, never empty.
-    EXPECT_STREQ(Ui_Text(30), g_aapszBuiltinText[0][30]);
+    EXPECT_STREQ(Ui_Text(695), g_aapszBuiltinText[0][695]);
     EXPECT_NE(g_pLanguageBlock, nullptr);
 }
 

@@ -60,6 +60,7 @@ protected:
         std::memset(g_aucChannelLink, 2, sizeof g_aucChannelLink);
         g_ucCurrentChannel = 0;
         g_bJamSessionOn = 0;
+        Ui_UseBuiltinTexts(0);
         UiTest::TearDown();
     }
     static int Sound() { return int(g_stInterfaceVoice.pSlot - g_astInterfaceSounds); }
@@ -345,4 +346,23 @@ TEST_F(PageMenu, GermanPicture)
     if (const char *dir = std::getenv("TNV_PAGEMENU_PNG_DIR"))
         TestLayer_WritePng(std::string(dir) + "/pagemenu_de.png");
     EXPECT_TRUE(TestLayer_GuardsIntact());
+}
+
+// In every language every item of every page fits its menu, which is at most 350 wide: the row
+// text starts 20 pixels into the 22-pixel-narrower list.
+TEST_F(PageMenu, EveryItemFitsItsMenuInEveryLanguage)
+{
+    g_pFont = &g_tFontMain;
+    for (int table = 0; table < 5; table++) {
+        Ui_UseBuiltinTexts(table);
+        for (int16_t page = 0; page < MENU_PAGES; page++) {
+            Ui_SetMenuPage(page);
+            int32_t x, y, w, h;
+            Ui_PageMenuGeometry(page, -1, &x, &y, &w, &h);
+            for (int i = 0; i < g_sMenuItemCount; i++) {
+                const char *text = Ui_Text(g_atMenuItems[g_pMenuItems[i]].text);
+                EXPECT_LE(Gfx_GetTextWidth(text) + 20, w - 22) << "table " << table << " page " << page << ": " << text;
+            }
+        }
+    }
 }

@@ -138,7 +138,13 @@ bool Ui_RunMenuFKey(int n)
         return false;
     }
     Seq_PlayInterfaceSound(0);
-    g_atMenuItems[row].handler();
+    const MENUHANDLER handler = g_atMenuItems[row].handler;
+    if (MenuOpen()) {
+        // A function key while the menu is open: the menu goes first, as on a choice.
+        g_iNextScreen = g_sPageMenuSavedScreen;
+        TakeDownMenu();
+    }
+    handler();
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "audio/cdaudio.h"
 #include "core/console_memory.h"
 #include "core/file.h"
+#include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "video/render.h"
 #include "core/padbind.h"
@@ -105,6 +106,8 @@ void DrawMessageBox(void *user)
     g_pFont = &g_tFontMain;
     g_uiTextColour = 0x808080;
     g_iViewRedrawCount = 3;
+    // An open box is activity: the idle demo must not start over a question.
+    g_iAttractLastActivity = g_iFrameCount.load();
     DrawLines lines{kFirstLineY};
     Ui_MsgBoxWrap(box->pszText ? box->pszText : "", box->width - 56, DrawLine, &lines);
     char progress[64];

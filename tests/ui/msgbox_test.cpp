@@ -12,6 +12,7 @@
 #include "audio/cdaudio.h"
 #include "core/file.h"
 #include "jam/standin_jam.h"
+#include "editors/standin_editors.h"
 
 #include <cstdlib>
 #include <functional>
@@ -367,12 +368,12 @@ TEST_F(MsgBox, ProgressLines)
         ASSERT_TRUE(Ui_MsgBoxProgress(box, text, sizeof text, 100, &fill));
         EXPECT_STREQ(text, c.text);
         EXPECT_EQ(fill, c.fill);
-        Frame(); // drawn without harm
+        g_iAttractLastActivity = 0;
+        Frame(); // drawn without harm, and counted as activity
         EXPECT_TRUE(TestLayer_GuardsIntact());
+        EXPECT_GE(g_iAttractLastActivity, g_iFrameCount.load() - 1) << "no idle demo over an open box";
     }
     g_iRecordedBytes = 0;
-    g_uMixdownProgressRow = 0;
-    g_iMixdownEnd = 0;
 
     // The mixdown box with its Stop button: the bar (last text line + 14 .. + 28) ends above the
     // button, whatever the text's length.
@@ -388,7 +389,16 @@ TEST_F(MsgBox, ProgressLines)
         ASSERT_NE(box, nullptr);
         const int32_t barBottom = 8 + 12 * (box->lineCount - 1) + 28;
         EXPECT_LT(barBottom, box->height - 12 - 5 - 1) << text;
+        g_iMixdownEnd = 99;
+        g_uMixdownProgressRow = 40;
+        Frame();
+        Frame();
+        if (const char *dir = std::getenv("TNV_MSGBOX_PNG_DIR"))
+            TestLayer_WritePng(std::string(dir) + "/msgbox_mixdown_" + std::to_string(box->lineCount) + ".png");
+        EXPECT_TRUE(TestLayer_GuardsIntact());
     }
+    g_uMixdownProgressRow = 0;
+    g_iMixdownEnd = 0;
     char text[8];
     int32_t fill;
     MSGBOX *plain = Open("No progress", 1);

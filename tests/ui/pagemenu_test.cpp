@@ -254,6 +254,15 @@ TEST_F(PageMenu, ChoosingClosingAndSlotRuns)
     EXPECT_EQ(s_ran, std::vector<std::string>{"item@0"});
     EXPECT_EQ(g_pPageMenuPopup, nullptr);
 
+    // So does a function key.
+    NextFrame();
+    s_ran.clear();
+    Ui_OpenPageMenu();
+    NextFrame();
+    EXPECT_TRUE(Ui_RunMenuFKey(3)); // F4 of page 1: row 14
+    EXPECT_EQ(s_ran, std::vector<std::string>{"item@0"});
+    EXPECT_EQ(g_pPageMenuPopup, nullptr);
+
     // During a jam the screen is the jam's: the choice leaves it alone.
     NextFrame();
     s_ran.clear();

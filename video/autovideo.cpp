@@ -531,6 +531,7 @@ int32_t Vid_BuildAutoVideo(int32_t count, int32_t chance, int32_t spare, int32_t
     if (!Vid_LayCameraClip(0, rows) || !Vid_FindSections(0, rows, mode)) {
         FreePickBuffer();
         Vid_ResetVideo();
+        Vid_FreeUnusedClipsAndChases(); // library clips read before the failure
         return 0;
     }
     const int32_t picks =

@@ -209,7 +209,8 @@ int32_t Vid_PickRandomLibraryClips(uint8_t *buffer, uint32_t budget, int32_t max
         int32_t rows = 0;
         const uint8_t *names = Sys_WadListDirByIndex(path, 3, &rows);
         char *shown = reinterpret_cast<char *>(buffer + used + slot - VID_AUTO_NAME_BYTES);
-        if (names && path[3] + 1 < rows)
+        // The count is of entries: row k + 1 names entry k, row 0 the folder.
+        if (names && path[3] + 1 <= rows)
             std::memcpy(shown, names + (path[3] + 1) * WAD_COMPANION_ROW, VID_AUTO_NAME_BYTES - 1);
         shown[VID_AUTO_NAME_BYTES - 1] = 0;
         used += slot;
@@ -575,7 +576,7 @@ int32_t Vid_LoadLibraryClip(int32_t folder, int32_t a, int32_t b, int32_t c)
     g_pPreviewClip = Vid_AddClipRef(clip);
     int32_t rows = 0;
     const uint8_t *names = Sys_WadListDirByIndex(path, 3, &rows);
-    if (names && c < rows) {
+    if (names && c <= rows) {
         std::memcpy(clip->szName, names + c * WAD_COMPANION_ROW, 11);
         clip->szName[11] = 0;
     }

@@ -327,6 +327,27 @@ TEST_F(AutoVideo, CrossingTakesEachEntryFromTheParentItsBitNames)
     EXPECT_EQ(out[3], a);
 }
 
+TEST_F(AutoVideo, EveryFileOfAStyleCanBeDrawnAndAMissingKindGivesNone)
+{
+    // The last file of each style comes up too (a draw modulo count - 1 never reached it).
+    std::vector<uint8_t> buffer(VID_AUTO_PICK_BUDGET);
+    std::set<std::string> names;
+    for (int32_t i = 0; i < 300; i++) {
+        ASSERT_EQ(Vid_PickRandomLibraryClips(buffer.data(), VID_AUTO_PICK_BUDGET, 1, VID_AUTO_GROUP_OBJECTS), 1);
+        const uint32_t size = static_cast<uint32_t>(buffer[8] | buffer[9] << 8 | buffer[10] << 16 | buffer[11] << 24);
+        names.insert(reinterpret_cast<const char *>(buffer.data() + ((size + 15) & ~3u) - VID_AUTO_NAME_BYTES));
+    }
+    for (const char *last : {"Spin twist", "Fly still", "Skin pulse", "Colour bits"})
+        EXPECT_EQ(names.count(last), 1u) << last;
+    EXPECT_EQ(names.size(), 15u) << [&] { std::string all; for (const auto &n : names) all += n + "; "; return all; }();
+
+    // No clip of a kind: none, at once.
+    EXPECT_EQ(Vid_PickRandomClip(CHASEKIND_CAM), nullptr);
+    Vid_LoadRandomClips(buffer.data(), VID_AUTO_PICK_BUDGET, 1);
+    EXPECT_EQ(Vid_PickRandomClip(CHASEKIND_CAM), nullptr);
+    EXPECT_NE(Vid_PickRandomClip(CHASEKIND_PLAIN), nullptr);
+}
+
 TEST_F(AutoVideo, TheLibraryLoadGivesThePreviewClipItsNameAndTriggers)
 {
     ASSERT_GE(g_iWadDirAuto, 0);
@@ -347,6 +368,10 @@ TEST_F(AutoVideo, TheLibraryLoadGivesThePreviewClipItsNameAndTriggers)
     EXPECT_EQ(shape->ucTrigB, 6);
     EXPECT_EQ(Vid_GetClipEntryChase(clip, 2)->ucTrigB, 7);
     EXPECT_EQ(g_ucLibraryTriggerCounter, 8);
+
+    // The last entry of the folder has its name too.
+    ASSERT_EQ(Vid_LoadLibraryClip(g_iWadDirAuto, 4, 1, 4), 1);
+    EXPECT_STREQ(g_pPreviewClip->szName, "Spin twist");
 
     // An entry that is not there: the menu's state 20, no preview.
     EXPECT_EQ(Vid_LoadLibraryClip(g_iWadDirAuto, 4, 1, 99), 0);

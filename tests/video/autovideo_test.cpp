@@ -291,6 +291,23 @@ TEST_F(AutoVideo, EmptyAndLongSongs)
     ExpectReferencesMatchTheLanes();
 }
 
+TEST_F(AutoVideo, AFailedBuildLeavesNoClipsBehind)
+{
+    // A video made earlier, then the content goes away: the camera's path and the library cannot
+    // be read, the build says so and nothing it made stays.
+    Fill(0, 20, 4);
+    ASSERT_EQ(Vid_BuildAutoVideo(20, 40, 0, 0), 1);
+    ASSERT_GT(g_iClipCount, 0);
+    Sys_WadFreeBuffers();
+    Sys_FreeDiscPool();
+    EXPECT_EQ(Vid_BuildAutoVideo(20, 40, 0, 0), 0);
+    EXPECT_EQ(g_iClipCount, 0);
+    for (int32_t lane = 0; lane < VID_LANE_COUNT; lane++)
+        EXPECT_TRUE(BlockStarts(lane).empty()) << lane;
+    EXPECT_EQ(Vid_LoadLibraryClip(g_iWadDirAuto, 4, 1, 1), 0);
+    EXPECT_EQ(g_pPreviewClip, nullptr);
+}
+
 TEST_F(AutoVideo, CrossingTakesEachEntryFromTheParentItsBitNames)
 {
     auto make = [](std::vector<int32_t> ids) {

@@ -16,6 +16,7 @@
 #include "sequencer/instruments.h"
 #include "ui/busybox.h"
 #include "ui/mouse.h"
+#include "ui/padslot.h"
 #include "ui/popup.h"
 #include "ui/textfield.h"
 #include "ui/widgets.h"
@@ -331,6 +332,17 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
     if (!window)
         return nullptr;
     box->pWindow = window;
+    for (int i = 0; i < box->ucButtonCount; i++) {
+        WIDGET &b = box->aButtonWidgets[i];
+        b = WIDGET{};
+        b.kind = WIDGET_MSGBOX_BUTTON;
+        b.x = uint16_t(box->asButtonX[i]);
+        b.y = uint16_t(box->height - kButtonHeight - 5 - 1);
+        b.w = uint16_t(box->sButtonWidth);
+        b.h = kButtonHeight;
+        b.press = Ui_MessageBoxButtonClick;
+        Ui_AttachWidget(window, &b);
+    }
     box->pSavedFocus = Ui_GetFocus();
     Ui_SetFocus(window);
     box->sSavedScreen = int16_t(g_iScreen);
@@ -370,6 +382,17 @@ void Ui_CloseMessageBox(MSGBOX *box)
     g_iNextScreen = box->sSavedScreen;
     Ui_SetFocus(box->pSavedFocus);
     Answer(*box, box->ucChosen);
+}
+
+void Ui_MessageBoxButtonClick(WIDGET *button)
+{
+    for (MSGBOX &b : g_aMsgBoxes)
+        for (int i = 0; i < b.ucButtonCount && b.pWindow; i++)
+            if (button == &b.aButtonWidgets[i]) {
+                b.ucChosen = uint8_t(i);
+                Ui_RunPadSlot(14);
+                return;
+            }
 }
 
 void Ui_MessageBoxAccept()

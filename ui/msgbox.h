@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ui/langtext.h"
+#include "ui/widgets.h"
 
 #include <cstdint>
 
@@ -64,7 +65,9 @@ struct MSGBOX
     int32_t iCloseFrame;
     uint8_t ucFlags;
     uint8_t ucClosedOnce; // iCloseFrame is set
+    WIDGET aButtonWidgets[2]; // the buttons' click targets, children of the box's window
 };
+constexpr uint8_t WIDGET_MSGBOX_BUTTON = 7;
 
 extern MSGBOX g_aMsgBoxes[MSGBOX_SLOTS];
 extern MSGBOX *g_pCurrentMsgBox;
@@ -78,6 +81,8 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req);
 // current one and this box's answer is dropped; otherwise screen and focus come back and the
 // answer is delivered.
 void Ui_CloseMessageBox(MSGBOX *box);
+// A click on a button chooses it and answers as slot 14 does.
+void Ui_MessageBoxButtonClick(WIDGET *button);
 // Pad handlers of screen 17. Moving the choice in mouse mode puts the pointer on the button.
 void Ui_MessageBoxAccept();
 void Ui_MessageBoxLeft();

@@ -433,3 +433,40 @@ TEST_F(MsgBox, PointerFollowsTheChoiceInMouseMode)
     }
     g_ucMouseButtons = 0;
 }
+
+// A click on a button answers with that button, as the pad's accept does; a click beside the
+// buttons answers nothing.
+TEST_F(MsgBox, AnsweredWithEachButtonByAClick)
+{
+    Ui_BindScreenButtons();
+    g_ucMouseButtons = MOUSE_MODE;
+    for (int want : {-1, 0, 1}) {
+        SCOPED_TRACE(want);
+        s_answers.clear();
+        g_iFrameCount += 10;
+        g_iScreen = 0;
+        MSGBOX *box = Open("Keep this?", 2);
+        ASSERT_NE(box, nullptr);
+        g_iScreen = SCREEN_MSGBOX;
+        const WINDOW *w = box->pWindow;
+        if (want < 0) {
+            g_sMouseX = int16_t(w->x + 4);
+            g_sMouseY = int16_t(w->y + 4);
+        } else {
+            g_sMouseX = int16_t(w->x + box->asButtonX[want] + box->sButtonWidth / 2);
+            g_sMouseY = int16_t(w->y + box->height - 12);
+        }
+        Ui_MouseLeftPress(box->pWindow);
+        if (want < 0) {
+            EXPECT_TRUE(s_answers.empty());
+            EXPECT_NE(box->pWindow, nullptr);
+            Ui_CloseMessageBox(box);
+            continue;
+        }
+        EXPECT_EQ(s_answers, std::vector<int>{want});
+        EXPECT_EQ(box->pWindow, nullptr);
+        EXPECT_EQ(g_iScreen, 0) << "the screen the box found";
+    }
+    g_ucMouseButtons = 0;
+    g_iNextScreen = -1;
+}

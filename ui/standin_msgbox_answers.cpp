@@ -1,4 +1,4 @@
-// Stand-ins until the grid screens, the library pop-ups' return and the card screens are built:
+// Stand-ins until the library pop-ups' return and the card screens are built:
 // the answers the operation-result boxes give.
 #include "core/padbind.h"
 
@@ -12,9 +12,4 @@ void Ui_FormatResultClosed(uint8_t)
 void Ui_ReturnToPopup(uint8_t)
 {
     g_iNextScreen = 9;
-}
-
-void Ui_LeaveToGrid(uint8_t)
-{
-    g_iNextScreen = 0;
 }

@@ -46,6 +46,9 @@ protected:
         g_uSongMuteMask = 0;
         g_uGridHiddenLanes = 0;
         g_ucGridToolMode = 1;
+        // Every test opens its grids at the start, whatever an earlier test left kept.
+        Ui_SetGridPlace(1, -1, -1, 0, 0);
+        Ui_SetGridPlace(2, -1, -1, 0, 0);
     }
     void TearDown() override
     {

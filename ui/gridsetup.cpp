@@ -127,6 +127,13 @@ void StepPending(int8_t *pending, SCROLLBAR *bar, bool scrolling)
     bar->step = d;
 }
 
+// The name of the item under the pointer follows the pointer while a grid is shown.
+void GridHover()
+{
+    if (g_pGridView)
+        Ui_UpdateCursorItem(g_ucGridKind);
+}
+
 // The menu items the grid runs: Play, the mute panel and the world view.
 void InstallMenuHandlers()
 {
@@ -253,6 +260,7 @@ bool Ui_SetupGridScreen(int32_t kind)
         Ui_SetCursorFrameStyle(half, 0);
     }
     Ui_SetGridClipAreas();
+    g_pfnMouseHover = GridHover;
     Ui_RequestGridRedraw();
     Ui_SetFocus(w);
     Ui_StopGridScrollRepeat();
@@ -270,6 +278,8 @@ void Ui_SetGridPlace(int32_t kind, int16_t firstColumn, int16_t firstRow, int16_
 void Ui_CloseGridScreen()
 {
     Keep();
+    if (g_pfnMouseHover == GridHover)
+        g_pfnMouseHover = nullptr;
     WINDOW *w = g_pGridWindow;
     g_pGridWindow = nullptr;
     if (!w || !Ui_WindowIsOpen(w))

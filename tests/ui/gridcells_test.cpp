@@ -327,6 +327,30 @@ TEST_F(GridCells, GoldenSongGridWorldViewAndVideoGrid)
     EXPECT_EQ(g_uPacketsDropped, 0u);
     EXPECT_TRUE(TestLayer_MatchesGolden("grid_song", 0xEA125B783A05403C));
 
+    // Playing (screen 4): the cursor frame with the play line a quarter into its cell.
+    g_iScreen = 4;
+    g_sGridCursorX = 5;
+    g_sGridCursorY = 3;
+    g_uStepsLeftInBar = 11;
+    Frames(2);
+    EXPECT_EQ(g_iBeatLineOffset, 7);
+    EXPECT_TRUE(TestLayer_MatchesGolden("grid_song_playing", 0x4B2C514B9DD59B5B));
+    // Marking (screen 2): the marked range in blue over two riffs' cells, the panel frame magenta.
+    g_iScreen = 2;
+    g_asGridMark[0] = 4;
+    g_asGridMark[1] = 3;
+    g_asGridMark[2] = 7;
+    g_asGridMark[3] = 5;
+    g_ucGridMarkStyle = 3;
+    g_ucGridMarkRepaint = 2;
+    Frames(2);
+    EXPECT_EQ(Ui_PanelFrameStyle(0), 3);
+    EXPECT_EQ(Ui_PanelFrameStyle(1), 3);
+    EXPECT_TRUE(TestLayer_MatchesGolden("grid_song_marked", 0xEE1E8E7E47D75F35));
+    g_iScreen = 0;
+    g_ucGridMarkStyle = 0;
+    g_ucGridMarkRepaint = 2;
+
     // The world view: 97 x 60 cells of 6 pixels with the small labels.
     Ui_WorldViewOn();
     Frames(3);

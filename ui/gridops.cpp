@@ -2,6 +2,7 @@
 
 #include "app/calllog.h"
 #include "audio/mixer.h"
+#include "core/consolelib.h"
 #include "core/disc.h"
 #include "core/padbind.h"
 #include "core/soundlib.h"
@@ -127,7 +128,11 @@ void Ui_UpdateBeatPosition()
 {
     if (g_ucGridKind != 1 && g_ucGridKind != 2)
         return;
-    const int32_t steps = std::min<int32_t>(g_uStepsLeftInBar, 15);
+    // The clock counts the steps down on the audio timer thread, under the mix lock.
+    Sys_EnterCritical();
+    const int32_t left = g_uStepsLeftInBar;
+    Sys_ExitCritical();
+    const int32_t steps = std::min<int32_t>(left, 15);
     g_iBeatLineOffset = 23 - steps * 24 / 16;
 }
 

@@ -216,6 +216,8 @@ bool Ui_SetupGridScreen(int32_t kind)
     vd.rowSpeed = g->speedsDown[0];
     vd.frameA = Ui_GridFrameUpdate;
     vd.frameB = Ui_GridFrameDraw;
+    if (kind != 3)
+        vd.columnBarChange = Ui_UpdateColumnScrollRange;
     vd.press = Ui_GridMousePress;
     vd.held = Ui_GridMouseDrag;
     vd.release = Ui_GridMouseRelease;
@@ -292,6 +294,14 @@ void Ui_CloseGridScreen()
     g_pGridView = nullptr;
     Ui_FreeNodeList(w);
     Ui_CloseWindow(w);
+}
+
+void Ui_UpdateColumnScrollRange(WIDGET *)
+{
+    VIEWWIDGET *v = g_pGridView;
+    if (!v || !v->columnBar || g_ucGridKind == 3)
+        return;
+    Ui_SetScrollBarMax(v->columnBar, std::max(0, v->columnCount - (v->ringColumns - 2)));
 }
 
 void Ui_RequestGridRedraw()

@@ -39,7 +39,7 @@ void LoadDemoSong()
     g_bTaggedSongFile = tagged;
     const int32_t result = at < 0 ? -1 : Seq_LoadSongImage(file.data() + at, file.size() - size_t(at));
     if (result != 0) {
-        std::fprintf(stderr, "tnvpc: the demo song %s could not be loaded (%d)\n", path, result);
+        std::fprintf(stderr, "tnvpc: the demo song %s could not be loaded (%d); the song is empty\n", path, result);
         return;
     }
     Seq_ComputeSongTime(9999);

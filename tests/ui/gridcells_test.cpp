@@ -355,6 +355,10 @@ TEST_F(GridCells, GoldenSongGridWorldViewAndVideoGrid)
     Ui_WorldViewOn();
     Frames(3);
     EXPECT_EQ(g_pGridView->cellWidth, 6);
+    // A song shorter than the view: the column bar's range starts and ends at 0, so its thumb
+    // stays on the bar (a negative range drew it off the bar's left end).
+    ASSERT_NE(g_pGridView->columnBar, nullptr);
+    EXPECT_EQ(g_pGridView->columnBar->maximum, 0);
     EXPECT_EQ(g_uPacketsDropped, 0u);
     EXPECT_TRUE(TestLayer_MatchesGolden("grid_world", 0x6BE2249507E9F754));
     Ui_WorldViewOff();

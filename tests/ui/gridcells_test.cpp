@@ -382,4 +382,25 @@ TEST_F(GridCells, GoldenSongGridWorldViewAndVideoGrid)
     Vid_FreeVideoCore();
 }
 
+// Holding Right on the song grid through the real pad bindings: four frames in, the cells, the
+// bar numbers and the riffs have moved 8 pixels left, a third of the way through the first cell.
+TEST_F(GridCells, GoldenHeldRightHalfwayThroughACell)
+{
+    BuildSong();
+    Frame();
+    ASSERT_TRUE(Ui_SetupGridScreen(2));
+    g_iScreen = 0;
+    Frames(2);
+    SetPad(1, 0x00, 0x41, uint16_t(~(1u << 5)));
+    Frames(5); // the press is latched in the first frame; the view moves 2 pixels a frame after it
+    SetPad(1, 0x00, 0x41, 0xFFFF);
+    EXPECT_EQ(g_pGridView->columnOffset, -8);
+    EXPECT_EQ(g_pGridView->firstColumn, -1);
+    EXPECT_TRUE(TestLayer_MatchesGolden("grid_song_scrolling", 0xAA4F52784881E53E));
+    // Released, the scroll finishes its cell and stops there.
+    Frames(12);
+    EXPECT_EQ(g_pGridView->columnOffset, 0);
+    EXPECT_EQ(g_pGridView->firstColumn, 0);
+}
+
 } // namespace

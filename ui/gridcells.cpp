@@ -270,8 +270,11 @@ void Ui_DrawColumnLabels()
         std::snprintf(text, sizeof text, "%.3d", column + 1);
         Text(text, x, y - 1, &g_atUiFonts[1], Rgb(96, 110, 124));
     }
-    for (int32_t x = shift ? (cellsPerPiece - shift) * v->cellWidth : 0; strip && x < v->head.w; x += pieceWidth)
-        Gfx_AddImageSprite(strip, v->head.x + x, y, 128, 128, 128);
+    // The strip moves with the cells; pieces that would stick out at either end are left out (the
+    // panel behind has the strip's colour).
+    for (int32_t x = -shift * v->cellWidth + v->columnOffset; strip && x + pieceWidth <= v->head.w; x += pieceWidth)
+        if (x >= 0)
+            Gfx_AddImageSprite(strip, v->head.x + x, y, 128, 128, 128);
 }
 
 void Ui_DrawGridRowLabels()

@@ -360,7 +360,7 @@ TEST_F(GridCells, GoldenSongGridWorldViewAndVideoGrid)
     ASSERT_NE(g_pGridView->columnBar, nullptr);
     EXPECT_EQ(g_pGridView->columnBar->maximum, 0);
     EXPECT_EQ(g_uPacketsDropped, 0u);
-    EXPECT_TRUE(TestLayer_MatchesGolden("grid_world", 0x6BE2249507E9F754));
+    EXPECT_TRUE(TestLayer_MatchesGolden("grid_world", 0xE238380B9DBAEBB6));
     Ui_WorldViewOff();
 
     // The video grid with a clip of two entries, its group open.
@@ -396,7 +396,7 @@ TEST_F(GridCells, GoldenHeldRightHalfwayThroughACell)
     SetPad(1, 0x00, 0x41, 0xFFFF);
     EXPECT_EQ(g_pGridView->columnOffset, -8);
     EXPECT_EQ(g_pGridView->firstColumn, -1);
-    EXPECT_TRUE(TestLayer_MatchesGolden("grid_song_scrolling", 0xAA4F52784881E53E));
+    EXPECT_TRUE(TestLayer_MatchesGolden("grid_song_scrolling", 0x98460F170CDF6696));
     // Released, the scroll finishes its cell and stops there.
     Frames(12);
     EXPECT_EQ(g_pGridView->columnOffset, 0);

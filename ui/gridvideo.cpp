@@ -456,7 +456,3 @@ void Ui_ScrollerDragEnd()
     Ui_ScrollerBack();
 }
 
-void Ui_ListViewPageMenu()
-{
-    Ui_OpenPageMenu();
-}

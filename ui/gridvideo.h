@@ -79,4 +79,3 @@ void Ui_ScrollerPress();
 void Ui_ScrollerDragEnd();
 void Ui_ScrollerDragLeft();
 void Ui_ScrollerDragRight();
-void Ui_ListViewPageMenu();

@@ -6,12 +6,18 @@
 #include "app/settings.h"
 #include "audio/capture.h"
 #include "audio/midiin.h"
+#include "audio/plugin.h"
 #include "audio/soundout.h"
 #include "core/archive.h"
 #include "core/disc.h"
 #include "core/padbind.h"
 #include "core/soundlib.h"
+#include "jam/jamplay.h"
+#include "jam/jamsound.h"
+#include "jam/netcommand.h"
+#include "jam/netsession.h"
 #include "jam/standin_jam.h"
+#include "jam/standin_jamsession.h"
 #include "render/display.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
@@ -21,6 +27,7 @@
 #include "sequencer/songmodel.h"
 #include "ui/busybox.h"
 #include "ui/handlers.h"
+#include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/msgbox.h"
 #include "ui/padslot.h"
@@ -257,6 +264,45 @@ void DeviceRow(int32_t op, int32_t number, void *row, void *user)
     SetRowText(row, name, std::strlen(name), false);
 }
 
+bool IsJamKind(int kind)
+{
+    return kind == POPUP_JAM_CONTROLLER || kind == POPUP_JAM_PLUGIN_SLOT || kind == POPUP_JAM_PLUGIN_LIST;
+}
+
+int32_t JamRowCount(int kind)
+{
+    switch (kind) {
+    case POPUP_JAM_CONTROLLER: return JAM_CONTROLLERS;
+    case POPUP_JAM_PLUGIN_SLOT: return JAM_PLUGIN_SLOTS;
+    case POPUP_JAM_PLUGIN_LIST: return std::max(g_iPluginCount, 0);
+    default: return 0;
+    }
+}
+
+// The pan row is not available while riff keys are selected: riffs have no pan.
+bool ControllerRowAvailable(int32_t row)
+{
+    const JAMNET *net = g_NetNode.pJam;
+    return row >= 0 && row < JAM_CONTROLLERS &&
+           !(row == JAM_CONTROL_PAN && net && (net->aPlayers[JAM_LOCAL_PLAYER].uRiffMask & 0xFFF));
+}
+
+void JamRow(int32_t op, int32_t number, void *row, void *user)
+{
+    const POPUP *p = static_cast<const POPUP *>(user);
+    const int32_t n = Target(op, number);
+    if (!p || n < 1 || n > JamRowCount(p->kind))
+        return;
+    char text[kRowTextMax + 1] = {};
+    if (p->kind == POPUP_JAM_CONTROLLER)
+        Copy(text, Jam_ControllerName(n - 1), sizeof text);
+    else if (p->kind == POPUP_JAM_PLUGIN_SLOT)
+        Jam_PluginSlotRowText(g_iJamSelectedPlayer, n, text, sizeof text);
+    else
+        Jam_PluginListRowText(n, text, sizeof text);
+    SetRowText(row, text, std::strlen(text), p->kind == POPUP_JAM_CONTROLLER && !ControllerRowAvailable(n - 1));
+}
+
 // Plain text a pixel down; an empty entry 64 darker in each lit channel.
 void DrawRow(void *row, int32_t x, int32_t y)
 {
@@ -272,6 +318,18 @@ void DrawRow(void *row, int32_t x, int32_t y)
     }
     Gfx_DrawText(r + kRowText, x, y + 1, g_pOrderingTable);
     g_uiTextColour = colour;
+}
+
+// The plug-in slots: the slot number, then the name of what is open in it.
+void DrawSlotRow(void *row, int32_t x, int32_t y)
+{
+    const auto *r = static_cast<const char *>(row);
+    uint16_t number;
+    std::memcpy(&number, r, 2);
+    char n[8];
+    std::snprintf(n, sizeof n, "%d", number < 100 ? int(number) : 0);
+    Gfx_DrawText(n, x, y + 1, g_pOrderingTable);
+    Gfx_DrawText(r + kRowText, x + 25, y + 1, g_pOrderingTable);
 }
 
 bool Alive(const void *focus)
@@ -351,7 +409,13 @@ void ClosePopup(POPUP *p)
         OptionsReturn();
     else if (kind == POPUP_JAM_LIST)
         g_iNextScreen = 10;
-    else
+    else if (IsJamKind(kind)) {
+        // The slot list under the plug-in list goes with it.
+        if (kind == POPUP_JAM_PLUGIN_LIST && g_pCurrentPopup && g_pCurrentPopup->kind == POPUP_JAM_PLUGIN_SLOT)
+            ClosePopup(g_pCurrentPopup);
+        g_iScreen = 10;
+        g_iNextScreen = 10;
+    } else
         DefaultReturn();
 }
 
@@ -516,6 +580,9 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
         if (IsDeviceKind(kind)) {
             total = std::max(DeviceCount(kind), 0);
             fill = DeviceRow;
+        } else if (IsJamKind(kind)) {
+            total = JamRowCount(kind);
+            fill = JamRow;
         }
     }
     const int32_t top = p->hasSubtitle ? 35 : 24;
@@ -559,7 +626,7 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
                 uint16_t(rowHeight),
                 UI_POPUP_ROW_STRIDE,
                 kind,
-                DrawRow,
+                kind == POPUP_JAM_PLUGIN_SLOT ? DrawSlotRow : DrawRow,
                 fill,
                 p,
                 nullptr};
@@ -701,6 +768,29 @@ void Ui_PopupChoose()
         }
         Ui_RefuseUnbuilt(p->kind == POPUP_SAMPLE_LIBRARY ? "sample library choice" : "jam template choice");
         return;
+    case POPUP_JAM_CONTROLLER:
+        if (!g_NetNode.pJam || !ControllerRowAvailable(row)) {
+            Ui_PlayRefusal();
+            return;
+        }
+        ClosePopup(p);
+        Jam_SetPlayerController(g_NetNode.pJam, JAM_LOCAL_PLAYER, row);
+        return;
+    case POPUP_JAM_PLUGIN_SLOT:
+        if (Jam_SelectPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, row) < 0)
+            Ui_PlayRefusal();
+        ClosePopup(p);
+        return;
+    case POPUP_JAM_PLUGIN_LIST: {
+        const POPUP *slots = g_pParentPopup;
+        const int32_t slot = slots && !slots->free && slots->kind == POPUP_JAM_PLUGIN_SLOT && slots->list
+                                 ? slots->list->selected
+                                 : -1;
+        if (row >= g_iPluginCount || Jam_LoadPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, row, slot) < 0)
+            Ui_PlayRefusal();
+        ClosePopup(p);
+        return;
+    }
     default:
         break;
     }
@@ -880,4 +970,80 @@ void Ui_LibraryFolderHeld(WIDGET *w)
         return;
     Ui_LibraryFolderPress(w);
     reinterpret_cast<SCROLLBAR *>(w)->holdCount = 0;
+}
+
+// ---- The jam's pop-ups ----
+
+namespace {
+
+// The slot chosen in the open plug-in slot list, -1 when none is open.
+int32_t ChosenPluginSlot()
+{
+    for (const POPUP &p : g_atPopups)
+        if (!p.free && p.kind == POPUP_JAM_PLUGIN_SLOT && p.list)
+            return p.list->selected;
+    return -1;
+}
+
+void CloseJamPopups()
+{
+    while (g_pCurrentPopup && !g_pCurrentPopup->free && IsJamKind(g_pCurrentPopup->kind))
+        ClosePopup(g_pCurrentPopup);
+}
+
+} // namespace
+
+void Jam_OpenControllerList()
+{
+    if (g_ucMouseButtons & MOUSE_LEFT_DOWN)
+        return;
+    g_bJamKeysActive = 0;
+    Ui_OpenPopup(POPUP_JAM_CONTROLLER, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+}
+
+void Jam_OpenPluginSlotList()
+{
+    Ui_SetMenuItemHandler(152, Jam_OpenPluginLoadList);
+    Ui_SetMenuItemHandler(153, Jam_MenuReleasePlugin);
+    Ui_SetMenuItemHandler(154, Jam_MenuResetPlugin);
+    Ui_SetMenuPage(29);
+    g_bJamKeysActive = 0;
+    Ui_OpenPopup(POPUP_JAM_PLUGIN_SLOT, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+}
+
+void Jam_OpenPluginLoadList()
+{
+    POPUP *slots = g_pCurrentPopup;
+    if (!slots || slots->free || slots->kind != POPUP_JAM_PLUGIN_SLOT) {
+        Ui_PlayRefusal();
+        return;
+    }
+    Ui_PopupStorePosition(slots);
+    POPUP *list = Ui_OpenPopup(POPUP_JAM_PLUGIN_LIST, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+    if (list)
+        g_pParentPopup = slots;
+}
+
+void Jam_MenuReleasePlugin()
+{
+    const int32_t slot = ChosenPluginSlot();
+    if (slot < 0 || !g_NetNode.pJam) {
+        Ui_PlayRefusal();
+        return;
+    }
+    Jam_ReleasePlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, slot);
+    Net_SendJamCommand(&g_NetNode, g_NetNode.pJam->uJamHeartbeat, 45, uint32_t(slot));
+    CloseJamPopups();
+}
+
+void Jam_MenuResetPlugin()
+{
+    const int32_t slot = ChosenPluginSlot();
+    if (slot < 0 || !g_NetNode.pJam) {
+        Ui_PlayRefusal();
+        return;
+    }
+    Jam_ResetPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, slot);
+    Net_SendJamCommand(&g_NetNode, g_NetNode.pJam->uJamHeartbeat, 43, uint32_t(slot));
+    CloseJamPopups();
 }

@@ -1,0 +1,780 @@
+// Jam players' parts: assignment and captions, controllers and selection, plug-in slots, and
+// every command applied to a player's block and parts. The sound side is a recorder of the
+// JamActions calls; the last tests drive the program's own binding with real test plug-ins.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "audio/mixer.h"
+#include "audio/plugin.h"
+#include "audio/sampleslot.h"
+#include "core/mixlock.h"
+#include "jam/jamplay.h"
+#include "jam/jamseq.h"
+#include "jam/jamsound.h"
+#include "jam/netcommand.h"
+#include "jam/standin_jam.h"
+#include "jam/standin_jamsession.h"
+#include "render/display.h"
+#include "sequencer/songmodel.h"
+#include "support/testlayer.h"
+#include "support/testplugins.h"
+#include "tests/plugins/testplugin.h"
+#include "ui/langtext.h"
+
+namespace {
+
+// Every call into the sound side, as text, with the player given by `Name`.
+class Recorder : public JamActions
+{
+public:
+    std::vector<std::string> calls;
+    // Player numbers as written in the trace: the local player 4 can be told to appear as its slot.
+    int32_t iLocalAs = 4;
+
+    std::string P(int32_t p) const { return std::to_string(p == 4 ? iLocalAs : p); }
+    void Add(std::string s) { calls.push_back(std::move(s)); }
+    static std::string H(uint32_t v)
+    {
+        char b[16];
+        std::snprintf(b, sizeof b, "%x", v);
+        return b;
+    }
+
+    void LoadRiffKey(uint32_t a, uint32_t b, uint32_t c, int32_t key, int32_t player, uint32_t riff) override
+    {
+        Add("riff p" + P(player) + " k" + std::to_string(key) + " " + std::to_string(a) + "," + std::to_string(b) +
+            "," + std::to_string(c) + " " + H(riff));
+    }
+    int32_t LoadPad(int32_t player, uint32_t k1, uint32_t k2, uint32_t k3, int32_t pad, uint32_t inst) override
+    {
+        Add("pad p" + P(player) + " " + std::to_string(pad) + " " + std::to_string(k1) + "," + std::to_string(k2) +
+            "," + std::to_string(k3) + " " + H(inst));
+        return k1 ? 1 : 0;
+    }
+    void LoadKeyboard(int32_t player, uint32_t k1, uint32_t k2, uint32_t k3, int32_t first, uint32_t inst) override
+    {
+        Add("keyboard p" + P(player) + " " + std::to_string(first) + " " + std::to_string(k1) + "," +
+            std::to_string(k2) + "," + std::to_string(k3) + " " + H(inst));
+    }
+    void StartPart(int32_t kind, int32_t index) override { Add("start " + std::to_string(kind) + " " + std::to_string(index)); }
+    void StopPart(int32_t kind, int32_t index) override { Add("stop " + std::to_string(kind) + " " + std::to_string(index)); }
+    void LoadPlugin(int32_t player, int32_t slot, int32_t index) override
+    {
+        Add("plugin p" + P(player) + " s" + std::to_string(slot) + " " + std::to_string(index));
+    }
+    void PluginInput(int32_t player, int32_t slot, int32_t x, int32_t y) override
+    {
+        Add("input p" + P(player) + " s" + std::to_string(slot) + " " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void DropPlayerParts(int32_t player) override { Add("drop p" + P(player)); }
+    void ResetPlugin(int32_t player, int32_t slot) override { Add("reset p" + P(player) + " s" + std::to_string(slot)); }
+    void SelectPlugin(int32_t player, int32_t slot) override { Add("select p" + P(player) + " s" + std::to_string(slot)); }
+    void RoutePlugin(int32_t player, int32_t slot, uint32_t parts, uint32_t riffs) override
+    {
+        Add("route p" + P(player) + " s" + std::to_string(slot) + " " + H(parts) + " " + H(riffs));
+    }
+    void ControlPart(int32_t player, int32_t entry, int32_t c, int32_t v, uint32_t octave) override
+    {
+        Add("part p" + P(player) + " e" + std::to_string(entry) + " c" + std::to_string(c) + " " + std::to_string(v) +
+            " o" + std::to_string(octave));
+    }
+    void ControlRiff(int32_t player, int32_t key, int32_t c, int32_t v, int32_t previous) override
+    {
+        Add("riffctl p" + P(player) + " k" + std::to_string(key) + " c" + std::to_string(c) + " " + std::to_string(v) +
+            " " + std::to_string(previous));
+    }
+    void SetTempo(int32_t bpm) override { Add("tempo " + std::to_string(bpm)); }
+};
+
+// A block as a reset leaves it.
+void ResetBlock(JAMPLAYER *p)
+{
+    *p = JAMPLAYER{};
+    for (auto &k : p->aKeyboard)
+        k.uOctave = 5;
+    for (auto &v : p->auLevel) v = 128;
+    for (auto &v : p->auPan) v = 128;
+    for (auto &v : p->auRiffVolume) v = 128;
+    p->uBendRange = 12;
+    for (auto &v : p->aiReserved) v = -1;
+    p->iPluginSlot = -1;
+}
+
+std::vector<JAMEVENT> &Sent(JAMNET &net) { return net.aEventLists[net.iEventSetNext & 1][JAM_LOCAL_PLAYER].Events; }
+
+// One program's jam model with a recorder, not on any network: in the scheduled mode what it
+// sends waits in its own list, where the tests read it.
+struct Model
+{
+    Recorder rec;
+    JAMNET net;
+    NETNODE node;
+    Model()
+    {
+        Net_InitJamNet(&net, &rec);
+        node.pJam = &net;
+        for (JAMPLAYER &p : net.aPlayers)
+            ResetBlock(&p);
+    }
+};
+
+RIFFENTRY g_namedRiff;
+RIFFENTRY *NamedRiff(int32_t id)
+{
+    std::snprintf(g_namedRiff.szName, sizeof g_namedRiff.szName, "Riff number %d", id);
+    return &g_namedRiff;
+}
+
+class JamPlay : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_iJamStartState = 4;
+        g_bJamSinglePlayer = 0;
+        g_bNetJamImmediate = 0;
+        g_iJamSelectedPlayer = 4;
+        g_bJamCtrlHeld = g_bJamShiftHeld = 0;
+        g_iPluginCount = 2;
+        g_uRiffListCount = 0;
+        g_JamSeqCalls.GetRiff = NamedRiff;
+        Jam_InitCaptions();
+        ASSERT_EQ(Jam_AllocPlayerLists(), 0);
+        m = std::make_unique<Model>();
+    }
+    void TearDown() override
+    {
+        m.reset();
+        Jam_FreePlayerLists();
+        g_JamSeqCalls = g_JamSeqDefaultCalls;
+        g_iPluginCount = 0;
+        g_iJamStartState = 0;
+        g_bNetJamImmediate = 0;
+        g_uRiffListCount = 0;
+    }
+    JAMPLAYER &Local() { return m->net.aPlayers[JAM_LOCAL_PLAYER]; }
+    void Apply(int32_t player, int32_t command, uint32_t data)
+    {
+        Jam_ApplyPlayerEvent(&m->node, JAMEVENT{0, command, data}, player);
+    }
+    void Live(int32_t player, int32_t command, uint32_t data)
+    {
+        Jam_ApplyLiveEvent(&m->node, JAMEVENT{0, command, data}, player);
+    }
+
+    std::unique_ptr<Model> m;
+};
+
+} // namespace
+
+// ---- Assignment ----
+
+TEST_F(JamPlay, AssigningPartsLoadsRecordsCaptionsAndTellsTheOthers)
+{
+    for (uint16_t id : {11, 12, 13})
+        ASSERT_EQ(Jam_AppendRiffId(1, id), 0);
+    ASSERT_EQ(Jam_AppendInstrumentId(2, 40), 0);
+    Local().auRiffKey[5] = 1; // the key is on; the assignment keeps that
+
+    EXPECT_EQ(Jam_AssignRiffFromList(&m->node, 1, 3, 5, 0), 0);
+    EXPECT_EQ(Local().auRiffKey[5], 0xA00003u << 1 | 1);
+    EXPECT_STREQ(g_aszJamCaptions[3 + 5], "Riff number 13");
+
+    // The empty library entry empties the pad and says so; the word names the folder.
+    EXPECT_EQ(Jam_AssignInstrumentFromLibrary(&m->node, 2, 3, 0, 4), 0);
+    EXPECT_STREQ(g_aszJamCaptions[15 + 4], "Empty");
+    EXPECT_EQ(Local().auPad[4], Jam_PackLibraryKey(2, 3, 0) << 1);
+
+    EXPECT_EQ(Jam_AssignKeyboardFromLibrary(&m->node, 1, 1, 0, 1), 0);
+    EXPECT_STREQ(g_aszJamKeyboardNames[1], Ui_Text(697));
+    EXPECT_STREQ(g_aszJamCaptions[2], Ui_Text(697));
+
+    EXPECT_EQ(Jam_AssignKeyboardFromList(&m->node, 2, 1, 0, 0), 0);
+    EXPECT_EQ(Local().aKeyboard[0].uSlotWord, Jam_PackListEntry(2, 1));
+
+    // What was loaded and what the others were told, in order.
+    const std::vector<std::string> loads = {"riff p4 k5 1,1,1 d", "pad p4 4 0,3,0 ff7fffff",
+                                            "keyboard p4 17 0,1,0 ff7fffff", "keyboard p4 0 1,1,1 28"};
+    EXPECT_EQ(m->rec.calls, loads);
+    const std::vector<JAMEVENT> sent = {{0, 15, 0xA00003},
+                                        {0, 5, Jam_PackLibraryKey(2, 3, 0)},
+                                        {0, 29, Jam_PackLibraryKey(1, 1, 0)},
+                                        {0, 28, Jam_PackListEntry(2, 1)}};
+    EXPECT_EQ(Sent(m->net), sent);
+}
+
+TEST_F(JamPlay, AssignmentsOfEntriesThatDoNotExistChangeNothing)
+{
+    ASSERT_EQ(Jam_AppendRiffId(1, 11), 0);
+    const JAMPLAYER before = Local();
+    struct
+    {
+        const char *what;
+        int32_t result;
+    } cases[] = {
+        {"riff entry past the list", Jam_AssignRiffFromList(&m->node, 1, 2, 0, 0)},
+        {"riff entry 0", Jam_AssignRiffFromList(&m->node, 1, 0, 0, 0)},
+        {"riff key 12", Jam_AssignRiffFromList(&m->node, 1, 1, 12, 0)},
+        {"no riff key chosen", Jam_AssignRiffFromLibrary(&m->node, 1, 2, 3, -1)},
+        {"own song list empty", Jam_AssignRiffFromList(&m->node, 4, 1, 0, 0)},
+        {"instrument list empty", Jam_AssignInstrumentFromList(&m->node, 3, 1, 0, 0)},
+        {"pad 9", Jam_AssignInstrumentFromLibrary(&m->node, 1, 1, 1, 9)},
+        {"keyboard 2", Jam_AssignKeyboardFromLibrary(&m->node, 1, 1, 1, 2)},
+        {"archive index past 127", Jam_AssignRiffFromLibrary(&m->node, 128, 1, 1, 0)},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.result, -1) << c.what;
+    EXPECT_TRUE(Local() == before);
+    EXPECT_TRUE(m->rec.calls.empty());
+    EXPECT_TRUE(Sent(m->net).empty());
+}
+
+TEST_F(JamPlay, OwnListEntriesAreNamedByTheOwnSlot)
+{
+    m->net.iNetMySlot = 2;
+    g_auRiffList[1] = 21;
+    g_uRiffListCount = 1;
+    ASSERT_EQ(Jam_AppendInstrumentId(JAM_LOCAL_PLAYER, 33), 0);
+    EXPECT_EQ(Jam_AssignRiffFromList(&m->node, 4, 1, 0, 0), 0);
+    EXPECT_EQ(Jam_AssignInstrumentFromList(&m->node, 4, 1, 3, 0), 0);
+    const std::vector<JAMEVENT> sent = {{0, 10, Jam_PackListEntry(2, 1)}, {0, 4, Jam_PackListEntry(2, 1)}};
+    EXPECT_EQ(Sent(m->net), sent);
+    EXPECT_EQ(m->rec.calls, (std::vector<std::string>{"riff p4 k0 1,1,1 15", "pad p4 3 1,1,1 21"}));
+
+    // A peer naming our slot means our song's riffs.
+    m->rec.calls.clear();
+    Apply(0, 12, Jam_PackListEntry(2, 1));
+    EXPECT_EQ(m->rec.calls, (std::vector<std::string>{"riff p0 k2 0,0,0 0", "riff p0 k2 1,1,1 15"}));
+}
+
+// ---- Controllers ----
+
+TEST_F(JamPlay, ControllerValuesAndPositions)
+{
+    struct
+    {
+        int32_t controller, bend, position, value;
+    } cases[] = {
+        {1, 12, 128, 0},    {1, 12, 255, 3048}, {1, 12, 0, -3072}, {0, 12, 0, 0},    {0, 12, 255, 255},
+        {2, 12, 128, 0},    {2, 12, 0, -128},   {3, 12, 0, 1},     {3, 12, 255, 72}, {1, 1, 128, 0},
+    };
+    for (const auto &c : cases) {
+        Local().uBendRange = (uint32_t)c.bend;
+        m->net.aDials[4].iPosition = c.position;
+        Jam_SetPlayerController(&m->net, 4, c.controller);
+        EXPECT_EQ(Jam_GetControllerValue(&m->net, 4), c.value) << c.controller << " " << c.position;
+        // Back to the position it came from, give or take the rounding of a range wider than
+        // the dial.
+        Jam_SetControllerValue(&m->net, 4, c.value);
+        EXPECT_NEAR(m->net.aDials[4].iPosition, c.position, c.controller == 1 || c.controller == 3 ? 3 : 0);
+    }
+    // Volume 0 and 255 store the levels themselves; pan 0 is the middle.
+    Jam_SetPlayerController(&m->net, 4, 0);
+    for (int32_t v : {0, 255}) {
+        Jam_SetControllerValue(&m->net, 4, v);
+        EXPECT_EQ(m->net.aDials[4].iPosition, v);
+    }
+    Jam_SetPlayerController(&m->net, 4, 2);
+    Jam_SetControllerValue(&m->net, 4, 0);
+    EXPECT_EQ(m->net.aDials[4].iPosition, 128);
+    Jam_SetPlayerController(&m->net, 4, 2);
+    EXPECT_STREQ(g_aszJamCaptions[JAM_CAPTION_STATUS], "Pan = 0");
+}
+
+TEST_F(JamPlay, TheDialMovesTheSelectedPartsAndSendsOnlyChanges)
+{
+    Jam_SetPlayerController(&m->net, 4, JAM_CONTROL_VOLUME);
+    Jam_SelectKeyboard(&m->node, 1);
+    g_bJamCtrlHeld = 1;
+    Jam_SelectPad(&m->node, 0);
+    g_bJamCtrlHeld = 0;
+    EXPECT_EQ(Local().uPartMask, 0x8006);
+    Sent(m->net).clear();
+
+    Jam_UpdateDial(&m->node, 4, -500); // far past the top
+    EXPECT_EQ(m->net.aDials[4].iPosition, 255);
+    EXPECT_EQ(Local().auLevel[1], 255u);
+    EXPECT_EQ(Local().auLevel[2], 255u);
+    EXPECT_EQ(Local().auLevel[0], 128u);
+    EXPECT_EQ(m->rec.calls, (std::vector<std::string>{"part p4 e1 c0 255 o5", "part p4 e2 c0 255 o0"}));
+    EXPECT_STREQ(g_aszJamCaptions[JAM_CAPTION_STATUS], "Volume = 255");
+    Jam_UpdateDial(&m->node, 4, -3); // still clamped: same position, nothing sent again
+    EXPECT_EQ(Sent(m->net), (std::vector<JAMEVENT>{{0, 35, Jam_PackControllerWord(0x8006, 255)}}));
+
+    // Pan with only riff keys selected: nothing changes, nothing is sent.
+    Jam_SetPlayerController(&m->net, 4, JAM_CONTROL_PAN);
+    Local().auRiffKey[0] = Jam_KeyWord(Jam_PackLibraryKey(1, 2, 3), 0);
+    Jam_SelectRiffKey(&m->node, 0);
+    Sent(m->net).clear();
+    m->rec.calls.clear();
+    const JAMPLAYER before = Local();
+    Jam_UpdateDial(&m->node, 4, 40);
+    EXPECT_TRUE(Local() == before);
+    EXPECT_TRUE(m->rec.calls.empty());
+    EXPECT_TRUE(Sent(m->net).empty());
+
+    // Pitch on the riff key: the change since the last move reaches its row.
+    Jam_SetPlayerController(&m->net, 4, JAM_CONTROL_PITCH);
+    m->net.aDials[4].iPosition = 128;
+    Jam_UpdateDial(&m->node, 4, -10);
+    EXPECT_EQ(Local().aiRiffPitch[0], Jam_GetControllerValue(&m->net, 4));
+    EXPECT_EQ(m->rec.calls.back(), "riffctl p4 k0 c1 " + std::to_string(Local().aiRiffPitch[0]) + " 0");
+    EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 32, Jam_PackControllerWord(1, 138)}));
+}
+
+TEST_F(JamPlay, MidiControllerFillsTheDialWhateverTheRange)
+{
+    Jam_SetPlayerController(&m->net, 4, JAM_CONTROL_PITCH);
+    Jam_SelectPad(&m->node, 3);
+    struct
+    {
+        int32_t value, low, high, position;
+    } cases[] = {{0, 0, 127, 0}, {64, 0, 127, 129}, {127, 0, 127, 255}, {-5, 0, 127, 0}, {200, 0, 127, 255}};
+    for (const auto &c : cases) {
+        Jam_SetDialFromRange(&m->node, 4, c.value, c.low, c.high);
+        EXPECT_EQ(m->net.aDials[4].iPosition, c.position) << c.value;
+        EXPECT_EQ(Local().aiPitch[5], Jam_GetControllerValue(&m->net, 4));
+    }
+    // What the others were told is what this program plays.
+    EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 36, Jam_PackControllerWord(1u << 5, 255)}));
+}
+
+TEST_F(JamPlay, PadAndRiffKeySelectionWithCtrlAndShift)
+{
+    struct Click
+    {
+        int ctrl, shift, pad;
+        uint16_t mask;
+    };
+    const Click clicks[] = {
+        {0, 0, 2, 1 << 4},                                       // one pad
+        {1, 0, 5, 0x8000 | 1 << 4 | 1 << 7},                     // Ctrl adds
+        {1, 0, 2, 0x8000 | 1 << 7},                              // Ctrl again takes it away
+        {0, 1, 0, 0x8000 | 1 << 7 | 1 << 4 | 1 << 3 | 1 << 2}, // Shift: pads 0 up to 2
+        {0, 0, 8, 1 << 10},                                      // plain click starts afresh
+    };
+    for (const Click &c : clicks) {
+        g_bJamCtrlHeld = c.ctrl;
+        g_bJamShiftHeld = c.shift;
+        Jam_SelectPad(&m->node, c.pad);
+        EXPECT_EQ(Local().uPartMask, c.mask) << c.pad;
+        EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 50, c.mask}));
+    }
+    g_bJamCtrlHeld = g_bJamShiftHeld = 0;
+    Jam_SelectRiffKey(&m->node, 11);
+    EXPECT_EQ(Local().uRiffMask, 1 << 11);
+    EXPECT_EQ(Local().uPartMask, 0);
+    EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 51, 1 << 11}));
+
+    // Only the local player's own panel selects.
+    g_iJamSelectedPlayer = 2;
+    Jam_SelectRiffKey(&m->node, 1);
+    EXPECT_EQ(Local().uRiffMask, 1 << 11);
+}
+
+// ---- Plug-in slots ----
+
+TEST_F(JamPlay, PluginSlotsKeepTheirOwnRouting)
+{
+    EXPECT_EQ(Jam_LoadPlayerPlugin(&m->node, 4, 1, 3), 0);
+    Local().uPartMask = 0x0004;
+    Local().uRiffMask = 0x0001;
+    Jam_RoutePlayerPlugin(&m->node, 4);
+    EXPECT_EQ(Jam_LoadPlayerPlugin(&m->node, 4, 0, 7), 0);
+    EXPECT_EQ(Local().uPartMask, 0); // slot 7 routes nothing yet
+    Local().uPartMask = 0x0003;
+    Jam_RoutePlayerPlugin(&m->node, 4);
+    for (int round = 0; round < 2; ++round) {
+        Jam_SelectPlayerPlugin(&m->node, 4, 3);
+        EXPECT_EQ(Local().uPartMask, 0x0004);
+        EXPECT_EQ(Local().uRiffMask, 0x0001);
+        Jam_SelectPlayerPlugin(&m->node, 4, 7);
+        EXPECT_EQ(Local().uPartMask, 0x0003);
+        EXPECT_EQ(Local().uRiffMask, 0);
+    }
+    EXPECT_EQ(Local().auPluginRouting[3], 0x00040001u);
+
+    // A second load into slot 3 closes the first instance before opening.
+    m->rec.calls.clear();
+    Sent(m->net).clear();
+    EXPECT_EQ(Jam_LoadPlayerPlugin(&m->node, 4, 0, 3), 0);
+    EXPECT_EQ(m->rec.calls, (std::vector<std::string>{"plugin p4 s3 -1", "plugin p4 s3 0", "select p4 s3"}));
+    EXPECT_EQ(Sent(m->net), (std::vector<JAMEVENT>{{0, 44, 0x300}, {0, 42, 3}}));
+
+    // The panel: the position inside it goes to the instance and to the others.
+    Sent(m->net).clear();
+    m->rec.calls.clear();
+    Jam_PluginPanelMouse(&m->node, 228 + 10, 138 + 20, 0x01);
+    Jam_PluginPanelMouse(&m->node, 228 + 11, 138 + 21, 0x08);
+    Jam_PluginPanelMouse(&m->node, 228 + 12, 138 + 22, 0x00);
+    EXPECT_EQ(Sent(m->net), (std::vector<JAMEVENT>{{0, 46, Jam_PackXY(10, 20)}, {0, 47, Jam_PackXY(11, 21)}}));
+    EXPECT_EQ(m->rec.calls[1], "input p4 s3 10,20");
+
+    // Out of range: nothing happens.
+    m->rec.calls.clear();
+    EXPECT_EQ(Jam_LoadPlayerPlugin(&m->node, 4, 2, 0), -1); // only 2 libraries listed
+    EXPECT_EQ(Jam_LoadPlayerPlugin(&m->node, 4, 0, 16), -1);
+    EXPECT_EQ(Jam_SelectPlayerPlugin(&m->node, 4, -1), -1);
+    EXPECT_TRUE(m->rec.calls.empty());
+}
+
+// ---- Commands ----
+
+TEST_F(JamPlay, LiveCommandsOnKeysPadsAndKeyboards)
+{
+    JAMPLAYER &p = m->net.aPlayers[1];
+    // A latched key sounds while up and falls silent while held.
+    Live(1, 23, 1 << 3);
+    EXPECT_EQ(p.auRiffLatch[3] & 1, 1u);
+    EXPECT_EQ(p.auRiffKey[3] & 1, 1u);
+    Live(1, 22, 1 << 3 | 1 << 4);
+    EXPECT_EQ(p.auRiffKey[3] & 1, 0u);
+    EXPECT_EQ(p.auRiffKey[4] & 1, 1u);
+    Live(1, 22, 0);
+    EXPECT_EQ(p.auRiffKey[3] & 1, 1u);
+    EXPECT_EQ(p.auRiffKey[4] & 1, 0u);
+    Live(1, 23, 1 << 3); // a second toggle silences it
+    EXPECT_EQ(p.auRiffLatch[3] & 1, 0u);
+    EXPECT_EQ(p.auRiffKey[3] & 1, 0u);
+
+    Live(1, 25, 1 << 8);
+    Live(1, 24, 1 << 8);
+    EXPECT_EQ(p.auPad[8] & 1, 0u);
+
+    // A release is reported once.
+    Live(1, 27, Jam_PackKeyboardData(0b111, 2));
+    Live(1, 27, Jam_PackKeyboardData(0b100, 2));
+    EXPECT_EQ(p.aKeyboard[1].uReleased, 0b011u);
+    EXPECT_EQ(p.aKeyboard[1].uOctave, 2u);
+    Jam_ClearRemoteReleases(&m->net);
+    Live(1, 27, Jam_PackKeyboardData(0b100, 2));
+    EXPECT_EQ(p.aKeyboard[1].uReleased, 0u);
+
+    // Commands that change nothing, and the ones that are not commands at all.
+    const JAMPLAYER before = p;
+    for (int32_t code : {33, 39, 0, 30, 40, 41, 53, 200, -1})
+        Apply(1, code, 0x123);
+    for (int32_t code : {33, 39})
+        Live(1, code, 0x123);
+    EXPECT_TRUE(p == before);
+    EXPECT_TRUE(m->rec.calls.empty());
+}
+
+TEST_F(JamPlay, ScheduledLiveCommandsWaitForTheirFrame)
+{
+    g_bNetJamImmediate = 0;
+    m->net.iNetMySlot = 0;
+    JAMEVENTLIST &now = m->net.aEventLists[m->net.iEventSetNow & 1][2];
+    now.Events = {{5, 24, 1}, {5, 50, 1 << 4}, {9, 24, 0}};
+    for (uint32_t frame = 0; frame < 12; ++frame) {
+        Net_ApplyRemoteEvents(&m->node, frame);
+        Net_ApplyForwardedEvents(&m->node, frame);
+        const bool held = frame >= 5 && frame < 9;
+        EXPECT_EQ(m->net.aPlayers[2].auPad[0] & 1, held ? 1u : 0u) << frame;
+        EXPECT_EQ(m->net.aPlayers[2].uPartMask, frame >= 5 ? 1 << 4 : 0) << frame;
+    }
+    EXPECT_TRUE(m->net.aTrackEvents[2][0].Events.empty());
+}
+
+TEST_F(JamPlay, CommandsOutOfRangeAreDropped)
+{
+    ASSERT_EQ(Jam_AppendRiffId(2, 11), 0);
+    ASSERT_EQ(Jam_AppendInstrumentId(2, 40), 0);
+    g_bNetJamImmediate = 1;
+    struct
+    {
+        int32_t player, code;
+        uint32_t data;
+    } cases[] = {
+        {2, 10, Jam_PackListEntry(2, 2)},   // riff entry past the list
+        {2, 1, Jam_PackListEntry(2, 0)},    // entry 0
+        {2, 28, Jam_PackListEntry(3, 1)},   // empty list
+        {2, 29, 0x1000000},                 // more than a slot word
+        {2, 26, Jam_PackKeyboardData(1, 6)}, // octave 6
+        {2, 27, 127u << 17},
+        {2, 42, 16},
+        {2, 43, 0xFFFFFFFF},
+        {2, 45, 99},
+        {2, 44, 0x0F02},                    // plug-in 2 of 2
+        {2, 44, 0x1000},                    // slot 16
+        {2, 52, 0},                         // tempo 0 would divide by zero
+        {2, 52, 241},
+        {4, 22, 1},                         // not a network slot
+        {5, 22, 1},
+        {-1, 22, 1},
+    };
+    std::vector<JAMPLAYER> blocks(std::begin(m->net.aPlayers), std::end(m->net.aPlayers));
+    const int32_t tempo = g_iJamTempo;
+    for (const auto &c : cases)
+        Apply(c.player, c.code, c.data);
+    for (int i = 0; i < JAM_PLAYER_BLOCKS; ++i)
+        EXPECT_TRUE(m->net.aPlayers[i] == blocks[i]) << i;
+    EXPECT_TRUE(m->rec.calls.empty());
+    EXPECT_EQ(g_iJamTempo, tempo);
+    EXPECT_EQ(m->net.uRefusedEvents, 13u);
+
+    // The valid neighbours go through.
+    Apply(2, 10, Jam_PackListEntry(2, 1));
+    Apply(2, 26, Jam_PackKeyboardData(1, 5));
+    Apply(2, 52, 240);
+    EXPECT_EQ(m->net.aPlayers[2].aKeyboard[0].uOctave, 5u);
+    EXPECT_EQ(g_iJamTempo, 240);
+    EXPECT_EQ(m->rec.calls.back(), "tempo 240");
+    g_iJamTempo = tempo;
+}
+
+TEST_F(JamPlay, BlocksBringAPlayerToItsNewParts)
+{
+    JAMPLAYER next = m->net.aPlayers[3];
+    Jam_ApplyPlayerBlock(&m->node, 3, m->net.aPlayers[3], next);
+    EXPECT_TRUE(m->rec.calls.empty());
+
+    next.auPad[6] = Jam_KeyWord(Jam_PackLibraryKey(4, 5, 6), 1);
+    next.auPadLatch[6] = 1;
+    next.auRiffKey[2] = 1; // on, same (empty) riff: no load
+    Jam_ApplyPlayerBlock(&m->node, 3, m->net.aPlayers[3], next);
+    EXPECT_EQ(m->rec.calls, (std::vector<std::string>{"pad p3 6 4,5,6 ff7fffff"}));
+    EXPECT_EQ(m->net.aPlayers[3].auPad[6], next.auPad[6]);
+    EXPECT_EQ(m->net.aPlayers[3].auRiffKey[2], 1u);
+
+    // A list entry that does not exist here loads nothing and is not taken.
+    m->rec.calls.clear();
+    JAMPLAYER bad = next;
+    bad.auRiffKey[0] = Jam_KeyWord(Jam_PackListEntry(1, 9), 0);
+    Jam_ApplyPlayerBlock(&m->node, 3, m->net.aPlayers[3], bad);
+    EXPECT_TRUE(m->rec.calls.empty());
+    EXPECT_EQ(m->net.aPlayers[3].auRiffKey[0], 0u);
+}
+
+TEST_F(JamPlay, ReplayingAPhraseGivesTheSameBlocks)
+{
+    g_bNetJamImmediate = 0;
+    m->net.iNetMySlot = 0;
+    m->net.aPlayers[6 + 1] = m->net.aPlayers[1]; // the copy at the phrase start
+    m->net.aEventLists[m->net.iEventSetNow & 1][1].Events = {
+        {1, 14, Jam_PackLibraryKey(1, 2, 3)}, {2, 22, 1 << 4}, {3, 23, 1 << 4}, {4, 50, 0x8004},
+        {6, 35, Jam_PackControllerWord(0x8004, 200)}, {7, 44, 0x0101}, {8, 42, 1}};
+    auto play = [&](uint32_t to) {
+        for (uint32_t frame = 0; frame < to; ++frame) {
+            Net_ApplyRemoteEvents(&m->node, frame);
+            Net_ApplyForwardedEvents(&m->node, frame);
+        }
+    };
+    play(10);
+    const JAMPLAYER once = m->net.aPlayers[1];
+    const std::vector<std::string> trace = m->rec.calls;
+    EXPECT_EQ(once.auRiffLatch[4] & 1, 1u);
+    EXPECT_EQ(once.auLevel[2], 200u);
+
+    m->net.uJamHeartbeat = 10;
+    m->rec.calls.clear();
+    Jam_ReplayPhrase(&m->node);
+    EXPECT_TRUE(m->net.aPlayers[1] == once);
+}
+
+// ---- Two programs hear the same jam ----
+
+namespace {
+
+std::vector<std::vector<uint8_t>> g_relayed;
+
+// The server's relay of 306 and 310 (its message handling is not this module's).
+void Relay(NETNODE *node, const uint8_t *data, size_t size, uint32_t sender)
+{
+    uint32_t slot = 0;
+    for (uint32_t s = 0; s < 4; ++s)
+        if (node->pJam->aServerSlots[s].uPlayerId == sender)
+            slot = s;
+    static NETMSG msg;
+    if (Net_ParseClientMessage(data, size, NET_MAX_TEMPLATE_LIMIT, &msg) != NET_PARSE_OK)
+        return;
+    if (msg.uId == NET_MSG_COMMAND)
+        Net_SendFromServer(node, 0, Net_BuildCommandRelay(msg.auWord[1], slot, msg.auWord[2]));
+    else if (msg.uId == NET_MSG_COMMAND_BATCH)
+        Net_SendFromServer(node, 0,
+                           Net_BuildEventBatch(NET_MSG_BATCH_RELAY, slot, (int32_t)msg.auWord[3], (int32_t)msg.auWord[4],
+                                               msg.aEvents, msg.uEventCount));
+}
+
+struct Program : Model
+{
+    explicit Program(PlatNetHub *hub)
+    {
+        node.pHub = hub;
+        node.pfnDispatchB = Relay;
+    }
+    ~Program()
+    {
+        Net_StopSessionA(&node);
+        Net_StopSessionB(&node);
+    }
+    // The client's side of 405 and 409, as the jam step drains it.
+    void Drain()
+    {
+        std::vector<NETINBOXENTRY> in;
+        Net_TakeInbox(&node, &in);
+        static NETMSG msg;
+        for (const NETINBOXENTRY &e : in) {
+            if (e.uKind != NET_INBOX_MESSAGE ||
+                Net_ParseServerMessage(e.Bytes.data(), e.Bytes.size(), NET_MAX_TEMPLATE_LIMIT, &msg) != NET_PARSE_OK)
+                continue;
+            if (msg.uId == NET_MSG_COMMAND_RELAY)
+                Net_QueueRelayedCommand(&net, msg.auWord[1], msg.auWord[2], msg.auWord[3]);
+            if (msg.uId == NET_MSG_BATCH_RELAY)
+                Net_QueueRelayedBatch(&net, msg.auWord[1], (int32_t)msg.auWord[3], (int32_t)msg.auWord[4], msg.aEvents,
+                                      msg.uEventCount);
+        }
+    }
+};
+
+class JamPlayNet : public JamPlay, public ::testing::WithParamInterface<int>
+{
+protected:
+    void SetUp() override
+    {
+        JamPlay::SetUp();
+        g_bNetJamImmediate = GetParam();
+        g_iJamBar = 0;
+        g_iJamStep = 0;
+        g_iJamPhraseBar = 0;
+        host = std::make_unique<Program>(&hub);
+        a = std::make_unique<Program>(&hub);
+        b = std::make_unique<Program>(&hub);
+        ASSERT_EQ(Net_StartSessionB(&host->node, NET_MODE_LAN), 0);
+        ASSERT_EQ(Net_StartSessionA(&host->node, NET_MODE_LAN), 0);
+        ASSERT_EQ(Net_CreatePlayer(&host->node, -1, "Host"), 0);
+        for (Program *p : {a.get(), b.get()}) {
+            hub.Pump();
+            ASSERT_EQ(Net_StartSessionA(&p->node, NET_MODE_LAN), 0);
+            ASSERT_EQ(Net_EnumSessions(&p->node), 1);
+            ASSERT_EQ(Net_CreatePlayer(&p->node, 1, "Guest"), 0);
+        }
+        hub.Pump();
+        host->net.iNetMySlot = 0;
+        a->net.iNetMySlot = 1;
+        b->net.iNetMySlot = 2;
+        a->rec.iLocalAs = 1;
+        for (Program *p : {host.get(), a.get(), b.get()})
+            p->Drain();
+    }
+    void TearDown() override
+    {
+        b.reset();
+        a.reset();
+        host.reset();
+        JamPlay::TearDown();
+    }
+    // One jam frame of the listeners: what arrived is applied.
+    void Frame(uint32_t frame)
+    {
+        hub.Pump();
+        for (Program *p : {host.get(), b.get()}) {
+            p->Drain();
+            if (g_bNetJamImmediate) {
+                Jam_ClearRemoteReleases(&p->net);
+                Net_ApplyAllQueuedEvents(&p->node);
+            } else {
+                Net_ApplyRemoteEvents(&p->node, frame);
+                Net_ApplyForwardedEvents(&p->node, frame);
+            }
+        }
+    }
+    // The player's own key input: applied here at once and sent (the jam step's part).
+    void Keys(int32_t command, uint32_t data)
+    {
+        const JAMEVENT e{a->net.uJamHeartbeat, command, data};
+        Jam_ApplyLocalEvent(&a->node, e);
+        Net_SendJamCommand(&a->node, e.uHeartbeat, command, data);
+    }
+
+    PlatNetHub hub;
+    std::unique_ptr<Program> host, a, b;
+};
+
+} // namespace
+
+TEST_P(JamPlayNet, EveryMachinePlaysTheSamePlayer)
+{
+    Jam_AppendInstrumentId(JAM_LOCAL_PLAYER, 61); // A's own list: everyone else knows it as slot 1's
+    Jam_AppendInstrumentId(1, 61);
+    // The script of player A, one action a jam frame.
+    std::vector<std::function<void()>> script = {
+        [&] { Jam_AssignRiffFromLibrary(&a->node, 1, 2, 3, 0); },
+        [&] { Jam_AssignInstrumentFromList(&a->node, 4, 1, 2, 0); },
+        [&] { Jam_AssignKeyboardFromLibrary(&a->node, 3, 1, 7, 0); },
+        [&] { Keys(24, 1 << 2); },
+        [&] { Keys(25, 1 << 2); },
+        [&] { Keys(22, 1); },
+        [&] { Keys(26, Jam_PackKeyboardData(0b1011, 3)); },
+        [&] { Keys(26, Jam_PackKeyboardData(0b0001, 3)); },
+        [&] { Jam_SetPlayerController(&a->net, 4, JAM_CONTROL_PAN); },
+        [&] { Jam_SelectKeyboard(&a->node, 0); },
+        [&] {
+            g_bJamCtrlHeld = 1;
+            Jam_SelectPad(&a->node, 2);
+            g_bJamCtrlHeld = 0;
+        },
+        [&] { Jam_UpdateDial(&a->node, 4, 30); },
+        [&] { Jam_SetPlayerController(&a->net, 4, JAM_CONTROL_VOLUME); },
+        [&] { Jam_UpdateDial(&a->node, 4, -60); },
+        [&] { Jam_SelectRiffKey(&a->node, 0); },
+        [&] { Jam_SetPlayerController(&a->net, 4, JAM_CONTROL_PITCH); },
+        [&] { Jam_UpdateDial(&a->node, 4, -7); },
+        [&] { Jam_LoadPlayerPlugin(&a->node, 4, 1, 5); },
+        [&] { Jam_SelectPad(&a->node, 2); },
+        [&] { Jam_PluginPanelMouse(&a->node, 228 + 40, 138 + 9, 0x01); },
+        [&] { Jam_PluginPanelMouse(&a->node, 228 + 41, 138 + 12, 0x08); },
+        [&] { Jam_LoadPlayerPlugin(&a->node, 4, 0, 6); },
+        [&] { Jam_SelectPlayerPlugin(&a->node, 4, 5); },
+        [&] { Keys(23, 1 | 1 << 6); },
+        [&] { Keys(27, Jam_PackKeyboardData(1 << 16, 0)); },
+    };
+    uint32_t frame = 0;
+    for (auto &step : script) {
+        a->net.uJamHeartbeat = frame;
+        Jam_ClearLocalReleases(&a->net); // the input poll's
+        step();
+        if (g_bNetJamImmediate)
+            Frame(frame);
+        ++frame;
+    }
+    if (!g_bNetJamImmediate) {
+        // The batch goes out at the bar; the listeners play it in the next phrase.
+        ASSERT_GT(Net_SendEventBatch(&a->node), 0);
+        hub.Pump();
+        for (Program *p : {host.get(), b.get()}) {
+            p->Drain();
+            ASSERT_EQ(p->net.aEventLists[p->net.iEventSetNext & 1][1].Events.size(), Sent(a->net).size());
+            std::swap(p->net.iEventSetNow, p->net.iEventSetNext);
+        }
+        for (uint32_t f = 0; f <= frame; ++f)
+            Frame(f);
+    }
+
+    // Everyone holds A's block as A holds it, and made the same calls for it.
+    const JAMPLAYER &own = a->net.aPlayers[JAM_LOCAL_PLAYER];
+    EXPECT_EQ(own.uPartMask, 1 << 4); // pad 2, routed through slot 5
+    EXPECT_EQ(own.auPluginRouting[5], 0x00100000u);
+    EXPECT_EQ(own.auPan[0], own.auPan[4]);
+    EXPECT_NE(own.auPan[0], 128u);
+    for (Program *p : {host.get(), b.get()}) {
+        const JAMPLAYER &heard = p->net.aPlayers[1];
+        for (int i = 0; i < JAM_RIFF_KEYS; ++i) {
+            EXPECT_EQ(heard.auRiffKey[i], own.auRiffKey[i]) << i;
+            EXPECT_EQ(heard.aiRiffPitch[i], own.aiRiffPitch[i]) << i;
+        }
+        EXPECT_TRUE(heard == own);
+        EXPECT_EQ(p->rec.calls, a->rec.calls);
+    }
+    EXPECT_EQ(a->rec.calls.size(), 19u) << ::testing::PrintToString(a->rec.calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, JamPlayNet, ::testing::Values(1, 0),
+                         [](const ::testing::TestParamInfo<int> &i) { return i.param ? "Immediate" : "Scheduled"; });

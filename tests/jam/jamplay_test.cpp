@@ -21,7 +21,8 @@
 #include "jam/netcommand.h"
 #include "jam/standin_jam.h"
 #include "jam/standin_jamsession.h"
-#include "render/display.h"
+#include "platform/dynlib.h"
+#include "render/gpustate.h"
 #include "sequencer/songmodel.h"
 #include "support/testlayer.h"
 #include "support/testplugins.h"
@@ -778,3 +779,239 @@ TEST_P(JamPlayNet, EveryMachinePlaysTheSamePlayer)
 
 INSTANTIATE_TEST_SUITE_P(Modes, JamPlayNet, ::testing::Values(1, 0),
                          [](const ::testing::TestParamInfo<int> &i) { return i.param ? "Immediate" : "Scheduled"; });
+
+// ---- A player's parts through a real plug-in ----
+
+namespace {
+
+constexpr int kFrames = 72;
+SAMPLESLOT *g_pSample = nullptr;
+std::vector<std::pair<int32_t, int32_t>> g_voiceCalls; // channel, plug-in instance
+
+// The sequencer's note start, as far as the mixer goes: the channel's voice plays the test sample
+// into the instance it is routed to.
+void VoiceTrigger(const RIFFENTRY *, const JAMNOTE *, int32_t c, int32_t mode, int32_t, int32_t, int32_t plugin)
+{
+    g_voiceCalls.push_back({c, plugin});
+    g_aSeqChannels[c].ucOwner = (uint8_t)mode;
+    g_aSeqChannels[c].ucLengthLeft = 200;
+    VOICE *v = &g_astVoices[c];
+    Snd_StartVoice(v, g_pSample, VOICE_PREPARED);
+    Snd_SetVoicePitch(v, 44100);
+    Snd_SetVoiceVolume(v, 16384, 16384);
+    Snd_StartVoice(v, g_pSample, VOICE_ACTIVE);
+    Snd_SetVoicePlugin(c, plugin);
+}
+int32_t NoReverb(int32_t, int32_t) { return 0; }
+void NoClock() {}
+void NoTempo(int32_t) {}
+
+class JamPlayPlugin : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TestLayer_SetUp(PIXELFORMAT_565);
+        setenv("TNV_PLUGIN_DIR", TestPluginFolder("good").c_str(), 1);
+        ASSERT_EQ(Snd_InitSampleEngine(256), 0);
+        float rate = 44100.0f, seconds = 0.0016666667f;
+        ASSERT_EQ(Snd_SetMixParam(1, &rate), 0);
+        ASSERT_EQ(Snd_SetMixParam(4, &seconds), 0);
+        ASSERT_EQ(g_iMixFrames, kFrames);
+        Snd_SetMixParam(16, out);
+        g_bReverbOn = 0;
+        Snd_SetMasterVolume(0x4000, 0x4000);
+        ASSERT_GT(Snd_AllocSampleSlot(&g_pSample), 0);
+        ASSERT_EQ(Snd_AllocSampleData(g_pSample, 40000, true), 0);
+        for (uint32_t i = 0; i < 2 * 40000; i++)
+            ((int16_t *)g_pSample->pData)[i] = 1000;
+        g_pSample->uRate = 44100;
+        g_bJamSessionOn = 1;
+        Snd_ScanPlugins();
+        ASSERT_EQ(g_iPluginCount, 2);
+
+        std::memset(g_aSeqChannels, 0, sizeof g_aSeqChannels);
+        g_JamSeqCalls = g_JamSeqDefaultCalls;
+        g_JamSeqCalls.TriggerNote = VoiceTrigger;
+        g_JamSeqCalls.SetVoiceReverb = NoReverb;
+        g_JamSeqCalls.StartClock = NoClock;
+        g_JamSeqCalls.FreeUndoLog = NoClock;
+        g_JamSeqCalls.SetTempo = NoTempo;
+        g_voiceCalls.clear();
+        g_bNetJamImmediate = 1;
+        g_iJamSelectedPlayer = 4;
+        ASSERT_EQ(Jam_AllocPlayerLists(), 0);
+        ASSERT_EQ(Jam_AllocState(), 0);
+        Net_InitJamNet(&net, &actions);
+        node.pJam = &net;
+        for (JAMPLAYER &p : net.aPlayers)
+            ResetBlock(&p);
+
+        // Player 1's pads 0 and 1, and player 2's pad 0, on event slots of one instrument.
+        const int32_t pads[][3] = {{1, 0, 10}, {1, 1, 11}, {2, 0, 12}};
+        for (const auto &p : pads) {
+            g_aJamPlayerRows[p[0]].aiPadSlot[p[1]] = p[2];
+            JAMSTATE &s = *g_pJamState;
+            s.aucSlotAssigned[p[2]] = 1;
+            s.aucSlotInstrument[p[2]] = 5;
+            s.aucSlotTrigger[p[2]] = JAM_TRIGGER_IDLE;
+            s.aucSlotLevel[p[2]] = 255;
+        }
+    }
+    void TearDown() override
+    {
+        Jam_ReleaseAllPlayerPlugins();
+        Jam_FreeState();
+        g_JamSeqCalls = g_JamSeqDefaultCalls;
+        Snd_ShutdownPlugins();
+        Snd_ShutdownSampleEngine();
+        g_pMixOut = g_pMixSend = nullptr;
+        g_pSample = nullptr;
+        g_bJamSessionOn = 0;
+        unsetenv("TNV_PLUGIN_DIR");
+        std::memset(g_aSeqChannels, 0, sizeof g_aSeqChannels);
+    }
+    void Command(int32_t player, int32_t code, uint32_t data)
+    {
+        Jam_ApplyPlayerEvent(&node, JAMEVENT{0, code, data}, player);
+    }
+    void Tick()
+    {
+        std::lock_guard<std::recursive_mutex> hold(g_csMix);
+        g_iSubStep = 1;
+        Jam_Tick();
+    }
+    int16_t Mix()
+    {
+        std::memset(out, 0, sizeof out);
+        EXPECT_EQ(Snd_MixBlock(), 0);
+        for (int i = 1; i < kFrames * 2; ++i)
+            EXPECT_EQ(out[i], out[0]) << i;
+        return out[0];
+    }
+    PLUGININSTANCE *Instance(int32_t player, int32_t slot)
+    {
+        PLUGININSTANCE *p = nullptr;
+        Snd_GetPlugin(Jam_PlayerPluginInstance(player, slot), &p);
+        return p;
+    }
+
+    int16_t out[kFrames * 2];
+    JAMNET net;
+    JamSoundActions actions{&net};
+    NETNODE node;
+};
+
+TESTPLUGINSTATE *FilterState()
+{
+    static PLATDYNLIB *lib = Plat_DynLibOpen(TestPluginPath("good", "filter").c_str());
+    auto fn = lib ? reinterpret_cast<TESTPLUGINSTATE *(*)()>(Plat_DynLibSymbol(lib, "TestPlugin_State")) : nullptr;
+    return fn ? fn() : nullptr;
+}
+
+} // namespace
+
+TEST_F(JamPlayPlugin, APlayersPartsGoThroughItsPluginIntoTheMix)
+{
+    TESTPLUGINSTATE *state = FilterState();
+    ASSERT_NE(state, nullptr);
+    const TESTPLUGINSTATE fresh = *state;
+
+    // Player 1 opens the filter in slot 2, selects it, picks pad 0 and clicks the panel.
+    Command(1, 44, Jam_PackPluginLoad(0, 2));
+    Command(1, 42, 2);
+    Command(1, 50, 1 << 2);
+    Command(1, 46, Jam_PackXY(5, 6));
+    const int32_t instance = Jam_PlayerPluginInstance(1, 2);
+    ASSERT_GE(instance, 0);
+    PLUGININSTANCE *filter = Instance(1, 2);
+    ASSERT_NE(filter, nullptr);
+    EXPECT_EQ(state->calls[TP_OPEN], fresh.calls[TP_OPEN] + 1);
+    ASSERT_EQ(state->calls[TP_INPUT], fresh.calls[TP_INPUT] + 1);
+    const TESTPLUGINCALL &input = state->log[state->logged - 1];
+    EXPECT_EQ(input.event[2], 5);
+    EXPECT_EQ(input.event[3], 6);
+    EXPECT_EQ(net.aPlayers[1].auPluginRouting[2], (1u << 2) << 16);
+
+    // The three pads sound: only player 1's pad 0 starts on the instance.
+    for (int32_t slot : {10, 11, 12})
+        Jam_StartPart(1, slot);
+    Tick();
+    ASSERT_EQ(g_voiceCalls.size(), 3u);
+    int32_t routed = -1;
+    for (const auto &[channel, plugin] : g_voiceCalls) {
+        const bool pad0 = g_pJamState->aucSlotChannel[10] == channel;
+        EXPECT_EQ(plugin, pad0 ? instance : -1) << channel;
+        EXPECT_EQ(g_astVoices[channel].iPluginSlot, pad0 ? instance : -1) << channel;
+        if (pad0)
+            routed = channel;
+    }
+    ASSERT_GE(routed, 0);
+
+    // The panel click set the filter's gain to its x (5 of 256): the two other voices come
+    // straight through and the routed one comes out of the instance, scaled. At gain 0 only the
+    // other two are heard, so the instance held exactly that one voice.
+    EXPECT_EQ(Mix(), 2000 + 1000 * 5 / 256);
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_csPlugins);
+        filter->pfnSet(filter->uHandle, 0, 0);
+    }
+    EXPECT_EQ(Mix(), 2000);
+    EXPECT_GT(state->calls[TP_APPLY], fresh.calls[TP_APPLY]);
+
+    // Its panel picture, for the player shown.
+    g_iJamSelectedPlayer = 1;
+    TestLayer_Fill(0x1234);
+    ASSERT_TRUE(Jam_DrawPluginPanel(&net, 1));
+    const uint32_t rgb = TestPlugin_Colour(0, TestPlugin_Index(39, 29, 1));
+    const uint16_t pixel = (uint16_t)(((rgb >> 19) & 31) << 11 | ((rgb >> 10) & 63) << 5 | ((rgb >> 3) & 31));
+    EXPECT_EQ(TestLayer_Pixel(228 + 39, 138 + 29), pixel);
+    EXPECT_EQ(TestLayer_Pixel(227, 138), 0x1234);
+    EXPECT_TRUE(TestLayer_GuardsIntact());
+    char name[32];
+    Jam_PluginSlotRowText(1, 3, name, sizeof name);
+    EXPECT_STREQ(name, "filter.dll");
+    Jam_PluginSlotRowText(1, 2, name, sizeof name);
+    EXPECT_STREQ(name, "");
+
+    // A reset reaches the instance (gain back to unity).
+    Command(1, 43, 2);
+    EXPECT_EQ(state->calls[TP_RESET], fresh.calls[TP_RESET] + 1);
+    EXPECT_EQ(Mix(), 3000);
+
+    // Closed mid-jam, with its voice still sounding: everything plays into the mix as before.
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_csPlugins);
+        filter->pfnSet(filter->uHandle, 0, 0);
+    }
+    Command(1, 45, 2);
+    EXPECT_EQ(Jam_PlayerPluginInstance(1, 2), -1);
+    EXPECT_EQ(state->calls[TP_CLOSE], fresh.calls[TP_CLOSE] + 1);
+    EXPECT_EQ(g_astVoices[routed].iPluginSlot, -1);
+    EXPECT_EQ(g_pJamState->aiSlotPlugin[10].load(), -1);
+    EXPECT_EQ(Mix(), 3000);
+    EXPECT_FALSE(Jam_DrawPluginPanel(&net, 1));
+    EXPECT_EQ(state->badHandles, fresh.badHandles);
+}
+
+// Loading into an occupied slot closes the old instance, and what was routed to it loses that.
+TEST_F(JamPlayPlugin, ALoadIntoAnOccupiedSlotClosesTheOldInstance)
+{
+    Command(1, 44, Jam_PackPluginLoad(1, 0));
+    Command(1, 42, 0);
+    Command(1, 50, 1 << 2 | 1 << 3);
+    Command(1, 46, 0);
+    const int32_t first = Jam_PlayerPluginInstance(1, 0);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(g_pJamState->aiSlotPlugin[10].load(), first);
+    EXPECT_EQ(g_pJamState->aiSlotPlugin[11].load(), first);
+
+    Command(1, 44, Jam_PackPluginLoad(0, 0));
+    EXPECT_EQ(g_pJamState->aiSlotPlugin[10].load(), -1);
+    EXPECT_EQ(g_pJamState->aiSlotPlugin[11].load(), -1);
+    int open = 0;
+    for (PLUGININSTANCE *p : g_apPlugins)
+        open += p != nullptr;
+    EXPECT_EQ(open, 1);
+    EXPECT_STREQ(Instance(1, 0)->szName, "filter.dll");
+}

@@ -14,6 +14,7 @@
 #include "audio/mixer.h"
 #include "audio/plugin.h"
 #include "audio/sampleslot.h"
+#include "core/archive.h"
 #include "core/mixlock.h"
 #include "jam/jamplay.h"
 #include "jam/jamseq.h"
@@ -1014,4 +1015,151 @@ TEST_F(JamPlayPlugin, ALoadIntoAnOccupiedSlotClosesTheOldInstance)
         open += p != nullptr;
     EXPECT_EQ(open, 1);
     EXPECT_STREQ(Instance(1, 0)->szName, "filter.dll");
+}
+
+// ---- Rows of the riff keys ----
+
+namespace {
+
+struct RowFake
+{
+    std::vector<JAMNOTE> notes;
+    uint8_t uses[201]{};
+    std::vector<int32_t> released, stopped;
+} *g_rows;
+
+const JAMNOTE *RowNote(int32_t id)
+{
+    return id >= 1 && id < (int32_t)g_rows->notes.size() ? &g_rows->notes[id] : nullptr;
+}
+uint8_t RowUses(int32_t slot) { return g_rows->uses[slot]; }
+void RowSetUses(int32_t slot, uint8_t n) { g_rows->uses[slot] = n; }
+void RowRelease(int32_t slot) { g_rows->released.push_back(slot); }
+int RowStop(int32_t v)
+{
+    g_rows->stopped.push_back(v);
+    return 0;
+}
+int32_t RowReleaseNote(int32_t, int32_t, int32_t) { return 0; }
+
+class JamPlayRows : public JamPlay
+{
+protected:
+    RowFake fake;
+    void SetUp() override
+    {
+        JamPlay::SetUp();
+        g_rows = &fake;
+        fake.notes.resize(4);
+        fake.notes[1].uInstrument = 9;
+        fake.notes[2].uInstrument = 4;
+        fake.notes[3].uInstrument = 9;
+        g_JamSeqCalls.SetVoiceReverb = NoReverb;
+        g_JamSeqCalls.StartClock = NoClock;
+        g_JamSeqCalls.FreeUndoLog = NoClock;
+        g_JamSeqCalls.SetTempo = NoTempo;
+        g_JamSeqCalls.GetNote = RowNote;
+        g_JamSeqCalls.InstrumentUses = RowUses;
+        g_JamSeqCalls.SetInstrumentUses = RowSetUses;
+        g_JamSeqCalls.ReleaseInstrument = RowRelease;
+        g_JamSeqCalls.StopVoice = RowStop;
+        g_JamSeqCalls.ReleaseNote = RowReleaseNote;
+        ASSERT_EQ(Jam_AllocState(), 0);
+    }
+    void TearDown() override
+    {
+        Jam_FreeState();
+        JamPlay::TearDown();
+        g_rows = nullptr;
+    }
+    // Row `row` in use with a riff of `bars` bars, played by riff key `key` of player 1.
+    void UseRow(int32_t key, int32_t row, int32_t bars, int32_t step)
+    {
+        g_aJamPlayerRows[1].aiRiffRow[key] = row;
+        g_pJamState->aRows[row].Riff.ucBars = (uint8_t)bars;
+        g_pJamState->aiRowStep[row] = step;
+        g_pJamState->aucRowState[row] = 1;
+    }
+};
+
+} // namespace
+
+TEST_F(JamPlayRows, RiffMetersFollowEachRowsPlace)
+{
+    JAMPLAYERROW &rows = g_aJamPlayerRows[1];
+    UseRow(1, 5, 2, 0);
+    UseRow(2, 6, 2, 17);
+    UseRow(3, 7, 2, 40);
+    UseRow(4, 8, 3, -1); // a row whose counter starts a phrase ahead
+    rows.aiRiffRow[5] = 9; // a row not in use keeps what it showed
+    std::memset(rows.aucBarTarget[5], 77, 8);
+    Jam_UpdateRiffMeters(1);
+    EXPECT_EQ(rows.aucBarLevel[1][0], 8);
+    for (int i = 0; i < 40; ++i)
+        Jam_UpdateRiffMeters(1);
+    auto levels = [&](int key) { return std::vector<int>(rows.aucBarLevel[key], rows.aucBarLevel[key] + 8); };
+    EXPECT_EQ(levels(0), std::vector<int>(8, 48)); // no row
+    EXPECT_EQ(levels(1), (std::vector<int>{248, 128, 48, 48, 48, 48, 48, 48}));
+    EXPECT_EQ(levels(2), (std::vector<int>{248, 248, 48, 48, 48, 48, 48, 48}));
+    EXPECT_EQ(levels(3), (std::vector<int>{248, 128, 48, 48, 48, 48, 48, 48}));
+    EXPECT_EQ(levels(4), (std::vector<int>{248, 248, 248, 48, 48, 48, 48, 48}));
+    EXPECT_EQ(levels(5), std::vector<int>(8, 77));
+}
+
+TEST_F(JamPlayRows, ARiffKeysInstrumentsAndRow)
+{
+    uint16_t *grid = g_pJamState->aRows[7].pGrid;
+    grid[0] = 1;
+    grid[5] = 2;
+    grid[300] = 3;
+    fake.uses[4] = 1;
+    fake.uses[9] = 2;
+    Jam_BuildRiffInstrumentList(1, 2, 7);
+    EXPECT_EQ(g_aJamPlayerRows[1].aRiffInstruments[2], (std::vector<uint8_t>{4, 9}));
+    EXPECT_EQ(fake.uses[4], 2);
+    EXPECT_EQ(fake.uses[9], 3);
+
+    // Freeing the key stops every voice of its row, releases each instrument once and the row.
+    UseRow(2, 7, 1, 0);
+    JAMSTATE &s = *g_pJamState;
+    s.aucRowChannels[7][0] = 20;
+    s.aiChannelOwner[20] = 7;
+    s.aiChannelOwner[30] = 7 | JAM_OWNER_LAYER;
+    s.aiChannelOwner[31] = 8;
+    s.aiRowPlugin[7] = 3;
+    Jam_FreePlayerRiffChannel(1, 2);
+    EXPECT_EQ(fake.stopped, (std::vector<int32_t>{20, 20, 30}));
+    EXPECT_EQ(fake.released, (std::vector<int32_t>{4, 9}));
+    EXPECT_TRUE(g_aJamPlayerRows[1].aRiffInstruments[2].empty());
+    EXPECT_EQ(g_aJamPlayerRows[1].aiRiffRow[2], -1);
+    EXPECT_EQ(s.aucRowState[7].load(), 0);
+    EXPECT_EQ(s.aiRowPlugin[7].load(), -1);
+    EXPECT_EQ(s.aiChannelOwner[31].load(), 8);
+    Jam_FreePlayerRiffChannel(1, 2); // nothing left to free
+    EXPECT_EQ(fake.stopped.size(), 3u);
+}
+
+TEST(JamWadPath, LibraryLettersAndIndices)
+{
+    const int r = g_iWadDirR, n = g_iWadDirN;
+    g_iWadDirR = 3;
+    g_iWadDirN = 4;
+    struct
+    {
+        uint16_t indices[4];
+        const char *name, *path;
+    } cases[] = {
+        {{3, 2, 5, 0}, "BASSLINE", "R/\x02/\x05/BASSLINE"},
+        {{4, 2, 7, 1}, "PIANO", "N/D/\x07/\x01/PIANO"},
+        {{4, 9, 7, 0}, "ODD", "N/\x09/\x07/ODD"},
+        {{6, 1, 0, 0}, "LONGNAMEXYZ", "/\x06/\x01/LONGNAME"}, // from the root
+    };
+    for (const auto &c : cases) {
+        char path[64];
+        uint16_t out[8];
+        Jam_BuildWadPath(c.indices, c.name, path, sizeof path, out);
+        EXPECT_STREQ(path, c.path) << c.name;
+    }
+    g_iWadDirR = r;
+    g_iWadDirN = n;
 }

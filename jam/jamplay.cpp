@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/devices.h"
 #include "core/archive.h"
 #include "core/padbind.h"
 #include "jam/jamseq.h"
@@ -18,6 +19,7 @@
 #include "sequencer/samples.h"
 #include "sequencer/songmodel.h"
 #include "ui/langtext.h"
+#include "ui/mouse.h"
 #include "ui/popup.h"
 
 char g_aszJamCaptions[JAM_CAPTIONS][JAM_CAPTION_BYTES];
@@ -202,6 +204,19 @@ void LatchToggle(uint32_t *words, uint32_t *latches, int32_t n, uint32_t mask)
             words[k] |= 1;
         }
     }
+}
+
+// A live command of a scheduled player waits in its track list 0 until its jam frame. Commands of
+// one frame keep the order they were given in: a latch toggle after a key press is not the same
+// as the press after the toggle.
+void QueueLive(JAMNET *net, const JAMEVENT &e, int32_t player)
+{
+    std::vector<JAMEVENT> &ev = net->aTrackEvents[player][0].Events;
+    if (ev.size() >= NET_MAX_LIST_EVENTS)
+        return;
+    ev.insert(std::upper_bound(ev.begin(), ev.end(), e.uHeartbeat,
+                               [](uint32_t hb, const JAMEVENT &x) { return hb < x.uHeartbeat; }),
+              e);
 }
 
 void ReportRefused(JAMNET *net, const JAMEVENT &e, int32_t player)
@@ -658,6 +673,26 @@ void Jam_SetDialFromRange(NETNODE *node, int32_t player, int32_t value, int32_t 
     ApplyDial(node, player);
 }
 
+int32_t g_bJamDialDrag = 0;
+
+void Jam_StartDialDrag()
+{
+    g_bJamDialDrag = 1;
+    Ui_FreezePointer();
+}
+
+void Jam_DialDragFrame(NETNODE *node)
+{
+    if (!g_bJamDialDrag)
+        return;
+    if (!(g_ucMouseButtons & MOUSE_LEFT_DOWN)) {
+        g_bJamDialDrag = 0;
+        Ui_UnfreezePointer();
+        return;
+    }
+    Jam_UpdateDial(node, JAM_LOCAL_PLAYER, g_iMouseDeltaY);
+}
+
 void Jam_ClearSelection(JAMNET *net)
 {
     if (!net)
@@ -869,7 +904,7 @@ void Jam_ApplyPlayerEvent(NETNODE *node, const JAMEVENT &e, int32_t player)
         if (g_bNetJamImmediate)
             Jam_ApplyLiveEvent(node, e, player);
         else
-            Net_InsertTrackEvent(net, e, player, 0);
+            QueueLive(net, e, player);
     } else if (code == 28 || code == 29) {
         pl.aKeyboard[code - 28].uSlotWord = d;
         LoadKeyboardWord(a, net, player, code - 28, d);

@@ -82,6 +82,11 @@ void Jam_DialFromParts(JAMNET *net, int32_t player);
 void Jam_DialFromRiffs(JAMNET *net, int32_t player);
 // A drag of dy pixels (up is negative) moves the dial, clamped to 0..255.
 void Jam_UpdateDial(NETNODE *node, int32_t player, int32_t dy);
+// The dial's hotspot starts a drag with the pointer frozen; each frame the mouse's vertical
+// movement turns the local player's dial until the left button is let go.
+extern int32_t g_bJamDialDrag;
+void Jam_StartDialDrag();
+void Jam_DialDragFrame(NETNODE *node);
 // A MIDI controller value in low..high sets the dial in proportion.
 void Jam_SetDialFromRange(NETNODE *node, int32_t player, int32_t value, int32_t low, int32_t high);
 // Selection of the local player's parts (only while it is the player shown), with Ctrl adding

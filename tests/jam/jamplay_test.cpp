@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/devices.h"
 #include "audio/mixer.h"
 #include "audio/plugin.h"
 #include "audio/sampleslot.h"
@@ -29,6 +30,7 @@
 #include "support/testplugins.h"
 #include "tests/plugins/testplugin.h"
 #include "ui/langtext.h"
+#include "ui/mouse.h"
 
 namespace {
 
@@ -329,6 +331,34 @@ TEST_F(JamPlay, TheDialMovesTheSelectedPartsAndSendsOnlyChanges)
     EXPECT_EQ(Local().aiRiffPitch[0], Jam_GetControllerValue(&m->net, 4));
     EXPECT_EQ(m->rec.calls.back(), "riffctl p4 k0 c1 " + std::to_string(Local().aiRiffPitch[0]) + " 0");
     EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 32, Jam_PackControllerWord(1, 138)}));
+}
+
+TEST_F(JamPlay, DraggingTheDialWithThePointerHeld)
+{
+    Jam_SetPlayerController(&m->net, 4, JAM_CONTROL_VOLUME);
+    Jam_SelectPad(&m->node, 0);
+    Sent(m->net).clear();
+    Jam_StartDialDrag();
+    EXPECT_EQ(g_bPointerFrozen, 1);
+    const uint8_t buttons = g_ucMouseButtons;
+    g_ucMouseButtons = MOUSE_LEFT_DOWN;
+    for (int16_t dy : {-10, 0, 4}) {
+        g_iMouseDeltaY = dy;
+        Jam_DialDragFrame(&m->node);
+    }
+    EXPECT_EQ(m->net.aDials[4].iPosition, 128 + 10 - 4);
+    EXPECT_EQ(Local().auLevel[2], 134u);
+    EXPECT_EQ(Sent(m->net), (std::vector<JAMEVENT>{{0, 35, Jam_PackControllerWord(4, 138)},
+                                                    {0, 35, Jam_PackControllerWord(4, 134)}}));
+    g_ucMouseButtons = 0; // let go: the drag ends, the pointer moves again
+    g_iMouseDeltaY = -50;
+    Jam_DialDragFrame(&m->node);
+    Jam_DialDragFrame(&m->node);
+    EXPECT_EQ(g_bJamDialDrag, 0);
+    EXPECT_EQ(g_bPointerFrozen, 0);
+    EXPECT_EQ(m->net.aDials[4].iPosition, 134);
+    g_iMouseDeltaY = 0;
+    g_ucMouseButtons = buttons;
 }
 
 TEST_F(JamPlay, MidiControllerFillsTheDialWhateverTheRange)
@@ -736,6 +766,11 @@ TEST_P(JamPlayNet, EveryMachinePlaysTheSamePlayer)
         [&] { Jam_LoadPlayerPlugin(&a->node, 4, 0, 6); },
         [&] { Jam_SelectPlayerPlugin(&a->node, 4, 5); },
         [&] { Keys(23, 1 | 1 << 6); },
+        [&] {
+            // Two commands in one frame: played in the order given, here and everywhere.
+            Keys(22, 1 << 7);
+            Keys(23, 1 << 7);
+        },
         [&] { Keys(27, Jam_PackKeyboardData(1 << 16, 0)); },
     };
     uint32_t frame = 0;
@@ -765,6 +800,8 @@ TEST_P(JamPlayNet, EveryMachinePlaysTheSamePlayer)
     EXPECT_EQ(own.uPartMask, 1 << 4); // pad 2, routed through slot 5
     EXPECT_EQ(own.auPluginRouting[5], 0x00100000u);
     EXPECT_EQ(own.auPan[0], own.auPan[4]);
+    EXPECT_EQ(own.auRiffKey[7] & 1, 1u);
+    EXPECT_EQ(own.auRiffLatch[7] & 1, 1u);
     EXPECT_NE(own.auPan[0], 128u);
     for (Program *p : {host.get(), b.get()}) {
         const JAMPLAYER &heard = p->net.aPlayers[1];

@@ -38,6 +38,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 POPUP g_atPopups[UI_POPUPS];
 POPUPDESC g_atPopupDescs[UI_POPUP_KINDS];
@@ -262,6 +263,15 @@ void DeviceRow(int32_t op, int32_t number, void *row, void *user)
     char name[kRowTextMax + 1];
     DeviceName(p->kind, n - 1, name, sizeof name);
     SetRowText(row, name, std::strlen(name), false);
+}
+
+// The jam's model is changed under its lock: the jam step works on it too.
+template <typename F> int32_t JamLockedCall(F f)
+{
+    if (!g_NetNode.pJam)
+        return -1;
+    std::lock_guard<std::recursive_mutex> jam(g_NetNode.pJam->Lock);
+    return f();
 }
 
 bool IsJamKind(int kind)
@@ -774,10 +784,13 @@ void Ui_PopupChoose()
             return;
         }
         ClosePopup(p);
-        Jam_SetPlayerController(g_NetNode.pJam, JAM_LOCAL_PLAYER, row);
+        {
+            std::lock_guard<std::recursive_mutex> jam(g_NetNode.pJam->Lock);
+            Jam_SetPlayerController(g_NetNode.pJam, JAM_LOCAL_PLAYER, row);
+        }
         return;
     case POPUP_JAM_PLUGIN_SLOT:
-        if (Jam_SelectPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, row) < 0)
+        if (JamLockedCall([row] { return Jam_SelectPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, row); }) < 0)
             Ui_PlayRefusal();
         ClosePopup(p);
         return;
@@ -786,7 +799,8 @@ void Ui_PopupChoose()
         const int32_t slot = slots && !slots->free && slots->kind == POPUP_JAM_PLUGIN_SLOT && slots->list
                                  ? slots->list->selected
                                  : -1;
-        if (row >= g_iPluginCount || Jam_LoadPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, row, slot) < 0)
+        if (row >= g_iPluginCount ||
+            JamLockedCall([row, slot] { return Jam_LoadPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, row, slot); }) < 0)
             Ui_PlayRefusal();
         ClosePopup(p);
         return;
@@ -1031,8 +1045,11 @@ void Jam_MenuReleasePlugin()
         Ui_PlayRefusal();
         return;
     }
-    Jam_ReleasePlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, slot);
-    Net_SendJamCommand(&g_NetNode, g_NetNode.pJam->uJamHeartbeat, 45, uint32_t(slot));
+    JamLockedCall([slot] {
+        Jam_ReleasePlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, slot);
+        Net_SendJamCommand(&g_NetNode, g_NetNode.pJam->uJamHeartbeat, 45, uint32_t(slot));
+        return 0;
+    });
     CloseJamPopups();
 }
 
@@ -1043,7 +1060,10 @@ void Jam_MenuResetPlugin()
         Ui_PlayRefusal();
         return;
     }
-    Jam_ResetPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, slot);
-    Net_SendJamCommand(&g_NetNode, g_NetNode.pJam->uJamHeartbeat, 43, uint32_t(slot));
+    JamLockedCall([slot] {
+        Jam_ResetPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, slot);
+        Net_SendJamCommand(&g_NetNode, g_NetNode.pJam->uJamHeartbeat, 43, uint32_t(slot));
+        return 0;
+    });
     CloseJamPopups();
 }

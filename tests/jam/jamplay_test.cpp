@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/devices.h"
@@ -256,6 +257,61 @@ TEST_F(JamPlay, OwnListEntriesAreNamedByTheOwnSlot)
     m->rec.calls.clear();
     Apply(0, 12, Jam_PackListEntry(2, 1));
     EXPECT_EQ(m->rec.calls, (std::vector<std::string>{"riff p0 k2 0,0,0 0", "riff p0 k2 1,1,1 15"}));
+}
+
+namespace {
+// A loader that notes whether the mix lock was held when it was called: library parts are read
+// from disk, which must not stall the mix.
+class LockWatch : public Recorder
+{
+public:
+    int held = 0, loads = 0;
+    void Check()
+    {
+        ++loads;
+        bool free = false;
+        std::thread([&] {
+            free = g_csMix.try_lock();
+            if (free)
+                g_csMix.unlock();
+        }).join();
+        held += !free;
+    }
+    void LoadRiffKey(uint32_t a, uint32_t b, uint32_t c, int32_t key, int32_t player, uint32_t riff) override
+    {
+        Check();
+        Recorder::LoadRiffKey(a, b, c, key, player, riff);
+    }
+    int32_t LoadPad(int32_t player, uint32_t k1, uint32_t k2, uint32_t k3, int32_t pad, uint32_t inst) override
+    {
+        Check();
+        return Recorder::LoadPad(player, k1, k2, k3, pad, inst);
+    }
+    void LoadKeyboard(int32_t player, uint32_t k1, uint32_t k2, uint32_t k3, int32_t first, uint32_t inst) override
+    {
+        Check();
+        Recorder::LoadKeyboard(player, k1, k2, k3, first, inst);
+    }
+};
+} // namespace
+
+TEST_F(JamPlay, PartsAreLoadedOutsideTheMixLock)
+{
+    LockWatch watch;
+    m->net.pActions = &watch;
+    Jam_AssignRiffFromLibrary(&m->node, 1, 2, 3, 0);
+    Jam_AssignInstrumentFromLibrary(&m->node, 1, 2, 3, 0);
+    Jam_AssignKeyboardFromLibrary(&m->node, 1, 2, 3, 0);
+    g_bNetJamImmediate = 1;
+    Apply(1, 11, Jam_PackLibraryKey(1, 2, 3));
+    Apply(1, 2, Jam_PackLibraryKey(1, 2, 3));
+    Apply(1, 29, Jam_PackLibraryKey(1, 2, 3));
+    JAMPLAYER next = m->net.aPlayers[2];
+    next.auRiffKey[0] = Jam_KeyWord(Jam_PackLibraryKey(4, 4, 4), 0);
+    Jam_ApplyPlayerBlock(&m->node, 2, m->net.aPlayers[2], next);
+    EXPECT_EQ(watch.loads, 7);
+    EXPECT_EQ(watch.held, 0);
+    m->net.pActions = &m->rec;
 }
 
 // ---- Controllers ----

@@ -330,6 +330,14 @@ void DrawRow(void *row, int32_t x, int32_t y)
     g_uiTextColour = colour;
 }
 
+// The line between the slot numbers and the names, over the rows.
+void SlotDivider()
+{
+    for (POPUP &p : g_atPopups)
+        if (!p.free && p.kind == POPUP_JAM_PLUGIN_SLOT)
+            Ui_LinkPacket(p.divider[g_iFrameBufferIndex & 1], UI_LINE_BYTES);
+}
+
 // The plug-in slots: the slot number, then the name of what is open in it.
 void DrawSlotRow(void *row, int32_t x, int32_t y)
 {
@@ -650,6 +658,8 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
         return nullptr;
     }
     Ui_RefillListRows(p->list);
+    if (kind == POPUP_JAM_PLUGIN_SLOT)
+        p->list->overlay = SlotDivider;
 
     // 7. Header strip and the bevel around the list and its bar.
     const uint8_t scheme = g_ucUiColourScheme & 1;
@@ -661,6 +671,7 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
         Gfx_SetLinePacket(p->lines[half][1], x0, y0, x0, y1, dark[0], dark[1], dark[2]);
         Gfx_SetLinePacket(p->lines[half][2], x0, y1, x1, y1, light[0], light[1], light[2]);
         Gfx_SetLinePacket(p->lines[half][3], x1, y0, x1, y1, light[0], light[1], light[2]);
+        Gfx_SetLinePacket(p->divider[half], 7 + 22, top, 7 + 22, y1 - 1, dark[0], dark[1], dark[2]);
     }
 
     // 8. Title.
@@ -699,6 +710,7 @@ void Ui_PopupDraw(void *user)
     const int half = g_iFrameBufferIndex & 1;
     for (int i = 0; i < 4; i++)
         Ui_LinkPacket(p->lines[half][i], UI_LINE_BYTES);
+
     if (p->hasSubtitle) {
         FONT *font = g_pFont;
         const uint32_t colour = g_uiTextColour;

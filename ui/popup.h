@@ -56,6 +56,7 @@ struct POPUP
     uint8_t hasSubtitle;
     uint8_t header[UI_HALVES][UI_QUAD_BYTES];
     uint8_t lines[UI_HALVES][4][UI_LINE_BYTES];
+    uint8_t divider[UI_HALVES][UI_LINE_BYTES]; // the slot number column of kind 19
     uint8_t free;
     // The library listing of the current sub-folder, copied: the archive's listing buffer
     // changes with every navigation. Row n is names[n - 1], 32 bytes each.

@@ -563,6 +563,7 @@ TEST_F(Popups, JamControllerAndPluginLists)
     EXPECT_STREQ(list->title, "Select Plugin to load");
     Frame();
     EXPECT_EQ(Row(list, 2), "reverb.dll");
+
     Down();
     Tap(kChoose);
     EXPECT_EQ(list->free, 1);

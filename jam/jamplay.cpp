@@ -405,16 +405,28 @@ int32_t Jam_AssignKeyboardFromLibrary(NETNODE *node, uint32_t a, uint32_t b, uin
     return 0;
 }
 
+void Jam_AssignRiffFromLibrary(uint32_t a, uint32_t b, uint32_t c, int32_t key)
+{
+    Jam_AssignRiffFromLibrary(&g_NetNode, a, b, c, key);
+}
+void Jam_AssignInstrumentFromLibrary(uint32_t a, uint32_t b, uint32_t c, int32_t pad)
+{
+    Jam_AssignInstrumentFromLibrary(&g_NetNode, a, b, c, pad);
+}
+void Jam_AssignKeyboardFromLibrary(uint32_t a, uint32_t b, uint32_t c, int32_t keyboard)
+{
+    Jam_AssignKeyboardFromLibrary(&g_NetNode, a, b, c, keyboard);
+}
+
 // ---- Riff keys' instrument lists ----
 
-void Jam_BuildRiffInstrumentList(int32_t player, int32_t key, int32_t row)
+namespace {
+// Marks the instruments of the notes in `cells` grid cells, then lists them in slot order, each
+// raising its use count once.
+void BuildFromGrid(int32_t player, int32_t key, const uint16_t *grid, int32_t cells)
 {
-    JAMSTATE *s = g_pJamState;
-    if (!s || !IsPlayer(player) || key < 0 || key > JAM_RIFF_KEYS || row < 0 || row >= JAM_ROWS)
-        return;
     std::memset(g_abInstrumentMarks, 0, sizeof g_abInstrumentMarks);
-    const uint16_t *grid = s->aRows[row].pGrid;
-    for (int32_t i = 0; grid && i < JAM_ROW_GRID_CELLS; ++i)
+    for (int32_t i = 0; grid && i < cells; ++i)
         if (grid[i])
             if (const JAMNOTE *n = g_JamSeqCalls.GetNote(grid[i]))
                 if (n->uInstrument >= 1 && n->uInstrument < SEQ_INSTRUMENT_SLOTS)
@@ -428,6 +440,31 @@ void Jam_BuildRiffInstrumentList(int32_t player, int32_t key, int32_t row)
             if (uses && uses < 255)
                 g_JamSeqCalls.SetInstrumentUses(slot, (uint8_t)(uses + 1));
         }
+}
+} // namespace
+
+void Jam_BuildRiffInstrumentList(int32_t player, int32_t key, int32_t row)
+{
+    JAMSTATE *s = g_pJamState;
+    if (!s || !IsPlayer(player) || key < 0 || key > JAM_RIFF_KEYS || row < 0 || row >= JAM_ROWS)
+        return;
+    BuildFromGrid(player, key, s->aRows[row].pGrid, JAM_ROW_GRID_CELLS);
+}
+
+void Jam_BuildRiffInstrumentList(int32_t player, int32_t key, int32_t riff, int32_t fromMarks)
+{
+    if (!IsPlayer(player) || key < 0 || key > JAM_RIFF_KEYS)
+        return;
+    if (fromMarks) {
+        Jam_BuildRiffInstrumentListFromMarks(player, key);
+        return;
+    }
+    const RIFFENTRY *r = g_JamSeqCalls.GetRiff(riff);
+    if (r && r->puNotes)
+        BuildFromGrid(player, key, r->puNotes,
+                      std::clamp<int32_t>(r->ucTracks, 0, 12) * std::clamp<int32_t>(r->ucBars, 1, 8) * JAM_BAR_STEPS);
+    else
+        g_aJamPlayerRows[player].aRiffInstruments[key].clear();
 }
 
 void Jam_BuildRiffInstrumentListFromMarks(int32_t player, int32_t key)
@@ -503,6 +540,11 @@ void Jam_SetPlayerController(JAMNET *net, int32_t player, int32_t controller)
     if (player == g_iJamSelectedPlayer)
         std::snprintf(g_aszJamCaptions[JAM_CAPTION_STATUS], JAM_CAPTION_BYTES, "%s = %d",
                       kControllerNames[controller], Jam_GetControllerValue(net, player));
+}
+
+void Jam_SetPlayerController(int32_t player, int32_t controller)
+{
+    Jam_SetPlayerController(g_NetNode.pJam, player, controller);
 }
 
 void Jam_SetControllerValue(JAMNET *net, int32_t player, int32_t value)

@@ -118,6 +118,17 @@ void Jam_PluginPanelMouse(NETNODE *node, int32_t x, int32_t y, uint8_t buttons);
 constexpr int32_t JAM_PLUGIN_PANEL_X = 228;
 constexpr int32_t JAM_PLUGIN_PANEL_Y = 138;
 
+// ---- The program's own jam (g_NetNode) ----
+// The same operations for the callers that act on this program's jam: the session start and the
+// player input.
+void Jam_AssignRiffFromLibrary(uint32_t a, uint32_t b, uint32_t c, int32_t key);
+void Jam_AssignInstrumentFromLibrary(uint32_t a, uint32_t b, uint32_t c, int32_t pad);
+void Jam_AssignKeyboardFromLibrary(uint32_t a, uint32_t b, uint32_t c, int32_t keyboard);
+void Jam_SetPlayerController(int32_t player, int32_t controller);
+// A riff key's instrument list from the notes of riff `riff`, or from the marks of the library
+// load that brought it.
+void Jam_BuildRiffInstrumentList(int32_t player, int32_t key, int32_t riff, int32_t fromMarks);
+
 // ---- Jam commands ----
 // True when every field of the command is in range for the player (0..4); an unknown command is
 // valid (it is ignored). A list entry must exist, a plug-in slot be 0..15 and an index listed,

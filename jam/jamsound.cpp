@@ -66,7 +66,7 @@ void JamSoundActions::StartPart(int32_t kind, int32_t index) { Jam_StartPart(kin
 void JamSoundActions::StopPart(int32_t kind, int32_t index) { Jam_StopPart(kind, index); }
 void JamSoundActions::DropPlayerParts(int32_t player) { Jam_DropPlayerParts(m_pNet, player); }
 
-void JamSoundActions::LoadPlugin(int32_t player, int32_t slot, int32_t pluginIndex)
+void Jam_LoadPlayerPlugin(int32_t player, int32_t slot, int32_t pluginIndex)
 {
     if (!IsPlayer(player) || !IsPluginSlot(slot))
         return;
@@ -97,11 +97,21 @@ void JamSoundActions::LoadPlugin(int32_t player, int32_t slot, int32_t pluginInd
     instance = -1;
 }
 
-void JamSoundActions::PluginInput(int32_t player, int32_t slot, int32_t x, int32_t y)
+void Jam_PlayerPluginInput(int32_t player, int32_t slot, int32_t x, int32_t y)
 {
     const int32_t instance = Jam_PlayerPluginInstance(player, slot);
     if (instance >= 0)
         Snd_PluginInput(instance, x, y, x, y, 0, 0);
+}
+
+void JamSoundActions::LoadPlugin(int32_t player, int32_t slot, int32_t pluginIndex)
+{
+    Jam_LoadPlayerPlugin(player, slot, pluginIndex);
+}
+
+void JamSoundActions::PluginInput(int32_t player, int32_t slot, int32_t x, int32_t y)
+{
+    Jam_PlayerPluginInput(player, slot, x, y);
 }
 
 void JamSoundActions::ResetPlugin(int32_t player, int32_t slot)
@@ -202,10 +212,9 @@ int32_t Jam_PlayerPluginInstance(int32_t player, int32_t slot)
 
 void Jam_ReleaseAllPlayerPlugins()
 {
-    JamSoundActions actions(nullptr);
     for (int32_t p = 0; p < JAM_PLAYERS; ++p)
         for (int32_t slot = 0; slot < JAM_PLUGIN_SLOTS; ++slot)
-            actions.LoadPlugin(p, slot, -1);
+            Jam_LoadPlayerPlugin(p, slot, -1);
 }
 
 bool Jam_DrawPluginPanel(const JAMNET *net, int32_t player)

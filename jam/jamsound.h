@@ -36,6 +36,11 @@ private:
     JAMNET *m_pNet;
 };
 
+// The sound side of a player's plug-in slot: open list entry pluginIndex in it (-1 closes it,
+// and whatever was routed to it plays straight into the mix again), and pass a pointer event.
+void Jam_LoadPlayerPlugin(int32_t player, int32_t slot, int32_t pluginIndex);
+void Jam_PlayerPluginInput(int32_t player, int32_t slot, int32_t x, int32_t y);
+
 // The instance (0..79 of the plug-in table) open in a player's slot, -1 none.
 int32_t Jam_PlayerPluginInstance(int32_t player, int32_t slot);
 // Closes every player's instances (the end of a jam).

@@ -421,19 +421,21 @@ void ClosePopup(POPUP *p)
         return;
     const int kind = p->kind;
     TakeDown(p);
+    if (IsJamKind(kind)) {
+        // The slot list under the plug-in list goes with it.
+        if (kind == POPUP_JAM_PLUGIN_LIST && g_pCurrentPopup && g_pCurrentPopup->kind == POPUP_JAM_PLUGIN_SLOT)
+            ClosePopup(g_pCurrentPopup);
+        g_iScreen = 10;
+        g_iNextScreen = 10;
+        return;
+    }
     if (kind == POPUP_RIFF_LIBRARY && !g_bJamSessionOn)
         Seq_StopRiffPreview();
     if (IsDeviceKind(kind))
         OptionsReturn();
     else if (kind == POPUP_JAM_LIST)
         g_iNextScreen = 10;
-    else if (IsJamKind(kind)) {
-        // The slot list under the plug-in list goes with it.
-        if (kind == POPUP_JAM_PLUGIN_LIST && g_pCurrentPopup && g_pCurrentPopup->kind == POPUP_JAM_PLUGIN_SLOT)
-            ClosePopup(g_pCurrentPopup);
-        g_iScreen = 10;
-        g_iNextScreen = 10;
-    } else
+    else
         DefaultReturn();
 }
 

@@ -483,8 +483,10 @@ void Jam_ReleaseRiffInstrumentList(int32_t player, int32_t key)
     if (!IsPlayer(player) || key < 0 || key > JAM_RIFF_KEYS)
         return;
     std::vector<uint8_t> &list = g_aJamPlayerRows[player].aRiffInstruments[key];
+    // One that counts no uses is the song's own: a release would empty its slot.
     for (uint8_t slot : list)
-        g_JamSeqCalls.ReleaseInstrument(slot);
+        if (g_JamSeqCalls.InstrumentUses(slot))
+            g_JamSeqCalls.ReleaseInstrument(slot);
     list.clear();
 }
 

@@ -1143,10 +1143,11 @@ protected:
     {
         JamPlay::SetUp();
         g_rows = &fake;
-        fake.notes.resize(4);
+        fake.notes.resize(5);
         fake.notes[1].uInstrument = 9;
         fake.notes[2].uInstrument = 4;
         fake.notes[3].uInstrument = 9;
+        fake.notes[4].uInstrument = 6; // the song's own: counts no uses
         g_JamSeqCalls.SetVoiceReverb = NoReverb;
         g_JamSeqCalls.StartClock = NoClock;
         g_JamSeqCalls.FreeUndoLog = NoClock;
@@ -1205,14 +1206,17 @@ TEST_F(JamPlayRows, ARiffKeysInstrumentsAndRow)
     grid[0] = 1;
     grid[5] = 2;
     grid[300] = 3;
+    grid[301] = 4;
     fake.uses[4] = 1;
     fake.uses[9] = 2;
     Jam_BuildRiffInstrumentList(1, 2, 7);
-    EXPECT_EQ(g_aJamPlayerRows[1].aRiffInstruments[2], (std::vector<uint8_t>{4, 9}));
+    EXPECT_EQ(g_aJamPlayerRows[1].aRiffInstruments[2], (std::vector<uint8_t>{4, 6, 9}));
+    EXPECT_EQ(fake.uses[6], 0);
     EXPECT_EQ(fake.uses[4], 2);
     EXPECT_EQ(fake.uses[9], 3);
 
-    // Freeing the key stops every voice of its row, releases each instrument once and the row.
+    // Freeing the key stops every voice of its row, releases each instrument once (not the
+    // song's own) and the row.
     UseRow(2, 7, 1, 0);
     JAMSTATE &s = *g_pJamState;
     s.aucRowChannels[7][0] = 20;

@@ -7,6 +7,7 @@
 
 #include "app/devices.h"
 #include "core/archive.h"
+#include "core/mixlock.h"
 #include "core/padbind.h"
 #include "jam/jamseq.h"
 #include "jam/netcommand.h"
@@ -962,7 +963,10 @@ void Jam_ApplyPlayerEvent(NETNODE *node, const JAMEVENT &e, int32_t player)
         Jam_ReleasePlayerPlugin(node, player, (int32_t)d);
     } else if (code == 52) {
         g_iJamTempo = (int32_t)d;
-        g_uTempo = (uint16_t)d;
+        {
+            std::lock_guard<std::recursive_mutex> mix(g_csMix); // the clock reads it
+            g_uTempo = (uint16_t)d;
+        }
         Jam_SetTempoTick();
         a->SetTempo((int32_t)d);
     }

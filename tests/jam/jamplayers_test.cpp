@@ -389,6 +389,26 @@ TEST_F(JamPlay, TheDialMovesTheSelectedPartsAndSendsOnlyChanges)
     EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 32, Jam_PackControllerWord(1, 138)}));
 }
 
+// Selecting a part shows its own setting on the dial: the pan dial reads the pan entry.
+TEST_F(JamPlay, TheDialShowsTheSelectedPartsSetting)
+{
+    Local().auLevel[3] = 40;
+    Local().auPan[3] = 128 + 100;
+    Local().aiPitch[3] = -768;
+    Local().uBendRange = 30;
+    struct
+    {
+        int32_t controller, value;
+    } cases[] = {{JAM_CONTROL_VOLUME, 40}, {JAM_CONTROL_PAN, 100}, {JAM_CONTROL_PITCH, -768}, {JAM_CONTROL_BEND, 30}};
+    for (const auto &c : cases) {
+        Jam_SetPlayerController(&m->net, 4, c.controller);
+        Jam_SelectPad(&m->node, 1);
+        ASSERT_EQ(Local().uPartMask, 1 << 3);
+        EXPECT_NEAR(Jam_GetControllerValue(&m->net, 4), c.value, c.controller == JAM_CONTROL_PITCH ? 60 : 1) // the dial's 256 steps
+            << c.controller;
+    }
+}
+
 TEST_F(JamPlay, DraggingTheDialWithThePointerHeld)
 {
     Jam_SetPlayerController(&m->net, 4, JAM_CONTROL_VOLUME);

@@ -13,6 +13,7 @@ inline uint16_t JamCh_Delay(int32_t c) { return g_aSeqChannels[c].uStartDelay; }
 inline uint8_t JamCh_LengthLeft(int32_t c) { return g_aSeqChannels[c].ucLengthLeft; }
 inline void JamCh_SetLengthLeft(int32_t c, uint8_t n) { g_aSeqChannels[c].ucLengthLeft = n; }
 inline void JamCh_AddPitch(int32_t c, int32_t delta) { g_aSeqChannels[c].iPitch += delta; }
+inline void JamCh_SetPitch(int32_t c, int32_t pitch) { g_aSeqChannels[c].iPitch = pitch; }
 // A layer voice taken over: level and envelope value 0.
 inline void JamCh_ClearLevel(int32_t c)
 {

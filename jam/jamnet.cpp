@@ -33,4 +33,9 @@ void Net_InitJamNet(JAMNET *net, JamActions *actions)
     net->bNetJamHold = 0;
     net->iJamReplay = 0;
     std::memset(net->aTally, 0, sizeof net->aTally);
+    for (JAMDIAL &d : net->aDials)
+        d = JAMDIAL{};
+    net->iLastPartPosition = net->iLastRiffPosition = 128;
+    net->iLastPad = net->iLastRiffKey = 0;
+    net->uRefusedEvents = 0;
 }

@@ -37,6 +37,28 @@ public:
     virtual void PluginInput(int32_t player, int32_t slot, int32_t a, int32_t b) = 0;
     // The other players' departures and "player left" clean-up.
     virtual void DropPlayerParts(int32_t player) = 0;
+    // The rest of a player's plug-in slots: reset the open one, show it in the panel, and send
+    // the chosen parts through it (part mask bits 0-1 keyboards, 2-10 pads; riff mask bits 0-11).
+    virtual void ResetPlugin(int32_t, int32_t) {}
+    virtual void SelectPlugin(int32_t, int32_t) {}
+    virtual void RoutePlugin(int32_t, int32_t, uint32_t, uint32_t) {}
+    // A controller value reaches the sound of part entry 0..10 (keyboards, then pads; octave of a
+    // keyboard for its pitches) or of riff key 0..11 (pitch: the previous value too).
+    virtual void ControlPart(int32_t, int32_t, int32_t, int32_t, uint32_t) {}
+    virtual void ControlRiff(int32_t, int32_t, int32_t, int32_t, int32_t) {}
+    virtual void SetTempo(int32_t) {}
+};
+
+// A player's controller dial. The position 0..255 is the controller level, a fraction of the
+// value range iMin..iMax.
+struct JAMDIAL
+{
+    int32_t iLow = 0, iCentre = 128, iHigh = 255;
+    uint32_t uFlags = 4; // bit 2 clamp, bit 1 pull to the centre
+    int32_t iSpare = 0;
+    int32_t iPosition = 128;
+    int32_t aiSpare[2] = {128, 128};
+    int32_t iMin = 0, iMax = 255;
 };
 
 // One of the four player slots of a network jam (the server's table and the client's copy).
@@ -96,6 +118,15 @@ struct JAMNET
     int32_t iJamReplay = 0;
 
     JAMTALLY aTally[JAM_NET_SLOTS]{};
+
+    // Controllers: a dial per player; the local player's last sent positions and last clicked
+    // pad and riff key; commands refused as out of range.
+    JAMDIAL aDials[JAM_PLAYERS];
+    int32_t iLastPartPosition = 128;
+    int32_t iLastRiffPosition = 128;
+    int32_t iLastPad = 0;
+    int32_t iLastRiffKey = 0;
+    uint32_t uRefusedEvents = 0;
 };
 
 // Empties the slot tables ("EMPTY"), the event lists and the tallies; the blocks become zero.

@@ -6,12 +6,18 @@
 #include "app/settings.h"
 #include "audio/capture.h"
 #include "audio/midiin.h"
+#include "audio/plugin.h"
 #include "audio/soundout.h"
 #include "core/archive.h"
 #include "core/disc.h"
 #include "core/padbind.h"
 #include "core/soundlib.h"
+#include "jam/jamplay.h"
+#include "jam/jamsound.h"
+#include "jam/netcommand.h"
+#include "jam/netsession.h"
 #include "jam/standin_jam.h"
+#include "jam/standin_jamsession.h"
 #include "render/display.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
@@ -21,6 +27,7 @@
 #include "sequencer/songmodel.h"
 #include "ui/busybox.h"
 #include "ui/handlers.h"
+#include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/msgbox.h"
 #include "ui/padslot.h"
@@ -31,6 +38,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 POPUP g_atPopups[UI_POPUPS];
 POPUPDESC g_atPopupDescs[UI_POPUP_KINDS];
@@ -257,6 +265,54 @@ void DeviceRow(int32_t op, int32_t number, void *row, void *user)
     SetRowText(row, name, std::strlen(name), false);
 }
 
+// The jam's model is changed under its lock: the jam step works on it too.
+template <typename F> int32_t JamLockedCall(F f)
+{
+    if (!g_NetNode.pJam)
+        return -1;
+    std::lock_guard<std::recursive_mutex> jam(g_NetNode.pJam->Lock);
+    return f();
+}
+
+bool IsJamKind(int kind)
+{
+    return kind == POPUP_JAM_CONTROLLER || kind == POPUP_JAM_PLUGIN_SLOT || kind == POPUP_JAM_PLUGIN_LIST;
+}
+
+int32_t JamRowCount(int kind)
+{
+    switch (kind) {
+    case POPUP_JAM_CONTROLLER: return JAM_CONTROLLERS;
+    case POPUP_JAM_PLUGIN_SLOT: return JAM_PLUGIN_SLOTS;
+    case POPUP_JAM_PLUGIN_LIST: return std::max(g_iPluginCount, 0);
+    default: return 0;
+    }
+}
+
+// The pan row is not available while riff keys are selected: riffs have no pan.
+bool ControllerRowAvailable(int32_t row)
+{
+    const JAMNET *net = g_NetNode.pJam;
+    return row >= 0 && row < JAM_CONTROLLERS &&
+           !(row == JAM_CONTROL_PAN && net && (net->aPlayers[JAM_LOCAL_PLAYER].uRiffMask & 0xFFF));
+}
+
+void JamRow(int32_t op, int32_t number, void *row, void *user)
+{
+    const POPUP *p = static_cast<const POPUP *>(user);
+    const int32_t n = Target(op, number);
+    if (!p || n < 1 || n > JamRowCount(p->kind))
+        return;
+    char text[kRowTextMax + 1] = {};
+    if (p->kind == POPUP_JAM_CONTROLLER)
+        Copy(text, Jam_ControllerName(n - 1), sizeof text);
+    else if (p->kind == POPUP_JAM_PLUGIN_SLOT)
+        Jam_PluginSlotRowText(g_iJamSelectedPlayer, n, text, sizeof text);
+    else
+        Jam_PluginListRowText(n, text, sizeof text);
+    SetRowText(row, text, std::strlen(text), p->kind == POPUP_JAM_CONTROLLER && !ControllerRowAvailable(n - 1));
+}
+
 // Plain text a pixel down; an empty entry 64 darker in each lit channel.
 void DrawRow(void *row, int32_t x, int32_t y)
 {
@@ -272,6 +328,26 @@ void DrawRow(void *row, int32_t x, int32_t y)
     }
     Gfx_DrawText(r + kRowText, x, y + 1, g_pOrderingTable);
     g_uiTextColour = colour;
+}
+
+// The line between the slot numbers and the names, over the rows.
+void SlotDivider()
+{
+    for (POPUP &p : g_atPopups)
+        if (!p.free && p.kind == POPUP_JAM_PLUGIN_SLOT)
+            Ui_LinkPacket(p.divider[g_iFrameBufferIndex & 1], UI_LINE_BYTES);
+}
+
+// The plug-in slots: the slot number, then the name of what is open in it.
+void DrawSlotRow(void *row, int32_t x, int32_t y)
+{
+    const auto *r = static_cast<const char *>(row);
+    uint16_t number;
+    std::memcpy(&number, r, 2);
+    char n[8];
+    std::snprintf(n, sizeof n, "%d", number < 100 ? int(number) : 0);
+    Gfx_DrawText(n, x, y + 1, g_pOrderingTable);
+    Gfx_DrawText(r + kRowText, x + 25, y + 1, g_pOrderingTable);
 }
 
 bool Alive(const void *focus)
@@ -345,6 +421,14 @@ void ClosePopup(POPUP *p)
         return;
     const int kind = p->kind;
     TakeDown(p);
+    if (IsJamKind(kind)) {
+        // The slot list under the plug-in list goes with it.
+        if (kind == POPUP_JAM_PLUGIN_LIST && g_pCurrentPopup && g_pCurrentPopup->kind == POPUP_JAM_PLUGIN_SLOT)
+            ClosePopup(g_pCurrentPopup);
+        g_iScreen = 10;
+        g_iNextScreen = 10;
+        return;
+    }
     if (kind == POPUP_RIFF_LIBRARY && !g_bJamSessionOn)
         Seq_StopRiffPreview();
     if (IsDeviceKind(kind))
@@ -525,6 +609,9 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
         } else if (fillRow) {
             total = std::max(rows, 0);
             fill = fillRow;
+        } else if (IsJamKind(kind)) {
+            total = JamRowCount(kind);
+            fill = JamRow;
         }
     }
     const int32_t top = p->hasSubtitle ? 35 : 24;
@@ -568,7 +655,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
                 uint16_t(rowHeight),
                 UI_POPUP_ROW_STRIDE,
                 kind,
-                drawRow ? drawRow : DrawRow,
+                drawRow ? drawRow : (kind == POPUP_JAM_PLUGIN_SLOT ? DrawSlotRow : DrawRow),
                 fill,
                 p,
                 nullptr};
@@ -582,6 +669,8 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
         return nullptr;
     }
     Ui_RefillListRows(p->list);
+    if (kind == POPUP_JAM_PLUGIN_SLOT)
+        p->list->overlay = SlotDivider;
 
     // 7. Header strip and the bevel around the list and its bar.
     const uint8_t scheme = g_ucUiColourScheme & 1;
@@ -593,6 +682,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
         Gfx_SetLinePacket(p->lines[half][1], x0, y0, x0, y1, dark[0], dark[1], dark[2]);
         Gfx_SetLinePacket(p->lines[half][2], x0, y1, x1, y1, light[0], light[1], light[2]);
         Gfx_SetLinePacket(p->lines[half][3], x1, y0, x1, y1, light[0], light[1], light[2]);
+        Gfx_SetLinePacket(p->divider[half], 7 + 22, top, 7 + 22, y1 - 1, dark[0], dark[1], dark[2]);
     }
 
     // 8. Title.
@@ -637,6 +727,7 @@ void Ui_PopupDraw(void *user)
     const int half = g_iFrameBufferIndex & 1;
     for (int i = 0; i < 4; i++)
         Ui_LinkPacket(p->lines[half][i], UI_LINE_BYTES);
+
     if (p->hasSubtitle) {
         FONT *font = g_pFont;
         const uint32_t colour = g_uiTextColour;
@@ -716,6 +807,33 @@ void Ui_PopupChoose()
         }
         Ui_RefuseUnbuilt(p->kind == POPUP_SAMPLE_LIBRARY ? "sample library choice" : "jam template choice");
         return;
+    case POPUP_JAM_CONTROLLER:
+        if (!g_NetNode.pJam || !ControllerRowAvailable(row)) {
+            Ui_PlayRefusal();
+            return;
+        }
+        ClosePopup(p);
+        {
+            std::lock_guard<std::recursive_mutex> jam(g_NetNode.pJam->Lock);
+            Jam_SetPlayerController(g_NetNode.pJam, JAM_LOCAL_PLAYER, row);
+        }
+        return;
+    case POPUP_JAM_PLUGIN_SLOT:
+        if (JamLockedCall([row] { return Jam_SelectPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, row); }) < 0)
+            Ui_PlayRefusal();
+        ClosePopup(p);
+        return;
+    case POPUP_JAM_PLUGIN_LIST: {
+        const POPUP *slots = g_pParentPopup;
+        const int32_t slot = slots && !slots->free && slots->kind == POPUP_JAM_PLUGIN_SLOT && slots->list
+                                 ? slots->list->selected
+                                 : -1;
+        if (row >= g_iPluginCount ||
+            JamLockedCall([row, slot] { return Jam_LoadPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, row, slot); }) < 0)
+            Ui_PlayRefusal();
+        ClosePopup(p);
+        return;
+    }
     default:
         break;
     }
@@ -895,4 +1013,86 @@ void Ui_LibraryFolderHeld(WIDGET *w)
         return;
     Ui_LibraryFolderPress(w);
     reinterpret_cast<SCROLLBAR *>(w)->holdCount = 0;
+}
+
+// ---- The jam's pop-ups ----
+
+namespace {
+
+// The slot chosen in the open plug-in slot list, -1 when none is open.
+int32_t ChosenPluginSlot()
+{
+    for (const POPUP &p : g_atPopups)
+        if (!p.free && p.kind == POPUP_JAM_PLUGIN_SLOT && p.list)
+            return p.list->selected;
+    return -1;
+}
+
+void CloseJamPopups()
+{
+    while (g_pCurrentPopup && !g_pCurrentPopup->free && IsJamKind(g_pCurrentPopup->kind))
+        ClosePopup(g_pCurrentPopup);
+}
+
+} // namespace
+
+void Jam_OpenControllerList()
+{
+    if (g_ucMouseButtons & MOUSE_LEFT_DOWN)
+        return;
+    g_bJamKeysActive = 0;
+    Ui_OpenPopup(POPUP_JAM_CONTROLLER, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+}
+
+void Jam_OpenPluginSlotList()
+{
+    Ui_SetMenuItemHandler(152, Jam_OpenPluginLoadList);
+    Ui_SetMenuItemHandler(153, Jam_MenuReleasePlugin);
+    Ui_SetMenuItemHandler(154, Jam_MenuResetPlugin);
+    Ui_SetMenuPage(29);
+    g_bJamKeysActive = 0;
+    Ui_OpenPopup(POPUP_JAM_PLUGIN_SLOT, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+}
+
+void Jam_OpenPluginLoadList()
+{
+    POPUP *slots = g_pCurrentPopup;
+    if (!slots || slots->free || slots->kind != POPUP_JAM_PLUGIN_SLOT) {
+        Ui_PlayRefusal();
+        return;
+    }
+    Ui_PopupStorePosition(slots);
+    POPUP *list = Ui_OpenPopup(POPUP_JAM_PLUGIN_LIST, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+    if (list)
+        g_pParentPopup = slots;
+}
+
+void Jam_MenuReleasePlugin()
+{
+    const int32_t slot = ChosenPluginSlot();
+    if (slot < 0 || !g_NetNode.pJam) {
+        Ui_PlayRefusal();
+        return;
+    }
+    JamLockedCall([slot] {
+        Jam_ReleasePlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, slot);
+        Net_SendJamCommand(&g_NetNode, g_NetNode.pJam->uJamHeartbeat, 45, uint32_t(slot));
+        return 0;
+    });
+    CloseJamPopups();
+}
+
+void Jam_MenuResetPlugin()
+{
+    const int32_t slot = ChosenPluginSlot();
+    if (slot < 0 || !g_NetNode.pJam) {
+        Ui_PlayRefusal();
+        return;
+    }
+    JamLockedCall([slot] {
+        Jam_ResetPlayerPlugin(&g_NetNode, JAM_LOCAL_PLAYER, slot);
+        Net_SendJamCommand(&g_NetNode, g_NetNode.pJam->uJamHeartbeat, 43, uint32_t(slot));
+        return 0;
+    });
+    CloseJamPopups();
 }

@@ -22,6 +22,9 @@ enum : uint8_t
     POPUP_CLIP_LIBRARY = 1,
     POPUP_SAMPLE_LIBRARY = 2,
     POPUP_PAGE_MENU = 16,
+    POPUP_JAM_CONTROLLER = 18,
+    POPUP_JAM_PLUGIN_SLOT = 19,
+    POPUP_JAM_PLUGIN_LIST = 20,
     POPUP_DEVICE = 21,
     POPUP_RESOLUTION = 22,
     POPUP_JAM_LIST = 23,
@@ -53,6 +56,7 @@ struct POPUP
     uint8_t hasSubtitle;
     uint8_t header[UI_HALVES][UI_QUAD_BYTES];
     uint8_t lines[UI_HALVES][4][UI_LINE_BYTES];
+    uint8_t divider[UI_HALVES][UI_LINE_BYTES]; // the slot number column of kind 19
     uint8_t free;
     // The library listing of the current sub-folder, copied: the archive's listing buffer
     // changes with every navigation. Row n is names[n - 1], 32 bytes each.
@@ -121,3 +125,12 @@ void Ui_LibraryFolderHeld(WIDGET *bar);
 
 // Stand-in operations of the busy box whose subsystems are not built (ui/standin_busyops.cpp).
 void Ui_InitStandinBusyOperations();
+
+// The jam's pop-ups: the controller choice (kind 18), the local player's plug-in slots (kind 19,
+// with the plug-in menu page) and the plug-in list over it (kind 20), and the menu's release and
+// reset of the chosen slot, which tell the other players.
+void Jam_OpenControllerList();
+void Jam_OpenPluginSlotList();
+void Jam_OpenPluginLoadList();
+void Jam_MenuReleasePlugin();
+void Jam_MenuResetPlugin();

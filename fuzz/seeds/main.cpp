@@ -614,6 +614,45 @@ void JamMessages()
     seed("410_position", Net_BuildPosition(NET_MSG_POSITION_RELAY, pos));
 }
 
+// Jam commands applied to a model: a mode byte, then [kind, player, command, data] records; kind 3
+// carries a player block.
+void JamPlays()
+{
+    auto record = [](Bytes &b, uint8_t kind, int8_t player, uint8_t command, uint32_t d) {
+        b.insert(b.end(), {kind, (uint8_t)player, command});
+        Put32(b, d);
+    };
+    for (uint8_t mode : {0, 1}) {
+        Bytes b{uint8_t(mode | 2)};
+        record(b, 0, 0, 14, Jam_PackLibraryKey(1, 2, 3));
+        record(b, 0, 0, 3, Jam_PackListEntry(0, 2));
+        record(b, 0, 0, 28, Jam_PackListEntry(2, 1));
+        record(b, 1, 0, 22, 1 << 4);
+        record(b, 1, 0, 23, 1 << 4);
+        record(b, 1, 0, 26, Jam_PackKeyboardData(0x101, 3));
+        record(b, 0, 0, 50, 0x8007);
+        record(b, 0, 0, 35, Jam_PackControllerWord(0x8007, 200));
+        record(b, 0, 0, 37, Jam_PackControllerWord(0x8007, 20));
+        record(b, 0, 0, 44, Jam_PackPluginLoad(1, 3));
+        record(b, 0, 0, 42, 3);
+        record(b, 0, 0, 46, Jam_PackXY(10, 20));
+        record(b, 0, 0, 43, 3);
+        record(b, 0, 0, 45, 3);
+        record(b, 0, 0, 52, 120);
+        record(b, 2, 4, 24, 1);
+        Seed("jamplay", mode ? "immediate" : "scheduled", b);
+    }
+    JAMPLAYER player{};
+    player.auPad[1] = Jam_KeyWord(Jam_PackListEntry(3, 1), 1);
+    player.aKeyboard[1].uSlotWord = Jam_PackLibraryKey(2, 2, 2);
+    Bytes b{1};
+    record(b, 3, 3, 0, 0);
+    uint8_t block[JAM_PLAYER_BYTES];
+    Jam_EncodePlayer(player, block);
+    b.insert(b.end(), block, block + JAM_PLAYER_BYTES);
+    Seed("jamplay", "block", b);
+}
+
 // The network layer's own packets: discovery query and answer, a hello, and what a client takes
 // from the server.
 void NetPackets()
@@ -733,6 +772,7 @@ int main(int argc, char **argv)
     VideoResources();
     ClipImages();
     JamMessages();
+    JamPlays();
     NetPackets();
     SongImages();
     return g_failures ? 1 : 0;

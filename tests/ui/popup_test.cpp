@@ -6,7 +6,12 @@
 #include "app/settings.h"
 #include "audio/capture.h"
 #include "audio/soundout.h"
+#include "audio/plugin.h"
 #include "core/archive.h"
+#include "jam/jamplay.h"
+#include "jam/netcommand.h"
+#include "jam/standin_jam.h"
+#include "jam/standin_jamsession.h"
 #include "sequencer/songmodel.h"
 #include "support/wadfixture.h"
 #include "ui/busybox.h"
@@ -475,3 +480,110 @@ TEST_F(Popups, ALibraryWithNoFoldersOpensEmptyAndStepsNowhere)
 }
 
 } // namespace
+
+namespace {
+
+// The jam's sound side as the pop-ups reach it.
+class JamCalls : public JamActions
+{
+public:
+    std::vector<std::string> calls;
+    void LoadRiffKey(uint32_t, uint32_t, uint32_t, int32_t, int32_t, uint32_t) override {}
+    int32_t LoadPad(int32_t, uint32_t, uint32_t, uint32_t, int32_t, uint32_t) override { return 1; }
+    void LoadKeyboard(int32_t, uint32_t, uint32_t, uint32_t, int32_t, uint32_t) override {}
+    void StartPart(int32_t, int32_t) override {}
+    void StopPart(int32_t, int32_t) override {}
+    void LoadPlugin(int32_t player, int32_t slot, int32_t index) override
+    {
+        calls.push_back("plugin " + std::to_string(player) + " " + std::to_string(slot) + " " + std::to_string(index));
+    }
+    void ResetPlugin(int32_t player, int32_t slot) override
+    {
+        calls.push_back("reset " + std::to_string(player) + " " + std::to_string(slot));
+    }
+    void PluginInput(int32_t, int32_t, int32_t, int32_t) override {}
+    void DropPlayerParts(int32_t) override {}
+};
+
+} // namespace
+
+TEST_F(Popups, JamControllerAndPluginLists)
+{
+    JamCalls rec;
+    JAMNET net;
+    Net_InitJamNet(&net, &rec);
+    g_NetNode.pJam = &net;
+    g_iJamStartState = 4;
+    g_bNetJamImmediate = 0;
+    g_bJamSinglePlayer = 0;
+    g_iPluginCount = 2;
+    std::snprintf(g_aszPluginNames[0], SND_PLUGIN_NAME_BYTES, "filter.dll");
+    std::snprintf(g_aszPluginNames[1], SND_PLUGIN_NAME_BYTES, "reverb.dll");
+    // One row down, the list's scroll let finish.
+    auto Down = [this] {
+        Tap(kDown);
+        for (int i = 0; i < 10; i++)
+            Frame();
+    };
+    const std::vector<JAMEVENT> &sent = net.aEventLists[net.iEventSetNext & 1][JAM_LOCAL_PLAYER].Events;
+
+    // The controller choice: no pan while a riff key is selected.
+    net.aPlayers[JAM_LOCAL_PLAYER].uRiffMask = 1;
+    Jam_OpenControllerList();
+    POPUP *p = g_pCurrentPopup;
+    ASSERT_NE(p, nullptr);
+    EXPECT_STREQ(p->title, "Select Parameter");
+    EXPECT_EQ(p->list->totalRows, 4);
+    Frame();
+    EXPECT_EQ(Row(p, 1), "Volume");
+    EXPECT_EQ(Row(p, 4), "PitchBend Range");
+    Down();
+    Down();
+    Tap(kChoose);
+    EXPECT_EQ(g_uRefusals, 1u);
+    EXPECT_EQ(p->free, 0);
+    Down();
+    Tap(kChoose);
+    EXPECT_EQ(p->free, 1);
+    EXPECT_EQ(net.aPlayers[JAM_LOCAL_PLAYER].uController, 3u);
+    EXPECT_EQ(g_iScreen, 10);
+
+    // Slot 4 (row 3) of the slot list, then the second library of the list over it.
+    Jam_OpenPluginSlotList();
+    POPUP *slots = g_pCurrentPopup;
+    ASSERT_NE(slots, nullptr);
+    EXPECT_STREQ(slots->title, "Select Plugin");
+    EXPECT_EQ(slots->list->totalRows, 16);
+    Frame();
+    for (int i = 0; i < 3; ++i)
+        Down();
+    Jam_OpenPluginLoadList();
+    POPUP *list = g_pCurrentPopup;
+    ASSERT_NE(list, slots);
+    EXPECT_STREQ(list->title, "Select Plugin to load");
+    Frame();
+    EXPECT_EQ(Row(list, 2), "reverb.dll");
+
+    Down();
+    Tap(kChoose);
+    EXPECT_EQ(list->free, 1);
+    EXPECT_EQ(slots->free, 1);
+    EXPECT_EQ(g_pCurrentPopup, nullptr);
+    EXPECT_EQ(rec.calls, (std::vector<std::string>{"plugin 4 3 -1", "plugin 4 3 1"}));
+    EXPECT_EQ(sent, (std::vector<JAMEVENT>{{0, 44, 0x301}, {0, 42, 3}}));
+    EXPECT_EQ(net.aPlayers[JAM_LOCAL_PLAYER].iPluginSlot, 3);
+
+    // The menu's reset and release act on the slot the list reopens on, and tell the others.
+    Jam_OpenPluginSlotList();
+    Jam_MenuResetPlugin();
+    Jam_OpenPluginSlotList();
+    Jam_MenuReleasePlugin();
+    EXPECT_EQ(g_pCurrentPopup, nullptr);
+    EXPECT_EQ(rec.calls.back(), "plugin 4 3 -1");
+    EXPECT_EQ(rec.calls[rec.calls.size() - 2], "reset 4 3");
+    EXPECT_EQ(sent.back(), (JAMEVENT{0, 45, 3}));
+
+    g_NetNode.pJam = nullptr;
+    g_iJamStartState = 0;
+    g_iPluginCount = 0;
+}

@@ -10,6 +10,7 @@
 #include "core/soundlib.h"
 #include "jam/jamchannel.h"
 #include "jam/jamnet.h"
+#include "jam/jamsession.h"
 #include "sequencer/standin_sequencer.h"
 #include "sequencer/samples.h"
 
@@ -384,6 +385,7 @@ void Jam_EndPhrase()
 {
     g_iJamPhraseStep = g_iJamStep.load();
     g_iJamPhraseBar = g_iJamBar.load();
+    Jam_SnapshotPhraseClock();
     g_uJamPhraseEnds.fetch_add(1, kRel);
 }
 

@@ -234,26 +234,32 @@ int32_t Jam_SaveSongBackup()
     return 0;
 }
 
-int32_t Jam_RestoreSongBackup()
+namespace {
+
+// Reads back the file this jam wrote. JAM_RESTORE_OK with its bytes, or why not.
+int32_t ReadBackup(std::vector<uint8_t> *out)
 {
     if (!s_backup.bWritten)
         return JAM_RESTORE_NOT_SAVED;
-    const BACKUPMARK mark = s_backup;
-    s_backup = BACKUPMARK{};
     std::ifstream in(Jam_BackupPath(), std::ios::binary);
     if (!in)
         return JAM_RESTORE_MISSING;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0 || (size_t)size != mark.uSize)
+    if (size < 0 || (size_t)size != s_backup.uSize)
         return JAM_RESTORE_MISSING;
-    std::vector<uint8_t> data((size_t)size);
+    out->resize((size_t)size);
     in.seekg(0);
-    if (!in.read((char *)data.data(), size))
+    if (!in.read((char *)out->data(), size))
         return JAM_RESTORE_MISSING;
     // Another program (a second studio) may have written its own backup over ours meanwhile.
-    if (Fnv1a(data.data(), data.size()) != mark.uHash)
+    if (Fnv1a(out->data(), out->size()) != s_backup.uHash)
         return JAM_RESTORE_MISSING;
+    return JAM_RESTORE_OK;
+}
+
+int32_t LoadBackup(const std::vector<uint8_t> &data)
+{
     g_bTaggedSongFile = 1;
     CHUNKLOADCONTEXT load;
     if (Seq_LoadChunks(data.data(), data.size(), JAM_RESTORE_MASK, -1, 0, &load) != SONGLOAD_OK)
@@ -261,6 +267,25 @@ int32_t Jam_RestoreSongBackup()
     if (Seq_FinishLoad(JAM_RESTORE_MASK, &load) & SONGLOAD_ABANDONED)
         return JAM_RESTORE_BROKEN;
     return JAM_RESTORE_OK;
+}
+
+// The song stays: the library instruments it had when the jam began go back to the use count
+// they have outside a jam, so that freeing the jam's instruments leaves them in the song.
+void KeepSongInstruments()
+{
+    const uint16_t *own = g_apJamInstrumentIds[JAM_LOCAL_PLAYER];
+    for (int32_t i = 0; own && i < g_aiJamInstrumentIdCount[JAM_LOCAL_PLAYER]; ++i)
+        g_JamSeqCalls.SetInstrumentUses(own[i], 0);
+}
+
+} // namespace
+
+int32_t Jam_RestoreSongBackup()
+{
+    std::vector<uint8_t> data;
+    const int32_t read = ReadBackup(&data);
+    s_backup = BACKUPMARK{};
+    return read == JAM_RESTORE_OK ? LoadBackup(data) : read;
 }
 
 // ---- Players ----
@@ -364,6 +389,8 @@ void Jam_StartSession()
     Ui_OpenPopup(POPUP_JAM_LIST, nullptr, g_iScreenWidth / 4, 69, 170, 306);
     Snd_MidiInBegin();
     Jam_LogLine(Ui_Text(681));
+    if (!s_backup.bWritten)
+        Jam_LogLine("The song could not be set aside: it will not come back when the jam ends.");
 }
 
 void Jam_EndSession(int32_t really)
@@ -395,6 +422,13 @@ void Jam_EndSession(int32_t really)
         Ui_CloseWindow(g_pJamLogWindow);
     g_pJamLogWindow = nullptr;
     CloseStartBox();
+    // Whether the song can come back is known before the jam frees its music: when it cannot,
+    // the song it leaves must keep its own instruments.
+    std::vector<uint8_t> backup;
+    int32_t restore = ReadBackup(&backup);
+    s_backup = BACKUPMARK{};
+    if (restore != JAM_RESTORE_OK)
+        KeepSongInstruments();
     Jam_FreeState();
     Gfx_FreeJamBackground();
     if (g_bNetSession)
@@ -420,7 +454,9 @@ void Jam_EndSession(int32_t really)
     }
     Net_CancelPendingSends();
     s_templateData.clear();
-    g_iJamRestoreResult = Jam_RestoreSongBackup();
+    if (restore == JAM_RESTORE_OK)
+        restore = LoadBackup(backup);
+    g_iJamRestoreResult = restore;
     switch (g_iJamRestoreResult) {
     case JAM_RESTORE_NOT_SAVED:
         TellUser("The song could not be set aside when the jam began, so it cannot be brought back. "

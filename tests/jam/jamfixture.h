@@ -13,6 +13,7 @@
 #include "core/browser.h"
 #include "core/soundlib.h"
 #include "ui/langtext.h"
+#include "ui/msgbox.h"
 #include "jam/jaminput.h"
 #include "jam/jamseq.h"
 #include "jam/jamsession.h"
@@ -26,6 +27,8 @@
 #include "sequencer/songmodel.h"
 #include "support/tempdir.h"
 #include "tools/demosong.h"
+#include "video/clips.h"
+#include "video/lanes.h"
 
 #include <cstdlib>
 #include <string>
@@ -76,6 +79,8 @@ protected:
         Snd_SetMasterVolume(0x3FFF, 0x3FFF);
         g_bAudioMixEnabled = 1;
         g_bMixPumpOn = 0;
+        ASSERT_EQ(Vid_InitClipPools(), 0);
+        Vid_InitLanes();
         Seq_Init();
         Seq_NewSong();
         g_JamSeqCalls = g_JamSeqDefaultCalls;
@@ -97,12 +102,23 @@ protected:
         g_bNetJamImmediate = 1;
         Seq_StopSong();
         Seq_NewSong();
+        Vid_ResetVideo();
+        Vid_FreeClipPools();
         Sys_FreeMixBuffers();
         Snd_ShutdownSampleEngine();
         g_bAudioMixEnabled = 0;
         Seq_ResetSongModel();
         Seq_SetTextMeasurer(nullptr);
         unsetenv("XDG_DATA_HOME");
+        // Boxes left open die with the test, unanswered.
+        for (MSGBOX &b : g_aMsgBoxes) {
+            b.pfnAnswer = nullptr;
+            b.pfnUserAnswer = nullptr;
+            if (b.pWindow)
+                Ui_CloseMessageBox(&b);
+        }
+        for (int i = 0; i < 4; ++i)
+            Frame();
         UiTest::TearDown();
     }
 

@@ -14,6 +14,7 @@
 #include "core/soundlib.h"
 #include "ui/langtext.h"
 #include "ui/msgbox.h"
+#include "ui/popup.h"
 #include "jam/jaminput.h"
 #include "jam/jamseq.h"
 #include "jam/jamsession.h"

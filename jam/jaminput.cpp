@@ -191,6 +191,7 @@ void Jam_ApplyKeyboard(JAMNET *net, int32_t keyboard, int32_t player)
 {
     if (!g_pJamState || !net || !IsPlayer(player) || keyboard < 0 || keyboard >= JAM_KEYBOARDS)
         return;
+    std::lock_guard<std::recursive_mutex> mix(g_csMix); // the tick reads the slot notes
     const JAMKEYBOARD &kb = net->aPlayers[player].aKeyboard[keyboard];
     // Keys that went up first, so a key let go and pressed again in one frame sounds anew.
     for (int32_t k = 0; k < JAM_KEYBOARD_KEYS; ++k)
@@ -225,6 +226,7 @@ void Jam_ApplyPads(JAMNET *net, int32_t player)
     JAMSTATE *s = g_pJamState;
     if (!s || !net || !IsPlayer(player))
         return;
+    std::lock_guard<std::recursive_mutex> mix(g_csMix); // the tick reads the slot notes
     const JAMPLAYER &b = net->aPlayers[player];
     for (int32_t pad = 0; pad < JAM_PADS; ++pad) {
         const int32_t slot = g_aJamPlayerRows[player].aiPadSlot[pad];

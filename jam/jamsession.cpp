@@ -212,8 +212,11 @@ std::string Jam_BackupPath()
 int32_t Jam_SaveSongBackup()
 {
     s_backup = BACKUPMARK{};
+    // The backup is a tagged image whatever layout the song came from.
+    const int32_t tagged = g_bTaggedSongFile;
     g_bTaggedSongFile = 1;
     const std::vector<uint8_t> image = Seq_SaveSongImage(JAM_BACKUP_PARTS, JAM_BACKUP_AUTHOR);
+    g_bTaggedSongFile = tagged;
     const std::string path = Jam_BackupPath();
     if (image.empty() || path.empty())
         return -1;

@@ -4,6 +4,7 @@
 #include "jamfixture.h"
 
 #include "app/cmdline.h"
+#include "jam/netsession.h"
 #include "jamtesthelp.h"
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"
@@ -442,3 +443,42 @@ TEST_F(JamSessionStudio, AStaleOrDamagedBackupIsNeverReadBack)
 
 } // namespace
 } // namespace jamtest
+
+namespace {
+
+std::vector<std::vector<uint8_t>> g_serverGot;
+void ServerDouble(NETNODE *, const uint8_t *data, size_t size, uint32_t)
+{
+    g_serverGot.emplace_back(data, data + size);
+}
+
+// A template for the exchange goes to the server whole, as 312 with this player's slot; what
+// cannot be sent is refused.
+TEST(JamTemplateSend, GoesToTheServerWhole)
+{
+    PlatNetHub hub;
+    g_NetNode.pHub = &hub;
+    g_NetNode.pfnDispatchB = ServerDouble;
+    g_NetNode.iJamPlayers = 4;
+    const std::vector<uint8_t> image = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_EQ(Jam_SendTemplateData(image.data(), image.size()), -1) << "no session";
+    ASSERT_EQ(Net_StartSessionB(&g_NetNode, NET_MODE_LAN), 0);
+    ASSERT_EQ(Net_StartSessionA(&g_NetNode, NET_MODE_LAN), 0);
+    ASSERT_EQ(Net_CreatePlayer(&g_NetNode, -1, "Host"), 0);
+    hub.Pump();
+    g_JamNet.iNetMySlot = 2;
+    g_serverGot.clear();
+    EXPECT_EQ(Jam_SendTemplateData(image.data(), image.size()), 0);
+    EXPECT_EQ(Jam_SendTemplateData(nullptr, 4), -1);
+    EXPECT_EQ(Jam_SendTemplateData(image.data(), 2097152), -1) << "past the largest template";
+    hub.Pump();
+    ASSERT_EQ(g_serverGot.size(), 1u);
+    EXPECT_EQ(JamHex(g_serverGot[0]), "38010000 02000000 09000000 01020304 05060708 09");
+    Net_StopSessionA(&g_NetNode);
+    Net_StopSessionB(&g_NetNode);
+    g_NetNode.pHub = nullptr;
+    g_NetNode.pfnDispatchB = Net_DispatchB;
+    g_JamNet.iNetMySlot = 0;
+}
+
+} // namespace

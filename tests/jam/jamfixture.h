@@ -70,6 +70,7 @@ protected:
     void SetUp() override
     {
         UiTest::SetUp();
+        ForgetBoxes();
         setenv("XDG_DATA_HOME", dir.File("share").c_str(), 1);
         Seq_ResetSongModel();
         Seq_SetTextMeasurer(FixedWidth);
@@ -120,7 +121,17 @@ protected:
         }
         for (int i = 0; i < 4; ++i)
             Frame();
+        ForgetBoxes();
         UiTest::TearDown();
+    }
+
+    // Box slots remember when they closed, on a frame count that other tests start again.
+    static void ForgetBoxes()
+    {
+        for (MSGBOX &b : g_aMsgBoxes)
+            b = MSGBOX{};
+        g_pCurrentMsgBox = nullptr;
+        g_bModalBoxOpen = 0;
     }
 
     // The virtual output records everything it plays into a WAV from now on.

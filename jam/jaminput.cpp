@@ -352,9 +352,9 @@ int32_t Jam_LoadRiffKey(uint32_t a, uint32_t b, uint32_t c, int32_t riffKey, int
     NetLock hold(g_JamNet.Lock);
     int32_t &keyRow = g_aJamPlayerRows[player].aiRiffRow[riffKey];
     uint32_t &word = g_JamNet.aPlayers[player].auRiffKey[riffKey];
-    if (IsRow(keyRow)) {
-        Jam_FreePlayerRiffChannel(player, riffKey);
-        s->aucRowState[keyRow] = 0;
+    if (const int32_t old = keyRow; IsRow(old)) {
+        Jam_FreePlayerRiffChannel(player, riffKey); // sets the key's row to -1
+        s->aucRowState[old] = 0;
         keyRow = -1;
     }
     if (a == 0) {

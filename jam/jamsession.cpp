@@ -457,6 +457,8 @@ void Jam_EndSession(int32_t really)
     }
     Net_CancelPendingSends();
     s_templateData.clear();
+    // The song comes back as any song loads outside a jam (instrument use counts and all).
+    g_bJamSessionOn = 0;
     if (restore == JAM_RESTORE_OK)
         restore = LoadBackup(backup);
     g_iJamRestoreResult = restore;
@@ -476,7 +478,6 @@ void Jam_EndSession(int32_t really)
     }
     Snd_ShutdownPlugins();
     g_NetNode.pJam = nullptr;
-    g_bJamSessionOn = 0;
 }
 
 void Jam_AskEndSession()

@@ -42,6 +42,7 @@ void *s_context = nullptr;
 
 // Headless source.
 std::atomic<bool> s_failOpen{false};
+std::atomic<PLATAUDIOINGENERATOR> s_generator{nullptr};
 uint64_t s_startUs = 0;
 uint64_t s_generated = 0; // samples produced since start
 std::thread s_source;
@@ -90,7 +91,9 @@ void GenerateLocked(std::vector<int> &kinds)
     while (s_generated < due) {
         int n = static_cast<int>(std::min<uint64_t>(due - s_generated, sizeof buf / 2));
         for (int i = 0; i < n; ++i) {
-            uint16_t v = static_cast<uint16_t>(Plat_AudioInGeneratedSample(s_generated + static_cast<uint64_t>(i)));
+            const uint64_t at = s_generated + static_cast<uint64_t>(i);
+            const PLATAUDIOINGENERATOR gen = s_generator.load();
+            uint16_t v = static_cast<uint16_t>(gen ? gen(at, s_rate) : Plat_AudioInGeneratedSample(at));
             buf[i * 2] = static_cast<uint8_t>(v);
             buf[i * 2 + 1] = static_cast<uint8_t>(v >> 8);
         }
@@ -161,6 +164,11 @@ int16_t Plat_AudioInGeneratedSample(uint64_t n)
 {
     // A ramp with a slow sweep on top: every byte position differs, so a misplaced byte shows.
     return static_cast<int16_t>(static_cast<uint16_t>(n * 1021u + (n >> 7) * 3u));
+}
+
+void Plat_AudioInSetGenerator(PLATAUDIOINGENERATOR generator)
+{
+    s_generator = generator;
 }
 
 void Plat_AudioInHeadlessFailOpen(bool fail)

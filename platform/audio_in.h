@@ -61,5 +61,9 @@ const char *Plat_AudioInError();
 
 // Headless source: sample n since the start of capture.
 int16_t Plat_AudioInGeneratedSample(uint64_t n);
+// Headless: a source of its own (sample n since the start of capture at rate Hz) in place of the
+// ramp; null gives the ramp back.
+using PLATAUDIOINGENERATOR = int16_t (*)(uint64_t n, int rate);
+void Plat_AudioInSetGenerator(PLATAUDIOINGENERATOR generator);
 // Headless: the next opens fail as if the device had gone.
 void Plat_AudioInHeadlessFailOpen(bool fail);

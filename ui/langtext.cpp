@@ -1,6 +1,9 @@
 #include "ui/langtext.h"
 
+#include "app/cmdline.h"
 #include "app/settings.h"
+#include "editors/standin_editorstate.h"
+#include "sequencer/instruments.h"
 #include "ui/msgbox.h"
 
 #include <cstdio>
@@ -168,8 +171,15 @@ int Ui_LoadLanguage()
 
 void Ui_SetLanguage()
 {
+    Seq_PlayInterfaceSound(0);
     Ui_SelectLanguageByName();
-    if (Ui_LoadLanguage() != 0) {
+    const bool fellBack = Ui_LoadLanguage() != 0;
+    std::snprintf(g_szSongTitle, sizeof g_szSongTitle, "%s", "TONNIVELLE file");
+    std::snprintf(g_szSongAuthor, sizeof g_szSongAuthor, "%s", "Author");
+    if (!g_bNetSession && !g_bNoCd)
+        Ui_ShowIntroduction();
+    // Last, so the notice sits above the introduction and is answered first.
+    if (fellBack) {
         MSGBOXREQUEST req{};
         req.pszText = Ui_Text(TEXT_LANGUAGE_FALLBACK);
         req.ucButtonCount = 1;

@@ -57,6 +57,8 @@ int Ui_ReadSelectedLanguage();
 // Writes the five files and loads the one g_ucLanguage selects. When the selected file cannot be
 // written its built-in table is used as it is; returns 1 when it fell back to English.
 int Ui_LoadLanguage();
-// The language setting's whole start-up step: select by name, write and load, then set the new
-// song's title and author texts.
+// The language setting's whole start-up step: select by name, write and load, set the new song's
+// title and author, and (not for a network session or -nocd) show the introduction.
 void Ui_SetLanguage();
+// The busy box "Introduction" that loads and shows the introduction pages.
+void Ui_ShowIntroduction();

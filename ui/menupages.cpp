@@ -1,10 +1,24 @@
 #include "ui/menupages.h"
 
+#include "app/calllog.h"
+#include "core/padbind.h"
+#include "core/soundlib.h"
+#include "editors/standin_editorstate.h"
+#include "jam/standin_jam.h"
 #include "render/fonts.h"
+#include "render/framecycle.h"
 #include "render/gpustate.h"
+#include "render/prims2d.h"
+#include "render/texpages.h"
 #include "sequencer/instruments.h"
+#include "sequencer/playback.h"
+#include "video/chase.h"
+#include "video/render.h"
+#include "ui/gridops.h"
 #include "ui/handlers.h"
 #include "ui/langtext.h"
+#include "ui/mouse.h"
+#include "ui/popup.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +30,13 @@ const uint8_t *g_pMenuItems = g_atMenuPageTable[0].items;
 const uint8_t *g_pMenuFKeys = g_atMenuPageTable[0].fkeys;
 int16_t g_sMenuItemCount;
 MENUROWSTATE g_aMenuRowState[MENU_ROW_STATES];
+POPUP *g_pPageMenuPopup;
+int16_t g_sPageMenuSavedScreen;
+void *g_pPageMenuSavedFocus;
+int16_t g_sPageMenuRows;
+POPUPDESC g_atPageMenuDescs[MENU_PAGES];
+MENUHANDLER g_pfnLinkChannel, g_pfnAskUnlinkChannel;
+MENUHANDLER g_pfnUpgradeSample, g_pfnDowngradeSample;
 
 namespace {
 
@@ -45,6 +66,9 @@ void Refuse(const char *what, int32_t n)
     std::snprintf(names[k], sizeof names[k], "%s(%d)", what, int(n));
     Ui_RefuseUnbuilt(names[k]);
 }
+
+bool MenuOpen();
+void TakeDownMenu();
 
 } // namespace
 
@@ -82,7 +106,14 @@ void Ui_RunPageItemForSlot(int32_t slot)
         if ((item.slot & 0xFF) != uint32_t(slot & 0xFF))
             continue;
         if (item.handler) {
-            item.handler();
+            const MENUHANDLER handler = item.handler;
+            if (g_iScreen == 21 && MenuOpen()) {
+                // As a choice from the open menu: it closes first.
+                Seq_PlayInterfaceSound(0);
+                g_iNextScreen = g_sPageMenuSavedScreen;
+                TakeDownMenu();
+            }
+            handler();
             return;
         }
         hasSlot = true;
@@ -107,7 +138,13 @@ bool Ui_RunMenuFKey(int n)
         return false;
     }
     Seq_PlayInterfaceSound(0);
-    g_atMenuItems[row].handler();
+    const MENUHANDLER handler = g_atMenuItems[row].handler;
+    if (MenuOpen()) {
+        // A function key while the menu is open: the menu goes first, as on a choice.
+        g_iNextScreen = g_sPageMenuSavedScreen;
+        TakeDownMenu();
+    }
+    handler();
     return true;
 }
 
@@ -156,7 +193,317 @@ void Ui_PageMenuRowText(int row, char *out, int size)
         out[0] = 0;
         return;
     }
-    std::snprintf(out, size_t(size), "%d. %s", row, Ui_Text(g_atMenuItems[g_pMenuItems[row - 1]].text));
+    std::snprintf(out, size_t(size), "%s", Ui_Text(g_atMenuItems[g_pMenuItems[row - 1]].text));
+}
+
+namespace {
+
+// Row buffers of the menu's list: the row number word, then the text (as the pop-up lays them).
+constexpr int kRowText = 2;
+constexpr int kRowTextMax = UI_POPUP_ROW_STRIDE - kRowText - 1;
+
+bool IsChasePage(int16_t page)
+{
+    return page == 9 || page == 12 || page == 23;
+}
+
+// The definition pool a chase-type page lists: plain, modifier or screen effect.
+int ChasePool(int16_t page)
+{
+    return page == 9 ? 0 : page == 12 ? 1 : 3;
+}
+
+uint32_t ChasePoolBits(int pool)
+{
+    return pool == 0 ? 0u : pool == 1 ? uint32_t(CHASETYPE_MOD) : pool == 2 ? uint32_t(CHASETYPE_CAM) : uint32_t(CHASETYPE_DVE);
+}
+
+bool MenuOpen()
+{
+    return g_pPageMenuPopup && !g_pPageMenuPopup->free && g_pPageMenuPopup->window;
+}
+
+// Takes the menu down: window closed, list position kept for the page, the pop-up below (when
+// the menu was opened over one) current again, the focus back.
+void TakeDownMenu()
+{
+    POPUP *p = g_pPageMenuPopup;
+    g_pPageMenuPopup = nullptr;
+    if (p && !p->free)
+        Ui_TakeDownPopup(p);
+    Ui_SetFocus(g_pPageMenuSavedFocus);
+}
+
+} // namespace
+
+void Ui_RewriteMenuRows(int16_t page)
+{
+    if (page == 4) {
+        const int channel = g_ucCurrentChannel;
+        MENUITEM &row = g_atMenuItems[132];
+        if (!Ed_IsLinkedChannel(channel) && !Ed_IsLinkedChannel(channel + 1)) {
+            row.handler = g_pfnLinkChannel;
+            row.text = 516;
+        } else {
+            row.handler = g_pfnAskUnlinkChannel;
+            row.text = 517;
+        }
+    } else if (page == 5) {
+        MENUHANDLER upgrade = nullptr, downgrade = nullptr;
+        const POPUP *p = g_pCurrentPopup;
+        if (p && !p->free && p->list) {
+            const int slot = p->list->selected + 1;
+            const bool editorOpen = g_atWindowRoles[UI_ROLE_SAMPLE_EDITOR].window != nullptr;
+            if (slot < SEQ_INSTRUMENT_SLOTS && g_aInstrumentSlots[slot].ucCommandCount == 0 && !editorOpen) {
+                const int32_t kind = Seq_GetInstrumentKind(slot);
+                // A sample already at the top (kind 3) or bottom (kind 1) quality cannot go further.
+                upgrade = kind == 3 ? nullptr : g_pfnUpgradeSample;
+                downgrade = kind == 1 ? nullptr : g_pfnDowngradeSample;
+            }
+        }
+        g_atMenuItems[35].handler = upgrade;
+        g_atMenuItems[34].handler = downgrade;
+    }
+}
+
+void Ui_PageMenuFillRow(int32_t op, int32_t number, void *row, void *)
+{
+    const int32_t n = op == LISTFILL_FIRST ? 1 : op == LISTFILL_NEXT ? number + 1 : number - 1;
+    if (n < 1 || n > g_sPageMenuRows || !row)
+        return;
+    auto *r = static_cast<char *>(row);
+    const uint16_t word = uint16_t(n);
+    std::memcpy(r, &word, 2);
+    char *text = r + kRowText;
+    if (IsChasePage(g_sMenuPage)) {
+        const int pool = ChasePool(g_sMenuPage);
+        const CHASEDEF *def = Vid_GetChaseDef(int32_t(ChasePoolBits(pool) | uint32_t(n - 1)));
+        if (n - 1 < MENU_ROW_STATES)
+            g_aMenuRowState[n - 1].icon = 0;
+        if (!def)
+            std::snprintf(text, kRowTextMax + 1, "BUG");
+        else if (def->uLabel > 0 && def->uLabel < TEXT_COUNT && Ui_Text(def->uLabel)[0])
+            std::snprintf(text, kRowTextMax + 1, "%s", Ui_Text(def->uLabel));
+        else
+            std::snprintf(text, kRowTextMax + 1, "%s %d", Ui_Text(237), n);
+        return;
+    }
+    if (n > g_sMenuItemCount)
+        return;
+    std::snprintf(text, kRowTextMax + 1, "%s", Ui_Text(g_atMenuItems[g_pMenuItems[n - 1]].text));
+}
+
+void Ui_DrawMenuItemRow(void *row, int32_t x, int32_t y)
+{
+    const auto *r = static_cast<const char *>(row);
+    uint16_t n = 0;
+    std::memcpy(&n, r, 2);
+    if (n < 1)
+        return;
+    const uint32_t colour = g_uiTextColour;
+    const bool chase = IsChasePage(g_sMenuPage);
+    const MENUITEM *item = !chase && n <= g_sMenuItemCount ? &g_atMenuItems[g_pMenuItems[n - 1]] : nullptr;
+    const bool greyed = item && !item->handler;
+    const uint8_t red = uint8_t(colour & 0xFF), green = uint8_t(colour >> 8), blue = uint8_t(colour >> 16);
+    int target = red == 0 ? 128 : 64;
+    uint32_t drawn = colour;
+    if (greyed) {
+        target -= 32;
+        if (red == 0)
+            drawn = uint32_t(green == 128 ? 64 : 48) << 8 | uint32_t(blue) << 16;
+        else
+            drawn = uint32_t(std::max(red - 64, 0)) | uint32_t(std::max(green - 64, 0)) << 8 |
+                    uint32_t(std::max(blue - 64, 0)) << 16;
+    }
+    MENUROWSTATE *state = n <= MENU_ROW_STATES ? &g_aMenuRowState[n - 1] : nullptr;
+    int brightness = target;
+    if (state) {
+        state->target = uint8_t(target);
+        // Rows glide toward their brightness, 8 a frame.
+        int current = state->current;
+        current = current < target ? std::min(current + 8, target) : std::max(current - 8, target);
+        state->current = uint8_t(current);
+        brightness = current;
+    }
+    g_uiTextColour = drawn;
+    Gfx_DrawText(r + kRowText, x + 18, y + 3, g_pOrderingTable);
+    g_uiTextColour = colour;
+    const int32_t icon = item ? int32_t(item->icon) : (state ? state->icon : 0);
+    if (const IMAGEREC *image = icon ? Gfx_GetImage(icon) : nullptr) {
+        IMAGEREC shown = *image;
+        shown.height = int16_t(std::min<int>(shown.height, 15));
+        const uint8_t b = uint8_t(brightness);
+        Gfx_AddImageSprite(&shown, x - 2, y + 1, b, b, b);
+    }
+}
+
+void Ui_DrawPageMenuIcons()
+{
+    if (g_sMenuPage == 19 || g_sMenuPage < 0 || g_sMenuPage >= MENU_PAGES)
+        return;
+    const MENUPAGE &page = g_atMenuPageTable[g_sMenuPage];
+    int32_t x = (MenuOpen() ? g_pPageMenuPopup->window->w : 150) - 1;
+    for (int i = 4; i >= 0; i--) {
+        if (!page.headerIcons[i])
+            continue;
+        x -= 17;
+        const IMAGEREC *image = Gfx_GetImage(page.headerIcons[i]);
+        if (!image)
+            continue;
+        // One texel row lower and 14 high, so the icon sits inside the title bar.
+        IMAGEREC shown = *image;
+        if (shown.height > 1) {
+            shown.v = uint8_t(shown.v + 1);
+            shown.height = int16_t(std::min<int>(shown.height - 1, 14));
+        }
+        Gfx_AddImageSprite(&shown, x, 6, 128, 128, 128);
+    }
+}
+
+void Ui_OpenPageMenu()
+{
+    Sys_CallLog("Ui_OpenPageMenu");
+    g_iStatusHoldFrames = 0;
+    const int16_t page = g_sMenuPage;
+    if (page == MENU_PAGE_NONE || page < 0 || page >= MENU_PAGES || MenuOpen())
+        return;
+    Ui_RewriteMenuRows(page);
+    Seq_PlayInterfaceSound(1);
+    const int16_t savedScreen = int16_t(g_iScreen);
+    void *savedFocus = Ui_GetFocus();
+
+    int rows = g_sMenuItemCount;
+    if (IsChasePage(page))
+        rows = std::clamp<int>(g_aiChaseDefHighest[ChasePool(page)], 0, 0x1FFF);
+    int32_t x, y, w, h;
+    Ui_PageMenuGeometry(page, rows, &x, &y, &w, &h);
+    g_sPageMenuRows = int16_t(rows);
+
+    // The menu may open over a pop-up (screen 9): that pop-up's return and its place as the
+    // current one come back when the menu goes.
+    POPUP *below = g_pCurrentPopup && !g_pCurrentPopup->free ? g_pCurrentPopup : nullptr;
+    const int16_t returnScreen = g_sReturnScreen;
+    void *returnFocus = g_pReturnFocus;
+    // A page without items (the jam's) still opens with its title over one empty row.
+    h = std::max<int32_t>(h, 40);
+    POPUP *p = Ui_OpenPopupRows(POPUP_PAGE_MENU, &g_atPageMenuDescs[page], x, y, w, h, rows, Ui_PageMenuFillRow,
+                                Ui_DrawMenuItemRow);
+    g_sReturnScreen = returnScreen;
+    g_pReturnFocus = returnFocus;
+    if (!p) {
+        g_pCurrentPopup = below;
+        return;
+    }
+    g_pParentPopup = below;
+    std::snprintf(p->title, sizeof p->title, "%s", Ui_Text(g_atMenuPageTable[page].title));
+    // Linked before the title bar's widgets, so drawn over them.
+    p->window->predraw = Ui_DrawPageMenuIcons;
+    for (MENUROWSTATE &r : g_aMenuRowState)
+        r.current = r.target = 64;
+    // The rows were fetched before the row states were set: fetch again for the chase icons.
+    Ui_RefillListRows(p->list);
+    g_pPageMenuPopup = p;
+    g_sPageMenuSavedScreen = savedScreen;
+    g_pPageMenuSavedFocus = savedFocus;
+    g_iNextScreen = 21;
+}
+
+void Ui_OpenPageMenuWithSound()
+{
+    Ui_OpenPageMenu();
+}
+
+void Ui_ListViewPageMenu()
+{
+    Ui_OpenPageMenu();
+}
+
+void Ui_PopupOpenPageMenu()
+{
+    const POPUP *p = g_pCurrentPopup;
+    if (!p || p->free)
+        return;
+    switch (p->kind) {
+    case 0: case 1: case 2: case 3: case 4: case 7: case 8: case 9: case 12: case 13: case 19: case 23:
+        break;
+    default:
+        return;
+    }
+    // A library sample previewing stops before the menu covers it.
+    if (p->kind == POPUP_SAMPLE_LIBRARY) {
+        if (g_bJamSessionOn)
+            Sys_KeyVoices(0, 0);
+        else
+            Seq_StopSong();
+    }
+    Ui_OpenPageMenu();
+}
+
+void Ui_PageMenuUp()
+{
+    if (MenuOpen())
+        Ui_ListScrollUp(g_pPageMenuPopup->list);
+}
+
+void Ui_PageMenuDown()
+{
+    if (MenuOpen())
+        Ui_ListScrollDown(g_pPageMenuPopup->list);
+}
+
+void Ui_ClosePageMenu()
+{
+    if (!MenuOpen() || g_bPopupStepDone)
+        return;
+    g_bPopupStepDone = 1;
+    Sys_CallLog("Ui_ClosePageMenu");
+    Seq_PlayInterfaceSound(4);
+    TakeDownMenu();
+    g_iNextScreen = g_sPageMenuSavedScreen;
+    g_iViewRedrawCount = 3;
+    switch (g_sMenuPage) {
+    case 0:
+    case 3:
+    case 4:
+    case 27:
+        Ui_ReturnToEditorMenu();
+        break;
+    case 8:
+        // The effects list is a sub-page of the sample editor: closing goes back to its page.
+        Ui_SetMenuPage(6);
+        break;
+    default:
+        break;
+    }
+}
+
+void Ui_ChoosePageMenuItem()
+{
+    if (!MenuOpen() || g_bPopupStepDone)
+        return;
+    g_bPopupStepDone = 1;
+    LISTWIDGET *list = g_pPageMenuPopup->list;
+    Ui_FinishListScroll(list);
+    const int row = list->selected;
+    if (IsChasePage(g_sMenuPage)) {
+        Ui_RefuseUnbuilt("Ui_ChooseChaseType");
+        return;
+    }
+    if (row >= g_sMenuItemCount)
+        return;
+    const MENUITEM &item = g_atMenuItems[g_pMenuItems[row]];
+    if (!item.handler) {
+        Ui_PlayRefusal();
+        return;
+    }
+    const MENUHANDLER handler = item.handler;
+    Sys_CallLog("Ui_ChoosePageMenuItem");
+    if (!g_bJamSessionOn) {
+        Seq_PlayInterfaceSound(0);
+        g_iNextScreen = g_sPageMenuSavedScreen;
+    }
+    TakeDownMenu();
+    handler();
 }
 
 const MENUITEM g_atMenuItemTable[MENU_ITEM_ROWS] = {

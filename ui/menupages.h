@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+struct POPUP;
+struct POPUPDESC;
+
 constexpr int MENU_ITEM_ROWS = 167;
 constexpr int MENU_PAGES = 32;
 constexpr int MENU_PAGE_ITEMS = 32;  // list bytes, 0xFF-ended
@@ -70,5 +73,34 @@ bool Ui_ChooseMenuRow(int n);
 // header icons (+48, +16 each), at most 350; height rows*16 + 31, at most 400; x = W/2 - 104,
 // y = 69 (page 9: H/2 - 50). rows overrides the item count when not negative (chase-type pages).
 void Ui_PageMenuGeometry(int16_t page, int rows, int32_t *x, int32_t *y, int32_t *w, int32_t *h);
-// "n. text" for 1-based row n of the current page (row numbers before the text).
+// The item text of 1-based row n of the current page ("" outside the list).
 void Ui_PageMenuRowText(int row, char *out, int size);
+
+// The page menu: a pop-up list of the current page's items (screen 21).
+extern POPUP *g_pPageMenuPopup;     // null while closed
+extern int16_t g_sPageMenuSavedScreen;
+extern void *g_pPageMenuSavedFocus;
+extern int16_t g_sPageMenuRows;     // rows of the open menu (chase-type pages: the types)
+// Each page's list position, kept between openings.
+extern POPUPDESC g_atPageMenuDescs[MENU_PAGES];
+// Handlers the rewritten rows take, installed by their editors; null leaves the row greyed.
+extern MENUHANDLER g_pfnLinkChannel, g_pfnAskUnlinkChannel; // row 132 on page 4
+extern MENUHANDLER g_pfnUpgradeSample, g_pfnDowngradeSample; // rows 35 and 34 on page 5
+
+// Rows 132 (page 4) and 34/35 (page 5) follow the editor's state; run when the menu opens.
+void Ui_RewriteMenuRows(int16_t page);
+void Ui_OpenPageMenu();
+void Ui_OpenPageMenuWithSound();
+void Ui_ClosePageMenu();
+void Ui_ChoosePageMenuItem();
+void Ui_PageMenuUp();
+void Ui_PageMenuDown();
+// Slot 13 of a pop-up: the page menu over it, for the kinds that have one.
+void Ui_PopupOpenPageMenu();
+// Slot 13 of the chase editor's value scroller.
+void Ui_ListViewPageMenu();
+// The list callbacks: fill a row buffer (number word, text) and draw a row.
+void Ui_PageMenuFillRow(int32_t op, int32_t number, void *row, void *user);
+void Ui_DrawMenuItemRow(void *row, int32_t x, int32_t y);
+// The header icons of the current page, right to left from x = menu width - 1.
+void Ui_DrawPageMenuIcons();

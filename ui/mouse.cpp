@@ -9,6 +9,7 @@
 #include "render/gpustate.h"
 #include "ui/gridstate.h"
 #include "ui/list.h"
+#include "ui/menupages.h"
 #include "ui/padslot.h"
 #include "ui/popup.h"
 #include "ui/scrollbar.h"
@@ -518,4 +519,16 @@ void Ui_ListRowClick(WIDGET *w)
     if (row >= 0 && row < list->totalRows && list->scrollStep == 0)
         list->selected = uint16_t(row);
     g_pFocusWidget = w->parent;
+    if (row < 0 || row >= list->totalRows || list->scrollStep != 0)
+        return;
+    // A click on a row of the help topics, a pop-up or the page menu chooses it, as slot 14 does.
+    POPUP *popup = g_pCurrentPopup && !g_pCurrentPopup->free ? g_pCurrentPopup : nullptr;
+    const bool menu = g_pPageMenuPopup && !g_pPageMenuPopup->free && g_pPageMenuPopup->list;
+    if (g_iScreen == 49 || (menu && g_iScreen == 21) || (!menu && popup && g_iScreen == 9)) {
+        if (popup && popup->list && popup->desc && popup->list == list) {
+            popup->desc->selected = popup->list->selected;
+            popup->desc->first = popup->list->first;
+        }
+        Ui_RunPadSlot(14);
+    }
 }

@@ -1,6 +1,13 @@
 #include "ui/msgbox.h"
 
+#include "app/timers.h"
+#include "audio/capture.h"
+#include "audio/cdaudio.h"
 #include "core/console_memory.h"
+#include "core/file.h"
+#include "editors/standin_editors.h"
+#include "jam/standin_jam.h"
+#include "video/render.h"
 #include "core/padbind.h"
 #include "render/fonts.h"
 #include "render/gpustate.h"
@@ -8,6 +15,9 @@
 #include "render/texpages.h"
 #include "sequencer/instruments.h"
 #include "ui/busybox.h"
+#include "ui/mouse.h"
+#include "ui/padslot.h"
+#include "ui/popup.h"
 #include "ui/textfield.h"
 #include "ui/widgets.h"
 
@@ -96,19 +106,41 @@ void DrawMessageBox(void *user)
     const uint32_t savedColour = g_uiTextColour;
     g_pFont = &g_tFontMain;
     g_uiTextColour = 0x808080;
+    g_iViewRedrawCount = 3;
+    // An open box is activity: the idle demo must not start over a question.
+    g_iAttractLastActivity = g_iFrameCount.load();
     DrawLines lines{kFirstLineY};
     Ui_MsgBoxWrap(box->pszText ? box->pszText : "", box->width - 56, DrawLine, &lines);
+    char progress[64];
+    int32_t fill = 0;
+    const int32_t barWidth = box->width - 70;
+    if (Ui_MsgBoxProgress(box, progress, sizeof progress, barWidth, &fill)) {
+        const int32_t last = std::max(lines.y - kLineHeight, kFirstLineY); // y of the last text line
+        const int32_t centre = box->width / 2 + ((box->ucFlags & MSGBOX_JAM_COUNTDOWN) ? 16 : 0);
+        Gfx_DrawText(progress, centre - TextWidth(progress) / 2, last + 16, g_pOrderingTable);
+        // Linked after the text, so drawn under it.
+        if (fill > 0)
+            Gfx_AddTile(50, last + 15, fill, 13, 64, 0, 0);
+        Gfx_AddBevelBox(49, last + 14, box->width - 69, 14);
+    }
     if (const IMAGEREC *icon = Gfx_GetImage(box->iIconImage))
         Gfx_AddImageSprite(icon, 11, 9, 128, 128, 128);
     const int32_t y = box->height - kButtonHeight - 5;
     for (int i = 0; i < box->ucButtonCount; i++) {
         const char *label = Ui_Text(box->asButtonText[i]);
         // The chosen button blinks between two greens over twelve frames.
-        if (i == box->ucChosen)
-            g_uiTextColour = (g_iFrameCount.load() % 12) < 6 ? 0x009000 : 0x007400;
-        else
-            g_uiTextColour = 0x808080;
+        uint8_t g = 128, rb = 128;
+        if (i == box->ucChosen) {
+            g = (g_iFrameCount.load() % 12) < 6 ? 144 : 116;
+            rb = 0;
+        }
+        g_uiTextColour = uint32_t(rb) | uint32_t(g) << 8 | uint32_t(rb) << 16;
         Gfx_DrawText(label, box->asButtonX[i] + (box->sButtonWidth - TextWidth(label)) / 2, y, g_pOrderingTable);
+        const int32_t x0 = box->asButtonX[i], x1 = x0 + box->sButtonWidth, y0 = y - 1, y1 = y0 + kButtonHeight;
+        Gfx_AddLine(x0, y0, x1, y0, rb, g, rb);
+        Gfx_AddLine(x0, y1, x1, y1, rb, g, rb);
+        Gfx_AddLine(x0, y0, x0, y1, rb, g, rb);
+        Gfx_AddLine(x1, y0, x1, y1 + 1, rb, g, rb);
     }
     g_uiTextColour = savedColour;
     g_pFont = savedFont;
@@ -122,7 +154,56 @@ void Answer(const MSGBOX &box, uint8_t button)
         box.pfnAnswer(button);
 }
 
+// In mouse mode the pointer follows the chosen button.
+void PointAtChosen(const MSGBOX *box)
+{
+    if (!(g_ucMouseButtons & MOUSE_MODE) || !box->pWindow)
+        return;
+    const int32_t bx = box->asButtonX[box->ucChosen];
+    const int32_t by = box->height - kButtonHeight - 5 - 1;
+    g_sMouseX = int16_t(box->pWindow->x + bx + box->sButtonWidth - 4);
+    g_sMouseY = int16_t(box->pWindow->y + by + kButtonHeight - 4);
+}
+
+int32_t Scale(int32_t full, int64_t part, int64_t whole)
+{
+    if (whole <= 0 || part <= 0)
+        return 0;
+    return int32_t(std::min<int64_t>(full * part / whole, full));
+}
+
 } // namespace
+
+bool Ui_MsgBoxProgress(const MSGBOX *box, char *text, int size, int32_t barWidth, int32_t *fill)
+{
+    if (!box || !text || size <= 0)
+        return false;
+    *fill = 0;
+    if (box->ucFlags & MSGBOX_RECORD_TIME) {
+        const int32_t perSecond = 22050 << std::clamp(g_iCdSampleRateCode, 0, 2);
+        std::snprintf(text, size_t(size), "%d Seconds", int(g_iRecordedBytes.load() / perSecond));
+        return true;
+    }
+    if (box->ucFlags & MSGBOX_MIXDOWN_PERCENT) {
+        const int64_t end = int64_t(std::max(g_iMixdownEnd, 0)) + 1;
+        const int64_t position = std::min<int64_t>(g_uMixdownProgressRow, end);
+        std::snprintf(text, size_t(size), "%d %s", int(position * 100 / end), Ui_Text(602));
+        *fill = Scale(barWidth, position, end);
+        return true;
+    }
+    if (box->ucFlags & MSGBOX_JAM_COUNTDOWN) {
+        const uint32_t now = Sys_GetMilliseconds();
+        const int64_t left = int64_t(int32_t(g_uiJamSyncTime - now)) / 1000 + 1;
+        if (int32_t(g_uiJamSyncTime - now) < 0)
+            std::snprintf(text, size_t(size), "%s", Ui_Text(674));
+        else
+            std::snprintf(text, size_t(size), "%d %s", int(left), Ui_Text(665));
+        *fill = Scale(barWidth, int64_t(int32_t(now - g_uiJamStartTime)),
+                      int64_t(int32_t(g_uiJamSyncTime - g_uiJamStartTime)));
+        return true;
+    }
+    return false;
+}
 
 int Ui_MsgBoxWrap(const char *text, int32_t width, void (*line)(const char *start, int length, void *user),
                   void *user)
@@ -225,7 +306,8 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
     box->lineCount = uint16_t(lines);
     // Buttons take a row of their own below the text, so a long text never runs under them (with
     // up to two lines this is the plain three-line box).
-    const int rows = box->ucButtonCount ? lines + 1 : lines;
+    // A progress line with its bar takes two rows under the text, again so nothing overlaps.
+    const int rows = lines + (box->ucButtonCount ? 1 : 0) + ((box->ucFlags & MSGBOX_PROGRESS) ? 2 : 0);
     box->height = uint16_t(std::max(rows, 3) * kLineHeight + 15);
     int32_t buttonWidth = TextWidth(kButtonReference);
     for (int i = 0; i < box->ucButtonCount; i++)
@@ -250,6 +332,17 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
     if (!window)
         return nullptr;
     box->pWindow = window;
+    for (int i = 0; i < box->ucButtonCount; i++) {
+        WIDGET &b = box->aButtonWidgets[i];
+        b = WIDGET{};
+        b.kind = WIDGET_MSGBOX_BUTTON;
+        b.x = uint16_t(box->asButtonX[i]);
+        b.y = uint16_t(box->height - kButtonHeight - 5 - 1);
+        b.w = uint16_t(box->sButtonWidth);
+        b.h = kButtonHeight;
+        b.press = Ui_MessageBoxButtonClick;
+        Ui_AttachWidget(window, &b);
+    }
     box->pSavedFocus = Ui_GetFocus();
     Ui_SetFocus(window);
     box->sSavedScreen = int16_t(g_iScreen);
@@ -291,6 +384,17 @@ void Ui_CloseMessageBox(MSGBOX *box)
     Answer(*box, box->ucChosen);
 }
 
+void Ui_MessageBoxButtonClick(WIDGET *button)
+{
+    for (MSGBOX &b : g_aMsgBoxes)
+        for (int i = 0; i < b.ucButtonCount && b.pWindow; i++)
+            if (button == &b.aButtonWidgets[i]) {
+                b.ucChosen = uint8_t(i);
+                Ui_RunPadSlot(14);
+                return;
+            }
+}
+
 void Ui_MessageBoxAccept()
 {
     MSGBOX *box = g_pCurrentMsgBox;
@@ -307,6 +411,7 @@ void Ui_MessageBoxRight()
         return;
     Seq_PlayInterfaceSound(2);
     box->ucChosen = uint8_t((box->ucChosen + 1) % box->ucButtonCount);
+    PointAtChosen(box);
 }
 
 void Ui_MessageBoxLeft()
@@ -316,6 +421,7 @@ void Ui_MessageBoxLeft()
         return;
     Seq_PlayInterfaceSound(2);
     box->ucChosen = uint8_t((box->ucChosen + box->ucButtonCount - 1) % box->ucButtonCount);
+    PointAtChosen(box);
 }
 
 MSGBOX *Ui_ShowOperationResult(int32_t code, int32_t cardSlot)
@@ -342,12 +448,20 @@ MSGBOX *Ui_ShowOperationResult(int32_t code, int32_t cardSlot)
     case 20:
     case 21:
         req.pszText = Ui_Text(348);
-        req.pfnAnswer = Ui_LeaveToGrid;
+        // 21 comes from an operation run out of a pop-up: the answer goes back to it.
+        req.pfnAnswer = code == 21 ? Ui_ReturnToPopup : Ui_LeaveToGrid;
         break;
     default:
         return nullptr;
     }
     return Ui_OpenMessageBox(&req);
+}
+
+void Ui_ReturnToPopup(uint8_t)
+{
+    g_iNextScreen = 9;
+    if (g_pCurrentPopup && !g_pCurrentPopup->free && g_pCurrentPopup->window)
+        Ui_SetFocus(g_pCurrentPopup->window);
 }
 
 void Ui_ResetMessageBoxes()

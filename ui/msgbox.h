@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ui/langtext.h"
+#include "ui/widgets.h"
 
 #include <cstdint>
 
@@ -11,8 +12,12 @@ struct WINDOW;
 
 enum : uint8_t
 {
-    MSGBOX_COPY_TEXT = 1, // the box keeps its own copy of the text
+    MSGBOX_COPY_TEXT = 1,        // the box keeps its own copy of the text
+    MSGBOX_RECORD_TIME = 2,      // a line with the seconds recorded so far
+    MSGBOX_MIXDOWN_PERCENT = 8,  // a line with the mixdown's percentage and a bar
+    MSGBOX_JAM_COUNTDOWN = 16,   // a line with the seconds until the jam starts and a bar
 };
+constexpr uint8_t MSGBOX_PROGRESS = MSGBOX_RECORD_TIME | MSGBOX_MIXDOWN_PERCENT | MSGBOX_JAM_COUNTDOWN;
 
 constexpr int MSGBOX_SLOTS = 5;
 constexpr int32_t SCREEN_MSGBOX = 17;
@@ -60,7 +65,9 @@ struct MSGBOX
     int32_t iCloseFrame;
     uint8_t ucFlags;
     uint8_t ucClosedOnce; // iCloseFrame is set
+    WIDGET aButtonWidgets[2]; // the buttons' click targets, children of the box's window
 };
+constexpr uint8_t WIDGET_MSGBOX_BUTTON = 7;
 
 extern MSGBOX g_aMsgBoxes[MSGBOX_SLOTS];
 extern MSGBOX *g_pCurrentMsgBox;
@@ -74,7 +81,9 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req);
 // current one and this box's answer is dropped; otherwise screen and focus come back and the
 // answer is delivered.
 void Ui_CloseMessageBox(MSGBOX *box);
-// Pad handlers of screen 17.
+// A click on a button chooses it and answers as slot 14 does.
+void Ui_MessageBoxButtonClick(WIDGET *button);
+// Pad handlers of screen 17. Moving the choice in mouse mode puts the pointer on the button.
 void Ui_MessageBoxAccept();
 void Ui_MessageBoxLeft();
 void Ui_MessageBoxRight();
@@ -86,6 +95,10 @@ MSGBOX *Ui_ShowOperationResult(int32_t code, int32_t cardSlot = 0);
 // the main font; words wider than a line are split. Returns the number of lines.
 int Ui_MsgBoxWrap(const char *text, int32_t width, void (*line)(const char *start, int length, void *user),
                   void *user);
+
+// The progress line under the text of a box with one of the progress flags: its text and how
+// far its bar is filled (0..barWidth). False for a box without one.
+bool Ui_MsgBoxProgress(const MSGBOX *box, char *text, int size, int32_t barWidth, int32_t *fill);
 
 // Frees every slot at once (start-up and tests).
 void Ui_ResetMessageBoxes();

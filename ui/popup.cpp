@@ -460,6 +460,12 @@ void Ui_InitPopupDescs()
 
 POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t width, int32_t height)
 {
+    return Ui_OpenPopupRows(kind, desc, x, y, width, height, 0, nullptr, nullptr);
+}
+
+POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t width, int32_t height,
+                        int32_t rows, LISTFILLROW fillRow, LISTDRAWROW drawRow)
+{
     Sys_CallLog("Ui_OpenPopup");
     if (kind < 0 || kind >= UI_POPUP_KINDS || width < 24 || height < 40) {
         Ui_PlayRefusal();
@@ -518,6 +524,9 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
         if (IsDeviceKind(kind)) {
             total = std::max(DeviceCount(kind), 0);
             fill = DeviceRow;
+        } else if (fillRow) {
+            total = std::max(rows, 0);
+            fill = fillRow;
         }
     }
     const int32_t top = p->hasSubtitle ? 35 : 24;
@@ -561,7 +570,7 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
                 uint16_t(rowHeight),
                 UI_POPUP_ROW_STRIDE,
                 kind,
-                DrawRow,
+                drawRow ? drawRow : DrawRow,
                 fill,
                 p,
                 nullptr};
@@ -603,6 +612,12 @@ POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t
     g_pClickedWidget = nullptr;
     g_pCurrentPopup = p;
     return p;
+}
+
+void Ui_TakeDownPopup(POPUP *p)
+{
+    if (p && !p->free)
+        TakeDown(p);
 }
 
 void Ui_PopupStorePosition(POPUP *p)

@@ -64,7 +64,7 @@ struct POPUP
 extern POPUP g_atPopups[UI_POPUPS];
 extern POPUPDESC g_atPopupDescs[UI_POPUP_KINDS];
 extern POPUP *g_pCurrentPopup;
-extern POPUP *g_pParentPopup;
+extern POPUP *g_pParentPopup; // current again when the pop-up over it goes
 extern int16_t g_sReturnScreen;
 extern void *g_pReturnFocus;
 extern int32_t g_bPopupForceAccept;
@@ -83,6 +83,13 @@ void Ui_SetupArchiveLists();
 // Null when all four slots are in use or the window cannot be made. A null desc takes the kind's
 // own descriptor.
 POPUP *Ui_OpenPopup(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t width, int32_t height);
+// The same for a kind whose rows its opener supplies (the page menu): rows, their source and
+// their drawing (null: plain text).
+POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int32_t width, int32_t height,
+                        int32_t rows, LISTFILLROW fillRow, LISTDRAWROW drawRow);
+// Closes the window and frees the slot, keeping the list position in the descriptor; screen and
+// focus are left to the caller. The parent pop-up, when there is one, becomes current again.
+void Ui_TakeDownPopup(POPUP *p);
 // Screen 9's handlers.
 void Ui_ClosePopup();
 void Ui_PopupChoose();

@@ -1,4 +1,4 @@
-// Stand-ins until the grid screens, the library pop-ups' return and the card screens are built:
+// Stand-ins until the grid screens and the card screens are built:
 // the answers the operation-result boxes give.
 #include "core/padbind.h"
 
@@ -6,12 +6,6 @@
 
 void Ui_FormatResultClosed(uint8_t)
 {
-}
-
-// Back to the library pop-up the operation came from.
-void Ui_ReturnToPopup(uint8_t)
-{
-    g_iNextScreen = 9;
 }
 
 void Ui_LeaveToGrid(uint8_t)

@@ -7,6 +7,7 @@
 #include "audio/midiin.h"
 #include "core/console_memory.h"
 #include "core/padbind.h"
+#include "ui/padslot.h"
 #include "ui/widgets.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
@@ -58,9 +59,13 @@ void Ui_StandinClearLiveNotes()
 }
 
 // Stand-in.
+// Escape backs out of whatever is open, as the screen's back slot does. On the grids it will ask
+// before leaving (stand-in: noted only).
 void Ui_EscapeAction()
 {
     Sys_CallLog("Ui_EscapeAction");
+    if (g_iScreen != 0 && g_iScreen != 7)
+        Ui_RunPadSlot(12);
 }
 
 // Stand-in: the user's close request quits at once; the interface will ask first.

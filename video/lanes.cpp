@@ -21,7 +21,7 @@ CLIPGRID g_aClipGrid[2];
 int32_t g_iClipGridCurrent = 0;
 int32_t g_iVideoEnd = 0;
 std::atomic<int32_t> g_iVideoPosition{0};
-uint32_t g_uiLaneMuteMask = 0;
+std::atomic<uint32_t> g_uiLaneMuteMask{0};
 std::atomic<uint8_t> g_bLanesChanged{0};
 uint8_t g_ucPositionRequest = 0;
 

@@ -59,7 +59,7 @@ extern CLIPGRID g_aClipGrid[2];
 extern int32_t g_iClipGridCurrent;
 extern int32_t g_iVideoEnd;
 extern std::atomic<int32_t> g_iVideoPosition;
-extern uint32_t g_uiLaneMuteMask;
+extern std::atomic<uint32_t> g_uiLaneMuteMask; // the live input hook sets it on the mix thread
 extern std::atomic<uint8_t> g_bLanesChanged;
 extern uint8_t g_ucPositionRequest; // 1 position requested, 2 refresh requested
 

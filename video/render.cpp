@@ -21,7 +21,9 @@
 #include "video/interp.h"
 #include "video/laneobject.h"
 #include "video/lanes.h"
-#include "video/standin_render.h"
+#include "video/chase_tunnel.h"
+#include "video/standin_uistate.h"
+#include "video/vertexanim.h"
 #include "video/vidobject.h"
 
 int32_t g_iSceneExtent = 0;
@@ -268,6 +270,7 @@ void ClearView(bool grid, const VIDGRIDBLOCK *gridBlock, const VIDPICTUREBLOCK *
 void Vid_ResetRenderState()
 {
     g_iSceneExtent = 0;
+    g_iAnimTime = 0;
     g_aiAutoCameraPos[0] = 60;
     g_aiAutoCameraPos[1] = 80;
     g_aiAutoCameraPos[2] = -200;
@@ -292,7 +295,7 @@ void Vid_DrawSlot(VIDOBJECT *slot, int32_t, int32_t camera, int32_t instance)
     if (!view)
         return;
     if (slot->pAnimation)
-        Vid_AnimateObject(slot, 0);
+        g_iAnimTime = Vid_AnimateObject(slot, g_iAnimTime);
     MODELINSTANCE *holder = nullptr;
     if (instance < 0) {
         holder = slot->pInstance;

@@ -16,7 +16,9 @@
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 #include "sequencer/songmodel.h"
+#include "core/archive.h"
 #include "core/browser.h"
+#include "core/disc.h"
 #include "render/userimages.h"
 #include "support/aiffbuilder.h"
 #include "support/bmpfixture.h"
@@ -491,6 +493,39 @@ void Movie()
 }
 
 // The video engine's resource files, written by the content builder's own writers.
+// Library clips of the built archive's "/AUTO" folder: an object clip and an effect clip.
+void ClipImages()
+{
+    std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/", g_data.c_str());
+    Sys_DiscInit();
+    if (Sys_WadOpen("demowad.WAD", "demowad.IND", 3) != 1) {
+        std::fprintf(stderr, "tnv_fuzz_seeds: no archive in %s\n", g_data.c_str());
+        g_failures++;
+        return;
+    }
+    uint16_t path[WAD_MAX_DEPTH + 1] = {};
+    const char *names[4] = {"", "effect", "", "object"};
+    for (uint16_t group : {1, 3}) {
+        if (Sys_WadDirPathToIndices("/AUTO", path) != 1)
+            break;
+        path[1] = group;
+        path[2] = 0;
+        path[3] = 1;
+        char name[8];
+        uint32_t bytes = 0;
+        auto *file = static_cast<uint8_t *>(Sys_WadLoadEntryAlloc(0, path, 4, name, &bytes));
+        if (!file) {
+            g_failures++;
+            continue;
+        }
+        Seed("clipimage", names[group], Bytes(file, file + bytes));
+        std::free(file);
+    }
+    Sys_WadFreeBuffers();
+    Sys_FreeDiscPool();
+    g_szDataDir[0] = 0;
+}
+
 void VideoResources()
 {
     CONTENTMODEL cube;
@@ -696,6 +731,7 @@ int main(int argc, char **argv)
     Videos();
     Movie();
     VideoResources();
+    ClipImages();
     JamMessages();
     NetPackets();
     SongImages();

@@ -43,6 +43,7 @@ const Names kStartup = {
     "Seq_CountUsedRows",
     "Ui_InitWidgetPools",
     "Ui_SetLanguage",
+    "Ui_ShowIntroduction",
     "Sys_StartMixTimer",
 };
 

@@ -25,9 +25,9 @@ namespace {
 std::string Tool() { return std::string(TNV_TEST_BUILD_DIR) + "/tools/tnv_song"; }
 std::string Demo() { return std::string(TNV_TEST_BUILD_DIR) + "/data/examples/demo.tnv"; }
 
-std::string RunTool(const std::string &args, int *code)
+std::string RunTool(const std::string &args, int *code, const std::string &env = "")
 {
-    const std::string cmd = "'" + Tool() + "' " + args + " 2>&1";
+    const std::string cmd = env + "'" + Tool() + "' " + args + " 2>&1";
     std::string out;
     FILE *p = popen(cmd.c_str(), "r");
     if (!p)
@@ -126,7 +126,8 @@ TEST(SongTool, LibraryRiffFromTheArchive)
     g_szDataDir[0] = 0;
 }
 
-// frame draws the demo song's video (no video chunks yet: the empty video) as a 640 x 480 PNG; a
+// frame draws the demo song's video (no video chunks yet: the empty video) over the built content
+// archive as a 640 x 480 PNG; a
 // missing or broken song and a bad row are refused with nothing written.
 TEST(SongTool, FrameWritesThePictureAndRefusesBadInput)
 {
@@ -161,4 +162,12 @@ TEST(SongTool, FrameWritesThePictureAndRefusesBadInput)
         EXPECT_EQ((RunTool("frame '" + Demo() + "' " + row + " '" + out + "'", &code), code), 1) << row;
         EXPECT_FALSE(std::ifstream(out).good()) << row;
     }
+    // The video draws from the studio's content archive: without one the tool says where it
+    // looked and writes nothing.
+    const std::string empty = dir.File("nodata");
+    const std::string text =
+        RunTool("frame '" + Demo() + "' 0 '" + out + "'", &code, "TNV_DATA_DIR='" + empty + "' ");
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(text.find(empty), std::string::npos) << text;
+    EXPECT_FALSE(std::ifstream(out).good());
 }

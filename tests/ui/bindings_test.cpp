@@ -4,6 +4,7 @@
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/handlers.h"
+#include "ui/menupages.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
 

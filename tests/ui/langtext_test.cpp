@@ -2,12 +2,16 @@
 // fallbacks, and that every text id the code uses has an English text.
 #include "ui/langtext.h"
 
+#include "app/calllog.h"
+#include "app/cmdline.h"
 #include "app/settings.h"
+#include "editors/standin_editorstate.h"
 #include "tools/langsource.h"
 #include "ui/menupages.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -169,7 +173,7 @@ TEST_F(LanguageFolder, StartWritesAllFiveAndLoadsGerman)
     EXPECT_STREQ(Ui_Text(1), "Hilfe");
     EXPECT_STREQ(Ui_Text(112), "Abbrechen");
     // A text the translation lacks is the English one, never empty.
-    EXPECT_STREQ(Ui_Text(30), g_aapszBuiltinText[0][30]);
+    EXPECT_STREQ(Ui_Text(695), g_aapszBuiltinText[0][695]);
     EXPECT_NE(g_pLanguageBlock, nullptr);
 }
 
@@ -356,7 +360,35 @@ TEST_F(LanguageFolder, DeutschSettingGivesGermanMenus)
     Ui_SetMenuPage(0);
     char row[64];
     Ui_PageMenuRowText(1, row, sizeof row);
-    EXPECT_STREQ(row, "1. Riff einf\xFCgen");
+    EXPECT_STREQ(row, "Riff einf\xFCgen");
     EXPECT_STREQ(Ui_Text(g_atMenuPageTable[0].title), "Song-Spur");
     EXPECT_STREQ(Ui_Text(632), "Beitritts-Optionen");
+}
+
+// The set-up also gives the new song its default title and author, and shows the introduction
+// unless the studio was started for a network session or without the CD.
+TEST_F(LanguageFolder, SetUpNamesTheNewSongAndShowsTheIntroduction)
+{
+    struct
+    {
+        int netSession, noCd;
+        int introductions;
+    } cases[] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}};
+    Sys_CallLogEnable(true);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.netSession << "/" << c.noCd);
+        Sys_CallLogClear();
+        g_bNetSession = c.netSession;
+        g_bNoCd = c.noCd;
+        std::snprintf(g_szSongTitle, sizeof g_szSongTitle, "My tune");
+        std::snprintf(g_szSongAuthor, sizeof g_szSongAuthor, "Me");
+        std::snprintf(g_szLanguage, sizeof g_szLanguage, "ITALIANO");
+        Ui_SetLanguage();
+        EXPECT_STREQ(g_szSongTitle, "TONNIVELLE file");
+        EXPECT_STREQ(g_szSongAuthor, "Author");
+        const auto &log = Sys_CallLogGet();
+        EXPECT_EQ(std::count(log.begin(), log.end(), std::string("Ui_ShowIntroduction")), c.introductions);
+    }
+    g_bNetSession = g_bNoCd = 0;
+    Sys_CallLogEnable(false);
 }

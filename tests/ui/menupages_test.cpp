@@ -157,7 +157,7 @@ TEST_F(MenuPages, FunctionKeysAndGreyedRows)
 
     char text[64];
     Ui_PageMenuRowText(1, text, sizeof text);
-    EXPECT_STREQ(text, "1. Join riffs");
+    EXPECT_STREQ(text, "Join riffs");
     Ui_PageMenuRowText(0, text, sizeof text);
     EXPECT_STREQ(text, "");
 }

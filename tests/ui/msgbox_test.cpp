@@ -6,8 +6,16 @@
 #include "ui/bindings.h"
 #include "support/testlayer.h"
 #include "ui/msgbox.h"
+#include "ui/popup.h"
+#include "app/timers.h"
+#include "audio/capture.h"
+#include "audio/cdaudio.h"
+#include "core/file.h"
+#include "jam/standin_jam.h"
+#include "editors/standin_editors.h"
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -297,5 +305,168 @@ TEST_F(MsgBox, AnsweredWithEachButtonThroughThePad)
         EXPECT_EQ(g_bModalBoxOpen, 0);
     }
     g_pPadButtons = &g_wPadWorkButtons;
+    g_iNextScreen = -1;
+}
+
+// An out-of-memory report from an operation run out of a pop-up answers back to that pop-up.
+TEST_F(MsgBox, OutOfMemoryFromAPopupReturnsToIt)
+{
+    g_iScreen = 0;
+    POPUP *palette = Ui_OpenPopup(7, nullptr, 100, 69, 200, 200);
+    ASSERT_NE(palette, nullptr);
+    g_iScreen = 9;
+    MSGBOX *box = Ui_ShowOperationResult(21);
+    ASSERT_NE(box, nullptr);
+    g_iScreen = SCREEN_MSGBOX;
+    Ui_MessageBoxAccept();
+    EXPECT_EQ(g_iNextScreen, 9);
+    EXPECT_EQ(g_pFocusWidget, palette->window);
+}
+
+// The progress lines of the recording, mixdown and jam-start boxes, and room for them.
+TEST_F(MsgBox, ProgressLines)
+{
+    struct
+    {
+        uint8_t flag;
+        std::function<void()> set;
+        const char *text;
+        int32_t fill; // of a 100-pixel bar
+    } cases[] = {
+        {MSGBOX_RECORD_TIME, [] { g_iCdSampleRateCode = 1; g_iRecordedBytes = 44100 * 7 + 5; }, "7 Seconds", 0},
+        {MSGBOX_RECORD_TIME, [] { g_iCdSampleRateCode = 0; g_iRecordedBytes = 0; }, "0 Seconds", 0},
+        {MSGBOX_MIXDOWN_PERCENT, [] { g_iMixdownEnd = 199; g_uMixdownProgressRow = 50; }, "25 Percent", 25},
+        {MSGBOX_MIXDOWN_PERCENT, [] { g_iMixdownEnd = 0; g_uMixdownProgressRow = 0; }, "0 Percent", 0},
+        {MSGBOX_MIXDOWN_PERCENT, [] { g_iMixdownEnd = 9; g_uMixdownProgressRow = 99; }, "100 Percent", 100},
+        {MSGBOX_JAM_COUNTDOWN,
+         [] {
+             const uint32_t now = Sys_GetMilliseconds();
+             g_uiJamStartTime = now - 2000;
+             g_uiJamSyncTime = now + 6000;
+         },
+         "7 seconds remaining...", 25},
+        {MSGBOX_JAM_COUNTDOWN,
+         [] {
+             const uint32_t now = Sys_GetMilliseconds();
+             g_uiJamStartTime = now - 9000;
+             g_uiJamSyncTime = now - 1000;
+         },
+         "Connection Failed!", 100},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        Ui_ResetMessageBoxes();
+        g_iFrameCount += 10;
+        c.set();
+        MSGBOXREQUEST req{};
+        req.pszText = "Working...";
+        req.ucFlags = c.flag;
+        MSGBOX *box = Ui_OpenMessageBox(&req);
+        ASSERT_NE(box, nullptr);
+        char text[64];
+        int32_t fill = -1;
+        ASSERT_TRUE(Ui_MsgBoxProgress(box, text, sizeof text, 100, &fill));
+        EXPECT_STREQ(text, c.text);
+        EXPECT_EQ(fill, c.fill);
+        g_iAttractLastActivity = 0;
+        Frame(); // drawn without harm, and counted as activity
+        EXPECT_TRUE(TestLayer_GuardsIntact());
+        EXPECT_GE(g_iAttractLastActivity, g_iFrameCount.load() - 1) << "no idle demo over an open box";
+    }
+    g_iRecordedBytes = 0;
+
+    // The mixdown box with its Stop button: the bar (last text line + 14 .. + 28) ends above the
+    // button, whatever the text's length.
+    for (const char *text : {"Saving.", "Saving the song as a wave file, which takes a while for a long song."}) {
+        Ui_ResetMessageBoxes();
+        g_iFrameCount += 10;
+        MSGBOXREQUEST req{};
+        req.pszText = text;
+        req.ucFlags = MSGBOX_MIXDOWN_PERCENT;
+        req.ucButtonCount = 1;
+        req.asButtonText[0] = 514;
+        MSGBOX *box = Ui_OpenMessageBox(&req);
+        ASSERT_NE(box, nullptr);
+        const int32_t barBottom = 8 + 12 * (box->lineCount - 1) + 28;
+        EXPECT_LT(barBottom, box->height - 12 - 5 - 1) << text;
+        g_iMixdownEnd = 99;
+        g_uMixdownProgressRow = 40;
+        Frame();
+        Frame();
+        if (const char *dir = std::getenv("TNV_MSGBOX_PNG_DIR"))
+            TestLayer_WritePng(std::string(dir) + "/msgbox_mixdown_" + std::to_string(box->lineCount) + ".png");
+        EXPECT_TRUE(TestLayer_GuardsIntact());
+    }
+    g_uMixdownProgressRow = 0;
+    g_iMixdownEnd = 0;
+    char text[8];
+    int32_t fill;
+    MSGBOX *plain = Open("No progress", 1);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_FALSE(Ui_MsgBoxProgress(plain, text, sizeof text, 100, &fill));
+}
+
+// In mouse mode the pointer follows the choice onto the button.
+TEST_F(MsgBox, PointerFollowsTheChoiceInMouseMode)
+{
+    for (bool mouse : {false, true}) {
+        Ui_ResetMessageBoxes();
+        g_iFrameCount += 10;
+        g_ucMouseButtons = mouse ? MOUSE_MODE : 0;
+        g_sMouseX = 5;
+        g_sMouseY = 6;
+        MSGBOX *box = Open("Which?", 2);
+        ASSERT_NE(box, nullptr);
+        Ui_MessageBoxRight();
+        if (!mouse) {
+            EXPECT_EQ(g_sMouseX, 5);
+            EXPECT_EQ(g_sMouseY, 6);
+            continue;
+        }
+        const int32_t x = box->pWindow->x + box->asButtonX[1], y = box->pWindow->y + box->height - 12 - 5 - 1;
+        EXPECT_EQ(g_sMouseX, x + box->sButtonWidth - 4);
+        EXPECT_EQ(g_sMouseY, y + 12 - 4);
+        EXPECT_GT(g_sMouseX, x) << "on the button";
+        EXPECT_LT(g_sMouseY, y + 12);
+        Ui_MessageBoxLeft();
+        EXPECT_EQ(g_sMouseX, box->pWindow->x + box->asButtonX[0] + box->sButtonWidth - 4);
+    }
+    g_ucMouseButtons = 0;
+}
+
+// A click on a button answers with that button, as the pad's accept does; a click beside the
+// buttons answers nothing.
+TEST_F(MsgBox, AnsweredWithEachButtonByAClick)
+{
+    Ui_BindScreenButtons();
+    g_ucMouseButtons = MOUSE_MODE;
+    for (int want : {-1, 0, 1}) {
+        SCOPED_TRACE(want);
+        s_answers.clear();
+        g_iFrameCount += 10;
+        g_iScreen = 0;
+        MSGBOX *box = Open("Keep this?", 2);
+        ASSERT_NE(box, nullptr);
+        g_iScreen = SCREEN_MSGBOX;
+        const WINDOW *w = box->pWindow;
+        if (want < 0) {
+            g_sMouseX = int16_t(w->x + 4);
+            g_sMouseY = int16_t(w->y + 4);
+        } else {
+            g_sMouseX = int16_t(w->x + box->asButtonX[want] + box->sButtonWidth / 2);
+            g_sMouseY = int16_t(w->y + box->height - 12);
+        }
+        Ui_MouseLeftPress(box->pWindow);
+        if (want < 0) {
+            EXPECT_TRUE(s_answers.empty());
+            EXPECT_NE(box->pWindow, nullptr);
+            Ui_CloseMessageBox(box);
+            continue;
+        }
+        EXPECT_EQ(s_answers, std::vector<int>{want});
+        EXPECT_EQ(box->pWindow, nullptr);
+        EXPECT_EQ(g_iScreen, 0) << "the screen the box found";
+    }
+    g_ucMouseButtons = 0;
     g_iNextScreen = -1;
 }

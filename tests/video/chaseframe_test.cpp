@@ -27,11 +27,14 @@
 #include "video/render.h"
 #include "video/resloaders.h"
 #include "video/respages.h"
+#include "video/vertexanim.h"
 #include "video/vidobject.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -104,6 +107,17 @@ protected:
         }
         return clip;
     }
+    // The default Shape with its animation switched off, so that only the camera moves it.
+    static VIDCLIP *StillShape()
+    {
+        VIDCLIP *clip = Clip({1});
+        int32_t values[VID_MAX_CHANNELS] = {};
+        uint8_t states[VID_MAX_CHANNELS];
+        std::fill(std::begin(states), std::end(states), K);
+        states[2] = S; // Animation
+        EXPECT_EQ(1, Vid_SetChaseKey(Vid_GetClipEntryChase(clip, 1), 0, values, states));
+        return clip;
+    }
     static void Frames(int32_t n)
     {
         for (int32_t i = 0; i < n; i++) {
@@ -130,16 +144,17 @@ protected:
 TEST_F(ChaseFrame, DefaultChasesOfEachTypeAtTwoTimes)
 {
     // Shape; Background behind a Shape; a Shape with a Texture and a Path; a Camera over a Shape.
+    // The default Shape plays its first animation ("Pulse"), so the cube's size moves too.
     const struct
     {
         std::vector<int32_t> lane0, lane1, lane4;
         const char *name[2];
         uint64_t hash[2];
     } scenes[] = {
-        {{1}, {}, {}, {"chase_shape_f1", "chase_shape_f40"}, {0x72A7C062E3AC0CF7, 0xEBEBC740616184A7}},
-        {{1}, {2}, {}, {"chase_background_f1", "chase_background_f40"}, {0xFB32316F4B819D40, 0x752F5AFCB73156EB}},
-        {{1, 11, 5}, {}, {}, {"chase_texture_path_f1", "chase_texture_path_f40"}, {0x4F2D9F141EEDA325, 0x90E553681A6205FA}},
-        {{1}, {}, {6}, {"chase_camera_f1", "chase_camera_f40"}, {0x22B1C2DB4089C013, 0xD8800C84537526E9}},
+        {{1}, {}, {}, {"chase_shape_f1", "chase_shape_f40"}, {0x2C072E9BC01A7F8B, 0x3865106340C81CE3}},
+        {{1}, {2}, {}, {"chase_background_f1", "chase_background_f40"}, {0xAE573DE21C01600A, 0xBC0DB2DCA3239887}},
+        {{1, 11, 5}, {}, {}, {"chase_texture_path_f1", "chase_texture_path_f40"}, {0x005D2967ED8EAF35, 0x43CC3B4E4A1110ED}},
+        {{1}, {}, {6}, {"chase_camera_f1", "chase_camera_f40"}, {0xD85517D1022A8215, 0xEB9C2E5A030B67C7}},
     };
     for (const auto &s : scenes) {
         Vid_ClearLaneRange(0, 999);
@@ -160,7 +175,7 @@ TEST_F(ChaseFrame, DefaultChasesOfEachTypeAtTwoTimes)
 
 TEST_F(ChaseFrame, ACameraClipFliesTheViewAndItsRemovalGivesTheAutoCameraBack)
 {
-    ASSERT_EQ(Vid_PlaceClipRun(0, 0, 12, Clip({1})), LANE_DONE);
+    ASSERT_EQ(Vid_PlaceClipRun(0, 0, 12, StillShape()), LANE_DONE);
     Show(0);
     Frames(30);
     EXPECT_EQ(0u, g_uVideoRenderFlags & 4u);
@@ -180,11 +195,44 @@ TEST_F(ChaseFrame, ACameraClipFliesTheViewAndItsRemovalGivesTheAutoCameraBack)
 
     // Removed: the auto camera places the view again, from where it was.
     Vid_ClearLaneRange(0, 999);
-    ASSERT_EQ(Vid_PlaceClipRun(0, 0, 12, Clip({1})), LANE_DONE);
+    ASSERT_EQ(Vid_PlaceClipRun(0, 0, 12, StillShape()), LANE_DONE);
     Show(0);
     Frames(1);
     EXPECT_EQ(0u, g_uVideoRenderFlags & 4u);
     for (int32_t i = 0; i < 3; i++)
         EXPECT_EQ(autoPos[i], g_aiAutoCameraPos[i]);
     EXPECT_TRUE(Golden("camera_after", 0xEBEBC740616184A7));
+}
+
+TEST_F(ChaseFrame, AnAnimatedModelAtThreeTimes)
+{
+    // The cube of the default Shape with its "Twist" animation: the loop runs 0..2048 over eight
+    // frames of 256; each picture is drawn from the same camera at one animation time.
+    VIDCLIP *clip = Clip({1});
+    int32_t values[VID_MAX_CHANNELS] = {};
+    uint8_t states[VID_MAX_CHANNELS];
+    std::fill(std::begin(states), std::end(states), K);
+    values[2] = 3;
+    states[2] = S;
+    ASSERT_EQ(1, Vid_SetChaseKey(Vid_GetClipEntryChase(clip, 1), 0, values, states));
+    ASSERT_EQ(Vid_PlaceClipRun(0, 0, 4, clip), LANE_DONE);
+    const struct
+    {
+        int32_t time;
+        const char *name;
+        uint64_t hash;
+    } times[] = {
+        {0, "anim_twist_t0", 0x72A7C062E3AC0CF7},
+        {512 + 128, "anim_twist_t640", 0xE7C42B2FC045B3AB},
+        {1536, "anim_twist_t1536", 0x360A8B1DB895A839},
+    };
+    for (const auto &t : times) {
+        Vid_ResetRenderState();
+        Show(0);
+        // The slot draw adds the animation's speed (96 a frame tick) to the shared time.
+        g_iAnimTime = t.time - 96;
+        Frames(1);
+        EXPECT_EQ(g_iAnimTime, t.time);
+        EXPECT_TRUE(Golden(t.name, t.hash));
+    }
 }

@@ -7,8 +7,10 @@
 // fonts gfx/fonts/*.bin; the language files language/*.txt; the tile sheets and the jam backdrop "pcjambg.raw"; the short video clip
 // video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
 // chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL; the
-// demo song examples/demo.tnv; the riff library under "R"; the jam players' folders after the
-// riff and instrument libraries.
+// demo song examples/demo.tnv; the riff library under "R"; the auto video's clip library under
+// "AUTO", authored by the studio's video engine over the archive built first; the jam players'
+// folders after the riff and instrument libraries.
+#include "tools/autocontent.h"
 #include "tools/boottables.h"
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
@@ -154,7 +156,9 @@ int main(int argc, char **argv)
 
     Content_AddJamPlayerFolders(root);
     std::vector<uint8_t> index, data;
-    if (!Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err))
+    if (!Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err) ||
+        !Content_AddAutoClips(root, out, err) || !Pack_Build(root, PACKOPTIONS{}, index, data, err) ||
+        !Pack_WriteArchive(out + "/WADS", index, data, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

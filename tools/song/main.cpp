@@ -5,7 +5,9 @@
 //   tnv_song render <in.tnv> <out.wav>   mixes the song down through the studio's own mixdown
 //   tnv_song frame <in.tnv> <row> <out.png>
 //                                        draws the song's video at a row (640 x 480) through the
-//                                        studio's video engine on the headless display
+//                                        studio's video engine on the headless display, with the
+//                                        studio's content archive (TNV_DATA_DIR, else the "data"
+//                                        folder beside the tool or one level up)
 //
 // Bad files are refused with a message and exit status 1.
 #include "app/startup.h"
@@ -24,6 +26,8 @@
 #include "render/textures.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
+#include "tools/videohost.h"
+#include "platform/paths.h"
 #include "video/engine.h"
 #include "video/lanes.h"
 #include "video/render.h"
@@ -66,28 +70,23 @@ bool ParseRow(const char *text, int32_t *row)
     return true;
 }
 
-// The headless display in 640 x 480 with the 3-D device, the video engine started as the studio
-// starts it, one frame of the lanes at the row drawn, shown and written.
+// The studio's content: TNV_DATA_DIR, else "data" beside the tool (an installed copy) or in the
+// build folder above it.
+std::string DataDir()
+{
+    if (const char *env = std::getenv("TNV_DATA_DIR"))
+        return env;
+    const std::string exe = Plat_ExecutableDir();
+    for (const std::string &dir : {exe + "/data", exe + "/../data"})
+        if (std::ifstream(dir + "/WADS/demowad.IND").good())
+            return dir;
+    return exe + "/data";
+}
+
+// One frame of the lanes at the row, drawn by the engine the video host started, shown and
+// written.
 int Frame(int32_t row, const char *out)
 {
-    g_iScreenWidth = 640;
-    g_iScreenHeight = 480;
-    if (Gfx_EnumerateDisplayDevices(nullptr) != 0 || Gfx_CreateDirectDraw(0) != 0 || Gfx_SetDisplayMode(0) != 0 ||
-        Gfx_EnumerateD3DDevices(nullptr) != 0 || Gfx_CreateD3DDevice(1) != 0 || Gfx_CreateLights() != 0 ||
-        Gfx_InitTextureTable() != 0 || Gfx_EnumTextureFormats() != 0 || Gfx_ResetLightingState() != 0 ||
-        Gfx_CreateColourKeySurface(256, 256) != 0) {
-        std::fprintf(stderr, "tnv_song: Couldn't Initialise Display Device\n");
-        return 1;
-    }
-    Vid_EarlyInit();
-    if (Vid_InitChaseEngine() != 0) {
-        std::fprintf(stderr, "tnv_song: no memory for the video\n");
-        return 1;
-    }
-    const int16_t view[4] = {0, 0, 640, 480};
-    Vid_SetViewport(view);
-    g_iFrameCount = 1;
-    g_ucFrameTick = 1;
     Vid_ForceVideoPosition(row);
     Vid_UpdateLanes();
     Vid_RenderFrame();
@@ -95,7 +94,7 @@ int Frame(int32_t row, const char *out)
     uint32_t w = 0, h = 0;
     const std::vector<uint8_t> &rgb = Plat_DisplayPresentedFrame(&w, &h);
     const bool written = !rgb.empty() && Plat_WritePng(out, rgb.data(), w, h);
-    Vid_ShutdownChaseEngine();
+    Content_StopVideoHost();
     if (!written) {
         std::remove(out);
         std::fprintf(stderr, "tnv_song: Couldn't Save File (%s).\n", out);
@@ -158,6 +157,13 @@ int main(int argc, char **argv)
     }
     if (info)
         return Info(file, at);
+    // The video of a song refers to the archive's resources: the engine and the archive are up
+    // before the song is read.
+    std::string why;
+    if (frame && !Content_StartVideoHost(DataDir(), why)) {
+        std::fprintf(stderr, "tnv_song: %s\n", why.c_str());
+        return 1;
+    }
     const int32_t r = Seq_LoadSongImage(file.data() + at, file.size() - (size_t)at);
     if (r != 0) {
         std::fprintf(stderr, "tnv_song: Couldn't Load File (%s). (%d)\n", argv[2], r);

@@ -41,6 +41,7 @@
 #include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/mouse.h"
+#include "ui/standin_mainscreen.h"
 #include "ui/standin_ui.h"
 #include "video/engine.h"
 #include "video/respages.h"
@@ -314,6 +315,7 @@ void Sys_CoreStartup()
     g_iAttractLastActivity = g_iFrameCount.load();
 
     if (g_bNetSession == 0) {
+        Ui_OpenMainScreenAtStart();
         if (g_bNoCd) {
             g_ucPopupReturn = 9;
             Ui_OpenPopup(29, nullptr, g_iScreenWidth / 4, 69, 318, 79);

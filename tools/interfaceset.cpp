@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -135,6 +136,282 @@ void Symbol(Canvas &c, int x, int y, int size, int shape)
         }
 }
 
+
+// ---- The main editing grid's cells and headers ----
+
+constexpr int kRiffIcons[16] = {146, 147, 151, 152, 153, 154, 156, 159, 161, 180, 181, 183, 204, 205, 206, 207};
+
+bool IsRiffIcon(int n)
+{
+    return std::find(std::begin(kRiffIcons), std::end(kRiffIcons), n) != std::end(kRiffIcons);
+}
+
+// An empty cell: a dark face with a faint line along its right and bottom edges; bar cells are a
+// shade lighter with a brighter left edge, so bars read at a glance.
+void EmptyCell(Canvas &c, int w, int h, RGB face, bool bar)
+{
+    const RGB f = bar ? Scale(face, 125) : face;
+    c.Fill(0, 0, w, h, f);
+    c.Fill(w - 1, 0, 1, h, Scale(face, 145));
+    c.Fill(0, h - 1, w, 1, Scale(face, 145));
+    if (bar)
+        c.Fill(0, 0, 1, h, Scale(face, 230));
+}
+
+// A piece of a block that the cell colour tints. The tint masks the texels, so the face is white
+// (it shows the tint itself) and the shadow keeps only the low bits of each channel.
+const RGB kTintFace = {255, 255, 255};
+const RGB kTintShadow = {123, 125, 123};
+const RGB kTintInk = {40, 40, 40};
+
+void BlockPiece(Canvas &c, int w, int h, bool top, bool bottom, bool left, bool right)
+{
+    c.Fill(0, 0, w, h, kTintFace);
+    const int edge = w >= 12 ? 2 : 1;
+    if (bottom)
+        c.Fill(0, h - edge, w, edge, kTintShadow);
+    if (right)
+        c.Fill(w - edge, 0, edge, h, kTintShadow);
+    // The block's outer edges: a dark line, so neighbouring blocks stay apart.
+    if (top)
+        c.Fill(0, 0, w, 1, kTintInk);
+    if (left)
+        c.Fill(0, 0, 1, h, kTintInk);
+    if (bottom)
+        c.Fill(0, h - 1, w, 1, kTintInk);
+    if (right)
+        c.Fill(w - 1, 0, 1, h, kTintInk);
+}
+
+// A riff type's or a clip's icon: a closed block with a symbol in it, dark on the face or, for
+// the second eight, light on a dark plate.
+void IconCell(Canvas &c, int w, int h, int shape, bool filled)
+{
+    BlockPiece(c, w, h, true, true, true, true);
+    const int s = 12, x = (w - s) / 2, y = (h - s) / 2;
+    if (filled)
+        c.Fill(x, y, s, s, kTintInk);
+    const RGB ink = filled ? kTintFace : kTintInk;
+    const int m = s / 2;
+    for (int j = 0; j < s; j++)
+        for (int i = 0; i < s; i++) {
+            const int dx = i - m, dy = j - m;
+            bool on = false;
+            switch (shape % 8) {
+            case 0: on = (dx == 0 || dx == -1 || dy == 0 || dy == -1) && std::abs(dx) < 5 && std::abs(dy) < 5; break;
+            case 1: on = (dx == dy || dx == -dy - 1) && std::abs(dx) < 5; break;
+            case 2: on = (i == 2 || j == 2 || i == s - 3 || j == s - 3) && i >= 2 && j >= 2 && i <= s - 3 && j <= s - 3; break;
+            case 3: on = std::abs(dx) + std::abs(dy) == 4; break;
+            case 4: on = (j >= 3 && j <= 8 && (i == 3 || i == 8)) || (j == 8 && i >= 1 && i <= 3) || (j == 8 && i >= 6 && i <= 8) || (j == 3 && i >= 3 && i <= 8); break; // two notes
+            case 5: on = dx * dx + dy * dy <= 12; break;
+            case 6: on = j >= 2 && j <= 9 && i >= 2 && i <= 9 && (i - 2) >= (9 - j); break;
+            default: on = (i % 3 == 1) && j >= 2 && j <= 9; break;
+            }
+            if (on)
+                c.Plot(x + i, y + j, ink);
+        }
+}
+
+// A row header: a bevelled plate in the row's hue with a coloured tab at its left.
+void HeaderPlate(Canvas &c, int w, int h, RGB face, RGB tab)
+{
+    c.Fill(0, 0, w, h, face);
+    c.Fill(0, 0, w, 1, Scale(face, 150));
+    c.Fill(0, h - 1, w, 1, Scale(face, 55));
+    c.Fill(w - 1, 0, 1, h, Scale(face, 55));
+    c.Fill(0, 0, w >= 24 ? 3 : 2, h, tab);
+}
+
+const RGB kEmptyFace = {30, 36, 44};
+// The empty lanes of the video grid: the collapsible groups (code 8), then lanes 5, 6 and 7.
+const RGB kLaneFaces[4] = {{30, 38, 52}, {40, 34, 50}, {30, 44, 44}, {46, 40, 30}};
+// The song's event rows 99 to 102: volume, effects, tempo, key.
+const RGB kEventFaces[4] = {{44, 40, 28}, {40, 30, 46}, {28, 42, 46}, {30, 46, 34}};
+
+void DrawGridImage(int n, Canvas &c)
+{
+    const int w = c.w, h = c.h;
+    // Song grid, 24 x 24.
+    if (n == 900 || n == 901) {
+        EmptyCell(c, w, h, kEmptyFace, n == 900);
+        return;
+    }
+    if (n == 902 || n == 238 || n == 276) {
+        c.Fill(0, 0, w, h, {18, 19, 24});
+        for (int k = 0; k < w + h; k += 6)
+            for (int j = 0; j < h; j++)
+                if (k - j >= 0 && k - j < w)
+                    c.Plot(k - j, j, n == 276 ? RGB{30, 34, 42} : RGB{26, 27, 33});
+        return;
+    }
+    if (n >= 960 && n <= 967) {
+        EmptyCell(c, w, h, kEventFaces[(n - 960) / 2], (n - 960) % 2 == 0);
+        return;
+    }
+    if (n >= 940 && n <= 955) {
+        const int tp = (n - 940) / 4, bp = (n - 940) % 4; // 0 first, 1 middle, 2 last, 3 single
+        BlockPiece(c, w, h, tp == 0 || tp == 3, tp == 2 || tp == 3, bp == 0 || bp == 3, bp == 2 || bp == 3);
+        return;
+    }
+    if (n == 198 || n == 201) {
+        BlockPiece(c, w, h, true, true, false, n == 201);
+        return;
+    }
+    if (n == 274 || n == 275) {
+        // Chase entries: a slimmer band than clips, on the empty cell's dark.
+        c.Fill(0, 0, w, h, kTintInk);
+        Canvas band{c.rgb, c.x0, c.y0 + 4, w, h - 8};
+        BlockPiece(band, w, h - 8, true, true, false, n == 275);
+        return;
+    }
+    if (IsRiffIcon(n)) {
+        const int i = int(std::find(std::begin(kRiffIcons), std::end(kRiffIcons), n) - std::begin(kRiffIcons));
+        IconCell(c, w, h, i, i >= 8);
+        return;
+    }
+    if (n == 237 || n == 239) {
+        IconCell(c, w, h, n == 237 ? 7 : 5, n == 239);
+        return;
+    }
+    // Empty lanes of the video grid: bar and plain cells.
+    struct LANEIMAGE
+    {
+        int bar, plain, face;
+    };
+    static const LANEIMAGE kLaneImages[] = {{271, 272, 0}, {240, 241, 1}, {243, 244, 2}, {247, 248, 3}};
+    for (const LANEIMAGE &l : kLaneImages)
+        if (n == l.bar || n == l.plain) {
+            EmptyCell(c, w, h, kLaneFaces[l.face], n == l.bar);
+            return;
+        }
+    // Row headers, 48 x 24 (world view 12 x 6).
+    if (n == 912 || n == 913 || n == 932 || n == 933) {
+        const bool flagged = n == 913 || n == 933;
+        HeaderPlate(c, w, h, flagged ? RGB{44, 44, 48} : RGB{52, 70, 88}, flagged ? RGB{150, 60, 50} : RGB{90, 170, 110});
+        return;
+    }
+    if (n >= 914 && n <= 917) {
+        HeaderPlate(c, w, h, Scale(kEventFaces[n - 914], 160), Scale(kEventFaces[n - 914], 330));
+        return;
+    }
+    if (n == 938) {
+        HeaderPlate(c, w, h, {60, 60, 52}, {170, 150, 90});
+        return;
+    }
+    if ((n >= 918 && n <= 926) || (n >= 927 && n <= 931) || (n >= 956 && n <= 959)) {
+        // Video rows by kind: 2 group lane, 3 entry sub-row, 5 and 6 the fixed lanes; hidden ones dim.
+        static const RGB kKindFaces[4] = {{52, 70, 96}, {44, 56, 70}, {78, 60, 92}, {52, 84, 84}};
+        int kind = 0;
+        bool hidden = false, empty = false;
+        if (n >= 918 && n <= 921)
+            kind = n - 918;
+        else if (n >= 922 && n <= 925)
+            kind = n - 922, hidden = true;
+        else if (n == 926 || n == 931)
+            empty = true;
+        else if (n >= 927 && n <= 930)
+            kind = n - 927;
+        else
+            kind = n - 956, hidden = true;
+        if (empty) {
+            c.Fill(0, 0, w, h, {24, 26, 30});
+            return;
+        }
+        const RGB face = hidden ? RGB{40, 40, 44} : kKindFaces[kind];
+        HeaderPlate(c, w, h, face, hidden ? RGB{80, 80, 84} : Scale(face, 220));
+        if (kind == 1 && w >= 24) // sub-rows are indented
+            c.Fill(3, 0, 6, h, Scale(face, 70));
+        return;
+    }
+    if (n == 934 || n == 935) {
+        // The column header strip under the cells: a tick at every bar (every cell in world view:
+        // four to a piece).
+        c.Fill(0, 0, w, h, {22, 26, 32});
+        if (n == 934)
+            c.Fill(0, 0, 1, 3, {110, 130, 150});
+        else
+            for (int k = 0; k < 24; k += 6)
+                c.Fill(k, 0, 1, k == 0 ? 3 : 2, k == 0 ? RGB{110, 130, 150} : RGB{60, 70, 84});
+        return;
+    }
+    // World view, 6 x 6.
+    if (n == 210 || n == 214) {
+        c.Fill(0, 0, w, h, n == 214 ? RGB{40, 48, 58} : kEmptyFace);
+        c.Fill(w - 1, 0, 1, h, n == 214 ? RGB{46, 56, 66} : RGB{36, 43, 52});
+        c.Fill(0, h - 1, w, 1, n == 214 ? RGB{46, 56, 66} : RGB{36, 43, 52});
+        if (n == 214)
+            c.Fill(0, 0, 1, h, {72, 88, 104});
+        return;
+    }
+    struct WORLDEMPTY
+    {
+        int bar, plain;
+        RGB face;
+    };
+    static const WORLDEMPTY kWorldEmpty[] = {{217, 213, kEventFaces[0]}, {216, 212, kEventFaces[1]},
+                                             {215, 211, kEventFaces[2]}, {220, 219, kEventFaces[3]},
+                                             {263, 259, kLaneFaces[0]},  {264, 260, kLaneFaces[1]},
+                                             {265, 261, kLaneFaces[2]}};
+    for (const WORLDEMPTY &e : kWorldEmpty)
+        if (n == e.bar || n == e.plain) {
+            c.Fill(0, 0, w, h, n == e.bar ? Scale(e.face, 125) : e.face);
+            c.Fill(w - 1, 0, 1, h, Scale(e.face, 140));
+            if (n == e.bar)
+                c.Fill(0, 0, 1, h, Scale(e.face, 220));
+            return;
+        }
+    if (n == 218 || n == 267) {
+        c.Fill(0, 0, w, h, {18, 19, 24});
+        c.Plot(n == 218 ? 2 : 3, 3, {28, 29, 36});
+        return;
+    }
+    if (n >= 224 && n <= 232) {
+        const int tp = (n - 224) / 3, bp = (n - 224) % 3;
+        BlockPiece(c, w, h, tp == 0, tp == 2, bp == 0, bp == 2);
+        return;
+    }
+    if (n >= 233 && n <= 236) {
+        BlockPiece(c, w, h, true, true, n == 233 || n == 234, n == 233 || n == 236);
+        return;
+    }
+    if (n >= 268 && n <= 270) {
+        c.Fill(0, 0, w, h, kTintInk);
+        Canvas band{c.rgb, c.x0, c.y0 + 1, w, h - 2};
+        BlockPiece(band, w, h - 2, true, true, n == 268, n == 270);
+        return;
+    }
+}
+
+// Sizes of the grid's images; 0 for the numbers that are not the grid's.
+void GridImageSize(int n, int &w, int &h)
+{
+    w = h = 0;
+    if ((n >= 900 && n <= 902) || (n >= 940 && n <= 955) || (n >= 960 && n <= 967) || IsRiffIcon(n) || n == 198 || n == 201 || n == 237 ||
+        n == 238 || n == 239 || n == 240 || n == 241 || n == 243 || n == 244 || n == 247 || n == 248 || n == 271 ||
+        n == 272 || n == 274 || n == 275 || n == 276)
+        w = h = 24;
+    else if ((n >= 912 && n <= 926))
+        w = 48, h = 24;
+    else if ((n >= 927 && n <= 933) || n == 938 || (n >= 956 && n <= 959))
+        w = 12, h = 6;
+    else if (n == 934 || n == 935)
+        w = 24, h = 8;
+    else if ((n >= 210 && n <= 220) || (n >= 224 && n <= 236) || (n >= 259 && n <= 261) || (n >= 263 && n <= 265) ||
+             (n >= 267 && n <= 270))
+        w = h = 6;
+}
+
+} // namespace
+
+bool Content_IsGridImage(int n)
+{
+    int w = 0, h = 0;
+    GridImageSize(n, w, h);
+    return w > 0;
+}
+
+namespace {
+
 void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set)
 {
     switch (im.draw) {
@@ -242,6 +519,9 @@ void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set
         c.Fill(7, 2, 2, 1, kWhite);
         c.Fill(8, 3, 1, 2, kWhite);
         break;
+    case DRAW_GRID:
+        DrawGridImage(n, c);
+        break;
     case DRAW_NONE:
         break;
     }
@@ -312,6 +592,14 @@ void Describe(int n, CONTENTIMAGE &im)
             im.param = a.param;
             im.w = im.h = 8;
         }
+    int gw = 0, gh = 0;
+    GridImageSize(n, gw, gh);
+    if (gw) {
+        im.draw = DRAW_GRID;
+        im.param = n;
+        im.w = gw;
+        im.h = gh;
+    }
 }
 
 int Align8(int v)
@@ -358,12 +646,46 @@ INTERFACESET Build()
     for (int n = 784; n <= 810; n++)
         order.push_back(n);
     for (int n = 0; n < CONTENT_IMAGE_RECORDS; n++)
-        if (std::find(order.begin(), order.end(), n) == order.end())
+        if (!Content_IsGridImage(n) && std::find(order.begin(), order.end(), n) == order.end())
+            order.push_back(n);
+    // The grid's images last, on a picture of their own: its cells are drawn under one draw mode,
+    // so they must share it (packed edge to edge: cells are drawn whole and never tiled). Row
+    // headers and strips carry their own page and follow.
+    const size_t gridFrom = order.size();
+    const auto isCell = [](int n, int side) {
+        int w = 0, h = 0;
+        GridImageSize(n, w, h);
+        return w == side && h == side;
+    };
+    size_t smallFrom = 0;
+    for (int side : {24, 6}) {
+        if (side == 6)
+            smallFrom = order.size();
+        for (int n = 0; n < CONTENT_IMAGE_RECORDS; n++)
+            if (isCell(n, side))
+                order.push_back(n);
+    }
+    const size_t cellsEnd = order.size();
+    for (int n = 0; n < CONTENT_IMAGE_RECORDS; n++)
+        if (Content_IsGridImage(n) && !isCell(n, 24) && !isCell(n, 6))
             order.push_back(n);
     int page = CONTENT_FIRST_PICTURE, x = 0, y = 0, shelf = 0;
-    for (int n : order) {
+    for (size_t k = 0; k < order.size(); k++) {
+        const int n = order[k];
         CONTENTIMAGE &im = set.images[static_cast<size_t>(n)];
-        const int cw = std::min(Align8(im.w + 1), CONTENT_PICTURE_SIDE), ch = Align8(im.h + 1);
+        const bool cell = k >= gridFrom && k < smallFrom;
+        (void)cellsEnd;
+        if (k == gridFrom && (x || y)) {
+            ++page;
+            x = y = shelf = 0;
+        }
+        // The small cells start a shelf of their own, clear of the big ones packed edge to edge.
+        if (k == smallFrom) {
+            x = 0;
+            y += shelf + 8;
+            shelf = 0;
+        }
+        const int cw = std::min(Align8(im.w + (cell ? 0 : 1)), CONTENT_PICTURE_SIDE), ch = Align8(im.h + (cell ? 0 : 1));
         if (x + cw > CONTENT_PICTURE_SIDE) {
             x = 0;
             y += shelf;

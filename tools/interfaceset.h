@@ -4,7 +4,8 @@
 // drawn white from the same rendered sheet the font files are written from.
 //
 // Rectangles start on 8-texel boundaries (texture windows tile from them) and keep a transparent
-// gap to their neighbours. Pure black is transparent.
+// gap to their neighbours, except the grid's 24 x 24 cells, which share one picture edge to edge
+// (they are drawn whole, never tiled). Pure black is transparent.
 #pragma once
 
 #include "tools/fontcontent.h"
@@ -33,7 +34,11 @@ enum CONTENTDRAW
     DRAW_BACKGROUND,   // the screen background, repeated: background tile 0 of the tile sheets
     DRAW_SHADOW,       // window border shadow
     DRAW_FIELD_ICON,   // the icon at the left of a title field
+    DRAW_GRID,         // a cell or row header of the main editing grid; param = the image number
 };
+
+// The main editing grid's cells are drawn through one draw mode, so they share one picture.
+bool Content_IsGridImage(int n);
 
 struct CONTENTIMAGE
 {

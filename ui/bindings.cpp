@@ -3,6 +3,7 @@
 #include "core/padbind.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
+#include "ui/gridvideo.h"
 #include "ui/handlers.h"
 #include "ui/menupages.h"
 #include "ui/msgbox.h"

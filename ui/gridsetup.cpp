@@ -6,8 +6,11 @@
 #include "render/gpustate.h"
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
+#include "ui/gridcells.h"
 #include "ui/gridops.h"
+#include "ui/gridvideo.h"
 #include "ui/gridworld.h"
+#include "ui/menupages.h"
 #include "ui/mouse.h"
 
 #include <algorithm>
@@ -124,6 +127,23 @@ void StepPending(int8_t *pending, SCROLLBAR *bar, bool scrolling)
     bar->step = d;
 }
 
+// The name of the item under the pointer follows the pointer while a grid is shown.
+void GridHover()
+{
+    if (g_pGridView)
+        Ui_UpdateCursorItem(g_ucGridKind);
+}
+
+// The menu items the grid runs: Play, the mute panel and the world view.
+void InstallMenuHandlers()
+{
+    Ui_SetMenuItemHandler(1, Ui_PlayFromCursor);
+    Ui_SetMenuItemHandler(7, Ui_OpenMutePanel);
+    if (!g_atMenuItems[10].handler)
+        Ui_SetMenuItemHandler(10, (g_ucGridOptions & 1) ? Ui_WorldViewOff : Ui_WorldViewOn);
+    Ui_SetMenuItemHandler(103, Ui_WorldViewOff);
+}
+
 } // namespace
 
 const GRIDGEOMETRY *Ui_GridGeometry(int32_t kind, bool worldView)
@@ -157,8 +177,13 @@ bool Ui_SetupGridScreen(int32_t kind)
     if (g_pGridWindow)
         Ui_CloseGridScreen();
 
+    if (!g_bUiFontsLoaded)
+        Ui_LoadInterfaceFonts();
+    InstallMenuHandlers();
+
     WINDOWDESC wd{};
     wd.input = Ui_UpdateBeatPosition;
+    wd.draw = Ui_DrawGridHeader;
     if (kind == 3) {
         wd.w = 348;
         wd.h = 189;
@@ -191,9 +216,17 @@ bool Ui_SetupGridScreen(int32_t kind)
     vd.rowSpeed = g->speedsDown[0];
     vd.frameA = Ui_GridFrameUpdate;
     vd.frameB = Ui_GridFrameDraw;
-    // The song grid's cells outside the world view and the video grid's come with their drawers.
-    if (kind == 2 && world)
-        vd.cell = Ui_SongCellCallback;
+    if (kind != 3)
+        vd.columnBarChange = Ui_UpdateColumnScrollRange;
+    vd.press = Ui_GridMousePress;
+    vd.held = Ui_GridMouseDrag;
+    vd.release = Ui_GridMouseRelease;
+    // Every cell image lies on the grid's one picture: the view draws them under one draw mode.
+    vd.image = Gfx_GetImage(GRIDIMG_EMPTY_BAR);
+    if (kind == 2)
+        vd.cell = world ? Ui_SongCellCallback : Ui_DrawSongCell;
+    else if (kind == 1)
+        vd.cell = world ? Ui_WorldCellCallback : Ui_VideoCellCallback;
     if (kind == 3) {
         vd.columnCount = int16_t(16 * std::clamp<int>(g_ucRiffEditorBars, 1, 8));
         vd.rowCount = kRiffRows;
@@ -224,10 +257,17 @@ bool Ui_SetupGridScreen(int32_t kind)
     g_cGridPendingColumns = g_cGridPendingRows = 0;
     g_ucGridMarkRepaint = 2;
     g_ucGridMarkStyle = 0;
+    for (int half = 0; half < UI_HALVES; half++) {
+        Ui_SetPanelFrameStyle(half, 0);
+        Ui_SetCursorFrameStyle(half, 0);
+    }
+    Ui_SetGridClipAreas();
+    g_pfnMouseHover = GridHover;
     Ui_RequestGridRedraw();
     Ui_SetFocus(w);
     Ui_StopGridScrollRepeat();
     Ui_GridChangedHook(kind);
+    Ui_ReturnToEditorMenu();
     return true;
 }
 
@@ -240,6 +280,8 @@ void Ui_SetGridPlace(int32_t kind, int16_t firstColumn, int16_t firstRow, int16_
 void Ui_CloseGridScreen()
 {
     Keep();
+    if (g_pfnMouseHover == GridHover)
+        g_pfnMouseHover = nullptr;
     WINDOW *w = g_pGridWindow;
     g_pGridWindow = nullptr;
     if (!w || !Ui_WindowIsOpen(w))
@@ -252,6 +294,14 @@ void Ui_CloseGridScreen()
     g_pGridView = nullptr;
     Ui_FreeNodeList(w);
     Ui_CloseWindow(w);
+}
+
+void Ui_UpdateColumnScrollRange(WIDGET *)
+{
+    VIEWWIDGET *v = g_pGridView;
+    if (!v || !v->columnBar || g_ucGridKind == 3)
+        return;
+    Ui_SetScrollBarMax(v->columnBar, std::max(0, v->columnCount - (v->ringColumns - 2)));
 }
 
 void Ui_RequestGridRedraw()
@@ -415,8 +465,10 @@ void Ui_GridFrameUpdate()
         return;
     if (g_bGridFollowPlay && g_bSongPlaying.load(std::memory_order_relaxed) == 255)
         Ui_FollowPlayback();
-    if (g_ucGridMarkRepaint)
+    if (g_ucGridMarkRepaint) {
         g_ucGridMarkRepaint--;
+        Ui_SetPanelFrameStyle(g_iFrameBufferIndex & 1, g_ucGridMarkStyle);
+    }
     SCROLLBAR *cb = v->columnBar, *rb = v->rowBar;
     const int16_t cstep = cb ? cb->step : 0, rstep = rb ? rb->step : 0;
     if (!cstep && !rstep)
@@ -436,13 +488,6 @@ void Ui_GridFrameUpdate()
         Ui_GridScrollUp();
     else if (r)
         JumpRows(r);
-}
-
-void Ui_GridFrameDraw()
-{
-    if (g_ucGridRedraw)
-        g_ucGridRedraw--;
-    Ui_GridCursorGlide();
 }
 
 void Ui_GridStepUp()

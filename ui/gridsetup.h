@@ -45,6 +45,8 @@ void Ui_SetGridPlace(int32_t kind, int16_t firstColumn, int16_t firstRow, int16_
 // The work buffer is shared with other screens; they give it back through here.
 void Ui_FreeGridWorkBuffer();
 void Ui_RequestGridRedraw();
+// The column bar's range: the song's columns less the visible ones, never below 0.
+void Ui_UpdateColumnScrollRange(WIDGET *bar);
 void Ui_GridChangedHook(int32_t kind);
 
 int32_t Ui_GridCursorColumnRaw();

@@ -1,12 +1,15 @@
 #include "ui/gridworld.h"
 
+#include "render/ordertable.h"
 #include "render/prims2d.h"
 #include "render/texpages.h"
 #include "sequencer/eventlists.h"
 #include "sequencer/songmodel.h"
 #include "ui/gridsetup.h"
+#include "ui/menupages.h"
 
 #include <algorithm>
+#include <cstring>
 
 const uint8_t g_aabGridCellColours[48][3] = {
     {0, 136, 104}, {0, 96, 56},   {8, 72, 24},   {16, 64, 8},   {48, 72, 24},  {72, 80, 40},  {0, 136, 96},
@@ -62,13 +65,7 @@ int32_t LaneImage(const LANE &lane, int32_t column, int32_t *colour)
 
 void Fill(uint8_t *packet, int32_t image, int32_t colour, int32_t x, int32_t y)
 {
-    const IMAGEREC *im = g_pImageTable && image < g_iImageCount ? &g_pImageTable[image] : nullptr;
-    if (colour < 0) {
-        Gfx_SetSpritePacket(packet, im, x, y, 128, 128, 128);
-        return;
-    }
-    const uint8_t *c = g_aabGridCellColours[colour % 48];
-    Gfx_SetSpritePacket(packet, im, x, y, c[0], c[1], c[2]);
+    Ui_SetGridCellPacket(packet, image, colour, x, y);
 }
 
 // Reopens the current grid with the kept place replaced.
@@ -82,6 +79,26 @@ void Reopen(int16_t firstColumn, int16_t firstRow, int16_t cursorX, int16_t curs
 }
 
 } // namespace
+
+void Ui_SetGridCellPacket(uint8_t *packet, int32_t image, int32_t colour, int32_t x, int32_t y)
+{
+    const IMAGEREC *im = g_pImageTable && image >= 0 && image < g_iImageCount ? &g_pImageTable[image] : nullptr;
+    if (colour < 0) {
+        Gfx_SetSpritePacket(packet, im, x, y, 128, 128, 128);
+        return;
+    }
+    // Only the glyph sprite takes a tint, and 128 is the brightest it gives; a little under the
+    // table keeps the brightest riffs from glaring.
+    const uint8_t *c = g_aabGridCellColours[colour % 48];
+    const auto tint = [](uint8_t v) { return uint8_t(std::min(v * 7 / 8, 128)); };
+    Gfx_SetSpritePacket(packet, im, x, y, tint(c[0]), tint(c[1]), tint(c[2]));
+    if (im) {
+        PACKET_SPRITE_T s;
+        std::memcpy(&s, packet, sizeof s);
+        s.head.code = PACKET_GLYPH;
+        std::memcpy(packet, &s, sizeof s);
+    }
+}
 
 int32_t Ui_SongWorldCellImage(int32_t column, int32_t row, int32_t *colourEntry)
 {
@@ -121,10 +138,21 @@ void Ui_SongLaneCell(uint8_t *packet, int32_t laneType, int32_t column, int32_t 
         }
 }
 
+namespace {
+// The "World View" row shows "Cancel World View" while the world view is on.
+void SwapWorldViewItem(bool on)
+{
+    MENUITEM item = on ? g_atMenuItemTable[103] : g_atMenuItemTable[10];
+    item.handler = on ? Ui_WorldViewOff : Ui_WorldViewOn;
+    g_atMenuItems[10] = item;
+}
+} // namespace
+
 void Ui_WorldViewOn()
 {
     if ((g_ucGridOptions & 1) || !g_pGridView || (g_ucGridKind != 1 && g_ucGridKind != 2))
         return;
+    SwapWorldViewItem(true);
     const int16_t first = int16_t(std::min<int32_t>(g_pGridView->firstColumn, 901));
     Reopen(first, -1, g_sGridCursorX, g_sGridCursorY, true);
 }
@@ -133,6 +161,7 @@ void Ui_WorldViewOff()
 {
     if (!(g_ucGridOptions & 1) || !g_pGridView || (g_ucGridKind != 1 && g_ucGridKind != 2))
         return;
+    SwapWorldViewItem(false);
     const VIEWWIDGET *v = g_pGridView;
     const GRIDGEOMETRY *normal = Ui_GridGeometry(g_ucGridKind, false);
     // The cell under the cursor stays under it when it can; otherwise the view moves to it.

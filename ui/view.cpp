@@ -201,7 +201,8 @@ VIEWWIDGET *Ui_CreateView(const VIEWDESC *desc, WINDOW *parent)
     }
     if (desc->flags & VIEW_COLUMN_BAR) {
         SCROLLBARDESC d{SCROLLBAR_HORIZONTAL, v->head.x, uint16_t(v->head.y + v->head.h + 8), v->head.w, 8,
-                        v->firstColumn + 1, 0, desc->columns, desc->columnCount - desc->columns, desc->columnBarChange,
+                        v->firstColumn + 1, 0, desc->columns, std::max(0, desc->columnCount - desc->columns),
+                        desc->columnBarChange,
                         nullptr, nullptr};
         v->columnBar = Ui_CreateScrollBar(&d, parent);
     }

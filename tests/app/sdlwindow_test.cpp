@@ -297,6 +297,27 @@ TEST(Program, MissingContentSaysWhereItWasLookedFor)
     }
 }
 
+// A damaged demo song is refused with a clear line; the studio starts on the empty song grid.
+TEST(Program, ADamagedDemoSongLeavesTheEmptySong)
+{
+    const std::string program = ProgramPath();
+    ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+    const std::string folder = ::testing::TempDir() + "tnv_damaged_demo";
+    mkdir(folder.c_str(), 0755);
+    mkdir((folder + "/examples").c_str(), 0755);
+    // The start of a song image, cut off in its first chunk.
+    if (FILE *f = std::fopen((folder + "/examples/demo.tnv").c_str(), "wb")) {
+        std::fputs("H2\x03\x00\x11\x00\x00", f);
+        std::fclose(f);
+    }
+    const std::string cmd = "env -u TNV_INPUT_SCRIPT TNV_BACKEND=headless TNV_EXIT_AFTER_FRAMES=3 TNV_DATA_DIR='" +
+                            folder + "' '" + program + "' 2>&1; echo \"status=$?\"";
+    const std::string out = RunAndRead(cmd);
+    EXPECT_NE(out.find("tnvpc: the demo song " + folder + "/examples/demo.tnv could not be loaded"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("status=0"), std::string::npos) << out;
+}
+
 TEST(Program, HeadlessRunDumpsThePresentedFrame)
 {
     const std::string program = ProgramPath();

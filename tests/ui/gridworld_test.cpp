@@ -8,6 +8,8 @@
 #include "sequencer/songmodel.h"
 #include "ui/bindings.h"
 #include "ui/gridsetup.h"
+#include "ui/gridvideo.h"
+#include "video/lanes.h"
 #include "ui/gridworld.h"
 
 using namespace uitest;
@@ -24,6 +26,8 @@ protected:
         Seq_Init();
         Seq_NewSong();
         Sys_SetGridLayout();
+        Vid_InitLanes();
+        Ui_ResetGridRows();
         g_uSongRowCount = 200;
         g_ucGridOptions = 0;
         g_iScreen = 0;
@@ -92,17 +96,22 @@ TEST_F(GridWorld, SongCellsShowRiffsLanesAndTheEnd)
     EXPECT_EQ(Image(41, 99), 235);
     EXPECT_EQ(Image(42, 99), 236);
 
-    // The packet carries the tint of the colour table.
+    // The packet carries the tint of the colour table as a glyph sprite (the only sprite the
+    // walker tints), toned down a little and never past 128, above which the tint mask wraps.
     PACKET_SPRITE_T packet{};
     Ui_SongCellCallback(reinterpret_cast<uint8_t *>(&packet), 21, 6, 40, 50);
     const uint8_t *want = g_aabGridCellColours[2];
-    EXPECT_EQ(packet.head.r, want[0]);
-    EXPECT_EQ(packet.head.g, want[1]);
-    EXPECT_EQ(packet.head.b, want[2]);
+    EXPECT_EQ(packet.head.code, PACKET_GLYPH);
+    EXPECT_EQ(packet.head.r, want[0] * 7 / 8);
+    EXPECT_EQ(packet.head.g, want[1] * 7 / 8);
+    EXPECT_EQ(packet.head.b, want[2] * 7 / 8);
+    for (int entry : {0, 6})
+        EXPECT_LE(g_aabGridCellColours[entry][1] * 7 / 8, 128) << "the brightest entries stay inside the mask";
     EXPECT_EQ(packet.x, 40);
     EXPECT_EQ(packet.y, 50);
     Ui_SongCellCallback(reinterpret_cast<uint8_t *>(&packet), 1, 1, 40, 50);
     EXPECT_EQ(packet.head.r, 128);
+    EXPECT_EQ(packet.head.code, PACKET_SPRITE) << "empty cells are drawn as they are";
 }
 
 TEST_F(GridWorld, OnShowsTheOverviewOffReturnsNearTheOldPlace)

@@ -10,6 +10,7 @@
 #include "core/soundlib.h"
 #include "jam/jamchannel.h"
 #include "jam/jamnet.h"
+#include "jam/jamsession.h"
 #include "sequencer/standin_sequencer.h"
 #include "sequencer/samples.h"
 
@@ -105,7 +106,10 @@ int32_t CallLoadInstrument(int32_t slot, uint32_t k1, uint32_t k2, uint32_t k3, 
 }
 int32_t CallIsLibrary(int32_t slot)
 {
+    // Key 1 of 254 or 255, or no keys, marks the song's own sample, never a library one.
     const INSTRUMENTSLOT &i = g_aInstrumentSlots[slot];
+    if (Seq_InstrumentSlotFree(slot) || i.ucKey1 >= 254)
+        return 0;
     return (i.ucKey1 || i.uKey2 || i.uKey3) ? 1 : 0;
 }
 uint8_t CallUses(int32_t slot)
@@ -384,6 +388,7 @@ void Jam_EndPhrase()
 {
     g_iJamPhraseStep = g_iJamStep.load();
     g_iJamPhraseBar = g_iJamBar.load();
+    Jam_SnapshotPhraseClock();
     g_uJamPhraseEnds.fetch_add(1, kRel);
 }
 

@@ -3,8 +3,6 @@
 #include "app/calllog.h"
 #include "app/devices.h"
 
-std::atomic<int32_t> g_bJamSessionOn{0};
-
 // Stand-in.
 void Net_CreateObjects()
 {

@@ -6,8 +6,6 @@
 
 #define STANDIN __attribute__((weak))
 
-STANDIN int32_t g_iJamStartState = 0;
-
 STANDIN void Jam_CountPlayerKeys(JAMNET *, const JAMEVENT &, int32_t, int32_t) {}
 STANDIN void Jam_UpdatePlayerTally(JAMNET *, int32_t, int32_t, int32_t) {}
 STANDIN void Net_DispatchA(NETNODE *, const uint8_t *, size_t, uint32_t) {}

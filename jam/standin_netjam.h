@@ -1,7 +1,6 @@
 // STAND-IN until the jam session start and the network jam step with its session messages are
 // built: only what the network sessions and the command path need of them, under the names those
 // modules will use, so that this file and standin_netjam.cpp can be deleted when they arrive:
-//  - the jam start state (owner: the jam session start);
 //  - the tallies, the client and server message handlers and the server's slot giving (owner: the
 //    periodic network jam step and the session messages).
 // Definitions are weak, so the real ones win at link time.
@@ -14,9 +13,7 @@
 #include "jam/jamnet.h"
 #include "jam/jamseq.h"
 #include "jam/jamwire.h"
-
-// 4 while the jam runs.
-extern int32_t g_iJamStartState;
+#include "jam/jamsession.h"
 
 struct NETNODE;
 void Jam_CountPlayerKeys(JAMNET *net, const JAMEVENT &event, int32_t player, int32_t bar);

@@ -23,3 +23,12 @@ std::string Plat_HomeDir()
     const char *h = Plat_GetEnv("HOME");
     return h ? h : std::string();
 }
+
+std::string Plat_UserDataDir()
+{
+    const char *x = Plat_GetEnv("XDG_DATA_HOME");
+    if (x && x[0] == '/')
+        return std::string(x) + "/tonnivelle";
+    const std::string home = Plat_HomeDir();
+    return home.empty() ? std::string() : home + "/.local/share/tonnivelle";
+}

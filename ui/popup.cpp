@@ -433,8 +433,10 @@ void ClosePopup(POPUP *p)
         Seq_StopRiffPreview();
     if (IsDeviceKind(kind))
         OptionsReturn();
-    else if (kind == POPUP_JAM_LIST)
+    else if (kind == POPUP_JAM_LIST) {
         g_iNextScreen = 10;
+        Jam_OnJamListClosed();
+    }
     else
         DefaultReturn();
 }

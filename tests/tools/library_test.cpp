@@ -5,6 +5,8 @@
 #include "core/archive.h"
 #include "core/disc.h"
 #include "core/file.h"
+#include "tools/jamcontent.h"
+#include "tools/riffcontent.h"
 #include "tools/soundcontent.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +64,43 @@ TEST(Content, BuiltInstrumentLibraryLoads)
         }
     }
     Snd_ShutdownSampleEngine();
+    Sys_WadFreeBuffers();
+    Sys_FreeDiscPool();
+    g_szDataDir[0] = 0;
+}
+
+// The riff library and each quality of the instrument library end with the four jam players'
+// folders, after every folder of the library's own, which the lists show outside a jam.
+TEST(Content, LibrariesEndWithTheJamPlayersFolders)
+{
+    const char *build = std::getenv("TNV_BUILD_DIR");
+    ASSERT_NE(build, nullptr);
+    std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/data/", build);
+    Sys_DiscInit();
+    ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
+    const struct
+    {
+        const char *path;
+        int own; // the library's own folders
+    } libraries[] = {{"/R", Content_RiffStyleCount()}, {"/N/B", 4}, {"/N/D", 4}, {"/N/F", 4}};
+    for (const auto &lib : libraries) {
+        SCOPED_TRACE(lib.path);
+        uint16_t idx[WAD_MAX_DEPTH + 1] = {};
+        const int depth = Sys_WadDirPathToIndices(lib.path, idx);
+        ASSERT_GT(depth, 0);
+        ASSERT_EQ(Sys_WadCountAt(idx, depth), lib.own + CONTENT_JAM_PLAYER_FOLDERS);
+        for (int p = 0; p < CONTENT_JAM_PLAYER_FOLDERS; ++p) {
+            idx[depth] = (uint16_t)(lib.own + p);
+            char name[WAD_NAME_LEN + 1] = {};
+            Sys_WadNodeNameAt(idx, depth + 1, name, WAD_NAME_LEN);
+            EXPECT_STREQ(name, ("PLAYER" + std::to_string(p + 1)).c_str());
+            EXPECT_EQ(Sys_WadCountAt(idx, depth + 1), 1) << "one list folder";
+        }
+        idx[depth] = 0;
+        char first[WAD_NAME_LEN + 1] = {};
+        Sys_WadNodeNameAt(idx, depth + 1, first, WAD_NAME_LEN);
+        EXPECT_STRNE(first, "PLAYER1");
+    }
     Sys_WadFreeBuffers();
     Sys_FreeDiscPool();
     g_szDataDir[0] = 0;

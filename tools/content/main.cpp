@@ -8,12 +8,14 @@
 // video/tnvclip.avi; the video engine's resources (models, textures, paths, fonts...) and its
 // chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL; the
 // demo song examples/demo.tnv; the riff library under "R"; the auto video's clip library under
-// "AUTO", authored by the studio's video engine over the archive built first.
+// "AUTO", authored by the studio's video engine over the archive built first; the jam players'
+// folders after the riff and instrument libraries.
 #include "tools/autocontent.h"
 #include "tools/boottables.h"
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
+#include "tools/jamcontent.h"
 #include "tools/langsource.h"
 #include "tools/packer.h"
 #include "tools/screengraphics.h"
@@ -152,6 +154,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    Content_AddJamPlayerFolders(root);
     std::vector<uint8_t> index, data;
     if (!Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err) ||
         !Content_AddAutoClips(root, out, err) || !Pack_Build(root, PACKOPTIONS{}, index, data, err) ||

@@ -11,6 +11,8 @@
 #include "jam/jamseq.h"
 #include "jam/jamsession.h"
 #include "jam/standin_jamparts.h"
+#include "jam/jamplay.h"
+#include "jam/jamsound.h"
 #include "sequencer/samples.h"
 
 namespace {
@@ -124,39 +126,14 @@ void LogRefusal(const char *what, int32_t player)
     Jam_LogLine(line);
 }
 
-class SoundActions final : public JamActions
-{
-public:
-    void LoadRiffKey(uint32_t a, uint32_t b, uint32_t c, int32_t key, int32_t player, uint32_t riff) override
-    {
-        Jam_LoadRiffKey(a, b, c, key, player, riff);
-    }
-    int32_t LoadPad(int32_t player, uint32_t k1, uint32_t k2, uint32_t k3, int32_t pad, uint32_t inst) override
-    {
-        return Jam_LoadPad(player, k1, k2, k3, pad, inst);
-    }
-    void LoadKeyboard(int32_t player, uint32_t k1, uint32_t k2, uint32_t k3, int32_t firstKey,
-                      uint32_t inst) override
-    {
-        Jam_LoadKeyboard(player, k1, k2, k3, firstKey, inst);
-    }
-    void StartPart(int32_t kind, int32_t index) override { Jam_StartPart(kind, index); }
-    void StopPart(int32_t kind, int32_t index) override { Jam_StopPart(kind, index); }
-    void LoadPlugin(int32_t player, int32_t slot, int32_t pluginIndex) override
-    {
-        Jam_LoadPlayerPlugin(player, slot, pluginIndex);
-    }
-    void PluginInput(int32_t player, int32_t slot, int32_t a, int32_t b) override
-    {
-        Jam_PlayerPluginInput(player, slot, a, b);
-    }
-    void DropPlayerParts(int32_t player) override { Jam_DropPlayerParts(&g_JamNet, player); }
-};
-SoundActions s_actions;
 
 } // namespace
 
-JamActions *Jam_SoundActions() { return &s_actions; }
+JamActions *Jam_SoundActions()
+{
+    static JamSoundActions actions{&g_JamNet};
+    return &actions;
+}
 
 // ---- The per-frame pass ----
 

@@ -13,6 +13,8 @@
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
 #include "jam/standin_jamsession.h"
+#include "jam/jaminput.h"
+#include "jam/jamsession.h"
 #include "jam/standin_netjam.h"
 #include "audio/plugin.h"
 #include "sequencer/clock.h"

@@ -24,6 +24,8 @@
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
 #include "jam/standin_jamparts.h"
+#include "jam/jamplay.h"
+#include "jam/jamsound.h"
 #include "platform/backend.h"
 #include "platform/paths.h"
 #include "render/framecycle.h"

@@ -11,6 +11,8 @@
 #include "jam/jamplay.h"
 #include "jam/jamseq.h"
 #include "jam/standin_jamsession.h"
+#include "jam/jaminput.h"
+#include "jam/jamsession.h"
 
 namespace {
 

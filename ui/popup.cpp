@@ -18,6 +18,8 @@
 #include "jam/netsession.h"
 #include "jam/standin_jam.h"
 #include "jam/standin_jamsession.h"
+#include "jam/jaminput.h"
+#include "jam/jamsession.h"
 #include "render/display.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"

@@ -24,6 +24,8 @@
 #include "jam/netcommand.h"
 #include "jam/standin_jam.h"
 #include "jam/standin_jamsession.h"
+#include "jam/jaminput.h"
+#include "jam/jamsession.h"
 #include "platform/dynlib.h"
 #include "render/gpustate.h"
 #include "sequencer/songmodel.h"

@@ -12,6 +12,8 @@
 #include "jam/netcommand.h"
 #include "jam/standin_jam.h"
 #include "jam/standin_jamsession.h"
+#include "jam/jaminput.h"
+#include "jam/jamsession.h"
 #include "sequencer/songmodel.h"
 #include "support/wadfixture.h"
 #include "ui/busybox.h"

@@ -24,11 +24,11 @@ uint8_t g_ucTextEntryFilter = 0;
 
 namespace {
 
-// The keyboard window below the entry: ten 22-pixel keys a row, 16-pixel rows, then the four
-// function keys.
-constexpr int kKeyboardW = 240, kKeyboardH = 112;
-constexpr int kKeyX = 10, kKeyY = 6, kKeyW = 22, kKeyH = 16;
-constexpr int kFnX = 10, kFnY = 88, kFnW = 55, kFnH = 16;
+// The on-screen keyboard below the edit line, in the same window (a click acts only on the
+// focused window): ten 22-pixel keys a row, 16-pixel rows, then the four function keys.
+constexpr int kKeyboardH = 112;
+constexpr int kKeyX = 10, kKeyY = 50, kKeyW = 22, kKeyH = 16;
+constexpr int kFnX = 10, kFnY = 132, kFnW = 55, kFnH = 16;
 const int16_t kFnTexts[4] = {136, 137, 138, 139};
 const char *const kFnLabels[4] = {"OK", "CANCEL", "SPACE", "DEL"};
 
@@ -135,10 +135,8 @@ void Close(bool accepted)
 {
     Sys_EndTextEntry();
     g_iNextScreen = s_te.savedScreen;
-    WINDOW *w = g_pTextEntryWindow, *k = g_pKeyboardWindow;
+    WINDOW *w = g_pTextEntryWindow;
     g_pTextEntryWindow = g_pKeyboardWindow = nullptr;
-    if (k)
-        Ui_CloseWindow(k);
     if (w)
         Ui_CloseWindow(w);
     Ui_SetFocus(s_te.savedFocus);
@@ -163,20 +161,14 @@ WINDOW *Ui_OpenTextEntry(const TEXTENTRYREQUEST *r)
     wd.x = uint16_t(std::clamp<int32_t>(r->x, 0, 0xFFFF));
     wd.y = uint16_t(std::clamp<int32_t>(r->y, 0, 0xFFFF));
     wd.w = 240;
-    wd.h = 44;
+    wd.h = uint16_t(44 + kKeyboardH);
     wd.style = 1;
     wd.input = Ui_TextEntryFrameUpdate;
+    wd.draw = DrawKeyboard;
     WINDOW *w = Ui_OpenWindow(&wd);
     if (!w)
         return nullptr;
-    WINDOWDESC kd{};
-    kd.x = wd.x;
-    kd.y = uint16_t(wd.y + 48);
-    kd.w = kKeyboardW;
-    kd.h = kKeyboardH;
-    kd.style = 1;
-    kd.draw = DrawKeyboard;
-    WINDOW *k = Ui_OpenWindow(&kd);
+    WINDOW *k = w;
     s_te = TEXTENTRYSTATE{};
     s_te.titleText = r->titleText;
     TEXTFIELDDESC cd{Ui_Text(r->titleText), 6, 5, 227, 14, w, 0, 0, 128, 0};
@@ -184,8 +176,6 @@ WINDOW *Ui_OpenTextEntry(const TEXTENTRYREQUEST *r)
     s_te.caption = k ? Ui_CreateTextField(&cd) : nullptr;
     s_te.edit = s_te.caption ? Ui_CreateTextField(&ed) : nullptr;
     if (!s_te.edit) {
-        if (k)
-            Ui_CloseWindow(k);
         Ui_CloseWindow(w);
         return nullptr;
     }

@@ -33,7 +33,7 @@ struct TEXTENTRYREQUEST
 };
 
 extern WINDOW *g_pTextEntryWindow;
-extern WINDOW *g_pKeyboardWindow;
+extern WINDOW *g_pKeyboardWindow; // the window holding the on-screen keyboard
 extern char g_szTextEntryField[UI_TEXTENTRY_MAX + 1];
 extern uint8_t g_ucKeyboardCursor;
 extern uint8_t g_ucTextEntryFilter; // bit 0 letters and digits only, bit 1 digits and '.' only

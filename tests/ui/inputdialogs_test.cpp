@@ -261,7 +261,8 @@ TEST_F(TextEntry, EmptyRequestOpensOnTheAcceptKeyWithTheDefaults)
     EXPECT_EQ(g_ucKeyboardCursor, KEY_ACCEPT);
     EXPECT_EQ(g_iNextScreen, SCREEN_TEXTENTRY);
     EXPECT_EQ(g_pTextEntryWindow->w, 240);
-    EXPECT_EQ(g_pTextEntryWindow->h, 44);
+    EXPECT_EQ(g_pTextEntryWindow->h, 44 + 112) << "the edit line with the on-screen keyboard below";
+    EXPECT_EQ(g_pKeyboardWindow, g_pTextEntryWindow);
     EXPECT_TRUE(g_bTextEntryActive);
     EXPECT_EQ(g_ucTextEntryLimit, 31) << "the PC keyboard stops at max - 1 too";
     EXPECT_EQ(Ui_OpenTextEntry(&r), nullptr) << "one entry at a time";

@@ -13,6 +13,8 @@
 #include "jam/jamsession.h"
 #include "sequencer/standin_sequencer.h"
 #include "sequencer/samples.h"
+#include "sequencer/songfile.h"
+#include "sequencer/songmodel.h"
 
 JAMSTATE *g_pJamState;
 JAMPLAYERROW g_aJamPlayerRows[JAM_PLAYERS];
@@ -104,6 +106,19 @@ int32_t CallLoadInstrument(int32_t slot, uint32_t k1, uint32_t k2, uint32_t k3, 
         g_iFoundInstrumentSlot = slot;
     return 0;
 }
+// A library riff for a riff key or an audition: the riff library reads it from the archive and
+// takes the mix lock only to install it. The jam copies it into a row and releases it at once, so
+// it never becomes the editor's riff in hand, and the same riff asked for twice loads twice.
+int32_t CallLoadLibraryRiff(int32_t directory, int32_t a, int32_t b, int32_t c, void *)
+{
+    const uint16_t inHand = g_uLibraryRiff;
+    std::memset(g_auLibraryRiffKey, 0, sizeof g_auLibraryRiffKey);
+    const int32_t loaded = Seq_LoadLibraryRiffLocal(directory, a, b, c);
+    const int32_t id = loaded == 1 ? g_uLibraryRiff : 0;
+    g_uLibraryRiff = inHand;
+    std::memset(g_auLibraryRiffKey, 0, sizeof g_auLibraryRiffKey);
+    return id;
+}
 int32_t CallIsLibrary(int32_t slot)
 {
     // Key 1 of 254 or 255, or no keys, marks the song's own sample, never a library one.
@@ -140,7 +155,7 @@ const JAMSEQCALLS g_JamSeqDefaultCalls = {
     .AddRiffNoteRefs = Seq_AddRiffNoteRefs,
     .ReleaseRiff = Seq_ReleaseRiff,
     .ReleaseNote = Seq_ReleaseNote,
-    .LoadLibraryRiff = Seq_LoadLibraryRiff,
+    .LoadLibraryRiff = CallLoadLibraryRiff,
     .AllocInstrumentSlot = Seq_AllocInstrumentSlot,
     .LoadInstrument = CallLoadInstrument,
     .ReleaseInstrument = Seq_ReleaseInstrument,

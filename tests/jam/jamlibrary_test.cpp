@@ -97,6 +97,62 @@ TEST_F(JamLibrary, ARiffKeyFromTheLibraryPlaysAndTheSongComesBackWhole)
     EXPECT_EQ(InstrumentsInUse(), instrumentsBefore);
 }
 
+// A pad and a keyboard filled with one library instrument share its slot, sound, and give it
+// back when emptied.
+TEST_F(JamLibrary, PadsAndKeyboardsFromTheInstrumentLibrary)
+{
+    ASSERT_EQ(Content_BuildDemoSong(), 0);
+    const std::vector<uint8_t> before = SongImage();
+    const int32_t instrumentsBefore = InstrumentsInUse();
+    Jam_StartSession();
+    Ui_ClosePopup();
+    Frame();
+    const JAMPLAYERROW &rows = g_aJamPlayerRows[JAM_LOCAL_PLAYER];
+    JAMPLAYER &me = g_JamNet.aPlayers[JAM_LOCAL_PLAYER];
+
+    Jam_AssignInstrumentFromLibrary(1, 1, 1, 4);
+    Jam_AssignKeyboardFromLibrary(1, 1, 1, 0);
+    const int32_t pad = rows.aiPadSlot[4];
+    const int32_t key = rows.aiKeyboardSlot[9];
+    ASSERT_GE(pad, 0) << "the library instrument did not reach the pad";
+    ASSERT_GE(key, 0) << "the library instrument did not reach the keyboard";
+    const int32_t instrument = g_pJamState->aucSlotInstrument[pad];
+    EXPECT_EQ(g_pJamState->aucSlotInstrument[key], instrument);
+    EXPECT_EQ(g_aInstrumentSlots[instrument].ucUseCount, 2);
+    EXPECT_EQ(Jam_SlotWordOf(me.auPad[4]), Jam_PackLibraryKey(1, 1, 1));
+    EXPECT_EQ(me.aKeyboard[0].uSlotWord, Jam_PackLibraryKey(1, 1, 1));
+
+    StartRecording("instruments.wav");
+    Play(300);
+    me.auPad[4] |= 1;
+    Play(400);
+    me.auPad[4] &= ~1u;
+    Play(300);
+    me.aKeyboard[0].uHeld = 1u << 9;
+    Play(400);
+    me.aKeyboard[0].uHeld = 0;
+    int32_t padNotes = 0, keyNotes = 0;
+    for (const VoiceCall &c : calls)
+        if (c.mode == 3 && !c.muted && c.instrument == instrument)
+            (c.ms < 700 ? padNotes : keyNotes)++;
+    EXPECT_EQ(padNotes, 1);
+    EXPECT_EQ(keyNotes, 1);
+    const std::vector<int16_t> x = Recorded();
+    EXPECT_LT(Loudness(x, 0, Frames(300)), 30);
+    EXPECT_GT(Loudness(x, Frames(320), Frames(600)), 100) << "the pad";
+    EXPECT_GT(Loudness(x, Frames(1020), Frames(1300)), 100) << "the keyboard";
+
+    Jam_AssignInstrumentFromLibrary(0, 0, 0, 4);
+    EXPECT_EQ(g_aInstrumentSlots[instrument].ucUseCount, 1);
+    Jam_AssignKeyboardFromLibrary(0, 0, 0, 0);
+    EXPECT_EQ(rows.aiPadSlot[4], -1);
+    EXPECT_EQ(rows.aiKeyboardSlot[9], -1);
+    Jam_EndSession(1);
+    EXPECT_EQ(g_iJamRestoreResult, JAM_RESTORE_OK);
+    EXPECT_TRUE(SongImage() == before);
+    EXPECT_EQ(InstrumentsInUse(), instrumentsBefore);
+}
+
 // A library riff that is not there leaves the key empty and the song's riffs as they were.
 TEST_F(JamLibrary, AMissingLibraryRiffLeavesTheKeyEmpty)
 {

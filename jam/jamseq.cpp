@@ -84,7 +84,11 @@ void CallTrigger(const RIFFENTRY *riff, const JAMNOTE *note, int32_t c, int32_t 
 int CallStopVoice(int32_t v) { return Snd_StopVoiceIndex(v); }
 int32_t CallReverb(int32_t on, int32_t voice) { return Sys_SetVoiceReverb(on, voice); }
 void CallStartClock() { Seq_StartClock(); }
-void CallSetTempo(int32_t bpm) { Seq_SetTempo(bpm); }
+void CallSetTempo(int32_t bpm)
+{
+    std::lock_guard<std::recursive_mutex> hold(g_csMix); // the clock reads tempo and step length
+    Seq_SetTempo(bpm);
+}
 void CallFreeUndo() { Seq_FreeUndoLog(); }
 void CallReleaseList(int32_t id) { Seq_ReleaseParamList(id); }
 int32_t CallRiffCount() { return g_uRiffCount; }

@@ -351,7 +351,12 @@ void Jam_StartSession()
         Vid_ResetVideo();
         Seq_NewSong();
     }
-    Seq_SetTempo(g_iJamTempo);
+    // The jam's tempo range first: the song plays at the tempo the jam counts its phrases in.
+    Jam_SetTempoTick();
+    {
+        std::lock_guard<std::recursive_mutex> hold(g_csMix);
+        Seq_SetTempo(g_iJamTempo);
+    }
     {
         std::lock_guard<std::recursive_mutex> hold(g_JamNet.Lock);
         Net_InitJamNet(&g_JamNet, Jam_SoundActions());

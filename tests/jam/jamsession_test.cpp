@@ -337,6 +337,29 @@ TEST_F(JamSessionStudio, TwoJamsInARowGiveTheSongBackAndANetworkJamStartsOnItsTi
     EXPECT_EQ(g_pfnSeqStep.load(), Seq_StepIdle);
 }
 
+// A tempo setting outside the jam's range starts the jam at the nearest tempo it has, and the song
+// plays at that tempo too, so the phrases the jam counts are the ones heard.
+TEST_F(JamSessionStudio, AnOutOfRangeTempoSettingStartsAtTheNearestJamTempo)
+{
+    const struct
+    {
+        int32_t setting, tempo, tick;
+    } cases[] = {{0, 40, 300}, {300, 240, 50}, {-5, 40, 300}, {120, 120, 100}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.setting);
+        g_iJamTempo = c.setting;
+        g_bJamSinglePlayer = 1;
+        Jam_StartSession();
+        EXPECT_EQ(g_iJamTempo, c.tempo);
+        EXPECT_EQ(g_uTempo, c.tempo);
+        EXPECT_EQ(g_iJamTickLen.load(), c.tick);
+        Ui_ClosePopup();
+        Play(40);
+        Jam_EndSession(1);
+        Frame();
+    }
+}
+
 TEST_F(JamSessionStudio, TheEndBoxKeepsOrEndsTheJam)
 {
     Jam_StartSession();

@@ -10,6 +10,7 @@
 #include "core/soundlib.h"
 #include "jam/jamchannel.h"
 #include "jam/jamnet.h"
+#include "jam/jamplay.h"
 #include "jam/jamsession.h"
 #include "sequencer/standin_sequencer.h"
 #include "sequencer/samples.h"
@@ -72,6 +73,8 @@ void FreeAuditionEntry()
         Jam_UnloadRow(row);
     }
     row = -1;
+    // The instruments a library riff brought for the audition go with it.
+    Jam_ReleaseRiffInstrumentList(JAM_LOCAL_PLAYER, JAM_RIFF_KEYS);
 }
 
 // ---- Default calls ----
@@ -696,13 +699,18 @@ int32_t Jam_AddRiffSlot(int32_t riff, int32_t a, int32_t b, int32_t player, int3
         if (Jam_CopyRiffToRow(row, id) < 0)
             return -1;
     } else {
+        std::memset(g_abInstrumentMarks, 0, sizeof g_abInstrumentMarks);
         const int32_t id = g_JamSeqCalls.LoadLibraryRiff(0, riff, a, b, g_pJamScratch);
         if (id <= 0)
             return -1;
         const int32_t copied = Jam_CopyRiffToRow(row, id);
         g_JamSeqCalls.ReleaseRiff(id, 0, 1);
-        if (copied < 0)
+        // The audition holds the instruments the load brought until it is replaced or cancelled.
+        Jam_BuildRiffInstrumentListFromMarks(JAM_LOCAL_PLAYER, JAM_RIFF_KEYS);
+        if (copied < 0) {
+            Jam_ReleaseRiffInstrumentList(JAM_LOCAL_PLAYER, JAM_RIFF_KEYS);
             return -1;
+        }
     }
     s->aRows[row].Riff.iUseCount++;
     s->aucRowVolume[row] = 255;

@@ -10,6 +10,9 @@
 #include "sequencer/samples.h"
 #include "tools/riffcontent.h"
 
+#include <algorithm>
+#include <string>
+
 namespace jamtest {
 namespace {
 
@@ -50,6 +53,7 @@ TEST_F(JamLibrary, ARiffKeyFromTheLibraryPlaysAndTheSongComesBackWhole)
     const JAMPLAYERROW &rows = g_aJamPlayerRows[JAM_LOCAL_PLAYER];
     JAMPLAYER &me = g_JamNet.aPlayers[JAM_LOCAL_PLAYER];
 
+    const int32_t jamInstruments = InstrumentsInUse();
     // Style 1's drums onto F1, then the same riff again onto F2: each key gets its own row.
     Jam_AssignRiffFromLibrary(1, 1, 1, 0);
     const int32_t row = rows.aiRiffRow[0];
@@ -89,6 +93,7 @@ TEST_F(JamLibrary, ARiffKeyFromTheLibraryPlaysAndTheSongComesBackWhole)
     EXPECT_EQ(rows.aiRiffRow[0], -1);
     EXPECT_EQ(rows.aiRiffRow[1], -1);
     EXPECT_STREQ(g_aszJamCaptions[3], "Empty");
+    EXPECT_EQ(InstrumentsInUse(), jamInstruments);
 
     Jam_EndSession(1);
     EXPECT_EQ(g_iJamRestoreResult, JAM_RESTORE_OK);
@@ -151,6 +156,28 @@ TEST_F(JamLibrary, PadsAndKeyboardsFromTheInstrumentLibrary)
     EXPECT_EQ(g_iJamRestoreResult, JAM_RESTORE_OK);
     EXPECT_TRUE(SongImage() == before);
     EXPECT_EQ(InstrumentsInUse(), instrumentsBefore);
+}
+
+// Hearing library riffs before choosing one (the audition row) keeps their instruments only while
+// the riff is heard: one audition replacing another, and the last one cancelled, leave none behind.
+TEST_F(JamLibrary, AuditionsOfLibraryRiffsGiveTheirInstrumentsBack)
+{
+    ASSERT_EQ(Content_BuildDemoSong(), 0);
+    Jam_StartSession();
+    Ui_ClosePopup();
+    Frame();
+    const int32_t before = InstrumentsInUse();
+    const int32_t riffsBefore = g_uRiffCount;
+    for (int32_t style = 1; style <= std::min(Content_RiffStyleCount(), 3); ++style)
+        for (int32_t part = 1; part <= CONTENT_RIFF_PARTS; ++part) {
+            SCOPED_TRACE(std::to_string(style) + "/" + std::to_string(part));
+            ASSERT_GE(Jam_AddRiffSlot(style, part, 1, JAM_LOCAL_PLAYER, 0, 0), 0);
+            Play(40);
+        }
+    EXPECT_GT(InstrumentsInUse(), before) << "the riff heard has its instruments";
+    Jam_CancelPendingRiff();
+    EXPECT_EQ(InstrumentsInUse(), before);
+    EXPECT_EQ(g_uRiffCount, riffsBefore);
 }
 
 // A library riff that is not there leaves the key empty and the song's riffs as they were.

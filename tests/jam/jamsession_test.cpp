@@ -3,6 +3,8 @@
 // way the backup can go wrong.
 #include "jamfixture.h"
 
+#include "jam/jamplay.h"
+
 #include "app/cmdline.h"
 #include "jam/netsession.h"
 #include "jamtesthelp.h"
@@ -358,6 +360,28 @@ TEST_F(JamSessionStudio, AnOutOfRangeTempoSettingStartsAtTheNearestJamTempo)
         Jam_EndSession(1);
         Frame();
     }
+}
+
+// Emptying the local player's parts (the reset, the end of the jam) is no choice from a pop-up:
+// the pop-up that is open stays open, the start is not armed, and the keys stay as they were.
+TEST_F(JamSessionStudio, ResettingTheLocalPlayerLeavesThePopupAndKeysAlone)
+{
+    Jam_StartSession();
+    ASSERT_NE(g_pCurrentPopup, nullptr);
+    ASSERT_EQ(g_pCurrentPopup->kind, POPUP_JAM_LIST);
+    Jam_AssignKeyboardFromLibrary(0, 0, 0, 1);
+    Jam_ResetPlayer(JAM_LOCAL_PLAYER);
+    ASSERT_NE(g_pCurrentPopup, nullptr);
+    EXPECT_EQ(g_pCurrentPopup->kind, POPUP_JAM_LIST);
+    EXPECT_EQ(g_iJamStartState.load(), JAM_START_IDLE);
+    EXPECT_EQ(g_bJamKeysActive.load(), 0);
+    EXPECT_STREQ(g_aszJamKeyboardNames[1], Ui_Text(697));
+
+    Ui_ClosePopup();
+    Play(40);
+    ASSERT_EQ(g_bJamKeysActive.load(), 1);
+    Jam_EndSession(1);
+    EXPECT_EQ(g_bJamKeysActive.load(), 0) << "no jam keys are live once the jam is over";
 }
 
 TEST_F(JamSessionStudio, TheEndBoxKeepsOrEndsTheJam)

@@ -10,6 +10,7 @@
 #include "jamtesthelp.h"
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"
+#include "ui/mouse.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
 
@@ -382,6 +383,19 @@ TEST_F(JamSessionStudio, ResettingTheLocalPlayerLeavesThePopupAndKeysAlone)
     ASSERT_EQ(g_bJamKeysActive.load(), 1);
     Jam_EndSession(1);
     EXPECT_EQ(g_bJamKeysActive.load(), 0) << "no jam keys are live once the jam is over";
+}
+
+// A jam that ends while the dial is being dragged gives the pointer back.
+TEST_F(JamSessionStudio, EndingTheJamMidDragFreesThePointer)
+{
+    Jam_StartSession();
+    Ui_ClosePopup();
+    Play(40);
+    Jam_StartDialDrag();
+    ASSERT_EQ(g_bPointerFrozen, 1);
+    Jam_EndSession(1);
+    EXPECT_EQ(g_bPointerFrozen, 0);
+    EXPECT_EQ(g_bJamDialDrag, 0);
 }
 
 TEST_F(JamSessionStudio, TheEndBoxKeepsOrEndsTheJam)

@@ -139,7 +139,7 @@ protected:
             d = POPUPDESC{};
         Ui_SetMenuItemHandler(kItemRow, handler);
         dump_ = ::testing::TempDir() + "input_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                ".png";
+                "_" + std::to_string(++runs_) + ".png";
         std::remove(dump_.c_str());
         setenv("TNV_DUMP_FRAME", dump_.c_str(), 1);
         // Each run starts as the program does: no mouse mode yet (start-up turns it on), no
@@ -158,6 +158,7 @@ protected:
         return rc;
     }
     std::string dump_;
+    int runs_ = 0;
 };
 
 // Check 4: the toolbar's buttons outline and hint; a greyed F-key hints but does nothing.

@@ -4,6 +4,12 @@
 
 #include "app/calllog.h"
 #include "app/mainwindow.h"
+#include "core/browser.h"
+#include "sequencer/songmodel.h"
+#include "ui/bindings.h"
+#include "ui/gridsetup.h"
+#include "ui/gridvideo.h"
+#include "video/lanes.h"
 #include "ui/caption.h"
 #include "ui/shortcuts.h"
 #include "ui/textentry.h"
@@ -436,6 +442,80 @@ TEST_F(Dialogs, ShortcutTableEndsWithItsZeroRow)
         EXPECT_NE(g_atKeyShortcuts[i].handler, nullptr) << i;
     EXPECT_EQ(g_atKeyShortcuts[25].screen, 17u);
     EXPECT_EQ(g_atKeyShortcuts[25].key, KEY_ENTER);
+}
+
+// --- grid navigation ---
+
+class GridKeys : public Dialogs
+{
+protected:
+    void SetUp() override
+    {
+        Dialogs::SetUp();
+        Ui_BindScreenButtons();
+        Sys_SetGridLayout();
+        Vid_InitLanes();
+        Ui_ResetGridRows();
+        g_uSongRowCount = 300;
+        g_ucGridOptions = 0;
+        g_iScreen = 0;
+    }
+    void TearDown() override
+    {
+        for (auto &row : g_aSongGrid)
+            for (uint16_t &cell : row)
+                cell = 0;
+        Ui_CloseGridScreen();
+        g_uKeyModifiers = 0;
+        g_iScreen = 10;
+        Dialogs::TearDown();
+    }
+    static void Key(uint32_t key, uint32_t modifiers)
+    {
+        g_iLastKeyCode = int32_t(key);
+        g_uKeyModifiers = modifiers;
+        Ui_DispatchKeyShortcut();
+    }
+};
+
+TEST_F(GridKeys, ControlHomeGoesToTopAndStartAndSongEndLeavesThreeColumns)
+{
+    ASSERT_TRUE(Ui_SetupGridScreen(2));
+    VIEWWIDGET *v = g_pGridView;
+    v->firstColumn = 20;
+    v->firstRow = 30;
+    g_sGridCursorX = 4;
+    g_sGridCursorY = 5;
+    Key(KEY_HOME, 2);
+    EXPECT_EQ(v->firstColumn, -1);
+    EXPECT_EQ(v->firstRow, -1);
+    EXPECT_EQ(g_sGridCursorX, 0);
+    EXPECT_EQ(g_sGridCursorY, 0);
+    // An empty song: the end is its start, never a negative column past the border.
+    Key(KEY_END, 0);
+    EXPECT_EQ(v->firstColumn, -1);
+    // A song of 10 rows: the last three stay in view.
+    g_aSongGrid[9][0] = 1;
+    Key(KEY_END, 0);
+    EXPECT_EQ(v->firstColumn, Seq_CountUsedRows() - 3);
+    EXPECT_GE(v->firstColumn, 0);
+}
+
+TEST_F(GridKeys, PageDownNeverPassesTheLastPage)
+{
+    ASSERT_TRUE(Ui_SetupGridScreen(2));
+    SCROLLBAR *b = g_pGridView->rowBar;
+    ASSERT_NE(b, nullptr);
+    ASSERT_GT(b->page, 1);
+    b->position = b->maximum - 2;
+    Key(KEY_PAGEDOWN, 0);
+    EXPECT_EQ(b->step, 2);
+    EXPECT_EQ(b->holdCount, 6);
+    b->position = b->maximum;
+    Key(KEY_PAGEDOWN, 0);
+    EXPECT_EQ(b->step, 0);
+    Key(KEY_PAGEUP, 0);
+    EXPECT_EQ(b->step, -(b->page - 1));
 }
 
 // --- captions ---

@@ -6,6 +6,7 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
+#include "ui/frontend.h"
 #include "ui/gridsetup.h"
 #include "ui/gridvideo.h"
 #include "ui/widgets.h"
@@ -46,15 +47,6 @@ void LoadDemoSong()
 }
 
 } // namespace
-
-void Ui_ReturnToMainScreen()
-{
-    if (!Ui_SetupGridScreen(2))
-        return;
-    g_iScreen = 0;
-    g_iNextScreen = -1;
-    Ui_SetFocus(g_pGridWindow);
-}
 
 void Ui_OpenMainScreenAtStart()
 {

@@ -1,5 +1,6 @@
 // The pad binding table built at start-up and the dispatch rules the screens rely on.
 #include "core/padbind.h"
+#include "editors/topbar.h"
 #include "ui/bindings.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"

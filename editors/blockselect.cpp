@@ -738,9 +738,14 @@ bool Ed_RiffStartOfCell(int32_t *column, int32_t *row)
 
 void Ed_InstallBlockMenuItems()
 {
-    Ui_SetMenuItemHandler(3, Ed_AreaSelectionMode);
-    Ui_SetMenuItemHandler(12, Ed_BlockJoinRiffs);
-    Ui_SetMenuItemHandler(13, Ed_BlockCutAction);
-    Ui_SetMenuItemHandler(14, Ed_BlockCopyAction);
-    Ui_SetMenuItemHandler(15, Ed_BlockPlayArea);
+    const struct
+    {
+        int row;
+        MENUHANDLER handler;
+    } kItems[] = {{3, Ed_AreaSelectionMode}, {12, Ed_BlockJoinRiffs}, {13, Ed_BlockCutAction},
+                  {14, Ed_BlockCopyAction}, {15, Ed_BlockPlayArea}};
+    // A row already given a handler keeps it.
+    for (const auto &item : kItems)
+        if (!g_atMenuItems[item.row].handler)
+            Ui_SetMenuItemHandler(item.row, item.handler);
 }

@@ -133,7 +133,6 @@ void HighlightMoved()
 
 void Ed_OpenTopBar()
 {
-    Sys_CallLog("Ed_OpenTopBar");
     if (Ui_WindowIsOpen(g_pTopBarWindow))
         return;
     WINDOWDESC d{};

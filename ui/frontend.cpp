@@ -31,7 +31,6 @@ void Ui_ResetGridCursor()
 
 void Ui_InitFrontEnd()
 {
-    Sys_CallLog("Ui_InitFrontEnd");
     const uint8_t bevel[6] = {15, 20, 20, 70, 80, 80};
     std::copy(std::begin(bevel), std::end(bevel), g_abBevelColours);
     Ui_ClearOptionPanelFlag();
@@ -55,7 +54,6 @@ void Ui_InitFrontEnd()
 
 void Ui_ReturnToMainScreen()
 {
-    Sys_CallLog("Ui_ReturnToMainScreen");
     g_ucTopBarButton = 0;
     Ed_OpenTopBar();
     if (!Ui_SetupGridScreen(2))

@@ -488,7 +488,7 @@ void Ed_BlockJoinRiffs()
 
 void Ed_BlockAutoScroll()
 {
-    if (!g_pGridView || (g_ucMouseButtons & MOUSE_MODE))
+    if (!g_pGridView)
         return;
     if (g_ucGridKind == 3) {
         const int32_t visibleRows = g_pGridView->ringRows - 2;
@@ -504,19 +504,16 @@ void Ed_BlockAutoScroll()
             g_ucRiffOctave++;
         }
     }
+    // The block follows the cursor, whether the cursor stepped or a click put it on a cell (the
+    // pointer has no drag of the block of its own, so mouse mode follows the cursor too).
     const int32_t column = Ui_GridCursorColumnRaw(), row = Ui_GridCursorRowRaw();
-    if (column != g_tBlock.lastCursor[0]) {
-        const int32_t d = column > g_tBlock.lastCursor[0] ? 1 : -1;
-        g_tBlock.origin[0] = int16_t(g_tBlock.origin[0] + d);
-        g_tBlock.corner[0] = int16_t(g_tBlock.corner[0] + d);
-        g_tBlock.lastCursor[0] = int16_t(g_tBlock.lastCursor[0] + d);
-    }
-    if (row != g_tBlock.lastCursor[1]) {
-        const int32_t d = row > g_tBlock.lastCursor[1] ? 1 : -1;
-        g_tBlock.origin[1] = int16_t(g_tBlock.origin[1] + d);
-        g_tBlock.corner[1] = int16_t(g_tBlock.corner[1] + d);
-        g_tBlock.lastCursor[1] = int16_t(g_tBlock.lastCursor[1] + d);
-    }
+    const int32_t dx = column - g_tBlock.lastCursor[0], dy = row - g_tBlock.lastCursor[1];
+    g_tBlock.origin[0] = int16_t(g_tBlock.origin[0] + dx);
+    g_tBlock.corner[0] = int16_t(g_tBlock.corner[0] + dx);
+    g_tBlock.origin[1] = int16_t(g_tBlock.origin[1] + dy);
+    g_tBlock.corner[1] = int16_t(g_tBlock.corner[1] + dy);
+    g_tBlock.lastCursor[0] = int16_t(column);
+    g_tBlock.lastCursor[1] = int16_t(row);
     std::memcpy(g_asGridMark, &g_tBlock, sizeof g_asGridMark);
 }
 
@@ -542,6 +539,7 @@ int32_t ClipboardRowKind()
 
 void Ed_BlockMoveLeft()
 {
+    Sys_CallLog("Ed_BlockMoveLeft");
     Ed_BlockAutoScroll();
     if (ScrolledRect().x1 > 0)
         StepColumns(-1);
@@ -549,6 +547,7 @@ void Ed_BlockMoveLeft()
 
 void Ed_BlockMoveRight()
 {
+    Sys_CallLog("Ed_BlockMoveRight");
     Ed_BlockAutoScroll();
     if (g_pGridView && ScrolledRect().x2 < g_pGridView->columnCount - 1)
         StepColumns(1);
@@ -556,6 +555,7 @@ void Ed_BlockMoveRight()
 
 void Ed_BlockMoveUp()
 {
+    Sys_CallLog("Ed_BlockMoveUp");
     if (g_cGridPendingRows)
         return;
     Ed_BlockAutoScroll();
@@ -580,6 +580,7 @@ void Ed_BlockMoveUp()
 
 void Ed_BlockMoveDown()
 {
+    Sys_CallLog("Ed_BlockMoveDown");
     if (g_cGridPendingRows)
         return;
     Ed_BlockAutoScroll();

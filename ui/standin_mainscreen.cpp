@@ -6,6 +6,7 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
+#include "sequencer/undo.h"
 #include "ui/frontend.h"
 #include "ui/gridsetup.h"
 #include "ui/gridvideo.h"
@@ -44,6 +45,8 @@ void LoadDemoSong()
         return;
     }
     Seq_ComputeSongTime(9999);
+    // Loading dropped the undo log; edits of the loaded song are undone from a fresh one.
+    Seq_AllocUndoLog();
 }
 
 } // namespace

@@ -19,6 +19,10 @@
 #include "ui/gridvideo.h"
 #include "ui/menupages.h"
 #include "ui/msgbox.h"
+#include "video/chase.h"
+#include "video/chasetypes.h"
+#include "video/clips.h"
+#include "video/engine.h"
 #include "video/lanes.h"
 
 using namespace uitest;
@@ -337,6 +341,72 @@ TEST_F(Blocks, RiffNotesCutAndPaste)
     g_tBlock.ucClipboardKind = 0;
     Ed_BlockCutAction();
     EXPECT_EQ(g_tBlock.ucClipboardKind, 0);
+}
+
+} // namespace
+
+namespace {
+
+// The video grid's clipboard holds a reference on each clip it copied, and gives it back when
+// the block is dropped or when another section is chosen with the block still in hand.
+class VideoBlocks : public Editors
+{
+protected:
+    VIDCLIP *m_clip = nullptr;
+    void SetUp() override
+    {
+        Editors::SetUp();
+        ASSERT_EQ(Vid_InitVideoCore(), 0);
+        Ui_ResetGridRows();
+        m_clip = Vid_NewClip();
+        ASSERT_NE(m_clip, nullptr);
+        // A clip of one plain chase, which the lanes take.
+        for (int32_t id = 1; id <= 40 && !m_clip->pFirst; id++) {
+            const int32_t type = Vid_FindChaseType(id);
+            const CHASEDEF *def = type >= 0 ? Vid_GetChaseDef(type) : nullptr;
+            if (def && (def->uKind & CHASEKIND_PLAIN))
+                Vid_AppendClipEntry(m_clip, Vid_NewChase(type));
+        }
+        ASSERT_EQ(Vid_PlaceClipRun(0, 2, 1, m_clip), 0);
+        Ui_CloseGridScreen();
+        ASSERT_TRUE(Ui_SetupGridScreen(1));
+        Ui_SetFocus(g_pGridWindow);
+        g_iScreen = 7;
+    }
+    static void Mark(int c0, int r0, int c1, int r1)
+    {
+        g_asGridMark[0] = int16_t(c0);
+        g_asGridMark[1] = int16_t(r0);
+        g_asGridMark[2] = int16_t(c1);
+        g_asGridMark[3] = int16_t(r1);
+        std::memcpy(&g_tBlock, g_asGridMark, sizeof g_asGridMark);
+    }
+};
+
+TEST_F(VideoBlocks, CopyHoldsTheClipAndDropGivesItBack)
+{
+    ASSERT_EQ(Vid_GetLaneClipAt(0, 2), m_clip);
+    const uint32_t refs = m_clip->uRefCount;
+    Mark(2, 0, 2, 0);
+    Ed_BlockCopyAction();
+    EXPECT_EQ(g_tBlock.ucClipboardKind, BLOCK_CLIP_VIDEO_CLIPS);
+    EXPECT_EQ(m_clip->uRefCount, refs + 1);
+    Ed_BlockDrop();
+    EXPECT_EQ(m_clip->uRefCount, refs);
+}
+
+TEST_F(VideoBlocks, ChoosingAnotherSectionWithABlockInHandGivesTheClipBack)
+{
+    const uint32_t refs = m_clip->uRefCount;
+    Mark(2, 0, 2, 0);
+    Ed_BlockCopyAction();
+    ASSERT_EQ(m_clip->uRefCount, refs + 1);
+    g_ucTopBarButton = 0;
+    Ed_TopBarChoose();
+    Frames(6);
+    EXPECT_EQ(g_ucGridKind, 2);
+    EXPECT_EQ(m_clip->uRefCount, refs);
+    EXPECT_EQ(g_tBlock.ucMode, 0);
 }
 
 } // namespace

@@ -373,6 +373,13 @@ protected:
         Ui_SetFocus(g_pGridWindow);
         g_iScreen = 7;
     }
+    void TearDown() override
+    {
+        Ui_CloseGridScreen();
+        Vid_ResetVideo();
+        Vid_FreeVideoCore();
+        Editors::TearDown();
+    }
     static void Mark(int c0, int r0, int c1, int r1)
     {
         g_asGridMark[0] = int16_t(c0);

@@ -17,7 +17,7 @@
 
 #include <cstdlib>
 
-extern int32_t g_iStandinPromptText;
+#include "editors/topbar.h"
 
 namespace {
 
@@ -272,13 +272,16 @@ TEST(ScreenPrompt, TextByScreen)
     };
     const int32_t screen = g_iScreen;
     for (const auto &c : kCases) {
-        g_iStandinPromptText = -1;
+        // A text no screen sets stands for "no change".
+        constexpr uint16_t kUnchanged = 699;
+        g_iStatusHoldFrames = 0;
+        g_usPromptTextId = kUnchanged;
         g_iScreen = c.screen;
         g_ucGridKind = c.gridKind;
         g_ucGridPasteMode = c.paste;
         g_ucScreenSubState = c.sub;
         Vid_ShowScreenPrompt();
-        EXPECT_EQ(g_iStandinPromptText, c.text) << "screen " << c.screen << " sub " << int(c.sub);
+        EXPECT_EQ(g_usPromptTextId, c.text < 0 ? kUnchanged : c.text) << "screen " << c.screen << " sub " << int(c.sub);
     }
     g_iScreen = screen;
     g_ucGridKind = g_ucGridPasteMode = g_ucScreenSubState = 0;

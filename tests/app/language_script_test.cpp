@@ -21,6 +21,7 @@ protected:
     void SetUp() override
     {
         SpineTest::SetUp();
+        m_mouseButtons = g_ucMouseButtons;
         Plat_SettingsClear();
         Ui_ResetMenuItems();
         Ui_SetMenuPage(0);
@@ -38,8 +39,10 @@ protected:
         g_ucLanguage = LANGUAGE_ENGLISH;
         Ui_ResetMenuItems();
         Ui_SetMenuPage(0);
+        g_ucMouseButtons = m_mouseButtons; // the mouse use as the test found it
         SpineTest::TearDown();
     }
+    uint8_t m_mouseButtons = 0;
 };
 
 TEST_F(LanguageScript, DeutschGivesAGermanPageMenu)

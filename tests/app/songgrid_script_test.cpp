@@ -21,6 +21,7 @@ protected:
     void SetUp() override
     {
         SpineTest::SetUp();
+        m_mouseButtons = g_ucMouseButtons;
         Fresh();
     }
     void TearDown() override
@@ -30,8 +31,10 @@ protected:
         Ui_ResetMenuItems();
         Ui_SetMenuPage(0);
         g_ucGridOptions = 0;
+        g_ucMouseButtons = m_mouseButtons; // the mouse use as the test found it
         SpineTest::TearDown();
     }
+    uint8_t m_mouseButtons = 0;
     // Each run starts the studio from scratch: the loop's globals, the grid's options, the menu
     // rows rewritten at run time and the page menu's kept places.
     void Fresh()

@@ -363,7 +363,11 @@ void Net_NodeFrame(NETNODE *node, const uint8_t *keys)
     // phrase work, so the last bar's batch leaves before the sets swap.
     const uint32_t bars = g_uJamBarEnds.load(std::memory_order_acquire);
     const uint32_t phrases = g_uJamPhraseEnds.load(std::memory_order_acquire);
-    if (IsProgram(node)) {
+    if (IsProgram(node) && g_iJamStartState != JAM_START_RUNNING) {
+        // Ends from before this jam's start (an earlier jam) are not this jam's.
+        node->uBarEndsDone = bars;
+        node->uPhraseEndsDone = phrases;
+    } else if (IsProgram(node)) {
         uint32_t pending = bars - node->uBarEndsDone;
         if (pending > 64)
             pending = 1; // a clock that ran on without the jam step: only the latest counts

@@ -323,7 +323,7 @@ TEST_P(NetJamPlayers, AfterEveryPhraseAllHoldTheSameBlocks)
                 const int at = 10 + 17 * i + phrase * 5;
                 if (f == at)
                     P((size_t)i).Key(keysOf[i][phrase % 2], true);
-                if (f == at + 40 && phrase != 2)
+                if (f == at + 40 && phrase == 0)
                     P((size_t)i).Key(keysOf[i][phrase % 2], false);
             }
             Frame();

@@ -448,9 +448,8 @@ static void SlotLeft(NETNODE *node, int32_t slot, bool quiet)
         if (JamActions *a = net->pActions)
             a->DropPlayerParts(slot);
         if (!quiet) {
-            char line[JAM_LOG_CHARS];
-            std::snprintf(line, sizeof line, "%s %s", s.szName, Text(683, "has left the jam session"));
-            Log(node, line);
+            const std::string line = std::string(s.szName) + " " + Text(683, "has left the jam session");
+            Log(node, line.c_str());
         }
         ResetPlayerKeys(net->aPlayers[slot]);
         Net_ClearImmediateEvents(net, slot);
@@ -500,9 +499,8 @@ static void SlotEntry(NETNODE *node, const NETMSG &m)
         Net_PlayerLeft(node, copy.uPlayerId);
     NETPLAYERSLOT &shown = net->aSlotNames[slot];
     if (m.szName[0] && std::strcmp(m.szName, "EMPTY") != 0 && std::strcmp(shown.szName, "EMPTY") == 0) {
-        char line[JAM_LOG_CHARS];
-        std::snprintf(line, sizeof line, "%s %s", m.szName, Text(684, "has entered the jam session"));
-        Log(node, line);
+        const std::string line = std::string(m.szName) + " " + Text(684, "has entered the jam session");
+        Log(node, line.c_str());
     }
     copy.uPlayerId = id;
     std::memset(copy.szName, 0, sizeof copy.szName);

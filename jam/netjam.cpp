@@ -815,7 +815,7 @@ void Net_DispatchB(NETNODE *node, const uint8_t *message, size_t size, uint32_t 
         for (int32_t s = 0; s < JAM_NET_SLOTS; ++s)
             Net_SendFromServer(node, sender,
                                Net_BuildSlotEntry(net->aServerSlots[s].uPlayerId, (uint32_t)s, net->aServerSlots[s].szName));
-        if (g_bNetSession && node == &g_NetNode)
+        if (g_bNetSession)
             Net_UpdateLobbyClientList(node);
         break;
     case NET_MSG_COMMAND: ToAll(node, Net_BuildCommandRelay(w[1], (uint32_t)slot, w[2])); break;

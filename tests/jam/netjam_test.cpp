@@ -16,6 +16,7 @@
 #include "jam/netjam.h"
 #include "jam/netsession.h"
 #include "platform/clock.h"
+#include "platform/kescomms.h"
 #include "sequencer/clock.h"
 
 namespace {
@@ -254,6 +255,19 @@ TEST_F(NetJamTest, APlayerWithoutASlotIsPutOutAndNeverPlaysAsSlotZero)
     for (int s = 0; s < 4; ++s)
         EXPECT_TRUE(h.net.aImmediateEvents[s].Events.empty());
     EXPECT_STREQ(h.net.aServerSlots[0].szName, "Alice");
+}
+
+TEST_F(NetJamTest, ALobbyLaunchedServerHandsTheLobbyItsFourSlotNames)
+{
+    Kes_UseFake(true);
+    g_bNetSession = 1;
+    Host("Alice", 2);
+    ASSERT_EQ(Join("Bob"), 0);
+    g_bNetSession = 0;
+    const std::vector<std::string> &log = Kes_FakeLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "SetKestrixDataClientList(Alice/Bob/EMPTY/EMPTY,4,4)");
+    Kes_UseFake(false);
 }
 
 TEST_F(NetJamTest, ChatReachesEveryoneTheSenderIncluded)

@@ -7,7 +7,9 @@
 #include "audio/sampleedit.h"
 #include "audio/sampleslot.h"
 #include "core/browser.h"
+#include "app/timers.h"
 #include "sequencer/instruments.h"
+#include "sequencer/playback.h"
 #include "sequencer/samples.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
@@ -16,6 +18,7 @@
 #include "tools/soundcontent.h"
 #include "video/respages.h"
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -57,14 +60,14 @@ class LibrarySong : public WadTest
 protected:
     void SetUp() override
     {
-        WadTest::SetUp();
         Seq_ResetSongModel();
         Seq_SetTextMeasurer(FixedWidth);
         ASSERT_EQ(Snd_InitSampleEngine(256), 0);
-        Vid_CreateResPagePool();
-        ClearSongData();
         g_bTaggedSongFile = 1;
         Seq_Init();
+        Seq_NewSong();
+        WadTest::SetUp();
+        Vid_CreateResPagePool();
         PACKDIR &root = m_root;
         for (const char *f : {"AUTO", "CHASES", "JAMTEM", "PERF", "R", "BOOT"})
             Pack_Dir(root, f);
@@ -109,11 +112,11 @@ protected:
         const int32_t riff = Seq_NewRiff(1, (int32_t)slots.size());
         int32_t track = 0;
         for (int32_t slot : slots) {
-            const uint16_t flat[2] = {0x7F00, 0x7FFF};
-            const int32_t a = Seq_AddParamList(2, flat, 0, 0), b = Seq_AddParamList(2, flat, 0, 0),
+            const uint16_t amp[3] = {0xFF00, 0xFF1D, 0x008F}, flat[2] = {0x7F00, 0x7FFF}; // time | level << 8
+            const int32_t a = Seq_AddParamList(3, amp, 0, 0), b = Seq_AddParamList(2, flat, 0, 0),
                           c = Seq_AddParamList(2, flat, 0, 0);
             const uint16_t before = g_uNoteCount;
-            const int32_t id = Seq_FindOrAddNote((uint16_t)slot, 4, track, 2, 200, 0, 0x40, 0x80, 0, 0, a, b, c, 0,
+            const int32_t id = Seq_FindOrAddNote((uint16_t)slot, 4, track, 2, 200, NOTE_FLAG_HITS8, 0, 0x80, 0, 0, a, b, c, 0,
                                                  0, 0, 1);
             if (!(id > 0 && g_uNoteCount == before + 1)) {
                 Seq_ReleaseParamList(a);
@@ -128,6 +131,36 @@ protected:
     }
 
     PACKDIR m_root;
+
+    // RMS of one second of a riff's preview through the mixer.
+    static double PreviewLevel(int32_t riff)
+    {
+        EXPECT_EQ(Sys_AllocMixBuffers(), 0);
+        Snd_SetMasterVolume(0x3FFF, 0x3FFF);
+        Seq_PlayRiffPreview(0, riff);
+        double energy = 0;
+        for (int32_t block = 0; block < 44100 / 72; block++) {
+            std::memset(g_pMixOutputBuffer, 0, (size_t)g_iMixBlockFrames * 4);
+            Snd_SetMixParam(16, g_pMixOutputBuffer);
+            Seq_Tick();
+            Snd_MixBlock();
+            for (int32_t i = 0; i < g_iMixBlockFrames * 2; i++)
+                energy += (double)g_pMixOutputBuffer[i] * g_pMixOutputBuffer[i];
+        }
+        Seq_StopRiffPreview();
+        Sys_FreeMixBuffers();
+        return std::sqrt(energy / (44100.0 * 2));
+    }
+
+    static std::vector<int16_t> Sound(int32_t slot)
+    {
+        SAMPLESLOT *p = nullptr;
+        EXPECT_GE(Snd_FindSampleById(&p, (uint32_t)g_aInstrumentSlots[slot].iSampleId), 0);
+        std::vector<int16_t> mono(p ? p->uFrames : 0);
+        if (p)
+            Snd_CopySampleLeft(mono.data(), p);
+        return mono;
+    }
 
     static Image Save() { return Seq_SaveSongImage(SONGPART_SONG, "Library"); }
     static int32_t Load(const Image &b) { return Seq_LoadSongImage(b.data(), b.size()); }
@@ -171,6 +204,7 @@ TEST_F(LibrarySong, LibraryInstrumentsRoundTripAsResourceReferences)
     EXPECT_EQ(R32(a, in + 8), 0u);
     EXPECT_EQ(R32(a, in + 12), 1u);
 
+    const std::vector<int16_t> padSound = Sound(2);
     Seq_NewSong();
     EXPECT_EQ(LibrarySlots(), 0);
     ASSERT_EQ(Load(a), 0);
@@ -185,6 +219,8 @@ TEST_F(LibrarySong, LibraryInstrumentsRoundTripAsResourceReferences)
     SAMPLESLOT *sample = nullptr;
     ASSERT_GE(Snd_FindSampleById(&sample, (uint32_t)pad.iSampleId), 0);
     EXPECT_GT(sample->uFrames, 800u);
+    EXPECT_EQ(Sound(2), padSound) << "the library sample itself is back";
+    EXPECT_GT(PreviewLevel(1), 300.0) << "the loaded riff of library instruments is silent";
     const NOTEENTRY *first = Seq_GetNote(*Seq_RiffCell(Seq_GetRiff(1), 0, 0));
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->uInstrument, 1);

@@ -13,6 +13,7 @@
 #include "jam/jamsession.h"
 #include "sequencer/standin_sequencer.h"
 #include "sequencer/samples.h"
+#include "sequencer/songfile.h"
 
 JAMSTATE *g_pJamState;
 JAMPLAYERROW g_aJamPlayerRows[JAM_PLAYERS];
@@ -112,6 +113,22 @@ int32_t CallIsLibrary(int32_t slot)
         return 0;
     return (i.ucKey1 || i.uKey2 || i.uKey3) ? 1 : 0;
 }
+// The jam copies a library riff into a row and releases it itself: the riff the load made is
+// handed over, not kept as the song's riff in hand. The same keys load again every time.
+int32_t CallLoadLibraryRiff(int32_t directory, int32_t a, int32_t b, int32_t c, void *scratch)
+{
+    std::memset(g_auLibraryRiffKey, 0, sizeof g_auLibraryRiffKey);
+    if (Seq_LoadLibraryRiff(directory, a, b, c, scratch) != 1)
+        return 0;
+    const int32_t id = g_uLibraryRiff;
+    RIFFENTRY *r = Seq_GetRiff(id);
+    if (!r)
+        return 0;
+    r->uFlags &= (uint16_t)~RIFF_FLAG_DELETE;
+    g_uLibraryRiff = 0;
+    std::memset(g_auLibraryRiffKey, 0, sizeof g_auLibraryRiffKey);
+    return id;
+}
 uint8_t CallUses(int32_t slot)
 {
     return slot >= 1 && slot <= 200 ? g_aInstrumentSlots[slot].ucUseCount : 0;
@@ -140,7 +157,7 @@ const JAMSEQCALLS g_JamSeqDefaultCalls = {
     .AddRiffNoteRefs = Seq_AddRiffNoteRefs,
     .ReleaseRiff = Seq_ReleaseRiff,
     .ReleaseNote = Seq_ReleaseNote,
-    .LoadLibraryRiff = Seq_LoadLibraryRiff,
+    .LoadLibraryRiff = CallLoadLibraryRiff,
     .AllocInstrumentSlot = Seq_AllocInstrumentSlot,
     .LoadInstrument = CallLoadInstrument,
     .ReleaseInstrument = Seq_ReleaseInstrument,

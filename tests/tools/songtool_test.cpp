@@ -5,6 +5,7 @@
 #include "core/browser.h"
 #include "core/disc.h"
 #include "core/file.h"
+#include "jam/jamseq.h"
 #include "sequencer/samples.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
@@ -123,6 +124,16 @@ TEST(SongTool, LibraryRiffFromTheArchive)
         }
     EXPECT_EQ(Seq_LoadLibraryRiffLocal(0, 99, 1, 1), 10);
     EXPECT_EQ(g_uLibraryRiff, 0);
+    // The jam's load hands the new riff over (it copies and releases it), every time it asks.
+    for (int32_t round = 0; round < 2; round++) {
+        const int32_t id = g_JamSeqDefaultCalls.LoadLibraryRiff(0, 1, 2, 1, nullptr);
+        ASSERT_EQ(id, 1);
+        EXPECT_EQ(g_uLibraryRiff, 0);
+        EXPECT_FALSE(Seq_GetRiff(id)->uFlags & RIFF_FLAG_DELETE);
+        Seq_ReleaseRiff(id, 0, 1);
+        EXPECT_EQ(g_uRiffCount, 1);
+    }
+    EXPECT_EQ(g_JamSeqDefaultCalls.LoadLibraryRiff(0, 99, 1, 1, nullptr), 0);
     Seq_NewSong();
     Snd_ShutdownSampleEngine();
     Sys_WadFreeBuffers();

@@ -129,7 +129,6 @@ TEST(SongTool, LibraryRiffFromTheArchive)
         const int32_t id = g_JamSeqDefaultCalls.LoadLibraryRiff(0, 1, 2, 1, nullptr);
         ASSERT_EQ(id, 1);
         EXPECT_EQ(g_uLibraryRiff, 0);
-        EXPECT_FALSE(Seq_GetRiff(id)->uFlags & RIFF_FLAG_DELETE);
         Seq_ReleaseRiff(id, 0, 1);
         EXPECT_EQ(g_uRiffCount, 1);
     }

@@ -524,6 +524,8 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
         const uint32_t entries = SongEntries(ctx, nullptr);
         set(CHUNK_SN, entries, entries * (g_bTaggedSongFile ? 8 : 4));
     }
+    Seq_PrepareJamChunks(parts, ctx);
+    Seq_PrepareVideoChunks(parts, ctx);
     uint32_t total = 0;
     for (int32_t t = 0; t < SONG_CHUNK_TYPES; t++)
         total += ctx->aChunk[t].uSize + (ctx->aChunk[t].uCount && IsStandardHeader(t) ? 8 : 0);
@@ -571,6 +573,7 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
     header(CHUNK_DS);
     w.U8(0);
     w.Text(kDiscZero, 19);
+    ok &= Seq_WriteVideoResourceChunk(ctx, &img);
     if (ctx->aChunk[CHUNK_EN].uCount) {
         header(CHUNK_EN);
         const size_t start = img.size();
@@ -698,12 +701,14 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
         }
         ok &= body(CHUNK_RI, start);
     }
+    ok &= Seq_WriteJamChunks(ctx, &img);
     if (ctx->aChunk[CHUNK_SN].uCount) {
         header(CHUNK_SN);
         const size_t start = img.size();
         SongEntries(ctx, &img);
         ok &= body(CHUNK_SN, start);
     }
+    ok &= Seq_WriteVideoChunks(ctx, &img);
     if (!ok || img.size() != size)
         return {}; // never hand out an image that is not the one announced
     return img;
@@ -1089,6 +1094,7 @@ int32_t Seq_LocateChunks(const uint8_t *image, size_t length, uint32_t mask, int
         load->image.reset();
         return SONGLOAD_UNREADABLE;
     }
+    Seq_LocateExtraChunks(image, length, load);
     return SONGLOAD_OK;
 }
 
@@ -1457,8 +1463,11 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
             Seq_ReleaseNoteRef(id);
         for (int32_t l : added.lists)
             Seq_ReleaseParamList(l);
+        result |= Seq_FinishJamLoad(mask, load, riffId, slotId);
+        result |= Seq_FinishVideoLoad(mask, load);
         Seq_UpdateSongSizes();
     }
+    load->extras.reset();
     if (g_bLoadMissingData)
         result |= SONGLOAD_MISSING;
     g_iSongFormatVersion = SONG_FORMAT_VERSION;

@@ -454,10 +454,14 @@ void Seq_DescribeExtraChunks(const uint8_t *image, size_t size, std::string *out
                 lanes[p.lane]++;
             end = std::max(end, p.start + p.length);
         }
+        // Chase records can only be walked with the chase types registered; counts come from
+        // the headers.
+        const bool typesKnown = Vid_FindChaseType(1) >= 0;
         snprintf(line, sizeof line,
-                 "video: %zu resources, %zu chases, %zu clips, %zu placements to position %d (lanes %d %d %d %d %d %d %d)%s\n",
-                 x.resRefs.size(), x.chases.size(), x.clips.size(), x.places.size(), end, lanes[0], lanes[1],
-                 lanes[2], lanes[3], lanes[4], lanes[5], lanes[6], x.broken ? ", broken" : "");
+                 "video: %zu resources, %u chases, %zu clips, %zu placements to position %d (lanes %d %d %d %d %d %d %d)%s\n",
+                 x.resRefs.size(), load.ctx.aChunk[CHUNK_CH].uCount, x.clips.size(), x.places.size(), end, lanes[0],
+                 lanes[1], lanes[2], lanes[3], lanes[4], lanes[5], lanes[6],
+                 x.broken && (typesKnown || !load.ctx.aChunk[CHUNK_CH].pChunk) ? ", broken" : "");
         *out += line;
         for (const SONGCLIP &c : x.clips) {
             snprintf(line, sizeof line, "  clip \"%.11s\": %zu chases\n", c.szName, c.chases.size());

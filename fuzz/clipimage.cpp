@@ -5,7 +5,7 @@
 #include "video/chasetypes.h"
 #include "video/clips.h"
 #include "video/respages.h"
-#include "video/standin_clipimage.h"
+#include "video/clipimage.h"
 
 #include <cstdint>
 #include <vector>

@@ -4,21 +4,32 @@
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 #include "sequencer/songmodel.h"
+#include "jam/jamrecords.h"
+#include "video/autovideo.h"
+#include "video/chasetypes.h"
+#include "video/respages.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+constexpr uint32_t kParts = SONGPART_SONG | SONGPART_VIDEO | SONGPART_JAMS;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static bool ready = [] {
         Seq_Init();
+        // The video chunks are read too (no archive: their resources stay unresolved).
+        Vid_CreateResPagePool();
+        Vid_InitVideoCore();
         return true;
     }();
     (void)ready;
     g_bTaggedSongFile = size & 1; // both layouts, chosen by the input's length
     Seq_NewSong();
+    Seq_ResetJamSlots();
+    Jam_ResetRecords();
     std::vector<uint8_t> image(data, data + size);
     std::vector<FILERIFF> riffs;
     Seq_ListFileRiffs(image.data(), image.size(), &riffs);
@@ -28,11 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::fprintf(stderr, "model broken after a load: %s\n", why);
         std::abort();
     }
-    const std::vector<uint8_t> again = Seq_SaveSongImage(SONGPART_SONG, "fuzz");
+    const std::vector<uint8_t> again = Seq_SaveSongImage(kParts, "fuzz");
     if (again.empty() || Seq_LoadSongImage(again.data(), again.size()) != 0)
         std::abort();
-    if (Seq_SaveSongImage(SONGPART_SONG, "fuzz") != again)
+    if (Seq_SaveSongImage(kParts, "fuzz") != again)
         std::abort();
     Seq_NewSong();
+    Vid_FreeAllClipsAndChases();
     return 0;
 }

@@ -2,6 +2,8 @@
 // transitions between the song grid and the riff editor.
 #include "sequencer/songcontrol.h"
 
+#include "jam/jamrecords.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -222,6 +224,7 @@ void Seq_ResetJamSlots()
         for (int32_t k = 0; k < 6; k++)
             setup[122 + k * 20] = 255;
     }
+    Jam_ResetRecords();
 }
 
 void Seq_RebuildGridCells(int32_t adopt)

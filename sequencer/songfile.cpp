@@ -309,6 +309,16 @@ std::vector<DISKNAMES *> RegisteredDiscs()
     return discs;
 }
 
+// The discs whose resources an image names: the registered ones, or the open archive alone when
+// none is registered (the content builder writes clips before any disc record exists).
+std::vector<DISKNAMES *> ResourceDiscs()
+{
+    std::vector<DISKNAMES *> discs = RegisteredDiscs();
+    if (discs.empty() && g_pCurrentDisc)
+        discs.push_back(g_pCurrentDisc);
+    return discs;
+}
+
 constexpr uint32_t kResIdWords = (RESPAGE_POOL_PAGES << RESPAGE_POOL_SHIFT) / 32;
 
 // Stamps save numbers on the marked resources of one disc; how many there are.
@@ -573,18 +583,25 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
         const uint32_t entries = SongEntries(ctx, nullptr);
         set(CHUNK_SN, entries, entries * (g_bTaggedSongFile ? 8 : 4));
     }
+    // Video and jams first: the chases mark the resources they use into the RE bitmap.
+    Seq_PrepareJamChunks(parts, ctx);
+    Seq_PrepareVideoChunks(parts, ctx);
     // RE: the marked resources by disc, numbered 0, 1, 2 ... across the discs in disc order.
     resBits->resize(kResIdWords, 0);
+    for (size_t i = 0; i < ctx->videoResources.size() && i < resBits->size(); i++)
+        (*resBits)[i] |= ctx->videoResources[i];
     int32_t next = 0;
     uint32_t groups = 0;
-    for (DISKNAMES *disc : RegisteredDiscs())
+    for (DISKNAMES *disc : ResourceDiscs())
         if (NumberDiscResources(disc, resBits->data(), &next) > 0)
             groups++;
     size_t marked = 0;
     for (uint32_t word : *resBits)
         marked += (size_t)__builtin_popcount(word);
-    if ((size_t)next != marked)
-        return 0; // a resource no disc holds could not be named in the image
+    // A library instrument no disc holds could not be named in the image. The video's marks may
+    // include resources that live inside others (a model's textures): only the listed ones count.
+    if ((size_t)next != marked && ctx->iVideoResCount == 0)
+        return 0;
     ctx->aChunk[CHUNK_RE].uCount = groups;
     ctx->aChunk[CHUNK_RE].uSize = groups ? 4 * groups + (uint32_t)RESREF_SIZE * (uint32_t)next : 0;
     uint32_t total = 0;
@@ -657,7 +674,7 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
         for (uint32_t word : *resBits)
             marked += (size_t)__builtin_popcount(word);
         std::vector<uint8_t> refs(RESREF_SIZE * (marked + 1));
-        for (DISKNAMES *disc : RegisteredDiscs()) {
+        for (DISKNAMES *disc : ResourceDiscs()) {
             int32_t n = 0;
             for (int32_t kind = 0; kind < RES_KIND_COUNT; kind++) {
                 const RESKINDROW &row = DiscRows(disc)[kind];
@@ -803,12 +820,14 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
         }
         ok &= body(CHUNK_RI, start);
     }
+    ok &= Seq_WriteJamChunks(ctx, &img);
     if (ctx->aChunk[CHUNK_SN].uCount) {
         header(CHUNK_SN);
         const size_t start = img.size();
         SongEntries(ctx, &img);
         ok &= body(CHUNK_SN, start);
     }
+    ok &= Seq_WriteVideoChunks(ctx, &img);
     if (!ok || img.size() != size)
         return {}; // never hand out an image that is not the one announced
     return img;
@@ -1205,6 +1224,7 @@ int32_t Seq_LocateChunks(const uint8_t *image, size_t length, uint32_t mask, int
         load->image.reset();
         return SONGLOAD_UNREADABLE;
     }
+    Seq_LocateExtraChunks(image, length, load);
     return SONGLOAD_OK;
 }
 
@@ -1650,6 +1670,8 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
             Seq_ReleaseNoteRef(id);
         for (int32_t l : added.lists)
             Seq_ReleaseParamList(l);
+        result |= Seq_FinishJamLoad(mask, load, riffId, slotId);
+        result |= Seq_FinishVideoLoad(mask, load);
         Seq_UpdateSongSizes();
         for (int32_t slot : added.slots)
             if (g_aInstrumentSlots[slot].cSampleState < 0) {
@@ -1657,6 +1679,7 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
                 break;
             }
     }
+    load->extras.reset();
     if (g_bLoadMissingData)
         result |= SONGLOAD_MISSING;
     g_iSongFormatVersion = SONG_FORMAT_VERSION;

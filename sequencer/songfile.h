@@ -76,7 +76,8 @@ enum : int32_t
 
 struct CHUNKCONTEXT;
 struct CHUNKLOADCONTEXT;
-struct SONGIMAGE; // the checked, native form of a located image
+struct SONGIMAGE;  // the checked, native form of a located image
+struct SONGEXTRAS; // the checked jam and video chunks of a located image
 
 struct CHUNKTYPEDEF
 {
@@ -106,6 +107,9 @@ struct CHUNKCONTEXT
     CHUNKRECORD aChunk[SONG_CHUNK_TYPES] = {};
     // Save numbers stamped by a preparation, by id (out of line: the records stay as they are).
     std::vector<uint16_t> riffSave, noteSave, listSave, slotSave, sampleSave;
+    // Resources the video uses (ids as bits) and whether RE was sized for them.
+    std::vector<uint32_t> videoResources;
+    int32_t iVideoResCount = 0;
     std::vector<uint8_t> *pImage = nullptr; // while writing
     CHUNKLOADCONTEXT *pLoad = nullptr;      // while loading
 };
@@ -120,6 +124,7 @@ struct CHUNKLOADCONTEXT
     const uint8_t *pVideoBlock = nullptr;
     CHUNKCONTEXT ctx;
     std::shared_ptr<SONGIMAGE> image;
+    std::shared_ptr<SONGEXTRAS> extras;
 };
 
 extern int32_t g_iSongFormatVersion; // the image being loaded; 17 otherwise
@@ -184,6 +189,43 @@ int32_t Seq_LoadLibraryRiffImage(const uint8_t *image, size_t size);
 int32_t Seq_LoadLibraryRiff(int32_t kind, int32_t index1, int32_t index2, int32_t index3, void *scratch);
 int32_t Seq_LoadLibraryRiffLocal(int32_t kind, int32_t index1, int32_t index2, int32_t index3);
 // Gives up the riff in hand and the instruments it brought.
+
+// ---- Jam and video chunks (songfile_jam.cpp, songfile_video.cpp) ----
+// Lane blocks whose last position lies past this are not saved: every position of the lanes.
+extern int16_t g_sVideoRowLimit;
+// Sizes JT, JC, JS, CH, CL and VD for the parts of a save; the video marks its resources for RE.
+void Seq_PrepareVideoChunks(uint32_t parts, CHUNKCONTEXT *ctx);
+void Seq_PrepareJamChunks(uint32_t parts, CHUNKCONTEXT *ctx);
+// Append the sized chunks to the image; false when one does not come out at its size.
+bool Seq_WriteJamChunks(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteVideoChunks(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+// Reads the located jam and video chunks into load->extras. A broken one is dropped (its data
+// is reported missing when the load finishes); the music is never refused for it.
+void Seq_LocateExtraChunks(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load);
+// Builds them once the music is in; riffId and slotId are the new ids by save number. Returns
+// SONGLOAD_MISSING when something could not be made.
+int32_t Seq_FinishVideoLoad(uint32_t mask, CHUNKLOADCONTEXT *load);
+int32_t Seq_FinishJamLoad(uint32_t mask, CHUNKLOADCONTEXT *load, const std::vector<int32_t> &riffId,
+                          const std::vector<int32_t> &slotId);
+// One line per jam and video chunk of a located image, for the song tool.
+void Seq_DescribeExtraChunks(const uint8_t *image, size_t size, std::string *out);
+
+// ---- Jam templates (".jtm") ----
+enum : int32_t
+{
+    JAM_RECORD_BYTES = 528,
+    JAM_COMPANION_BYTES = 236,
+};
+// The size of the image of jam setup `jam` (its riffs, their notes and instruments, the record).
+uint32_t Seq_PrepareJamImage(CHUNKCONTEXT *ctx, int32_t jam);
+std::vector<uint8_t> Seq_WriteJamImage(int32_t jam, const char *author);
+// Loads a template image into the first free jam setup: 1 loaded, 0 refused (nothing changed).
+int32_t Seq_LoadJamTemplateImage(const uint8_t *image, size_t size);
+// The archive's template at an index path from the root (jam template folder, style, folder, file).
+int32_t Seq_LoadJamTemplate(const uint16_t path[4]);
+// Writes "JamTem/JamTem N.jtm" for every jam setup in use into folder (created when missing).
+// The number of files written, -1 when the folder cannot be made or a file cannot be written.
+int32_t Seq_SaveJamTemplates(const char *folder);
 
 // ---- Files ----
 // Offset of the image in a song file's bytes (behind "TVPC" + save header, or bare), -1 none.

@@ -3,7 +3,7 @@
 #include "tools/videohost.h"
 #include "video/chase.h"
 #include "video/clips.h"
-#include "video/standin_clipimage.h"
+#include "video/clipimage.h"
 
 #include <cstdio>
 #include <cstring>

@@ -10,7 +10,7 @@
 #include "video/clips.h"
 #include "video/lanes.h"
 #include "video/respages.h"
-#include "video/standin_clipimage.h"
+#include "video/clipimage.h"
 
 #include <algorithm>
 #include <cstdlib>

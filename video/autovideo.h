@@ -40,6 +40,8 @@ int32_t Vid_PickRandomLibraryClips(uint8_t *buffer, uint32_t budget, int32_t max
 int32_t Vid_LoadRandomClips(uint8_t *buffer, uint32_t budget, int32_t n);
 // Reads one song image of a clip; the load result (4 when it does not start with a header chunk).
 int32_t Vid_LoadClipImage(const uint8_t *image, size_t size);
+// 1 while a library clip image is read: its last clip becomes g_pLoadedClip.
+extern uint8_t g_bVidLibraryLoad;
 // A clip whose first chase's type has this CHASEDEF kind, prepared for playing; null when none.
 VIDCLIP *Vid_PickRandomClip(int32_t kind);
 // Four clips for the object lanes; previous may be null.

@@ -150,6 +150,9 @@ void Vid_LaneObjectMarkRes(int32_t id, int32_t kind, uint32_t *mask)
 
 int32_t Vid_LaneObjectSaveNumber(int32_t id, int32_t kind)
 {
+    // The sprite's id is this session's and is found again on load: it is not saved.
+    if (kind == PCH_TEXTURE)
+        return 0;
     if (kind != PCH_QUANTITY)
         return id;
     return id < 1 ? -1 : g_VidRes.saveNumber(id);

@@ -28,7 +28,7 @@
 #include "video/lanes.h"
 #include "video/render.h"
 #include "video/respages.h"
-#include "video/standin_clipimage.h"
+#include "video/clipimage.h"
 
 #include <gtest/gtest.h>
 

@@ -15,6 +15,7 @@
 #include "tools/fontcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
+#include "tools/demovideo.h"
 #include "tools/jamcontent.h"
 #include "tools/langsource.h"
 #include "tools/packer.h"
@@ -158,7 +159,8 @@ int main(int argc, char **argv)
     std::vector<uint8_t> index, data;
     if (!Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err) ||
         !Content_AddAutoClips(root, out, err) || !Pack_Build(root, PACKOPTIONS{}, index, data, err) ||
-        !Pack_WriteArchive(out + "/WADS", index, data, err))
+        !Pack_WriteArchive(out + "/WADS", index, data, err) || !Content_AddDemoVideoAndJams(root, out, err) ||
+        !Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

@@ -55,6 +55,7 @@ int Info(const std::vector<uint8_t> &file, int32_t at)
 {
     std::string text;
     const int32_t r = Seq_DescribeImage(file.data() + at, file.size() - (size_t)at, &text);
+    Seq_DescribeExtraChunks(file.data() + at, file.size() - (size_t)at, &text);
     std::fputs(text.c_str(), stdout);
     return r == 0 ? 0 : 1;
 }
@@ -161,7 +162,10 @@ int main(int argc, char **argv)
     // engine and the archive are up before the song is read.
     std::string why;
     const bool resources = load.ctx.aChunk[CHUNK_RE].uSize != 0;
-    if ((frame || resources) && !Content_StartVideoHost(DataDir(), why)) {
+    // A resave keeps the video, so it reads it through the engine too.
+    const bool video = load.ctx.aChunk[CHUNK_CH].pChunk || load.ctx.aChunk[CHUNK_CL].pChunk ||
+                       load.ctx.aChunk[CHUNK_VD].pChunk;
+    if ((frame || resources || (resave && video)) && !Content_StartVideoHost(DataDir(), why)) {
         std::fprintf(stderr, "tnv_song: %s\n", why.c_str());
         return 1;
     }
@@ -183,7 +187,7 @@ int main(int argc, char **argv)
     }
     char author[33] = {};
     std::memcpy(author, load.szAuthor, 32);
-    const std::vector<uint8_t> image = Seq_SaveSongImage(SONGPART_SONG, author);
+    const std::vector<uint8_t> image = Seq_SaveSongImage(SONGPART_SONG | SONGPART_VIDEO | SONGPART_JAMS, author);
     // A song behind a save header keeps its header.
     std::vector<uint8_t> out(file.begin(), file.begin() + at);
     out.insert(out.end(), image.begin(), image.end());

@@ -2,7 +2,6 @@
 #include "editors/standin_editorstate.h"
 
 int32_t g_iStatusHoldFrames = 0;
-uint8_t g_ucCurrentChannel = 0;
 uint8_t g_aucChannelLink[ED_RIFF_CHANNELS] = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
 
 int Ed_IsLinkedChannel(int32_t channel)

@@ -238,6 +238,9 @@ void DrawRiffCellImage(int n, Canvas &c)
     const int w = c.w, h = c.h;
     if (n >= 968 && n <= 975) {
         const RGB f = kOctaveFaces[n - 968];
+        // The note sits on the cell's own face, so the image fills its rectangle.
+        c.Fill(0, 0, w, h, {40, 46, 58});
+        c.Fill(w - 1, 0, 1, h, {56, 64, 81});
         c.Fill(0, 1, w - 1, h - 2, f);
         c.Fill(0, 1, w - 1, 1, Scale(f, 140));
         c.Fill(0, h - 2, w - 1, 1, Scale(f, 60));

@@ -5,6 +5,7 @@
 // undone by undo. Frames are written out as PNGs (TNV_TEST_PNG_DIR) for a person to look at.
 #include "ui_fixture.h"
 
+#include "app/calllog.h"
 #include "app/startup.h"
 #include "app/timers.h"
 #include "audio/mixer.h"
@@ -13,6 +14,7 @@
 #include "audio/wav.h"
 #include "core/browser.h"
 #include "platform/audio_out.h"
+#include "platform/window.h"
 #include "sequencer/clock.h"
 #include "sequencer/instruments.h"
 #include "sequencer/noteedit.h"
@@ -33,6 +35,7 @@
 #include "ui/view.h"
 #include "video/lanes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -346,6 +349,237 @@ TEST_F(RiffEditor, ResizeStopsAtEightBarsTwelveTracksAndWhereTheMaskForbids)
     EXPECT_EQ(r->ucBars, 5);
     EXPECT_EQ(r->ucTracks, 12);
     EXPECT_EQ(Seq_GetRiffStartingAt(5, 2), blocker) << "the blocker stays where it was";
+}
+
+
+// A one-track riff with one note (instrument 1, octave 2, semitone 4: row 7) at step 2, open in the
+// editor, the note selected and the note parameter panel open.
+class NotePanel : public RiffEditor
+{
+protected:
+    int m_riff = 0;
+    void SetUp() override
+    {
+        RiffEditor::SetUp();
+        g_aInstrumentSlots[1].ucKey1 = 1;
+        g_aInstrumentSlots[1].uKey2 = 1;
+        g_aInstrumentSlots[1].uKey3 = 1;
+        m_riff = Seq_NewRiff(1, 2);
+        ASSERT_GT(m_riff, 0);
+        Seq_PlaceRiff(m_riff, 0, 0, 0, 1);
+        Seq_CountUsedRows();
+        SongGridAt(0, 0);
+        Frame();
+        Press(11);
+        ASSERT_EQ(g_ucGridKind, 3);
+        g_CurrentNote = g_DefaultNote;
+        g_CurrentNote.ucLevel = 200;
+        g_CurrentNote.uSampleEndLimit = 1000;
+        Seq_SelectInstrument(1, 2, 4);
+        ASSERT_EQ(Seq_SetRiffNote(g_uCurrentRiff, 2, 0, 1, 1, 0, 0), 1);
+        Seq_ClearUndo();
+        Ui_RefreshView(g_pGridView);
+        // A press on the note selects it.
+        Play({{0, STEP::POINT, 2, 7}, {1, STEP::DOWN}, {2, STEP::UP}}, 3);
+        ASSERT_EQ(g_sSelectedStep, 2);
+        ASSERT_EQ(g_sSelectedRow, 7);
+        ASSERT_EQ(g_iScreen, 0);
+        Ui_OpenNoteParams();
+        Play({}, 1);
+        ASSERT_EQ(g_iScreen, 14);
+        g_ucNoteGadget = 0;
+    }
+    void TearDown() override
+    {
+        g_aInstrumentSlots[1] = INSTRUMENTSLOT{};
+        RiffEditor::TearDown();
+    }
+    static const NOTEENTRY &Note()
+    {
+        static NOTEENTRY none{};
+        const NOTEENTRY *n = Seq_GetNote(NoteAt(2, 0));
+        return n ? *n : none;
+    }
+    // Moves to a gadget with the held directions, one move per six frames.
+    void GoTo(int gadget)
+    {
+        for (int guard = 0; guard < 20 && g_ucNoteGadget != gadget; guard++) {
+            const NOTEGADGET &here = g_atNoteGadgets[g_ucNoteGadget];
+            const NOTEGADGET &there = g_atNoteGadgets[gadget];
+            int slot = there.top > here.top ? 6 : there.top < here.top ? 4 : there.left > here.left ? 5 : 7;
+            Play({{0, STEP::PAD_DOWN, slot}, {1, STEP::PAD_UP, slot}}, 7);
+        }
+        EXPECT_EQ(g_ucNoteGadget, gadget);
+    }
+};
+
+// Each setting of the panel changes the note in the riff; undo brings the old note back.
+TEST_F(NotePanel, EachSettingChangesTheNoteAndUndoRestoresIt)
+{
+    struct CASE
+    {
+        const char *name;
+        int gadget;
+        int value; // for the value editor; -1: the action alone
+        std::function<int(const NOTEENTRY &)> field;
+        int expect;
+    };
+    const std::vector<CASE> cases = {
+        {"muting", 0, -1, [](const NOTEENTRY &n) { return n.ucFlags & NOTE_FLAG_MUTED; }, NOTE_FLAG_MUTED},
+        {"bend", 1, -1, [](const NOTEENTRY &n) { return n.ucFlags & NOTE_FLAG_GLIDE; }, NOTE_FLAG_GLIDE},
+        {"volume", 3, 77, [](const NOTEENTRY &n) { return n.ucLevel; }, 77},
+        {"vibrato depth", 5, 40, [](const NOTEENTRY &n) { return n.ucSetting5; }, 40},
+        {"vibrato speed", 6, 90, [](const NOTEENTRY &n) { return n.ucSetting4; }, 90},
+        {"sample start", 7, 5000, [](const NOTEENTRY &n) { return int(n.uSampleStart); }, -2},
+    };
+    for (const CASE &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = c.field(Note());
+        GoTo(c.gadget);
+        Press(14);
+        // The sample start moves to the other end of its range.
+        const int value = c.expect == -2 ? (before ? 0 : int(g_tSelectedNote.uSampleEndLimit)) : c.value;
+        if (value >= 0) {
+            ASSERT_TRUE(Ui_StandinValueEditorSet(uint32_t(value)));
+        }
+        Play({}, 1);
+        WritePng((std::string("notepanel_") + c.name).c_str());
+        const int after = c.field(Note());
+        if (c.expect == -2) {
+            EXPECT_EQ(after, value);
+        } else {
+            EXPECT_EQ(after, c.expect);
+        }
+        EXPECT_NE(after, before);
+        Seq_UndoLastStep();
+        EXPECT_EQ(c.field(Note()), before) << "undo";
+        Ui_ReselectNote();
+    }
+    // Back leaves the panel for the editor's menu.
+    Press(12);
+    EXPECT_EQ(g_iScreen, 0);
+}
+
+TEST_F(NotePanel, RepeatStepsCycleAndSixStepModeRefusesTheLastTwo)
+{
+    GoTo(4);
+    Press(14);
+    ASSERT_EQ(g_iScreen, 16);
+    g_ucRepeatStep = 2;
+    const uint8_t bit = 0x80 >> 2;
+    const uint8_t hitsA = Note().ucSetting2 & bit, hitsB = Note().ucSetting3 & bit;
+    ASSERT_EQ(hitsB, 0);
+    // off -> A -> A and B -> off (from whatever the step holds).
+    std::vector<std::pair<int, int>> seen;
+    for (int i = 0; i < 3; i++) {
+        Press(14);
+        seen.push_back({Note().ucSetting2 & bit ? 1 : 0, Note().ucSetting3 & bit ? 1 : 0});
+    }
+    const std::vector<std::pair<int, int>> cycle =
+        hitsA ? std::vector<std::pair<int, int>>{{1, 1}, {0, 0}, {1, 0}} : std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {0, 0}};
+    EXPECT_EQ(seen, cycle);
+    // Up to the mode box, toggle: six-step mode with the second mode bit.
+    Press(4);
+    EXPECT_EQ(g_ucRepeatStep, 8);
+    const uint8_t flags = Note().ucFlags;
+    Press(14);
+    EXPECT_EQ(Note().ucFlags ^ flags, NOTE_FLAG_HITS6 | NOTE_FLAG_HITS8);
+    WritePng("notepanel_repeat");
+    Press(6);
+    EXPECT_EQ(g_ucRepeatStep, 2) << "down goes back to the remembered step";
+    g_ucRepeatStep = 6;
+    const uint32_t refusals = g_uRefusals;
+    const int note = NoteAt(2, 0);
+    if (Note().ucFlags & NOTE_FLAG_HITS6) {
+        Press(14);
+        EXPECT_EQ(g_uRefusals, refusals + 1);
+        EXPECT_EQ(NoteAt(2, 0), note) << "the note is not rewritten";
+    }
+    Press(12);
+    EXPECT_EQ(g_iScreen, 14);
+}
+
+TEST_F(NotePanel, HeldDirectionsMoveEverySixFramesAndStopWithoutANeighbour)
+{
+    // Right held for 13 frames from gadget 0: 0 -> 1 at once, -> 2 six frames later, then no
+    // neighbour to the right.
+    Play({{0, STEP::PAD_DOWN, 5}, {13, STEP::PAD_UP, 5}}, 14);
+    EXPECT_EQ(g_ucNoteGadget, 2);
+    Play({{0, STEP::PAD_DOWN, 4}, {1, STEP::PAD_UP, 4}}, 7);
+    EXPECT_EQ(g_ucNoteGadget, 2) << "nothing above";
+    Play({{0, STEP::PAD_DOWN, 6}, {1, STEP::PAD_UP, 6}}, 7);
+    EXPECT_EQ(g_ucNoteGadget, 4);
+}
+
+TEST_F(RiffEditor, CellBufferRingWrapsAndTheCurrentChannelWins)
+{
+    g_aInstrumentSlots[1].ucKey1 = g_aInstrumentSlots[1].uKey2 = g_aInstrumentSlots[1].uKey3 = 1;
+    const int riff = Seq_NewRiff(4, 2);
+    Seq_PlaceRiff(riff, 0, 0, 0, 1);
+    Seq_CountUsedRows();
+    SongGridAt(0, 0);
+    Frame();
+    Press(11);
+    ASSERT_EQ(g_ucGridKind, 3);
+    // The same step and pitch on both channels: channel 1's note under channel 0's.
+    g_CurrentNote = g_DefaultNote;
+    g_CurrentNote.ucLevel = 200;
+    Seq_SelectInstrument(1, 3, 0);
+    ASSERT_EQ(Seq_SetRiffNote(g_uCurrentRiff, 1, 1, 1, 1, 0, 0), 1);
+    Seq_SelectInstrument(1, 3, 0);
+    ASSERT_EQ(Seq_SetRiffNote(g_uCurrentRiff, 1, 0, 1, 1, 0, 0), 1);
+    Ui_ClearCellBuffer();
+    uint8_t packet[48] = {};
+    Ui_DrawRiffCell(packet, 1, 11, 0, 0);
+    EXPECT_EQ(g_aaabCellBuffer[11][Ui_CellBufferColumn(1)][1], 0) << "current channel's note";
+    g_ucCurrentChannel = 1;
+    Ui_DrawRiffCell(packet, 1, 11, 0, 0);
+    EXPECT_EQ(g_aaabCellBuffer[11][Ui_CellBufferColumn(1)][1], 0) << "channel 1 is current now";
+    g_aucChannelEnabled[1] = 0;
+    Ui_DrawRiffCell(packet, 1, 11, 0, 0);
+    EXPECT_EQ(g_aaabCellBuffer[11][Ui_CellBufferColumn(1)][1], 1) << "muted current: the other channel shows, dim";
+    g_aucChannelEnabled[1] = 1;
+    g_ucCurrentChannel = 0;
+    // Eighteen scrolls to the right bring the origin back; left from 0 wraps to 17.
+    const uint8_t origin = g_ucCellBufferOrigin;
+    for (int i = 0; i < 18; i++) {
+        int32_t right = 1;
+        Ui_ScrollCellBuffer(&right);
+    }
+    EXPECT_EQ(g_ucCellBufferOrigin, origin);
+    Ui_ClearCellBuffer();
+    int32_t left = 2;
+    Ui_ScrollCellBuffer(&left);
+    EXPECT_EQ(g_ucCellBufferOrigin, 17);
+    // A column left of the view still maps into the ring.
+    EXPECT_GE(Ui_CellBufferColumn(g_pGridView->firstColumn - 5), 0);
+    EXPECT_LT(Ui_CellBufferColumn(g_pGridView->firstColumn - 5), 18);
+    g_aInstrumentSlots[1] = INSTRUMENTSLOT{};
+}
+
+TEST_F(RiffEditor, CloseRequestQuitsFromTheGridsAndBacksOutElsewhere)
+{
+    const auto asked = []() {
+        const auto &log = Sys_CallLogGet();
+        return std::count(log.begin(), log.end(), std::string("Ui_AskQuit"));
+    };
+    SongGridAt(0, 0);
+    Sys_CallLogClear();
+    Sys_CallLogEnable(true);
+    g_iScreen = 0;
+    Ui_HandleCloseRequest();
+    EXPECT_EQ(asked(), 1) << "the song grid asks to quit";
+    // On the mute panel the back slot runs instead: the panel closes, nothing is asked.
+    g_iScreen = 51;
+    Ui_HandleCloseRequest();
+    EXPECT_EQ(asked(), 1);
+    EXPECT_EQ(g_iScreen, 0);
+    Sys_CallLogEnable(false);
+    Sys_CallLogClear();
+    PLATEVENT ev{};
+    while (Plat_PollEvent(&ev)) {
+    }
+    g_bAudioMixEnabled = 1;
 }
 
 } // namespace

@@ -345,8 +345,11 @@ int32_t Jam_AssignInstrumentFromList(NETNODE *node, int32_t player, uint32_t ent
 
 int32_t Jam_AssignInstrumentFromLibrary(NETNODE *node, uint32_t a, uint32_t b, uint32_t c, int32_t pad)
 {
-    if (g_iJamKeyboardChoice >= 0 && pad < 0)
-        return Jam_AssignKeyboardFromLibrary(node, a, b, c, g_iJamKeyboardChoice);
+    if (g_iJamKeyboardChoice >= 0 && pad < 0) {
+        const int32_t done = Jam_AssignKeyboardFromLibrary(node, a, b, c, g_iJamKeyboardChoice);
+        FinishChoice(done == 0);
+        return done;
+    }
     JamActions *act = Actions(node);
     bool popup;
     pad = PickChoice(pad, g_iJamSlotChoice, JAM_PADS, &popup);
@@ -404,7 +407,6 @@ int32_t Jam_AssignKeyboardFromLibrary(NETNODE *node, uint32_t a, uint32_t b, uin
     std::snprintf(g_aszJamKeyboardNames[keyboard], JAM_CAPTION_BYTES, "%s", name);
     SetCaption(kCaptionKeyboard + keyboard, name, kMaxPartName);
     Send(node, keyboard + 28, word);
-    FinishChoice(true);
     return 0;
 }
 

@@ -10,9 +10,12 @@
 #include "core/soundlib.h"
 #include "jam/jamchannel.h"
 #include "jam/jamnet.h"
+#include "jam/jamplay.h"
 #include "jam/jamsession.h"
 #include "sequencer/standin_sequencer.h"
 #include "sequencer/samples.h"
+#include "sequencer/songfile.h"
+#include "sequencer/songmodel.h"
 
 JAMSTATE *g_pJamState;
 JAMPLAYERROW g_aJamPlayerRows[JAM_PLAYERS];
@@ -70,6 +73,8 @@ void FreeAuditionEntry()
         Jam_UnloadRow(row);
     }
     row = -1;
+    // The instruments a library riff brought for the audition go with it.
+    Jam_ReleaseRiffInstrumentList(JAM_LOCAL_PLAYER, JAM_RIFF_KEYS);
 }
 
 // ---- Default calls ----
@@ -82,7 +87,11 @@ void CallTrigger(const RIFFENTRY *riff, const JAMNOTE *note, int32_t c, int32_t 
 int CallStopVoice(int32_t v) { return Snd_StopVoiceIndex(v); }
 int32_t CallReverb(int32_t on, int32_t voice) { return Sys_SetVoiceReverb(on, voice); }
 void CallStartClock() { Seq_StartClock(); }
-void CallSetTempo(int32_t bpm) { Seq_SetTempo(bpm); }
+void CallSetTempo(int32_t bpm)
+{
+    std::lock_guard<std::recursive_mutex> hold(g_csMix); // the clock reads tempo and step length
+    Seq_SetTempo(bpm);
+}
 void CallFreeUndo() { Seq_FreeUndoLog(); }
 void CallReleaseList(int32_t id) { Seq_ReleaseParamList(id); }
 int32_t CallRiffCount() { return g_uRiffCount; }
@@ -103,6 +112,19 @@ int32_t CallLoadInstrument(int32_t slot, uint32_t k1, uint32_t k2, uint32_t k3, 
     if (g_iFoundInstrumentSlot < 1)
         g_iFoundInstrumentSlot = slot;
     return 0;
+}
+// A library riff for a riff key or an audition: the riff library reads it from the archive and
+// takes the mix lock only to install it. The jam copies it into a row and releases it at once, so
+// it never becomes the editor's riff in hand, and the same riff asked for twice loads twice.
+int32_t CallLoadLibraryRiff(int32_t directory, int32_t a, int32_t b, int32_t c, void *)
+{
+    const uint16_t inHand = g_uLibraryRiff;
+    std::memset(g_auLibraryRiffKey, 0, sizeof g_auLibraryRiffKey);
+    const int32_t loaded = Seq_LoadLibraryRiffLocal(directory, a, b, c);
+    const int32_t id = loaded == 1 ? g_uLibraryRiff : 0;
+    g_uLibraryRiff = inHand;
+    std::memset(g_auLibraryRiffKey, 0, sizeof g_auLibraryRiffKey);
+    return id;
 }
 int32_t CallIsLibrary(int32_t slot)
 {
@@ -140,7 +162,7 @@ const JAMSEQCALLS g_JamSeqDefaultCalls = {
     .AddRiffNoteRefs = Seq_AddRiffNoteRefs,
     .ReleaseRiff = Seq_ReleaseRiff,
     .ReleaseNote = Seq_ReleaseNote,
-    .LoadLibraryRiff = Seq_LoadLibraryRiff,
+    .LoadLibraryRiff = CallLoadLibraryRiff,
     .AllocInstrumentSlot = Seq_AllocInstrumentSlot,
     .LoadInstrument = CallLoadInstrument,
     .ReleaseInstrument = Seq_ReleaseInstrument,
@@ -677,13 +699,18 @@ int32_t Jam_AddRiffSlot(int32_t riff, int32_t a, int32_t b, int32_t player, int3
         if (Jam_CopyRiffToRow(row, id) < 0)
             return -1;
     } else {
+        std::memset(g_abInstrumentMarks, 0, sizeof g_abInstrumentMarks);
         const int32_t id = g_JamSeqCalls.LoadLibraryRiff(0, riff, a, b, g_pJamScratch);
         if (id <= 0)
             return -1;
         const int32_t copied = Jam_CopyRiffToRow(row, id);
         g_JamSeqCalls.ReleaseRiff(id, 0, 1);
-        if (copied < 0)
+        // The audition holds the instruments the load brought until it is replaced or cancelled.
+        Jam_BuildRiffInstrumentListFromMarks(JAM_LOCAL_PLAYER, JAM_RIFF_KEYS);
+        if (copied < 0) {
+            Jam_ReleaseRiffInstrumentList(JAM_LOCAL_PLAYER, JAM_RIFF_KEYS);
             return -1;
+        }
     }
     s->aRows[row].Riff.iUseCount++;
     s->aucRowVolume[row] = 255;

@@ -37,6 +37,7 @@
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 #include "ui/langtext.h"
+#include "ui/mouse.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
 #include "ui/widgets.h"
@@ -351,7 +352,12 @@ void Jam_StartSession()
         Vid_ResetVideo();
         Seq_NewSong();
     }
-    Seq_SetTempo(g_iJamTempo);
+    // The jam's tempo range first: the song plays at the tempo the jam counts its phrases in.
+    Jam_SetTempoTick();
+    {
+        std::lock_guard<std::recursive_mutex> hold(g_csMix);
+        Seq_SetTempo(g_iJamTempo);
+    }
     {
         std::lock_guard<std::recursive_mutex> hold(g_JamNet.Lock);
         Net_InitJamNet(&g_JamNet, Jam_SoundActions());
@@ -411,6 +417,11 @@ void Jam_EndSession(int32_t really)
     if (g_ucJamReturnScreen == 1)
         Gfx_SetFrameMode(0);
     g_bJamKeysActive = 0;
+    // A dial drag the jam ends in gives the pointer back to the editor.
+    if (g_bJamDialDrag) {
+        g_bJamDialDrag = 0;
+        Ui_UnfreezePointer();
+    }
     Sys_StopSeqTimer();
     Jam_ResetPlayer(JAM_LOCAL_PLAYER);
     Net_StopSessionA(&g_NetNode);

@@ -31,5 +31,4 @@ int32_t Seq_ReleaseNote(int32_t note, int32_t noUndo, int32_t flag)
 {
     return Seq_DeleteNote(note, noUndo, flag);
 }
-int32_t Seq_LoadLibraryRiff(int32_t, int32_t, int32_t, int32_t, void *) { return 0; }
 

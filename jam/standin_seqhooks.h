@@ -25,8 +25,6 @@ constexpr uint8_t SEQ_STATE_SETUP = 8;
 void Seq_StandinDefaultNote(JAMNOTE *note);
 // 1 when the last reference went and the note was deleted (later ids move down), else 0.
 int32_t Seq_ReleaseNote(int32_t note, int32_t noUndo, int32_t flag);
-// Loads a library riff as the newest riff; its id, 0 when it failed.
-int32_t Seq_LoadLibraryRiff(int32_t directory, int32_t a, int32_t b, int32_t c, void *scratch);
 
 // The jam setups of the song: a state and a selection byte each.
 struct JAMSETUP

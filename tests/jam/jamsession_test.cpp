@@ -3,11 +3,14 @@
 // way the backup can go wrong.
 #include "jamfixture.h"
 
+#include "jam/jamplay.h"
+
 #include "app/cmdline.h"
 #include "jam/netsession.h"
 #include "jamtesthelp.h"
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"
+#include "ui/mouse.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
 
@@ -335,6 +338,64 @@ TEST_F(JamSessionStudio, TwoJamsInARowGiveTheSongBackAndANetworkJamStartsOnItsTi
     EXPECT_EQ(g_iJamRestoreResult, JAM_RESTORE_OK);
     EXPECT_TRUE(SongImage() == before);
     EXPECT_EQ(g_pfnSeqStep.load(), Seq_StepIdle);
+}
+
+// A tempo setting outside the jam's range starts the jam at the nearest tempo it has, and the song
+// plays at that tempo too, so the phrases the jam counts are the ones heard.
+TEST_F(JamSessionStudio, AnOutOfRangeTempoSettingStartsAtTheNearestJamTempo)
+{
+    const struct
+    {
+        int32_t setting, tempo, tick;
+    } cases[] = {{0, 40, 300}, {300, 240, 50}, {-5, 40, 300}, {120, 120, 100}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.setting);
+        g_iJamTempo = c.setting;
+        g_bJamSinglePlayer = 1;
+        Jam_StartSession();
+        EXPECT_EQ(g_iJamTempo, c.tempo);
+        EXPECT_EQ(g_uTempo, c.tempo);
+        EXPECT_EQ(g_iJamTickLen.load(), c.tick);
+        Ui_ClosePopup();
+        Play(40);
+        Jam_EndSession(1);
+        Frame();
+    }
+}
+
+// Emptying the local player's parts (the reset, the end of the jam) is no choice from a pop-up:
+// the pop-up that is open stays open, the start is not armed, and the keys stay as they were.
+TEST_F(JamSessionStudio, ResettingTheLocalPlayerLeavesThePopupAndKeysAlone)
+{
+    Jam_StartSession();
+    ASSERT_NE(g_pCurrentPopup, nullptr);
+    ASSERT_EQ(g_pCurrentPopup->kind, POPUP_JAM_LIST);
+    Jam_AssignKeyboardFromLibrary(0, 0, 0, 1);
+    Jam_ResetPlayer(JAM_LOCAL_PLAYER);
+    ASSERT_NE(g_pCurrentPopup, nullptr);
+    EXPECT_EQ(g_pCurrentPopup->kind, POPUP_JAM_LIST);
+    EXPECT_EQ(g_iJamStartState.load(), JAM_START_IDLE);
+    EXPECT_EQ(g_bJamKeysActive.load(), 0);
+    EXPECT_STREQ(g_aszJamKeyboardNames[1], Ui_Text(697));
+
+    Ui_ClosePopup();
+    Play(40);
+    ASSERT_EQ(g_bJamKeysActive.load(), 1);
+    Jam_EndSession(1);
+    EXPECT_EQ(g_bJamKeysActive.load(), 0) << "no jam keys are live once the jam is over";
+}
+
+// A jam that ends while the dial is being dragged gives the pointer back.
+TEST_F(JamSessionStudio, EndingTheJamMidDragFreesThePointer)
+{
+    Jam_StartSession();
+    Ui_ClosePopup();
+    Play(40);
+    Jam_StartDialDrag();
+    ASSERT_EQ(g_bPointerFrozen, 1);
+    Jam_EndSession(1);
+    EXPECT_EQ(g_bPointerFrozen, 0);
+    EXPECT_EQ(g_bJamDialDrag, 0);
 }
 
 TEST_F(JamSessionStudio, TheEndBoxKeepsOrEndsTheJam)

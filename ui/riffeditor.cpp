@@ -301,14 +301,20 @@ void Ui_DrawRiffHeader()
     // The octave shown and the key lights of the twelve rows, left of the cells.
     std::snprintf(text, sizeof text, "O%d", int(g_ucRiffOctave));
     Text(text, 8, v->head.y - 12, &g_atUiFonts[1], Rgb(110, 120, 128));
+    // The playing riff lights the keys from the mix thread, under the mix lock.
+    bool lit[UI_CELLBUF_ROWS];
+    Sys_EnterCritical();
     for (int32_t row = 0; row < UI_CELLBUF_ROWS; row++) {
         int32_t &light = g_aiKeyLights[row];
-        const bool dark = kDarkKey[11 - row];
-        const uint8_t base = dark ? 30 : 90, lit = light > 0 ? 60 : 0;
+        lit[row] = light > 0;
         if (light > 0)
             light--;
-        Gfx_AddTile(v->head.x - 22, v->head.y + row * v->cellHeight + 1, 20, v->cellHeight - 2,
-                    uint8_t(base + (lit ? 0 : 0)), uint8_t(base + lit), uint8_t(base));
+    }
+    Sys_ExitCritical();
+    for (int32_t row = 0; row < UI_CELLBUF_ROWS; row++) {
+        const uint8_t base = kDarkKey[11 - row] ? 30 : 90, glow = lit[row] ? 60 : 0;
+        Gfx_AddTile(v->head.x - 22, v->head.y + row * v->cellHeight + 1, 20, v->cellHeight - 2, base,
+                    uint8_t(base + glow), base);
     }
     if (g_ucSelectedNoteValue != kNoNote) {
         std::snprintf(text, sizeof text, "%d", int(g_ucSelectedNoteValue));
@@ -682,7 +688,9 @@ void Ui_DrawRiffNoteAtPointer(int32_t step, int32_t row)
         Ui_PlayRefusal();
         return;
     }
+    Sys_EnterCritical();
     g_aiKeyLights[row] = kKeyLightFrames;
+    Sys_ExitCritical();
     // An entry volume never set (the new song's default note has none) would draw silent notes.
     if (!g_CurrentNote.ucLevel)
         g_CurrentNote.ucLevel = 255;
@@ -712,7 +720,9 @@ void Ui_EraseRiffNoteAtPointer(int32_t step, int32_t row)
 {
     if (row < 0 || row >= UI_CELLBUF_ROWS)
         return;
+    Sys_EnterCritical();
     g_aiKeyLights[row] = kKeyLightFrames;
+    Sys_ExitCritical();
     int32_t note = 0;
     const int32_t start = Seq_FindNoteStart(step, CurrentTrack(), &note);
     const NOTEENTRY *n = Seq_GetNote(note);

@@ -86,6 +86,9 @@ int Snd_OpenMidiIn(int device)
 {
     if (g_bMidiInOpen.load())
         return 0;
+    // No MIDI keyboard is an ordinary set-up, not an error worth a console line.
+    if (device < 0 || device >= Plat_MidiInPortCount())
+        return -1;
     if (Plat_MidiInOpen(device, PlatformCallback, nullptr) != 0) {
         std::fprintf(stderr, "MIDI input: %s\n", Plat_MidiInError());
         return -1;

@@ -1,6 +1,8 @@
 #include "ui/bindings.h"
 
 #include "core/padbind.h"
+#include "editors/blockselect.h"
+#include "editors/topbar.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/gridvideo.h"
@@ -8,6 +10,8 @@
 #include "ui/menupages.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
+#include "ui/textentry.h"
+#include "ui/valueslider.h"
 
 // Every screen's bindings, in the order they are made: a screen's page-menu shortcuts first (see
 // g_aucPageMenuScreens), then its own cells, which replace a shortcut on the same slot.

@@ -1,4 +1,5 @@
 #include "ui/mouse.h"
+#include "ui/valueslider.h"
 
 #include "app/calllog.h"
 #include "app/devices.h"
@@ -13,6 +14,7 @@
 #include "ui/padslot.h"
 #include "ui/popup.h"
 #include "ui/scrollbar.h"
+#include "ui/toolbar.h"
 #include "ui/view.h"
 #include "video/engine.h"
 
@@ -31,7 +33,7 @@ int32_t g_bPointerFrozen = 0;
 int32_t g_iLastClickTime = 0;
 UIWINDOWROLEREC g_atWindowRoles[UI_ROLES];
 void (*g_pfnEndPlaylist)() = nullptr;
-void (*g_pfnResetSliderAcceleration)() = nullptr;
+void (*g_pfnResetSliderAcceleration)() = Ui_ResetSliderAcceleration;
 void (*g_pfnMouseHover)() = nullptr;
 
 namespace {
@@ -264,8 +266,10 @@ void Ui_DispatchMouseClick()
         g_bMouseClicked = 0;
         return;
     }
-    if (!g_bJamSessionOn)
+    if (!g_bJamSessionOn) {
+        Ui_DrawFKeyToolbar();
         Ui_UpdatePointerMode();
+    }
     if (g_pfnMouseHover)
         g_pfnMouseHover();
     const bool leftDown = g_iMouseButton1 == 0, rightDown = g_iMouseButton2 == 0;

@@ -4,7 +4,7 @@
 #include "core/consolelib.h"
 #include "core/disc.h"
 #include "core/padbind.h"
-#include "editors/standin_topbar.h"
+#include "editors/topbar.h"
 #include "render/fonts.h"
 #include "render/prims2d.h"
 #include "render/texpages.h"

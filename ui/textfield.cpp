@@ -6,6 +6,7 @@
 #include "render/ordertable.h"
 #include "render/prims2d.h"
 #include "render/texpages.h"
+#include "ui/caption.h"
 #include "ui/mouse.h"
 
 #include <cstring>
@@ -29,13 +30,6 @@ void BuildBevel(BEVELSET *set, int32_t x, int32_t y, int32_t w, int32_t h, bool 
             const uint8_t *c = i < 2 ? topLeft : bottomRight;
             Gfx_SetLinePacket(half[i], lines[i][0], lines[i][1], lines[i][2], lines[i][3], c[0], c[1], c[2]);
         }
-}
-
-// The title-drag handler of the mouse layer moves the window; until it is built the field takes
-// the capture and lets it go.
-void FieldRelease(WIDGET *)
-{
-    g_pClickedWidget = nullptr;
 }
 
 } // namespace
@@ -66,7 +60,10 @@ TEXTFIELD *Ui_CreateTextField(const TEXTFIELDDESC *desc)
     f->head.y = uint16_t(desc->y);
     f->head.w = uint16_t(desc->w);
     f->head.h = uint16_t(desc->h);
-    f->head.release = FieldRelease;
+    // Every text field drags its window and holds the close box.
+    f->head.press = Ui_CaptionMouse;
+    f->head.held = Ui_CaptionMouse;
+    f->head.release = Ui_CaptionRelease;
     Ui_BuildInsetBevel(&f->bevel, desc->x, desc->y, desc->w, desc->h);
     for (auto &q : f->quad) {
         PACKET_GOURAUD_QUAD_T g{};

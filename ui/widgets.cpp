@@ -16,6 +16,8 @@
 #include "ui/popup.h"
 #include "ui/scrollbar.h"
 #include "ui/textfield.h"
+#include "ui/toolbar.h"
+#include "ui/valueslider.h"
 #include "ui/view.h"
 
 #include <algorithm>
@@ -274,6 +276,7 @@ void Ui_InitWidgetPools()
     Ui_InitViewPool();
     Ui_InitScrollBarPool();
     Ui_InitTextFieldPool();
+    Ui_InitValueSliderPool();
     Ui_InitMousePointer();
     g_abUiTint[0] = g_abUiTint[1] = g_abUiTint[2] = 128;
     g_ucUiColourScheme = 0;
@@ -356,7 +359,8 @@ void Ui_DrawWidget(WIDGET *w)
     case WIDGET_VIEW: Ui_DrawView(reinterpret_cast<VIEWWIDGET *>(w)); break;
     case WIDGET_SCROLLBAR: Ui_DrawScrollBar(reinterpret_cast<SCROLLBAR *>(w)); break;
     case WIDGET_TEXTFIELD: Ui_DrawTextField(reinterpret_cast<TEXTFIELD *>(w)); break;
-    default: break; // curves and value sliders belong to their own Parts
+    case WIDGET_VALUESLIDER: Ui_DrawValueSlider(reinterpret_cast<VALUESLIDER *>(w)); break;
+    default: break; // curves belong to the curve editor
     }
 }
 
@@ -373,6 +377,27 @@ void Ui_SetFocus(void *w)
 void Ui_SetModalWindow(WINDOW *w)
 {
     g_pModalWindow = w;
+}
+
+void Ui_MoveWindow(WINDOW *w, int32_t x, int32_t y)
+{
+    if (!w || (w->flags & WINDOW_FREE))
+        return;
+    Gfx_PopSaveUnder(w->x, w->y, w->w, w->h);
+    w->x = uint16_t(x);
+    w->y = uint16_t(y);
+    for (int half = 0; half < UI_HALVES; half++)
+        SetOffsetPacket(w->half[half].offset, w->x, w->y);
+    // Lists clip to their own screen rectangle: it moves with the window.
+    for (WIDGET *c = w->children; c; c = c->next)
+        if (c->kind == WIDGET_LIST && !(c->flags & WIDGET_FREE)) {
+            auto *l = reinterpret_cast<LISTWIDGET *>(c);
+            const int16_t clip[4] = {int16_t(c->x + w->x), int16_t(c->y + w->y), int16_t(c->w), int16_t(c->h)};
+            for (auto &area : l->clip)
+                Gfx_SetDrawAreaPacket(area, clip);
+        }
+    w->frameRedraw = 2;
+    Gfx_PushSaveUnder(w->x, w->y, w->w, w->h);
 }
 
 void Ui_RedrawWindowFrame(WINDOW *w)
@@ -430,7 +455,8 @@ void Ui_WidgetFrame()
     g_uUiFlags &= ~1u;
     // 2. Scroll bars: the step of the last frame is spent; the hold count runs down.
     Ui_TickScrollBars();
-    // 3. Input: mouse, pads, buttons, keys.
+    // 3. Input: the hint of the last frame, then mouse, pads, buttons, keys.
+    Ui_HintFrame();
     Ui_DispatchMouseClick();
     Ui_LatchPads();
     Ui_DispatchMouseButtons();

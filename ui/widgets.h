@@ -162,6 +162,8 @@ void *Ui_GetFocus();
 void Ui_SetFocus(void *w);
 void Ui_SetModalWindow(WINDOW *w);
 void Ui_RedrawWindowFrame(WINDOW *w);
+// Moves an open window: its save-under, offset and list clips follow.
+void Ui_MoveWindow(WINDOW *w, int32_t x, int32_t y);
 bool Ui_IsUpdatingWindowFocused();
 void Ui_WidgetFrame();
 // The window's shadow, built at the packet cursor.

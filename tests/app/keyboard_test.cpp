@@ -287,5 +287,8 @@ TEST_F(KeyboardTest, ScriptedKeysAndTextReachTheWindow)
     // Keys by name and by number; Left stays held, Up is let go.
     EXPECT_EQ(Run(nullptr, 6, {"# comment", "", "1 keydown Up", "1 keydown 0x25", "3 keyup Up", "4 keydown F6"}), 0);
     EXPECT_EQ(g_wPadButtons, 0xFFFF & ~(1u << 7));
-    EXPECT_EQ(g_iLastKeyCode, 0x75);
+    // F6 reached the window: its function-key action ran; the key shortcuts drop the stored key
+    // at the end of its frame.
+    EXPECT_EQ(Count("Ed_FunctionKeyAction"), 1);
+    EXPECT_EQ(g_iLastKeyCode, 0);
 }

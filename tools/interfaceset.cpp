@@ -296,9 +296,47 @@ const RGB kLaneFaces[4] = {{30, 38, 52}, {40, 34, 50}, {30, 44, 44}, {46, 40, 30
 // The song's event rows 99 to 102: volume, effects, tempo, key.
 const RGB kEventFaces[4] = {{44, 40, 28}, {40, 30, 46}, {28, 42, 46}, {30, 46, 34}};
 
+// The riff editor's cells, 12 x 10: a note in its octave's colour (968-975), the empty cells on a
+// light or a dark key with or without the beat line (976-979), and the cells past the riff (980).
+const RGB kOctaveFaces[8] = {{120, 60, 200}, {60, 90, 230}, {40, 170, 220}, {40, 200, 110},
+                             {170, 210, 40}, {240, 180, 40}, {240, 110, 40}, {230, 50, 70}};
+
+void DrawRiffCellImage(int n, Canvas &c)
+{
+    const int w = c.w, h = c.h;
+    if (n >= 968 && n <= 975) {
+        const RGB f = kOctaveFaces[n - 968];
+        // The note sits on the cell's own face, so the image fills its rectangle.
+        c.Fill(0, 0, w, h, {40, 46, 58});
+        c.Fill(w - 1, 0, 1, h, {56, 64, 81});
+        c.Fill(0, 1, w - 1, h - 2, f);
+        c.Fill(0, 1, w - 1, 1, Scale(f, 140));
+        c.Fill(0, h - 2, w - 1, 1, Scale(f, 60));
+        return;
+    }
+    if (n == 980) {
+        c.Fill(0, 0, w, h, {18, 19, 24});
+        for (int j = 0; j < h; j++)
+            if (j % 4 == 0)
+                c.Fill(0, j, w, 1, {26, 27, 33});
+        return;
+    }
+    const bool dark = n == 977 || n == 979, beat = n == 976 || n == 977;
+    const RGB face = dark ? RGB{24, 28, 36} : RGB{40, 46, 58};
+    c.Fill(0, 0, w, h, face);
+    c.Fill(w - 1, 0, 1, h, Scale(face, 140));
+    c.Fill(0, h - 1, w, 1, Scale(face, 70));
+    if (beat)
+        c.Fill(0, 0, 1, h, {70, 84, 100});
+}
+
 void DrawGridImage(int n, Canvas &c)
 {
     const int w = c.w, h = c.h;
+    if (n >= 968 && n <= 980) {
+        DrawRiffCellImage(n, c);
+        return;
+    }
     // Song grid, 24 x 24.
     if (n == 900 || n == 901) {
         EmptyCell(c, w, h, kEmptyFace, n == 900);
@@ -458,6 +496,8 @@ void GridImageSize(int n, int &w, int &h)
         n == 238 || n == 239 || n == 240 || n == 241 || n == 243 || n == 244 || n == 247 || n == 248 || n == 271 ||
         n == 272 || n == 274 || n == 275 || n == 276)
         w = h = 24;
+    else if (n >= 968 && n <= 980)
+        w = 12, h = 10;
     else if ((n >= 912 && n <= 926))
         w = 48, h = 24;
     else if ((n >= 927 && n <= 933) || n == 938 || (n >= 956 && n <= 959))
@@ -759,9 +799,13 @@ INTERFACESET Build()
             if (isCell(n, side))
                 order.push_back(n);
     }
+    // The riff editor's cells share the cells' picture too, after the small ones.
+    const auto isRiffCell = [](int n) { return n >= 968 && n <= 980; };
+    for (int n = 968; n <= 980; n++)
+        order.push_back(n);
     const size_t cellsEnd = order.size();
     for (int n = 0; n < CONTENT_IMAGE_RECORDS; n++)
-        if (Content_IsGridImage(n) && !isCell(n, 24) && !isCell(n, 6))
+        if (Content_IsGridImage(n) && !isCell(n, 24) && !isCell(n, 6) && !isRiffCell(n))
             order.push_back(n);
     int page = CONTENT_FIRST_PICTURE, x = 0, y = 0, shelf = 0;
     for (size_t k = 0; k < order.size(); k++) {

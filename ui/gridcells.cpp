@@ -11,6 +11,7 @@
 #include "sequencer/songmodel.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
+#include "ui/riffeditor.h"
 #include "ui/gridvideo.h"
 #include "ui/gridworld.h"
 #include "ui/view.h"
@@ -336,6 +337,8 @@ void Ui_DrawGridHeader(void *)
     // Text and strips first: what is added last is drawn first, so the headers go under them.
     Ui_DrawGridRowLabels();
     Ui_DrawColumnLabels();
+    if (g_ucGridKind == 3)
+        Ui_DrawRiffHeader();
     DrawPanelFrame(half);
     for (int32_t i = 0; i < s_aiRowHeaderCount[half]; i++)
         Ui_LinkPacket(s_aaRowHeaders[half][i], UI_IMAGE_SPRITE_BYTES);
@@ -413,6 +416,8 @@ void Ui_GridFrameDraw()
     } else if (s != 13 && s != 16) {
         Ui_DrawMarkedRange();
     }
+    if (g_ucGridKind == 3)
+        Ui_DrawCellNumbers();
     Ui_GridCursorGlide();
 }
 

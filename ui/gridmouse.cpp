@@ -10,6 +10,8 @@
 #include "ui/gridvideo.h"
 #include "ui/handlers.h"
 #include "ui/padslot.h"
+#include "ui/riffeditor.h"
+#include "sequencer/noteedit.h"
 #include "ui/view.h"
 
 #include <algorithm>
@@ -86,15 +88,15 @@ void Ui_GridMousePress(WIDGET *)
         Ui_RunPadSlot(14);
         g_bGridPressHandled = 1;
         break;
-    case 66: Ui_RefuseUnbuilt("Ui_BeginNewRiff"); break;
+    case 66: Ui_BeginNewRiff(); break;
     case 67: Ui_RefuseUnbuilt("Ed_ChaseGridAction"); break;
-    case 68: Ui_RefuseUnbuilt("Ui_BeginRiffResize"); break;
+    case 68: Ui_BeginRiffResize(); break;
     case 69:
-        Ui_RefuseUnbuilt("Ui_MakeRiffUnique");
+        Ui_MakeRiffUnique();
         g_bGridPressHandled = g_bGridDragStopped = 1;
         break;
     case 70: Ui_RefuseUnbuilt("Ui_CursorRiffLevels"); break;
-    case 75: Ui_RefuseUnbuilt("Ui_BeginNoteLength"); break;
+    case 75: Ui_BeginNoteLength(); break;
     case 71: Ui_ClickRiffCell(); break;
     case 72: Ui_ToggleRowGroupAtCursor(); break;
     case 73:
@@ -105,10 +107,19 @@ void Ui_GridMousePress(WIDGET *)
         break;
     case 0:
     case 7:
-        if (g_ucGridKind == 3)
-            ToolAtPointer();
-        else
+        if (g_ucGridKind == 3) {
+            // Over a note of the current channel the note prompt shows: a press selects it.
+            const int32_t step = Ui_GridCursorColumnRaw(), row = Ui_GridCursorRowRaw();
+            int32_t octave = 0, semitone = 0, covered = 0;
+            if (Seq_GetNoteAt(step, g_ucCurrentChannel, &octave, &semitone, nullptr, &covered) && 11 - semitone == row) {
+                Ui_SelectNoteCell(step, row);
+                g_bGridPressHandled = g_bGridDragStopped = 1;
+            } else {
+                ToolAtPointer();
+            }
+        } else {
             g_uGridPressTime = Sys_GetMilliseconds();
+        }
         break;
     default: break;
     }
@@ -152,6 +163,8 @@ void Ui_GridMouseDrag(WIDGET *)
         const int32_t last = v->firstColumn + v->ringColumns - 3;
         g_asGridMark[2] = int16_t(std::clamp<int32_t>(column, g_asGridMark[0], std::max<int32_t>(g_asGridMark[0], last)));
         g_asGridMark[3] = int16_t(std::clamp<int32_t>(row, 0, std::max(0, g_ucGridRowCount - 1)));
+    } else if ((s == 32 || s == 34) && g_ucGridKind == 3) {
+        Ui_NoteLengthFollowPointer();
     } else if (s == 46) {
         const int32_t last = v->firstColumn + v->ringColumns - 3;
         g_asGridMark[2] =
@@ -167,8 +180,13 @@ void Ui_GridMouseRelease(WIDGET *)
         return;
     }
     const int32_t s = g_iScreen;
-    if (s == 12 || s == 46 || s == 39)
+    if ((s == 32 || s == 34) && g_ucGridKind == 3) {
+        if (PointerInColumns())
+            Ui_NoteLengthFollowPointer();
         Ui_RunPadSlot(14);
+    } else if (s == 12 || s == 46 || s == 39) {
+        Ui_RunPadSlot(14);
+    }
     else if ((s == 0 || s == 7) && (g_ucGridKind == 1 || g_ucGridKind == 2) && !g_bGridDragLock &&
              PointerInColumns())
         ToolAtPointer();

@@ -18,6 +18,7 @@
 #include "ui/handlers.h"
 #include "ui/menupages.h"
 #include "ui/mouse.h"
+#include "ui/riffeditor.h"
 #include "ui/view.h"
 #include "video/clips.h"
 #include "video/lanes.h"
@@ -432,8 +433,7 @@ void Ui_EraseAtCell()
         }
         break;
     default:
-        // The riff editor's notes are drawn and erased by the riff editor.
-        Ui_RefuseUnbuilt("Ui_EraseRiffNote");
+        Ui_EraseRiffNoteAtPointer(column, row);
         break;
     }
     AfterTool();
@@ -473,7 +473,7 @@ void Ui_DrawAtCell()
         }
         break;
     default:
-        Ui_RefuseUnbuilt("Ui_DrawRiffNote");
+        Ui_DrawRiffNoteAtPointer(column, row);
         break;
     }
     Ui_StopGridScrollRepeat();

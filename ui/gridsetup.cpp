@@ -13,6 +13,8 @@
 #include "ui/gridworld.h"
 #include "ui/menupages.h"
 #include "ui/mouse.h"
+#include "ui/noteparams.h"
+#include "ui/riffeditor.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -143,6 +145,7 @@ void InstallMenuHandlers()
     if (!g_atMenuItems[10].handler)
         Ui_SetMenuItemHandler(10, (g_ucGridOptions & 1) ? Ui_WorldViewOff : Ui_WorldViewOn);
     Ui_SetMenuItemHandler(103, Ui_WorldViewOff);
+    Ui_InstallRiffMenuHandlers();
 }
 
 } // namespace
@@ -228,6 +231,10 @@ bool Ui_SetupGridScreen(int32_t kind)
         vd.cell = world ? Ui_SongCellCallback : Ui_DrawSongCell;
     else if (kind == 1)
         vd.cell = world ? Ui_WorldCellCallback : Ui_VideoCellCallback;
+    else
+        vd.cell = Ui_DrawRiffCell;
+    if (kind == 3)
+        vd.columnScrolled = Ui_ScrollCellBuffer;
     if (kind == 3) {
         vd.columnCount = int16_t(16 * std::clamp<int>(g_ucRiffEditorBars, 1, 8));
         vd.rowCount = kRiffRows;
@@ -466,6 +473,8 @@ void Ui_GridFrameUpdate()
         return;
     if (g_bGridFollowPlay && g_bSongPlaying.load(std::memory_order_relaxed) == 255)
         Ui_FollowPlayback();
+    if (g_ucGridKind == 3)
+        Ui_RiffFrameStep();
     // The marked block follows the cursor while marking, and the cursor while carried.
     if (g_iScreen == 2)
         Ed_BlockSetCornerFromCursor();

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "ui/noteparams.h"
+#include "ui/riffeditor.h"
+
 #define UI_UNBUILT_HANDLER(name) void name();
 #include "ui/unbuilt_handlers.def"
 #undef UI_UNBUILT_HANDLER

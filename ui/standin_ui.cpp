@@ -68,13 +68,6 @@ void Ui_EscapeAction()
         Ui_RunPadSlot(12);
 }
 
-// Stand-in: the user's close request quits at once; the interface will ask first.
-void Ui_HandleCloseRequest()
-{
-    Sys_CallLog("Ui_HandleCloseRequest");
-    Sys_RequestQuit();
-}
-
 // Stand-in.
 void Ui_OpenWavSaveProgress(const char *, int)
 {

@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/timers.h"
 #include "editors/standin_editors.h"
+#include "jam/netjam.h"
 #include "jam/standin_jam.h"
 #include "ui/standin_ui.h"
 #include "video/engine.h"
@@ -177,13 +178,18 @@ intptr_t Sys_WindowProc(MAINWND hwnd, const PLATEVENT &ev)
         Ui_HandleCloseRequest();
         return 0;
     case PLAT_EV_ACTIVATE:
+        // Keys are seen only while the window has focus: none stays down after it goes.
+        if (!ev.code)
+            Jam_ReleaseAllKeys();
         Activate(ev.code);
         return 1;
     case PLAT_EV_KEYDOWN:
+        Jam_KeyEvent(ev.code, true);
         if (!g_bTextEntryActive)
             KeyDown(ev.code);
         return 1;
     case PLAT_EV_KEYUP:
+        Jam_KeyEvent(ev.code, false);
         if (!g_bTextEntryActive)
             KeyUp(ev.code);
         return 1;

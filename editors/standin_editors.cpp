@@ -1,6 +1,7 @@
 #include "editors/standin_editors.h"
 
 #include "app/calllog.h"
+#include "editors/topbar.h"
 
 int32_t g_iAttractLastActivity = 0;
 
@@ -16,8 +17,9 @@ void Ed_PlaylistTick()
     Sys_CallLog("Ed_PlaylistTick");
 }
 
-// Stand-in.
-void Ed_FunctionKeyAction(int)
+// The function keys run the current menu page's items.
+void Ed_FunctionKeyAction(int key)
 {
     Sys_CallLog("Ed_FunctionKeyAction");
+    Ed_RunFunctionKey(key);
 }

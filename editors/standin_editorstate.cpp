@@ -1,7 +1,6 @@
 // Stand-in until the riff editor and the top bar are built.
 #include "editors/standin_editorstate.h"
 
-int32_t g_iStatusHoldFrames = 0;
 uint8_t g_ucCurrentChannel = 0;
 uint8_t g_aucChannelLink[ED_RIFF_CHANNELS] = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
 

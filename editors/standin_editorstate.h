@@ -6,8 +6,6 @@
 
 constexpr int ED_RIFF_CHANNELS = 12;
 
-// Frames a status message still holds the prompt line (0: the prompt follows the menu).
-extern int32_t g_iStatusHoldFrames;
 // The riff editor's selected channel and its link bytes (2: a channel of its own, 1: the AM
 // channel joined to the channel before it).
 extern uint8_t g_ucCurrentChannel;

@@ -5,7 +5,7 @@
 #include "audio/plugin.h"
 #include "jam/jamplay.h"
 #include "jam/netsession.h"
-#include "jam/standin_netjam.h"
+#include "jam/netjam.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -38,4 +38,13 @@ void Net_InitJamNet(JAMNET *net, JamActions *actions)
     net->iLastPartPosition = net->iLastRiffPosition = 128;
     net->iLastPad = net->iLastRiffKey = 0;
     net->uRefusedEvents = 0;
+    std::memset(net->auSentMask, 0, sizeof net->auSentMask);
+    net->iLocalController = 0;
+    net->bTabWasDown = 0;
+    net->iMidiCtrlSent = -1;
+    std::memset(net->auLocalCount, 0, sizeof net->auLocalCount);
+    std::memset(net->auLocalRing, 0, sizeof net->auLocalRing);
+    net->iTallyRing = 0;
+    std::memset(net->abServerSlotRunning, 0, sizeof net->abServerSlotRunning);
+    net->iTemplatePhase = 0;
 }

@@ -127,6 +127,23 @@ struct JAMNET
     int32_t iLastPad = 0;
     int32_t iLastRiffKey = 0;
     uint32_t uRefusedEvents = 0;
+
+    // The local keys: the masks last sent (riff keys, pads, keyboards 0 and 1), the controller
+    // Tab chooses, whether Tab was down at the last frame, and the MIDI controller value last
+    // applied (-1 none yet).
+    uint32_t auSentMask[4]{};
+    int32_t iLocalController = 0;
+    int32_t bTabWasDown = 0;
+    int32_t iMidiCtrlSent = -1;
+    // The local tally: 25 rows x 4 beats, and a ring of the most used row per beat.
+    uint16_t auLocalCount[25][4]{};
+    uint32_t auLocalRing[16]{};
+    int32_t iTallyRing = 0;
+
+    // Server: slots whose player has sent a phrase state (its jam clock runs), and where the
+    // template exchange stands (0 none, 1 waiting for holds, 2 waiting for the applied answers).
+    uint8_t abServerSlotRunning[JAM_NET_SLOTS]{};
+    int32_t iTemplatePhase = 0;
 };
 
 // Empties the slot tables ("EMPTY"), the event lists and the tallies; the blocks become zero.

@@ -17,7 +17,7 @@
 #include "core/file.h"
 #include "core/mixlock.h"
 #include "core/padbind.h"
-#include "editors/standin_topbar.h"
+#include "editors/topbar.h"
 #include "jam/jaminput.h"
 #include "jam/jamseq.h"
 #include "jam/jamwire.h"

@@ -10,7 +10,7 @@
 #include "jam/jamchannel.h"
 #include "jam/jamplay.h"
 #include "jam/jamseq.h"
-#include "jam/standin_jamsession.h"
+#include "jam/netjam.h"
 #include "jam/jaminput.h"
 #include "jam/jamsession.h"
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "jam/jamseq.h"
+#include "jam/jamsession.h"
 #include "jam/standin_jam.h"
 
 // The jam start state in which events are queued.
@@ -81,7 +83,9 @@ void Net_SendJamCommand(NETNODE *node, uint32_t heartbeat, int32_t command, uint
     Net_SendToServer(node, Net_BuildCommand(heartbeat, (uint32_t)command, value));
 }
 
-int32_t Net_SendEventBatch(NETNODE *node)
+int32_t Net_SendEventBatch(NETNODE *node) { return Net_SendEventBatchAt(node, g_iJamBar, g_iJamStep); }
+
+int32_t Net_SendEventBatchAt(NETNODE *node, int32_t bar, int32_t step)
 {
     JAMNET *net = node->pJam;
     if (!net)
@@ -94,7 +98,7 @@ int32_t Net_SendEventBatch(NETNODE *node)
     size_t sent = first;
     while (sent < ev.size()) {
         uint32_t n = (uint32_t)std::min<size_t>(NET_MAX_BATCH_EVENTS, ev.size() - sent);
-        Net_SendToServer(node, Net_BuildEventBatch(NET_MSG_COMMAND_BATCH, 0, g_iJamBar + 4, g_iJamStep,
+        Net_SendToServer(node, Net_BuildEventBatch(NET_MSG_COMMAND_BATCH, 0, bar + 4, step,
                                                    ev.data() + sent, n));
         sent += n;
     }

@@ -34,6 +34,8 @@ void Net_ResetTrackEvents(JAMNET *net);
 // Sends the local player's scheduled events not yet sent in this phrase, at most 200 to a message.
 // Returns the number sent (0: nothing to send, no message).
 int32_t Net_SendEventBatch(NETNODE *node);
+// The same at a given bar and step: the jam step sends a bar's batch after the clock has moved on.
+int32_t Net_SendEventBatchAt(NETNODE *node, int32_t bar, int32_t step);
 // Sends the local player's block of this (immediate) or the previous (scheduled) phrase boundary.
 void Net_SendPlayerState(NETNODE *node);
 

@@ -39,28 +39,41 @@ void Net_HandleSystemMessageB(NETNODE *node, const PlatNetEvent &event)
     if (!b || !node->pJam)
         return;
     JAMNET *net = node->pJam;
+    std::vector<uint32_t> refused;
     if (event.kind == PlatNetEvent::PlayerJoined) {
         b->Members.push_back({event.uPlayer, event.name});
         for (auto &[id, name] : b->Members) {
             bool holds = false;
             for (const NETPLAYERSLOT &s : net->aServerSlots)
                 holds = holds || s.uPlayerId == id;
-            if (id != PLAT_NET_SERVER_PLAYER && !holds)
-                Net_AddServerSlot(net, id, name.c_str());
+            if (id != PLAT_NET_SERVER_PLAYER && !holds && Net_AddServerSlot(net, id, name.c_str()) < 0)
+                refused.push_back(id);
         }
     } else if (event.kind == PlatNetEvent::PlayerLeft) {
         std::erase_if(b->Members, [&](const auto &m) { return m.first == event.uPlayer; });
-        for (NETPLAYERSLOT &s : net->aServerSlots)
+        for (int32_t slot = 0; slot < JAM_NET_SLOTS; ++slot) {
+            NETPLAYERSLOT &s = net->aServerSlots[slot];
             if (s.uPlayerId == event.uPlayer) {
                 s.uPlayerId = 0;
                 std::memset(s.szName, 0, sizeof s.szName);
                 std::strcpy(s.szName, "EMPTY");
+                Net_ServerSlotGone(node, slot);
             }
+        }
     } else {
         return;
     }
+    PlatNetServer *server = b->pServerLive.load();
+    // A player for whom no slot is free would play as nobody: it is put out of the session.
+    for (uint32_t id : refused) {
+        std::erase_if(b->Members, [&](const auto &m) { return m.first == id; });
+        if (server)
+            server->Kick(id);
+    }
+    if (!refused.empty() && event.kind == PlatNetEvent::PlayerJoined)
+        return;
     std::vector<uint8_t> m = Net_BuildIdOnly(NET_MSG_SLOTS_CHANGED);
-    if (PlatNetServer *server = b->pServerLive.load())
+    if (server)
         server->Send(PLAT_NET_ALL_PLAYERS, m.data(), m.size());
 }
 
@@ -304,11 +317,13 @@ int32_t Net_ServiceInbox(NETNODE *node)
     std::vector<NETINBOXENTRY> entries;
     Net_TakeInbox(node, &entries);
     for (const NETINBOXENTRY &e : entries) {
+        node->uMessageArrivalMs = e.uArrivalMs;
         if (e.uKind == NET_INBOX_PLAYER_LEFT)
             Net_PlayerLeft(node, e.uSender);
         else
             Net_DispatchA(node, e.Bytes.data(), e.Bytes.size(), e.uSender);
     }
+    node->uMessageArrivalMs = 0;
     return (int32_t)entries.size();
 }
 

@@ -21,12 +21,13 @@
 #include <cstdint>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "jam/standin_netjam.h"
+#include "jam/netjam.h"
 #include "platform/net.h"
 
 // The jam sessions' application id {87CEA885-2A59-11D3-8975-0050046A2A5F}.
@@ -106,6 +107,23 @@ struct NETNODE
     PlatNetHub *pHub = nullptr; // tests: sessions on the loopback hub
 
     JAMNET *pJam = nullptr;
+
+    // Where this node's jam log lines go; empty: the program's jam log.
+    std::function<void(const char *)> LogSink;
+    // When the message being handled arrived (the inbox stamp), on Sys_GetMilliseconds' clock.
+    uint32_t uMessageArrivalMs = 0;
+    // Templates: the image the player chose (sent on the server's go-ahead; empty when it could
+    // not be loaded), and the copy kept from sending it until the exchange ends.
+    std::vector<uint8_t> ChosenTemplate;
+    std::vector<uint8_t> SentTemplate;
+    // Message 404 is written to "testfile.dat" only when this is set (a debugging aid).
+    bool bTestDataToFile = false;
+    // Position reports heard (the program's own node also checks its position with them).
+    uint32_t uPositionReports = 0;
+    int32_t iLastReportedStep = 0;
+    // Bar and phrase ends of the jam clock already worked off by the jam step.
+    uint32_t uBarEndsDone = 0;
+    uint32_t uPhraseEndsDone = 0;
     // The server's message handler (tests put a double in its place).
     void (*pfnDispatchB)(NETNODE *node, const uint8_t *message, size_t size, uint32_t sender) = Net_DispatchB;
 };

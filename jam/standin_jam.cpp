@@ -17,13 +17,8 @@ void Net_ReleaseObjects()
     Sys_ReleaseMouse();
 }
 
+// Counted by the jam step; not logged: it runs on the timer threads.
 std::atomic<int32_t> g_iNetFrameSteps{0};
-
-// Stand-in: counts its calls. Not logged: it runs on the timer threads.
-void Net_FrameStep(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t)
-{
-    g_iNetFrameSteps++;
-}
 
 // Stand-in.
 void Jam_HostFromLobby()

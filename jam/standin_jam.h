@@ -6,7 +6,7 @@
 
 #include "jam/jamsession.h"
 
-// Calls of the network step so far (stand-in).
+// Calls of the network jam step (the timer tests count them).
 extern std::atomic<int32_t> g_iNetFrameSteps;
 
 void Net_CreateObjects();

@@ -1,6 +1,6 @@
 // Stand-in for the parts of the sequencer the jam sequencer uses that are not built yet: the
 // channel records, play columns and channel mute bytes, the step and channel-allocator hooks, the
-// note trigger, riff records and the library loads (owner: sequencer). Names and types are the
+// note trigger and riff records (owner: sequencer). Names and types are the
 // sequencer's; the bodies do the least. The records, the clock's hooks, the channel engine and
 // the song model now come from the sequencer itself; what is left here is not built yet there.
 #pragma once

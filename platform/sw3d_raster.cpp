@@ -7,6 +7,8 @@
 #include <cstring>
 #include <utility>
 
+#include <emmintrin.h>
+
 namespace sw3d {
 
 namespace {
@@ -108,27 +110,26 @@ inline const uint8_t *TexelRow(const SW3DTEXTURE &t, int32_t y)
 
 // Point sampling: the texel under (U, V) (8 fractional bits).
 template <typename DECODE>
-[[gnu::always_inline]] inline bool SamplePoint(const SW3DDEVICE &d, const SW3DTEXTURE &t, int32_t nx, int32_t ny,
-                                               ARGB *out)
+[[gnu::always_inline]] inline bool SamplePoint(bool keyOn, const SW3DTEXTURE &t, int32_t nx, int32_t ny, ARGB *out)
 {
     bool key = false;
     *out = DECODE::At(t, TexelRow(t, ny), nx, &key);
-    return !(key && d.colourKey && t.colourKey);
+    return !(key && keyOn);
 }
 
 // Bilinear: the four texels about (U - 128, V - 128) with 8-bit weights. The nearest texel,
 // which the colour key looks at, is one of the four: (U - 128) >> 8 is one below U >> 8 exactly
 // when the fraction of U - 128 is 128 or more.
 template <typename DECODE>
-[[gnu::always_inline]] inline bool SampleLinear(const SW3DDEVICE &d, const SW3DTEXTURE &t, int32_t x0, int32_t x1,
-                                                int32_t y0, int32_t y1, uint32_t fx, uint32_t fy, ARGB *out)
+[[gnu::always_inline]] inline bool SampleLinear(bool keyOn, const SW3DTEXTURE &t, int32_t x0, int32_t x1, int32_t y0,
+                                                int32_t y1, uint32_t fx, uint32_t fy, ARGB *out)
 {
     const uint8_t *r0 = TexelRow(t, y0), *r1 = TexelRow(t, y1);
     bool k00, k10, k01, k11;
     const ARGB c00 = DECODE::At(t, r0, x0, &k00), c10 = DECODE::At(t, r0, x1, &k10);
     const ARGB c01 = DECODE::At(t, r1, x0, &k01), c11 = DECODE::At(t, r1, x1, &k11);
     const bool key = fy >= 128 ? (fx >= 128 ? k11 : k01) : (fx >= 128 ? k10 : k00);
-    if (key && d.colourKey && t.colourKey)
+    if (key && keyOn)
         return false;
     // Red and green share a word (each lane stays below 2^25): the same sums as channel by
     // channel. Blue and alpha go alone, so a caller that never reads alpha does not pay for it.
@@ -155,9 +156,8 @@ template <typename DECODE>
 
 // A texture coordinate in texels with 8 fractional bits; the range keeps a huge coordinate from
 // overflowing.
-[[gnu::always_inline]] inline int64_t FixedCoord(double c, double size)
+[[gnu::always_inline]] inline int64_t FixedScaled(double s)
 {
-    double s = c * size * 256.0;
     if (!(s > -1e15 && s < 1e15))
         s = 0.0;
     // floor: the truncation is exact in this range, and one below when it went up.
@@ -165,6 +165,11 @@ template <typename DECODE>
     if (static_cast<double>(i) > s)
         i--;
     return i;
+}
+
+[[gnu::always_inline]] inline int64_t FixedCoord(double c, double size)
+{
+    return FixedScaled(c * size * 256.0);
 }
 
 // Samples the bound texture at (U, V) (FixedCoord of u and v); false when the colour key drops
@@ -176,16 +181,17 @@ template <typename DECODE>
         return true;
     }
     const SW3DTEXTURE &t = d.texture;
+    const bool keyOn = d.colourKey && t.colourKey;
     if (d.magFilter != SW3D_FILTER_LINEAR) {
         const int32_t nx = Wrap(U >> 8, t.width), ny = Wrap(V >> 8, t.height);
         switch (t.format) {
-        case SW3D_TEX_8_PAL8: return SamplePoint<DecodePal8>(d, t, nx, ny, out);
-        case SW3D_TEX_16_RGB565: return SamplePoint<DecodeRgb565>(d, t, nx, ny, out);
-        case SW3D_TEX_16_RGB555: return SamplePoint<DecodeRgb555>(d, t, nx, ny, out);
-        case SW3D_TEX_16_ARGB1555: return SamplePoint<DecodeArgb1555>(d, t, nx, ny, out);
-        case SW3D_TEX_16_ARGB4444: return SamplePoint<DecodeArgb4444>(d, t, nx, ny, out);
-        case SW3D_TEX_32_RGB888: return SamplePoint<DecodeRgb888>(d, t, nx, ny, out);
-        default: return SamplePoint<DecodeArgb8888>(d, t, nx, ny, out);
+        case SW3D_TEX_8_PAL8: return SamplePoint<DecodePal8>(keyOn, t, nx, ny, out);
+        case SW3D_TEX_16_RGB565: return SamplePoint<DecodeRgb565>(keyOn, t, nx, ny, out);
+        case SW3D_TEX_16_RGB555: return SamplePoint<DecodeRgb555>(keyOn, t, nx, ny, out);
+        case SW3D_TEX_16_ARGB1555: return SamplePoint<DecodeArgb1555>(keyOn, t, nx, ny, out);
+        case SW3D_TEX_16_ARGB4444: return SamplePoint<DecodeArgb4444>(keyOn, t, nx, ny, out);
+        case SW3D_TEX_32_RGB888: return SamplePoint<DecodeRgb888>(keyOn, t, nx, ny, out);
+        default: return SamplePoint<DecodeArgb8888>(keyOn, t, nx, ny, out);
         }
     }
     const int64_t U0 = U - 128, V0 = V - 128;
@@ -193,15 +199,50 @@ template <typename DECODE>
     const int32_t x1 = x0 + 1 == t.width ? 0 : x0 + 1, y1 = y0 + 1 == t.height ? 0 : y0 + 1;
     const uint32_t fx = static_cast<uint32_t>(U0 & 255), fy = static_cast<uint32_t>(V0 & 255);
     switch (t.format) {
-    case SW3D_TEX_8_PAL8: return SampleLinear<DecodePal8>(d, t, x0, x1, y0, y1, fx, fy, out);
-    case SW3D_TEX_16_RGB565: return SampleLinear<DecodeRgb565>(d, t, x0, x1, y0, y1, fx, fy, out);
-    case SW3D_TEX_16_RGB555: return SampleLinear<DecodeRgb555>(d, t, x0, x1, y0, y1, fx, fy, out);
-    case SW3D_TEX_16_ARGB1555: return SampleLinear<DecodeArgb1555>(d, t, x0, x1, y0, y1, fx, fy, out);
-    case SW3D_TEX_16_ARGB4444: return SampleLinear<DecodeArgb4444>(d, t, x0, x1, y0, y1, fx, fy, out);
-    case SW3D_TEX_32_RGB888: return SampleLinear<DecodeRgb888>(d, t, x0, x1, y0, y1, fx, fy, out);
-    default: return SampleLinear<DecodeArgb8888>(d, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_8_PAL8: return SampleLinear<DecodePal8>(keyOn, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_16_RGB565: return SampleLinear<DecodeRgb565>(keyOn, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_16_RGB555: return SampleLinear<DecodeRgb555>(keyOn, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_16_ARGB1555: return SampleLinear<DecodeArgb1555>(keyOn, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_16_ARGB4444: return SampleLinear<DecodeArgb4444>(keyOn, t, x0, x1, y0, y1, fx, fy, out);
+    case SW3D_TEX_32_RGB888: return SampleLinear<DecodeRgb888>(keyOn, t, x0, x1, y0, y1, fx, fy, out);
+    default: return SampleLinear<DecodeArgb8888>(keyOn, t, x0, x1, y0, y1, fx, fy, out);
     }
 }
+
+// Any texture and filter, looked up a pixel at a time.
+struct AnySampler
+{
+    const SW3DDEVICE &d;
+    [[gnu::always_inline]] bool operator()(int64_t U, int64_t V, ARGB *out) const { return Sample(d, U, V, out); }
+};
+
+// One format and filter, chosen once for a triangle: the same texels and weights as Sample.
+// POW2: both sides are powers of two, so wrapping is a mask.
+template <typename DECODE, bool LINEAR, bool POW2>
+struct TexSampler
+{
+    const SW3DTEXTURE &t;
+    bool keyOn;
+    [[gnu::always_inline]] static int32_t WrapTo(int64_t v, int32_t size)
+    {
+        if constexpr (POW2)
+            return static_cast<int32_t>(v & (size - 1));
+        else
+            return Wrap(v, size);
+    }
+    [[gnu::always_inline]] bool operator()(int64_t U, int64_t V, ARGB *out) const
+    {
+        if constexpr (!LINEAR) {
+            return SamplePoint<DECODE>(keyOn, t, WrapTo(U >> 8, t.width), WrapTo(V >> 8, t.height), out);
+        } else {
+            const int64_t U0 = U - 128, V0 = V - 128;
+            const int32_t x0 = WrapTo(U0 >> 8, t.width), y0 = WrapTo(V0 >> 8, t.height);
+            const int32_t x1 = x0 + 1 == t.width ? 0 : x0 + 1, y1 = y0 + 1 == t.height ? 0 : y0 + 1;
+            return SampleLinear<DECODE>(keyOn, t, x0, x1, y0, y1, static_cast<uint32_t>(U0 & 255),
+                                        static_cast<uint32_t>(V0 & 255), out);
+        }
+    }
+};
 
 [[gnu::always_inline]] inline uint32_t Factor(uint32_t f, uint32_t srcC, uint32_t srcA, uint32_t dstC)
 {
@@ -225,9 +266,9 @@ template <typename DECODE>
 // blend state is on. uv(u, v) gives the texture coordinates, asked only once the z test passed.
 // STD: the studio's usual state, known here rather than looked up a pixel at a time: z compare
 // less-or-equal, stage 0 texture x diffuse, a 5:6:5 target, no blending.
-template <bool TEXTURED, bool ZBUFFER, bool BLEND, bool STD = false, typename UVFN>
+template <bool TEXTURED, bool ZBUFFER, bool BLEND, bool STD = false, typename UVFN, typename SAMPLER>
 [[gnu::always_inline]] inline void ShadeAtT(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp,
-                                            uint32_t z, ARGB diffuse, UVFN uv)
+                                            uint32_t z, ARGB diffuse, UVFN uv, const SAMPLER &sample)
 {
     if constexpr (STD) {
         if (ZBUFFER && !(z <= *zp))
@@ -236,7 +277,7 @@ template <bool TEXTURED, bool ZBUFFER, bool BLEND, bool STD = false, typename UV
         if (TEXTURED) {
             int64_t U = 0, V = 0;
             uv(U, V);
-            if (!Sample(d, U, V, &tex))
+            if (!sample(U, V, &tex))
                 return;
         }
         *cp = PackTarget(Mul8(tex.r, diffuse.r), Mul8(tex.g, diffuse.g), Mul8(tex.b, diffuse.b), 2);
@@ -250,7 +291,7 @@ template <bool TEXTURED, bool ZBUFFER, bool BLEND, bool STD = false, typename UV
     if (TEXTURED) {
         int64_t U = 0, V = 0;
         uv(U, V);
-        if (!Sample(d, U, V, &tex))
+        if (!sample(U, V, &tex))
             return;
     }
     ARGB src{};
@@ -303,15 +344,16 @@ void ShadeAt(const SW3DDEVICE &d, int32_t format, uint16_t *cp, uint16_t *zp, ui
         V = FixedCoord(v, d.texture.height);
     };
     // Lines and points: one generic path is enough.
+    const AnySampler sample{d};
     if (d.hasTexture) {
         if (zp)
-            ShadeAtT<true, true, true>(d, format, cp, zp, z, diffuse, uv);
+            ShadeAtT<true, true, true>(d, format, cp, zp, z, diffuse, uv, sample);
         else
-            ShadeAtT<true, false, true>(d, format, cp, zp, z, diffuse, uv);
+            ShadeAtT<true, false, true>(d, format, cp, zp, z, diffuse, uv, sample);
     } else if (zp) {
-        ShadeAtT<false, true, true>(d, format, cp, zp, z, diffuse, uv);
+        ShadeAtT<false, true, true>(d, format, cp, zp, z, diffuse, uv, sample);
     } else {
-        ShadeAtT<false, false, true>(d, format, cp, zp, z, diffuse, uv);
+        ShadeAtT<false, false, true>(d, format, cp, zp, z, diffuse, uv, sample);
     }
 }
 
@@ -360,8 +402,8 @@ struct TRISETUP
     int32_t x0, x1, y0, y1;
 };
 
-template <bool TEXTURED, bool ZBUFFER, bool BLEND, bool STD = false>
-void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
+template <bool TEXTURED, bool ZBUFFER, bool BLEND, bool STD = false, typename SAMPLER = AnySampler>
+void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st, const SAMPLER &sample)
 {
     const int64_t(&A)[3] = st.A;
     const int64_t(&B)[3] = st.B;
@@ -382,10 +424,12 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
                    dP2 = static_cast<__int128>(dN[2]) * inv, dP3 = static_cast<__int128>(dN[3]) * inv,
                    dP4 = static_cast<__int128>(dN[4]) * inv;
     const int64_t dw0 = 16 * A[0], dw1 = 16 * A[1], dw2 = 16 * A[2];
+    const double fdw0 = static_cast<double>(dw0), fdw1 = static_cast<double>(dw1), fdw2 = static_cast<double>(dw2);
     const double q0 = q[0], q1 = q[1], q2 = q[2], qu0 = qu[0], qu1 = qu[1], qu2 = qu[2], qv0 = qv[0], qv1 = qv[1],
                  qv2 = qv[2];
     const int32_t format = t.s.pixelFormat;
-    const double texW = d.texture.width, texH = d.texture.height;
+    const __m128d quv0 = _mm_set_pd(qv0, qu0), quv1 = _mm_set_pd(qv1, qu1), quv2 = _mm_set_pd(qv2, qu2);
+    const __m128d texWH = _mm_set_pd(static_cast<double>(d.texture.height), static_cast<double>(d.texture.width));
     for (int32_t py = y0; py <= y1; py++) {
         const int64_t cy = int64_t{py} * 16 + 8, cx0 = int64_t{x0} * 16 + 8;
         int64_t lo = x0, hi = x1;
@@ -415,6 +459,9 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
         };
         __int128 P0 = start(0), P1 = start(1), P2 = start(2), P3 = start(3), P4 = start(4);
         int64_t w0 = w[0], w1 = w[1], w2 = w[2];
+        // The edge values as doubles, stepped: they are integers far below 2^53 (corners are
+        // limited to kMaxCoord), so every sum is exact and equals the value converted afresh.
+        double fw0 = static_cast<double>(w0), fw1 = static_cast<double>(w1), fw2 = static_cast<double>(w2);
         uint16_t *cp = ColourRow(t, py) + lo;
         uint16_t *zp = ZBUFFER ? ZRow(d, t, py) + lo : nullptr;
         // Pixels go in batches: first every pixel's z, colour and texture coordinates (the
@@ -434,20 +481,41 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
                 // A pixel behind what is drawn needs no texture coordinates.
                 pass[j] = !ZBUFFER || (STD ? zb[j] <= zp[j] : ZPass(d.zFunc, zb[j], zp[j]));
                 if (TEXTURED && pass[j]) {
-                    double u = 0.0, v = 0.0;
-                    const double f0 = static_cast<double>(w0), f1 = static_cast<double>(w1),
-                                 f2 = static_cast<double>(w2);
+                    // u and v side by side: each lane does the same operations in the same order
+                    // as one coordinate alone, so the results are the same bits, for one division.
+                    const double f0 = fw0, f1 = fw1, f2 = fw2;
                     const double den = f0 * q0 + f1 * q1 + f2 * q2;
+                    __m128d uv = _mm_setzero_pd();
                     if (den != 0.0) {
-                        u = (f0 * qu0 + f1 * qu1 + f2 * qu2) / den;
-                        v = (f0 * qv0 + f1 * qv1 + f2 * qv2) / den;
+                        const __m128d num = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_set1_pd(f0), quv0),
+                                                                  _mm_mul_pd(_mm_set1_pd(f1), quv1)),
+                                                       _mm_mul_pd(_mm_set1_pd(f2), quv2));
+                        uv = _mm_div_pd(num, _mm_set1_pd(den));
                     }
-                    ub[j] = FixedCoord(u, texW);
-                    vb[j] = FixedCoord(v, texH);
+                    // FixedCoord of each: c x size x 256, range-checked and floored.
+                    const __m128d sc = _mm_mul_pd(_mm_mul_pd(uv, texWH), _mm_set1_pd(256.0));
+                    // Both inside 32 bits (the usual case): truncated and floored side by side.
+                    const __m128d in = _mm_and_pd(_mm_cmplt_pd(sc, _mm_set1_pd(2147483647.0)),
+                                                  _mm_cmpgt_pd(sc, _mm_set1_pd(-2147483647.0)));
+                    if (_mm_movemask_pd(in) == 3) {
+                        const __m128i ti = _mm_cvttpd_epi32(sc);
+                        const __m128i up = _mm_castpd_si128(_mm_cmpgt_pd(_mm_cvtepi32_pd(ti), sc));
+                        const __m128i fl = _mm_add_epi32(ti, _mm_shuffle_epi32(up, _MM_SHUFFLE(3, 3, 2, 0)));
+                        ub[j] = _mm_cvtsi128_si32(fl);
+                        vb[j] = _mm_cvtsi128_si32(_mm_srli_si128(fl, 4));
+                    } else {
+                        ub[j] = FixedScaled(_mm_cvtsd_f64(sc));
+                        vb[j] = FixedScaled(_mm_cvtsd_f64(_mm_unpackhi_pd(sc, sc)));
+                    }
                 }
                 w0 += dw0;
                 w1 += dw1;
                 w2 += dw2;
+                if (TEXTURED) {
+                    fw0 += fdw0;
+                    fw1 += fdw1;
+                    fw2 += fdw2;
+                }
                 P0 += dP0;
                 P1 += dP1;
                 P2 += dP2;
@@ -462,7 +530,7 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
                     V = vb[j];
                 };
                 ShadeAtT<TEXTURED, ZBUFFER, BLEND, STD>(d, format, cp + j, ZBUFFER ? zp + j : nullptr, zb[j], cb[j],
-                                                        uv);
+                                                        uv, sample);
             }
             cp += n;
             if (ZBUFFER)
@@ -470,6 +538,34 @@ void FillSpans(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
             px += n;
         }
     }
+}
+
+// The usual state with a texture: the sampler is chosen once for the triangle. The studio's
+// textures are palette or 16-bit with sides of powers of two; other kinds take the general one.
+template <typename DECODE>
+void FillStdWith(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
+{
+    const SW3DTEXTURE &tex = d.texture;
+    const bool keyOn = d.colourKey && tex.colourKey;
+    if (d.magFilter == SW3D_FILTER_LINEAR)
+        FillSpans<true, true, false, true>(d, t, st, TexSampler<DECODE, true, true>{tex, keyOn});
+    else
+        FillSpans<true, true, false, true>(d, t, st, TexSampler<DECODE, false, true>{tex, keyOn});
+}
+
+void FillStdTextured(const SW3DDEVICE &d, const Target &t, const TRISETUP &st)
+{
+    const SW3DTEXTURE &tex = d.texture;
+    const bool pow2 = (tex.width & (tex.width - 1)) == 0 && (tex.height & (tex.height - 1)) == 0;
+    if (pow2) {
+        switch (tex.format) {
+        case SW3D_TEX_8_PAL8: FillStdWith<DecodePal8>(d, t, st); return;
+        case SW3D_TEX_16_RGB565: FillStdWith<DecodeRgb565>(d, t, st); return;
+        case SW3D_TEX_16_RGB555: FillStdWith<DecodeRgb555>(d, t, st); return;
+        default: break;
+        }
+    }
+    FillSpans<true, true, false, true>(d, t, st, AnySampler{d});
 }
 
 } // namespace
@@ -575,22 +671,23 @@ void DrawTriangle(const SW3DDEVICE &d, const Target &t, SVERTEX a, SVERTEX b, SV
     const bool std = zbuffer && !d.blendEnable && d.zFunc == SW3D_CMP_LESSEQUAL && t.s.pixelFormat == 2 &&
                      d.colourOp == SW3D_TOP_MODULATE && d.colourArg1 == SW3D_TA_TEXTURE &&
                      d.colourArg2 == SW3D_TA_DIFFUSE;
+    const AnySampler any{d};
     if (std) {
         if (d.hasTexture)
-            FillSpans<true, true, false, true>(d, t, st);
+            FillStdTextured(d, t, st);
         else
-            FillSpans<false, true, false, true>(d, t, st);
+            FillSpans<false, true, false, true>(d, t, st, any);
         return;
     }
     switch (which) {
-    case 0: FillSpans<false, false, false>(d, t, st); break;
-    case 1: FillSpans<false, false, true>(d, t, st); break;
-    case 2: FillSpans<false, true, false>(d, t, st); break;
-    case 3: FillSpans<false, true, true>(d, t, st); break;
-    case 4: FillSpans<true, false, false>(d, t, st); break;
-    case 5: FillSpans<true, false, true>(d, t, st); break;
-    case 6: FillSpans<true, true, false>(d, t, st); break;
-    default: FillSpans<true, true, true>(d, t, st); break;
+    case 0: FillSpans<false, false, false>(d, t, st, any); break;
+    case 1: FillSpans<false, false, true>(d, t, st, any); break;
+    case 2: FillSpans<false, true, false>(d, t, st, any); break;
+    case 3: FillSpans<false, true, true>(d, t, st, any); break;
+    case 4: FillSpans<true, false, false>(d, t, st, any); break;
+    case 5: FillSpans<true, false, true>(d, t, st, any); break;
+    case 6: FillSpans<true, true, false>(d, t, st, any); break;
+    default: FillSpans<true, true, true>(d, t, st, any); break;
     }
 }
 

@@ -7,8 +7,10 @@
 // context, so the image itself is never written.
 #include "sequencer/songfile.h"
 
+#include "core/archive.h"
 #include "core/browser.h"
 #include "core/cardsave.h"
+#include "core/idpool.h"
 #include "audio/sampleslot.h"
 #include "core/disc.h"
 #include "sequencer/eventlists.h"
@@ -17,6 +19,7 @@
 #include "sequencer/songmodel.h"
 #include "sequencer/samples.h"
 #include "sequencer/undo.h"
+#include "video/respages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -162,8 +165,14 @@ struct SONGRUN
 {
     uint16_t row, column, riff, copies;
 };
+struct SONGRESREF
+{
+    uint16_t uDisc;
+    const uint8_t *pRef; // the saved 12-byte reference, inside the image
+};
 struct SONGIMAGE
 {
+    std::vector<SONGRESREF> resources; // by save number
     bool hasIN = false, hasNO = false, hasRI = false, hasSN = false, hasEN = false, fromR2 = false;
     std::vector<SONGLIST> lists;
     std::vector<SONGINSTR> instruments;
@@ -269,16 +278,49 @@ bool Seq_TestBit(const std::vector<uint32_t> *bitmap, uint32_t n)
 
 namespace {
 
-// Source kind of a slot: 2 a sample made in the program, 3 the same with an edit chain, 1 no
-// sample of its own. Library samples (kind 0) travel as kind 1 until resource references are
-// written.
+// Source kind of a slot: 0 a library sample (saved as its resource reference), 1 a sample the
+// edit chain makes (an edited library sample: the chain starts from its source), 2 a sample made
+// in the program, 3 the same with an edit chain.
 int32_t InstrumentSource(const INSTRUMENTSLOT &s)
 {
     if (s.ucKey1 == 255 && s.iSampleId < 0)
         return s.pCommands ? 3 : 2;
     if (s.ucKey1 >= 254 || (!s.ucKey1 && !s.uKey2 && !s.uKey3))
         return 1;
-    return 0; // a library sample: its resource reference is not written yet
+    return s.pCommands || (s.cSampleState & SAMPLE_STATE_EDITED) ? 1 : 0;
+}
+
+// The 13 resource-kind rows of a disc record.
+RESKINDROW *DiscRows(DISKNAMES *disc)
+{
+    return reinterpret_cast<RESKINDROW *>(disc->abDiscData);
+}
+
+// Registered disc records in pool order.
+std::vector<DISKNAMES *> RegisteredDiscs()
+{
+    std::vector<DISKNAMES *> discs;
+    if (!g_pDiscPool)
+        return discs;
+    const int32_t highest = Sys_PoolHighestId(g_pDiscPool);
+    for (int32_t id = 0; id <= highest; id++)
+        if (DISKNAMES *d = static_cast<DISKNAMES *>(Sys_PoolGet(g_pDiscPool, id)))
+            discs.push_back(d);
+    return discs;
+}
+
+constexpr uint32_t kResIdWords = (RESPAGE_POOL_PAGES << RESPAGE_POOL_SHIFT) / 32;
+
+// Stamps save numbers on the marked resources of one disc; how many there are.
+int32_t NumberDiscResources(DISKNAMES *disc, const uint32_t *mask, int32_t *next)
+{
+    int32_t counter = 0;
+    for (int32_t kind = 0; kind < RES_KIND_COUNT; kind++) {
+        const RESKINDROW &row = DiscRows(disc)[kind];
+        if (row.depth)
+            Vid_NumberResources(Vid_GetKindTree(&row), &counter, next, mask);
+    }
+    return counter;
 }
 
 int32_t SampleIndexOfId(int32_t id)
@@ -424,8 +466,12 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
     ctx->aChunk[CHUNK_H2].uSize = 12;
     ctx->aChunk[CHUNK_AU].uSize = 36;
     ctx->aChunk[CHUNK_CN].uSize = 28;
-    ctx->aChunk[CHUNK_DS].uSize = SONG_DISC_RECORD;
-    ctx->aChunk[CHUNK_DS].uCount = 1;
+    // One record per registered disc; the program's own disc when none is.
+    const uint32_t discs = (uint32_t)std::max<size_t>(RegisteredDiscs().size(), 1);
+    ctx->aChunk[CHUNK_DS].uSize = SONG_DISC_RECORD * discs;
+    ctx->aChunk[CHUNK_DS].uCount = discs;
+    Seq_SetUsageSlot(ctx, 7, CHUNK_RE);
+    std::vector<uint32_t> *resBits = Seq_GetUsageBitmap(ctx, CHUNK_RE);
     ctx->riffSave.assign(g_uRiffCount + 1u, 0);
     ctx->noteSave.assign(g_uNoteCount + 1u, 0);
     ctx->listSave.assign(SEQ_PARAM_LIST_SLOTS, 0xFFFF);
@@ -469,10 +515,13 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
             const INSTRUMENTSLOT &in = g_aInstrumentSlots[slot];
             if (!(slotsTaken[slot] || (SlotInUse(slot) && in.ucKey1)))
                 continue;
-            // Library samples travel as resource references, which this writer does not write
-            // yet: refuse the save rather than write a song that has lost its instrument.
-            if (InstrumentSource(in) == 0)
-                return 0;
+            // A library sample travels as its resource reference: one that is not loaded any
+            // more cannot be named, and the save is refused rather than lose the instrument.
+            if (InstrumentSource(in) == 0) {
+                if (in.iSampleId <= 0 || !Vid_GetResData(in.iSampleId))
+                    return 0;
+                Seq_MarkBit(resBits, (uint32_t)in.iSampleId);
+            }
             ctx->slotSave[slot] = (uint16_t)slots++;
             slotBytes += InstrumentRecordBytes(in);
             if (InstrumentSource(in) >= 2) {
@@ -524,6 +573,20 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
         const uint32_t entries = SongEntries(ctx, nullptr);
         set(CHUNK_SN, entries, entries * (g_bTaggedSongFile ? 8 : 4));
     }
+    // RE: the marked resources by disc, numbered 0, 1, 2 ... across the discs in disc order.
+    resBits->resize(kResIdWords, 0);
+    int32_t next = 0;
+    uint32_t groups = 0;
+    for (DISKNAMES *disc : RegisteredDiscs())
+        if (NumberDiscResources(disc, resBits->data(), &next) > 0)
+            groups++;
+    size_t marked = 0;
+    for (uint32_t word : *resBits)
+        marked += (size_t)__builtin_popcount(word);
+    if ((size_t)next != marked)
+        return 0; // a resource no disc holds could not be named in the image
+    ctx->aChunk[CHUNK_RE].uCount = groups;
+    ctx->aChunk[CHUNK_RE].uSize = groups ? 4 * groups + (uint32_t)RESREF_SIZE * (uint32_t)next : 0;
     uint32_t total = 0;
     for (int32_t t = 0; t < SONG_CHUNK_TYPES; t++)
         total += ctx->aChunk[t].uSize + (ctx->aChunk[t].uCount && IsStandardHeader(t) ? 8 : 0);
@@ -567,10 +630,49 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
     w.Bytes("CN", 2);
     w.U16(7);
     img.insert(img.end(), 24, 0);
-    // DS: the one archive, disc 0.
+    // DS: the registered discs (the program's own disc 0 when none is).
     header(CHUNK_DS);
-    w.U8(0);
-    w.Text(kDiscZero, 19);
+    {
+        const size_t start = img.size();
+        const std::vector<DISKNAMES *> discs = RegisteredDiscs();
+        for (DISKNAMES *disc : discs) {
+            char name[19] = {};
+            memcpy(name, disc->szName, strnlen(disc->szName, 18));
+            w.U8(disc->uNumber & 0xFF);
+            w.Bytes(name, 19);
+        }
+        if (discs.empty()) {
+            w.U8(0);
+            w.Text(kDiscZero, 19);
+        }
+        ok &= body(CHUNK_DS, start);
+    }
+    if (ctx->aChunk[CHUNK_RE].uCount) {
+        header(CHUNK_RE);
+        const size_t start = img.size();
+        std::vector<uint32_t> *resBits = Seq_GetUsageBitmap(ctx, CHUNK_RE);
+        if (!resBits || resBits->size() < kResIdWords)
+            return {};
+        size_t marked = 0;
+        for (uint32_t word : *resBits)
+            marked += (size_t)__builtin_popcount(word);
+        std::vector<uint8_t> refs(RESREF_SIZE * (marked + 1));
+        for (DISKNAMES *disc : RegisteredDiscs()) {
+            int32_t n = 0;
+            for (int32_t kind = 0; kind < RES_KIND_COUNT; kind++) {
+                const RESKINDROW &row = DiscRows(disc)[kind];
+                // The walk writes one reference per marked resource, never more than are marked.
+                if (row.depth && Vid_WriteResRefs(Vid_GetKindTree(&row), refs.data(), resBits->data(), &n) != 0)
+                    ok = false;
+            }
+            if (n == 0)
+                continue;
+            w.U16(disc->uNumber);
+            w.U16((uint32_t)n);
+            w.Bytes(refs.data(), RESREF_SIZE * (size_t)n);
+        }
+        ok &= body(CHUNK_RE, start);
+    }
     if (ctx->aChunk[CHUNK_EN].uCount) {
         header(CHUNK_EN);
         const size_t start = img.size();
@@ -625,8 +727,11 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
             const INSTRUMENTSLOT &in = g_aInstrumentSlots[slot];
             const int32_t kind = InstrumentSource(in);
             const int32_t index = kind >= 2 ? SampleIndexOfId(in.iSampleId) : -1;
-            w.U16(index >= 0 ? ctx->sampleSave[index] : 0);
-            w.U8((uint32_t)kind);
+            if (kind == 0)
+                w.U16((uint32_t)Vid_GetResSaveNumber(in.iSampleId));
+            else
+                w.U16(index >= 0 ? ctx->sampleSave[index] : 0);
+            w.U8(kind ? (uint32_t)(in.ucKind & 15) << 4 | (uint32_t)kind : 0);
             const bool commands = kind == 1 || kind == 3;
             const uint32_t c = commands ? (uint32_t)in.ucCommandCount : 0;
             w.U8(c);
@@ -764,6 +869,16 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
         case CHUNK_DS: {
             const size_t n = std::min<size_t>((step - 8) / SONG_DISC_RECORD, SONG_LOAD_DISCS);
             img->discNames.assign((const char *)p + 8, (const char *)p + 8 + n * SONG_DISC_RECORD);
+            break;
+        }
+        case CHUNK_RE: {
+            img->resources.clear();
+            for (uint32_t g = 0; g < count && !r.bad; g++) {
+                const uint16_t disc = r.U16(), n = r.U16();
+                for (uint32_t k = 0; k < n && !r.bad; k++)
+                    if (const uint8_t *ref = r.Skip(RESREF_SIZE))
+                        img->resources.push_back({disc, ref});
+            }
             break;
         }
         case CHUNK_EN: {
@@ -1005,7 +1120,8 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
     // Cross references: every save number names a record of the image.
     for (const SONGINSTR &in : img->instruments) {
         const int32_t kind = in.ucKinds & 15;
-        if (kind > 3 || (kind >= 2 && in.uRef >= img->samples.size()) || kind == 0)
+        if (kind > 3 || (kind >= 2 && in.uRef >= img->samples.size()) ||
+            (kind == 0 && in.uRef >= img->resources.size()))
             return false;
         uint32_t left = 0;
         for (size_t k = 0; k < in.commands.size(); k += 3) {
@@ -1153,6 +1269,48 @@ void Rollback(Added &a)
 
 } // namespace
 
+namespace {
+
+// Where a saved library instrument is: its kind and three library keys. The reference's disc is
+// found by name among the registered discs; only the disc in use can be read (no disc prompt
+// ever waits), so any other gives -1 and the load goes on without it.
+int32_t LibraryKeys(const SONGIMAGE &img, const SONGRESREF &res, int32_t keys[4])
+{
+    char name[20] = {};
+    if (Seq_GetDiscName(res.uDisc, name, sizeof name) != 1) {
+        bool found = false;
+        for (size_t at = 0; at + SONG_DISC_RECORD <= img.discNames.size() && !found; at += SONG_DISC_RECORD)
+            if ((uint8_t)img.discNames[at] == (res.uDisc & 0xFF)) {
+                memcpy(name, &img.discNames[at + 1], 19);
+                found = true;
+            }
+        if (!found)
+            return -1;
+    }
+    DISKNAMES *disc = nullptr;
+    for (DISKNAMES *d : RegisteredDiscs())
+        if (strncmp(d->szName, name, 18) == 0) {
+            disc = d;
+            break;
+        }
+    const RESKINDROW *row = Vid_GetKindRow(RES_INSTRUMENT);
+    if (!disc || disc != g_pCurrentDisc || !row || row->depth != 1 || res.pRef[0] != (uint8_t)row->letters[0])
+        return -1;
+    char entry[8];
+    memcpy(entry, res.pRef + RESREF_LETTERS, 8);
+    uint16_t index[4] = {};
+    if (!res.pRef[1] || !res.pRef[2] || !res.pRef[3] ||
+        Vid_LoadResByName(RES_INSTRUMENT, res.pRef + 1, entry, index, nullptr) != 0 || index[0] > 2)
+        return -1;
+    keys[0] = index[0] + 1;
+    keys[1] = index[1] + 1;
+    keys[2] = index[2] + 1;
+    keys[3] = index[3];
+    return 0;
+}
+
+} // namespace
+
 int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
 {
     if (!load || !load->image) {
@@ -1163,6 +1321,11 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
     CHUNKCONTEXT &ctx = load->ctx;
     const bool whole = load->iTarget == -1;
     Added added;
+
+    // The older whole-song block has no layout this program knows: it is not merged, and the
+    // load says that something could not be loaded.
+    if (load->pSongBlock && (mask & SONGPART_OLD_SONG))
+        g_bLoadMissingData = 1;
 
     // Pass 1: spread the selection from the chosen riffs (all when RI has no bitmap).
     std::vector<uint32_t> *riffBits = Seq_GetUsageBitmap(&ctx, CHUNK_RI);
@@ -1273,6 +1436,32 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
     for (size_t i = 0; i < img.instruments.size() && !g_bLoadAborted; i++) {
         if (!instrTaken[i])
             continue;
+        const SONGINSTR &in = img.instruments[i];
+        if ((in.ucKinds & 15) == 0) {
+            // A library instrument: one already in the song is used again, never loaded twice.
+            int32_t keys[4] = {};
+            int32_t lib = 0;
+            if (LibraryKeys(img, img.resources[in.uRef], keys) == 0) {
+                lib = Seq_FindLibraryInstrument(keys[0], keys[1], keys[2], keys[3]);
+                if (!lib) {
+                    lib = Seq_AllocInstrumentSlot();
+                    if (lib <= 0 || lib >= SEQ_INSTRUMENT_SLOTS) {
+                        g_bLoadAborted = 1;
+                        break;
+                    }
+                    if (Seq_LoadInstrument(lib, keys[1], keys[2], keys[3], keys[0], 0, 1, 1) == 10)
+                        lib = 0; // the slot is empty again
+                    else
+                        added.slots.push_back(lib);
+                }
+            }
+            if (lib) {
+                slotId[i] = lib;
+                continue;
+            }
+            // Not found: the instrument comes out without its sample, and the load says so.
+            g_bLoadMissingData = 1;
+        }
         const int32_t slot = Seq_AllocInstrumentSlot();
         if (slot <= 0 || slot >= SEQ_INSTRUMENT_SLOTS) {
             g_bLoadAborted = 1;
@@ -1280,10 +1469,11 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
         }
         added.slots.push_back(slot);
         g_uInstrumentCount++;
-        const SONGINSTR &in = img.instruments[i];
         INSTRUMENTSLOT &s = g_aInstrumentSlots[slot];
         s.uMark = 0;
         s.ucReserved = 255;
+        if ((in.ucKinds & 15) >= 1)
+            s.ucKind = (uint8_t)(in.ucKinds >> 4);
         if ((in.ucKinds & 15) >= 2) {
             s.ucKey1 = 255;
             s.uKey2 = s.uKey3 = 0xFFFF;
@@ -1311,6 +1501,9 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
                 break;
             }
         }
+        // A sample the chain makes (kind 1) is made by replaying the chain once the load is done.
+        if ((in.ucKinds & 15) == 1 && s.pCommands)
+            s.cSampleState = (int8_t)-SAMPLE_STATE_EDITED;
         slotId[i] = slot;
     }
     for (size_t i = 1; i <= img.notes.size() && !g_bLoadAborted; i++) {
@@ -1458,6 +1651,11 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
         for (int32_t l : added.lists)
             Seq_ReleaseParamList(l);
         Seq_UpdateSongSizes();
+        for (int32_t slot : added.slots)
+            if (g_aInstrumentSlots[slot].cSampleState < 0) {
+                Seq_ReapplySampleEdits();
+                break;
+            }
     }
     if (g_bLoadMissingData)
         result |= SONGLOAD_MISSING;

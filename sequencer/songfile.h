@@ -179,7 +179,9 @@ int32_t Seq_ReadSaveSummary(const uint8_t *image, size_t size, uint32_t *pParts,
 // was refused or brought no riff; the song is left as it was).
 int32_t Seq_LoadLibraryRiffImage(const uint8_t *image, size_t size);
 // The same from the archive: "/R" index1 - 1, index2 - 1, index3 - 1. -1 when the keys are
-// those of the last load (nothing done).
+// those of the last load (nothing done). The archive loader reads into a buffer of its own, so
+// scratch may be null.
+int32_t Seq_LoadLibraryRiff(int32_t kind, int32_t index1, int32_t index2, int32_t index3, void *scratch);
 int32_t Seq_LoadLibraryRiffLocal(int32_t kind, int32_t index1, int32_t index2, int32_t index3);
 // Gives up the riff in hand and the instruments it brought.
 

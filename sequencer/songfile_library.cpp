@@ -53,6 +53,11 @@ int32_t Seq_LoadLibraryRiffImage(const uint8_t *image, size_t size)
 
 int32_t Seq_LoadLibraryRiffLocal(int32_t kind, int32_t index1, int32_t index2, int32_t index3)
 {
+    return Seq_LoadLibraryRiff(kind, index1, index2, index3, nullptr);
+}
+
+int32_t Seq_LoadLibraryRiff(int32_t kind, int32_t index1, int32_t index2, int32_t index3, void *)
+{
     g_bLoadAborted = 0;
     const uint8_t keys[4] = {(uint8_t)kind, (uint8_t)index1, (uint8_t)index2, (uint8_t)index3};
     if (std::memcmp(keys, g_auLibraryRiffKey, 4) == 0)

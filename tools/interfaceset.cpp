@@ -38,10 +38,11 @@ struct Canvas
 {
     std::vector<uint8_t> *rgb;
     int x0, y0, w, h;
+    int minX = 0; // pixels left of this are outside (a slice of a wider drawing)
 
     void Plot(int x, int y, RGB c)
     {
-        if (x < 0 || y < 0 || x >= w || y >= h)
+        if (x < minX || y < 0 || x >= w || y >= h)
             return;
         c = Visible(c);
         uint8_t *p = &(*rgb)[(static_cast<size_t>(y0 + y) * CONTENT_PICTURE_SIDE + x0 + x) * 3];
@@ -114,7 +115,7 @@ RGB NumberHue(int n)
 }
 
 // Marks of the tool pointers and the text icons: a white symbol on a coloured plate.
-void Symbol(Canvas &c, int x, int y, int size, int shape)
+void Symbol(Canvas &c, int x, int y, int size, int shape, RGB ink = kWhite)
 {
     const int m = size / 2;
     for (int j = 0; j < size; j++)
@@ -132,10 +133,77 @@ void Symbol(Canvas &c, int x, int y, int size, int shape)
             default: on = i % 2 == 0 && j > 0 && j < size - 1; break;        // bars
             }
             if (on)
-                c.Plot(x + i, y + j, kWhite);
+                c.Plot(x + i, y + j, ink);
         }
 }
 
+
+// ---- The editor top bar ----
+
+constexpr int kTopBarPieceWidth = 128, kTopBarHeight = 60;
+constexpr int kTopButtonX[6] = {9, 34, 59, 84, 109, 134};
+constexpr int kTopButtonSize = 24;
+// The symbols of the six sections: song track, video track, jam, load and save, CD, options.
+constexpr int kTopButtonShape[6] = {7, 2, 5, 4, 3, 0};
+const RGB kTopButtonHue[6] = {{60, 150, 120}, {70, 120, 190}, {190, 110, 60},
+                              {150, 140, 70}, {150, 90, 170}, {120, 130, 145}};
+
+void TopButton(Canvas &c, int x, int y, int button, bool lit)
+{
+    const RGB face = lit ? kTopButtonHue[button] : RGB{58, 66, 78};
+    c.Bevel(x, y, kTopButtonSize, kTopButtonSize, face, true);
+    const int size = 14, at = (kTopButtonSize - size) / 2;
+    Symbol(c, x + at, y + at, size, kTopButtonShape[button], lit ? kWhite : RGB{140, 148, 158});
+}
+
+// Piece `piece` of the 640 x 60 bar: its slice of one picture of the whole bar.
+void TopBarPiece(Canvas &c, int piece)
+{
+    const int left = piece * kTopBarPieceWidth;
+    // A canvas shifted so the bar's own coordinates can be used; Plot clips to the piece.
+    Canvas bar = c;
+    bar.x0 -= left;
+    bar.w = left + kTopBarPieceWidth;
+    bar.minX = left;
+    const auto fill = [&](int x, int y, int w, int h, RGB col) {
+        for (int j = 0; j < h; j++)
+            for (int i = std::max(x, left); i < std::min(x + w, left + kTopBarPieceWidth); i++)
+                bar.Plot(i, y + j, col);
+    };
+    for (int y = 0; y < kTopBarHeight; y++)
+        fill(0, y, 640, 1, {40 - y / 6, 46 - y / 6, 56 - y / 6});
+    fill(0, 0, 640, 1, {96, 108, 124});
+    fill(0, kTopBarHeight - 1, 640, 1, {14, 16, 20});
+    const auto inset = [&](int x, int y, int w, int h, RGB face) {
+        fill(x, y, w, h, face);
+        fill(x, y, w, 1, {16, 18, 22});
+        fill(x, y, 1, h, {16, 18, 22});
+        fill(x, y + h - 1, w, 1, {88, 98, 112});
+        fill(x + w - 1, y, 1, h, {88, 98, 112});
+    };
+    // The display: title, tempo, beat light, cursor, memory, position and length.
+    inset(172, 3, 240, 38, {14, 26, 30});
+    // The function-key tray.
+    inset(412, 5, 210, 22, {24, 28, 34});
+    // The prompt line.
+    inset(2, 44, 632, 14, {20, 24, 30});
+    for (int b = 0; b < 6; b++)
+        if (kTopButtonX[b] + kTopButtonSize > left && kTopButtonX[b] < left + kTopBarPieceWidth)
+            TopButton(bar, kTopButtonX[b], 9, b, false);
+}
+
+void Lamp(Canvas &c, int w, int h, int quarter)
+{
+    const RGB off = {70, 30, 30}, on[4] = {{120, 240, 120}, {90, 210, 100}, {70, 180, 90}, {60, 150, 80}};
+    const RGB col = quarter ? on[quarter - 1] : off;
+    const int r = std::min(w, h) / 2;
+    for (int j = 0; j < h; j++)
+        for (int i = 0; i < w; i++) {
+            const int dx = 2 * i + 1 - w, dy = 2 * j + 1 - h;
+            if (dx * dx + dy * dy <= 4 * r * r)
+                c.Plot(i, j, dx * dx + dy * dy <= r * r ? Scale(col, 130) : col);
+        }
+}
 
 // ---- The main editing grid's cells and headers ----
 
@@ -522,6 +590,15 @@ void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set
     case DRAW_GRID:
         DrawGridImage(n, c);
         break;
+    case DRAW_TOPBAR:
+        TopBarPiece(c, im.param);
+        break;
+    case DRAW_TOPBUTTON:
+        TopButton(c, 0, 0, im.param, true);
+        break;
+    case DRAW_LAMP:
+        Lamp(c, im.w, im.h, im.param);
+        break;
     case DRAW_NONE:
         break;
     }
@@ -592,6 +669,23 @@ void Describe(int n, CONTENTIMAGE &im)
             im.param = a.param;
             im.w = im.h = 8;
         }
+    static const int kTopLit[6] = {711, 759, 478, 424, 350, 621};
+    for (int b = 0; b < 6; b++)
+        if (kTopLit[b] == n) {
+            im.draw = DRAW_TOPBUTTON;
+            im.param = b;
+            im.w = im.h = kTopButtonSize;
+        }
+    if (n >= 733 && n <= 737) {
+        im.draw = DRAW_TOPBAR;
+        im.param = n - 733;
+        im.w = kTopBarPieceWidth;
+        im.h = kTopBarHeight;
+    } else if (n >= 719 && n <= 723) {
+        im.draw = DRAW_LAMP;
+        im.param = n - 719;
+        im.w = im.h = 10;
+    }
     int gw = 0, gh = 0;
     GridImageSize(n, gw, gh);
     if (gw) {

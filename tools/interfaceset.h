@@ -35,6 +35,9 @@ enum CONTENTDRAW
     DRAW_SHADOW,       // window border shadow
     DRAW_FIELD_ICON,   // the icon at the left of a title field
     DRAW_GRID,         // a cell or row header of the main editing grid; param = the image number
+    DRAW_TOPBAR,       // one of the five pieces of the editor top bar; param = the piece
+    DRAW_TOPBUTTON,    // a lit section button of the top bar; param = the button
+    DRAW_LAMP,         // the top bar's beat light; param 0 off, 1..4 the beat's quarters
 };
 
 // The main editing grid's cells are drawn through one draw mode, so they share one picture.

@@ -1,6 +1,8 @@
 #include "ui/bindings.h"
 
 #include "core/padbind.h"
+#include "editors/blockselect.h"
+#include "editors/topbar.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/gridvideo.h"

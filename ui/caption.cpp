@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "jam/jamsession.h"
 #include "core/padbind.h"
+#include "editors/topbar.h"
 #include "render/gpustate.h"
 #include "sequencer/instruments.h"
 #include "ui/gridsetup.h"

@@ -1,4 +1,5 @@
 // The grid view's mouse: press, drag (each frame while held) and release, by screen.
+#include "editors/blockselect.h"
 #include "core/file.h"
 #include "core/padbind.h"
 #include "sequencer/playback.h"
@@ -75,7 +76,7 @@ void Ui_GridMousePress(WIDGET *)
     g_sGridPressColumn = int16_t(Ui_GridCursorColumnRaw());
     g_sGridPressRow = int16_t(Ui_GridCursorRowRaw());
     switch (g_iScreen) {
-    case 65: Ui_RefuseUnbuilt("Ed_BlockBegin"); break;
+    case 65: Ed_BlockBegin(); break;
     case 14: Ui_NoteParamBack(); break;
     case 2:
         Ui_ReturnToEditorMenu();
@@ -128,7 +129,7 @@ void Ui_GridMouseDrag(WIDGET *)
             if (g_ucGridKind == 3)
                 Ui_DrawAtCursorCell();
             else if (g_ucGridKind != 1 || row < g_ucGridRowCount)
-                Ui_RefuseUnbuilt("Ed_BlockBegin");
+                Ed_BlockBegin();
             g_bGridDragLock = 1;
         } else if (row <= 101) {
             Ui_RunPadSlot(14);

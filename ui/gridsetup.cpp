@@ -1,3 +1,4 @@
+#include "editors/blockselect.h"
 #include "ui/gridsetup.h"
 
 #include "app/calllog.h"
@@ -469,6 +470,11 @@ void Ui_GridFrameUpdate()
         return;
     if (g_bGridFollowPlay && g_bSongPlaying.load(std::memory_order_relaxed) == 255)
         Ui_FollowPlayback();
+    // The marked block follows the cursor while marking, and the cursor while carried.
+    if (g_iScreen == 2)
+        Ed_BlockSetCornerFromCursor();
+    else if (g_iScreen == 3)
+        Ed_BlockAutoScroll();
     if (g_ucGridMarkRepaint) {
         g_ucGridMarkRepaint--;
         Ui_SetPanelFrameStyle(g_iFrameBufferIndex & 1, g_ucGridMarkStyle);

@@ -4,6 +4,7 @@
 #include "core/padbind.h"
 #include "core/soundlib.h"
 #include "editors/standin_editorstate.h"
+#include "editors/topbar.h"
 #include "jam/standin_jam.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"

@@ -17,7 +17,7 @@
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
 #include "jam/standin_jam.h"
-#include "jam/standin_jamsession.h"
+#include "jam/netjam.h"
 #include "jam/jaminput.h"
 #include "jam/jamsession.h"
 #include "render/display.h"

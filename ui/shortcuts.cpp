@@ -3,6 +3,7 @@
 #include "app/calllog.h"
 #include "app/mainwindow.h"
 #include "core/padbind.h"
+#include "editors/blockselect.h"
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
 #include "sequencer/undo.h"
@@ -35,10 +36,10 @@ const KEYSHORTCUT g_atKeyShortcuts[UI_KEY_SHORTCUTS + 1] = {
     {0, KEY_Y, 2, Ui_Redo},
     {15, KEY_M, 2, Ed_OpenMixerPanel},
     {0, KEY_M, 2, Ed_OpenMixerPanel},
-    {2, KEY_C, 2, Ed_BlockCopy},
-    {2, KEY_X, 2, Ed_BlockCut},
-    {2, KEY_SPACE, 0, Ed_BlockPlay},
-    {3, KEY_V, 2, Ed_BlockPasteKey},
+    {2, KEY_C, 2, Ed_BlockCopyAction},
+    {2, KEY_X, 2, Ed_BlockCutAction},
+    {2, KEY_SPACE, 0, Ed_BlockPlayArea},
+    {3, KEY_V, 2, Ed_BlockPaste},
     {5, KEY_SPACE, 0, Ed_ClearLaneMarksAndStop},
     {15, KEY_SPACE, 0, Ed_SamplePreviewToggle},
     {17, KEY_ENTER, 0, Ui_MessageBoxAccept},

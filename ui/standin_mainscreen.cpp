@@ -6,6 +6,8 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
+#include "sequencer/undo.h"
+#include "ui/frontend.h"
 #include "ui/gridsetup.h"
 #include "ui/gridvideo.h"
 #include "ui/widgets.h"
@@ -43,18 +45,11 @@ void LoadDemoSong()
         return;
     }
     Seq_ComputeSongTime(9999);
+    // Loading dropped the undo log; edits of the loaded song are undone from a fresh one.
+    Seq_AllocUndoLog();
 }
 
 } // namespace
-
-void Ui_ReturnToMainScreen()
-{
-    if (!Ui_SetupGridScreen(2))
-        return;
-    g_iScreen = 0;
-    g_iNextScreen = -1;
-    Ui_SetFocus(g_pGridWindow);
-}
 
 void Ui_OpenMainScreenAtStart()
 {

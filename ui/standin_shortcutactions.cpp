@@ -8,9 +8,5 @@
 STANDIN void Ed_DeleteAtGridCursor() { Ui_RefuseUnbuilt("Ed_DeleteAtGridCursor"); }
 STANDIN void Ed_InsertAtGridCursor() { Ui_RefuseUnbuilt("Ed_InsertAtGridCursor"); }
 STANDIN void Ed_OpenMixerPanel() { Ui_RefuseUnbuilt("Ed_OpenMixerPanel"); }
-STANDIN void Ed_BlockCopy() { Ui_RefuseUnbuilt("Ed_BlockCopy"); }
-STANDIN void Ed_BlockCut() { Ui_RefuseUnbuilt("Ed_BlockCut"); }
-STANDIN void Ed_BlockPlay() { Ui_RefuseUnbuilt("Ed_BlockPlay"); }
-STANDIN void Ed_BlockPasteKey() { Ui_RefuseUnbuilt("Ed_BlockPasteKey"); }
 STANDIN void Ed_ClearLaneMarksAndStop() { Ui_RefuseUnbuilt("Ed_ClearLaneMarksAndStop"); }
 STANDIN void Ed_SamplePreviewToggle() { Ui_RefuseUnbuilt("Ed_SamplePreviewToggle"); }

@@ -18,7 +18,6 @@
 #include <cstring>
 
 char g_szHintText[UI_HINT_CHARS];
-uint8_t g_ucTopBarButton = 0;
 int16_t g_asHintBox[4];
 
 namespace {

@@ -9,7 +9,7 @@
 
 constexpr int UI_HINT_CHARS = 128;
 extern char g_szHintText[UI_HINT_CHARS];
-// The highlighted top-bar button, the studio's main mode (0 song, 1 video, 3 load and save,
+// The highlighted top-bar button (owned by the top bar), the studio's main mode (0 song, 1 video, 3 load and save,
 // 4 CD sampling options, 5 options).
 extern uint8_t g_ucTopBarButton;
 // Where the last hint was drawn (x, y, w, h); zero width when none.

@@ -61,9 +61,10 @@ void Vid_UpdateLanes()
             keep = 0x70;
             previewLane = 0;
         } else if (kind == CHASEKIND_CAM) {
+            // No lane-0 fallback for a camera: played on two lanes in one frame it would move
+            // the camera twice (landing at twice its offset) and run its time at double speed.
             keep = 0x6F;
             previewLane = 4;
-            fallback = true;
         } else if (kind == CHASEKIND_DVE) {
             keep = 0x5F;
             previewLane = 5;

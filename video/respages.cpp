@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -582,6 +583,27 @@ uint32_t Vid_GetResFileSize(int32_t kind, const uint16_t *path, int32_t depth)
     return e ? e->uSize : 0;
 }
 
+namespace {
+
+// A saved reference keeps only the first letter of each folder, and the archive's folders may
+// have longer names: each folder whose name starts with the letter is tried, the first that holds
+// the entry wins.
+bool FindByLetters(const RESPAGE *level, const uint8_t *letters, int32_t count, const std::string &prefix,
+                   const std::string &name, int32_t wantDepth, uint16_t *idx)
+{
+    for (const RESPAGE *p = level; p; p = p->next) {
+        if (!p->folder || std::toupper(static_cast<unsigned char>(p->name[0])) != std::toupper(letters[0]))
+            continue;
+        const std::string text = prefix + "/" + std::string(p->name, strnlen(p->name, 8));
+        if (count == 1 ? TextToIndices(text + "/" + name, idx) == wantDepth
+                       : FindByLetters(p->child, letters + 1, count - 1, text, name, wantDepth, idx))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int32_t Vid_ResNameToIndexPath(int32_t kind, const uint8_t *letters, int32_t count, const char name[8],
                                uint16_t *outPath)
 {
@@ -601,8 +623,14 @@ int32_t Vid_ResNameToIndexPath(int32_t kind, const uint8_t *letters, int32_t cou
     text.append(name, strnlen(name, 8));
     uint16_t idx[WAD_MAX_DEPTH + 1];
     const int32_t depth = TextToIndices(text, idx);
-    if (depth != row->depth + count + 1)
-        return -1;
+    if (depth != row->depth + count + 1) {
+        std::string prefix;
+        for (int32_t i = 0; i < row->depth; i++)
+            prefix += std::string("/") + row->letters[i];
+        if (count < 1 || !FindByLetters(Vid_GetKindTree(row), letters, count, prefix,
+                                        std::string(name, strnlen(name, 8)), row->depth + count + 1, idx))
+            return -1;
+    }
     std::memcpy(outPath, idx + row->depth, sizeof(uint16_t) * static_cast<size_t>(count + 1));
     return 0;
 }

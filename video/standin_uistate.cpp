@@ -1,5 +1,4 @@
-// Stand-ins until the editor screens build these: level 0, and a prompt that is
-// only kept (tests read it back).
+// Stand-ins until the editor screens build these: level 0.
 #include "video/standin_uistate.h"
 
 __attribute__((weak)) uint8_t g_ucChaseLevel = 0;
@@ -9,10 +8,3 @@ __attribute__((weak)) uint8_t g_ucScreenSubState = 0;
 __attribute__((weak)) int32_t g_iGridCursorColumn = 0;
 __attribute__((weak)) int32_t g_iWindowX = 0;
 __attribute__((weak)) int32_t g_iWindowY = 0;
-
-int32_t g_iStandinPromptText = -1;
-
-__attribute__((weak)) void Ed_SetPromptText(int32_t textId)
-{
-    g_iStandinPromptText = textId;
-}

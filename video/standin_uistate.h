@@ -14,5 +14,5 @@ extern uint8_t g_ucScreenSubState; // screen 7's sub-state byte
 extern int32_t g_iGridCursorColumn;
 extern int32_t g_iWindowX, g_iWindowY; // position of the window showing the video
 
-// Sets the top bar's prompt to language text id.
+// Sets the top bar's prompt to language text id (editors/topbar.cpp).
 void Ed_SetPromptText(int32_t textId);

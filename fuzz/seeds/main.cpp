@@ -12,7 +12,10 @@
 #include "jam/jamwire.h"
 #include "platform/net_internal.h"
 #include "platform/settings_store.h"
+#include "audio/mixer.h"
 #include "sequencer/eventlists.h"
+#include "sequencer/samples.h"
+#include "video/respages.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 #include "sequencer/songmodel.h"
@@ -705,6 +708,55 @@ void TileSheets()
     Seed("tilesheet", "too_large", Bytes{23, 23, 8, 0x7F, 1, 2, 3, 4});
 }
 
+// Songs that play instruments of the archive's library: their images hold an RE chunk of
+// resource references (and, for an edited one, the chain that makes its sample).
+void LibrarySongImages()
+{
+    std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/", g_data.c_str());
+    Sys_DiscInit();
+    Vid_CreateResPagePool();
+    if (Snd_InitSampleEngine(64) != 0 || Sys_WadOpen("demowad.WAD", "demowad.IND", 3) != 1) {
+        std::fprintf(stderr, "tnv_fuzz_seeds: no archive for the library songs in %s\n", g_data.c_str());
+        g_failures++;
+        return;
+    }
+    for (int32_t tagged = 0; tagged < 2; tagged++) {
+        g_bTaggedSongFile = tagged;
+        Seq_NewSong();
+        const int32_t a = Seq_AllocInstrumentSlot(), b = Seq_AllocInstrumentSlot();
+        if (Seq_LoadInstrument(a, 1, 1, 1, 1, 0, 1, 1) == 10 || Seq_LoadInstrument(b, 1, 1, 2, 2, 0, 1, 1) == 10) {
+            std::fprintf(stderr, "tnv_fuzz_seeds: the archive's first instruments did not load\n");
+            g_failures++;
+            break;
+        }
+        const uint16_t amp[3] = {0xFF00, 0xFF1D, 0x008F}, flat[2] = {0x7F00, 0x7FFF}; // time | level << 8
+        const int32_t riff = Seq_NewRiff(1, 2);
+        for (int32_t t = 0; t < 2; t++) {
+            const int32_t la = Seq_AddParamList(3, amp, 0, 0), lb = Seq_AddParamList(2, flat, 0, 0),
+                          lc = Seq_AddParamList(2, flat, 0, 0);
+            const int32_t note = Seq_FindOrAddNote((uint16_t)(t ? b : a), 4, t, 2, 200, NOTE_FLAG_HITS8, 0, 0x80, 0, 0, la, lb,
+                                                   lc, 0, 0, 0, 1);
+            if (note > 0)
+                Seq_SetRiffNote(riff, 4 * t, t, note, 1, 0, 0);
+        }
+        Seq_PlaceRiff(riff, 0, 0, 0, 1);
+        Bytes image = Seq_SaveSongImage(SONGPART_SONG, "seed");
+        if (image.empty()) {
+            g_failures++;
+            break;
+        }
+        if ((image.size() & 1) != (size_t)tagged)
+            image.push_back(0);
+        Seed("songimage", std::string("library-") + (tagged ? "tagged" : "untagged"), image);
+        Seed("songinfo", std::string("library-") + (tagged ? "tagged" : "untagged"), image);
+    }
+    Seq_NewSong();
+    g_bTaggedSongFile = 1;
+    Sys_WadFreeBuffers();
+    Sys_FreeDiscPool();
+    g_szDataDir[0] = 0;
+}
+
 // Song images from the studio's own writer: the empty song and a song of two riffs, in both layouts.
 void SongImages()
 {
@@ -737,6 +789,7 @@ void SongImages()
     }
     Seq_NewSong();
     g_bTaggedSongFile = 1;
+    LibrarySongImages();
 }
 
 int main(int argc, char **argv)

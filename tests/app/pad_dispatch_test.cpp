@@ -3,6 +3,7 @@
 #include "spine_fixture.h"
 
 #include "core/padbind.h"
+#include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/popup.h"
 
@@ -11,8 +12,16 @@
 namespace
 {
 
+// Slot 0's item on the song grid's page ("Area selection"), replaced so the run stays on the grid
+// and the item's runs are counted.
+void SlotZeroItem()
+{
+    Sys_CallLog("Ui_RunPageItemForSlot(0)");
+}
+
 TEST_F(SpineTest, HeldKeysRunTheirBindingsFrameByFrame)
 {
+    Ui_SetMenuItemHandler(3, SlotZeroItem);
     // Screen 0, the song grid: Up is slot 4 (Ui_GridStepUp while held), Right slot 5
     // (Ui_GridStepRight while held), Numpad0 slot 0 and keypad + slot 3 (the page menu's items on
     // press: slot 3 is the Play item, which the grid has a handler for). An event is taken before the frame after the given number of frames, so Up is down
@@ -30,6 +39,7 @@ TEST_F(SpineTest, HeldKeysRunTheirBindingsFrameByFrame)
     EXPECT_EQ(Count("Ui_GridStepRight"), 1);
     EXPECT_EQ(Count("Ui_RunPageItemForSlot(0)"), 2);
     EXPECT_EQ(Count("Ui_PlayFromCursor"), 1);
+    Ui_ResetMenuItems();
 }
 } // namespace
 

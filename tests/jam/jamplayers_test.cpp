@@ -23,7 +23,7 @@
 #include "jam/jamsound.h"
 #include "jam/netcommand.h"
 #include "jam/standin_jam.h"
-#include "jam/standin_jamsession.h"
+#include "jam/netjam.h"
 #include "jam/jaminput.h"
 #include "jam/jamsession.h"
 #include "platform/dynlib.h"

@@ -133,4 +133,67 @@ TEST_F(Sw3dFill, RandomTrianglesKeepTheirPixels)
         EXPECT_EQ(hashes[i], kExpected[i]) << "round " << i << std::hex << " hash 0x" << hashes[i];
 }
 
+// The studio's usual state (z less-or-equal, texture x diffuse, no blending) has its own filling
+// path: every texture format, both filters, the colour key, and sides that are not powers of two,
+// hashed per texture so a changed rule names its texture.
+TEST_F(Sw3dFill, UsualStateTrianglesKeepTheirPixelsForEveryTexture)
+{
+    std::mt19937 rng(7121);
+    auto uni = [&rng](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
+    std::vector<uint8_t> pal8(12 * 10);
+    std::vector<uint32_t> palette(256);
+    for (size_t i = 0; i < pal8.size(); i++)
+        pal8[i] = static_cast<uint8_t>((i * 11) % 7);
+    for (int i = 0; i < 256; i++)
+        palette[i] = (i * 0x51A3C7u) & 0xFFFFFF;
+    std::vector<uint16_t> w16(16 * 16);
+    for (size_t i = 0; i < w16.size(); i++)
+        w16[i] = static_cast<uint16_t>((i % 5) ? i * 0x9E37 + 0x0421 : 0);
+    std::vector<uint32_t> w32(16 * 16);
+    for (size_t i = 0; i < w32.size(); i++)
+        w32[i] = (i % 6) ? static_cast<uint32_t>(i * 0x9E3779B1u) : 0xAB000000u;
+    const SW3DTEXTURE textures[] = {
+        {8, 8, SW3D_TEX_8_PAL8, 8, pal8.data(), palette.data(), 1},
+        {12, 10, SW3D_TEX_8_PAL8, 12, pal8.data(), palette.data(), 1},
+        {16, 16, SW3D_TEX_16_RGB565, 32, w16.data(), nullptr, 1},
+        {16, 8, SW3D_TEX_16_RGB555, 32, w16.data(), nullptr, 1},
+        {8, 16, SW3D_TEX_16_ARGB1555, 16, w16.data(), nullptr, 1},
+        {6, 16, SW3D_TEX_16_ARGB4444, 32, w16.data(), nullptr, 1},
+        {16, 16, SW3D_TEX_32_RGB888, 64, w32.data(), nullptr, 1},
+        {16, 12, SW3D_TEX_32_ARGB8888, 64, w32.data(), nullptr, 1},
+    };
+    std::vector<uint64_t> hashes;
+    for (const SW3DTEXTURE &texture : textures) {
+        Gfx_ClearViewportColour(0x00102030);
+        Sw3d_SetTexture(g_pD3DDevice, 0, &texture);
+        Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLOROP, SW3D_TOP_MODULATE);
+        Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLORARG1, SW3D_TA_TEXTURE);
+        Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_COLORARG2, SW3D_TA_DIFFUSE);
+        Sw3d_SetRenderState(g_pD3DDevice, SW3D_RS_ALPHABLENDENABLE, 0);
+        Sw3d_SetRenderState(g_pD3DDevice, SW3D_RS_ZENABLE, 1);
+        Sw3d_SetRenderState(g_pD3DDevice, SW3D_RS_ZFUNC, SW3D_CMP_LESSEQUAL);
+        Sw3d_SetRenderState(g_pD3DDevice, SW3D_RS_ZWRITEENABLE, 1);
+        for (int tri = 0; tri < 48; tri++) {
+            Sw3d_SetTextureStageState(g_pD3DDevice, 0, SW3D_TSS_MAGFILTER,
+                                      tri % 2 ? SW3D_FILTER_LINEAR : SW3D_FILTER_POINT);
+            Sw3d_SetRenderState(g_pD3DDevice, SW3D_RS_COLORKEYENABLE, (tri / 2) % 2);
+            Sw3d_SetRenderState(g_pD3DDevice, SW3D_RS_SHADEMODE, tri % 5 ? SW3D_SHADE_GOURAUD : SW3D_SHADE_FLAT);
+            const float reach = tri < 16 ? 60.0f : tri < 40 ? 400.0f : 3000.0f;
+            const float cx = uni(-50, 690), cy = uni(-50, 530);
+            SW3DTLVERTEX v[3];
+            for (SW3DTLVERTEX &p : v)
+                p = {cx + uni(-reach, reach), cy + uni(-reach, reach), uni(0.0f, 1.0f), uni(0.05f, 2.0f),
+                     static_cast<uint32_t>(rng()), 0, uni(-3.0f, 4.0f), uni(-3.0f, 4.0f)};
+            ASSERT_EQ(Sw3d_DrawPrimitive(g_pD3DDevice, SW3D_PT_TRIANGLELIST, SW3D_FVF_TLVERTEX, v, 3, 0), SW3D_OK);
+        }
+        hashes.push_back(Hash());
+    }
+    const std::vector<uint64_t> kExpected = {0xcd7b1a0bb0f13b4e, 0x51f49d0f5bf148a9, 0x010d7919cfeede83,
+                                             0x725ce2755776fa7f, 0xf4e3075c1bfd3ea9, 0x2a9a291843e8cd29,
+                                             0x48f0a463b2bb25dc, 0x0cf8deb2ebc125fc};
+    ASSERT_EQ(hashes.size(), kExpected.size());
+    for (size_t i = 0; i < hashes.size(); i++)
+        EXPECT_EQ(hashes[i], kExpected[i]) << "texture " << i << std::hex << " hash 0x" << hashes[i];
+}
+
 } // namespace

@@ -407,6 +407,29 @@ TEST_F(SongFile, UnknownAndLaterChunksAreSteppedOver)
     EXPECT_EQ(Save(), a);
 }
 
+// An older whole-song block ("SO") has no layout this program knows: a load that asks for it
+// loads the rest and says that something is missing; one that does not ask steps over it.
+TEST_F(SongFile, AnOlderSongBlockIsReportedMissing)
+{
+    Seq_PlaceRiff(MakeRiff(1, 2, 4), 1, 1, 0, 1);
+    const Bytes a = Save();
+    Bytes b(a.begin(), a.begin() + 104);
+    const uint8_t so[] = {'S', 'O', 2, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+    b.insert(b.end(), so, so + sizeof(so));
+    b.insert(b.end(), a.begin() + 104, a.end());
+    const uint32_t size = (uint32_t)b.size();
+    std::memcpy(b.data() + 8, &size, 4);
+    for (uint32_t mask : {0u, (uint32_t)(SONGPART_SONG | SONGPART_OLD_SONG)}) {
+        SCOPED_TRACE(mask);
+        Seq_NewSong();
+        CHUNKLOADCONTEXT load;
+        ASSERT_EQ(Seq_LoadChunks(b.data(), b.size(), mask, -1, 0, &load), 0);
+        EXPECT_EQ(Seq_FinishLoad(mask, &load), mask ? SONGLOAD_MISSING : 0);
+        EXPECT_EQ(Save(), a);
+        EXPECT_MODEL_WHOLE();
+    }
+}
+
 TEST_F(SongFile, ChosenRiffsBringOnlyWhatTheyUse)
 {
     const int32_t a = MakeRiff(1, 1, 4, 30), b = MakeRiff(1, 1, 8, 60);
@@ -578,7 +601,8 @@ TEST_F(SongFile, OlderLayoutsLoad)
     }
 }
 
-// A library instrument cannot be written yet: the save is refused instead of dropping it.
+// A library instrument whose resource is not loaded cannot be named in the image: the save is
+// refused instead of dropping it.
 TEST_F(SongFile, ASaveNeverDropsALibraryInstrument)
 {
     ASSERT_EQ(Seq_AllocInstrumentSlot(), 1);

@@ -245,11 +245,11 @@ TEST(InterfaceStartup, FontsAndPicturesLoadQuietlyAndTheFrameShowsTilesAndPointe
     ASSERT_TRUE(ReadPng(png, f));
     ASSERT_EQ(f.width, 640);
     ASSERT_EQ(f.height, 480);
-    // Everywhere but under the pointer and the song grid's window (with its shadow), the pixels are
+    // Everywhere but under the pointer, the top bar and the song grid's window (with its shadow), the pixels are
     // background tile 0 of "bg_tiles.raw" in 5:6:5; the window shows the grid.
     const std::vector<uint8_t> sheet = Content_TileSheet("bg_tiles.raw");
     auto expand = [](int c, int bits) { return (c >> (8 - bits) << (8 - bits)) | (c >> (8 - bits) >> (2 * bits - 8)); };
-    int mismatched = 0, window = 0;
+    int mismatched = 0, window = 0, topBar = 0;
     for (int y = 0; y < 480; y++)
         for (int x = 0; x < 640; x++) {
             if (x >= 320 && x < 332 && y >= 240 && y < 259)
@@ -257,13 +257,16 @@ TEST(InterfaceStartup, FontsAndPicturesLoadQuietlyAndTheFrameShowsTilesAndPointe
             const uint8_t *t = &sheet[(size_t(y % 24) * 240 + size_t(x % 24)) * 3];
             const uint8_t *px = f.At(x, y);
             const bool differs = px[0] != expand(t[0], 5) || px[1] != expand(t[1], 6) || px[2] != expand(t[2], 5);
-            if (x >= 8 && y >= 74)
+            if (x >= 8 && y >= 8 && y < 8 + 60)
+                topBar += differs;
+            else if (x >= 8 && y >= 74)
                 window += differs;
             else
                 mismatched += differs;
         }
     EXPECT_EQ(mismatched, 0);
     EXPECT_GT(window, 200000) << "the song grid covers its panel";
+    EXPECT_GT(topBar, 30000) << "the editor top bar spans the screen above the grid";
     // The pointer at its place at start-up, the screen centre: its white body below the tip.
     const uint8_t *body = f.At(322, 245);
     EXPECT_EQ(body[0], 255);

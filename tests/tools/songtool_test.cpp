@@ -2,16 +2,21 @@
 // render gives the same WAV twice, and a broken file is refused with the studio's message.
 #include "audio/mixer.h"
 #include "core/archive.h"
+#include "core/browser.h"
 #include "core/disc.h"
 #include "core/file.h"
+#include "jam/jamseq.h"
+#include "sequencer/samples.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 #include "sequencer/songmodel.h"
 #include "support/tempdir.h"
 #include "tools/riffcontent.h"
+#include "video/respages.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -119,11 +124,88 @@ TEST(SongTool, LibraryRiffFromTheArchive)
         }
     EXPECT_EQ(Seq_LoadLibraryRiffLocal(0, 99, 1, 1), 10);
     EXPECT_EQ(g_uLibraryRiff, 0);
+    // The jam's load hands the new riff over (it copies and releases it), every time it asks.
+    for (int32_t round = 0; round < 2; round++) {
+        const int32_t id = g_JamSeqDefaultCalls.LoadLibraryRiff(0, 1, 2, 1, nullptr);
+        ASSERT_EQ(id, 1);
+        EXPECT_EQ(g_uLibraryRiff, 0);
+        Seq_ReleaseRiff(id, 0, 1);
+        EXPECT_EQ(g_uRiffCount, 1);
+    }
+    EXPECT_EQ(g_JamSeqDefaultCalls.LoadLibraryRiff(0, 99, 1, 1, nullptr), 0);
     Seq_NewSong();
     Snd_ShutdownSampleEngine();
     Sys_WadFreeBuffers();
     Sys_FreeDiscPool();
     g_szDataDir[0] = 0;
+}
+
+// A song of library instruments from the built archive: resave keeps every byte (the instruments
+// are found again by their saved references) and render mixes the same sound twice.
+TEST(SongTool, ASongOfLibraryInstrumentsResavesAndRenders)
+{
+    TempDir dir;
+    std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/data/", TNV_TEST_BUILD_DIR);
+    Sys_DiscInit();
+    Vid_CreateResPagePool();
+    ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1) << g_szWadErrorText;
+    ASSERT_EQ(Snd_InitSampleEngine(64), 0);
+    Seq_Init();
+    Seq_NewSong();
+    g_bTaggedSongFile = 1;
+    const int32_t kick = Seq_AllocInstrumentSlot(), snare = Seq_AllocInstrumentSlot();
+    ASSERT_EQ(Seq_LoadInstrument(kick, 1, 1, 1, 1, 0, 1, 1), 3);
+    ASSERT_EQ(Seq_LoadInstrument(snare, 1, 1, 2, 2, 0, 1, 1), 4);
+    const int32_t riff = Seq_NewRiff(1, 2);
+    const uint16_t amp[3] = {0xFF00, 0xFF1D, 0x008F}, flat[2] = {0x7F00, 0x7FFF}; // time | level << 8
+    for (int32_t step = 0; step < 16; step += 2) {
+        const int32_t a = Seq_AddParamList(3, amp, 0, 0), b = Seq_AddParamList(2, flat, 0, 0),
+                      c = Seq_AddParamList(2, flat, 0, 0);
+        const int32_t track = step % 4 ? 1 : 0;
+        const uint16_t before = g_uNoteCount;
+        const int32_t note = Seq_FindOrAddNote((uint16_t)(track ? snare : kick), 4, 0, 1, 220, NOTE_FLAG_HITS8, 0,
+                                               0x80, 0, 0, a, b, c, 0, 0, 0, 1);
+        if (!(note > 0 && g_uNoteCount == before + 1)) {
+            Seq_ReleaseParamList(a);
+            Seq_ReleaseParamList(b);
+            Seq_ReleaseParamList(c);
+        }
+        ASSERT_GT(note, 0);
+        ASSERT_TRUE(Seq_SetRiffNote(riff, step, track, -note, 1, 0, 0));
+    }
+    for (int32_t row = 0; row < 4; row++)
+        Seq_PlaceRiff(riff, row, 0, 0, 1);
+    const std::vector<uint8_t> image = Seq_SaveSongImage(SONGPART_SONG, "Drummer");
+    ASSERT_FALSE(image.empty());
+    const std::string song = dir.File("drums.tnv");
+    ASSERT_EQ(Seq_WriteSongFile(song.c_str(), image), 0);
+    Seq_NewSong();
+    Snd_ShutdownSampleEngine();
+    Sys_WadFreeBuffers();
+    Sys_FreeDiscPool();
+    g_szDataDir[0] = 0;
+
+    int code = -1;
+    const std::string info = RunTool("info '" + song + "'", &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(info.find("  RE "), std::string::npos) << info;
+    const std::string again = dir.File("again.tnv");
+    const std::string said = RunTool("resave '" + song + "' '" + again + "'", &code);
+    EXPECT_EQ(code, 0) << said;
+    EXPECT_EQ(said, "");
+    EXPECT_TRUE(Slurp(again) == Slurp(song));
+    const std::string a = dir.File("a.wav"), b = dir.File("b.wav");
+    EXPECT_EQ((RunTool("render '" + song + "' '" + a + "'", &code), code), 0);
+    EXPECT_EQ((RunTool("render '" + song + "' '" + b + "'", &code), code), 0);
+    const std::vector<char> wa = Slurp(a);
+    ASSERT_GT(wa.size(), 44u + 4u * 44100u);
+    EXPECT_TRUE(wa == Slurp(b));
+    double energy = 0;
+    for (size_t i = 44; i + 1 < wa.size(); i += 2) {
+        const int16_t v = (int16_t)((uint8_t)wa[i] | (uint8_t)wa[i + 1] << 8);
+        energy += (double)v * v;
+    }
+    EXPECT_GT(std::sqrt(energy / (double)((wa.size() - 44) / 2)), 200.0) << "the drums are silent";
 }
 
 // frame draws the demo song's video (no video chunks yet: the empty video) over the built content

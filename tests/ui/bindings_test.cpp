@@ -1,5 +1,6 @@
 // The pad binding table built at start-up and the dispatch rules the screens rely on.
 #include "core/padbind.h"
+#include "editors/topbar.h"
 #include "ui/bindings.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
@@ -123,9 +124,25 @@ struct Recorder
     ~Recorder() { g_pfnAfterUnbuilt = nullptr; }
 };
 
+// Stand-ins for the block and leave handlers in the dispatch test: they report like unbuilt
+// handlers, so the recorder sees which ran without the editors doing their work.
+void RecordDrop() { Ui_RefuseUnbuilt("Ed_BlockDrop"); }
+void RecordMoveUp() { Ui_RefuseUnbuilt("Ed_BlockMoveUp"); }
+void RecordPaste() { Ui_RefuseUnbuilt("Ed_BlockPaste"); }
+void RecordLeave() { Ui_RefuseUnbuilt("Ed_LeaveScreen"); }
+
+void Replace(int screen, int slot, PADACTION action)
+{
+    g_apfnPadActions[Cell(screen, slot) & BIND_INDEX_MASK] = action;
+}
+
 TEST_F(Bindings, DispatchRules)
 {
     Recorder rec;
+    Replace(3, 0, RecordDrop);
+    Replace(3, 4, RecordMoveUp);
+    Replace(3, 14, RecordPaste);
+    Replace(4, 12, RecordLeave);
     g_iScreen = 0;
     // Slot 0 down: its press runs; slot 14 pressed with it is blocked for as long as 0 is down.
     EXPECT_EQ(Dispatch({0}), (std::vector<std::string>{"Ui_RunPageItemForSlot(0)"}));

@@ -341,6 +341,9 @@ TEST_F(GridCells, GoldenSongGridWorldViewAndVideoGrid)
     g_asGridMark[1] = 3;
     g_asGridMark[2] = 7;
     g_asGridMark[3] = 5;
+    // While marking, the block's corner follows the cursor.
+    g_sGridCursorX = int16_t(7 - g_pGridView->firstColumn - 1);
+    g_sGridCursorY = int16_t(5 - g_pGridView->firstRow - 1);
     g_ucGridMarkStyle = 3;
     g_ucGridMarkRepaint = 2;
     Frames(2);

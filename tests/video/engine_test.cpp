@@ -17,7 +17,7 @@
 
 #include <cstdlib>
 
-extern int32_t g_iStandinPromptText;
+#include "editors/topbar.h"
 
 namespace {
 
@@ -272,13 +272,16 @@ TEST(ScreenPrompt, TextByScreen)
     };
     const int32_t screen = g_iScreen;
     for (const auto &c : kCases) {
-        g_iStandinPromptText = -1;
+        // A text no screen sets stands for "no change".
+        constexpr uint16_t kUnchanged = 699;
+        g_iStatusHoldFrames = 0;
+        g_usPromptTextId = kUnchanged;
         g_iScreen = c.screen;
         g_ucGridKind = c.gridKind;
         g_ucGridPasteMode = c.paste;
         g_ucScreenSubState = c.sub;
         Vid_ShowScreenPrompt();
-        EXPECT_EQ(g_iStandinPromptText, c.text) << "screen " << c.screen << " sub " << int(c.sub);
+        EXPECT_EQ(g_usPromptTextId, c.text < 0 ? kUnchanged : c.text) << "screen " << c.screen << " sub " << int(c.sub);
     }
     g_iScreen = screen;
     g_ucGridKind = g_ucGridPasteMode = g_ucScreenSubState = 0;
@@ -379,13 +382,13 @@ TEST_F(LaneUpdate, MutedLanesAndThePreview)
     EXPECT_EQ(g_apLanePlayingClip[5], fx);
 
     // A camera clip previewed with no object clip on lanes 0..3 (lane 1 is muted) plays on lane 4
-    // and, through the fallback, on lane 0; lane 5 (kept) keeps its clip.
+    // only: on lane 0 as well it would move the camera twice a frame; lane 5 (kept) keeps its clip.
     g_pLoadedClip = cam;
     g_bClipPreview = 1;
     g_bLaneUpdateForce = 1;
     Vid_UpdateLanes();
     EXPECT_EQ(g_apLanePlayingClip[4], cam);
-    EXPECT_EQ(g_apLanePlayingClip[0], cam);
+    EXPECT_EQ(g_apLanePlayingClip[0], nullptr);
     EXPECT_EQ(g_apLanePlayingClip[5], fx);
     EXPECT_TRUE(cam->uFlags & CLIPFLAG_UNLISTED);
     // An effect clip previewed: lane 5 shows it; lane 4 (kept) and muted lane 1 (kept) play

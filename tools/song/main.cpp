@@ -157,10 +157,11 @@ int main(int argc, char **argv)
     }
     if (info)
         return Info(file, at);
-    // The video of a song refers to the archive's resources: the engine and the archive are up
-    // before the song is read.
+    // The video of a song and its library instruments refer to the archive's resources: the
+    // engine and the archive are up before the song is read.
     std::string why;
-    if (frame && !Content_StartVideoHost(DataDir(), why)) {
+    const bool resources = load.ctx.aChunk[CHUNK_RE].uSize != 0;
+    if ((frame || resources) && !Content_StartVideoHost(DataDir(), why)) {
         std::fprintf(stderr, "tnv_song: %s\n", why.c_str());
         return 1;
     }

@@ -1,0 +1,64 @@
+// The front end's start-up defaults, and the way back to the main screen (the song grid).
+#include "app/calllog.h"
+#include "core/padbind.h"
+#include "editors/blockselect.h"
+#include "editors/standin_editorstate.h"
+#include "editors/topbar.h"
+#include "render/framecycle.h"
+#include "render/prims2d.h"
+#include "sequencer/playback.h"
+#include "sequencer/songcontrol.h"
+#include "sequencer/undo.h"
+#include "ui/bindings.h"
+#include "ui/frontend.h"
+#include "ui/gridops.h"
+#include "ui/gridsetup.h"
+#include "ui/gridvideo.h"
+#include "ui/langtext.h"
+#include "ui/widgets.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+
+void Ui_ResetGridCursor()
+{
+    g_sGridCursorX = g_sGridCursorY = 0;
+    g_cGridGlideStepX = g_cGridGlideStepY = 0;
+    std::fill(std::begin(g_asSavedGridView), std::end(g_asSavedGridView), int16_t(0));
+    g_asGridMark[0] = g_asGridMark[1] = g_asGridMark[2] = -1;
+}
+
+void Ui_InitFrontEnd()
+{
+    const uint8_t bevel[6] = {15, 20, 20, 70, 80, 80};
+    std::copy(std::begin(bevel), std::end(bevel), g_abBevelColours);
+    Ui_ClearOptionPanelFlag();
+    Ui_ResetGridCursor();
+    Ui_ResetGridRows();
+    Ui_LoadInterfaceFonts();
+    Seq_AllocUndoLog();
+    Ui_BindScreenButtons();
+    Ed_InstallBlockMenuItems();
+    std::fill(g_aucChannelEnabled, g_aucChannelEnabled + 12, uint8_t(1));
+    std::snprintf(g_szSongTitle, sizeof g_szSongTitle, "%s", "TONNIVELLE file");
+    std::snprintf(g_szSongAuthor, sizeof g_szSongAuthor, "%s", "Author");
+    Gfx_SetFrameMode(0);
+    Seq_ResetJamSlots();
+    Ui_SelectLanguageByName();
+    // The start-up status keeps the prompt line for its first 200 frames.
+    g_iStatusHoldFrames = 0;
+    Ed_SetPromptText(0);
+    g_iStatusHoldFrames = 200;
+}
+
+void Ui_ReturnToMainScreen()
+{
+    g_ucTopBarButton = 0;
+    Ed_OpenTopBar();
+    if (!Ui_SetupGridScreen(2))
+        return;
+    g_iScreen = 0;
+    g_iNextScreen = -1;
+    Ui_SetFocus(g_pGridWindow);
+}

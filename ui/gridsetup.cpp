@@ -7,6 +7,7 @@
 #include "render/gpustate.h"
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
+#include "ui/barmouse.h"
 #include "ui/gridcells.h"
 #include "ui/gridops.h"
 #include "ui/gridvideo.h"
@@ -258,6 +259,9 @@ bool Ui_SetupGridScreen(int32_t kind)
     }
     g_pGridWindow = w;
     g_pGridView = v;
+    for (SCROLLBAR *bar : {v->rowBar, v->columnBar})
+        if (bar)
+            bar->head.press = bar->head.held = Ui_GridScrollBarMouse;
     Ui_SetWindowRole(UI_ROLE_GRID, w, nullptr);
     g_puGridMuteMask = kind == 2 ? &g_uSongMuteMask : nullptr;
     g_ucGridScrollLevel = g_ucGridScrollCount = 0;

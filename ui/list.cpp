@@ -5,6 +5,7 @@
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/prims2d.h"
+#include "ui/barmouse.h"
 #include "ui/mouse.h"
 #include "ui/popup.h"
 
@@ -127,7 +128,7 @@ LISTWIDGET *Ui_CreateList(const LISTDESC *desc, WINDOW *parent)
         Ui_AttachWidget(parent, &l->head);
     SCROLLBARDESC bar{SCROLLBAR_VERTICAL, uint16_t(desc->x + desc->w), desc->y, 8, l->head.h, desc->first, 0,
                       desc->visibleRows, std::max(int32_t(desc->totalRows) - int32_t(desc->visibleRows), 0), nullptr,
-                      Ui_ListScrollPress, Ui_ListScrollHeld};
+                      Ui_ListScrollBarMouse, Ui_ListScrollBarMouse};
     l->scrollBar = Ui_CreateScrollBar(&bar, parent);
     if (!l->scrollBar) {
         // A list without its bar is not made: the window closes with what it has.

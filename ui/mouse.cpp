@@ -458,8 +458,12 @@ void Ui_FreeNodeList(void *record)
 int32_t Ui_ScrollBarStepAtPointer(const SCROLLBAR *bar)
 {
     int16_t step = 0;
-    if (bar)
-        PartAt(bar, &step);
+    if (!bar || !(bar->head.flags & (SCROLLBAR_VERTICAL | SCROLLBAR_HORIZONTAL)))
+        return 0;
+    PartAt(bar, &step);
+    // The track repeats only once its delay has run out; the arrows every time.
+    if ((step > 1 || step < -1) && bar->holdCount)
+        return 0;
     return step;
 }
 
@@ -482,32 +486,6 @@ void Ui_ScrollBarHeld(WIDGET *w)
     PartAt(b, &step);
     b->step = step;
     ApplyStep(b);
-}
-
-void Ui_ListScrollPress(WIDGET *w)
-{
-    SCROLLBAR *b = Bar(w);
-    if (!b)
-        return;
-    int16_t step = 0;
-    b->pressed = uint8_t(PartAt(b, &step));
-    b->holdCount = 6;
-    auto *list = static_cast<LISTWIDGET *>(b->owner);
-    if (!list)
-        return;
-    if (step < 0)
-        Ui_ListScrollUp(list);
-    else if (step > 0)
-        Ui_ListScrollDown(list);
-}
-
-void Ui_ListScrollHeld(WIDGET *w)
-{
-    SCROLLBAR *b = Bar(w);
-    if (!b || b->holdCount)
-        return;
-    Ui_ListScrollPress(w);
-    b->holdCount = 0;
 }
 
 void Ui_ListRowClick(WIDGET *w)

@@ -126,10 +126,8 @@ void Ui_FreeNodeList(void *record);
 void Ui_ScrollBarPress(WIDGET *bar);
 void Ui_ScrollBarHeld(WIDGET *bar);
 // The step a press at the pointer asks of the bar: -1 / +1 on the arrows, a page less one either
-// side of the thumb, 0 on the thumb.
+// side of the thumb while the bar's repeat delay is out, else 0 (also on the thumb, and for a
+// bar with no direction).
 int32_t Ui_ScrollBarStepAtPointer(const SCROLLBAR *bar);
-// The list's bar hooks and the row click: the bar's step moves the list's selection; a click
-// selects the row under the pointer.
-void Ui_ListScrollPress(WIDGET *bar);
-void Ui_ListScrollHeld(WIDGET *bar);
+// A click selects the row under the pointer (the list's bar callbacks are in ui/barmouse.h).
 void Ui_ListRowClick(WIDGET *list);

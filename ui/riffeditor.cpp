@@ -333,7 +333,7 @@ void Ui_DrawChannelStrip()
     const RIFFENTRY *r = Seq_GetRiff(g_uCurrentRiff);
     const int32_t count = r ? r->ucTracks : g_ucChannelCount;
     constexpr int32_t kWidth = 27;
-    char text[8];
+    char text[16];
     for (int32_t ch = 0; ch < count && ch < SEQ_MAX_TRACKS; ch++) {
         const int32_t x = 10 + ch * kWidth;
         const uint8_t b = g_aucChannelEnabled[ch] ? 128 : 48;

@@ -81,17 +81,7 @@ void Image(int32_t n, int32_t x, int32_t y, uint8_t level = 128)
 
 void Text(const char *text, int32_t x, int32_t y, FONT *font, bool right = false)
 {
-    FONT *saved = g_pFont;
-    const uint32_t colour = g_uiTextColour;
-    if (font && font->sheet)
-        g_pFont = font;
-    g_uiTextColour = 0x808080;
-    if (right)
-        Gfx_DrawTextRight(text, x, y, g_pOrderingTable);
-    else
-        Gfx_DrawText(text, x, y, g_pOrderingTable);
-    g_pFont = saved;
-    g_uiTextColour = colour;
+    Gfx_DrawTextInFont(text, x, y, font, 0x808080, g_pOrderingTable, right ? GFX_TEXT_RIGHT : GFX_TEXT_LEFT);
 }
 
 // Frame mode 0 and the jam set-ups cleared: every section but the jam runs in that mode.

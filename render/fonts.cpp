@@ -380,6 +380,24 @@ void Gfx_DrawTextRight(const char *text, int32_t x, int32_t y, uint32_t entry)
     Gfx_DrawText(text, x - Gfx_GetTextWidth(text), y, entry);
 }
 
+void Gfx_DrawTextInFont(const char *text, int32_t x, int32_t y, FONT *font, uint32_t colour, uint32_t entry,
+                        int32_t align)
+{
+    FONT *savedFont = g_pFont;
+    const uint32_t savedColour = g_uiTextColour;
+    if (font && font->sheet)
+        g_pFont = font;
+    g_uiTextColour = colour;
+    if (align == GFX_TEXT_CENTRED)
+        Gfx_DrawTextCentred(text, x, y, entry);
+    else if (align == GFX_TEXT_RIGHT)
+        Gfx_DrawTextRight(text, x, y, entry);
+    else
+        Gfx_DrawText(text, x, y, entry);
+    g_pFont = savedFont;
+    g_uiTextColour = savedColour;
+}
+
 int32_t Gfx_DrawTextCentred(const char *text, int32_t x, int32_t y, uint32_t entry)
 {
     const int32_t width = Gfx_GetTextWidth(text);

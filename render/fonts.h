@@ -69,4 +69,13 @@ int32_t Gfx_DrawTextCentred(const char *text, int32_t x, int32_t y, uint32_t ent
 void Gfx_DrawTextCentredOnScreen(const char *text, int32_t y, uint32_t entry);
 void Gfx_DrawTextNow(const char *text, int32_t x, int32_t y);
 void Gfx_DrawTextNowCentred(const char *text, int32_t x, int32_t y);
+// Draws in a font (when it has a sheet) and a colour, leaving g_pFont and g_uiTextColour as they were.
+enum : int32_t
+{
+    GFX_TEXT_LEFT,
+    GFX_TEXT_CENTRED,
+    GFX_TEXT_RIGHT,
+};
+void Gfx_DrawTextInFont(const char *text, int32_t x, int32_t y, FONT *font, uint32_t colour, uint32_t entry,
+                        int32_t align = GFX_TEXT_LEFT);
 int32_t Gfx_GetFontHeight();

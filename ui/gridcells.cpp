@@ -61,17 +61,7 @@ int32_t Part(int32_t at, int32_t count)
 // Text in a font of the interface set, in a colour, leaving the current font and colour alone.
 void Text(const char *text, int32_t x, int32_t y, FONT *font, uint32_t colour, bool right = false)
 {
-    FONT *savedFont = g_pFont;
-    const uint32_t savedColour = g_uiTextColour;
-    if (font && font->sheet)
-        g_pFont = font;
-    g_uiTextColour = colour;
-    if (right)
-        Gfx_DrawTextRight(text, x, y, g_pOrderingTable);
-    else
-        Gfx_DrawText(text, x, y, g_pOrderingTable);
-    g_pFont = savedFont;
-    g_uiTextColour = savedColour;
+    Gfx_DrawTextInFont(text, x, y, font, colour, g_pOrderingTable, right ? GFX_TEXT_RIGHT : GFX_TEXT_LEFT);
 }
 
 constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b)

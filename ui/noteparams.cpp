@@ -44,17 +44,7 @@ constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b)
 
 void Text(const char *text, int32_t x, int32_t y, FONT *font, uint32_t colour, bool centred = false)
 {
-    FONT *savedFont = g_pFont;
-    const uint32_t savedColour = g_uiTextColour;
-    if (font && font->sheet)
-        g_pFont = font;
-    g_uiTextColour = colour;
-    if (centred)
-        Gfx_DrawTextCentred(text, x, y, g_pOrderingTable);
-    else
-        Gfx_DrawText(text, x, y, g_pOrderingTable);
-    g_pFont = savedFont;
-    g_uiTextColour = savedColour;
+    Gfx_DrawTextInFont(text, x, y, font, colour, g_pOrderingTable, centred ? GFX_TEXT_CENTRED : GFX_TEXT_LEFT);
 }
 
 // A byte fade: up by step when below, then down by step when (now) above.

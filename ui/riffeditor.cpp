@@ -61,14 +61,7 @@ constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b)
 
 void Text(const char *text, int32_t x, int32_t y, FONT *font, uint32_t colour)
 {
-    FONT *savedFont = g_pFont;
-    const uint32_t savedColour = g_uiTextColour;
-    if (font && font->sheet)
-        g_pFont = font;
-    g_uiTextColour = colour;
-    Gfx_DrawText(text, x, y, g_pOrderingTable);
-    g_pFont = savedFont;
-    g_uiTextColour = savedColour;
+    Gfx_DrawTextInFont(text, x, y, font, colour, g_pOrderingTable);
 }
 
 int32_t Mod(int32_t a, int32_t m)

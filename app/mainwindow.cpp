@@ -4,6 +4,7 @@
 #include "app/devices.h"
 #include "app/settings.h"
 #include "app/timers.h"
+#include "core/padbind.h"
 #include "editors/standin_editors.h"
 #include "jam/netjam.h"
 #include "jam/standin_jam.h"
@@ -98,11 +99,26 @@ bool KeyDrivesPad(int bit)
     return bit >= 0 && (bit < 8 || g_ucFullScreenVideo == 1);
 }
 
+// Return is the pad's accept button (slot 14). The key table gives slot 14 to F1 only in the
+// full-screen video, elsewhere F1 runs the menu page's item, so screens without one (options,
+// value editor, mixer, file screen, lane dialogs) could not be accepted from the keyboard.
+// The message box takes Return through its own shortcut, and a jam plays the keyboard.
+constexpr uint32_t VK_RETURN = 0x0D;
+constexpr int PAD_ACCEPT_BIT = 14;
+constexpr int32_t SCREEN_MESSAGE_BOX = 17;
+
+bool ReturnDrivesPad()
+{
+    return g_bJamSessionOn == 0 && g_iScreen != SCREEN_MESSAGE_BOX;
+}
+
 void KeyDown(uint32_t key)
 {
     int bit = Sys_KeyToPadButton(key);
     if (KeyDrivesPad(bit))
         Sys_SetPadButtons(static_cast<uint16_t>(~(1u << bit)), 0);
+    else if (key == VK_RETURN && ReturnDrivesPad())
+        Sys_SetPadButtons(static_cast<uint16_t>(~(1u << PAD_ACCEPT_BIT)), 0);
     if (key == VK_SHIFT)
         g_uKeyModifiers |= 1;
     else if (key == VK_CONTROL)
@@ -125,6 +141,8 @@ void KeyUp(uint32_t key)
     int bit = Sys_KeyToPadButton(key);
     if (KeyDrivesPad(bit))
         Sys_SetPadButtons(static_cast<uint16_t>(1u << bit), 1);
+    else if (key == VK_RETURN) // whatever screen the press led to
+        Sys_SetPadButtons(static_cast<uint16_t>(1u << PAD_ACCEPT_BIT), 1);
     if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU)
         g_uKeyModifiers = 0;
 }
@@ -192,6 +210,8 @@ intptr_t Sys_WindowProc(MAINWND hwnd, const PLATEVENT &ev)
         Jam_KeyEvent(ev.code, false);
         if (!g_bTextEntryActive)
             KeyUp(ev.code);
+        else if (ev.code == VK_RETURN) // an accept that opened text entry must not stay held
+            Sys_SetPadButtons(static_cast<uint16_t>(1u << PAD_ACCEPT_BIT), 1);
         return 1;
     case PLAT_EV_CHAR:
         // Outside text entry a character means nothing: it must not release pad buttons or

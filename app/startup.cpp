@@ -404,6 +404,9 @@ void Sys_FrameDispatch()
 
 int Sys_Shutdown(MAINWND)
 {
+    // Quitting while a recording runs: its capture thread must end before the program does.
+    if (g_bRecording.load())
+        Snd_StopRecording();
     if (s_bCoreStarted)
         Sys_CoreShutdown();
     Sys_CallLog("Gfx_DestroyAllMeshes");

@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "audio/mixer.h"
 #include "audio/reverb.h"
+#include "audio/sampleslot.h"
 #include "audio/soundout.h"
 #include "audio/wav.h"
 #include "core/console_memory.h"
@@ -342,6 +343,10 @@ int Sys_StartMixdown(const char *fileName)
         g_bMixdownRunning = 1;
     }
     Ui_OpenWavSaveProgress(fileName, 0);
+    // The WAV holds the song alone: a click or box sound still sounding would be mixed into it,
+    // as much of it as the sound thread had not played yet.
+    for (SAMPLESLOT &sound : g_astInterfaceSounds)
+        Snd_StopSampleVoices(&sound);
     Seq_StopCueing();
     Seq_PlaySongFrom(0);
     g_iMixdownEnd = (int32_t)g_uSongRowCount - 1;

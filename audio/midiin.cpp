@@ -2,7 +2,7 @@
 
 #include "app/settings.h"
 #include "platform/midi_in.h"
-#include "ui/standin_ui.h"
+#include "ui/liveentry.h"
 
 #include <array>
 #include <cstdio>
@@ -212,6 +212,8 @@ void Snd_TakeMidiMessages(uint32_t **buffer, int32_t *count)
     g_iMidiStoreWritePos = 0;
 }
 
+void (*g_pfnSndLiveNote)(int32_t note, int32_t velocity) = Ui_LiveEntryMidiNote;
+
 int Snd_DispatchLiveNotes()
 {
     LiveNote notes[SND_MIDI_LIVE_QUEUE];
@@ -224,6 +226,7 @@ int Snd_DispatchLiveNotes()
     }
     // Outside the lock: the note entry edits the song and may take g_csMix.
     for (int i = 0; i < n; ++i)
-        Ui_LiveNoteEntry(notes[i].note, notes[i].velocity);
+        if (g_pfnSndLiveNote)
+            g_pfnSndLiveNote(notes[i].note, notes[i].velocity);
     return n;
 }

@@ -66,3 +66,5 @@ void Snd_TakeMidiMessages(uint32_t **buffer, int32_t *count);
 // Main thread: hands the queued live-play notes to the riff editor's note entry, oldest first.
 // Returns how many.
 int Snd_DispatchLiveNotes();
+// Where the dispatched notes go: the riff editor's live note entry (tests may record instead).
+extern void (*g_pfnSndLiveNote)(int32_t note, int32_t velocity);

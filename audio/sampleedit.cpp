@@ -1206,7 +1206,8 @@ void Snd_EditPreviewFrame()
 
 int32_t Snd_GetEditLoopStart()
 {
-    if (g_iEditLoopMarker == -1 || !g_pEditSample)
+    // A loop switched off keeps its marker for the next switch on, but is no loop.
+    if (g_iEditLoopMarker == -1 || !g_pEditSample || !LoopOn())
         return -1;
     return (int32_t)g_pEditSample->uLoopStartFrame;
 }

@@ -6,6 +6,7 @@
 #include "core/archive.h"
 #include "core/cardsave.h"
 #include "core/file.h"
+#include "platform/paths.h"
 #include "jam/standin_jam.h"
 #include "render/userimages.h"
 #include "ui/standin_ui.h"
@@ -181,7 +182,13 @@ bool OpenSongFile(int32_t index, SongFile *song)
     }
     uint8_t head[SAVEFILE_DATA_OFFSET];
     const size_t got = std::fread(head, 1, sizeof head, f);
-    const int32_t offset = Sys_LocateSaveData(head, got);
+    int32_t offset = Sys_LocateSaveData(head, got);
+    // A song image written without a save header (as tools and exports write them) starts with
+    // its header chunk; the header only tells where the image starts. The song loader still
+    // checks the image itself.
+    const bool bare = offset < 0 && got >= 2 && head[0] == 'H' && head[1] == '2';
+    if (bare)
+        offset = 0;
     if (offset < 0 || static_cast<int64_t>(st.st_size) < offset) {
         BrowserError("Couldn't Load File (%s). Not a song file!", path.c_str());
         std::fclose(f);
@@ -190,7 +197,7 @@ bool OpenSongFile(int32_t index, SongFile *song)
     song->file = f;
     song->offset = offset;
     song->dataBytes = static_cast<int64_t>(st.st_size) - offset;
-    song->tagged = offset == SAVEFILE_DATA_OFFSET ? 1 : 0;
+    song->tagged = (bare || offset == SAVEFILE_DATA_OFFSET) ? 1 : 0; // a bare image is in the tagged layout
     return true;
 }
 
@@ -496,36 +503,48 @@ int32_t Sys_ScanJamTemplates(char (*table)[JAMTEMPLATE_NAME_BYTES], int32_t rows
 {
     g_iJamTemplateCount = 0;
     const int32_t limit = std::min<int32_t>(table ? rows : 0, WAD_MAX_RECORDS + 1);
-    char host[SYS_HOSTPATH_SIZE];
-    const std::string folder = std::string(g_szDataDir) + "Templates";
-    if (limit <= 0 || Sys_HostPath(folder.c_str(), host, sizeof host) != 0)
+    if (limit <= 0)
         return 0;
-    std::vector<std::string> names;
-    std::error_code ec;
-    fs::directory_iterator it(host, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        std::error_code sec;
-        if (name.empty() || name[0] == '.' || !it->is_regular_file(sec) || sec)
-            continue;
-        if (SameNoCase(Extension(name), "jam"))
-            names.push_back(name);
+    // The user's own templates (written beside the content) first, then those the content
+    // brings; a name in both is the user's.
+    std::vector<std::string> folders;
+    if (const std::string user = Plat_UserDataDir(); !user.empty())
+        folders.push_back(user + "/Templates");
+    char host[SYS_HOSTPATH_SIZE];
+    if (Sys_HostPath((std::string(g_szDataDir) + "Templates").c_str(), host, sizeof host) == 0)
+        folders.push_back(host);
+    std::vector<std::pair<std::string, std::string>> files; // name, host path
+    for (const std::string &folder : folders) {
+        std::error_code ec;
+        fs::directory_iterator it(folder, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            std::error_code sec;
+            if (name.empty() || name[0] == '.' || !it->is_regular_file(sec) || sec)
+                continue;
+            if (!SameNoCase(Extension(name), "jam"))
+                continue;
+            const bool known = std::any_of(files.begin(), files.end(),
+                                           [&](const auto &f) { return SameNoCase(f.first, name.c_str()); });
+            if (!known)
+                files.emplace_back(name, it->path().string());
+        }
     }
-    std::sort(names.begin(), names.end(), LessNoCase);
-    for (const std::string &name : names) {
+    std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return LessNoCase(a.first, b.first); });
+    for (const auto &[name, path] : files) {
         if (g_iJamTemplateCount >= limit)
             break;
         const int32_t row = g_iJamTemplateCount++;
         const size_t stem = name.size() - 4;
         std::memset(table[row], 0, JAMTEMPLATE_NAME_BYTES);
         std::memcpy(table[row], name.c_str(), std::min(stem, size_t(JAMTEMPLATE_NAME_BYTES - 1)));
-        // Opened by its whole name, so a name cut for the table still gets its flag.
-        FILE *f = Sys_OpenFileRead(("Templates\\" + name).c_str());
+        std::error_code ec;
+        const auto length = fs::file_size(path, ec);
+        FILE *f = ec ? nullptr : std::fopen(path.c_str(), "rb");
         if (!f)
             continue; // keeps the flag it had
-        const long length = Sys_SeekFile(f, 0, 2);
-        Sys_CloseFile(f);
-        g_abWadEntryEmpty[row] = length > g_iMaxTemplateSize && !g_bJamSinglePlayer ? 1 : 0;
+        std::fclose(f);
+        g_abWadEntryEmpty[row] = (int64_t)length > g_iMaxTemplateSize && !g_bJamSinglePlayer ? 1 : 0;
     }
     return g_iJamTemplateCount;
 }

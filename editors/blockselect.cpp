@@ -1,4 +1,5 @@
 #include "editors/blockselect.h"
+#include "editors/songlanes.h"
 
 #include "app/calllog.h"
 #include "core/disc.h"
@@ -190,7 +191,8 @@ void Ed_BlockBegin()
     if (g_ucGridKind == 1 && g_pGridWindow && g_ucFullScreenVideo)
         return;
     if (g_ucGridKind == 2 && Ui_GridCursorRowClamped() >= kSongTracks) {
-        Seq_PlayInterfaceSound(3);
+        // On a data lane the block is the entry under the cursor (sound 3 where there is none).
+        Ui_MarkBlockRange();
         return;
     }
     Ed_BlockSetOrigin();

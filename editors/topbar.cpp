@@ -1,9 +1,16 @@
 #include "editors/topbar.h"
+#include "editors/chaseeditor.h"
+#include "editors/cdscreen.h"
+
+#include "editors/options.h"
+#include "editors/songlanes.h"
 
 #include "editors/blockselect.h"
+#include "editors/filescreen.h"
 
 #include "app/calllog.h"
 #include "core/console_memory.h"
+#include "core/mixlock.h"
 #include "jam/jamsession.h"
 #include "render/gpustate.h"
 #include "editors/standin_editorstate.h"
@@ -22,6 +29,7 @@
 #include "ui/gridcells.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
+#include "ui/riffeditor.h"
 #include "ui/gridvideo.h"
 #include "ui/handlers.h"
 #include "ui/langtext.h"
@@ -51,22 +59,6 @@ namespace {
 
 // Bit 0: the next "Music Jam" shows the jam's help instead of starting a jam.
 uint8_t s_ucJamLaunchFlags = 0;
-
-bool IsWindowRecord(const void *p)
-{
-    return p >= static_cast<const void *>(&g_atWindows[0]) && p < static_cast<const void *>(&g_atWindows[UI_WINDOWS]);
-}
-
-// True when the focus is the window or one of its widgets.
-bool HasFocus(const WINDOW *w)
-{
-    const void *f = Ui_GetFocus();
-    if (!w || !f)
-        return false;
-    if (IsWindowRecord(f))
-        return f == w;
-    return static_cast<const WIDGET *>(f)->parent == w;
-}
 
 bool GridShown(int kind)
 {
@@ -101,12 +93,6 @@ void FocusGrid()
 {
     if (g_pGridWindow)
         Ui_SetFocus(g_pGridWindow);
-}
-
-// Sections whose screens are not in the studio yet: the refusal, and nothing closes.
-void RefuseSection(const char *name)
-{
-    Ui_RefuseUnbuilt(name);
 }
 
 void HighlightMoved()
@@ -178,7 +164,13 @@ void Ed_DrawTopBar(void *)
     const int32_t column = g_pGridView ? g_sGridCursorX + g_pGridView->firstColumn + 1 : 0;
     std::snprintf(text, sizeof text, "%.3d", column);
     Text(text, 252, 20, &g_atUiFonts[1]);
-    std::snprintf(text, sizeof text, "%.3d", int(g_uTempo));
+    int tempo = 0;
+    {
+        // The song's tempo list changes the tempo on the mix thread while the song plays.
+        std::lock_guard<std::recursive_mutex> mix(g_csMix);
+        tempo = g_uTempo;
+    }
+    std::snprintf(text, sizeof text, "%.3d", tempo);
     Text(text, 179, 20, &g_atUiFonts[1]);
     // 6, 7. Beat light, title.
     Ed_DrawPlayLight();
@@ -207,13 +199,14 @@ void Ed_DrawTopBar(void *)
 void Ed_TopBarFrame()
 {
     Ed_UpdateMemoryUsage();
+    Ed_SongLanesFrame();
     if (g_iStatusHoldFrames > 0)
         g_iStatusHoldFrames--;
     if (g_ucVideoGridCountdown && --g_ucVideoGridCountdown == 0)
         Ed_ShowVideoGrid();
-    if (HasFocus(g_pGridWindow))
+    if (Ui_WindowHasFocus(g_pGridWindow))
         Vid_ShowScreenPrompt();
-    else if (HasFocus(g_pTopBarWindow))
+    else if (Ui_WindowHasFocus(g_pTopBarWindow))
         Ed_SetPromptText(24 + g_ucTopBarButton);
 }
 
@@ -283,11 +276,18 @@ void Ed_TopBarChoose()
         }
         Ed_CloseWindowsThenRun(g_uEmulatedFreeMemory < 20000 ? Ed_WarnLowMemoryThenJam : g_pfnJamEntry);
         return;
-    // STAND-IN: the file screen, the CD player and the option pages are not in the studio yet;
-    // their buttons refuse and leave the current section open.
-    case 3: RefuseSection("Ed_OpenFileScreen"); return;
-    case 4: RefuseSection("Ed_CdPlayerCommand"); return;
-    case 5: RefuseSection("Ed_OpenOptionPages"); return;
+    case 3:
+        ResetJamFrameMode();
+        Ed_CloseWindowsThenRun(Ed_OpenFileBrowser);
+        return;
+    case 4:
+        ResetIfFrameStepPending();
+        Ed_CdPlayerCommand();
+        return;
+    case 5:
+        ResetIfFrameStepPending();
+        Ed_OpenOptionPage();
+        return;
     default: return;
     }
 }
@@ -352,17 +352,20 @@ void Ed_LeaveScreen()
         Seq_FlushDeletedRiffs();
     if (g_bSongPlaying.load(std::memory_order_relaxed))
         Ui_StopPlayback();
+    if (g_ucGridKind == 4) {
+        Ed_LeaveChaseEditor();
+        return;
+    }
     if (g_ucGridKind == 1)
         Ed_UpdateMemoryUsage();
     if (g_ucGridKind == 1 && g_pGridWindow && g_ucFullScreenVideo)
         return;
-    if (g_ucGridKind == 3 && HasFocus(g_pGridWindow)) {
-        // STAND-IN: leaving the riff editor is the riff editor's own; until it is in the
-        // studio the back key only sounds.
+    if (g_ucGridKind == 3 && Ui_WindowHasFocus(g_pGridWindow)) {
         Seq_PlayInterfaceSound(4);
+        Ui_CloseRiffEditor();
         return;
     }
-    if (HasFocus(g_pGridWindow) && (g_ucGridKind == 1 || g_ucGridKind == 2)) {
+    if (Ui_WindowHasFocus(g_pGridWindow) && (g_ucGridKind == 1 || g_ucGridKind == 2)) {
         // Remember the view, then hand the focus to the top bar on its section's button.
         Ui_SaveGridView();
         g_ucTopBarButton = g_ucGridKind == 2 ? 0 : 1;
@@ -390,6 +393,8 @@ void Ed_RunFunctionKey(int32_t key)
         return;
     if (g_iScreen == 21)
         Ui_ClosePageMenu();
+    // Rows that follow the editor's state are as the menu would show them now.
+    Ui_RewriteMenuRows(g_sMenuPage);
     const int row = Ui_MenuFKeyRow(key - 0x70);
     if (row < 0 || row == MENU_EMPTY_ITEM || !g_atMenuItems[row].handler)
         return;

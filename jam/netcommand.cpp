@@ -5,7 +5,7 @@
 
 #include "jam/jamseq.h"
 #include "jam/jamsession.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 
 // The jam start state in which events are queued.
 constexpr int32_t JAM_STATE_RUNNING = 4;

@@ -18,8 +18,8 @@
 #include "jam/jamsession.h"
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
-#include "jam/standin_jam.h"
-#include "jam/standin_templates.h"
+#include "jam/netobjects.h"
+#include "jam/jamtemplates.h"
 #include "platform/kescomms.h"
 #include "sequencer/clock.h"
 #include "ui/langtext.h"
@@ -609,6 +609,8 @@ void Net_DispatchA(NETNODE *node, const uint8_t *message, size_t size, uint32_t)
         if (Jam_ReloadChosenTemplate(node, &image) != 0)
             image.clear();
         Net_SendTemplate(node, image.data(), image.size());
+        // Only now: the assignments name list entries the others file from that image.
+        Jam_AssignLoadedTemplate(node);
         break;
     }
     case NET_MSG_START: StartMessage(node); break;

@@ -116,6 +116,12 @@ struct NETNODE
     // not be loaded), and the copy kept from sending it until the exchange ends.
     std::vector<uint8_t> ChosenTemplate;
     std::vector<uint8_t> SentTemplate;
+    // The chosen template is loaded here on the go-ahead and the setup it gives is what goes
+    // out (a template the player chose from a file or the archive); else ChosenTemplate goes out
+    // as it is. Its parts are assigned once the image has gone, so the others already hold the
+    // list entries the assignments name.
+    bool bLoadChosenTemplate = false;
+    bool bAssignLoadedTemplate = false;
     // Message 404 is written to "testfile.dat" only when this is set (a debugging aid).
     bool bTestDataToFile = false;
     // Position reports heard (the program's own node also checks its position with them).

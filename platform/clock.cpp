@@ -37,7 +37,8 @@ PLATCLOCK Source()
 {
     int s = s_source.load(std::memory_order_acquire);
     if (s < 0) {
-        s = Plat_IsHeadless() ? PLAT_CLOCK_MANUAL : PLAT_CLOCK_REAL;
+        // TNV_REALTIME=1: a headless run on the real clock, so several processes share time.
+        s = Plat_IsHeadless() && Plat_GetEnvInt("TNV_REALTIME", 0) != 1 ? PLAT_CLOCK_MANUAL : PLAT_CLOCK_REAL;
         int expected = -1;
         if (!s_source.compare_exchange_strong(expected, s))
             s = expected;

@@ -567,7 +567,18 @@ bool Plat_WindowFrameDone()
     s_win.framesRun++;
     if (!s_win.headless)
         return false;
-    Plat_ManualClockAdvance(PLAT_HEADLESS_FRAME_US);
+    if (Plat_ClockSource() == PLAT_CLOCK_MANUAL) {
+        Plat_ManualClockAdvance(PLAT_HEADLESS_FRAME_US);
+    } else {
+        // On the real clock a headless frame takes as long as on the manual one, so frame counts
+        // in scripts mean the same time; a late frame starts the next at once.
+        static uint64_t s_nextUs = 0;
+        const uint64_t now = Plat_ClockNowUs();
+        if (s_nextUs == 0 || s_nextUs + PLAT_HEADLESS_FRAME_US < now)
+            s_nextUs = now;
+        s_nextUs += PLAT_HEADLESS_FRAME_US;
+        Plat_WaitUntilUs(s_nextUs);
+    }
     if (s_win.exitAfter < 0 || s_win.exitSignalled || s_win.framesRun < static_cast<uint64_t>(s_win.exitAfter))
         return false;
     s_win.exitSignalled = true;

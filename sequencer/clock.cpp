@@ -1,6 +1,8 @@
 // Tempo, the clock's state and its start and stop.
 #include "sequencer/clock.h"
 
+#include "core/mixlock.h"
+
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -47,6 +49,8 @@ void Seq_SetTempo(int32_t bpm)
 {
     // The table has tempos 40..1000 only; anything else is held to that range.
     bpm = bpm < 40 ? 40 : bpm > 1000 ? 1000 : bpm;
+    // The sequencer tick reads both on the mix thread, under this lock.
+    std::lock_guard<std::recursive_mutex> mix(g_csMix);
     g_uTempo = (uint16_t)bpm;
     g_iStepLength = g_auStepLengths[bpm - 40];
 }

@@ -2,6 +2,7 @@
 #include "sequencer/eventlists.h"
 
 #include "core/idpool.h"
+#include "core/mixlock.h"
 #include "sequencer/clock.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
@@ -95,6 +96,8 @@ int32_t Seq_CountTrackEntries(int32_t kind)
 int32_t Seq_SetTrackEntry(int32_t row, int32_t length, int32_t start, int32_t end, int32_t type, int32_t aStart,
                           int32_t aEnd, int32_t bStart, int32_t bEnd, int32_t kind)
 {
+    // The lists and the tempo they set are read by the sequencer tick on the mix thread.
+    std::lock_guard<std::recursive_mutex> mix(g_csMix);
     TRACKENTRY **head = Seq_ListHead(kind);
     if (!head || row < 0 || row >= SEQ_GRID_ROWS)
         return -1;

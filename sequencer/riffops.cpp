@@ -118,6 +118,15 @@ void Seq_SetRiffType(int32_t riff, int32_t type)
     }
 }
 
+void Seq_SetRiffTypeWithUndo(int32_t riff, int32_t type)
+{
+    RIFFENTRY *r = Seq_GetRiff(riff);
+    if (!r)
+        return;
+    Seq_UndoRecordRiffType(riff, r->ucType, type);
+    Seq_SetRiffType(riff, type);
+}
+
 void Seq_GetRiffName(int32_t riff, char out[16])
 {
     if (RIFFENTRY *r = Seq_GetRiff(riff))

@@ -73,6 +73,8 @@ void ClearInstruments()
 {
     for (int32_t slot = 0; slot < SEQ_INSTRUMENT_SLOTS; slot++)
         Seq_ClearInstrumentSlot(slot, !g_bJamSessionOn);
+    // Every slot is free now: a count left over would call a new song full.
+    g_uInstrumentCount = 0;
     Seq_ClearSampleTable();
 }
 

@@ -521,9 +521,14 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
         uint32_t slots = 0, slotBytes = 0, samples = 0, sampleBytes = 0;
         std::vector<bool> samplesTaken(SEQ_MAX_SAMPLES);
         ctx->sampleSave.assign(SEQ_MAX_SAMPLES, 0xFFFF);
+        // A caller's IN bitmap names the slots wanted besides those the notes use (a jam
+        // template's instrument rows); without one every library instrument in use goes too.
+        const std::vector<uint32_t> *slotBits = Seq_GetUsageBitmap(ctx, CHUNK_IN);
         for (int32_t slot = 1; slot < SEQ_INSTRUMENT_SLOTS; slot++) {
             const INSTRUMENTSLOT &in = g_aInstrumentSlots[slot];
-            if (!(slotsTaken[slot] || (SlotInUse(slot) && in.ucKey1)))
+            const bool wanted = slotBits ? Seq_TestBit(slotBits, (uint32_t)slot) && SlotInUse(slot)
+                                         : SlotInUse(slot) && in.ucKey1;
+            if (!(slotsTaken[slot] || wanted))
                 continue;
             // A library sample travels as its resource reference: one that is not loaded any
             // more cannot be named, and the save is refused rather than lose the instrument.
@@ -641,15 +646,20 @@ std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNK
     w.U16(3);
     w.U32((uint32_t)SONG_FORMAT_VERSION | present << 8);
     w.U32(size);
-    w.Bytes("AU", 2);
-    w.U16(1);
-    w.Text(ctx->szAuthor, 32);
-    w.Bytes("CN", 2);
-    w.U16(7);
-    img.insert(img.end(), 24, 0);
+    // A jam template has no AU, CN or DS (its preparation leaves them unsized).
+    if (ctx->aChunk[CHUNK_AU].uSize) {
+        w.Bytes("AU", 2);
+        w.U16(1);
+        w.Text(ctx->szAuthor, 32);
+    }
+    if (ctx->aChunk[CHUNK_CN].uSize) {
+        w.Bytes("CN", 2);
+        w.U16(7);
+        img.insert(img.end(), 24, 0);
+    }
     // DS: the registered discs (the program's own disc 0 when none is).
-    header(CHUNK_DS);
-    {
+    if (ctx->aChunk[CHUNK_DS].uCount) {
+        header(CHUNK_DS);
         const size_t start = img.size();
         const std::vector<DISKNAMES *> discs = RegisteredDiscs();
         for (DISKNAMES *disc : discs) {
@@ -1347,7 +1357,9 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
     if (load->pSongBlock && (mask & SONGPART_OLD_SONG))
         g_bLoadMissingData = 1;
 
-    // Pass 1: spread the selection from the chosen riffs (all when RI has no bitmap).
+    // Pass 1: the chosen jam records and clips spread to what they use, then the selection
+    // spreads from the chosen riffs (all when RI has no bitmap).
+    Seq_SelectExtraChunks(load);
     std::vector<uint32_t> *riffBits = Seq_GetUsageBitmap(&ctx, CHUNK_RI);
     const bool takeRiffs = Selected(mask, CHUNK_RI) || Selected(mask, CHUNK_SN);
     std::vector<bool> riffTaken(img.riffs.size()), noteTaken(img.notes.size() + 1), listTaken(img.lists.size()),

@@ -199,6 +199,16 @@ void Seq_PrepareJamChunks(uint32_t parts, CHUNKCONTEXT *ctx);
 // Append the sized chunks to the image; false when one does not come out at its size.
 bool Seq_WriteJamChunks(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
 bool Seq_WriteVideoChunks(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+// One chunk each (nothing when it was sized empty): JT, JC, JS, CH, CL, VD.
+bool Seq_WriteJamChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteJamSelectChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteJamSequenceChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteChaseChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteClipChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteLaneChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+// Save sizing of the video: VD placements (when lanes), then CL clips and CH chases, stamping
+// their save indexes and marking the chases' resources for RE.
+void Vid_CountVideoChunkSize(CHUNKCONTEXT *ctx, bool lanes = true);
 // Reads the located jam and video chunks into load->extras. A broken one is dropped (its data
 // is reported missing when the load finishes); the music is never refused for it.
 void Seq_LocateExtraChunks(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load);
@@ -207,6 +217,27 @@ void Seq_LocateExtraChunks(const uint8_t *image, size_t length, CHUNKLOADCONTEXT
 int32_t Seq_FinishVideoLoad(uint32_t mask, CHUNKLOADCONTEXT *load);
 int32_t Seq_FinishJamLoad(uint32_t mask, CHUNKLOADCONTEXT *load, const std::vector<int32_t> &riffId,
                           const std::vector<int32_t> &slotId);
+// The named steps of the two finishing calls. Pass 1 (run before the music is built, only where
+// the caller gave usage bitmaps): JC marks its records in JT, JT marks the riffs and instruments
+// of its chosen records in RI and IN, CL marks the chases of its chosen clips in CH.
+void Seq_SelectExtraChunks(CHUNKLOADCONTEXT *load);
+void Seq_SelectJamSelectChunk(CHUNKLOADCONTEXT *load);
+void Seq_SelectJamChunk(CHUNKLOADCONTEXT *load);
+void Seq_SelectClipChunk(CHUNKLOADCONTEXT *load);
+// CH: the chosen chases mark the resources their values name in RE (a bitmap made when missing).
+void Seq_SelectChaseChunk(CHUNKLOADCONTEXT *load);
+// Pass 2: JT into the first free setups (state 3) else by index; JC; JS.
+int32_t Seq_LoadJamChunk(CHUNKLOADCONTEXT *load, const std::vector<int32_t> &riffId, const std::vector<int32_t> &slotId);
+void Seq_LoadJamSelectChunk(CHUNKLOADCONTEXT *load);
+void Seq_LoadJamSequenceChunk(CHUNKLOADCONTEXT *load);
+// CH, CL and VD into chases, clips (tables by save index; 0 for what was not chosen or made) and
+// lane placements. SONGLOAD_MISSING when something could not be made or placed.
+struct VIDLOADMAP;
+struct CHASE;
+struct VIDCLIP;
+int32_t Seq_LoadChaseChunk(CHUNKLOADCONTEXT *load, const VIDLOADMAP *map, std::vector<CHASE *> *chases);
+int32_t Seq_LoadClipChunk(CHUNKLOADCONTEXT *load, const std::vector<CHASE *> &chases, std::vector<VIDCLIP *> *clips);
+int32_t Seq_LoadLaneChunk(CHUNKLOADCONTEXT *load, const std::vector<VIDCLIP *> &clips);
 // One line per jam and video chunk of a located image, for the song tool.
 void Seq_DescribeExtraChunks(const uint8_t *image, size_t size, std::string *out);
 
@@ -219,13 +250,19 @@ enum : int32_t
 // The size of the image of jam setup `jam` (its riffs, their notes and instruments, the record).
 uint32_t Seq_PrepareJamImage(CHUNKCONTEXT *ctx, int32_t jam);
 std::vector<uint8_t> Seq_WriteJamImage(int32_t jam, const char *author);
-// Loads a template image into the first free jam setup: 1 loaded, 0 refused (nothing changed).
-int32_t Seq_LoadJamTemplateImage(const uint8_t *image, size_t size);
+// Loads a template image into jam setup `setup` (0..3): 1 loaded, 0 refused (the setups as they
+// were). Templates are always read in the tagged layout, whatever the last song file was.
+int32_t Seq_LoadJamTemplateImage(const uint8_t *image, size_t size, int32_t setup = 0);
 // The archive's template at an index path from the root (jam template folder, style, folder, file).
 int32_t Seq_LoadJamTemplate(const uint16_t path[4]);
 // Writes "JamTem/JamTem N.jtm" for every jam setup in use into folder (created when missing).
 // The number of files written, -1 when the folder cannot be made or a file cannot be written.
 int32_t Seq_SaveJamTemplates(const char *folder);
+// Rewrites every template of the archive's jam template folder as
+// "folder/JamTem/<style>/<set>/<name>.jtm" (folders made when missing), each read into an empty
+// song: the song in memory is cleared. The number written, -1 when the archive has no template
+// folder or the top folders cannot be made; a template that cannot be read or written is skipped.
+int32_t Seq_ConvertJamTemplates(const char *folder);
 
 // ---- Files ----
 // Offset of the image in a song file's bytes (behind "TVPC" + save header, or bare), -1 none.

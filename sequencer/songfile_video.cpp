@@ -13,6 +13,7 @@
 #include "video/clips.h"
 #include "video/lanes.h"
 #include "video/resformat.h"
+#include "video/videorebuild.h"
 #include "video/respages.h"
 
 #include <algorithm>
@@ -75,8 +76,15 @@ void Seq_PrepareVideoChunks(uint32_t parts, CHUNKCONTEXT *ctx)
     ctx->videoResources.clear();
     if (!(parts & (SONGPART_VIDEO | kClipPart)) || !VideoReady())
         return;
+    Vid_CountVideoChunkSize(ctx, (parts & SONGPART_VIDEO) != 0);
+}
+
+void Vid_CountVideoChunkSize(CHUNKCONTEXT *ctx, bool lanes)
+{
+    if (!ctx || !VideoReady())
+        return;
     uint32_t placements = 0;
-    if (parts & SONGPART_VIDEO)
+    if (lanes)
         ForLaneBlocks([&](int32_t, VIDLANEBLOCK *, int32_t) { placements++; });
     const std::vector<uint32_t> *clipBits = Seq_GetUsageBitmap(ctx, CHUNK_CL);
     // Every clip is saved, the ones on no lane too (the clip list is part of the song).
@@ -122,62 +130,76 @@ void Seq_PrepareVideoChunks(uint32_t parts, CHUNKCONTEXT *ctx)
     ctx->aChunk[CHUNK_VD].uSize = 8 * placements;
 }
 
+bool Seq_WriteChaseChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_CH].uCount)
+        return true;
+    Header(img, CHUNK_CH, ctx->aChunk[CHUNK_CH]);
+    const size_t start = img->size();
+    std::vector<bool> taken((size_t)std::max(0, g_iChaseHighestId + 1));
+    const std::vector<uint32_t> *clipBits = Seq_GetUsageBitmap(ctx, CHUNK_CL);
+    for (int32_t id = 0; id <= g_iClipHighestId; id++)
+        if (const VIDCLIP *c = Vid_GetClip(id); c && Seq_TestBit(clipBits, (uint32_t)id))
+            for (const VIDCLIPENTRY *e = c->pFirst; e; e = e->pNext) {
+                const int32_t chase = Vid_ChaseId(e->pChase);
+                if (chase >= 0 && chase < (int32_t)taken.size())
+                    taken[chase] = true;
+            }
+    for (int32_t id = 0; id <= g_iChaseHighestId; id++) {
+        CHASE *c = Vid_GetChase(id);
+        if (c && taken[id] && !(c->uFlags & CHASEFLAG_NOTSAVED))
+            Vid_PackChase(c, img);
+    }
+    return img->size() - start == ctx->aChunk[CHUNK_CH].uSize;
+}
+
+bool Seq_WriteClipChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_CL].uCount)
+        return true;
+    Header(img, CHUNK_CL, ctx->aChunk[CHUNK_CL]);
+    const size_t start = img->size();
+    const std::vector<uint32_t> *clipBits = Seq_GetUsageBitmap(ctx, CHUNK_CL);
+    for (int32_t id = 0; id <= g_iClipHighestId; id++) {
+        const VIDCLIP *c = Vid_GetClip(id);
+        if (!c || !Seq_TestBit(clipBits, (uint32_t)id))
+            continue;
+        int32_t entries = 0;
+        for (const VIDCLIPENTRY *e = c->pFirst; e; e = e->pNext)
+            entries++;
+        Put16(img, (uint32_t)entries);
+        Put16(img, c->uLabel);
+        char name[12] = {};
+        memcpy(name, c->szName, strnlen(c->szName, 11));
+        img->insert(img->end(), name, name + 12);
+        for (const VIDCLIPENTRY *e = c->pFirst; e; e = e->pNext)
+            Put16(img, e->pChase && !(e->pChase->uFlags & CHASEFLAG_NOTSAVED) ? e->pChase->uSaveIndex : 0xFFFF);
+        if (entries & 1)
+            Put16(img, 0);
+    }
+    return img->size() - start == ctx->aChunk[CHUNK_CL].uSize;
+}
+
+bool Seq_WriteLaneChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_VD].uCount)
+        return true;
+    Header(img, CHUNK_VD, ctx->aChunk[CHUNK_VD]);
+    const size_t start = img->size();
+    ForLaneBlocks([&](int32_t lane, VIDLANEBLOCK *b, int32_t length) {
+        Put16(img, b->pClip->uSaveIndex);
+        Put16(img, b->uStart);
+        Put16(img, (uint32_t)length);
+        Put16(img, (uint32_t)lane);
+    });
+    return img->size() - start == ctx->aChunk[CHUNK_VD].uSize;
+}
+
 bool Seq_WriteVideoChunks(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
 {
-    bool ok = true;
-    if (ctx->aChunk[CHUNK_CH].uCount) {
-        Header(img, CHUNK_CH, ctx->aChunk[CHUNK_CH]);
-        const size_t start = img->size();
-        std::vector<bool> taken((size_t)std::max(0, g_iChaseHighestId + 1));
-        const std::vector<uint32_t> *clipBits = Seq_GetUsageBitmap(ctx, CHUNK_CL);
-        for (int32_t id = 0; id <= g_iClipHighestId; id++)
-            if (const VIDCLIP *c = Vid_GetClip(id); c && Seq_TestBit(clipBits, (uint32_t)id))
-                for (const VIDCLIPENTRY *e = c->pFirst; e; e = e->pNext) {
-                    const int32_t chase = Vid_ChaseId(e->pChase);
-                    if (chase >= 0 && chase < (int32_t)taken.size())
-                        taken[chase] = true;
-                }
-        for (int32_t id = 0; id <= g_iChaseHighestId; id++) {
-            CHASE *c = Vid_GetChase(id);
-            if (c && taken[id] && !(c->uFlags & CHASEFLAG_NOTSAVED))
-                Vid_PackChase(c, img);
-        }
-        ok &= img->size() - start == ctx->aChunk[CHUNK_CH].uSize;
-    }
-    if (ctx->aChunk[CHUNK_CL].uCount) {
-        Header(img, CHUNK_CL, ctx->aChunk[CHUNK_CL]);
-        const size_t start = img->size();
-        const std::vector<uint32_t> *clipBits = Seq_GetUsageBitmap(ctx, CHUNK_CL);
-        for (int32_t id = 0; id <= g_iClipHighestId; id++) {
-            const VIDCLIP *c = Vid_GetClip(id);
-            if (!c || !Seq_TestBit(clipBits, (uint32_t)id))
-                continue;
-            int32_t entries = 0;
-            for (const VIDCLIPENTRY *e = c->pFirst; e; e = e->pNext)
-                entries++;
-            Put16(img, (uint32_t)entries);
-            Put16(img, c->uLabel);
-            char name[12] = {};
-            memcpy(name, c->szName, strnlen(c->szName, 11));
-            img->insert(img->end(), name, name + 12);
-            for (const VIDCLIPENTRY *e = c->pFirst; e; e = e->pNext)
-                Put16(img, e->pChase && !(e->pChase->uFlags & CHASEFLAG_NOTSAVED) ? e->pChase->uSaveIndex : 0xFFFF);
-            if (entries & 1)
-                Put16(img, 0);
-        }
-        ok &= img->size() - start == ctx->aChunk[CHUNK_CL].uSize;
-    }
-    if (ctx->aChunk[CHUNK_VD].uCount) {
-        Header(img, CHUNK_VD, ctx->aChunk[CHUNK_VD]);
-        const size_t start = img->size();
-        ForLaneBlocks([&](int32_t lane, VIDLANEBLOCK *b, int32_t length) {
-            Put16(img, b->pClip->uSaveIndex);
-            Put16(img, b->uStart);
-            Put16(img, (uint32_t)length);
-            Put16(img, (uint32_t)lane);
-        });
-        ok &= img->size() - start == ctx->aChunk[CHUNK_VD].uSize;
-    }
+    bool ok = Seq_WriteChaseChunk(ctx, img);
+    ok &= Seq_WriteClipChunk(ctx, img);
+    ok &= Seq_WriteLaneChunk(ctx, img);
     return ok;
 }
 
@@ -202,6 +224,8 @@ struct SONGEXTRAS
     std::vector<std::pair<const uint8_t *, uint32_t>> chases;
     std::vector<SONGCLIP> clips;
     std::vector<SONGPLACE> places;
+    const uint8_t *pOldVideo = nullptr; // the older layout's whole-video block
+    uint32_t uOldVideoBytes = 0;
     SONGJAMS jams;
 };
 
@@ -305,6 +329,10 @@ void Seq_LocateExtraChunks(const uint8_t *, size_t, CHUNKLOADCONTEXT *load)
             x->places.push_back({Rd16(r), Rd16(r + 2), (uint16_t)(Rd16(r + 4) & 0x7FFF), Rd16(r + 6)});
         }
     }
+    if (const CHUNKRECORD &vi = ctx.aChunk[CHUNK_VI]; vi.pChunk && vi.uSize >= 4) {
+        x->pOldVideo = vi.pChunk + 4;
+        x->uOldVideoBytes = vi.uSize - 4;
+    }
     Seq_LocateJamChunks(load);
 }
 
@@ -312,7 +340,7 @@ namespace {
 
 bool TakesVideo(uint32_t mask)
 {
-    return mask == 0 || (mask >> (CHUNK_CH - 1) & 7);
+    return mask == 0 || (mask >> (CHUNK_CH - 1) & 7) || (mask & SONGPART_OLD_VIDEO);
 }
 
 } // namespace
@@ -325,12 +353,27 @@ int32_t Seq_FinishVideoLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
     const bool whole = load->iTarget == -1;
     if (whole)
         Vid_ResetVideo(); // a whole song brings its own video, or none
-    if (!x->hasVideo)
-        return x->broken ? SONGLOAD_MISSING : 0;
     int32_t result = x->broken ? SONGLOAD_MISSING : 0;
-    // Resources by save number.
+    if (x->pOldVideo && (mask == 0 || (mask & SONGPART_OLD_VIDEO))) {
+        // The older layout: its chases become clips on the lanes. A block that does not hold
+        // together costs the video alone.
+        int32_t missing = 0;
+        if (!Vid_RebuildFromSong(x->pOldVideo, x->uOldVideoBytes, VIDREBUILD_TABLE | VIDREBUILD_PLACE,
+                                 whole ? -1 : g_iSongInsertRow, &missing) ||
+            missing)
+            result |= SONGLOAD_MISSING;
+        Vid_MarkLanesChanged();
+        Vid_ReleaseUnusedResources();
+    }
+    if (!x->hasVideo)
+        return result;
+    // Resources by save number: those the chosen chases use, all when no chase was chosen.
     std::vector<uint16_t> resIds(x->resRefs.size(), 0xFFFF);
+    const std::vector<uint32_t> *resBits =
+        Seq_GetUsageBitmap(&load->ctx, CHUNK_CH) ? Seq_GetUsageBitmap(&load->ctx, CHUNK_RE) : nullptr;
     for (size_t i = 0; i < x->resRefs.size(); i++) {
+        if (!Seq_TestBit(resBits, (uint32_t)i))
+            continue;
         const int32_t id = x->resRefs[i] ? Vid_LoadSavedResRef(x->resRefs[i]) : -1;
         if (id > 0 && id < 0xFFFF)
             resIds[i] = (uint16_t)id;
@@ -338,17 +381,47 @@ int32_t Seq_FinishVideoLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
             result |= SONGLOAD_MISSING;
     }
     const VIDLOADMAP map{resIds.data(), (uint32_t)resIds.size(), (uint32_t)g_iSongFormatVersion};
-    std::vector<CHASE *> chases(x->chases.size(), nullptr);
-    for (size_t i = 0; i < x->chases.size(); i++) {
-        chases[i] = Vid_UnpackChase(x->chases[i].first, x->chases[i].second, &map);
-        if (!chases[i]) {
-            result |= SONGLOAD_MISSING; // the rest of the table stays empty
-            break;
-        }
+    std::vector<CHASE *> chases;
+    result |= Seq_LoadChaseChunk(load, &map, &chases);
+    std::vector<VIDCLIP *> clips;
+    result |= Seq_LoadClipChunk(load, chases, &clips);
+    result |= Seq_LoadLaneChunk(load, clips);
+    // Chases no clip took go again.
+    for (CHASE *c : chases)
+        if (c && c->uRefCount == 0)
+            Vid_FreeChase(c);
+    g_iVideoEnd = Vid_GetVideoEnd();
+    Vid_MarkLanesChanged();
+    Vid_ReleaseUnusedResources();
+    return result;
+}
+
+int32_t Seq_LoadChaseChunk(CHUNKLOADCONTEXT *load, const VIDLOADMAP *map, std::vector<CHASE *> *chases)
+{
+    SONGEXTRAS *x = load->extras.get();
+    const std::vector<uint32_t> *bits = Seq_GetUsageBitmap(&load->ctx, CHUNK_CH);
+    chases->assign(x ? x->chases.size() : 0, nullptr);
+    for (size_t i = 0; i < chases->size(); i++) {
+        if (!Seq_TestBit(bits, (uint32_t)i))
+            continue; // not chosen: 0
+        (*chases)[i] = Vid_UnpackChase(x->chases[i].first, x->chases[i].second, map);
+        if (!(*chases)[i])
+            return SONGLOAD_MISSING; // the rest of the table stays empty
     }
-    std::vector<VIDCLIP *> clips(x->clips.size(), nullptr);
-    std::vector<VIDCLIP *> made;
-    for (size_t i = 0; i < x->clips.size(); i++) {
+    return 0;
+}
+
+int32_t Seq_LoadClipChunk(CHUNKLOADCONTEXT *load, const std::vector<CHASE *> &chases, std::vector<VIDCLIP *> *table)
+{
+    SONGEXTRAS *x = load->extras.get();
+    const bool whole = load->iTarget == -1;
+    const std::vector<uint32_t> *bits = Seq_GetUsageBitmap(&load->ctx, CHUNK_CL);
+    int32_t result = 0;
+    std::vector<VIDCLIP *> &clips = *table;
+    clips.assign(x ? x->clips.size() : 0, nullptr);
+    for (size_t i = 0; i < clips.size(); i++) {
+        if (!Seq_TestBit(bits, (uint32_t)i))
+            continue;
         const SONGCLIP &sc = x->clips[i];
         VIDCLIP *clip = Vid_NewClip();
         if (!clip) {
@@ -376,14 +449,21 @@ int32_t Seq_FinishVideoLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
         if (same && same != clip) {
             Vid_DestroyClip(clip);
             clip = same;
-        } else {
-            made.push_back(clip);
         }
         clips[i] = clip;
         if (g_bVidLibraryLoad)
             g_pLoadedClip = clip;
     }
-    // Placements.
+    return result;
+}
+
+int32_t Seq_LoadLaneChunk(CHUNKLOADCONTEXT *load, const std::vector<VIDCLIP *> &clips)
+{
+    SONGEXTRAS *x = load->extras.get();
+    if (!x || (load->uMask && !(load->uMask >> (CHUNK_VD - 1) & 1)))
+        return 0; // the placements were not chosen
+    const bool whole = load->iTarget == -1;
+    int32_t result = 0;
     const int32_t insert = whole ? 0 : std::max(0, g_iSongInsertRow);
     int32_t height = 0;
     for (const SONGPLACE &pl : x->places)
@@ -408,14 +488,71 @@ int32_t Seq_FinishVideoLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
         if (!placed)
             result |= SONGLOAD_MISSING;
     }
-    // Chases no clip took go again.
-    for (CHASE *c : chases)
-        if (c && c->uRefCount == 0)
-            Vid_FreeChase(c);
-    g_iVideoEnd = Vid_GetVideoEnd();
-    Vid_MarkLanesChanged();
-    Vid_ReleaseUnusedResources();
     return result;
+}
+
+namespace {
+std::vector<uint32_t> *BitmapInFreeSlot(CHUNKCONTEXT &ctx, int32_t type);
+} // namespace
+
+void Seq_SelectClipChunk(CHUNKLOADCONTEXT *load)
+{
+    SONGEXTRAS *x = load->extras.get();
+    CHUNKCONTEXT &ctx = load->ctx;
+    const std::vector<uint32_t> *clipBits = Seq_GetUsageBitmap(&ctx, CHUNK_CL);
+    if (!x || !clipBits)
+        return;
+    // The chosen clips bring their chases: a CH bitmap is made in a free slot when missing.
+    std::vector<uint32_t> *chaseBits = BitmapInFreeSlot(ctx, CHUNK_CH);
+    clipBits = Seq_GetUsageBitmap(&ctx, CHUNK_CL);
+    for (size_t i = 0; i < x->clips.size(); i++)
+        if (Seq_TestBit(clipBits, (uint32_t)i))
+            for (uint16_t chase : x->clips[i].chases)
+                Seq_MarkBit(chaseBits, chase);
+}
+
+namespace {
+
+std::vector<uint32_t> *BitmapInFreeSlot(CHUNKCONTEXT &ctx, int32_t type)
+{
+    if (std::vector<uint32_t> *bits = Seq_GetUsageBitmap(&ctx, type))
+        return bits;
+    for (int32_t slot = 0; slot < SONG_USAGE_SLOTS; slot++)
+        if (ctx.aBitmap[slot].empty()) {
+            Seq_SetUsageSlot(&ctx, slot, type);
+            return Seq_GetUsageBitmap(&ctx, type);
+        }
+    return nullptr;
+}
+
+} // namespace
+
+void Seq_SelectChaseChunk(CHUNKLOADCONTEXT *load)
+{
+    SONGEXTRAS *x = load->extras.get();
+    CHUNKCONTEXT &ctx = load->ctx;
+    const std::vector<uint32_t> *chaseBits = Seq_GetUsageBitmap(&ctx, CHUNK_CH);
+    if (!x || !chaseBits)
+        return;
+    std::vector<uint32_t> *resBits = BitmapInFreeSlot(ctx, CHUNK_RE);
+    if (!resBits)
+        return;
+    chaseBits = Seq_GetUsageBitmap(&ctx, CHUNK_CH);
+    // Resource save numbers are 16-bit: the marks go into a bitmap that holds them all.
+    resBits->resize(std::max<size_t>(resBits->size(), kResBitmapWords), 0);
+    for (size_t i = 0; i < x->chases.size(); i++)
+        if (Seq_TestBit(chaseBits, (uint32_t)i))
+            Vid_UnpackChaseValues(x->chases[i].first, x->chases[i].second, resBits->data());
+}
+
+void Seq_SelectExtraChunks(CHUNKLOADCONTEXT *load)
+{
+    if (!load || !load->extras)
+        return;
+    Seq_SelectJamSelectChunk(load);
+    Seq_SelectJamChunk(load);
+    Seq_SelectClipChunk(load);
+    Seq_SelectChaseChunk(load);
 }
 
 void Seq_DescribeExtraChunks(const uint8_t *image, size_t size, std::string *out)
@@ -450,6 +587,12 @@ void Seq_DescribeExtraChunks(const uint8_t *image, size_t size, std::string *out
             snprintf(line, sizeof line, "  clip \"%.11s\": %zu chases\n", c.szName, c.chases.size());
             *out += line;
         }
+    }
+    if (x.pOldVideo) {
+        const uint8_t *b = x.pOldVideo;
+        snprintf(line, sizeof line, "old video block: %u bytes, %u chases (rebuilt on load)\n", x.uOldVideoBytes,
+                 x.uOldVideoBytes >= 4 ? (uint32_t)(b[0] | b[1] << 8 | b[2] << 16) | (uint32_t)b[3] << 24 : 0u);
+        *out += line;
     }
     const SONGJAMS &j = x.jams;
     if (!j.records.empty() || j.pSequence || j.hasJC) {

@@ -223,6 +223,8 @@ int32_t Seq_RiffHasNotes(int32_t riff);
 // ---- Riff settings and operations ----
 void Seq_SetRiffDefaults(int32_t riff, int32_t modeBits);
 void Seq_SetRiffType(int32_t riff, int32_t type);
+// The same, recorded in the undo log (the caller closes the step).
+void Seq_SetRiffTypeWithUndo(int32_t riff, int32_t type);
 void Seq_GetRiffName(int32_t riff, char out[16]);
 void Seq_SetRiffName(int32_t riff, const char name[16]);
 void Seq_SetRiffKey(int32_t riff, int32_t key, int32_t mode);

@@ -24,6 +24,7 @@ enum : uint16_t
     REC_INSTRUMENT = 4,
     REC_RIFF_NOTE = 5,
     REC_MARKER = 6,
+    REC_RIFF_TYPE = 7, // riff (0: a riff since deleted), old type, new type
 };
 
 int32_t s_iLogBytes = SEQ_UNDO_LOG_BYTES;
@@ -62,6 +63,7 @@ int32_t RecordBytes(int32_t offset)
     case REC_INSTRUMENT: return 20;
     case REC_RIFF_NOTE: return 12;
     case REC_MARKER: return 4;
+    case REC_RIFF_TYPE: return 8;
     default: return 0;
     }
 }
@@ -227,6 +229,10 @@ void Revert(int32_t offset)
     case REC_RIFF_NOTE:
         SetCell(w[5], w[2], w[3], w[1] == 0 ? w[4] : 0);
         break;
+    case REC_RIFF_TYPE:
+        if (w[1] && Seq_GetRiff(w[1]))
+            Seq_SetRiffType(w[1], w[2]);
+        break;
     default:
         break;
     }
@@ -249,6 +255,10 @@ void Reapply(int32_t offset)
         break;
     case REC_RIFF_NOTE:
         SetCell(w[5], w[2], w[3], w[1] == 1 ? w[4] : 0);
+        break;
+    case REC_RIFF_TYPE:
+        if (w[1] && Seq_GetRiff(w[1]))
+            Seq_SetRiffType(w[1], w[3]);
         break;
     default:
         break;
@@ -457,6 +467,12 @@ void Seq_UndoLowerRiffIds(int32_t riff)
             break;
         case REC_RIFF_USE: lower(w[1]); break;
         case REC_RIFF_NOTE: lower(w[5]); break;
+        case REC_RIFF_TYPE:
+            // The record holds no use: the riff it names may go, and the record then does nothing.
+            if (w[1] == riff)
+                w[1] = 0;
+            lower(w[1]);
+            break;
         default: break;
         }
     });
@@ -510,6 +526,7 @@ int32_t Seq_UndoFindDangling()
         case REC_RIFF_USE: ok = riffOk(w[1]); break;
         case REC_NOTE_REF: ok = noteOk(w[1]) && w[1]; break;
         case REC_RIFF_NOTE: ok = riffOk(w[5]) && noteOk(w[4]); break;
+        case REC_RIFF_TYPE: ok = w[1] == 0 || riffOk(w[1]); break;
         default: break;
         }
         if (!ok && bad < 0)
@@ -535,6 +552,7 @@ bool Seq_UndoNamesRiff(int32_t riff)
         case REC_CELL: named = named || w[5] == riff || (w[3] == 0 && (w[4] & SEQ_CELL_ID_MASK) == riff); break;
         case REC_RIFF_USE: named = named || w[1] == riff; break;
         case REC_RIFF_NOTE: named = named || w[5] == riff; break;
+        case REC_RIFF_TYPE: named = named || w[1] == riff; break;
         default: break;
         }
     });
@@ -581,4 +599,12 @@ void Seq_UndoRecordRiffNote(int32_t riff, int32_t step, int32_t track, int32_t n
                            (uint16_t)riff};
     if (Write(w, 6) && note)
         Seq_AddNoteRef(note);
+}
+
+void Seq_UndoRecordRiffType(int32_t riff, int32_t oldType, int32_t newType)
+{
+    if (!Seq_GetRiff(riff))
+        return;
+    const uint16_t w[4] = {REC_RIFF_TYPE, (uint16_t)riff, (uint16_t)(oldType & 0xFF), (uint16_t)(newType & 0xFF)};
+    Write(w, 4);
 }

@@ -62,5 +62,7 @@ void Seq_UndoRecordRiffUse(int32_t riff, int32_t mode, int32_t kind);
 void Seq_UndoRecordNoteRef(int32_t note, int32_t count);
 // Nine words as the instrument load passes them: the kind word first, the slot last.
 void Seq_UndoRecordInstrument(const uint16_t words[9]);
+// A riff's type (its icon) changed from oldType to newType. Holds no use of the riff.
+void Seq_UndoRecordRiffType(int32_t riff, int32_t oldType, int32_t newType);
 // Kind 0: the cell held `note` and was cleared; kind 1: `note` was written into the empty cell.
 void Seq_UndoRecordRiffNote(int32_t riff, int32_t step, int32_t track, int32_t note, int32_t kind);

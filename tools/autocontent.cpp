@@ -159,6 +159,17 @@ bool Content_AddAutoClips(PACKDIR &root, const std::string &dataDir, std::string
         letter[s] = std::string(1, static_cast<char>('A' + styleIndex[kStyles[s].group]++));
         Pack_Dir(autoDir, std::to_string(kStyles[s].group) + "/" + letter[s]).title = kStyles[s].title;
     }
+    // The same clips make the studio's clip library, grouped as the auto video groups them
+    // (without its unused groups), so that a musician can pick them by hand.
+    PACKDIR &chases = Pack_Dir(root, "CHASES");
+    const char *folders[] = {"", "EFFECTS", "", "OBJECTS"};
+    for (size_t s = 0; s < std::size(kStyles); s++) {
+        const int g = kStyles[s].group;
+        if (!*folders[g])
+            continue;
+        Pack_Dir(chases, folders[g]).title = groups[g];
+        Pack_Dir(chases, std::string(folders[g]) + "/" + letter[s]).title = kStyles[s].title;
+    }
     bool ok = true;
     int number = 0;
     for (const AUTOCLIP &a : Library()) {
@@ -180,6 +191,8 @@ bool Content_AddAutoClips(PACKDIR &root, const std::string &dataDir, std::string
             ok = false;
             break;
         }
+        if (*folders[a.group])
+            Pack_Dir(chases, std::string(folders[a.group]) + "/" + letter[a.style]).files.push_back(file);
         Pack_Dir(autoDir, std::to_string(a.group) + "/" + letter[a.style]).files.push_back(std::move(file));
     }
     Content_StopVideoHost();

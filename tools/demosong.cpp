@@ -1,5 +1,6 @@
 #include "tools/demosong.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "audio/import.h"
@@ -7,6 +8,7 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
+#include "sequencer/instruments.h"
 #include "sequencer/samples.h"
 #include "tools/soundcontent.h"
 
@@ -176,6 +178,112 @@ int32_t Content_BuildDemoSong()
     if (Seq_SetTrackEntry(0, 1, 120, 120, 0, 0, 0, 0, 0, LIST_TEMPO) < 0 ||
         Seq_SetTrackEntry(8, 4, 120, 140, 0, 0, 0, 0, 0, LIST_TEMPO) < 0 ||
         Seq_SetTrackEntry(0, 4, 70, 100, 0, 0, 0, 0, 0, LIST_VOLUME) < 0)
+        return -1;
+    Seq_CountUsedRows();
+    Seq_ComputeSongTime(9999);
+    return 0;
+}
+
+namespace {
+
+// An instrument of the archive's library in the next free slot, named by reference: the song
+// carries no sample data of its own. -1 when it cannot be loaded.
+int32_t LibraryInstrument(int library, int kind)
+{
+    // Folder and entry of each library sound ("DRUMS/KIT1" 1, "BASS/SYNTH" 2, ...), 1-based.
+    const int kKeys[8][2] = {{1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {2, 1}, {3, 1}, {4, 1}};
+    int32_t slot = 1;
+    while (slot < 100 && !Seq_InstrumentSlotFree(slot))
+        slot++;
+    if (slot >= 100 || library < 0 || library > 7)
+        return -1;
+    const int32_t result = Seq_LoadInstrument(slot, kKeys[library][0], 1, kKeys[library][1], kind, 0, 1, 1);
+    return result == kind + 2 ? slot : -1;
+}
+
+} // namespace
+
+int32_t Content_BuildStyledSong(const CONTENTSTYLE &st)
+{
+    const int kStyleLibrary[COUNT] = {0, 1, 2, 5, 6, 7};
+    for (int i = 0; i < COUNT; i++)
+        if ((s_aSlot[i] = LibraryInstrument(kStyleLibrary[i], st.kind)) < 0)
+            return -1;
+    int32_t clapSlot = -1, openSlot = -1;
+    if (!st.clap.empty() && (clapSlot = LibraryInstrument(4, st.kind)) < 0)
+        return -1;
+    if (!st.openHat.empty() && (openSlot = LibraryInstrument(3, st.kind)) < 0)
+        return -1;
+    bool ok = true;
+
+    const int32_t drums = NamedRiff(1, 5, "Beat", CONTENT_CATEGORY_DRUMS);
+    Sound hat;
+    hat.hits = st.hatHits ? st.hatHits : 0x80;
+    hat.pan = 170;
+    for (int32_t s : st.kick)
+        ok &= Put(drums, s, 0, KICK, 60, 1, 230);
+    for (int32_t s : st.snare)
+        ok &= Put(drums, s, 1, SNARE, 60, 1, 190);
+    for (int32_t s : st.hat)
+        ok &= Put(drums, s, 2, HAT, 60, 1, 110, hat);
+    // The clap and the open hat borrow the snare's and the hat's slot numbers for their notes.
+    const int32_t snareSlot = s_aSlot[SNARE], hatSlot = s_aSlot[HAT];
+    if (clapSlot > 0) {
+        s_aSlot[SNARE] = clapSlot;
+        for (int32_t s : st.clap)
+            ok &= Put(drums, s, 3, SNARE, 60, 1, 170);
+        s_aSlot[SNARE] = snareSlot;
+    }
+    if (openSlot > 0) {
+        s_aSlot[HAT] = openSlot;
+        Sound open;
+        open.pan = 90;
+        for (int32_t s : st.openHat)
+            ok &= Put(drums, s, 4, HAT, 60, 2, 100, open);
+        s_aSlot[HAT] = hatSlot;
+    }
+
+    const int32_t bass = NamedRiff(2, 1, "Bassline", CONTENT_CATEGORY_BASS);
+    Sound round;
+    round.amp = {0 | 255 << 8, 40 | 220 << 8, 120 | 0 << 8};
+    for (const CONTENTNOTE &n : st.bass)
+        ok &= Put(bass, n.step, 0, BASS, 48 + st.key + n.pitch, n.length, 220, round);
+
+    const int32_t lead = NamedRiff(4, 1, "Melody", CONTENT_CATEGORY_LEAD);
+    Sound sing;
+    sing.preset = 3;
+    sing.rate = 0x21;
+    sing.depth = 70;
+    sing.pan = 100;
+    for (const CONTENTNOTE &n : st.lead)
+        ok &= Put(lead, n.step, 0, LEAD, 72 + st.key + n.pitch, n.length, 160, sing);
+
+    const int32_t pad = NamedRiff(4, 2, "Chords", CONTENT_CATEGORY_PAD);
+    Sound warm;
+    warm.amp = {0 | 0 << 8, 60 | 255 << 8, 90 | 200 << 8, 160 | 0 << 8};
+    warm.ampScale = 3;
+    warm.pan = 80;
+    Sound warm2 = warm;
+    warm2.pan = 180;
+    for (size_t i = 0; i < st.chords.size(); i++) {
+        const CONTENTNOTE &n = st.chords[i];
+        ok &= Put(pad, n.step, int32_t(i % 2), PAD, 60 + st.key + n.pitch, n.length, i % 2 ? 110 : 130,
+                  i % 2 ? warm2 : warm);
+    }
+    if (!ok || drums < 0 || bass < 0 || lead < 0 || pad < 0)
+        return -1;
+
+    for (int32_t row = std::max(st.drumsFrom, 0); st.drumsFrom >= 0 && row < st.rows; row++)
+        Seq_PlaceRiff(drums, row, 0, 0, 1);
+    for (int32_t row = std::max(st.bassFrom, 0); st.bassFrom >= 0 && row + 2 <= st.rows; row += 2)
+        Seq_PlaceRiff(bass, row, 3, 0, 1);
+    for (int32_t row = std::max(st.leadFrom, 0); st.leadFrom >= 0 && row + 4 <= st.rows; row += 4)
+        Seq_PlaceRiff(lead, row, 4, 0, 1);
+    for (int32_t row = std::max(st.padFrom, 0); st.padFrom >= 0 && row + 4 <= st.rows; row += 4)
+        Seq_PlaceRiff(pad, row, 5, 0, 1);
+
+    if (Seq_SetTrackEntry(0, 1, st.tempo, st.tempo, 0, 0, 0, 0, 0, LIST_TEMPO) < 0 ||
+        Seq_SetTrackEntry(0, 2, 80, 100, 0, 0, 0, 0, 0, LIST_VOLUME) < 0)
         return -1;
     Seq_CountUsedRows();
     Seq_ComputeSongTime(9999);

@@ -520,6 +520,8 @@ bool Content_IsGridImage(int n)
 
 namespace {
 
+void FileScreenPicture(int n, Canvas &c);
+
 void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set)
 {
     switch (im.draw) {
@@ -639,7 +641,134 @@ void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set
     case DRAW_LAMP:
         Lamp(c, im.w, im.h, im.param);
         break;
+    case DRAW_FILESCREEN:
+        FileScreenPicture(n, c);
+        break;
     case DRAW_NONE:
+        break;
+    }
+}
+
+
+// ---- The file screen ----
+
+// Images of the file screen: file kinds of the list (32 x 24), the list cursor (36 x 28, five
+// steps of a pulse), the buttons (24 x 24) and the indicators of what a song file holds.
+bool IsFileScreenImage(int n)
+{
+    return n == 110 || n == 114 || n == 115 || n == 135 || n == 136 || n == 327 || (n >= 407 && n <= 411) ||
+           (n >= 160 && n <= 174 && n != 161); // 161 is a riff icon of the grid
+}
+
+void FileSheet(Canvas &c, RGB paper)
+{
+    c.Fill(0, 0, 16, 22, kOutline);
+    c.Fill(1, 1, 14, 20, paper);
+    for (int k = 0; k < 5; k++) // the folded corner
+        c.Fill(15 - 5 + k, 1 + k, 5 - k, 1, {40, 44, 52});
+}
+
+void FileScreenPicture(int n, Canvas &c)
+{
+    const RGB folder = {214, 168, 74};
+    const RGB ink = {40, 60, 110};
+    if (n == 114 || n == 115 || n == 160) {
+        const int x0 = n == 160 ? 3 : 0, y0 = n == 160 ? 5 : 0, w = n == 160 ? 18 : 24, h = n == 160 ? 14 : 18;
+        if (n == 160)
+            c.Bevel(0, 0, 24, 24, {70, 96, 120}, true);
+        c.Fill(x0, y0, w / 2, 3, Scale(folder, 80));
+        c.Fill(x0, y0 + 2, w, h, kOutline);
+        c.Fill(x0 + 1, y0 + 3, w - 2, h - 2, folder);
+        c.Fill(x0 + 1, y0 + 3, w - 2, 2, Scale(folder, 120));
+        if (n == 115) // the way up
+            for (int k = 0; k < 6; k++) {
+                c.Fill(12 - k, 5 + k, 2 * k + 1, 1, ink);
+                c.Fill(11, 11, 3, 5, ink);
+            }
+        if (n == 160) {
+            c.Fill(x0 + w / 2 - 1, y0 + 5, 3, 9, kWhite);
+            c.Fill(x0 + w / 2 - 4, y0 + 8, 9, 3, kWhite);
+        }
+        return;
+    }
+    if (n == 136 || n == 135 || n == 110) {
+        FileSheet(c, {226, 230, 236});
+        if (n == 136) { // two notes
+            c.Fill(4, 13, 4, 3, ink);
+            c.Fill(10, 11, 4, 3, ink);
+            c.Fill(7, 5, 1, 9, ink);
+            c.Fill(13, 3, 1, 9, ink);
+            c.Fill(7, 4, 7, 2, ink);
+        } else if (n == 135) { // a wave
+            for (int x = 2; x < 14; x++) {
+                const int y = 11 + ((x / 2) % 4 == 0 ? -4 : (x / 2) % 4 == 2 ? 4 : 0);
+                c.Fill(x, std::min(y, 11), 1, std::abs(y - 11) + 1, {40, 140, 80});
+            }
+        } else { // a landscape
+            c.Fill(1, 1, 14, 12, {120, 170, 220});
+            c.Fill(10, 3, 3, 3, {250, 220, 90});
+            for (int x = 1; x < 15; x++)
+                c.Fill(x, 13 - std::abs(x - 6) / 2, 1, 8 + std::abs(x - 6) / 2, {70, 150, 70});
+        }
+        return;
+    }
+    if (n == 327) { // the frame of a list cell's picture
+        const RGB line = {70, 84, 100};
+        c.Fill(0, 0, 36, 1, line);
+        c.Fill(0, 27, 36, 1, line);
+        c.Fill(0, 0, 1, 28, line);
+        c.Fill(35, 0, 1, 28, line);
+        return;
+    }
+    if (n >= 407 && n <= 411) {
+        const int step = n - 407, level = 120 + 30 * (step < 3 ? step : 4 - step);
+        const RGB glow = {level / 2, level, 255};
+        c.Fill(0, 0, 36, 2, glow);
+        c.Fill(0, 26, 36, 2, glow);
+        c.Fill(0, 0, 2, 28, glow);
+        c.Fill(34, 0, 2, 28, glow);
+        return;
+    }
+    // Buttons and indicators: a plate in the button's hue and its symbol.
+    static const RGB kPlate[14] = {{70, 96, 120},  {60, 130, 90}, {60, 100, 160}, {150, 110, 50}, {160, 60, 60},
+                                   {110, 80, 150}, {150, 80, 130}, {70, 110, 150}, {120, 80, 150}, {150, 130, 60},
+                                   {60, 140, 140}, {140, 90, 70}, {90, 130, 70},  {130, 100, 150}};
+    const int k = n == 174 ? 1 : n - 160;
+    c.Bevel(0, 0, 24, 24, kPlate[k], true);
+    switch (k) {
+    case 1: // "Save as '.WAV' File": a wave
+        for (int x = 4; x < 20; x++) {
+            const int y = 12 + ((x / 2) % 4 == 0 ? -5 : (x / 2) % 4 == 2 ? 5 : 0);
+            c.Fill(x, std::min(y, 12), 1, std::abs(y - 12) + 1, kWhite);
+        }
+        break;
+    case 2: // "Load file": an arrow down into a tray
+    case 3: // "Save file": an arrow up out of it
+        c.Fill(5, 17, 14, 2, kWhite);
+        c.Fill(4, 14, 2, 5, kWhite);
+        c.Fill(18, 14, 2, 5, kWhite);
+        c.Fill(11, 4, 2, 9, kWhite);
+        for (int j = 0; j < 4; j++)
+            c.Fill(12 - j - 1, k == 2 ? 13 - j : 4 + j, 2 * j + 2, 1, kWhite);
+        break;
+    case 4: // "Delete file": a cross
+        for (int j = 0; j < 12; j++) {
+            c.Fill(6 + j, 6 + j, 2, 1, kWhite);
+            c.Fill(17 - j, 6 + j, 2, 1, kWhite);
+        }
+        break;
+    case 5: // "Insert file": an arrow into a column
+        c.Fill(15, 4, 3, 16, kWhite);
+        c.Fill(4, 11, 8, 2, kWhite);
+        for (int j = 0; j < 4; j++)
+            c.Fill(12 - j, 8 + j, 1, 8 - 2 * j, kWhite);
+        break;
+    case 6: // "Jukebox": a play mark
+        for (int j = 0; j < 12; j++)
+            c.Fill(8 + j / 1, 6 + j / 2, 1, 12 - j, kWhite);
+        break;
+    default: // the indicators
+        Symbol(c, 8, 8, 8, k);
         break;
     }
 }
@@ -725,6 +854,14 @@ void Describe(int n, CONTENTIMAGE &im)
         im.draw = DRAW_LAMP;
         im.param = n - 719;
         im.w = im.h = 10;
+    }
+    if (IsFileScreenImage(n)) {
+        im.draw = DRAW_FILESCREEN;
+        im.param = n;
+        const bool frame = n == 327 || (n >= 407 && n <= 411), sheet = n == 110 || n == 135 || n == 136;
+        const bool folder = n == 114 || n == 115;
+        im.w = frame ? 36 : sheet ? 16 : 24;
+        im.h = frame ? 28 : sheet ? 22 : folder ? 20 : 24;
     }
     int gw = 0, gh = 0;
     GridImageSize(n, gw, gh);

@@ -11,6 +11,9 @@
 void Ui_GridScrollBarMouse(WIDGET *bar);
 // List bars: arrows move the selection a row (with the list's own hold timing), the track pages.
 void Ui_ListScrollBarMouse(WIDGET *bar);
+// A library pop-up's folder bar: the arrows step one sub-folder (never past either end), the
+// track jumps a whole folder.
+void Ui_PagedListScrollBarMouse(WIDGET *bar);
 // The file browser's list bar moves the file selection a row, whatever the step's size.
 void Ui_BrowserListBarInput(WIDGET *bar);
 // The help text bar: arrows once per press, the track repeats.

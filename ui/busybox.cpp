@@ -4,13 +4,18 @@
 #include "core/console_memory.h"
 #include "core/disc.h"
 #include "core/padbind.h"
+#include "editors/cdscreen.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"
 #include "render/prims2d.h"
+#include "ui/help.h"
 #include "ui/list.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
+#include "ui/popupkinds.h"
+#include "ui/samplemenu.h"
+#include "ui/samplepanel.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -70,7 +75,11 @@ void Ui_InitBusyOperations()
     Ui_SetBusyOperation(8, Op8, ToSampleEditor);
     Ui_SetBusyOperation(9, Op9, ToSampleEditor);
     Ui_SetBusyOperation(18, Op18, ToSampleEditor);
-    Ui_InitStandinBusyOperations();
+    Ui_InitLibraryBusyOperations();
+    Ui_InitHelpOperations();
+    Ui_InitSamplePanelOperations();
+    Ui_InitSampleMenuOperations();
+    Ed_InitCdOperations();
 }
 
 void Ui_ResetBusyBox()

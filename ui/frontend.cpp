@@ -2,6 +2,8 @@
 #include "app/calllog.h"
 #include "core/padbind.h"
 #include "editors/blockselect.h"
+#include "editors/cdscreen.h"
+#include "editors/curveeditor.h"
 #include "editors/standin_editorstate.h"
 #include "editors/topbar.h"
 #include "render/framecycle.h"
@@ -14,7 +16,11 @@
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/gridvideo.h"
+#include "ui/help.h"
+#include "jam/jamsetup.h"
 #include "ui/langtext.h"
+#include "ui/samplemenu.h"
+#include "ui/samplepanel.h"
 #include "ui/widgets.h"
 
 #include <algorithm>
@@ -40,6 +46,13 @@ void Ui_InitFrontEnd()
     Seq_AllocUndoLog();
     Ui_BindScreenButtons();
     Ed_InstallBlockMenuItems();
+    Ui_InstallHelpMenuItems();
+    Ui_InstallSampleMenuItems();
+    Ui_InstallSampleEditItems();
+    Ed_InstallCdMenuItems();
+    Ed_InstallCurveMenuItems();
+    Jam_InstallSetupMenuItems();
+    Ed_ResetStoredCurves();
     std::fill(g_aucChannelEnabled, g_aucChannelEnabled + 12, uint8_t(1));
     std::snprintf(g_szSongTitle, sizeof g_szSongTitle, "%s", "TONNIVELLE file");
     std::snprintf(g_szSongAuthor, sizeof g_szSongAuthor, "%s", "Author");

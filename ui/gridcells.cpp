@@ -1,7 +1,7 @@
 #include "ui/gridcells.h"
 
 #include "core/padbind.h"
-#include "editors/standin_songlanecells.h"
+#include "editors/songlanes.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"
@@ -408,6 +408,8 @@ void Ui_GridFrameDraw()
     }
     if (g_ucGridKind == 3)
         Ui_DrawCellNumbers();
+    else if (g_ucGridKind == 2)
+        Ed_DrawSongRowMarkers();
     Ui_GridCursorGlide();
 }
 
@@ -457,7 +459,7 @@ void Ui_UpdateCursorItem(int32_t kind)
             if (Seq_GetGridCellInfo(&q, name))
                 std::snprintf(g_szCursorItemName, sizeof g_szCursorItemName, "%.15s", name);
         } else if (row >= 99 && row <= 102) {
-            std::snprintf(g_szCursorItemName, sizeof g_szCursorItemName, "%s", kEventNames[row - 99]);
+            std::snprintf(g_szCursorItemName, sizeof g_szCursorItemName, "%s", Ed_LaneCaption(column, row));
         }
     } else if (kind == 1 && g_iScreen != 51) {
         Ui_VideoCellName(column, row, g_szCursorItemName, sizeof g_szCursorItemName);

@@ -11,6 +11,7 @@
 #include "ui/handlers.h"
 #include "ui/padslot.h"
 #include "ui/riffeditor.h"
+#include "ui/riffpalette.h"
 #include "sequencer/noteedit.h"
 #include "ui/view.h"
 
@@ -95,7 +96,7 @@ void Ui_GridMousePress(WIDGET *)
         Ui_MakeRiffUnique();
         g_bGridPressHandled = g_bGridDragStopped = 1;
         break;
-    case 70: Ui_RefuseUnbuilt("Ui_CursorRiffLevels"); break;
+    case 70: Ui_CursorRiffLevels(); break;
     case 75: Ui_BeginNoteLength(); break;
     case 71: Ui_ClickRiffCell(); break;
     case 72: Ui_ToggleRowGroupAtCursor(); break;

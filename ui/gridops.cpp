@@ -1,5 +1,6 @@
 #include "ui/gridops.h"
 
+#include "editors/songlanes.h"
 #include "app/calllog.h"
 #include "audio/mixer.h"
 #include "core/consolelib.h"
@@ -429,7 +430,7 @@ void Ui_EraseAtCell()
             Seq_CloseUndoStep();
             Seq_ComputeSongTime(9999);
         } else {
-            Ui_RefuseUnbuilt("Ed_SongCutEntryAtCursor");
+            Ed_SongLaneDelete();
         }
         break;
     default:
@@ -469,7 +470,7 @@ void Ui_DrawAtCell()
             Seq_CloseUndoStep();
             Seq_ComputeSongTime(9999);
         } else {
-            Ui_RefuseUnbuilt("Ed_SongEditEntryAtCursor");
+            Ed_SongLaneEdit();
         }
         break;
     default:

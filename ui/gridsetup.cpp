@@ -1,5 +1,11 @@
 #include "editors/blockselect.h"
+#include "ui/amchannels.h"
+#include "ui/liveentry.h"
+#include "ui/riffpalette.h"
 #include "ui/gridsetup.h"
+
+#include "editors/chaseeditor.h"
+#include "editors/mixerpanel.h"
 
 #include "app/calllog.h"
 #include "core/padbind.h"
@@ -15,7 +21,9 @@
 #include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/noteparams.h"
+#include "ui/popupkinds.h"
 #include "ui/riffeditor.h"
+#include "ui/videopreview.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -143,10 +151,17 @@ void InstallMenuHandlers()
 {
     Ui_SetMenuItemHandler(1, Ui_PlayFromCursor);
     Ui_SetMenuItemHandler(7, Ui_OpenMutePanel);
+    Ui_SetMenuItemHandler(9, Ed_OpenMixerPanel);
     if (!g_atMenuItems[10].handler)
         Ui_SetMenuItemHandler(10, (g_ucGridOptions & 1) ? Ui_WorldViewOff : Ui_WorldViewOn);
     Ui_SetMenuItemHandler(103, Ui_WorldViewOff);
     Ui_InstallRiffMenuHandlers();
+    Ui_InstallPopupKindItems();
+    Ui_InstallRiffPaletteItems();
+    Ui_InstallLiveEntryItems();
+    Ed_InstallAmChannelItems();
+    Ed_InstallChaseMenuItems();
+    Ui_InstallVideoPreviewItems();
 }
 
 } // namespace
@@ -287,6 +302,14 @@ void Ui_SetGridPlace(int32_t kind, int16_t firstColumn, int16_t firstRow, int16_
 {
     if (kind == 1 || kind == 2)
         s_kept[kind - 1] = KEPTVIEW{firstColumn, firstRow, cursorX, cursorY};
+}
+
+int32_t Ui_SongGridCursorPosition()
+{
+    if (g_pGridView && g_ucGridKind == 2)
+        return g_pGridView->firstColumn + 1 + g_sGridCursorX;
+    const KEPTVIEW &k = s_kept[1];
+    return k.firstColumn + 1 + k.cursorX;
 }
 
 void Ui_CloseGridScreen()

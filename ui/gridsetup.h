@@ -41,6 +41,9 @@ const GRIDGEOMETRY *Ui_GridGeometry(int32_t kind, bool worldView);
 bool Ui_SetupGridScreen(int32_t kind);
 void Ui_CloseGridScreen();
 // The place (first visible cell and cursor) kind 1 or 2 opens at next time.
+// The song position under the song grid's cursor: the open song grid's, or the one it kept
+// when it closed (a screen over it, such as the file screen, closes it).
+int32_t Ui_SongGridCursorPosition();
 void Ui_SetGridPlace(int32_t kind, int16_t firstColumn, int16_t firstRow, int16_t cursorX, int16_t cursorY);
 // The work buffer is shared with other screens; they give it back through here.
 void Ui_FreeGridWorkBuffer();

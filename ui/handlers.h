@@ -6,6 +6,8 @@
 
 #include "ui/noteparams.h"
 #include "ui/riffeditor.h"
+#include "ui/iconpicker.h"
+#include "ui/liveentry.h"
 
 #define UI_UNBUILT_HANDLER(name) void name();
 #include "ui/unbuilt_handlers.def"

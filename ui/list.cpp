@@ -151,8 +151,8 @@ LISTWIDGET *Ui_CreateList(const LISTDESC *desc, WINDOW *parent)
         Ui_PopupFolderBarRange(static_cast<const POPUP *>(desc->user), &total, &position)) {
         const int32_t range = std::max(total - 2, 0);
         SCROLLBARDESC folders{SCROLLBAR_HORIZONTAL, desc->x, uint16_t(desc->y + l->head.h), uint16_t(desc->w + 8), 8,
-                              std::min(position, range), 0, range, range, nullptr, Ui_LibraryFolderPress,
-                              Ui_LibraryFolderHeld};
+                              std::min(position, range), 0, range, range, nullptr, Ui_PagedListScrollBarMouse,
+                              Ui_PagedListScrollBarMouse};
         l->folderBar = Ui_CreateScrollBar(&folders, parent);
         if (l->folderBar)
             l->folderBar->owner = l;

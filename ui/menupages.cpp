@@ -13,6 +13,7 @@
 #include "render/texpages.h"
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"
+#include "editors/standin_chasetypes.h"
 #include "video/chase.h"
 #include "video/render.h"
 #include "ui/gridops.h"
@@ -20,6 +21,7 @@
 #include "ui/langtext.h"
 #include "ui/mouse.h"
 #include "ui/popup.h"
+#include "ui/riffpalette.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -249,6 +251,7 @@ void Ui_RewriteMenuRows(int16_t page)
             row.handler = g_pfnAskUnlinkChannel;
             row.text = 517;
         }
+        Ui_UpdatePasteNotesItem();
     } else if (page == 5) {
         MENUHANDLER upgrade = nullptr, downgrade = nullptr;
         const POPUP *p = g_pCurrentPopup;
@@ -487,7 +490,7 @@ void Ui_ChoosePageMenuItem()
     Ui_FinishListScroll(list);
     const int row = list->selected;
     if (IsChasePage(g_sMenuPage)) {
-        Ui_RefuseUnbuilt("Ui_ChooseChaseType");
+        Ui_ChooseChaseType();
         return;
     }
     if (row >= g_sMenuItemCount)

@@ -1,4 +1,6 @@
 #include "ui/mouse.h"
+#include "ui/hover.h"
+#include "ui/clickactions.h"
 #include "ui/valueslider.h"
 
 #include "app/calllog.h"
@@ -6,6 +8,7 @@
 #include "app/startup.h"
 #include "core/browser.h"
 #include "core/padbind.h"
+#include "editors/curveeditor.h"
 #include "jam/standin_jam.h"
 #include "render/gpustate.h"
 #include "ui/gridstate.h"
@@ -150,7 +153,8 @@ void Ui_SetWindowRole(int32_t role, WINDOW *window, UIROLECLICK click)
     if (role < 0 || role >= UI_ROLES)
         return;
     g_atWindowRoles[role].window = window;
-    g_atWindowRoles[role].click = window ? click : nullptr;
+    // An owner without a handler of its own gets its role's click map.
+    g_atWindowRoles[role].click = window ? (click ? click : Ui_DefaultRoleClick(role)) : nullptr;
 }
 
 void Ui_ForgetWindowRoles(const WINDOW *window)
@@ -270,6 +274,7 @@ void Ui_DispatchMouseClick()
         Ui_DrawFKeyToolbar();
         Ui_UpdatePointerMode();
     }
+    Ui_PointerHover();
     if (g_pfnMouseHover)
         g_pfnMouseHover();
     const bool leftDown = g_iMouseButton1 == 0, rightDown = g_iMouseButton2 == 0;
@@ -352,8 +357,9 @@ void Ui_MouseLeftPress(WINDOW *w)
             return;
         }
         if (grid && (g_ucGridKind == 1 || g_ucGridKind == 2)) {
+            // The lane header is the strip two cells wide at the window's own left edge.
             const int offset = g_sMouseX - grid->x;
-            if (offset > grid->x && offset < grid->x + 2 * g_iGridCellWidth) {
+            if (offset > 0 && offset < 2 * g_iGridCellWidth) {
                 RunRole(UI_ROLE_GRID, UI_CLICK_LANE);
                 return;
             }
@@ -503,14 +509,46 @@ void Ui_ListRowClick(WIDGET *w)
     g_pFocusWidget = w->parent;
     if (row < 0 || row >= list->totalRows || list->scrollStep != 0)
         return;
+    Ui_ListRowChosen(list, row);
+}
+
+void Ui_ListRowChosen(LISTWIDGET *list, int32_t row)
+{
     // A click on a row of the help topics, a pop-up or the page menu chooses it, as slot 14 does.
+    if (g_iScreen == 49) {
+        Ui_RunPadSlot(14);
+        return;
+    }
     POPUP *popup = g_pCurrentPopup && !g_pCurrentPopup->free ? g_pCurrentPopup : nullptr;
-    const bool menu = g_pPageMenuPopup && !g_pPageMenuPopup->free && g_pPageMenuPopup->list;
-    if (g_iScreen == 49 || (menu && g_iScreen == 21) || (!menu && popup && g_iScreen == 9)) {
-        if (popup && popup->list && popup->desc && popup->list == list) {
+    LISTWIDGET *menu = g_pPageMenuPopup && !g_pPageMenuPopup->free ? g_pPageMenuPopup->list : nullptr;
+    auto select = [row](LISTWIDGET *l) {
+        if (l && l->totalRows > 0)
+            l->selected = uint16_t(std::min<int32_t>(row, l->totalRows - 1));
+    };
+    auto copyToDesc = [popup] {
+        if (popup && popup->list && popup->desc) {
             popup->desc->selected = popup->list->selected;
             popup->desc->first = popup->list->first;
         }
+    };
+    if (!menu && popup && popup->list == list && g_iScreen == 9) {
+        select(popup->list);
+        copyToDesc();
         Ui_RunPadSlot(14);
+        return;
+    }
+    if (menu && g_iScreen == 21) {
+        select(menu);
+        if (popup && popup->list && list != menu) {
+            select(popup->list);
+            copyToDesc();
+        }
+        Ui_RunPadSlot(14);
+        return;
+    }
+    // A preset of the curve editor's list is shown on the curve and kept at once.
+    if (list == g_pCurvePresetList && Ed_CurveEditorIsOpen()) {
+        Ed_CurvePresetLayouts();
+        Ed_CurveEditAccept();
     }
 }

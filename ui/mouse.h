@@ -131,3 +131,6 @@ void Ui_ScrollBarHeld(WIDGET *bar);
 int32_t Ui_ScrollBarStepAtPointer(const SCROLLBAR *bar);
 // A click selects the row under the pointer (the list's bar callbacks are in ui/barmouse.h).
 void Ui_ListRowClick(WIDGET *list);
+// What a click on a real row does once it is the list's selection: help topics, pop-up and page
+// menu rows are chosen (slot 14); a curve preset is shown on the curve and kept.
+void Ui_ListRowChosen(struct LISTWIDGET *list, int32_t row);

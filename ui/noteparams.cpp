@@ -3,7 +3,9 @@
 #include "app/calllog.h"
 #include "editors/standin_editorstate.h"
 #include "core/padbind.h"
+#include "editors/curveeditor.h"
 #include "render/fonts.h"
+#include "render/gpustate.h"
 #include "render/prims2d.h"
 #include "render/texpages.h"
 #include "sequencer/instruments.h"
@@ -16,10 +18,14 @@
 #include "ui/gridsetup.h"
 #include "ui/handlers.h"
 #include "ui/langtext.h"
+#include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/padslot.h"
 #include "ui/riffeditor.h"
+#include "ui/popup.h"
+#include "ui/valueslider.h"
 #include "ui/standin_riffeditor.h"
+#include "ui/amchannels.h"
 #include "ui/view.h"
 
 #include <algorithm>
@@ -217,9 +223,27 @@ void ActBend()
 {
     ToggleFlag(NOTE_FLAG_GLIDE);
 }
+constexpr int32_t kEffectPopup = 6;
+
+// The value editor writes into the panel's note; the note goes back into the riff once it closes.
+void NoteValueEditorClosed()
+{
+    g_pfnValueEditorClosed = nullptr;
+    Ui_WriteSelectedNote();
+}
+
+void EditNoteValue(void *target, uint8_t width, uint32_t maximum, int32_t title)
+{
+    const int32_t top = int32_t(std::min<uint32_t>(maximum, uint32_t(INT32_MAX)));
+    if (Ui_OpenValueEditor(target, width, 0, top, title, 0, 0, 0))
+        g_pfnValueEditorClosed = NoteValueEditorClosed;
+    else
+        Ui_PlayRefusal();
+}
+
 void ActVolume()
 {
-    Ui_OpenNoteValueEditor(&g_tSelectedNote.ucLevel, 0, 0, 255, 200, Ui_WriteSelectedNote);
+    EditNoteValue(&g_tSelectedNote.ucLevel, SLIDER_U8, 255, 200);
 }
 void ActRepeat()
 {
@@ -227,16 +251,15 @@ void ActRepeat()
 }
 void ActVibratoDepth()
 {
-    Ui_OpenNoteValueEditor(&g_tSelectedNote.ucSetting5, 0, 0, 255, 64, Ui_WriteSelectedNote);
+    EditNoteValue(&g_tSelectedNote.ucSetting5, SLIDER_U8, 255, 64);
 }
 void ActVibratoSpeed()
 {
-    Ui_OpenNoteValueEditor(&g_tSelectedNote.ucSetting4, 0, 0, 255, 65, Ui_WriteSelectedNote);
+    EditNoteValue(&g_tSelectedNote.ucSetting4, SLIDER_U8, 255, 65);
 }
 void ActSampleStart()
 {
-    Ui_OpenNoteValueEditor(&g_tSelectedNote.uSampleStart, 2, 0, g_tSelectedNote.uSampleEndLimit, 66,
-                           Ui_WriteSelectedNote);
+    EditNoteValue(&g_tSelectedNote.uSampleStart, SLIDER_I32, g_tSelectedNote.uSampleEndLimit, 66);
 }
 void ActEffect()
 {
@@ -244,7 +267,8 @@ void ActEffect()
         Ui_PlayRefusal();
         return;
     }
-    Ui_OpenNoteEffectPopup();
+    Ui_SetMenuPage(31);
+    Ui_OpenPopup(kEffectPopup, nullptr, g_iScreenWidth / 4, 69, 170, 306);
 }
 void ActVolumeCurve()
 {
@@ -398,14 +422,80 @@ void Ui_WriteSelectedNote()
         Ui_RefreshView(g_pGridView);
 }
 
+namespace {
+
+// The first note starting in the marked columns: on the current channel if it has one there,
+// else on the lowest enabled channel that has.
+bool FirstAreaNote(int32_t *step, int32_t *channel)
+{
+    const int32_t first = std::min(g_asGridMark[0], g_asGridMark[2]);
+    const int32_t last = std::max(g_asGridMark[0], g_asGridMark[2]);
+    for (int pass = 0; pass < 2; pass++)
+        for (int32_t ch = 0; ch < g_ucChannelCount; ch++) {
+            if ((pass == 0) != (ch == g_ucCurrentChannel) || !g_aucChannelEnabled[ch])
+                continue;
+            for (int32_t s = std::max(0, first); s <= last; s++)
+                if (Seq_FindNoteStart(s, ch, nullptr) == s) {
+                    *step = s;
+                    *channel = ch;
+                    return true;
+                }
+        }
+    return false;
+}
+
+} // namespace
+
+void Ui_AreaNoteParams()
+{
+    Sys_CallLog("Ui_AreaNoteParams");
+    int32_t step = 0, channel = 0;
+    if (!FirstAreaNote(&step, &channel)) {
+        Ui_PlayRefusal();
+        return;
+    }
+    // The panel shows the area's first note; leaving it gives every note of the area its settings.
+    g_ucCurrentChannel = uint8_t(channel);
+    int32_t semitone = 0;
+    Seq_GetNoteAt(step, channel, nullptr, &semitone, nullptr, nullptr);
+    Ui_SelectNoteCell(step, 11 - semitone);
+    Ui_LoadSelectedNote(g_sSelectedStep, g_sSelectedRow);
+    g_ucNotePanelFlags |= 1;
+    g_iNextScreen = 14;
+}
+
+void Ui_ApplyNoteParamsToArea()
+{
+    Sys_CallLog("Ui_ApplyNoteParamsToArea");
+    if (g_tSelectedNote.ucState == 255)
+        return;
+    const NOTEPARAMS edited = g_tSelectedNote;
+    const int32_t first = std::max<int32_t>(0, std::min(g_asGridMark[0], g_asGridMark[2]));
+    const int32_t last = std::max(g_asGridMark[0], g_asGridMark[2]);
+    const uint8_t quiet = g_bNoAudition;
+    g_bNoAudition = 1;
+    for (int32_t s = first; s <= last; s++)
+        for (int32_t ch = 0; ch < g_ucChannelCount; ch++) {
+            if (!g_aucChannelEnabled[ch] || Seq_FindNoteStart(s, ch, nullptr) != s)
+                continue;
+            NOTEPARAMS p = edited; // written back into, so each note gets a fresh copy
+            Seq_WriteNote(s, ch, &p);
+        }
+    g_bNoAudition = quiet;
+    Seq_CloseUndoStep();
+    Ui_ClearCellBuffer();
+    Ui_ReselectNote();
+    if (g_pGridView)
+        Ui_RefreshView(g_pGridView);
+}
+
 void Ui_NoteParamBack()
 {
     Sys_CallLog("Ui_NoteParamBack");
     Seq_DiscardRedo();
     if (g_ucNotePanelFlags & 1) {
-        // Applying the panel to a marked area comes with the riff palette's area commands.
         g_ucNotePanelFlags &= uint8_t(~1u);
-        Ui_RefuseUnbuilt("Ui_ApplyNoteParamsToArea");
+        Ui_ApplyNoteParamsToArea();
     }
     Seq_CloseUndoStep();
     Ui_ReturnToEditorMenu();

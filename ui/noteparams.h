@@ -38,6 +38,9 @@ void Ui_NoteGadgetUp();
 void Ui_NoteGadgetDown();
 void Ui_NoteGadgetAction();
 void Ui_NoteParamBack();
+// The area menu's "Change note parameters": the panel edits every note of the marked columns.
+void Ui_AreaNoteParams();
+void Ui_ApplyNoteParamsToArea();
 // Writes the panel's note back at its step on the current channel and closes the undo step.
 void Ui_WriteSelectedNote();
 

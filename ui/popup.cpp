@@ -12,6 +12,7 @@
 #include "core/disc.h"
 #include "core/padbind.h"
 #include "core/soundlib.h"
+#include "editors/filescreen.h"
 #include "jam/jamplay.h"
 #include "jam/jamsound.h"
 #include "jam/netcommand.h"
@@ -20,6 +21,8 @@
 #include "jam/netjam.h"
 #include "jam/jaminput.h"
 #include "jam/jamsession.h"
+#include "jam/jamsetup.h"
+#include "jam/jamtemplates.h"
 #include "render/display.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
@@ -29,10 +32,13 @@
 #include "sequencer/songmodel.h"
 #include "ui/busybox.h"
 #include "ui/handlers.h"
+#include "ui/help.h"
 #include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/msgbox.h"
 #include "ui/padslot.h"
+#include "ui/popupkinds.h"
+#include "ui/samplemenu.h"
 #include "ui/scrollbar.h"
 
 #include <algorithm>
@@ -133,10 +139,14 @@ int Prefix(const POPUP *p, uint16_t *path)
     return 1;
 }
 
+int LibraryFolderCount(const POPUP *p);
+
 int SubfolderCount(const POPUP *p, int folder)
 {
     if (folder < 1)
         return -1;
+    if (p->kind == POPUP_JAM_LIST && folder == Jam_TemplateStyleCount() + 1)
+        return 1;
     uint16_t path[UI_POPUP_PATH];
     const int d = Prefix(p, path);
     path[d] = uint16_t(folder - 1);
@@ -150,6 +160,9 @@ int LibraryFolderCount(const POPUP *p)
     uint16_t path[UI_POPUP_PATH];
     const int d = Prefix(p, path);
     int n = Sys_WadCountAt(path, d);
+    // The jam list ends with the user's template files, with or without the archive's.
+    if (p->kind == POPUP_JAM_LIST)
+        return std::max(n, 0) + 1;
     if (n < 1)
         return 0;
     if (p->kind == POPUP_RIFF_LIBRARY || p->kind == POPUP_SAMPLE_LIBRARY)
@@ -172,7 +185,7 @@ void LoadListing(POPUP *p)
     FreeNames(p);
     p->title[0] = p->subtitle[0] = 0;
     const POPUPDESC *d = p->desc;
-    if (d->folder < 1 || d->subfolder < 1 || d->folder > p->folderCount)
+    if (d->folder < 1 || d->subfolder < 1 || d->folder > p->folderCount || Jam_FillTemplateFileListing(p))
         return;
     uint16_t path[UI_POPUP_PATH];
     const int depth = Prefix(p, path);
@@ -220,11 +233,15 @@ void SetRowText(void *row, const char *text, size_t length, bool empty)
 
 void LibraryRow(int32_t op, int32_t number, void *row, void *user)
 {
-    const POPUP *p = static_cast<const POPUP *>(user);
+    POPUP *p = static_cast<POPUP *>(user);
     const int32_t n = Target(op, number);
     if (!p || n < 1 || n > p->nameCount)
         return;
     const char *name = reinterpret_cast<const char *>(p->names + size_t(n - 1) * kNameRow);
+    // A user template fetched while the jam runs is unavailable; choosing reads the flag as the
+    // row was fetched.
+    if (Jam_IsTemplateFileFolder(p) && !Ui_JamListRowAvailable(p, n - 1))
+        p->empty[n - 1] = 1;
     SetRowText(row, name, strnlen(name, kNameRow), p->empty[n - 1] != 0);
 }
 
@@ -336,8 +353,11 @@ void DrawRow(void *row, int32_t x, int32_t y)
 void SlotDivider()
 {
     for (POPUP &p : g_atPopups)
-        if (!p.free && p.kind == POPUP_JAM_PLUGIN_SLOT)
+        if (!p.free && (p.kind == POPUP_JAM_PLUGIN_SLOT || p.kind == POPUP_SAMPLE_PALETTE)) {
             Ui_LinkPacket(p.divider[g_iFrameBufferIndex & 1], UI_LINE_BYTES);
+            if (p.kind == POPUP_SAMPLE_PALETTE)
+                Ui_LinkPacket(p.rateDivider[g_iFrameBufferIndex & 1], UI_LINE_BYTES);
+        }
 }
 
 // The plug-in slots: the slot number, then the name of what is open in it.
@@ -419,7 +439,7 @@ void OptionsReturn()
 
 void ClosePopup(POPUP *p)
 {
-    if (!p || p->free)
+    if (!p || p->free || Ui_PopupKindClose(p) || Ui_EffectParamsClose(p) || Jam_SetupPopupClose(p))
         return;
     const int kind = p->kind;
     TakeDown(p);
@@ -590,6 +610,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
     // 4-5. Title, rows and row source.
     int32_t total = 0;
     LISTFILLROW fill = nullptr;
+    LISTDRAWROW kindDraw = nullptr;
     if (library) {
         p->folderCount = uint16_t(LibraryFolderCount(p));
         if (p->folderCount >= 1) {
@@ -613,6 +634,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
         } else if (fillRow) {
             total = std::max(rows, 0);
             fill = fillRow;
+        } else if (Ui_PopupKindRows(p, &total, &fill, &kindDraw) || Jam_SetupPopupRows(p, &total, &fill, &kindDraw)) {
         } else if (IsJamKind(kind)) {
             total = JamRowCount(kind);
             fill = JamRow;
@@ -659,7 +681,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
                 uint16_t(rowHeight),
                 UI_POPUP_ROW_STRIDE,
                 kind,
-                drawRow ? drawRow : (kind == POPUP_JAM_PLUGIN_SLOT ? DrawSlotRow : DrawRow),
+                drawRow ? drawRow : kindDraw ? kindDraw : (kind == POPUP_JAM_PLUGIN_SLOT ? DrawSlotRow : DrawRow),
                 fill,
                 p,
                 nullptr};
@@ -673,7 +695,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
         return nullptr;
     }
     Ui_RefillListRows(p->list);
-    if (kind == POPUP_JAM_PLUGIN_SLOT)
+    if (kind == POPUP_JAM_PLUGIN_SLOT || kind == POPUP_SAMPLE_PALETTE)
         p->list->overlay = SlotDivider;
 
     // 7. Header strip and the bevel around the list and its bar.
@@ -687,6 +709,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
         Gfx_SetLinePacket(p->lines[half][2], x0, y1, x1, y1, light[0], light[1], light[2]);
         Gfx_SetLinePacket(p->lines[half][3], x1, y0, x1, y1, light[0], light[1], light[2]);
         Gfx_SetLinePacket(p->divider[half], 7 + 22, top, 7 + 22, y1 - 1, dark[0], dark[1], dark[2]);
+        Gfx_SetLinePacket(p->rateDivider[half], 7 + 142, top, 7 + 142, y1 - 1, dark[0], dark[1], dark[2]);
     }
 
     // 8. Title.
@@ -782,9 +805,12 @@ void Ui_PopupChoose()
     POPUP *p = g_pCurrentPopup;
     if (!p || p->free || !p->list || g_bPopupStepDone)
         return;
+    Sys_CallLog("Ui_PopupChoose");
     g_bPopupStepDone = 1;
     Ui_PopupStorePosition(p);
     const int32_t row = p->list->selected;
+    if (Ui_PopupKindChoose(p, row) || Ui_EffectParamsChoose(p, row) || Jam_SetupPopupChoose(p, row))
+        return;
     switch (p->kind) {
     case POPUP_RIFF_LIBRARY:
     case POPUP_CLIP_LIBRARY:
@@ -805,11 +831,14 @@ void Ui_PopupChoose()
         return;
     case POPUP_SAMPLE_LIBRARY:
     case POPUP_JAM_LIST:
-        if (row >= p->nameCount || p->empty[row]) {
+        if (row < 0 || row >= p->nameCount || p->empty[row]) {
             Ui_PlayRefusal();
             return;
         }
-        Ui_RefuseUnbuilt(p->kind == POPUP_SAMPLE_LIBRARY ? "sample library choice" : "jam template choice");
+        if (p->kind == POPUP_JAM_LIST)
+            Jam_LoadJamFile();
+        else
+            Ui_RefuseUnbuilt("sample library choice");
         return;
     case POPUP_JAM_CONTROLLER:
         if (!g_NetNode.pJam || !ControllerRowAvailable(row)) {
@@ -838,9 +867,14 @@ void Ui_PopupChoose()
         ClosePopup(p);
         return;
     }
+    case 10:
+        Ui_ChooseHelpTopic();
+        return;
     default:
         break;
     }
+    if (Ed_FilePopupChoose(p))
+        return;
     if (!IsDeviceKind(p->kind)) {
         Ui_RefuseUnbuilt("pop-up choice");
         return;
@@ -937,7 +971,7 @@ void Ui_PopupFolderModifierUp()
     g_iNextScreen = 9;
     const POPUP *p = g_pCurrentPopup;
     if (p && !p->free && p->kind == POPUP_SAMPLE_LIBRARY && !g_bFolderStepped)
-        Ui_RefuseUnbuilt("sample library page menu");
+        Ui_OpenSampleLibraryMenu();
 }
 
 void Ui_PopupSlot0Left()

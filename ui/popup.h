@@ -56,7 +56,8 @@ struct POPUP
     uint8_t hasSubtitle;
     uint8_t header[UI_HALVES][UI_QUAD_BYTES];
     uint8_t lines[UI_HALVES][4][UI_LINE_BYTES];
-    uint8_t divider[UI_HALVES][UI_LINE_BYTES]; // the slot number column of kind 19
+    uint8_t divider[UI_HALVES][UI_LINE_BYTES]; // the slot number column of kinds 4 and 19
+    uint8_t rateDivider[UI_HALVES][UI_LINE_BYTES]; // kind 4: between the names and the rates
     uint8_t free;
     // The library listing of the current sub-folder, copied: the archive's listing buffer
     // changes with every navigation. Row n is names[n - 1], 32 bytes each.
@@ -122,9 +123,6 @@ bool Ui_PopupFolderBarRange(const POPUP *p, int32_t *total, int32_t *position);
 // The folder bar's press and held hook: steps one sub-folder either way.
 void Ui_LibraryFolderPress(WIDGET *bar);
 void Ui_LibraryFolderHeld(WIDGET *bar);
-
-// Stand-in operations of the busy box whose subsystems are not built (ui/standin_busyops.cpp).
-void Ui_InitStandinBusyOperations();
 
 // The jam's pop-ups: the controller choice (kind 18), the local player's plug-in slots (kind 19,
 // with the plug-in menu page) and the plug-in list over it (kind 20), and the menu's release and

@@ -1,11 +1,16 @@
 #include "ui/riffeditor.h"
+#include "ui/clickactions.h"
 
+#include "editors/songlanes.h"
 #include "app/calllog.h"
+#include "app/timers.h"
+#include "platform/quitsignal.h"
 #include "core/consolelib.h"
 #include "core/disc.h"
 #include "core/padbind.h"
 #include "editors/topbar.h"
 #include "render/fonts.h"
+#include "render/gpustate.h"
 #include "render/prims2d.h"
 #include "render/texpages.h"
 #include "sequencer/clock.h"
@@ -19,11 +24,15 @@
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/handlers.h"
+#include "ui/langtext.h"
 #include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/noteparams.h"
 #include "ui/padslot.h"
+#include "ui/popup.h"
+#include "ui/requesters.h"
 #include "ui/standin_riffeditor.h"
+#include "ui/amchannels.h"
 #include "ui/textfield.h"
 #include "ui/view.h"
 
@@ -135,7 +144,38 @@ int32_t CurrentTrack()
     return g_ucCurrentChannel;
 }
 
+// The window's title: the editor's name and the riff's. A text field keeps a pointer to its text,
+// so the text lives here; its close box leaves the editor.
+char s_szCaption[64];
+
+void AddEditorCaption()
+{
+    const RIFFENTRY *r = Seq_GetRiff(g_uCurrentRiff);
+    char name[17] = {};
+    if (r)
+        std::memcpy(name, r->szName, 16);
+    std::snprintf(s_szCaption, sizeof s_szCaption, name[0] ? "%s (%s)" : "%s", Ui_Text(2), name);
+    TEXTFIELDDESC td{};
+    td.text = s_szCaption;
+    td.x = 6;
+    td.y = 7;
+    td.w = int16_t(g_pGridWindow->w - 13);
+    td.h = 14;
+    td.parent = g_pGridWindow;
+    td.b = 128;
+    Ui_CreateTextField(&td);
+}
+
 } // namespace
+
+void Ui_UpdateRiffEditorCaption()
+{
+    const RIFFENTRY *r = Seq_GetRiff(g_uCurrentRiff);
+    char name[17] = {};
+    if (r)
+        std::memcpy(name, r->szName, 16);
+    std::snprintf(s_szCaption, sizeof s_szCaption, name[0] ? "%s (%s)" : "%s", Ui_Text(2), name);
+}
 
 // ---- Cell buffer ----
 
@@ -483,7 +523,10 @@ void Ui_OpenRiffEditor(int32_t riff)
     g_sSelectedStep = g_sSelectedRow = -1;
     g_ucSelectedNoteValue = kNoNote;
     Ui_ClearCellBuffer();
-    Ui_SetupGridScreen(3);
+    if (Ui_SetupGridScreen(3)) {
+        AddEditorCaption();
+        Ui_AddRiffPanelAreas();
+    }
     Ui_SetGridPlace(2, first[0], first[1], int16_t(cx), int16_t(cy));
     Ui_ReturnToEditorMenu();
     Ui_RebuildChannelLinks();
@@ -533,6 +576,39 @@ void Ui_CloseRiffEditor()
     Ed_CloseWindowsThenRun(after);
 }
 
+// ---- Sample library and palettes ----
+
+namespace {
+constexpr int32_t kSamplePalettePopup = 4;
+} // namespace
+
+void Ui_OpenSampleLibraryPopup()
+{
+    Sys_CallLog("Ui_OpenSampleLibraryPopup");
+    Ui_SetMenuPage(2);
+    Ui_OpenPopup(POPUP_SAMPLE_LIBRARY, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+}
+
+// Over another pop-up (the sample library): that one becomes current again when this one goes.
+void Ui_OpenSamplePalettePopup()
+{
+    Sys_CallLog("Ui_OpenSamplePalettePopup");
+    Ui_SetMenuPage(31);
+    Ed_SetPromptText(56);
+    POPUP *below = g_pCurrentPopup;
+    if (Ui_OpenPopup(kSamplePalettePopup, nullptr, g_iScreenWidth / 4 + 100, 73, 190, 307))
+        g_pParentPopup = below;
+}
+
+void Ui_OpenSamplePalette()
+{
+    Sys_CallLog("Ui_OpenSamplePalette");
+    Ui_SetMenuPage(5);
+    Ed_SetPromptText(58);
+    g_pParentPopup = nullptr;
+    Ui_OpenPopup(kSamplePalettePopup, nullptr, g_iScreenWidth / 4, 69, 190, 307);
+}
+
 // ---- Riff operations on the song grid ----
 
 void Ui_BeginRiffResize()
@@ -540,7 +616,7 @@ void Ui_BeginRiffResize()
     Ui_SaveGridView();
     const int32_t row = Ui_GridCursorRowRaw();
     if (row >= 99) {
-        Ui_RefuseUnbuilt("Ed_SongEditEntryAtCursor");
+        Ed_SongLaneEdit();
         return;
     }
     if (!MarkRiffAtCursor()) {
@@ -556,6 +632,10 @@ void Ui_BeginRiffResize()
 void Ui_BeginNewRiff()
 {
     Sys_CallLog("Ui_BeginNewRiff");
+    if (g_ucGridKind == 2 && Ed_LaneListKind(Ui_GridCursorRowRaw())) {
+        Ed_SongLaneEdit();
+        return;
+    }
     if (!g_pGridView || g_ucGridKind != 2 || Ui_GridCursorRowRaw() >= 99 || Ui_GridCursorRowRaw() < 0 ||
         Ui_GridCursorColumnRaw() < 0) {
         Ui_PlayRefusal();
@@ -664,6 +744,11 @@ void Ui_MakeRiffUnique()
 void Ui_HandleCloseRequest()
 {
     Sys_CallLog("Ui_HandleCloseRequest");
+    // A quit signal ends the studio whatever it shows; only the user's own close is asked about.
+    if (Plat_QuitSignalled()) {
+        Sys_RequestQuit();
+        return;
+    }
     if (g_iScreen == 0 || g_iScreen == 7)
         Ui_AskQuit();
     else
@@ -694,6 +779,7 @@ void Ui_DrawRiffNoteAtPointer(int32_t step, int32_t row)
         Ui_PlayRefusal();
         return;
     }
+    Ed_UpdateLinkedChannel(step, CurrentTrack());
     // The length gesture: the mark starts on the new note and its end follows the pointer.
     Ui_SaveGridView();
     g_asGridMark[0] = g_asGridMark[2] = int16_t(step);
@@ -819,6 +905,17 @@ void ToNoteLengthTool()
     g_iNextScreen = 75;
 }
 
+// The song grid's pointer tools: the clicked riff is resized (screen 68) or made unique (69).
+void ToResizeRiffTool()
+{
+    g_iNextScreen = 68;
+}
+
+void ToCloneRiffTool()
+{
+    g_iNextScreen = 69;
+}
+
 void SetIfEmpty(int row, MENUHANDLER handler)
 {
     if (!g_atMenuItems[row].handler)
@@ -831,7 +928,9 @@ void Ui_InstallRiffMenuHandlers()
 {
     SetIfEmpty(2, Ui_BeginNewRiff);
     SetIfEmpty(24, Ui_OpenNoteParams);
-    SetIfEmpty(98, Ui_OpenNoteParams);
+    SetIfEmpty(98, Ui_AreaNoteParams);
     SetIfEmpty(25, Ui_OpenChannelMutes);
     SetIfEmpty(63, ToNoteLengthTool);
+    SetIfEmpty(6, ToResizeRiffTool);
+    SetIfEmpty(51, ToCloneRiffTool);
 }

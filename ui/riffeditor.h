@@ -91,5 +91,8 @@ void Ui_ApplyNoteLength();
 // Screens 32 and 34: the mark's end follows the pointer within the range length limit.
 void Ui_NoteLengthFollowPointer();
 
+// The editor's title after the riff was renamed.
+void Ui_UpdateRiffEditorCaption();
+
 // The menu items of the song grid and the riff editor that these screens run.
 void Ui_InstallRiffMenuHandlers();

@@ -1,9 +1,8 @@
-// Stand-in until the help pages are built: the introduction they show at start-up. With no pages
-// to load, a busy box would only flash and hold the pad for nothing, so it is only noted.
+// Stand-in for the idle demo's start, which the introduction hands over to when it closes. Weak:
+// the idle demo's own definition replaces it.
 #include "app/calllog.h"
-#include "ui/langtext.h"
 
-void Ui_ShowIntroduction()
+__attribute__((weak)) void Ed_AttractStartDemo()
 {
-    Sys_CallLog("Ui_ShowIntroduction");
+    Sys_CallLog("Ed_AttractStartDemo");
 }

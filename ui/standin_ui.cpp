@@ -33,61 +33,13 @@ void Ui_Frame()
     Sys_DebugSetMark(0);
 }
 
-namespace {
-constexpr int kLiveNotesKept = 1024;
-UILIVENOTE s_liveNotes[kLiveNotesKept];
-int s_liveNoteCount = 0;
-} // namespace
-
-// Stand-in.
-void Ui_LiveNoteEntry(int note, int velocity)
-{
-    if (s_liveNoteCount < kLiveNotesKept)
-        s_liveNotes[s_liveNoteCount++] = {note, velocity};
-}
-
-const UILIVENOTE *Ui_StandinLiveNotes(int *count)
-{
-    if (count)
-        *count = s_liveNoteCount;
-    return s_liveNotes;
-}
-
-void Ui_StandinClearLiveNotes()
-{
-    s_liveNoteCount = 0;
-}
-
-// Stand-in.
-// Escape backs out of whatever is open, as the screen's back slot does. On the grids it will ask
-// before leaving (stand-in: noted only).
+// Escape backs out of whatever is open, as the screen's back slot does; on the grids it asks
+// whether to quit.
 void Ui_EscapeAction()
 {
     Sys_CallLog("Ui_EscapeAction");
-    if (g_iScreen != 0 && g_iScreen != 7)
+    if (g_iScreen == 0 || g_iScreen == 7)
+        Ui_AskQuit();
+    else
         Ui_RunPadSlot(12);
-}
-
-// Stand-in.
-void Ui_OpenWavSaveProgress(const char *, int)
-{
-    Sys_CallLog("Ui_OpenWavSaveProgress");
-}
-
-// Stand-in.
-void Ui_FinishWavSaveProgress()
-{
-    Sys_CallLog("Ui_FinishWavSaveProgress");
-}
-
-// Stand-in: the question box; answering it runs Sys_TryDisplayMode with the requested change.
-void Ui_AskTestDisplayMode()
-{
-    Sys_CallLog("Ui_AskTestDisplayMode");
-}
-
-// Stand-in: the failure box of a display test.
-void Ui_ReportDisplayModeFailed()
-{
-    Sys_CallLog("Ui_ReportDisplayModeFailed");
 }

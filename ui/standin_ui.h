@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/popup.h"
+#include "ui/requesters.h"
 #include "ui/widgets.h"
 
 #include <cstdint>
@@ -21,25 +22,6 @@ void Ui_Frame();
 void Ui_EscapeAction();
 void Ui_HandleCloseRequest();
 
-// The riff editor's note entry in live-play mode: a MIDI note-on enters a note at the cursor.
-// Stand-in until the riff editor is built: it keeps the notes entered, oldest first.
-void Ui_LiveNoteEntry(int note, int velocity);
-struct UILIVENOTE
-{
-    int note;
-    int velocity;
-};
-const UILIVENOTE *Ui_StandinLiveNotes(int *count);
-void Ui_StandinClearLiveNotes();
-
-// The mixdown's progress box: opened with the file name, "Finished" and an Okay button at the
-// end. Its Stop button sets g_bMixdownAbort.
-void Ui_OpenWavSaveProgress(const char *fileName, int mode);
-void Ui_FinishWavSaveProgress();
-
-// The display test's boxes: the question whose answer runs the test, and the failure report.
-void Ui_AskTestDisplayMode();
-void Ui_ReportDisplayModeFailed();
 
 // Marks the disk browser's list views for a rebuild from the browser table on the next frame.
 void Ui_MarkBrowserListsDirty();

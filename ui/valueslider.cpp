@@ -7,6 +7,7 @@
 #include "render/gpustate.h"
 #include "ui/langtext.h"
 #include "ui/mouse.h"
+#include "ui/valueeditor.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -265,6 +266,7 @@ WINDOW *Ui_OpenValueEditor(void *target, uint8_t targetWidth, int32_t minimum, i
     g_pValueEditorWindow = win;
     g_pValueEditorSlider = s;
     g_pPrevFocusWidget = g_pFocusWidget;
+    Ui_ValueEditorOpened(g_pPrevFocusWidget);
     Ui_SetFocus(win);
     g_sReturnScreen = int16_t(g_iScreen);
     g_iNextScreen = SCREEN_VALUEEDIT;
@@ -346,6 +348,9 @@ void Ui_ValueEditorClose()
     Ui_CloseWindow(win);
     Ui_SetFocus(g_pPrevFocusWidget);
     g_iNextScreen = g_sReturnScreen;
-    if (g_pfnValueEditorClosed)
-        g_pfnValueEditorClosed();
+    // The follow-up belongs to this opening only: a later editor opened without one must not run it.
+    void (*closed)() = g_pfnValueEditorClosed;
+    g_pfnValueEditorClosed = nullptr;
+    if (closed)
+        closed();
 }

@@ -1,5 +1,6 @@
 #include "ui/widgets.h"
 
+#include "editors/curvewidget.h"
 #include "core/console_memory.h"
 #include "core/padbind.h"
 #include "jam/standin_jam.h"
@@ -267,6 +268,8 @@ void Ui_InitWidgetPools()
     g_pUpdatingWindow = nullptr;
     g_pDrawingWidget = nullptr;
     for (WINDOW &w : g_atWindows) {
+        // A window still open from an earlier start gives its click areas back first.
+        Ui_FreeNodeList(&w);
         std::memset(&w, 0, sizeof w);
         w.flags = WINDOW_FREE;
     }
@@ -277,6 +280,7 @@ void Ui_InitWidgetPools()
     Ui_InitScrollBarPool();
     Ui_InitTextFieldPool();
     Ui_InitValueSliderPool();
+    Ed_InitCurvePools();
     Ui_InitMousePointer();
     g_abUiTint[0] = g_abUiTint[1] = g_abUiTint[2] = 128;
     g_ucUiColourScheme = 0;
@@ -360,13 +364,25 @@ void Ui_DrawWidget(WIDGET *w)
     case WIDGET_SCROLLBAR: Ui_DrawScrollBar(reinterpret_cast<SCROLLBAR *>(w)); break;
     case WIDGET_TEXTFIELD: Ui_DrawTextField(reinterpret_cast<TEXTFIELD *>(w)); break;
     case WIDGET_VALUESLIDER: Ui_DrawValueSlider(reinterpret_cast<VALUESLIDER *>(w)); break;
-    default: break; // curves belong to the curve editor
+    case WIDGET_CURVE: Ed_DrawCurveWidget(reinterpret_cast<CURVEWIDGET *>(w)); break;
+    default: break;
     }
 }
 
 void *Ui_GetFocus()
 {
     return g_pFocusWidget;
+}
+
+bool Ui_WindowHasFocus(const WINDOW *w)
+{
+    const void *f = g_pFocusWidget;
+    if (!w || !f)
+        return false;
+    // The focus is either a window record or a widget, which knows its window.
+    if (f >= static_cast<const void *>(&g_atWindows[0]) && f < static_cast<const void *>(&g_atWindows[UI_WINDOWS]))
+        return f == w;
+    return static_cast<const WIDGET *>(f)->parent == w;
 }
 
 void Ui_SetFocus(void *w)

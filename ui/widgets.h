@@ -159,6 +159,8 @@ void Ui_CloseWindow(WINDOW *w);
 void Ui_AttachWidget(WINDOW *window, WIDGET *child);
 void Ui_DrawWidget(WIDGET *w);
 void *Ui_GetFocus();
+// True when the focus is the window itself or one of its widgets.
+bool Ui_WindowHasFocus(const WINDOW *w);
 void Ui_SetFocus(void *w);
 void Ui_SetModalWindow(WINDOW *w);
 void Ui_RedrawWindowFrame(WINDOW *w);

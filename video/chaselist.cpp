@@ -5,7 +5,8 @@
 #include "video/chase.h"
 #include "video/chaseres.h"
 #include "video/chasetypes.h"
-#include "video/standin_chaseeditor.h"
+#include "editors/chaseeditor.h"
+#include "video/render.h"
 
 uint32_t g_uChaseLimitGeneration = 1;
 

@@ -12,7 +12,8 @@
 #include "video/chasetypes.h"
 #include "video/clips.h"
 #include "video/interp.h"
-#include "video/standin_chaseeditor.h"
+#include "editors/chaseeditor.h"
+#include "video/render.h"
 #include "video/vidobject.h"
 
 char g_szBackFamily[128] = "back wotsir";

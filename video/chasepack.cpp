@@ -4,6 +4,7 @@
 #include "video/chase.h"
 #include "video/chasetypes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -64,6 +65,42 @@ struct BitReader
     }
 };
 
+// How a key's channels were stored by the song being read: older versions had other widths for
+// a few channels, and the background a third channel that is read and dropped.
+struct STOREDCHANNELS
+{
+    int32_t count;
+    uint8_t bits[VID_MAX_CHANNELS];
+};
+
+STOREDCHANNELS StoredChannels(const CHASEDEF *def, int32_t version)
+{
+    STOREDCHANNELS s{};
+    s.count = def->sChannelCount;
+    for (int32_t c = 0; c < s.count && c < VID_MAX_CHANNELS; c++)
+        s.bits[c] = def->pChannels[c].ucBits;
+    for (int32_t c = 0; c < VID_MAX_CHANNELS; c++)
+        if (const int32_t b = Vid_StoredChannelBits(def->uStoredId, c, version); b >= 0) {
+            s.bits[c] = static_cast<uint8_t>(b);
+            s.count = std::max(s.count, c + 1);
+        }
+    return s;
+}
+
+// Bits of the values of one stored key, -1 when the mask names a channel the song's version
+// did not have.
+int32_t StoredKeyBits(const STOREDCHANNELS &s, uint32_t mask)
+{
+    int32_t bits = 0;
+    for (int32_t c = 0; c < 16; c++)
+        if (mask >> c & 1) {
+            if (c >= s.count)
+                return -1;
+            bits += s.bits[c];
+        }
+    return bits;
+}
+
 const CHASEDEF *StoredDef(const uint8_t *record)
 {
     const int32_t type = Vid_FindChaseType(Rd16(record));
@@ -71,6 +108,27 @@ const CHASEDEF *StoredDef(const uint8_t *record)
 }
 
 } // namespace
+
+int32_t Vid_StoredChannelBits(int32_t storedId, int32_t channel, int32_t version)
+{
+    struct OLDCHANNEL
+    {
+        int32_t below; // versions below this one (5 alone when only is set)
+        bool only5;
+        int32_t storedId, channel, bits;
+    };
+    static const OLDCHANNEL kOld[] = {
+        {6, true, 6, 8, 1},    // camera face channel: 1 bit, 0..1
+        {6, true, 3, 2, 4},    // rotation speed: 4 bits, 0..15
+        {12, false, 2, 2, 1},  // background: a third channel of 1 bit
+        {13, false, 6, 3, 4},  // camera speed: 4 bits, 0..15
+        {13, false, 5, 3, 4},  // path speed: 4 bits, 0..15
+    };
+    for (const OLDCHANNEL &o : kOld)
+        if (o.storedId == storedId && o.channel == channel && (o.only5 ? version == 5 : version < o.below))
+            return o.bits;
+    return -1;
+}
 
 uint32_t Vid_PackedChaseSize(const CHASE *chase)
 {
@@ -132,10 +190,11 @@ uint32_t Vid_ChaseRecordSize(const uint8_t *record, size_t left)
     const uint32_t keys = record[5];
     if (left < header + 4u * keys)
         return 0;
+    const STOREDCHANNELS stored = StoredChannels(def, g_iSongFormatVersion);
     uint32_t bits = 0;
     for (uint32_t k = 0; k < keys; k++) {
         const uint8_t *key = record + header + 4 * k;
-        const int32_t b = KeyBits(def, Rd16(key + 2));
+        const int32_t b = StoredKeyBits(stored, Rd16(key + 2));
         if (b < 0 || Rd16(key) >= VID_KEY_TIMES)
             return 0;
         bits += static_cast<uint32_t>(b);
@@ -151,6 +210,7 @@ template <typename F> void WalkValues(const uint8_t *record, const CHASEDEF *def
 {
     const int32_t header = HeaderBytes();
     const int32_t keys = record[5];
+    const STOREDCHANNELS stored = StoredChannels(def, g_iSongFormatVersion);
     BitReader r{record + header + 4 * keys};
     for (int32_t k = 0; k < keys; k++) {
         const uint8_t *key = record + header + 4 * k;
@@ -160,10 +220,13 @@ template <typename F> void WalkValues(const uint8_t *record, const CHASEDEF *def
         for (int32_t c = 0; c < VID_MAX_CHANNELS; c++) {
             values[c] = -1;
             states[c] = KEYSTATE_REMOVE;
-            if (c < def->sChannelCount && (mask >> c & 1)) {
-                const uint32_t bits = def->pChannels[c].ucBits;
-                values[c] = Vid_FitChannelValue(static_cast<int32_t>(r.Get(static_cast<int32_t>(bits))), bits);
-                states[c] = KEYSTATE_SET;
+            if (c < stored.count && (mask >> c & 1)) {
+                const uint32_t bits = stored.bits[c];
+                const int32_t v = Vid_FitChannelValue(static_cast<int32_t>(r.Get(static_cast<int32_t>(bits))), bits);
+                if (c < def->sChannelCount) { // a channel the type no longer has is dropped
+                    values[c] = v;
+                    states[c] = KEYSTATE_SET;
+                }
             }
         }
         fn(Rd16(key), values, states);

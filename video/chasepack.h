@@ -27,5 +27,9 @@ int32_t Vid_MapStoredChaseType(const uint8_t *record);
 int32_t Vid_UnpackChaseValues(const uint8_t *record, size_t left, uint32_t *bitmap);
 // A new chase (no references) from a stored record, or null when the record is refused.
 CHASE *Vid_UnpackChase(const uint8_t *record, size_t left, const VIDLOADMAP *map);
+// The width a channel of a chase type (by stored id) had in songs of an older format version, or
+// -1 when it is stored as the type has it now. Background records below version 12 hold a
+// third 1-bit channel, read and dropped.
+int32_t Vid_StoredChannelBits(int32_t storedId, int32_t channel, int32_t version);
 // Marks the resources a live chase's keys use (ids as bits of bitmap).
 void Vid_MarkChaseResources(const CHASE *chase, uint32_t *bitmap);

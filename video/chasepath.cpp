@@ -13,7 +13,8 @@
 #include "video/clips.h"
 #include "video/engine.h"
 #include "video/interp.h"
-#include "video/standin_chaseeditor.h"
+#include "editors/chaseeditor.h"
+#include "video/render.h"
 #include "video/vidobject.h"
 
 const int32_t g_aiChaseSpeed[17] = {0, 24, 32, 48, 64, 96, 128, 192, 256, 320, 520, 680, 820, 1024, 1200, 1400, 1600};

@@ -11,7 +11,8 @@
 #include "video/chaseres.h"
 #include "video/chasetypes.h"
 #include "video/interp.h"
-#include "video/standin_chaseeditor.h"
+#include "editors/chaseeditor.h"
+#include "video/render.h"
 #include "video/vidobject.h"
 
 const int32_t g_aiShapeScale[8] = {800, 1600, 2800, 4096, 6144, 8192, 12288, 16384};

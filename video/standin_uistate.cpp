@@ -1,7 +1,6 @@
 // Stand-ins until the editor screens build these: level 0.
 #include "video/standin_uistate.h"
 
-__attribute__((weak)) uint8_t g_ucChaseLevel = 0;
 __attribute__((weak)) uint8_t g_ucGridKind = 0;
 __attribute__((weak)) uint8_t g_ucGridPasteMode = 0;
 __attribute__((weak)) uint8_t g_ucScreenSubState = 0;

@@ -15,6 +15,8 @@
 #include "audio/mixer.h"
 #include "sequencer/eventlists.h"
 #include "sequencer/samples.h"
+#include "video/autovideo.h"
+#include "video/chasetypes.h"
 #include "video/respages.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
@@ -761,6 +763,9 @@ void LibrarySongImages()
 void SongImages()
 {
     Seq_Init();
+    // The video chunks need the chase types (no archive: resources stay unresolved).
+    Vid_CreateResPagePool();
+    Vid_InitVideoCore();
     for (int32_t tagged = 0; tagged < 2; tagged++) {
         g_bTaggedSongFile = tagged;
         Seq_NewSong();
@@ -786,6 +791,63 @@ void SongImages()
         Seq_PlaceRiff(riff, 2, 0, 0, 1);
         Seq_SetTrackEntry(4, 4, 120, 160, 0, 0, 0, 0, 0, 'c');
         seed("riffs");
+        // The same song with a video block of the older layout: an object with a modifier, a
+        // camera and a screen effect, each chase named by a timeline entry.
+        Bytes old = Seq_SaveSongImage(SONGPART_SONG, "seed");
+        if (!old.empty()) {
+            Bytes vi;
+            auto u32 = [&](uint32_t v) {
+                for (int32_t i = 0; i < 4; i++)
+                    vi.push_back((uint8_t)(v >> (8 * i)));
+            };
+            const struct
+            {
+                uint32_t type;
+                Bytes key;
+            } chases[] = {{4, {3, 0x25, 1, 0}}, {8, {10, 20, 30, 1}}, {5, {0, 5, 0, 0, 0, 0, 0, 0}}, {2, {8, 0, 0, 0, 0, 0, 0, 0}}};
+            u32(4);
+            for (const auto &c : chases) {
+                vi.insert(vi.end(), 12, 0);
+                for (uint32_t v : {c.type, 7u, 2u, 0u, 1u})
+                    u32(v);
+                vi.insert(vi.end(), c.key.begin(), c.key.end());
+            }
+            u32(4);
+            for (uint32_t e = 0; e < 4; e++)
+                for (uint32_t v : {e + 1, e, 6u, 0u}) {
+                    vi.push_back((uint8_t)v);
+                    vi.push_back((uint8_t)(v >> 8));
+                }
+            old.push_back('V');
+            old.push_back('I');
+            old.push_back((uint8_t)(vi.size() / 4));
+            old.push_back((uint8_t)(vi.size() / 4 >> 8));
+            old.insert(old.end(), vi.begin(), vi.end());
+            const uint32_t total = (uint32_t)old.size();
+            for (int32_t i = 0; i < 4; i++)
+                old[8 + i] = (uint8_t)(total >> (8 * i));
+            if ((old.size() & 1) != (size_t)tagged)
+                old.push_back(0);
+            Seed("songimage", std::string("oldvideo") + (tagged ? "-tagged" : "-untagged"), old);
+            Seed("songinfo", std::string("oldvideo") + (tagged ? "-tagged" : "-untagged"), old);
+            // Loaded, that video saves as CH, CL and VD; the same image marked as version 11
+            // reads its chase records with that version's channel widths.
+            if (const int32_t r = Seq_LoadSongImage(old.data(), old.size()); r == 0 || r == (0x100 | SONGLOAD_MISSING)) {
+                Bytes video = Seq_SaveSongImage(SONGPART_SONG | SONGPART_VIDEO, "seed");
+                if (!video.empty()) {
+                    Bytes v11 = video;
+                    v11[4] = 11;
+                    for (Bytes *b : {&video, &v11})
+                        if ((b->size() & 1) != (size_t)tagged)
+                            b->push_back(0);
+                    Seed("songimage", std::string("video") + (tagged ? "-tagged" : "-untagged"), video);
+                    Seed("songimage", std::string("video-v11") + (tagged ? "-tagged" : "-untagged"), v11);
+                    Seed("songinfo", std::string("video") + (tagged ? "-tagged" : "-untagged"), video);
+                }
+            }
+            Seq_NewSong();
+            Vid_FreeAllClipsAndChases();
+        }
     }
     Seq_NewSong();
     g_bTaggedSongFile = 1;

@@ -110,6 +110,45 @@ TEST_F(KeyboardTest, FunctionKeysEscapeAndOtherKeysReachTheInterface)
     EXPECT_EQ(g_iLastKeyCode, 'A');
 }
 
+// Return is the pad's accept button (slot 14) wherever no shortcut of its own takes it: the
+// option pages, dialogs and editor panels can then be answered from the keyboard.
+TEST_F(KeyboardTest, ReturnIsTheAcceptButtonExceptInMessageBoxesAndJams)
+{
+    constexpr uint16_t kAccept = 1u << 14;
+    struct Case
+    {
+        int32_t screen;
+        int32_t jam;
+        bool drives;
+    } const cases[] = {{22, 0, true}, {11, 0, true}, {0, 0, true}, {17, 0, false}, {22, 1, false}};
+    for (const Case &c : cases) {
+        g_iScreen = c.screen;
+        g_bJamSessionOn = c.jam;
+        g_wPadButtons = 0xFFFF;
+        g_iLastKeyCode = 0;
+        Down(0x0D);
+        EXPECT_EQ(g_wPadButtons, c.drives ? 0xFFFF & ~kAccept : 0xFFFF) << "screen " << c.screen << " jam " << c.jam;
+        EXPECT_EQ(g_iLastKeyCode, 0x0D) << "the message box's shortcut still sees it";
+        Up(0x0D);
+        EXPECT_EQ(g_wPadButtons, 0xFFFF);
+    }
+    g_bJamSessionOn = 0;
+
+    // An accept that opened a box or a text entry: the release still lets the button go.
+    g_iScreen = 22;
+    Down(0x0D);
+    g_iScreen = 17;
+    Up(0x0D);
+    EXPECT_EQ(g_wPadButtons, 0xFFFF);
+    g_iScreen = 11;
+    Down(0x0D);
+    Begin(16);
+    Up(0x0D);
+    EXPECT_EQ(g_wPadButtons, 0xFFFF);
+    Sys_EndTextEntry();
+    g_iScreen = 0;
+}
+
 TEST_F(KeyboardTest, ModifiersSetOnPressAndAllClearOnAnyRelease)
 {
     Down(VK_SHIFT);

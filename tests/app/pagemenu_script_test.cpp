@@ -41,19 +41,20 @@ protected:
 
 TEST_F(PageMenuScript, OpenMoveChooseGreyedCloseReopenAtTheSamePlaceAndChoose)
 {
-    // Page 0, the song grid. Row 7 of its list is "Resize riff" (greyed, no handler yet); row 8
-    // is "Clone riff", given a handler here.
+    // Page 0, the song grid. Row 9 of its list is "Change riff volume" (greyed, no handler yet);
+    // row 8 is "Clone riff", given a handler here.
     Ui_SetMenuItemHandler(51, CloneRiff);
     const uint32_t refusals = g_uRefusals;
     // The pointer starts at the screen's centre, over row 5 of the menu that opens under it (kept
     // on screen); each step of the cursor keys takes the pointer one row along with the selection.
     EXPECT_EQ(Run(nullptr, 90,
                   {"10 mousedown 2", "11 mouseup 2",                                    // open
-                   "15 keydown Down", "16 keyup Down", "20 keydown Down", "21 keyup Down", // rows 1, 2
-                   "50 mousedown 1", "51 mouseup 1",                    // row 7 under the pointer: refused
+                   "15 keydown Down", "16 keyup Down", "20 keydown Down", "21 keyup Down", // rows 6, 7
+                   "25 keydown Down", "26 keyup Down", "30 keydown Down", "31 keyup Down", // rows 8, 9
+                   "50 mousedown 1", "51 mouseup 1",                    // row 9 under the pointer: refused
                    "55 keydown Escape", "56 keyup Escape",                               // close
                    "60 mousedown 2", "61 mouseup 2",                                     // reopen
-                   "65 keydown Down", "66 keyup Down",                                   // row 8
+                   "65 keydown Up", "66 keyup Up",                                       // row 8
                    "70 mousedown 1", "71 mouseup 1",                                     // choose
                    "75 mousedown 2", "76 mouseup 2",                                     // reopen
                    "80 keydown Up", "81 keyup Up", "84 keydown Escape", "85 keyup Escape"}),
@@ -62,7 +63,7 @@ TEST_F(PageMenuScript, OpenMoveChooseGreyedCloseReopenAtTheSamePlaceAndChoose)
     EXPECT_EQ(Count("Ui_ClosePageMenu"), 2) << Lines(Log());
     EXPECT_EQ(Count("Ui_ChoosePageMenuItem"), 1);
     EXPECT_EQ(g_uRefusals, refusals + 1) << "the greyed row refused once and the menu stayed";
-    EXPECT_EQ(s_cloneRuns, 1) << "the reopened menu started at row 7, one step down is row 8";
+    EXPECT_EQ(s_cloneRuns, 1) << "the reopened menu started at row 9, one step up is row 8";
     EXPECT_EQ(s_screenWhenRun, 0) << "the menu is closed before the item runs";
     EXPECT_EQ(g_pPageMenuPopup, nullptr);
     EXPECT_EQ(g_iScreen, 0) << "back on the grid";

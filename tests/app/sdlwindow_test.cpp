@@ -40,11 +40,13 @@ TEST(SdlWindow, OpensTitledWindowAndEndsWithZeroWhenClosed)
         std::fclose(f);
     }
 
+    const std::string settings = SeenIntroductionSettings();
     pid_t pid = fork();
     if (pid == 0) {
         setenv("LSAN_OPTIONS", ("suppressions=" + suppressions).c_str(), 1);
         setenv("DISPLAY", x.Display().c_str(), 1);
         setenv("TNV_BACKEND", "real", 1);
+        setenv("TNV_SETTINGS", settings.c_str(), 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         // No GL: without a graphics card the GL driver compiles code at run time whose
         // allocations the leak checker reports at exit. The software renderer draws the same.
@@ -97,7 +99,8 @@ TEST(Program, HeadlessRunsEndWithZero)
     ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
     const std::string script = ::testing::TempDir() + "tnv_program_close.txt";
     if (FILE *f = std::fopen(script.c_str(), "w")) {
-        std::fputs("3 keydown Up\n5 close\n", f);
+        // The close asks first; "Okay" ends the program.
+        std::fputs("3 keydown Up\n5 close\n7 mousemove -2000 -2000\n8 mousemove 356 213\n10 mousedown 1\n11 mouseup 1\n", f);
         std::fclose(f);
     }
     const std::string scriptEnv = "TNV_INPUT_SCRIPT=" + script;
@@ -238,11 +241,13 @@ TEST_P(SdlWindowScale, ShowsThePictureTheHeadlessRunPresents)
         std::fputs("leak:libdbus-1.so\n", f);
         std::fclose(f);
     }
+    const std::string settings = SeenIntroductionSettings();
     pid_t pid = fork();
     if (pid == 0) {
         setenv("LSAN_OPTIONS", ("suppressions=" + suppressions).c_str(), 1);
         setenv("DISPLAY", x.Display().c_str(), 1);
         setenv("TNV_BACKEND", "real", 1);
+        setenv("TNV_SETTINGS", settings.c_str(), 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         // No GL: without a graphics card the GL driver compiles code at run time whose
         // allocations the leak checker reports at exit. The software renderer draws the same.
@@ -346,6 +351,7 @@ TEST(SdlWindow, QuitSignalsEndTheStudioWhileAFatalBoxWaits)
         const std::string tree = RunAndRead("xwininfo -display " + x.Display() + " -root -tree 2>/dev/null");
         return tree.find("\"ERROR!\"") != std::string::npos;
     };
+    const std::string settings = SeenIntroductionSettings();
     for (int sig : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(sig);
         pid_t pid = fork();
@@ -353,6 +359,7 @@ TEST(SdlWindow, QuitSignalsEndTheStudioWhileAFatalBoxWaits)
             setenv("LSAN_OPTIONS", ("suppressions=" + suppressions).c_str(), 1);
             setenv("DISPLAY", x.Display().c_str(), 1);
             setenv("TNV_BACKEND", "real", 1);
+            setenv("TNV_SETTINGS", settings.c_str(), 1);
             setenv("SDL_AUDIODRIVER", "none-such", 1);
             setenv("SDL_RENDER_DRIVER", "software", 1);
             setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);

@@ -18,6 +18,7 @@
 #include "platform/kescomms.h"
 #include "platform/window.h"
 #include "ui/standin_ui.h"
+#include "ui/msgbox.h"
 #include "render/display.h"
 #include "video/engine.h"
 
@@ -66,6 +67,8 @@ protected:
         g_uTextEntryFilter = 0;
         Kes_UseFake(false);
         Plat_MessageBoxLogClear();
+        // A box left open by an earlier run in this process would hold the pad and the keys.
+        Ui_ResetMessageBoxes();
         Sys_CallLogEnable(true);
     }
 

@@ -1,7 +1,7 @@
 #include "app/settings.h"
 #include "audio/midiin.h"
+#include "ui/liveentry.h"
 #include "platform/midi_in.h"
-#include "ui/standin_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,17 @@
 #include <vector>
 
 namespace {
+
+struct LIVENOTE
+{
+    int note;
+    int velocity;
+};
+std::vector<LIVENOTE> s_liveNotes;
+void RecordLiveNote(int32_t note, int32_t velocity)
+{
+    s_liveNotes.push_back({note, velocity});
+}
 
 uint32_t Msg(int status, int d1, int d2)
 {
@@ -34,14 +45,16 @@ protected:
         g_iMidiChannelFilter = -1;
         g_bMidiLivePlay = 0;
         g_iMidiInDevice = 1;
+        g_pfnSndLiveNote = RecordLiveNote;
         Snd_DispatchLiveNotes();
-        Ui_StandinClearLiveNotes();
+        s_liveNotes.clear();
     }
     void TearDown() override
     {
         Snd_MidiInEnd();
         Plat_MidiInHeadlessSetPorts(0);
         g_iMidiInDevice = 0;
+        g_pfnSndLiveNote = Ui_LiveEntryMidiNote;
     }
     std::vector<uint32_t> Stored()
     {
@@ -227,16 +240,14 @@ TEST_F(MidiIn, LivePlayQueuesNoteOnsForTheMainThread)
     });
     driver.join();
     // Nothing reaches the note entry from the driver's thread, and the tables are left alone.
-    int count = -1;
-    Ui_StandinLiveNotes(&count);
-    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(s_liveNotes.empty());
     EXPECT_EQ(g_abMidiNoteVelocity[60], 0);
     EXPECT_EQ(g_abMidiController[7], 0);
     EXPECT_EQ(Stored().size(), 6u);
 
     EXPECT_EQ(Snd_DispatchLiveNotes(), 2);
-    const UILIVENOTE *notes = Ui_StandinLiveNotes(&count);
-    ASSERT_EQ(count, 2);
+    const std::vector<LIVENOTE> notes = s_liveNotes;
+    ASSERT_EQ(notes.size(), 2u);
     EXPECT_EQ(notes[0].note, 60);
     EXPECT_EQ(notes[0].velocity, 100);
     EXPECT_EQ(notes[1].note, 62);

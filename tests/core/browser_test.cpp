@@ -256,6 +256,7 @@ TEST_F(Browser, SongFilesLoadFromBehindTheirHeaderWithCheckedSizes)
     const std::string data(300, 'D');
     Write("songs/tagged.tnv", "TVPC" + Header() + data);
     Write("songs/plain.tnv", Header() + data);
+    Write("songs/bare.tnv", "H2" + data);
     Write("songs/big.tnv", "TVPC" + Header() + std::string(1001, 'B'));
     Write("songs/exact.tnv", "TVPC" + Header() + std::string(1000, 'E'));
     Write("songs/short.tnv", std::string(100, 'S'));
@@ -278,6 +279,7 @@ TEST_F(Browser, SongFilesLoadFromBehindTheirHeaderWithCheckedSizes)
     const Case cases[] = {
         {"tagged.tnv", 1, 1, data, ""},
         {"plain.tnv", 1, 0, data, ""},
+        {"bare.tnv", 1, 1, "H2" + data, ""},
         {"exact.tnv", 1, 1, std::string(1000, 'E'), ""},
         {"big.tnv", 0, -1, "", "File too large!"},
         {"short.tnv", 0, -1, "", "Not a song file!"},

@@ -75,11 +75,13 @@ TEST(SongGridWindow, RealWindowShowsTheSongGridUnderTheTopBar)
         std::fputs("leak:libdbus-1.so\n", f);
         std::fclose(f);
     }
+    const std::string settings = SeenIntroductionSettings();
     pid_t pid = fork();
     if (pid == 0) {
         setenv("LSAN_OPTIONS", ("suppressions=" + suppressions).c_str(), 1);
         setenv("DISPLAY", x.Display().c_str(), 1);
         setenv("TNV_BACKEND", "real", 1);
+        setenv("TNV_SETTINGS", settings.c_str(), 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("SDL_RENDER_DRIVER", "software", 1);
         setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);

@@ -5,7 +5,9 @@
 
 #include "core/browser.h"
 #include "editors/blockselect.h"
+#include "editors/options.h"
 #include "editors/standin_editorstate.h"
+#include "editors/filescreen.h"
 #include "editors/topbar.h"
 #include "sequencer/channels.h"
 #include "sequencer/noteedit.h"
@@ -127,7 +129,7 @@ TEST_F(Editors, LeavingTheGridFocusesTheTopBarWhosePromptIsTheButton)
 }
 
 // Every section from the song grid and back: the built ones switch, the others refuse and leave
-// the song grid as it was.
+// the song grid as it was. The CD player and the options open their page over the grid.
 TEST_F(Editors, EverySectionAndBack)
 {
     struct
@@ -136,19 +138,51 @@ TEST_F(Editors, EverySectionAndBack)
         int kind; // grid kind shown afterwards
         bool refused;
     } kCases[] = {{1, 1, false}, {0, 2, false}, {1, 1, false}, {1, 1, false}, {0, 2, false},
-                  {0, 2, false}, {3, 2, true},  {4, 2, true},  {5, 2, true}};
+                  {0, 2, false}, {4, 2, false}, {5, 2, false}};
     for (const auto &c : kCases) {
         SCOPED_TRACE(c.button);
         const uint32_t refused = g_uUnbuiltHandlerRuns;
         g_ucTopBarButton = uint8_t(c.button);
         Ed_TopBarChoose();
         Frames(6);
+        if (c.button == 5 || c.button == 4) {
+            // The option pages open over the grid and take the focus until they are left.
+            EXPECT_TRUE(Ui_WindowIsOpen(g_pOptionWindow));
+            EXPECT_EQ(Ui_GetFocus(), g_pOptionWindow);
+            EXPECT_EQ(g_iScreen, SCREEN_OPTIONS);
+            Ed_OptionPageBack();
+            Frames(6);
+            EXPECT_FALSE(Ui_WindowIsOpen(g_pOptionWindow));
+            if (c.button == 5) {
+                EXPECT_EQ(g_ucTopBarButton, 0);
+            }
+        }
         EXPECT_EQ(g_uUnbuiltHandlerRuns - refused, c.refused ? 1u : 0u);
         EXPECT_EQ(g_ucGridKind, c.kind);
         EXPECT_TRUE(GridFocused());
         EXPECT_TRUE(Ui_WindowIsOpen(g_pGridWindow));
         EXPECT_TRUE(Ui_WindowIsOpen(g_pTopBarWindow));
     }
+}
+
+// "Load and Save" closes the song grid and opens the file screen; its back key starts the clock
+// and brings the song grid back.
+TEST_F(Editors, LoadAndSaveOpensTheFileScreenAndBackReturnsToTheGrid)
+{
+    g_ucTopBarButton = 3;
+    Ed_TopBarChoose();
+    Frames(6);
+    ASSERT_TRUE(Ui_WindowIsOpen(g_pFileBrowserWindow));
+    EXPECT_EQ(g_iScreen, 11);
+    EXPECT_EQ(Ui_GetFocus(), g_pFileBrowserWindow);
+    EXPECT_FALSE(g_pGridWindow && Ui_WindowIsOpen(g_pGridWindow)) << "the grid closed first";
+    Ed_FileBrowserBack();
+    Frames(6);
+    EXPECT_EQ(g_pFileBrowserWindow, nullptr);
+    EXPECT_EQ(g_ucGridKind, 2);
+    EXPECT_TRUE(GridFocused());
+    EXPECT_TRUE(Ui_WindowIsOpen(g_pGridWindow));
+    EXPECT_TRUE(Ui_WindowIsOpen(g_pTopBarWindow));
 }
 
 TEST_F(Editors, VideoTrackWithNoSectionOpenComesThreeFramesLater)

@@ -217,3 +217,89 @@ TEST_F(SongJams, BrokenJamChunksCostOnlyTheJams)
         EXPECT_EQ(RiffName(g_aSongGrid[0][0] & SEQ_CELL_ID_MASK), "Keep me") << c.what;
     }
 }
+
+TEST_F(SongJams, ATemplateHoldsTheRecordAndItsMusicAlone)
+{
+    // The riff is on the song grid too, and the record names an instrument no riff plays.
+    const int32_t a = MakeRiff(1, 48, "Groove");
+    Seq_PlaceRiff(a, 0, 0, 0, 1);
+    int32_t extra = Seq_AllocInstrumentSlot();
+    if (extra == 1) // the notes' own instrument
+        extra = Seq_AllocInstrumentSlot();
+    ASSERT_GT(extra, 1);
+    g_aInstrumentSlots[extra].ucKey1 = 0xFE; // made by its own command chain
+    g_aInstrumentSlots[extra].uKey2 = g_aInstrumentSlots[extra].uKey3 = 0xFFFE;
+    Setup(0, {a}, a);
+    Jam_SetRecordInstrument(0, 3, extra);
+    const Bytes image = Seq_WriteJamImage(0, "AUTHOR BLOKE");
+    ASSERT_FALSE(image.empty());
+    std::string text;
+    ASSERT_EQ(Seq_DescribeImage(image.data(), image.size(), &text), 0) << text;
+    for (const char *absent : {"\n  AU ", "\n  CN ", "\n  DS ", "\n  SN "})
+        EXPECT_EQ(text.find(absent), std::string::npos) << absent << " in\n" << text;
+    for (const char *present : {"\n  RI ", "\n  NO ", "\n  JT "})
+        EXPECT_NE(text.find(present), std::string::npos) << present << " in\n" << text;
+    // The notes' instrument and the row's.
+    EXPECT_NE(text.find("IN "), std::string::npos);
+    EXPECT_NE(text.find("2 items"), std::string::npos) << text;
+
+    // Loaded into a new song, the row names the instrument again, and the image comes back.
+    Seq_NewSong();
+    Jam_ResetRecords();
+    Seq_ResetJamSlots();
+    ASSERT_EQ(Seq_LoadJamTemplateImage(image.data(), image.size()), 1);
+    const uint8_t *row = &g_aabJamRecords[0][JAM_RECORD_INSTRUMENT_AT + 3 * JAM_ROW_BYTES];
+    ASSERT_EQ(row[0], JAM_ROW_SONG) << "the row was written empty";
+    const int32_t slot = RowValue(row + 2);
+    ASSERT_GT(slot, 0);
+    EXPECT_EQ(g_aInstrumentSlots[slot].ucKey1, 0xFE);
+    EXPECT_EQ(Rows(0), "Groove,"); // no sequence, so no companion
+    // The template brings no grid: nothing was placed.
+    EXPECT_EQ(g_aSongGrid[0][0], 0);
+    EXPECT_EQ(Seq_WriteJamImage(0, "AUTHOR BLOKE"), image);
+}
+
+TEST_F(SongJams, AChosenJamRecordBringsOnlyItsOwnRiffs)
+{
+    const int32_t a = MakeRiff(1, 48, "Alpha"), b = MakeRiff(1, 55, "Beta"), c = MakeRiff(1, 40, "Gamma");
+    Setup(0, {a, b}, a);
+    Setup(1, {c}, c);
+    g_bJamSelectionActive = 1;
+    const Bytes image = Seq_SaveSongImage(SONGPART_SONG | SONGPART_JAMS, "Tester");
+    ASSERT_FALSE(image.empty());
+    struct Case
+    {
+        const char *what;
+        int32_t record; // chosen through JT, or -1 through JC (every record in use)
+        const char *rows0, *rows1;
+        int32_t riffs;
+    } cases[] = {
+        {"second record alone", 1, "Gamma,", "", 1},
+        {"first record alone", 0, "Alpha,Beta,", "", 2},
+        {"every record the selection names", -1, "Alpha,Beta,", "Gamma,", 3},
+    };
+    for (const Case &k : cases) {
+        Seq_NewSong();
+        Jam_ResetRecords();
+        Seq_ResetJamSlots();
+        g_JamSetups[0].ucState = 3; // free for a loaded record
+        uint32_t mask = 1u << (CHUNK_RI - 1) | 1u << (CHUNK_JT - 1) | 1u << (CHUNK_IN - 1) | 1u << (CHUNK_NO - 1) |
+                        1u << (CHUNK_EN - 1);
+        if (k.record < 0)
+            mask |= 1u << (CHUNK_JC - 1);
+        CHUNKLOADCONTEXT load;
+        ASSERT_EQ(Seq_LoadChunks(image.data(), image.size(), mask, 0, 0, &load), 0) << k.what;
+        Seq_SetUsageSlot(&load.ctx, 3, CHUNK_RI);
+        Seq_SetUsageSlot(&load.ctx, 8, CHUNK_JT);
+        if (k.record >= 0)
+            Seq_MarkBit(Seq_GetUsageBitmap(&load.ctx, CHUNK_JT), (uint32_t)k.record);
+        ASSERT_EQ(Seq_FinishLoad(mask, &load), 0) << k.what;
+        EXPECT_EQ(g_uRiffCount - 1, k.riffs) << k.what;
+        // Rows without the companion's riff (the sequence was not saved, so no companions).
+        std::string rows0 = Rows(0), rows1 = Rows(1);
+        EXPECT_EQ(rows0, k.rows0) << k.what;
+        if (k.record < 0) {
+            EXPECT_EQ(rows1, k.rows1) << k.what;
+        }
+    }
+}

@@ -156,6 +156,38 @@ TEST_F(Undo, DeletingARiffTheLogNamesClearsTheLog)
     EXPECT_MODEL_WHOLE();
 }
 
+// A riff's icon (its type) changed with undo: undone, redone, and still right after a riff below it
+// was freed (ids lowered) or after the riff itself was deleted (nothing left naming it).
+TEST_F(Undo, RiffTypeChangeUndoesRedoesAndFollowsRiffIds)
+{
+    const int32_t gone = Seq_NewRiff(1, 1);
+    const int32_t riff = Seq_NewRiff(1, 1);
+    Seq_SetRiffType(riff, 3);
+    Seq_GetRiff(gone)->uFlags |= RIFF_FLAG_DELETE;
+    Seq_AllocUndoLog();
+    Seq_SetRiffTypeWithUndo(riff, 12);
+    Seq_CloseUndoStep();
+    EXPECT_EQ(Seq_GetRiff(riff)->ucType, 12);
+    Seq_UndoLastStep();
+    EXPECT_EQ(Seq_GetRiff(riff)->ucType, 3);
+    Seq_RedoLastStep();
+    EXPECT_EQ(Seq_GetRiff(riff)->ucType, 12);
+    // The riff below goes: the record follows the lowered id.
+    Seq_PurgeDeletedRiffs();
+    ASSERT_EQ(g_uRiffCount, 2);
+    EXPECT_EQ(Seq_UndoFindDangling(), -1);
+    Seq_UndoLastStep();
+    EXPECT_EQ(Seq_GetRiff(1)->ucType, 3);
+    Seq_RedoLastStep();
+    EXPECT_EQ(Seq_GetRiff(1)->ucType, 12);
+    // The riff itself goes: nothing is left that names it.
+    ASSERT_EQ(Seq_ReleaseRiff(1, 3, 1), 1);
+    EXPECT_EQ(Seq_UndoFindDangling(), -1);
+    EXPECT_FALSE(Seq_UndoNamesRiff(1));
+    Seq_UndoLastStep();
+    EXPECT_MODEL_WHOLE();
+}
+
 TEST_F(Undo, StepLargerThanTheLogIsNotRecordedAndTheEditStands)
 {
     Seq_SetUndoLogSize(64);

@@ -149,3 +149,13 @@ Picture HeadlessFrame(const std::string &program, int frames)
         return Picture{};
     return ReadPng(png);
 }
+
+std::string SeenIntroductionSettings()
+{
+    const std::string path = ::testing::TempDir() + "tnv_seen_introduction.ini";
+    if (FILE *f = std::fopen(path.c_str(), "w")) {
+        std::fputs("[Software\\Quillstone\\Tonnivelle Demo]\nIntroduction=1\n", f);
+        std::fclose(f);
+    }
+    return path;
+}

@@ -16,6 +16,9 @@ int WaitExit(pid_t pid, int tries);
 // True once the process catches the signal (its handler is installed), read from /proc; waits a
 // bounded time, so a slow start under a sanitizer or a loaded machine is not killed by default.
 bool WaitCaught(pid_t pid, int sig, int tries);
+// A settings file (for TNV_SETTINGS) of a user who has seen the introduction, so that a real
+// backend's first start shows the song grid as a headless run does.
+std::string SeenIntroductionSettings();
 // The studio program: in the build folder, one above the test program's folder.
 std::string ProgramPath();
 

@@ -1,5 +1,7 @@
 // The pad binding table built at start-up and the dispatch rules the screens rely on.
 #include "core/padbind.h"
+#include "editors/chaseeditor.h"
+#include "editors/curveeditor.h"
 #include "editors/topbar.h"
 #include "ui/bindings.h"
 #include "ui/gridops.h"
@@ -186,12 +188,12 @@ TEST_F(Bindings, DispatchRules)
 TEST_F(Bindings, UnbuiltHandlersRefuseAndSayItOnce)
 {
     testing::internal::CaptureStderr();
-    Ui_HelpTextScrollUp();
-    Ui_HelpTextScrollUp();
+    Ed_ChaseKeyAccept();
+    Ed_ChaseKeyAccept();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(g_uUnbuiltHandlerRuns, 2u);
-    EXPECT_STREQ(g_pszLastUnbuiltHandler, "Ui_HelpTextScrollUp");
-    EXPECT_EQ(err, "tnvpc: Ui_HelpTextScrollUp is not available yet\n");
+    EXPECT_STREQ(g_pszLastUnbuiltHandler, "Ed_ChaseKeyAccept");
+    EXPECT_EQ(err, "tnvpc: Ed_ChaseKeyAccept is not available yet\n");
 }
 
 } // namespace

@@ -19,8 +19,11 @@
 #include "support/wadfixture.h"
 #include "ui/busybox.h"
 #include "ui/handlers.h"
+#include "ui/langtext.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
+#include "ui/popupkinds.h"
+#include "core/browser.h"
 #include "ui_fixture.h"
 
 #include <algorithm>
@@ -205,7 +208,8 @@ TEST_F(Popups, LibraryPagesChoosesClosesAndReopensWhereItWasLeft)
     EXPECT_EQ(p->free, 0);
     EXPECT_EQ(g_pBusyBoxWindow, nullptr);
 
-    // A full row: the busy box shows the entry's name, the riff loads, the pop-up closes.
+    // A full row: the busy box shows the entry's name, the load runs, the pop-up closes. These
+    // bytes are no riff: the load fails and a box says so over the grid.
     Tap(kUp);
     for (int i = 0; i < 10; i++)
         Frame();
@@ -221,7 +225,9 @@ TEST_F(Popups, LibraryPagesChoosesClosesAndReopensWhereItWasLeft)
     const auto &log = Sys_CallLogGet();
     EXPECT_NE(std::find(log.begin(), log.end(), "Seq_LoadLibraryRiffLocal"), log.end());
     EXPECT_EQ(p->free, 1);
-    EXPECT_EQ(g_iScreen, 0);
+    ASSERT_NE(g_pCurrentMsgBox, nullptr);
+    EXPECT_STREQ(g_pCurrentMsgBox->pszText, Ui_Text(310));
+    EXPECT_EQ(g_uLibraryRiff, 0);
     EXPECT_EQ(g_atPopupDescs[POPUP_RIFF_LIBRARY].selected, 0);
     EXPECT_TRUE(TestLayer_GuardsIntact());
 }
@@ -291,7 +297,10 @@ TEST_F(Popups, SlotsPlacementAndTheFolderBar)
     EXPECT_EQ(p->list->folderBar->maximum, 3 - 2);
     EXPECT_EQ(p->list->folderBar->position, 1);
     EXPECT_EQ(p->list->folderBar->head.y, p->list->head.y + p->list->head.h);
-    // A press on its right arrow pages to the next sub-folder.
+    // A press on its right arrow pages to the next sub-folder. The pointer rests beside the
+    // pop-up, where it selects no row.
+    g_sMouseX = 10;
+    g_sMouseY = 200;
     Ui_SetFocus(p->window);
     Frame();
     Frame();
@@ -480,6 +489,89 @@ TEST_F(Popups, ALibraryWithNoFoldersOpensEmptyAndStepsNowhere)
         for (int i = 0; i < 3; i++)
             Frame();
     }
+}
+
+// "Demo riff" pressed again while its busy box waits does nothing; after the demo it hears the
+// next entry.
+TEST_F(Popups, DemoRiffOncePerWaitingBox)
+{
+    Ui_SetBusyOperation(14, Operation, nullptr);
+    g_result = 0;
+    g_runs = 0;
+    POPUP *p = Ui_OpenPopup(POPUP_RIFF_LIBRARY, nullptr, 160, 69, 170, 306);
+    ASSERT_NE(p, nullptr);
+    p->list->selected = 0;
+    ASSERT_GT(p->nameCount, 0);
+    ASSERT_EQ(p->empty[0], 0);
+    Ui_DemoLibraryRiff();
+    ASSERT_NE(g_pBusyBoxWindow, nullptr);
+    EXPECT_EQ(g_tBusyBox.code, 14);
+    Frame();
+    const int waiting = g_tBusyBox.countdown;
+    Ui_DemoLibraryRiff();
+    EXPECT_EQ(g_tBusyBox.countdown, waiting) << "the box was not opened again";
+    for (int f = 0; f < 5; f++)
+        Frame();
+    EXPECT_EQ(g_runs, 1);
+    EXPECT_EQ(g_pBusyBoxWindow, nullptr);
+    Ui_DemoLibraryRiff();
+    EXPECT_NE(g_pBusyBoxWindow, nullptr) << "after the demo the item works again";
+    for (int f = 0; f < 6; f++)
+        Frame();
+    EXPECT_EQ(g_runs, 2);
+    Ui_InitLibraryBusyOperations();
+}
+
+// The jam list's last folder is the user's own "*.jam" files: listed by name, a file over the
+// size limit unavailable outside a single-player jam, and every row unavailable while a jam runs.
+TEST_F(Popups, TheJamListEndsWithTheUsersTemplates)
+{
+    std::filesystem::create_directories(m_dir + "/Templates");
+    auto write = [&](const char *name, size_t bytes) {
+        FILE *f = std::fopen((m_dir + "/Templates/" + name).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(std::string(bytes, 'x').data(), 1, bytes, f);
+        std::fclose(f);
+    };
+    write("Groove.jam", 10);
+    write("Huge.JAM", 100);
+    write("notes.txt", 5);
+    const int32_t limit = g_iMaxTemplateSize, single = g_bJamSinglePlayer, state = g_iJamStartState;
+    g_iMaxTemplateSize = 50;
+    g_bJamSinglePlayer = 0;
+    g_iJamStartState = 0;
+    POPUP *p = Ui_OpenPopup(POPUP_JAM_LIST, nullptr, 160, 69, 170, 306);
+    ASSERT_NE(p, nullptr);
+    ASSERT_GE(p->folderCount, 1);
+    EXPECT_EQ(p->desc->folder, p->folderCount) << "the user's folder is the last";
+    ASSERT_EQ(p->list->totalRows, 2);
+    EXPECT_EQ(Row(p, 1), "Groove");
+    EXPECT_EQ(Row(p, 2), "Huge");
+    auto unavailable = [&](int k) { return Ui_ListRowBuffer(p->list, k)[UI_POPUP_ROW_STRIDE - 1] != 0; };
+    EXPECT_FALSE(unavailable(1));
+    EXPECT_TRUE(unavailable(2)) << "over the size limit";
+    EXPECT_FALSE(Ui_JamListRowAvailable(p, 1));
+    EXPECT_FALSE(Ui_JamListRowAvailable(p, 2)) << "past the rows";
+    EXPECT_TRUE(Ui_JamListRowAvailable(p, 0));
+    g_iJamStartState = 4;
+    EXPECT_FALSE(Ui_JamListRowAvailable(p, 0)) << "not while the jam runs";
+    // Rows fetched while the jam runs are unavailable; a choice reads the row as it was fetched.
+    Tap(kClose);
+    for (int i = 0; i < 3; i++)
+        Frame();
+    p = Ui_OpenPopup(POPUP_JAM_LIST, nullptr, 160, 69, 170, 306);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(unavailable(1));
+    Frame();
+    Tap(kChoose);
+    EXPECT_EQ(g_uRefusals, 1u) << "an unavailable row refuses";
+    EXPECT_EQ(p->free, 0) << "and the list stays";
+    Tap(kClose);
+    g_iMaxTemplateSize = limit;
+    g_bJamSinglePlayer = single;
+    g_iJamStartState = state;
+    for (int i = 0; i < 3; i++)
+        Frame();
 }
 
 } // namespace

@@ -32,6 +32,7 @@
 #include "ui/noteparams.h"
 #include "ui/riffeditor.h"
 #include "ui/standin_riffeditor.h"
+#include "ui/valueslider.h"
 #include "ui/view.h"
 #include "video/lanes.h"
 
@@ -440,7 +441,13 @@ TEST_F(NotePanel, EachSettingChangesTheNoteAndUndoRestoresIt)
         // The sample start moves to the other end of its range.
         const int value = c.expect == -2 ? (before ? 0 : int(g_tSelectedNote.uSampleEndLimit)) : c.value;
         if (value >= 0) {
-            ASSERT_TRUE(Ui_StandinValueEditorSet(uint32_t(value)));
+            // The value editor opens on the panel's note; it stores the value as it closes.
+            Play({}, 1);
+            ASSERT_EQ(g_iScreen, SCREEN_VALUEEDIT);
+            VALUESLIDER *slider = g_pValueEditorSlider;
+            ASSERT_NE(slider, nullptr);
+            Ui_StepValueSlider(slider, int64_t(value) - (slider->value - slider->shift));
+            Ui_ValueEditorClose();
         }
         Play({}, 1);
         WritePng((std::string("notepanel_") + c.name).c_str());
@@ -583,3 +590,62 @@ TEST_F(RiffEditor, CloseRequestQuitsFromTheGridsAndBacksOutElsewhere)
 }
 
 } // namespace
+
+// The area's "Change note parameters": the panel shows the area's first note, and leaving it gives
+// every note starting in the marked columns its settings, on enabled channels only; one undo step
+// takes them all back. An area without notes is refused.
+TEST_F(NotePanel, AreaSettingsGoToEveryNoteOfTheMarkedColumns)
+{
+    Press(12);
+    ASSERT_EQ(g_iScreen, 0);
+    Seq_SelectInstrument(1, 2, 0);
+    ASSERT_EQ(Seq_SetRiffNote(g_uCurrentRiff, 9, 0, 1, 1, 0, 0), 1);
+    ASSERT_EQ(Seq_SetRiffNote(g_uCurrentRiff, 14, 0, 1, 1, 0, 0), 1);
+    Seq_CloseUndoStep();
+    const auto level = [&](int step) {
+        const NOTEENTRY *n = Seq_GetNote(NoteAt(step, 0));
+        return n ? int(n->ucLevel) : -1;
+    };
+    const int before[] = {level(2), level(9), level(14)};
+    ASSERT_NE(before[0], 33);
+
+    struct CASE
+    {
+        const char *name;
+        int from, to;      // the marked columns
+        bool opens;        // the panel opens
+        int expect[3];     // levels of the notes at steps 2, 9 and 14 after leaving (-2: unchanged)
+    };
+    const CASE cases[] = {
+        {"columns 0-10 hold two notes", 0, 10, true, {33, 33, -2}},
+        {"columns 3-8 hold none", 3, 8, false, {-2, -2, -2}},
+        {"column 14 alone", 14, 14, true, {-2, -2, 33}},
+    };
+    for (const CASE &c : cases) {
+        SCOPED_TRACE(c.name);
+        g_asGridMark[0] = int16_t(c.from);
+        g_asGridMark[2] = int16_t(c.to);
+        g_asGridMark[1] = g_asGridMark[3] = 0;
+        g_iNextScreen = -1;
+        Ui_AreaNoteParams();
+        if (!c.opens) {
+            EXPECT_EQ(g_iNextScreen, -1) << "refused";
+            EXPECT_EQ(g_ucNotePanelFlags & 1, 0);
+            continue;
+        }
+        Play({}, 1);
+        ASSERT_EQ(g_iScreen, 14);
+        EXPECT_EQ(g_ucNotePanelFlags & 1, 1);
+        EXPECT_NE(g_tSelectedNote.ucState, 255) << "the panel shows the area's first note";
+        g_tSelectedNote.ucLevel = 33;
+        Press(12);
+        EXPECT_EQ(g_iScreen, 0);
+        EXPECT_EQ(g_ucNotePanelFlags & 1, 0);
+        const int steps[] = {2, 9, 14};
+        for (int i = 0; i < 3; i++)
+            EXPECT_EQ(level(steps[i]), c.expect[i] == -2 ? before[i] : c.expect[i]) << "step " << steps[i];
+        Seq_UndoLastStep();
+        for (int i = 0; i < 3; i++)
+            EXPECT_EQ(level(steps[i]), before[i]) << "undone, step " << steps[i];
+    }
+}

@@ -17,7 +17,8 @@
 #include "video/interp.h"
 #include "video/resloaders.h"
 #include "video/respages.h"
-#include "video/standin_chaseeditor.h"
+#include "editors/chaseeditor.h"
+#include "video/render.h"
 #include "video/vidobject.h"
 
 #include <gtest/gtest.h>
@@ -205,7 +206,7 @@ TEST_F(ChaseContent, PathAndCameraFollowTheArchivesFlights)
 
 TEST_F(ChaseContent, TheEditorsLimitsAndNamesComeFromTheArchive)
 {
-    g_pChaseEditWindow = reinterpret_cast<UIWINDOW *>(&g_pChaseEditWindow);
+    g_pChaseEditWindow = reinterpret_cast<WINDOW *>(&g_pChaseEditWindow);
     CHASE *shape = New(0);
     CHASE *path = New(3);
     CHASE *cam = New(4);

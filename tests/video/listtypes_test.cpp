@@ -9,7 +9,8 @@
 #include "video/chaseshape.h"
 #include "video/clips.h"
 #include "video/interp.h"
-#include "video/standin_chaseeditor.h"
+#include "editors/chaseeditor.h"
+#include "video/render.h"
 
 #include <cstring>
 
@@ -17,7 +18,7 @@ using namespace fakeres;
 
 namespace {
 
-UIWINDOW *const kEditorOpen = reinterpret_cast<UIWINDOW *>(&g_pChaseEditWindow);
+WINDOW *const kEditorOpen = reinterpret_cast<WINDOW *>(&g_pChaseEditWindow);
 
 int32_t Set(CHASE *c, int32_t time, std::vector<int32_t> v, std::vector<uint8_t> s)
 {

@@ -5,7 +5,8 @@
 #include "video/chasepath.h"
 #include "video/clips.h"
 #include "video/interp.h"
-#include "video/standin_chaseeditor.h"
+#include "editors/chaseeditor.h"
+#include "video/render.h"
 
 #include <cmath>
 #include <cstring>

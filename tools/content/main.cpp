@@ -9,16 +9,18 @@
 // chase palette BOOT/PALETTE.PAL; the sequencer's boot tables BOOT/DEFRIF and BOOT/EFFREAL; the
 // demo song examples/demo.tnv; the riff library under "R"; the auto video's clip library under
 // "AUTO", authored by the studio's video engine over the archive built first; the jam players'
-// folders after the riff and instrument libraries.
+// folders after the riff and instrument libraries; the prepared songs under "PERF".
 #include "tools/autocontent.h"
 #include "tools/boottables.h"
 #include "tools/fontcontent.h"
+#include "tools/helpcontent.h"
 #include "tools/imagecontent.h"
 #include "tools/interfacepictures.h"
 #include "tools/demovideo.h"
 #include "tools/jamcontent.h"
 #include "tools/langsource.h"
 #include "tools/packer.h"
+#include "tools/perfsongs.h"
 #include "tools/screengraphics.h"
 #include "tools/songcontent.h"
 #include "tools/soundcontent.h"
@@ -155,12 +157,18 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    std::vector<CONTENTFILE> help;
+    if (!Content_HelpFiles(source, help, err) || !AddArchiveFiles(root, help, err))
+    {
+        std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
+        return 1;
+    }
     Content_AddJamPlayerFolders(root);
     std::vector<uint8_t> index, data;
     if (!Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err) ||
         !Content_AddAutoClips(root, out, err) || !Pack_Build(root, PACKOPTIONS{}, index, data, err) ||
         !Pack_WriteArchive(out + "/WADS", index, data, err) || !Content_AddDemoVideoAndJams(root, out, err) ||
-        !Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err))
+        !Content_AddPerfSongs(root, out, err) || !Pack_Build(root, PACKOPTIONS{}, index, data, err) || !Pack_WriteArchive(out + "/WADS", index, data, err))
     {
         std::fprintf(stderr, "tnv_content: %s\n", err.c_str());
         return 1;

@@ -1,0 +1,20 @@
+#include "jam/netobjects.h"
+
+#include "app/calllog.h"
+#include "app/devices.h"
+#include "jam/netsession.h"
+
+std::atomic<int32_t> g_iNetFrameSteps{0};
+
+void Net_CreateObjects()
+{
+    Sys_CallLog("Net_CreateObjects");
+    // Input comes from the window and MIDI layers; the network node only needs its jam.
+    g_NetNode.pJam = &g_JamNet;
+}
+
+void Net_ReleaseObjects()
+{
+    Sys_CallLog("Net_ReleaseObjects");
+    Sys_ReleaseMouse();
+}

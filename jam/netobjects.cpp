@@ -16,5 +16,9 @@ void Net_CreateObjects()
 void Net_ReleaseObjects()
 {
     Sys_CallLog("Net_ReleaseObjects");
+    // A jam still hosted or joined at quit is left: the others hear of it, and no receive thread
+    // outlives the studio.
+    Net_StopSessionA(&g_NetNode);
+    Net_StopSessionB(&g_NetNode);
     Sys_ReleaseMouse();
 }

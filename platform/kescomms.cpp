@@ -1,19 +1,29 @@
 #include "platform/kescomms.h"
 
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
-bool s_fake = false;
-int s_result = 0;
-int s_status = 1;
+// The server's receive thread updates the client list while the main thread registers.
+std::atomic<bool> s_fake{false};
+std::atomic<int> s_result{0};
+std::atomic<int> s_status{1};
+std::mutex s_logLock;
 std::vector<std::string> s_log;
+
+void Record(const std::string &call)
+{
+    std::lock_guard<std::mutex> hold(s_logLock);
+    s_log.push_back(call);
+}
 
 int Answer(const std::string &call)
 {
     if (!s_fake)
         return 0;
-    s_log.push_back(call);
+    Record(call);
     return s_result;
 }
 
@@ -78,7 +88,7 @@ int GetRegistrationStatus()
 {
     if (!s_fake)
         return 1;
-    s_log.push_back("GetRegistrationStatus()");
+    Record("GetRegistrationStatus()");
     return s_status;
 }
 
@@ -112,10 +122,12 @@ void Kes_UseFake(bool on, int result, int status)
     s_fake = on;
     s_result = result;
     s_status = status;
+    std::lock_guard<std::mutex> hold(s_logLock);
     s_log.clear();
 }
 
-const std::vector<std::string> &Kes_FakeLog()
+std::vector<std::string> Kes_FakeLog()
 {
+    std::lock_guard<std::mutex> hold(s_logLock);
     return s_log;
 }

@@ -35,5 +35,6 @@ int UnRegisterGameServer(int a, int serverType, int timeout);
 
 // Recording fake: when on, every call is logged as "Name(values)" and answers `result`;
 // GetRegistrationStatus answers `status`. Off: the null library (everything 0, status 1).
+// Calls may come from any thread; the log is read as a copy.
 void Kes_UseFake(bool on, int result = 0, int status = 1);
-const std::vector<std::string> &Kes_FakeLog();
+std::vector<std::string> Kes_FakeLog();

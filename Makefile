@@ -36,7 +36,7 @@ test-fast: build
 
 # ThreadSanitizer reports fail a test program (exit status 66).
 test-tsan: tsan
-	TSAN_OPTIONS=second_deadlock_stack=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
+	TSAN_OPTIONS="second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
 
 test: test-fast asan tsan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \

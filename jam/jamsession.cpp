@@ -23,7 +23,6 @@
 #include "jam/jamwire.h"
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
-#include "jam/standin_jamparts.h"
 #include "jam/jamplay.h"
 #include "jam/jamsound.h"
 #include "platform/backend.h"
@@ -196,6 +195,16 @@ void Jam_LogLine(const char *text)
         std::snprintf(g_aszJamLog[JAM_LOG_LINES - 1], JAM_LOG_CHARS, "%s", text ? text : "");
     }
     Jam_RefreshLogList();
+}
+
+WINDOW *Jam_OpenLogWindow() { return nullptr; }
+void Jam_RefreshLogList() {}
+
+void Jam_FrameUpdate()
+{
+    if (g_bBackgroundDirty)
+        Gfx_DrawJamBackground();
+    Jam_ApplyPlayerInput();
 }
 
 void Jam_ClearLog()

@@ -147,3 +147,22 @@ TEST(TwoProcessJam, JoinWithNobodyThereGivesUpWithAMessage)
     join.pid = -1;
     EXPECT_NE(ReadTextFile(dir.File("join.err")).find("No jam session answered at \"127.0.0.1:9\""), std::string::npos);
 }
+
+// One studio, driven as a user would: the toolbar's Music Jam button opens the jam menu, Enter
+// takes its first entry (a single-player jam), and Escape closes the template list, which starts
+// the jam without a template. The jam log shows the jam began; the program ends well.
+TEST(JamScript, SinglePlayerJamFromTheMenu)
+{
+    TempDir dir;
+    const std::string script = dir.File("jam.script");
+    WriteTextFile(script, "20 mousemove -240 -222\n25 mousedown 1\n26 mouseup 1\n"
+                          "35 keydown Return\n36 keyup Return\n80 keydown Escape\n81 keyup Escape\n");
+    Child studio;
+    studio.pid = Start({"TNV_BACKEND=headless", "TNV_EXIT_AFTER_FRAMES=120", "TNV_INPUT_SCRIPT=" + script,
+                        "TNV_SETTINGS=" + dir.File("s.ini"), "TNV_JAM_LOG=" + dir.File("jam.log")},
+                       {}, dir.File("err"));
+    ASSERT_GT(studio.pid, 0);
+    EXPECT_EQ(WaitExit(studio.pid, 1200), 0);
+    studio.pid = -1;
+    EXPECT_EQ(ReadTextFile(dir.File("jam.log")), "Welcome to the jam session.\n");
+}

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-#include "jam/standin_seqhooks.h"
+#include "sequencer/channels.h"
+#include "sequencer/playback.h"
 
 inline uint8_t JamCh_Mode(int32_t c) { return g_aSeqChannels[c].ucOwner; }
 inline bool JamCh_JustTriggered(int32_t c) { return g_aSeqChannels[c].ucState == SEQ_STATE_SETUP; }

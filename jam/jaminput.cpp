@@ -10,7 +10,6 @@
 #include "core/soundlib.h"
 #include "jam/jamseq.h"
 #include "jam/jamsession.h"
-#include "jam/standin_jamparts.h"
 #include "jam/jamplay.h"
 #include "jam/jamsound.h"
 #include "sequencer/samples.h"

@@ -14,6 +14,7 @@
 #include "jam/jamsession.h"
 #include "sequencer/standin_sequencer.h"
 #include "sequencer/samples.h"
+#include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 #include "sequencer/songmodel.h"
 
@@ -153,7 +154,7 @@ const JAMSEQCALLS g_JamSeqDefaultCalls = {
     .StartClock = CallStartClock,
     .SetTempo = CallSetTempo,
     .FreeUndoLog = CallFreeUndo,
-    .FillDefaultNote = Seq_StandinDefaultNote,
+    .FillDefaultNote = Seq_FillDefaultNote,
     .ReleaseParamList = CallReleaseList,
     .RiffCount = CallRiffCount,
     .GetRiff = Seq_GetRiff,
@@ -161,7 +162,7 @@ const JAMSEQCALLS g_JamSeqDefaultCalls = {
     .RiffOwner = CallRiffOwner,
     .AddRiffNoteRefs = Seq_AddRiffNoteRefs,
     .ReleaseRiff = Seq_ReleaseRiff,
-    .ReleaseNote = Seq_ReleaseNote,
+    .ReleaseNote = Seq_DeleteNote,
     .LoadLibraryRiff = CallLoadLibraryRiff,
     .AllocInstrumentSlot = Seq_AllocInstrumentSlot,
     .LoadInstrument = CallLoadInstrument,

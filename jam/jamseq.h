@@ -15,7 +15,14 @@
 #include <vector>
 
 #include "jam/jamdata.h"
-#include "jam/standin_seqhooks.h"
+#include "sequencer/channels.h"
+#include "sequencer/clock.h"
+#include "sequencer/instruments.h"
+#include "sequencer/playback.h"
+#include "sequencer/songmodel.h"
+
+// The song model's notes serve the jam's slot notes too.
+using JAMNOTE = NOTEENTRY;
 
 struct JAMNET;
 

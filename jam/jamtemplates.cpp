@@ -23,7 +23,7 @@
 #include "jam/jamsession.h"
 #include "jam/netjam.h"
 #include "jam/netsession.h"
-#include "jam/standin_seqhooks.h"
+#include "sequencer/songcontrol.h"
 #include "platform/paths.h"
 #include "sequencer/instruments.h"
 #include "sequencer/songfile.h"

@@ -5,6 +5,9 @@
 
 struct RIFFENTRY;
 
+// A channel a note was just given to: reserved, not sounding yet.
+constexpr uint8_t SEQ_STATE_SETUP = 8;
+
 struct SEQCHANNEL
 {
     int32_t iPitch; // pitch << 15 plus the pitch envelope; index = pitch >> 8

@@ -16,7 +16,6 @@
 #include "core/mixlock.h"
 #include "core/soundlib.h"
 #include "jam/standin_jam.h"
-#include "jam/standin_seqhooks.h"
 #include "sequencer/channels.h"
 #include "sequencer/clock.h"
 #include "sequencer/eventlists.h"
@@ -28,6 +27,7 @@
 #include "sequencer/tables.h"
 
 NOTEPARAMS g_DefaultNote, g_CurrentNote;
+JAMSETUP g_JamSetups[4];
 uint8_t g_aucMixSettings[6] = {0, 0, 0, 0, 100, 0};
 uint8_t &g_ucMasterVolume = g_aucMixSettings[4];
 uint8_t &g_ucMixMono = g_aucMixSettings[5];
@@ -345,4 +345,26 @@ int32_t Seq_MakeEnvelope(int32_t attack, int32_t decay, int32_t sustain, int32_t
 void Seq_ResetCurrentNote()
 {
     g_CurrentNote = g_DefaultNote;
+}
+
+void Seq_FillDefaultNote(NOTEENTRY *note)
+{
+    const NOTEPARAMS &d = g_DefaultNote;
+    *note = NOTEENTRY{};
+    note->uSampleStart = d.uSampleStart;
+    note->ucLevel = d.ucLevel;
+    note->ucFlags = d.ucFlags;
+    note->ucSetting1 = d.ucSetting1;
+    note->ucSetting2 = d.ucSetting2;
+    note->ucSetting3 = d.ucSetting3;
+    note->ucSetting4 = d.ucSetting4;
+    note->ucSetting5 = d.ucSetting5;
+    note->ucDisc = d.ucDisc;
+    // Each list is interned on its own: a full store leaves that list empty (0), not the note.
+    const int32_t a = Seq_AddParamList(d.ucCountA <= 66 ? d.ucCountA : 66, d.auValuesA, d.ucAOfA, 0);
+    const int32_t b = Seq_AddParamList(d.ucCountB <= 64 ? d.ucCountB : 64, d.auValuesB, d.ucAOfB, 0);
+    const int32_t c = Seq_AddParamList(d.ucCountC <= 64 ? d.ucCountC : 64, d.auValuesC, d.ucAOfC, d.ucBOfC);
+    note->uListA = (uint16_t)(a < 0 ? 0 : a);
+    note->uListB = (uint16_t)(b < 0 ? 0 : b);
+    note->uListC = (uint16_t)(c < 0 ? 0 : c);
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+struct NOTEENTRY;
+
 // The editable image of one note (the note editor's current and default note).
 struct NOTEPARAMS
 {
@@ -26,8 +28,15 @@ extern uint8_t g_ucEffectType;
 extern int32_t g_bEffectRefused; // the sound layer refused the last effect
 // The song's jam setups as the song keeps them: a head byte, then 4 setups of 236 bytes (sub-entries
 // of 20 bytes from bytes 36 and 122, empty when their first byte is 255). The jam's own state of
-// each setup is g_JamSetups (jam/standin_seqhooks.h); the two meet when the jam chunks are saved.
+// each setup is g_JamSetups; the two meet when the jam chunks are saved.
 extern uint8_t g_abJamSetupData[950];
+// The jam's state of each setup: 0 unused, 2 idle, 3 loading; and the part selected in it.
+struct JAMSETUP
+{
+    uint8_t ucState;
+    uint8_t ucSelection;
+};
+extern JAMSETUP g_JamSetups[4];
 extern int32_t g_iSizeMusic, g_iSizeSongGrid, g_iSizeJams, g_iSizeHeader, g_iSizeDiscs, g_iSizeResources;
 
 void Seq_Init();
@@ -47,3 +56,6 @@ void Seq_NotePitchParts(int32_t note, int32_t *pOctave, int32_t *pSemitone);
 // Interns a three-point amplitude envelope; its list id, or -1.
 int32_t Seq_MakeEnvelope(int32_t attack, int32_t decay, int32_t sustain, int32_t release);
 void Seq_ResetCurrentNote();
+// A note image made from the default note settings, its three lists interned (each list id 0 when
+// the store is full). Their hit mask and envelopes make the note sound.
+void Seq_FillDefaultNote(NOTEENTRY *note);

@@ -7,7 +7,7 @@
 #include "core/disc.h"
 #include "core/archive.h"
 #include "jam/jamrecords.h"
-#include "jam/standin_seqhooks.h"
+#include "sequencer/samples.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
 #include "sequencer/undo.h"

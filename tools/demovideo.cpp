@@ -4,7 +4,7 @@
 #include "core/browser.h"
 #include "core/random.h"
 #include "jam/jamrecords.h"
-#include "jam/standin_seqhooks.h"
+#include "sequencer/songcontrol.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 #include "sequencer/songmodel.h"

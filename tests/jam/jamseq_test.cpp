@@ -16,6 +16,7 @@
 #include "jam/jamnet.h"
 #include "jam/jamseq.h"
 #include "sequencer/samples.h"
+#include "sequencer/songcontrol.h"
 
 namespace {
 

@@ -7,7 +7,9 @@
 #include "audio/mixer.h"
 #include "core/browser.h"
 #include "jam/jamrecords.h"
-#include "jam/standin_seqhooks.h"
+#include "sequencer/samples.h"
+#include "sequencer/songcontrol.h"
+#include "sequencer/samples.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
 

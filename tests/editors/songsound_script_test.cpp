@@ -2,6 +2,7 @@
 // of the demo song's sampled instruments, in a riff placed on the song and played, is heard.
 #include "app/spine_fixture.h"
 
+#include "core/mixlock.h"
 #include "sequencer/playback.h"
 #include "sequencer/samples.h"
 #include "sequencer/songcontrol.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 namespace
@@ -32,6 +34,8 @@ void PlayOneNote()
     s_slot = FirstSampledSlot();
     if (!s_slot)
         return;
+    // The song's tables are the audio thread's too.
+    std::lock_guard<std::recursive_mutex> lock(g_csMix);
     const int32_t a = Seq_AddParamList(g_DefaultNote.ucCountA, g_DefaultNote.auValuesA, 0, 0);
     const int32_t b = Seq_AddParamList(g_DefaultNote.ucCountB, g_DefaultNote.auValuesB, 0, 0);
     const int32_t c = Seq_AddParamList(g_DefaultNote.ucCountC, g_DefaultNote.auValuesC, 0, 0);

@@ -18,6 +18,7 @@
 #include "ui/gridvideo.h"
 #include "ui/menupages.h"
 #include "ui/mouse.h"
+#include "ui/shortcuts.h"
 #include "video/chase.h"
 #include "video/clips.h"
 #include "video/engine.h"
@@ -472,6 +473,17 @@ void Ed_BlockStopPlay()
         g_aChannelMute[t][3] = s_bMutesSaved ? s_aucSavedMutes[t] : 0;
     s_bMutesSaved = false;
     Ui_StopPlayback();
+}
+
+void Ed_ClearLaneMarksAndStop()
+{
+    Sys_CallLog("Ed_ClearLaneMarksAndStop");
+    // Every track is heard again, also those muted before the area played.
+    for (int32_t t = 0; t < kSongTracks; t++)
+        g_aChannelMute[t][3] = 0;
+    s_bMutesSaved = false;
+    Ui_StopPlayback();
+    Ui_RequestGridRedraw();
 }
 
 void Ed_BlockJoinRiffs()

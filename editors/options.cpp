@@ -8,6 +8,7 @@
 #include "audio/midiin.h"
 #include "audio/mixer.h"
 #include "audio/soundout.h"
+#include "editors/clippalette.h"
 #include "editors/mixerpanel.h"
 #include "editors/songlanes.h"
 #include "editors/standin_editorstate.h"
@@ -321,13 +322,13 @@ void DrawPanel(const OPTIONGADGET *g, int number, int title, const PanelRow *row
 void DrawStatistics(const OPTIONGADGET *g)
 {
     Ed_UpdateMemoryUsage();
-    char song[16], riffs[16], samples[16], notes[16];
+    char song[16], video[16], riffs[16], samples[16], notes[16];
     std::snprintf(song, sizeof song, "%dk", int(g_iSongMemoryBytes / 1024));
+    std::snprintf(video, sizeof video, "%dk", int(g_iVideoMemoryBytes / 1024));
     std::snprintf(riffs, sizeof riffs, "%d", std::max(0, int(g_uRiffCount) - 1));
     std::snprintf(samples, sizeof samples, "%d", std::max(0, int(g_uSampleCount) - 1));
     std::snprintf(notes, sizeof notes, "%d", int(g_uNoteCount));
-    // The video's memory total has no counter yet: its row says N/A.
-    const PanelRow rows[] = {{648, song}, {649, nullptr}, {383, riffs}, {384, samples}, {385, notes}};
+    const PanelRow rows[] = {{648, song}, {649, video}, {383, riffs}, {384, samples}, {385, notes}};
     DrawPanel(g, 1, 30, rows, 5);
 }
 

@@ -11,6 +11,7 @@
 #include "sequencer/eventlists.h"
 #include "sequencer/instruments.h"
 #include "sequencer/songmodel.h"
+#include "ui/clickmaps.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/gridstate.h"
@@ -462,6 +463,19 @@ void Ed_LaneDialogSync(OPTIONGADGET *changed)
         for (int i = 3; i <= 6; i++)
             SetDisabled(&g_atReverbPage[i], !echo);
     }
+}
+
+void Ed_StepReverbType(int32_t step)
+{
+    OPTIONGADGET *g = &g_atReverbPage[0];
+    if (g_tLaneDialog.mode != LANEDIALOG_REVERB || !g->widget)
+        return;
+    const int32_t type = SliderValue(g);
+    const int32_t next = Ui_StepBarCount(type, step);
+    if (next == type)
+        return;
+    SetSlider(g, next);
+    Ed_LaneDialogSync(g);
 }
 
 int32_t Ed_ApplyLaneDialog()

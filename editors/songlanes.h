@@ -83,6 +83,8 @@ bool Ed_OpenReverbDialog();
 // Called by the gadget engine in option page mode 1: after a value changed, and on leaving.
 void Ed_LaneDialogSync(OPTIONGADGET *changed);
 void Ed_CloseLaneDialog();
+// The reverb dialog's type one step down (-1) or up (+1), kept to 1..9, as its choice row steps it.
+void Ed_StepReverbType(int32_t step);
 void Ed_DrawLaneDialog();
 // Stores the dialog into the song (or riff). 0, or -1 when it could not be stored.
 int32_t Ed_ApplyLaneDialog();

@@ -3,23 +3,28 @@
 #include "app/calllog.h"
 #include "app/devices.h"
 #include "audio/sampleedit.h"
+#include "core/browser.h"
 #include "core/file.h"
 #include "core/padbind.h"
 #include "editors/cdscreen.h"
 #include "editors/filescreen.h"
 #include "editors/songlanes.h"
 #include "render/gpustate.h"
+#include "sequencer/channels.h"
 #include "sequencer/instruments.h"
 #include "ui/clickmaps.h"
 #include "ui/gridsetup.h"
 #include "ui/gridstate.h"
+#include "ui/gridvideo.h"
 #include "ui/handlers.h"
 #include "ui/mouse.h"
 #include "ui/noteparams.h"
 #include "ui/padslot.h"
 #include "ui/samplepanel.h"
+#include "ui/view.h"
 #include "ui/widgets.h"
 #include "video/engine.h"
+#include "video/lanes.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -161,6 +166,38 @@ void ChaseRegion(int32_t event, const WINDOW *w)
     }
 }
 
+// ---- Grid ----
+
+// The lane under the pointer when it is on the grid window's lane header, else -1. The strip
+// is two cells wide but never reaches into the cells (the world view's header is narrower).
+int32_t LaneAtPointer(int32_t maxRow)
+{
+    const WINDOW *w = g_pGridWindow;
+    const VIEWWIDGET *v = g_pGridView;
+    if (!w || !v || !Ui_WindowIsOpen(g_pGridWindow))
+        return -1;
+    const int32_t strip = std::min<int32_t>(g_iGridCellWidth, v->head.x / 2);
+    return Ui_LaneHeaderLane(g_sMouseX, g_sMouseY, w->x, w->y, strip, v->cellHeight, v->firstRow, maxRow);
+}
+
+// The riff editor's octave strip left of its rows: the octave under the pointer is shown.
+void RiffGridPress()
+{
+    const WINDOW *w = g_pGridWindow;
+    if (!w)
+        return;
+    const CLICKHIT hit = Ui_RiffEditorHit(g_sMouseX, g_sMouseY, w->x, w->y, 0);
+    // While a block is marked or carried its notes stay where they are.
+    if (hit.region != RIFFHIT_OCTAVE || g_iScreen == 2 || g_iScreen == 3)
+        return;
+    const uint8_t octave = uint8_t(std::clamp(hit.index, 1, 6));
+    if (octave == g_ucRiffOctave)
+        return;
+    g_ucRiffOctave = octave;
+    if (g_pGridView)
+        Ui_RefreshView(g_pGridView);
+}
+
 // ---- Riff panel ----
 
 bool NoteSelected()
@@ -175,6 +212,8 @@ bool NoteSelected()
 UIROLECLICK Ui_DefaultRoleClick(int32_t role)
 {
     switch (role) {
+    case UI_ROLE_GRID: return Ui_GridWindowClick;
+    case UI_ROLE_BAR_RANGE: return Ui_BarCountArrowClick;
     case UI_ROLE_FILE_BROWSER: return Ui_FileBrowserClick;
     case UI_ROLE_SLOT_DIALOG: return Ui_SlotDialogClick;
     case UI_ROLE_SAMPLE_EDITOR: return Ui_SampleEditorMouse;
@@ -182,6 +221,56 @@ UIROLECLICK Ui_DefaultRoleClick(int32_t role)
     case UI_ROLE_CD_SCREEN: return Ui_CdScreenClick;
     default: return nullptr;
     }
+}
+
+void Ui_GridWindowClick(int32_t event)
+{
+    if (event != UI_CLICK_PRESS && event != UI_CLICK_LANE)
+        return;
+    switch (g_ucGridKind) {
+    case 2: Ui_SongGridLaneClick(); break;
+    case 1: Ui_VideoGridLaneClick(); break;
+    case 3:
+        if (event == UI_CLICK_PRESS)
+            RiffGridPress();
+        break;
+    default: break;
+    }
+}
+
+void Ui_SongGridLaneClick()
+{
+    if (g_ucGridKind != 2)
+        return;
+    const int32_t lane = LaneAtPointer(INT32_MAX / 2);
+    // Only the 99 tracks carry a mark; the data lanes below them have none.
+    if (lane < 0 || lane >= 99)
+        return;
+    g_aChannelMute[lane][3] ^= 1;
+    Ui_RequestGridRedraw();
+}
+
+void Ui_VideoGridLaneClick()
+{
+    if (g_ucGridKind != 1)
+        return;
+    const int32_t lane = LaneAtPointer(g_ucGridRowCount);
+    const int32_t group = lane < 0 ? -1 : Ui_FindRowGroup(lane);
+    if (group < 0 || group >= 32)
+        return;
+    g_uGridHiddenLanes ^= 1u << group;
+    Vid_SetLaneMuteMask(g_uGridHiddenLanes);
+    Ui_RequestGridRedraw();
+}
+
+void Ui_BarCountArrowClick(int32_t event)
+{
+    const WINDOW *w = RoleWindow(UI_ROLE_BAR_RANGE);
+    if (event != UI_CLICK_PRESS || !w || w != g_tLaneDialog.window || g_tLaneDialog.mode != LANEDIALOG_REVERB)
+        return;
+    const CLICKHIT hit = Ui_BarCountHit(g_sMouseX, g_sMouseY, w->x, w->y, w->w);
+    if (hit.region == BARHIT_ARROW)
+        Ed_StepReverbType(hit.index);
 }
 
 void Ui_FileBrowserClick(int32_t event)

@@ -11,6 +11,16 @@ typedef void (*UIROLECLICK)(int32_t event);
 // The handler a role's window gets when its owner names none (null for roles without one).
 UIROLECLICK Ui_DefaultRoleClick(int32_t role);
 
+// The grid window: a press on the lane header of the song or video grid (UI_CLICK_LANE from the
+// playing screens, or a plain press), and a plain press on the riff editor's octave strip.
+void Ui_GridWindowClick(int32_t event);
+// The song grid's lane header: toggles the mark (the mute while playing) of the track under the
+// pointer. The video grid's: hides or shows the lane group under the pointer.
+void Ui_SongGridLaneClick();
+void Ui_VideoGridLaneClick();
+// The bar-range dialog's arrows step the reverb type of the reverb dialog (1..9).
+void Ui_BarCountArrowClick(int32_t event);
+
 void Ui_FileBrowserClick(int32_t event);
 void Ui_SlotDialogClick(int32_t event);
 void Ui_SampleEditorMouse(int32_t event);

@@ -7,6 +7,7 @@
 #include "render/gpustate.h"
 #include "render/prims2d.h"
 #include "render/texpages.h"
+#include "sequencer/channels.h"
 #include "sequencer/eventlists.h"
 #include "sequencer/songmodel.h"
 #include "ui/gridops.h"
@@ -89,13 +90,20 @@ void Outline(int32_t x, int32_t y, int32_t w, int32_t h, int32_t t, const uint8_
     Band(x + w - t, y + t, t, h - 2 * t, c);
 }
 
+// A track shows grey when its panel flag is set or it is marked silent (a lane header click, or
+// the tracks left out of an area being played).
+bool TrackFlagged(int32_t row)
+{
+    return (row < 32 && (g_uSongMuteMask >> row & 1)) || (row < 99 && g_aChannelMute[row][3]);
+}
+
 int32_t SongTrackHeader(int32_t row, bool world)
 {
     if (row >= 99 && row <= 102)
         return world ? GRIDIMG_WORLD_EVENT_HEADER : GRIDIMG_EVENT_HEADERS + row - 99;
     if (row < 0 || row > 102)
         return -1;
-    const bool flagged = row < 32 && (g_uSongMuteMask >> row & 1);
+    const bool flagged = TrackFlagged(row);
     if (world)
         return flagged ? GRIDIMG_WORLD_TRACK_FLAGGED : GRIDIMG_WORLD_TRACK;
     return flagged ? GRIDIMG_TRACK_FLAGGED : GRIDIMG_TRACK_HEADER;
@@ -294,7 +302,7 @@ void Ui_DrawGridRowLabels()
                 if (world && (row & 1))
                     continue;
                 std::snprintf(text, sizeof text, "%.2d", row + 1);
-                if (row < 32 && (g_uSongMuteMask >> row & 1))
+                if (TrackFlagged(row))
                     colour = Rgb(48, 48, 48);
                 if (g_iScreen == 51 && row == g_ucMutePanelRow) {
                     colour = Rgb(0, 128, 0);

@@ -185,4 +185,5 @@ void Ui_PointerHover()
     Ui_SampleMarkerHover();
     Ui_OptionGadgetHover();
     Ui_MsgBoxHover();
+    Ui_SlotDialogHover();
 }

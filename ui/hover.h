@@ -43,6 +43,8 @@ void Ui_RiffPanelHover();
 // curve's points and the help topics under the pointer.
 void Ui_FileBrowserHover();
 void Ui_OptionGadgetHover();
+// The transpose key dialog: the key (or the scale row) under the pointer becomes the chosen one.
+void Ui_SlotDialogHover();
 void Ui_SampleMarkerHover();
 void Ui_CurvePointHover();
 void Ui_HelpTopicHover();

@@ -8,6 +8,8 @@
 #include "editors/curvewidget.h"
 #include "editors/filescreen.h"
 #include "editors/options.h"
+#include "editors/songlanes.h"
+#include "ui/clickmaps.h"
 #include "ui/gridcells.h"
 #include "ui/gridsetup.h"
 #include "ui/gridstate.h"
@@ -117,6 +119,20 @@ void Ui_OptionGadgetHover()
         }
         return;
     }
+}
+
+void Ui_SlotDialogHover()
+{
+    KEYDIALOG &k = g_tKeyDialog;
+    if (!k.window || !Ui_WindowIsOpen(k.window) || !Ui_WindowHasFocus(k.window))
+        return;
+    const CLICKHIT hit = Ui_SlotDialogHit(g_sMouseX, g_sMouseY, k.window->x, k.window->y);
+    if (hit.region != SLOTHIT_SLOT || hit.index == k.slot)
+        return;
+    // Going down to the scale row keeps the key to come back to, as the pad does.
+    if (hit.index == ED_KEY_SLOTS)
+        k.keptSlot = k.slot;
+    k.slot = uint8_t(hit.index);
 }
 
 void Ui_SampleMarkerHover()

@@ -24,7 +24,9 @@
 #include "ui/mouse.h"
 #include "ui/msgbox.h"
 #include "ui/popup.h"
+#include "ui/samplemenu.h"
 #include "ui/scrollbar.h"
+#include "ui/shortcuts.h"
 #include "ui/textfield.h"
 #include "ui/view.h"
 #include "ui/widgets.h"
@@ -222,6 +224,8 @@ void Ui_OpenSampleEditPanel(int32_t mode, int32_t slot)
         Ui_AddClickArea(g_pSampleEditWindow, &preview, PlayRecorded, 0);
         Ui_AddClickArea(g_pSampleEditWindow, &record, RecordButton, 0);
         Ui_SetWindowRole(UI_ROLE_SAMPLE_EDITOR, g_pSampleEditWindow, nullptr);
+        // The sample list's own edits stay greyed while a sample is open here.
+        Ui_DisableSampleListItems();
     }
     g_iSampleLength = 0;
     g_iSampleViewStart = g_iSampleViewEnd = 0;
@@ -303,6 +307,7 @@ void Ui_CloseSampleEditPanel()
     g_ucSampleOpenCountdown = 0;
     Ui_ReturnToEditorMenu();
     Snd_CloseSampleEditor();
+    Ui_EnableSampleListItems();
     if (g_pGridView)
         g_pGridView->head.flags &= ~WIDGET_HIDDEN;
     if (g_pGridWindow)
@@ -674,6 +679,14 @@ void Ui_SampleMenuPlay()
     if (!g_bSamplePanelReady || g_pSampleRecordBox)
         return;
     Snd_ToggleEditPreview(g_aiSampleMarkerPos[SAMPLEMARK_CURSOR]);
+}
+
+void Ed_SamplePreviewToggle()
+{
+    // Recording has nothing of its own to preview yet.
+    if (g_ucSampleEditMode != SAMPLEPANEL_EDIT)
+        return;
+    Ui_SampleMenuPlay();
 }
 
 void Ui_SampleMenuIdle()

@@ -7,5 +7,3 @@
 
 STANDIN void Ed_DeleteAtGridCursor() { Ui_RefuseUnbuilt("Ed_DeleteAtGridCursor"); }
 STANDIN void Ed_InsertAtGridCursor() { Ui_RefuseUnbuilt("Ed_InsertAtGridCursor"); }
-STANDIN void Ed_ClearLaneMarksAndStop() { Ui_RefuseUnbuilt("Ed_ClearLaneMarksAndStop"); }
-STANDIN void Ed_SamplePreviewToggle() { Ui_RefuseUnbuilt("Ed_SamplePreviewToggle"); }

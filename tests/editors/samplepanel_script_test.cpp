@@ -38,6 +38,18 @@ int Peak(const std::vector<int16_t> &s)
 }
 
 std::vector<int16_t> s_original, s_normalised, s_undone;
+// The sample list's own edits ("Optimise sample list", "Delete sample", "Copy sample", and the
+// two quality changes): how many were live while the panel was open.
+constexpr int kSampleListRows[] = {30, 31, 33, 34, 35};
+int s_liveListRows = -1, s_liveBeforeOpen = -1;
+
+int LiveListRows()
+{
+    int n = 0;
+    for (int row : kSampleListRows)
+        n += g_atMenuItems[row].handler != nullptr;
+    return n;
+}
 int s_openedSlot = 0;
 // Watchers for the panel page's F1 and F2, put in place once the studio has installed its own.
 MENUHANDLER s_pfnF1 = nullptr, s_pfnF2 = nullptr;
@@ -52,6 +64,7 @@ void OpenOnFirstInstrument()
     for (int slot = 1; slot < SEQ_INSTRUMENT_SLOTS; slot++)
         if (g_aInstrumentSlots[slot].pszName && g_aInstrumentSlots[slot].pszName[0]) {
             s_openedSlot = slot;
+            s_liveBeforeOpen = LiveListRows();
             Ui_OpenSampleEditPanel(SAMPLEPANEL_EDIT, slot);
             return;
         }
@@ -61,6 +74,7 @@ void OpenOnFirstInstrument()
 // leaves free (F1 and F2).
 void WatchedNormalise()
 {
+    s_liveListRows = LiveListRows();
     s_original = EditedSample();
     Ui_SampleMenuNormalise();
 }
@@ -96,6 +110,7 @@ protected:
         s_normalised.clear();
         s_undone.clear();
         s_openedSlot = 0;
+        s_liveListRows = s_liveBeforeOpen = -1;
         s_pfnF1 = s_pfnF2 = nullptr;
     }
     void TearDown() override
@@ -152,6 +167,12 @@ TEST_F(SamplePanelScript, OpensOnADemoInstrumentNormalisesAndUndoes)
     EXPECT_EQ(s_undone, s_original) << "undo brings back the sample as it was";
     EXPECT_GT(WavePixels(normalised), WavePixels(undone)) << "the louder wave fills more of the view";
     EXPECT_EQ(WavePixels(undone), WavePixels(opened)) << "the undone wave is drawn as at the start";
+
+    // The sample list's edits are greyed while the panel edits a sample, and back once it closed.
+    ASSERT_GT(s_liveBeforeOpen, 0);
+    EXPECT_EQ(s_liveListRows, 0);
+    Ui_CloseSampleEditPanel();
+    EXPECT_EQ(LiveListRows(), s_liveBeforeOpen);
 }
 
 // With the panel open, its "Sample palette" (F5) lists the slots; the one chosen is the one the

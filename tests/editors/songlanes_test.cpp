@@ -19,7 +19,9 @@
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/gridvideo.h"
+#include "ui/hover.h"
 #include "ui/menupages.h"
+#include "ui/mouse.h"
 #include "ui/msgbox.h"
 #include "editors/standin_editorstate.h"
 #include "ui/valueslider.h"
@@ -487,3 +489,97 @@ TEST_F(Lanes, MixerPanelRefusesALineIndexFromAnotherCardAndClosesTheMixer)
 }
 
 } // namespace
+
+namespace {
+
+void PressAt(WINDOW *w, int32_t dx, int32_t dy)
+{
+    g_sMouseX = int16_t(w->x + dx);
+    g_sMouseY = int16_t(w->y + dy);
+    Ui_MouseLeftPress(w);
+}
+
+} // namespace
+
+// The reverb dialog's arrows (left and right ends of its type row) step the reverb type, never
+// below 1 nor above 9, and the delay and feedback rows follow the echo types; the bar range
+// dialog of other lanes has no such arrows.
+TEST_F(Lanes, ReverbDialogArrowsStepTheTypeBetweenOneAndNine)
+{
+    Mark(20, 23, 100);
+    Ed_SongRangeAccept();
+    ASSERT_EQ(g_pGadgetPage, g_atReverbPage);
+    WINDOW *w = g_tLaneDialog.window;
+    ASSERT_NE(w, nullptr);
+    g_iScreen = 22;
+    const int32_t left = 12, right = w->w - 10, row = 40;
+    const struct
+    {
+        int from, dx, dy, want;
+    } cases[] = {
+        {1, left, row, 1}, {2, left, row, 1}, {6, right, row, 7}, {7, left, row, 6},
+        {8, right, row, 9}, {9, right, row, 9},
+        {5, left, 34, 5},  // the row's top edge is outside it
+        {5, w->w / 2, row, 5}, // between the arrows
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from << " at " << c.dx << "," << c.dy);
+        Ui_StepValueSlider(g_atReverbPage[0].widget, c.from - g_atReverbPage[0].widget->value);
+        Ed_LaneDialogSync(&g_atReverbPage[0]);
+        PressAt(w, c.dx, c.dy);
+        EXPECT_EQ(g_atReverbPage[0].widget->value, c.want);
+        const bool echo = c.want == 7 || c.want == 8;
+        for (int i = 3; i <= 6; i++)
+            EXPECT_EQ((g_atReverbPage[i].flags & GADGET_DISABLED) == 0, echo) << i;
+    }
+    Ed_OptionPageBack();
+    EXPECT_EQ(At(20, LIST_EFFECT).ucType, 5);
+    for (int f = 0; f < 3; f++)
+        Ed_SongLanesFrame();
+
+    // A volume run's dialog: the same places change nothing.
+    Mark(30, 33, 99);
+    Ed_SongRangeAccept();
+    ASSERT_EQ(g_pGadgetPage, g_atBarRangePage);
+    w = g_tLaneDialog.window;
+    const LANEDIALOG before = g_tLaneDialog;
+    PressAt(w, left, row);
+    PressAt(w, w->w - 10, row);
+    EXPECT_EQ(g_tLaneDialog.start, before.start);
+    EXPECT_EQ(g_tLaneDialog.end, before.end);
+    Ed_OptionPageBack();
+}
+
+// The transpose key dialog: the key under the pointer becomes the chosen one, the OK row the
+// scale row (keeping the key to come back to); a press there stores the key.
+TEST_F(Lanes, KeyDialogFollowsThePointerAndAPressStoresTheKey)
+{
+    CursorAt(6, 102);
+    Ed_SongLaneEdit();
+    WINDOW *w = g_tKeyDialog.window;
+    ASSERT_NE(w, nullptr);
+    const struct
+    {
+        int dx, dy, slot, kept;
+    } cases[] = {
+        {6 + 16 * 3 + 5, 30, 3, 0},
+        {6 + 16 * 12 + 2, 30, 12, 0},
+        {213, 30, 12, 0},  // past the last key: still the last
+        {100, 50, 13, 12}, // the scale row
+        {100, 41, 13, 12}, // between the rows: nothing changes
+        {6, 30, 13, 12},   // the row's left edge is outside it
+        {6 + 5, 24, 0, 12},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy);
+        g_sMouseX = int16_t(w->x + c.dx);
+        g_sMouseY = int16_t(w->y + c.dy);
+        Ui_SlotDialogHover();
+        EXPECT_EQ(g_tKeyDialog.slot, c.slot);
+        EXPECT_EQ(g_tKeyDialog.keptSlot, c.kept);
+    }
+    g_iScreen = SCREEN_KEY_DIALOG;
+    PressAt(w, 6 + 16 * 5 + 3, 30);
+    EXPECT_EQ(g_tKeyDialog.window, nullptr) << "the press accepts";
+    EXPECT_EQ(At(6, LIST_KEY).uStart, 5);
+}

@@ -3,6 +3,7 @@
 #include "ui_fixture.h"
 
 #include "core/browser.h"
+#include "sequencer/channels.h"
 #include "sequencer/clock.h"
 #include "sequencer/eventlists.h"
 #include "sequencer/playback.h"
@@ -15,8 +16,12 @@
 #include "ui/gridvideo.h"
 #include "ui/gridworld.h"
 #include "ui/menupages.h"
+#include "ui/mouse.h"
+#include "ui/shortcuts.h"
 #include "ui/view.h"
 #include "video/lanes.h"
+
+#include <cstring>
 
 using namespace uitest;
 
@@ -290,3 +295,106 @@ TEST_F(GridTools, ValueScrollerPressesAndDrags)
 }
 
 } // namespace
+
+namespace {
+
+// The lane header strip of the grid window: the row under the pointer and its lane.
+void PointAtLaneHeader(int32_t dx, int32_t row)
+{
+    g_sMouseX = int16_t(g_pGridWindow->x + dx);
+    g_sMouseY = int16_t(g_pGridWindow->y + g_pGridView->head.y + row * g_pGridView->cellHeight + 2);
+}
+
+} // namespace
+
+// While the song plays from the grid (screen 4) or an area plays (screen 5), a press on the lane
+// header silences or brings back the track under the pointer; the data lanes and the cells keep
+// theirs; Space on screen 5 brings every track back and stops.
+TEST_F(GridTools, LaneHeaderPressesMarkTracksWhilePlayingAndSpaceClearsThem)
+{
+    Ui_SetFocus(g_pGridWindow);
+    std::memset(g_aChannelMute, 0, sizeof g_aChannelMute);
+    const struct
+    {
+        int screen;
+        int16_t firstRow;
+        int32_t dx, row;
+        int want; // the track marked, -1 none
+    } cases[] = {
+        {4, -1, 5, 0, 0},
+        {4, -1, 2 * 24 - 1, 3, 3},
+        {5, 9, 20, 2, 12},     // scrolled: first visible row + 1 + the row
+        {5, 95, 10, 4, -1},    // row 99, the volume lane, has no mark
+        {4, -1, 2 * 24, 1, -1}, // the strip ends two cells from the window's edge
+        {4, -1, 0, 1, -1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.screen << " first " << c.firstRow << " dx " << c.dx << " row " << c.row);
+        g_pGridView->firstRow = c.firstRow;
+        g_iScreen = c.screen;
+        PointAtLaneHeader(c.dx, c.row);
+        Ui_MouseLeftPress(g_pGridWindow);
+        for (int t = 0; t < 99; t++)
+            ASSERT_EQ(g_aChannelMute[t][3], t == c.want ? 1 : 0) << t;
+        Ui_MouseLeftPress(g_pGridWindow); // the second press brings it back
+        for (int t = 0; t < 99; t++)
+            ASSERT_EQ(g_aChannelMute[t][3], 0) << t;
+    }
+    g_pGridView->firstRow = -1;
+    g_iScreen = 5;
+    for (int row : {1, 4, 6}) {
+        PointAtLaneHeader(10, row);
+        Ui_MouseLeftPress(g_pGridWindow);
+    }
+    EXPECT_EQ(g_aChannelMute[4][3], 1);
+    g_bSongPlaying = 255;
+    Ed_ClearLaneMarksAndStop();
+    for (int t = 0; t < 99; t++)
+        ASSERT_EQ(g_aChannelMute[t][3], 0) << t;
+    EXPECT_EQ(g_bSongPlaying, 0);
+}
+
+// The video grid's lane header hides or shows the lane group under the pointer; the riff
+// editor's octave strip shows the octave under the pointer.
+TEST_F(GridTools, VideoLaneHeaderHidesItsGroupAndTheOctaveStripPicksTheOctave)
+{
+    Ui_CloseGridScreen();
+    ASSERT_TRUE(Ui_SetupGridScreen(1));
+    Ui_SetFocus(g_pGridWindow);
+    g_iScreen = 7;
+    const uint32_t hidden = g_uGridHiddenLanes;
+    PointAtLaneHeader(10, 0);
+    const int32_t group = Ui_FindRowGroup(g_pGridView->firstRow + 1);
+    ASSERT_GE(group, 0);
+    Ui_MouseLeftPress(g_pGridWindow);
+    EXPECT_EQ(g_uGridHiddenLanes, hidden ^ (1u << group));
+    Ui_MouseLeftPress(g_pGridWindow);
+    EXPECT_EQ(g_uGridHiddenLanes, hidden);
+    g_uGridHiddenLanes = 0;
+    Vid_SetLaneMuteMask(0);
+
+    Ui_CloseGridScreen();
+    ASSERT_TRUE(Ui_SetupGridScreen(3));
+    Ui_SetFocus(g_pGridWindow);
+    g_iScreen = 0;
+    const struct
+    {
+        int screen, dx, dy;
+        int want;
+    } cases[] = {
+        {0, 20, 26, 6}, {0, 20, 26 + 20 * 5 + 19, 1}, {0, 20, 26 + 20 * 2 + 1, 4},
+        {0, 33, 60, 4},  // the strip's right edge is not in it
+        {2, 20, 26, 4},  // a block being marked keeps its octave
+    };
+    g_ucRiffOctave = 4;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy);
+        g_iScreen = c.screen;
+        g_sMouseX = int16_t(g_pGridWindow->x + c.dx);
+        g_sMouseY = int16_t(g_pGridWindow->y + c.dy);
+        Ui_MouseLeftPress(g_pGridWindow);
+        EXPECT_EQ(g_ucRiffOctave, c.want);
+        g_ucRiffOctave = 4;
+    }
+    g_ucRiffOctave = 3;
+}

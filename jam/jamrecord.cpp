@@ -344,6 +344,21 @@ void Jam_ReadSaveEvents(NETNODE *node)
             Net_QueueJamEvent(net, e, p, set);
 }
 
+void Jam_EndRecordingAndReplay(NETNODE *node)
+{
+    JAMNET *net = node ? node->pJam : nullptr;
+    if (!net)
+        return;
+    std::lock_guard<std::recursive_mutex> hold(net->Lock);
+    net->bJamRecording = 0;
+    if (net->iJamReplay == 2)
+        g_bNetJamImmediate = 1;
+    net->iJamReplay = 0;
+    net->ReplayBytes.clear();
+    net->ReplayBytes.shrink_to_fit();
+    net->uReplayAt = 0;
+}
+
 void Jam_SaveToggle()
 {
     Jam_SaveToggle(&g_NetNode, Jam_SavePath());

@@ -77,6 +77,10 @@ int32_t Jam_PlaySavedToggle(NETNODE *node, const std::string &path);
 void Jam_ReadSaveEvents(NETNODE *node);
 void Jam_WriteSaveEvents(NETNODE *node);
 
+// The jam ends: recording stops, and a replay stops with the command mode it began in (the
+// jam's own end resets the rest), so the next jam hears the network again.
+void Jam_EndRecordingAndReplay(NETNODE *node);
+
 // The program's own jam, with the recording in the user's folder; the jam screen's next screen
 // becomes 10 as it does for the other jam menu entries.
 void Jam_SaveToggle();

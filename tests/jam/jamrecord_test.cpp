@@ -500,6 +500,25 @@ TEST_F(JamRecordTest, EachPhraseIsAppendedWholeAfterTheLastGoodRecord)
     EXPECT_EQ(Jam_DecodeSavePhrase(file.data(), file.size(), &at, &phrase), JAM_SAVE_END);
 }
 
+TEST_F(JamRecordTest, TheJamsEndStopsRecordingAndReplaySoTheNextJamHearsTheNetwork)
+{
+    JAMPLAYER players[JAM_NET_SLOTS]{};
+    WriteFile(Path(), Jam_EncodeSaveHead(players));
+    Peer &rita = Alone();
+    g_bNetJamImmediate = 1;
+    ASSERT_EQ(Jam_PlaySavedToggle(&rita.node, Path()), 0);
+    ASSERT_EQ(rita.net.iJamReplay, 2);
+    Jam_EndRecordingAndReplay(&rita.node);
+    EXPECT_EQ(rita.net.iJamReplay, 0);
+    EXPECT_EQ(g_bNetJamImmediate, 1);
+    Jam_SaveToggle(&rita.node, Path("next.jam"));
+    Jam_EndRecordingAndReplay(&rita.node);
+    EXPECT_EQ(rita.net.bJamRecording, 0);
+    // A phrase end after the jam's end writes nothing more.
+    Jam_WriteSaveEvents(&rita.node);
+    EXPECT_EQ(fs::file_size(Path("next.jam")), 2800u);
+}
+
 // ---- Dump ----
 
 TEST_F(JamRecordTest, TheDumpOfAPlayersPendingCommandsMatchesItsText)

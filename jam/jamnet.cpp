@@ -32,6 +32,11 @@ void Net_InitJamNet(JAMNET *net, JamActions *actions)
     net->uJamHeartbeat = 0;
     net->bNetJamHold = 0;
     net->iJamReplay = 0;
+    net->bJamRecording = 0;
+    net->RecordPath.clear();
+    net->uRecordedBytes = 0;
+    net->ReplayBytes.clear();
+    net->uReplayAt = 0;
     std::memset(net->aTally, 0, sizeof net->aTally);
     for (JAMDIAL &d : net->aDials)
         d = JAMDIAL{};

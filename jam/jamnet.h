@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "jam/jamdata.h"
@@ -116,6 +117,14 @@ struct JAMNET
     uint32_t uJamHeartbeat = 0;
     int32_t bNetJamHold = 0;
     int32_t iJamReplay = 0;
+    // The jam recording: on while recording, its file, and the bytes of it that end in a whole
+    // record (0: its head is not written yet). A replay holds the recording's bytes and where the
+    // next phrase record starts.
+    int32_t bJamRecording = 0;
+    std::string RecordPath;
+    uint64_t uRecordedBytes = 0;
+    std::vector<uint8_t> ReplayBytes;
+    size_t uReplayAt = 0;
 
     JAMTALLY aTally[JAM_NET_SLOTS]{};
 

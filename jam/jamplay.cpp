@@ -1089,7 +1089,8 @@ void Net_ApplyRemoteEvents(NETNODE *node, uint32_t frame)
     if (!net)
         return;
     for (int32_t p = 0; p < JAM_NET_SLOTS; ++p) {
-        if (p == net->iNetMySlot)
+        // A replay plays every recorded player, whichever slot this program had.
+        if (p == net->iNetMySlot && !net->iJamReplay)
             continue;
         JAMEVENTLIST &list = net->aEventLists[net->iEventSetNow & 1][p];
         while (list.uCursor < list.Events.size() && list.Events[list.uCursor].uHeartbeat <= frame) {
@@ -1107,7 +1108,7 @@ void Net_ApplyForwardedEvents(NETNODE *node, uint32_t frame)
         return;
     Jam_ClearRemoteReleases(net);
     for (int32_t p = 0; p < JAM_NET_SLOTS; ++p) {
-        if (p == net->iNetMySlot)
+        if (p == net->iNetMySlot && !net->iJamReplay)
             continue;
         for (JAMEVENTLIST &list : net->aTrackEvents[p]) {
             // Taken from the front as they come due; one that came late is taken too, so it

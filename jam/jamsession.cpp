@@ -1,4 +1,5 @@
 #include "jam/jamsession.h"
+#include "jam/jamrecord.h"
 
 #include <cstdio>
 #include <cstring>
@@ -439,6 +440,7 @@ void Jam_EndSession(int32_t really)
         Ui_UnfreezePointer();
     }
     Sys_StopSeqTimer();
+    Jam_EndRecordingAndReplay(&g_NetNode);
     Jam_ResetPlayer(JAM_LOCAL_PLAYER);
     Net_StopSessionA(&g_NetNode);
     Net_StopSessionB(&g_NetNode);

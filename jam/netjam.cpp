@@ -14,6 +14,7 @@
 #include "core/file.h"
 #include "jam/jaminput.h"
 #include "jam/jamplay.h"
+#include "jam/jamrecord.h"
 #include "jam/jamseq.h"
 #include "jam/jamsession.h"
 #include "jam/netcommand.h"
@@ -328,6 +329,8 @@ void Net_EndPhraseWork(NETNODE *node)
     const uint32_t frames = 4u * (uint32_t)std::max<int32_t>(4, g_iJamTickLen.load());
     if (net->uJamHeartbeat != frames)
         Jam_CatchUpPhrase(node);
+    // A replay's next phrase goes into the set the new phrase plays.
+    Jam_ReadSaveEvents(node);
     std::swap(net->iEventSetNow, net->iEventSetNext);
     net->uJamHeartbeat = 0;
     if (IsProgram(node))
@@ -343,6 +346,7 @@ void Net_EndPhraseWork(NETNODE *node)
     Net_ClearEventList(net, net->iEventSetNext & 1, JAM_LOCAL_PLAYER);
     for (int32_t p = 0; p < JAM_PLAYERS; ++p)
         net->aEventLists[net->iEventSetNow & 1][p].uCursor = 0;
+    Jam_WriteSaveEvents(node);
     net->aPlayers[10] = net->aPlayers[5];
     net->aPlayers[5] = net->aPlayers[JAM_LOCAL_PLAYER];
     if (!net->bNetJamHold && g_iJamStartState == JAM_START_RUNNING)

@@ -9,6 +9,7 @@
 #include "core/cardsave.h"
 #include "core/streamlib.h"
 #include "core/file.h"
+#include "jam/jamrecord.h"
 #include "jam/jamwire.h"
 #include "platform/net_internal.h"
 #include "platform/settings_store.h"
@@ -658,6 +659,29 @@ void JamPlays()
     Seed("jamplay", "block", b);
 }
 
+// Jam recordings: a head alone, two phrases, and one whose last phrase is torn.
+void JamSaves()
+{
+    JAMPLAYER players[JAM_NET_SLOTS]{};
+    players[2].auRiffKey[3] = 1;
+    players[1].aKeyboard[0].uOctave = 5;
+    const Bytes head = Jam_EncodeSaveHead(players);
+    Seed("jamsave", "head", head);
+    JAMEVENTLIST lists[JAM_NET_SLOTS];
+    lists[0].Events = {{10, 22, 5}, {30, 22, 0}};
+    lists[2].Events = {{7, 1, Jam_PackListEntry(2, 3)}};
+    lists[3].Events = {{199, 26, Jam_PackKeyboardData(0x101, 3)}};
+    const JAMEVENTLIST *ptrs[JAM_NET_SLOTS] = {&lists[0], &lists[1], &lists[2], &lists[3]};
+    const Bytes phrase = Jam_EncodeSavePhrase(ptrs);
+    Bytes two = head;
+    two.insert(two.end(), phrase.begin(), phrase.end());
+    two.insert(two.end(), phrase.begin(), phrase.end());
+    Seed("jamsave", "two_phrases", two);
+    Bytes torn = two;
+    torn.resize(torn.size() - 30);
+    Seed("jamsave", "torn", torn);
+}
+
 // The network layer's own packets: discovery query and answer, a hello, and what a client takes
 // from the server.
 void NetPackets()
@@ -888,6 +912,7 @@ int main(int argc, char **argv)
     ClipImages();
     JamMessages();
     JamPlays();
+    JamSaves();
     NetPackets();
     SongImages();
     return g_failures ? 1 : 0;

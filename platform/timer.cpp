@@ -35,17 +35,27 @@ constexpr uint64_t kDoneUs = UINT64_MAX;
 std::atomic<int> s_failStarts{0};
 std::atomic<bool> s_halted{false};
 
-// Told whenever a timer thread has run its due callbacks, for Plat_TimersCatchUp.
-std::mutex s_progressMutex;
-std::condition_variable s_progress;
+// Told whenever a timer thread has run its due callbacks, for Plat_TimersCatchUp. Never
+// destroyed: a timer stopped from its own callback ends on a detached thread, maybe after exit.
+struct Progress
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+Progress &Progressed()
+{
+    static Progress *s_progress = new Progress;
+    return *s_progress;
+}
 
 void Publish(Timer &t, uint64_t due)
 {
+    Progress &p = Progressed();
     {
-        std::lock_guard<std::mutex> lock(s_progressMutex);
+        std::lock_guard<std::mutex> lock(p.mutex);
         t.due.store(due, std::memory_order_release);
     }
-    s_progress.notify_all();
+    p.changed.notify_all();
 }
 
 void Run(std::shared_ptr<Timer> t, uint64_t startUs)
@@ -191,9 +201,10 @@ bool Plat_TimersCatchUp(uint32_t limitMs)
     }
     // A callback that waits for the caller would never finish: the wait has a bound in real time.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    std::unique_lock<std::mutex> lock(s_progressMutex);
+    Progress &p = Progressed();
+    std::unique_lock<std::mutex> lock(p.mutex);
     for (const std::shared_ptr<Timer> &t : running) {
-        const bool done = s_progress.wait_until(lock, giveUp, [&] {
+        const bool done = p.changed.wait_until(lock, giveUp, [&] {
             return t->stop.load(std::memory_order_acquire) || t->due.load(std::memory_order_acquire) > now;
         });
         if (!done)

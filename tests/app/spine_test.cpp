@@ -374,7 +374,14 @@ TEST_F(SpineTest, HostRegistersWithTheLobbyAndStartsTheSession)
         "KestrixStartResponse()",
         "SetKestrixDataClientList(Gubbins/Gubbins/Gubbins,3,3)",
     };
-    EXPECT_EQ(Kes_FakeLog(), expected);
+    // The frame's net steps may already have seen the host's own player join its server, which
+    // the lobby hears as a new client list; nothing else may follow the registration.
+    Names log = Kes_FakeLog();
+    ASSERT_GE(log.size(), expected.size());
+    for (size_t i = expected.size(); i < log.size(); i++)
+        EXPECT_EQ(log[i].rfind("SetKestrixDataClientList(", 0), 0u) << log[i];
+    log.resize(expected.size());
+    EXPECT_EQ(log, expected);
     EXPECT_EQ(Plat_MessageBoxLog(), Names{"Error|10.0.0.5"});
     EXPECT_EQ(Count("Jam_HostFromLobby"), 1);
     EXPECT_NE(g_NetNode.pSessionB, nullptr) << "the host runs the server session";

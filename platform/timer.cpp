@@ -4,12 +4,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -19,20 +22,48 @@ struct Timer
     PLATTIMERPROC fn = nullptr;
     void *arg = nullptr;
     std::atomic<bool> stop{false};
+    // The next deadline the thread waits for: every callback due before it has run.
+    std::atomic<uint64_t> due{0};
     std::promise<void> exited;
     std::thread thread;
 };
 
 constexpr uint64_t kResyncUs = 100000;
 
+constexpr uint64_t kDoneUs = UINT64_MAX;
+
 std::atomic<int> s_failStarts{0};
 std::atomic<bool> s_halted{false};
+
+// Told whenever a timer thread has run its due callbacks, for Plat_TimersCatchUp. Never
+// destroyed: a timer stopped from its own callback ends on a detached thread, maybe after exit.
+struct Progress
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+Progress &Progressed()
+{
+    static Progress *s_progress = new Progress;
+    return *s_progress;
+}
+
+void Publish(Timer &t, uint64_t due)
+{
+    Progress &p = Progressed();
+    {
+        std::lock_guard<std::mutex> lock(p.mutex);
+        t.due.store(due, std::memory_order_release);
+    }
+    p.changed.notify_all();
+}
 
 void Run(std::shared_ptr<Timer> t, uint64_t startUs)
 {
     const uint64_t periodUs = static_cast<uint64_t>(t->periodMs) * 1000u;
     uint64_t deadline = startUs + periodUs;
     while (!t->stop.load(std::memory_order_acquire)) {
+        Publish(*t, deadline);
         if (!Plat_WaitUntilUs(deadline))
             continue; // woken: look at the stop flag again
         if (t->stop.load(std::memory_order_acquire))
@@ -46,6 +77,7 @@ void Run(std::shared_ptr<Timer> t, uint64_t startUs)
                 deadline = now + periodUs;
         }
     }
+    Publish(*t, kDoneUs);
     t->exited.set_value();
 }
 
@@ -101,6 +133,7 @@ uint32_t Plat_TimerStart(uint32_t periodMs, PLATTIMERPROC fn, void *arg)
             return 0;
     }
     auto t = std::make_shared<Timer>();
+    t->due.store(Plat_ClockNowUs() + static_cast<uint64_t>(periodMs) * 1000u);
     t->periodMs = periodMs;
     t->fn = fn;
     t->arg = arg;
@@ -152,4 +185,30 @@ int Plat_TimerCount()
 void Plat_TimerFailStarts(int count)
 {
     s_failStarts.store(count < 0 ? 0 : count);
+}
+
+bool Plat_TimersCatchUp(uint32_t limitMs)
+{
+    if (Plat_ClockSource() != PLAT_CLOCK_MANUAL)
+        return true;
+    const uint64_t now = Plat_ClockNowUs();
+    std::vector<std::shared_ptr<Timer>> running;
+    {
+        Registry &reg = Timers();
+        std::lock_guard<std::mutex> lock(reg.mutex);
+        for (auto &entry : reg.timers)
+            running.push_back(entry.second);
+    }
+    // A callback that waits for the caller would never finish: the wait has a bound in real time.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    Progress &p = Progressed();
+    std::unique_lock<std::mutex> lock(p.mutex);
+    for (const std::shared_ptr<Timer> &t : running) {
+        const bool done = p.changed.wait_until(lock, giveUp, [&] {
+            return t->stop.load(std::memory_order_acquire) || t->due.load(std::memory_order_acquire) > now;
+        });
+        if (!done)
+            return false;
+    }
+    return true;
 }

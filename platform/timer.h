@@ -25,5 +25,11 @@ void Plat_TimerHaltAll(bool halt);
 // Number of timers running.
 int Plat_TimerCount();
 
+// Manual clock: waits until every running timer has run each callback due up to the clock's
+// present time, so that what the timers do keeps pace with the one who moves the clock (the
+// headless frame loop). Gives up after limitMs of real time (a callback that waits for the
+// caller); false then. True at once on the real clock.
+bool Plat_TimersCatchUp(uint32_t limitMs);
+
 // Tests: the next count starts fail as if no thread could be made.
 void Plat_TimerFailStarts(int count);

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/mouse.h"
 #include "platform/quitsignal.h"
+#include "platform/timer.h"
 #include "platform/window_sdl.h"
 
 #include <SDL.h>
@@ -568,7 +569,13 @@ bool Plat_WindowFrameDone()
     if (!s_win.headless)
         return false;
     if (Plat_ClockSource() == PLAT_CLOCK_MANUAL) {
-        Plat_ManualClockAdvance(PLAT_HEADLESS_FRAME_US);
+        // The frame's time passes in steps, each waited out by the timers (the sound pump above
+        // all): a step is shorter than the sound device's queue, so what the pump mixes during a
+        // frame is what the headless device plays, however fast the frames run.
+        for (uint32_t step = 0; step < PLAT_HEADLESS_FRAME_STEPS; step++) {
+            Plat_ManualClockAdvance(PLAT_HEADLESS_FRAME_US / PLAT_HEADLESS_FRAME_STEPS);
+            Plat_TimersCatchUp(PLAT_HEADLESS_CATCHUP_LIMIT_MS);
+        }
     } else {
         // On the real clock a headless frame takes as long as on the manual one, so frame counts
         // in scripts mean the same time; a late frame starts the next at once.

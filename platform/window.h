@@ -81,11 +81,16 @@ bool Plat_TextInputOn();
 void Plat_Beep();
 uint32_t Plat_BeepCount();
 
-// One frame has run: the headless backend counts it, moves the manual clock by the frame time and
-// answers true once, when TNV_EXIT_AFTER_FRAMES is reached. The real backend answers false.
+// One frame has run: the headless backend counts it, moves the manual clock by the frame time (in
+// steps, after each of which the timers catch up with the clock) and answers true once, when
+// TNV_EXIT_AFTER_FRAMES is reached. The real backend answers false.
 bool Plat_WindowFrameDone();
 uint32_t Plat_WindowFramesRun();
 constexpr uint32_t PLAT_HEADLESS_FRAME_US = 20000;
+// 5 ms a step: well inside the sound queue (about 13 ms), so the headless device never runs dry
+// while the pump keeps pace.
+constexpr uint32_t PLAT_HEADLESS_FRAME_STEPS = 4;
+constexpr uint32_t PLAT_HEADLESS_CATCHUP_LIMIT_MS = 2000;
 
 // A scripted mouse line: movement, or a button change (button 0..3).
 struct PLATSCRIPTMOUSE

@@ -6,6 +6,7 @@
 #include "core/console_memory.h"
 #include "core/padbind.h"
 #include "app/settings.h"
+#include "editors/chaseeditor.h"
 #include "editors/curveeditor.h"
 #include "editors/topbar.h"
 #include "platform/backend.h"
@@ -31,6 +32,7 @@
 #include "ui/scrollbar.h"
 #include "ui/textfield.h"
 #include "ui/widgets.h"
+#include "video/chase.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -158,7 +160,18 @@ int32_t Ui_HelpTopicForPage(int32_t page)
         default: break;
         }
     }
+    // The clip editor over an effect clip edits screen effects, not objects: its own pages.
+    if ((page == 10 || page == 11 || page == 13 || page == 14) && g_pChaseEditWindow &&
+        (g_ucChaseEditFlags & CHASEEDIT_EFFECT))
+        return HELP_TOPIC_CHASE_SELECT;
     return page;
+}
+
+int32_t Ui_HelpChaseTypePage()
+{
+    const CHASE *chase = g_pEditChase;
+    const int32_t id = chase && chase->pDef ? int32_t(chase->pDef->uStoredId) : 0;
+    return id >= 1 && id <= 20 ? id : 0;
 }
 
 void Ui_ShowPageHelp()
@@ -271,6 +284,20 @@ uint8_t Ui_LoadHelpPages()
     for (int32_t file = 0; file < wanted && int32_t(g_aHelpPages.size()) < g_ucHelpPageCount; file++) {
         char path[64];
         std::snprintf(path, sizeof path, "/demohelp/%s/%.3d/%.3d", LanguageFolder(), int(g_ucHelpTopic), int(file));
+        // The clip editor's overview describes the chase being edited, by its type's stored id;
+        // without one (or its page) the editor's own overview stays.
+        if (file == 0 && g_ucHelpTopic == 14) {
+            char typePath[64];
+            std::snprintf(typePath, sizeof typePath, "/demohelp/%s/%.3d/%.3d", LanguageFolder(),
+                          int(HELP_TOPIC_CHASE_TYPES), Ui_HelpChaseTypePage());
+            const uint8_t before = g_ucHelpPageCount;
+            const int32_t bytes = Ui_HelpChaseTypePage() > 0 ? Ui_ReadHelpFile(typePath) : 0;
+            g_ucHelpPageCount = before;
+            if (bytes > 0) {
+                StorePage(bytes);
+                continue;
+            }
+        }
         const uint8_t before = g_ucHelpPageCount;
         const int32_t bytes = Ui_ReadHelpFile(path);
         if (g_ucHelpPageCount < before)

@@ -71,6 +71,9 @@ extern HELPMEASURE g_pfnHelpMeasure;
 // The topic of the current menu page, with the curve editor's and chase editor's replacements.
 int32_t Ui_HelpTopicForPage(int32_t page);
 
+// The page of topic 102 describing the edited chase's type: its stored id 1..20, 0 for none.
+int32_t Ui_HelpChaseTypePage();
+
 // The "Help" menu item.
 void Ui_ShowPageHelp();
 // Reads and wraps every page of g_ucHelpTopic (the busy box's operation). 0.

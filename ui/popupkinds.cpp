@@ -3,7 +3,11 @@
 #include "app/calllog.h"
 #include "core/padbind.h"
 #include "editors/topbar.h"
+#include "jam/jamdata.h"
+#include "jam/jamplay.h"
 #include "jam/jamseq.h"
+#include "jam/netsession.h"
+#include "app/cmdline.h"
 #include "jam/standin_jam.h"
 #include "core/archive.h"
 #include "core/browser.h"
@@ -662,12 +666,123 @@ void Ui_OpenClipPalette()
 
 // ---- Library page items ----
 
+namespace {
+
+// In a jam the riff and sample libraries end with one folder per player, listing that player's
+// riffs or instruments. The library entry a pop-up points at, in the jam's terms.
+struct JAMENTRY
+{
+    bool playerList;  // a player's list entry, else a library entry
+    int32_t player;   // network slot 0..3 of a list entry
+    int32_t folder, sub, entry; // all from 1; entry is the list position for a list entry
+};
+
+bool JamEntryOf(const POPUP *p, JAMENTRY *out)
+{
+    if (!Usable(p) || !p->desc)
+        return false;
+    const int32_t row = p->list->selected;
+    const int32_t players = g_bJamActive ? std::clamp(g_iJamPlayers, 0, 4) : 0;
+    const int32_t ownFolders = std::max(int32_t(p->folderCount) - players, 0);
+    if (row < 0)
+        return false;
+    *out = JAMENTRY{};
+    out->folder = p->desc->folder;
+    out->sub = p->desc->subfolder;
+    out->entry = row + 1;
+    if (p->desc->folder > ownFolders) {
+        out->playerList = true;
+        out->player = p->desc->folder - ownFolders - 1;
+        return out->player >= 0 && out->player < players;
+    }
+    return row < p->nameCount && p->empty && !p->empty[row];
+}
+
+int32_t MySlot()
+{
+    return g_NetNode.pJam ? g_NetNode.pJam->iNetMySlot : 0;
+}
+
+// Whether a player's list holds the entry: this program's riffs are the song's riff list.
+bool JamListHas(const JAMENTRY &e, bool riff)
+{
+    if (!e.playerList)
+        return true;
+    if (riff)
+        return e.player == MySlot() ? e.entry >= 1 && uint32_t(e.entry) <= g_uRiffListCount
+                                    : Jam_RiffListEntry(e.player, uint32_t(e.entry)) != 0;
+    return Jam_InstrumentListEntry(Jam_ListOwner(e.player, MySlot()), uint32_t(e.entry)) != 0;
+}
+
+// The jam's model changes under its lock: the jam step works on it too.
+template <typename F> int32_t JamLocked(F f)
+{
+    if (!g_NetNode.pJam)
+        return -1;
+    std::lock_guard<std::recursive_mutex> jam(g_NetNode.pJam->Lock);
+    return f();
+}
+
+// A load item in a jam: the entry goes to the pad (or keyboard) chosen in the jam's menu.
+void GiveSampleToJam(POPUP *library)
+{
+    JAMENTRY e;
+    if (!JamEntryOf(library, &e) || !JamListHas(e, false)) {
+        Ui_PlayRefusal();
+        return;
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, "jam sample %s %d %d %d", e.playerList ? "list" : "library",
+                  int(e.playerList ? e.player : e.folder), int(e.sub), int(e.entry));
+    Sys_CallLog(line);
+    const int32_t done = JamLocked([&] {
+        return e.playerList ? Jam_AssignInstrumentFromList(&g_NetNode, e.player, uint32_t(e.entry), -1, 1)
+                            : Jam_AssignInstrumentFromLibrary(&g_NetNode, uint32_t(e.folder), uint32_t(e.sub),
+                                                              uint32_t(e.entry), -1);
+    });
+    if (done != 0)
+        Ui_PlayRefusal();
+}
+
+// A demo item in a jam: the entry is heard as the jam's audition, and the library stays.
+void AuditionInJam(POPUP *library, bool riff)
+{
+    JAMENTRY e;
+    bool heard = JamEntryOf(library, &e) && JamListHas(e, riff);
+    if (heard) {
+        char line[64];
+        std::snprintf(line, sizeof line, "jam audition %s %s %d %d %d", riff ? "riff" : "sample",
+                      e.playerList ? "list" : "library", int(e.playerList ? e.player : e.folder), int(e.sub),
+                      int(e.entry));
+        Sys_CallLog(line);
+        const int32_t mySlot = MySlot();
+        const int32_t result = JamLocked([&] {
+            if (riff)
+                return e.playerList ? Jam_AddRiffSlot(0, 0, 0, e.player, e.entry, mySlot)
+                                    : Jam_AddRiffSlot(e.folder, e.sub, e.entry, JAM_LOCAL_PLAYER, 0, mySlot);
+            return e.playerList ? Jam_AddInstrumentSlot(0, 0, 0, e.player, e.entry, mySlot)
+                                : Jam_AddInstrumentSlot(uint32_t(e.folder), uint32_t(e.sub), uint32_t(e.entry),
+                                                        JAM_LOCAL_PLAYER, 0, mySlot);
+        });
+        heard = riff ? result >= 0 : result == 1;
+    }
+    if (!heard)
+        Ui_PlayRefusal();
+    FocusPopup(library);
+}
+
+} // namespace
+
 void Ui_LoadLibrarySampleAt(int32_t rate)
 {
     g_ucSampleRateChoice = uint8_t(std::clamp(rate, 1, 3));
     POPUP *library = Library(POPUP_SAMPLE_LIBRARY);
+    if (g_bJamSessionOn) {
+        GiveSampleToJam(library);
+        return;
+    }
     int32_t folder, sub, entry;
-    if (!EntryKeys(library, &folder, &sub, &entry) || g_bJamSessionOn) {
+    if (!EntryKeys(library, &folder, &sub, &entry)) {
         Ui_PlayRefusal();
         FocusPopup(library);
         return;
@@ -683,6 +798,10 @@ namespace {
 void DemoLibraryEntry(int kind, int32_t busyOperation)
 {
     POPUP *library = Library(kind);
+    if (g_bJamSessionOn && (kind == POPUP_SAMPLE_LIBRARY || kind == POPUP_RIFF_LIBRARY)) {
+        AuditionInJam(library, kind == POPUP_RIFF_LIBRARY);
+        return;
+    }
     int32_t folder, sub, entry;
     if (!EntryKeys(library, &folder, &sub, &entry) || g_bJamSessionOn) {
         Ui_PlayRefusal();
@@ -710,7 +829,7 @@ void Ui_DemoLibraryRiff()
     if (g_bRiffDemoBusy && g_tBusyBox.countdown != 0 && g_tBusyBox.code == 14)
         return;
     DemoLibraryEntry(POPUP_RIFF_LIBRARY, 14);
-    g_bRiffDemoBusy = g_tBusyBox.countdown != 0 && g_tBusyBox.code == 14;
+    g_bRiffDemoBusy = !g_bJamSessionOn && g_tBusyBox.countdown != 0 && g_tBusyBox.code == 14;
 }
 
 void Ui_DemoLibraryClip()

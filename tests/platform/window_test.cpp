@@ -238,3 +238,63 @@ TEST_F(HeadlessWindow, MessageBoxesAreLoggedAndAnswered)
     EXPECT_EQ(Plat_MessageBox(nullptr, nullptr), 1);
     EXPECT_EQ(Plat_MessageBoxLog(), (std::vector<std::string>{"Error|text", "|"}));
 }
+
+#include "platform/audio_out.h"
+#include "platform/timer.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::atomic<int> s_pumpCalls{0};
+
+// A sound pump as the studio's: every millisecond, one block of a steady level when wanted.
+void Pump(void *)
+{
+    s_pumpCalls.fetch_add(1);
+    static const std::vector<int16_t> block(72 * 2, 1000);
+    if (Plat_AudioOutBlockWanted(72))
+        Plat_AudioOutWrite(block.data(), block.size() * 2);
+}
+
+} // namespace
+
+// However fast the frames run, each waits for the timers to reach its time: the pump runs once
+// a millisecond of frame time, and the headless device never plays silence while it keeps the
+// queue fed (a frame is longer than the queue, so one jump of the clock would).
+TEST_F(HeadlessWindow, FramesWaitForTheTimersSoTheSoundPumpKeepsTheDeviceFed)
+{
+    const std::string wav = ::testing::TempDir() + "frames_pump.wav";
+    setenv("TNV_AUDIO_DUMP", wav.c_str(), 1);
+    ASSERT_TRUE(Plat_WindowCreate("t", 640, 480));
+    ASSERT_GE(Plat_AudioOutEnumerate(), 1);
+    ASSERT_EQ(Plat_AudioOutOpen(0), 0);
+    unsetenv("TNV_AUDIO_DUMP");
+    Plat_AudioOutSetQueueFrames(PLAT_AUDIO_DEFAULT_QUEUE_FRAMES);
+    s_pumpCalls = 0;
+    for (int i = 0; i < 8; i++)
+        Pump(nullptr);
+    s_pumpCalls = 0;
+    ASSERT_EQ(Plat_AudioOutStart(), 0);
+    const uint32_t pump = Plat_TimerStart(1, Pump, nullptr);
+    ASSERT_NE(pump, 0u);
+    constexpr int kFrames = 30;
+    for (int f = 0; f < kFrames; f++) {
+        Plat_WindowFrameDone();
+        ASSERT_EQ(s_pumpCalls.load(), (f + 1) * 20) << "frame " << f;
+    }
+    Plat_TimerKill(pump);
+    const uint64_t played = Plat_AudioOutPlayedFrames();
+    Plat_AudioOutClose();
+    EXPECT_EQ(played, uint64_t(kFrames) * 882);
+
+    std::ifstream in(wav, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 44 + played * 4);
+    int silent = 0;
+    for (size_t at = 44; at + 1 < bytes.size(); at += 2)
+        silent += int16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8) != 1000;
+    EXPECT_EQ(silent, 0) << "samples the device played without the pump's sound";
+}

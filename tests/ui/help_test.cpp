@@ -2,9 +2,11 @@
 // text window's scrolling and paging.
 #include "support/wadfixture.h"
 
+#include "editors/chaseeditor.h"
 #include "ui/help.h"
 #include "ui/langtext.h"
 #include "ui/widgets.h"
+#include "video/chase.h"
 
 #include <gtest/gtest.h>
 
@@ -226,6 +228,75 @@ TEST_F(HelpArchive, AnOversizedFileIsCutAtTheReadAreaAndAMissingTopicIsEmpty)
     EXPECT_EQ(Ui_ReadHelpFile("no-slash"), 0);
 }
 
+// The clip editor's help: on an effect clip its pages are topic 103; its overview (topic 14,
+// page 0) describes the edited chase's type from topic 102, by the type's stored id.
+TEST_F(HelpArchive, TheClipEditorHelpFollowsTheClipAndTheEditedChaseType)
+{
+    PACKDIR root;
+    auto add = [&](const char *dir, const char *name, const char *text) {
+        Pack_Dir(root, dir).files.push_back(File(name, text));
+    };
+    add("demohelp/ENGLISH/014", "000", "Clip editor\r\n");
+    add("demohelp/ENGLISH/014", "001", "Fullscreen\r\n");
+    add("demohelp/ENGLISH/102", "000", "Chase types\r\n");
+    add("demohelp/ENGLISH/102", "005", "Path\r\nMoves things.\r\n");
+    for (const char *d : {"N", "R", "PERF", "CHASES", "JAMTEM", "AUTO", "BOOT"})
+        Pack_Dir(root, d);
+    PackAndWrite(root);
+    ASSERT_EQ(Sys_WadOpen("demowad.WAD", "demowad.IND", 3), 1);
+
+    WINDOW fakeEditor{};
+    CHASEDEF def{};
+    CHASE chase{};
+    chase.pDef = &def;
+    struct Case
+    {
+        const char *what;
+        bool editorOpen;
+        uint8_t flags;
+        int page;
+        int topic;
+    };
+    const Case topics[] = {
+        {"object clip", true, CHASEEDIT_OBJECT, 14, 14},
+        {"effect clip, list page", true, CHASEEDIT_EFFECT, 10, HELP_TOPIC_CHASE_SELECT},
+        {"effect clip, parameter page", true, CHASEEDIT_EFFECT, 11, HELP_TOPIC_CHASE_SELECT},
+        {"effect clip, empty clip page", true, CHASEEDIT_EFFECT, 14, HELP_TOPIC_CHASE_SELECT},
+        {"effect clip, effect type list keeps its own", true, CHASEEDIT_EFFECT, 23, 23},
+        {"flag left over, editor closed", false, CHASEEDIT_EFFECT, 14, 14},
+        {"song grid", false, 0, 0, 0},
+    };
+    for (const Case &c : topics) {
+        g_pChaseEditWindow = c.editorOpen ? &fakeEditor : nullptr;
+        g_ucChaseEditFlags = c.flags;
+        EXPECT_EQ(Ui_HelpTopicForPage(c.page), c.topic) << c.what;
+    }
+    g_pChaseEditWindow = nullptr;
+    g_ucChaseEditFlags = 0;
+
+    struct Overview
+    {
+        const char *what;
+        CHASE *edited;
+        uint16_t storedId;
+        std::vector<std::string> titles;
+    };
+    const Overview overviews[] = {
+        {"a type with its page", &chase, 5, {"Path ", "Fullscreen "}},
+        {"a type without a page", &chase, 7, {"Clip editor ", "Fullscreen "}},
+        {"an id out of range", &chase, 300, {"Clip editor ", "Fullscreen "}},
+        {"no chase edited", nullptr, 5, {"Clip editor ", "Fullscreen "}},
+    };
+    for (const Overview &o : overviews) {
+        def.uStoredId = o.storedId;
+        g_pEditChase = o.edited;
+        Load(14, 2);
+        EXPECT_EQ(Titles(), o.titles) << o.what;
+        EXPECT_EQ(g_ucHelpPageCount, 2) << o.what;
+    }
+    g_pEditChase = nullptr;
+}
+
 } // namespace
 
 #include "tools/helpcontent.h"
@@ -265,6 +336,33 @@ TEST(HelpContent, EveryMenuTopicNamesItsItemsInOrder)
         topics++;
     }
     EXPECT_GE(topics, 20);
+
+    auto parse = [](int topic) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%s/data/help/english/%.3d.txt", TNV_TEST_SOURCE_DIR, topic);
+        std::ifstream file(name, std::ios::binary);
+        EXPECT_TRUE(file) << name;
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::vector<std::string> pages, titles;
+        std::string err;
+        EXPECT_TRUE(Help_ParseTopic(text, pages, err)) << name << ": " << err;
+        for (const std::string &p : pages)
+            titles.push_back(p.substr(0, p.find("\r\n")));
+        return titles;
+    };
+    // The effect clip's pages are the clip editor's items; the chase types' page n is the type
+    // songs store as id n.
+    const std::vector<std::string> clip = parse(14), effect = parse(HELP_TOPIC_CHASE_SELECT);
+    ASSERT_EQ(effect.size(), clip.size());
+    for (size_t i = 1; i < clip.size(); i++)
+        EXPECT_EQ(effect[i], clip[i]) << "page " << i;
+    const std::vector<std::string> types = parse(HELP_TOPIC_CHASE_TYPES);
+    ASSERT_EQ(types.size(), 21u);
+    for (uint16_t id = 1; id <= 20; id++) {
+        CHASEDEF def{};
+        def.uStoredId = id;
+        EXPECT_EQ(types[id], Ed_ChaseTypeName(&def)) << "stored id " << id;
+    }
     for (int fixed : {100, 107, 108}) {
         char name[64];
         std::snprintf(name, sizeof name, "%s/data/help/english/%.3d.txt", TNV_TEST_SOURCE_DIR, fixed);

@@ -23,6 +23,7 @@
 #include "jam/jamwire.h"
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
+#include "jam/jamscreen.h"
 #include "jam/standin_jamparts.h"
 #include "jam/jamplay.h"
 #include "jam/jamsound.h"

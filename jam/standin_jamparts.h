@@ -1,18 +1,10 @@
 // STAND-IN for the jam pieces that the session start and end call but that later work builds,
 // under the names those modules will use so that this file can go when they arrive. Definitions
 // are weak, so the real ones win at link time:
-//  - the jam screen (frame handler, log window);
 //  - the session messages (start request, time request).
 #pragma once
 
 #include <cstdint>
-
-struct WINDOW;
-
-// The jam screen.
-void Jam_FrameUpdate();
-WINDOW *Jam_OpenLogWindow();
-void Jam_RefreshLogList();
 
 // Session messages.
 void Net_SendJamStart();

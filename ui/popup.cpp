@@ -465,6 +465,10 @@ void ClosePopup(POPUP *p)
     else if (kind == POPUP_JAM_LIST) {
         g_iNextScreen = 10;
         Jam_OnJamListClosed();
+        // A jam already running (a template loaded while playing, or a network jam that starts
+        // at once) gets its screen back now; one still waiting gets it when it starts.
+        if (g_iJamStartState == JAM_START_RUNNING)
+            Jam_PopupsClosed();
     }
     else
         DefaultReturn();

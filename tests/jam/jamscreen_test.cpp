@@ -18,7 +18,10 @@
 #include "ui/popup.h"
 #include "ui/toolbar.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace jamtest {
 namespace {
@@ -315,6 +318,140 @@ TEST_F(JamScreen, GoldenPictureOfASinglePlayerJam)
     for (int i = 0; i < 6; ++i)
         Frame();
     EXPECT_TRUE(MatchesGoldenPng("jam_single", "tests/jam/golden"));
+}
+
+
+// ---- Two players: the studio joins a scripted host on the loopback hub ----
+
+struct QuietSound : JamActions
+{
+    void LoadRiffKey(uint32_t, uint32_t, uint32_t, int32_t, int32_t, uint32_t) override {}
+    int32_t LoadPad(int32_t, uint32_t, uint32_t, uint32_t, int32_t, uint32_t) override { return 1; }
+    void LoadKeyboard(int32_t, uint32_t, uint32_t, uint32_t, int32_t, uint32_t) override {}
+    void StartPart(int32_t, int32_t) override {}
+    void StopPart(int32_t, int32_t) override {}
+    void LoadPlugin(int32_t, int32_t, int32_t) override {}
+    void PluginInput(int32_t, int32_t, int32_t, int32_t) override {}
+    void DropPlayerParts(int32_t) override {}
+};
+
+class JamScreenTwo : public JamScreen
+{
+protected:
+    PlatNetHub hub;
+    QuietSound quiet;
+    JAMNET bobNet;
+    NETNODE bob;
+    std::vector<std::string> bobLog;
+
+    void SetUp() override
+    {
+        JamScreen::SetUp();
+        g_bJamSinglePlayer = 0;
+        g_bNetJamImmediate = 1;
+        Net_InitJamNet(&bobNet, &quiet);
+        bob.pJam = &bobNet;
+        bob.pHub = &hub;
+        bob.iEnumTimeoutMs = 300;
+        bob.LogSink = [this](const char *line) { bobLog.push_back(line); };
+        Net_ResetJamState(&bob);
+        g_NetNode.pHub = &hub;
+        g_NetNode.iEnumTimeoutMs = 300;
+    }
+    void TearDown() override
+    {
+        if (g_bJamSessionOn)
+            Jam_EndSession(1);
+        Net_StopSessionA(&bob);
+        Net_StopSessionB(&bob);
+        g_NetNode.pHub = nullptr;
+        JamScreen::TearDown();
+    }
+    void Settle()
+    {
+        for (int round = 0; round < 100; ++round) {
+            int moved = hub.Pump();
+            {
+                std::lock_guard<std::recursive_mutex> hold(bobNet.Lock);
+                moved += Net_ServiceInbox(&bob);
+            }
+            if (g_NetNode.pJam) {
+                std::lock_guard<std::recursive_mutex> hold(g_NetNode.pJam->Lock);
+                moved += Net_ServiceInbox(&g_NetNode);
+            }
+            if (!moved)
+                return;
+        }
+        ADD_FAILURE() << "traffic never settled";
+    }
+    static bool InLog(const std::string &line)
+    {
+        for (const auto &l : g_aszJamLog)
+            if (line == l)
+                return true;
+        return false;
+    }
+};
+
+TEST_F(JamScreenTwo, BobsPanelAndChatReachTheOtherPlayer)
+{
+    // Bob hosts and plays in his own session; the studio's jam then joins it as Alice.
+    ASSERT_EQ(Net_StartSessionB(&bob, NET_MODE_LAN), 0);
+    ASSERT_EQ(Net_StartSessionA(&bob, NET_MODE_LAN), 0);
+    ASSERT_EQ(Net_CreatePlayer(&bob, -1, "Bob"), 0);
+    Settle();
+    Jam_StartSession();
+    Ui_ClosePopup(); // no template: the jam starts with empty parts
+    ASSERT_EQ(Net_StartSessionA(&g_NetNode, NET_MODE_LAN), 0);
+    ASSERT_GE(Net_EnumSessions(&g_NetNode), 1);
+    ASSERT_EQ(Net_CreatePlayer(&g_NetNode, 1, "Alice"), 0);
+    Settle();
+    Play(100);
+    Settle();
+    const int32_t bobSlot = bobNet.iNetMySlot, aliceSlot = g_JamNet.iNetMySlot;
+    ASSERT_NE(bobSlot, aliceSlot);
+    EXPECT_STREQ(g_JamNet.aSlotNames[bobSlot].szName, "Bob");
+    EXPECT_TRUE(InLog("Bob has entered the jam session") || InLog("Alice has entered the jam session"));
+
+    ASSERT_EQ(g_bJamKeysActive.load(), 1);
+    // Bob's panel can be shown; the own one cannot; a left click anywhere goes back to Alice's.
+    const int32_t panelX[4] = {43, 196, 349, 502};
+    Click(panelX[aliceSlot] + 40, 290);
+    EXPECT_EQ(g_iJamSelectedPlayer, JAM_LOCAL_PLAYER);
+    Click(panelX[bobSlot] + 40, 290);
+    EXPECT_EQ(g_iJamSelectedPlayer, bobSlot);
+    Click(600, 130);
+    EXPECT_EQ(g_iJamSelectedPlayer, JAM_LOCAL_PLAYER);
+
+    // Alice clicks the chat line, types and presses Enter: the line reaches Bob and her own log.
+    Click(100, 450);
+    ASSERT_EQ(g_bTextEntryActive, 1);
+    EXPECT_EQ(g_bJamKeyboardInput.load(), 0);
+    std::snprintf(g_szTextEntry, sizeof g_szTextEntry, "%s", "hello");
+    g_pfnTextEntryChanged();
+    Frame();
+    g_pfnTextEntryEnter();
+    EXPECT_EQ(g_bJamKeyboardInput.load(), 1);
+    EXPECT_STREQ(g_szJamChatLine, "");
+    Settle();
+    EXPECT_NE(std::find(bobLog.begin(), bobLog.end(), "<Alice> hello"), bobLog.end());
+    EXPECT_TRUE(InLog("<Alice> hello"));
+
+    // And Bob's line reaches Alice's log.
+    ASSERT_EQ(Net_SendText(&bob, "<Bob> hi", -1), 0);
+    Settle();
+    EXPECT_TRUE(InLog("<Bob> hi"));
+
+    // A chat line half typed is shown on the screen.
+    Click(100, 450);
+    std::snprintf(g_szTextEntry, sizeof g_szTextEntry, "%s", "see you");
+    g_pfnTextEntryChanged();
+    PointAt(630, 470);
+    for (int i = 0; i < 4; ++i)
+        Frame();
+    EXPECT_TRUE(MatchesGoldenPng("jam_two_players", "tests/jam/golden"));
+    g_pfnTextEntryEscape();
+    EXPECT_STREQ(g_szJamChatLine, "");
 }
 
 } // namespace

@@ -186,7 +186,7 @@ void DrawSelectionMarks(const JAMPLAYER &pl)
 void DrawKeyboardPlate(int32_t k, const JAMPLAYER &pl)
 {
     AddTile(kNameX[k], kNameY, 134, 16, 20, 24, 40);
-    AddText(g_aszJamKeyboardNames[k], kNameX[k] + 12, kNameY + 2);
+    AddText(g_aszJamKeyboardNames[k][0] ? g_aszJamKeyboardNames[k] : Ui_Text(696 + k), kNameX[k] + 12, kNameY + 2);
     AddImage(94 + int32_t(std::min<uint32_t>(pl.aKeyboard[k].uOctave, 5)), kOctaveX[k], kOctaveY);
 }
 

@@ -882,7 +882,7 @@ void JamPicture(int n, const CONTENTIMAGE &im, Canvas &c)
         for (int y = 0; y < im.h; y++)
             for (int x = 0; x < im.w; x++) {
                 const int dx = 2 * x - im.w + 1, dy = 2 * y - im.h + 1, d2 = dx * dx + dy * dy, r = im.w - 1;
-                if (d2 > r * r)
+                if (d2 > r * r + r) // the round reaches every side of its rectangle
                     continue;
                 const bool rim = d2 > (r - 4) * (r - 4);
                 c.Plot(x, y, rim ? (s == 2 ? kWhite : Scale(g, s ? 90 : 45)) : Scale(face, 120 - 40 * y / im.h));
@@ -901,7 +901,7 @@ void JamPicture(int n, const CONTENTIMAGE &im, Canvas &c)
         for (int y = 0; y < im.h; y++)
             for (int x = 0; x < im.w; x++) {
                 const int dx = 2 * x - 9, dy = 2 * y - 9;
-                if (dx * dx + dy * dy <= 81)
+                if (dx * dx + dy * dy <= 81 + 9)
                     c.Plot(x, y, dx * dx + dy * dy <= 25 ? kWhite : RGB{250, 200, 90});
             }
         return;
@@ -910,7 +910,7 @@ void JamPicture(int n, const CONTENTIMAGE &im, Canvas &c)
         for (int y = 0; y < im.h; y++)
             for (int x = 0; x < im.w; x++) {
                 const int dx = 2 * x - 47, dy = 2 * y - 47, d2 = dx * dx + dy * dy;
-                if (d2 > 47 * 47)
+                if (d2 > 47 * 47 + 47)
                     continue;
                 RGB col = Scale({70, 80, 120}, 120 - 50 * (dx + dy + 94) / 188);
                 if (d2 > 43 * 43)
@@ -944,7 +944,7 @@ void JamPicture(int n, const CONTENTIMAGE &im, Canvas &c)
         return;
     }
     // Activity icons: a riff (notes on a bar), a pad (a drum), a keyboard per instrument kind.
-    c.Fill(2, 2, 20, 20, n == 840 ? RGB{120, 70, 30} : n == 841 ? RGB{30, 90, 110} : RGB{70, 50, 110});
+    c.Fill(0, 0, 24, 24, n == 840 ? RGB{120, 70, 30} : n == 841 ? RGB{30, 90, 110} : RGB{70, 50, 110});
     if (n == 840) {
         for (int i = 0; i < 3; i++) {
             c.Fill(5 + 5 * i, 12 - 2 * i, 4, 4, kJamGroup[0]);

@@ -24,6 +24,7 @@
 #include "jam/jamwire.h"
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
+#include "jam/jamscreen.h"
 #include "jam/jamplay.h"
 #include "jam/jamsound.h"
 #include "platform/backend.h"
@@ -203,16 +204,6 @@ void Jam_LogLine(const char *text)
             }
     }
     Jam_RefreshLogList();
-}
-
-WINDOW *Jam_OpenLogWindow() { return nullptr; }
-void Jam_RefreshLogList() {}
-
-void Jam_FrameUpdate()
-{
-    if (g_bBackgroundDirty)
-        Gfx_DrawJamBackground();
-    Jam_ApplyPlayerInput();
 }
 
 void Jam_ClearLog()

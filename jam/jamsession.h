@@ -124,13 +124,7 @@ void Jam_ResetLocalAndCloseMenu();
 void Jam_LogLine(const char *text);
 void Jam_ClearLog();
 
-// ---- The jam window ----
-// Its frame handler: redraws the background when asked and runs the input pass.
-void Jam_FrameUpdate();
-// The log is kept in g_aszJamLog and drawn from there each frame: there is no separate log
-// window to open or refresh.
-WINDOW *Jam_OpenLogWindow();
-void Jam_RefreshLogList();
+// The jam window's frame handler and its log window are the jam screen's (jam/jamscreen.h).
 
 // ---- Templates in a network jam ----
 // Keeps a copy for the exchange and sends it to the server. 0, or -1.

@@ -4,6 +4,8 @@
 #include "tools/tilecontent.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 #include <cstdlib>
 #include <iterator>
 
@@ -521,6 +523,7 @@ bool Content_IsGridImage(int n)
 namespace {
 
 void FileScreenPicture(int n, Canvas &c);
+void JamPicture(int n, const CONTENTIMAGE &im, Canvas &c);
 
 void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set)
 {
@@ -606,6 +609,9 @@ void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set
         c.Triangle(3, 5, {235, 235, 235});
         break;
     }
+    case DRAW_JAM:
+        JamPicture(n, im, c);
+        break;
     case DRAW_MARK:
         c.Bevel(0, 0, im.w, im.h, NumberHue(n), true);
         Symbol(c, 4, 4, 8, n);
@@ -773,6 +779,193 @@ void FileScreenPicture(int n, Canvas &c)
     }
 }
 
+// ---- The jam screen ----
+
+// A 3 x 5 face for the jam's labels: digits and "F".
+const char *const kJamGlyphs[11][5] = {
+    {"www", "w w", "w w", "w w", "www"}, {" w ", "ww ", " w ", " w ", "www"}, {"www", "  w", "www", "w  ", "www"},
+    {"www", "  w", " ww", "  w", "www"}, {"w w", "w w", "www", "  w", "  w"}, {"www", "w  ", "www", "  w", "www"},
+    {"www", "w  ", "www", "w w", "www"}, {"www", "  w", " w ", " w ", " w "}, {"www", "w w", "www", "w w", "www"},
+    {"www", "w w", "www", "  w", "www"}, {"www", "w  ", "ww ", "w  ", "w  "},
+};
+
+void JamLabel(Canvas &c, const char *text, int cx, int cy, int scale, RGB ink)
+{
+    const int n = static_cast<int>(std::char_traits<char>::length(text));
+    const int width = n * 4 * scale - scale;
+    int x = cx - width / 2;
+    const int y = cy - 5 * scale / 2;
+    for (const char *t = text; *t; ++t, x += 4 * scale) {
+        const int g = *t == 'F' ? 10 : *t - '0';
+        if (g < 0 || g > 10)
+            continue;
+        for (int j = 0; j < 5; j++)
+            for (int i = 0; i < 3; i++)
+                if (kJamGlyphs[g][j][i] == 'w')
+                    c.Fill(x + i * scale, y + j * scale, scale, scale, ink);
+    }
+}
+
+// Riff key images: key k's images for states empty, assigned, lit.
+constexpr int kJamRiffImages[12][3] = {{15, 5, 16},  {18, 17, 19}, {21, 20, 22}, {24, 23, 25},
+                                       {27, 26, 28}, {30, 29, 31}, {33, 32, 34}, {36, 35, 37},
+                                       {39, 38, 40}, {7, 6, 8},    {10, 9, 11},  {13, 12, 14}};
+
+bool JamRiffImage(int n, int &key, int &state)
+{
+    for (int k = 0; k < 12; k++)
+        for (int s = 0; s < 3; s++)
+            if (kJamRiffImages[k][s] == n) {
+                key = k;
+                state = s;
+                return true;
+            }
+    return false;
+}
+
+bool IsJamImage(int n)
+{
+    int k = 0, s = 0;
+    return JamRiffImage(n, k, s) || (n >= 65 && n <= 73) || (n >= 75 && n <= 83) || (n >= 85 && n <= 93) ||
+           (n >= 94 && n <= 99) || n == 103 || n == 104 || (n >= 137 && n <= 144) || (n >= 840 && n <= 845);
+}
+
+void JamImageSize(int n, int &w, int &h)
+{
+    int k = 0, s = 0;
+    w = h = 32;
+    if (JamRiffImage(n, k, s) || n <= 93)
+        return;
+    if (n <= 99 || n >= 840)
+        w = h = 24;
+    else if (n == 103)
+        w = h = 10;
+    else if (n == 104)
+        w = h = 48;
+    else if (n == 137 || n == 138)
+        w = 9, h = 30;
+    else
+        w = 15, h = 48;
+}
+
+// The three groups of riff keys and of pads each have a colour.
+const RGB kJamGroup[3] = {{230, 130, 60}, {60, 190, 220}, {170, 110, 230}};
+
+void JamRoundBox(Canvas &c, int w, int h, RGB face, RGB rim)
+{
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            const bool corner = (x + y < 3) || (w - 1 - x + y < 3) || (x + h - 1 - y < 3) || (w - 1 - x + h - 1 - y < 3);
+            if (corner)
+                continue;
+            const bool edge = x < 2 || y < 2 || x >= w - 2 || y >= h - 2;
+            c.Plot(x, y, edge ? rim : Scale(face, 115 - 40 * y / h));
+        }
+}
+
+void JamPicture(int n, const CONTENTIMAGE &im, Canvas &c)
+{
+    int key = 0, state = 0;
+    if (JamRiffImage(n, key, state)) {
+        const RGB g = kJamGroup[key / 4];
+        const RGB face = state == 0 ? RGB{46, 48, 58} : state == 1 ? Scale(g, 55) : g;
+        JamRoundBox(c, im.w, im.h, face, state == 2 ? kWhite : Scale(g, state ? 90 : 45));
+        char label[4];
+        std::snprintf(label, sizeof label, "F%d", key + 1);
+        JamLabel(c, label, im.w / 2, im.h / 2, 2, state == 2 ? RGB{30, 30, 40} : state ? kWhite : RGB{110, 110, 120});
+        return;
+    }
+    if (n >= 65 && n <= 93) {
+        const int pad = (n - 65) % 10, s = (n - 65) / 10;
+        const RGB g = kJamGroup[pad / 3];
+        const RGB face = s == 0 ? RGB{46, 48, 58} : s == 1 ? Scale(g, 55) : g;
+        for (int y = 0; y < im.h; y++)
+            for (int x = 0; x < im.w; x++) {
+                const int dx = 2 * x - im.w + 1, dy = 2 * y - im.h + 1, d2 = dx * dx + dy * dy, r = im.w - 1;
+                if (d2 > r * r + r) // the round reaches every side of its rectangle
+                    continue;
+                const bool rim = d2 > (r - 4) * (r - 4);
+                c.Plot(x, y, rim ? (s == 2 ? kWhite : Scale(g, s ? 90 : 45)) : Scale(face, 120 - 40 * y / im.h));
+            }
+        const char label[2] = {static_cast<char>('1' + pad), 0};
+        JamLabel(c, label, im.w / 2, im.h / 2, 2, s == 2 ? RGB{30, 30, 40} : s ? kWhite : RGB{110, 110, 120});
+        return;
+    }
+    if (n >= 94 && n <= 99) {
+        c.Bevel(0, 0, im.w, im.h, {40, 44, 70}, false);
+        const char label[2] = {static_cast<char>('0' + n - 94), 0};
+        JamLabel(c, label, im.w / 2, im.h / 2, 3, {250, 220, 120});
+        return;
+    }
+    if (n == 103) {
+        for (int y = 0; y < im.h; y++)
+            for (int x = 0; x < im.w; x++) {
+                const int dx = 2 * x - 9, dy = 2 * y - 9;
+                if (dx * dx + dy * dy <= 81 + 9)
+                    c.Plot(x, y, dx * dx + dy * dy <= 25 ? kWhite : RGB{250, 200, 90});
+            }
+        return;
+    }
+    if (n == 104) {
+        for (int y = 0; y < im.h; y++)
+            for (int x = 0; x < im.w; x++) {
+                const int dx = 2 * x - 47, dy = 2 * y - 47, d2 = dx * dx + dy * dy;
+                if (d2 > 47 * 47 + 47)
+                    continue;
+                RGB col = Scale({70, 80, 120}, 120 - 50 * (dx + dy + 94) / 188);
+                if (d2 > 43 * 43)
+                    col = {150, 160, 200};
+                c.Plot(x, y, col);
+            }
+        // Ticks around the face every eighth of a turn.
+        static const int kTicks[8][2] = {{24, 3}, {39, 9}, {45, 24}, {39, 39}, {24, 45}, {9, 39}, {3, 24}, {9, 9}};
+        for (const auto &t : kTicks)
+            c.Fill(t[0] - 1, t[1] - 1, 2, 2, kWhite);
+        return;
+    }
+    if (n == 137 || n == 138) {
+        const RGB face = n == 138 ? RGB{240, 170, 60} : RGB{30, 30, 36};
+        c.Fill(0, 0, im.w, im.h, face);
+        c.Fill(1, im.h - 4, im.w - 2, 3, Scale(face, n == 138 ? 80 : 220));
+        return;
+    }
+    if (n >= 139 && n <= 144) {
+        const bool lit = n <= 141;
+        const int shape = (n - 139) % 3; // 0 cut right, 1 cut both, 2 cut left
+        const RGB face = lit ? RGB{250, 200, 100} : RGB{236, 236, 232};
+        for (int y = 0; y < im.h; y++)
+            for (int x = 0; x < im.w; x++) {
+                const bool top = y < 30;
+                if (top && ((shape != 2 && x >= im.w - 4) || (shape != 0 && x < 4)))
+                    continue;
+                const bool edge = x == 0 || x == im.w - 1 || y == im.h - 1;
+                c.Plot(x, y, edge ? RGB{90, 90, 100} : Scale(face, 100 - 25 * y / im.h));
+            }
+        return;
+    }
+    // Activity icons: a riff (notes on a bar), a pad (a drum), a keyboard per instrument kind.
+    c.Fill(0, 0, 24, 24, n == 840 ? RGB{120, 70, 30} : n == 841 ? RGB{30, 90, 110} : RGB{70, 50, 110});
+    if (n == 840) {
+        for (int i = 0; i < 3; i++) {
+            c.Fill(5 + 5 * i, 12 - 2 * i, 4, 4, kJamGroup[0]);
+            c.Fill(8 + 5 * i, 5, 1, 9 - 2 * i, kWhite);
+        }
+    } else if (n == 841) {
+        for (int y = 0; y < 12; y++)
+            for (int x = 0; x < 16; x++) {
+                const int dx = 2 * x - 15, dy = 2 * y - 11;
+                if (dx * dx * 36 + dy * dy * 64 <= 36 * 64 + 200)
+                    c.Plot(4 + x, 6 + y, y < 4 ? kWhite : kJamGroup[1]);
+            }
+    } else {
+        const RGB ink = n == 845 ? RGB{250, 200, 90} : kJamGroup[(n - 842) % 3];
+        for (int i = 0; i < 5; i++)
+            c.Fill(4 + 3 * i, 6, 2, 12, kWhite);
+        for (int i : {0, 1, 3})
+            c.Fill(6 + 3 * i, 6, 2, 7, ink);
+    }
+}
+
 // What each image number is.
 void Describe(int n, CONTENTIMAGE &im)
 {
@@ -862,6 +1055,11 @@ void Describe(int n, CONTENTIMAGE &im)
         const bool folder = n == 114 || n == 115;
         im.w = frame ? 36 : sheet ? 16 : 24;
         im.h = frame ? 28 : sheet ? 22 : folder ? 20 : 24;
+    }
+    if (IsJamImage(n)) {
+        im.draw = DRAW_JAM;
+        im.param = n;
+        JamImageSize(n, im.w, im.h);
     }
     int gw = 0, gh = 0;
     GridImageSize(n, gw, gh);

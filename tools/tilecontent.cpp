@@ -199,6 +199,32 @@ const uint8_t *Content_TilePixel(const std::string &sheet, int row, int column, 
     return at + 3 <= s_sheet.size() ? &s_sheet[at] : kBlack;
 }
 
+// The jam screen's panels over the stage: darkened wells with a light rim where the keys, pads,
+// keyboards, dial, plug-in picture, player panels and log sit.
+RGB JamPanelShade(int x, int y, RGB c)
+{
+    struct WELL
+    {
+        int x, y, w, h;
+    };
+    static const WELL kWells[] = {
+        {56, 2, 528, 52},   // riff keys and their meters
+        {76, 91, 488, 44},  // pads
+        {30, 144, 180, 90}, // keyboard 0 with its plate and octave
+        {424, 144, 180, 90}, // keyboard 1
+        {222, 134, 194, 80}, // plug-in picture and dial
+        {37, 231, 108, 122}, {190, 231, 108, 122}, {343, 231, 108, 122}, {496, 231, 108, 122}, // players
+        {34, 369, 572, 96},  // log and chat
+    };
+    for (const WELL &w : kWells) {
+        if (x < w.x || y < w.y || x >= w.x + w.w || y >= w.y + w.h)
+            continue;
+        const bool rim = x == w.x || y == w.y || x == w.x + w.w - 1 || y == w.y + w.h - 1;
+        return rim ? Mix(c, {150, 170, 230}, 60) : Mix(c, {8, 8, 16}, 70);
+    }
+    return c;
+}
+
 std::vector<uint8_t> Content_JamBackground()
 {
     // A stage: a deep blue to violet sky, a floor grid running to the horizon, three soft lights.
@@ -226,6 +252,7 @@ std::vector<uint8_t> Content_JamBackground()
                 if (lane % 40 == 0 || (depth * depth / 40) % 24 == 0)
                     c = Mix(c, {120, 200, 255}, 50);
             }
+            c = JamPanelShade(x, y, c);
             uint8_t *p = &rgb[(size_t(y) * 640 + size_t(x)) * 3];
             p[0] = uint8_t(c.r);
             p[1] = uint8_t(c.g);

@@ -5,6 +5,7 @@
 #include "core/soundlib.h"
 #include "editors/standin_editorstate.h"
 #include "editors/topbar.h"
+#include "jam/jamscreen.h"
 #include "jam/standin_jam.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
@@ -475,6 +476,10 @@ void Ui_ClosePageMenu()
     case 8:
         // The effects list is a sub-page of the sample editor: closing goes back to its page.
         Ui_SetMenuPage(6);
+        break;
+    case 28:
+    case 30:
+        Jam_PopupsClosed();
         break;
     default:
         break;

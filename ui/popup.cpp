@@ -14,6 +14,7 @@
 #include "core/soundlib.h"
 #include "editors/filescreen.h"
 #include "jam/jamplay.h"
+#include "jam/jamscreen.h"
 #include "jam/jamsound.h"
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
@@ -449,6 +450,12 @@ void ClosePopup(POPUP *p)
             ClosePopup(g_pCurrentPopup);
         g_iScreen = 10;
         g_iNextScreen = 10;
+        Jam_PopupsClosed();
+        return;
+    }
+    if (g_bJamSessionOn && (kind == POPUP_RIFF_LIBRARY || kind == POPUP_SAMPLE_LIBRARY)) {
+        g_iJamSlotChoice = g_iJamKeyboardChoice = g_iJamRiffKeyChoice = -1;
+        Jam_PopupsClosed();
         return;
     }
     if (kind == POPUP_RIFF_LIBRARY && !g_bJamSessionOn)
@@ -458,6 +465,10 @@ void ClosePopup(POPUP *p)
     else if (kind == POPUP_JAM_LIST) {
         g_iNextScreen = 10;
         Jam_OnJamListClosed();
+        // A jam already running (a template loaded while playing, or a network jam that starts
+        // at once) gets its screen back now; one still waiting gets it when it starts.
+        if (g_iJamStartState == JAM_START_RUNNING)
+            Jam_PopupsClosed();
     }
     else
         DefaultReturn();
@@ -819,7 +830,8 @@ void Ui_PopupChoose()
             return;
         }
         if (g_bJamSessionOn) {
-            Ui_RefuseUnbuilt("jam library choice");
+            if (p->kind != POPUP_RIFF_LIBRARY || !Jam_ChooseFromLibraryPopup(p, row))
+                Ui_PlayRefusal();
             return;
         }
         {
@@ -837,8 +849,10 @@ void Ui_PopupChoose()
         }
         if (p->kind == POPUP_JAM_LIST)
             Jam_LoadJamFile();
-        else
+        else if (!g_bJamSessionOn)
             Ui_RefuseUnbuilt("sample library choice");
+        else if (!Jam_ChooseFromLibraryPopup(p, row))
+            Ui_PlayRefusal();
         return;
     case POPUP_JAM_CONTROLLER:
         if (!g_NetNode.pJam || !ControllerRowAvailable(row)) {

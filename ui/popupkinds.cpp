@@ -5,6 +5,7 @@
 #include "editors/topbar.h"
 #include "jam/jamdata.h"
 #include "jam/jamplay.h"
+#include "jam/jamscreen.h"
 #include "jam/jamseq.h"
 #include "jam/netsession.h"
 #include "app/cmdline.h"
@@ -497,9 +498,8 @@ bool Ui_PopupKindChoose(POPUP *p, int32_t row)
     case POPUP_SAMPLE_LIBRARY:
         if (row >= p->nameCount || !p->empty || p->empty[row] || g_bJamSessionOn) {
             // The jam's own instrument lists are chosen through the jam's loaders.
-            if (g_bJamSessionOn && row < p->nameCount && p->empty && !p->empty[row])
-                Ui_RefuseUnbuilt("jam sample library choice");
-            else
+            if (!(g_bJamSessionOn && row < p->nameCount && p->empty && !p->empty[row] &&
+                  Jam_ChooseFromLibraryPopup(p, row)))
                 Ui_PlayRefusal();
             return true;
         }
@@ -547,6 +547,8 @@ bool Ui_PopupKindClose(POPUP *p)
         if (g_bJamSessionOn) {
             Jam_CancelPendingRiff();
             g_iScreen = g_iNextScreen = 10;
+            g_iJamSlotChoice = g_iJamKeyboardChoice = g_iJamRiffKeyChoice = -1;
+            Jam_PopupsClosed();
             return true;
         }
         Seq_StopRiffPreview();
@@ -557,6 +559,8 @@ bool Ui_PopupKindClose(POPUP *p)
         if (g_bJamSessionOn) {
             Jam_CancelPendingInstrument();
             g_iScreen = g_iNextScreen = 10;
+            g_iJamSlotChoice = g_iJamKeyboardChoice = g_iJamRiffKeyChoice = -1;
+            Jam_PopupsClosed();
             return true;
         }
         Seq_StopSong();

@@ -1,4 +1,4 @@
-// Golden pictures kept as PNG files under tests/editors/golden: the test layer's frame is compared
+// Golden pictures kept as PNG files (under tests/editors/golden unless a folder is given): the test layer's frame is compared
 // pixel for pixel; TNV_GOLDEN_WRITE=1 (re)writes the kept file, a mismatch is written to
 // golden_out/ under the working directory for a person to look at.
 #pragma once
@@ -14,9 +14,10 @@
 #include <string>
 #include <unistd.h>
 
-inline ::testing::AssertionResult MatchesGoldenPng(const std::string &name)
+inline ::testing::AssertionResult MatchesGoldenPng(const std::string &name,
+                                                  const std::string &folder = "tests/editors/golden")
 {
-    const std::string golden = std::string(TNV_TEST_SOURCE_DIR) + "/tests/editors/golden/" + name + ".png";
+    const std::string golden = std::string(TNV_TEST_SOURCE_DIR) + "/" + folder + "/" + name + ".png";
     const char *write = std::getenv("TNV_GOLDEN_WRITE");
     if (write && *write == '1') {
         std::filesystem::create_directories(std::filesystem::path(golden).parent_path());

@@ -423,7 +423,7 @@ TEST_F(BuiltInterface, ImageSpritesOfTheInterfaceSet)
         Gfx_AddImageSprite(&wide, 20, 180, 128, 128, 128);
     });
     Draw(steps);
-    EXPECT_TRUE(TestLayer_MatchesGolden("prims2d_sprites", 0x1FD8B64264D5CD59));
+    EXPECT_TRUE(TestLayer_MatchesGolden("prims2d_sprites", 0xA6F164AAB27E46E4));
     EXPECT_TRUE(TestLayer_GuardsIntact());
 }
 

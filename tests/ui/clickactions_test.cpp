@@ -5,6 +5,7 @@
 
 #include "app/calllog.h"
 #include "audio/sampleedit.h"
+#include "editors/cdscreen.h"
 #include "editors/filescreen.h"
 #include "editors/songlanes.h"
 #include "platform/clock.h"

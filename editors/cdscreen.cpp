@@ -459,6 +459,17 @@ void SetVideoView()
     s_asVideoView[2] = kVideoWidth;
     s_asVideoView[3] = kVideoHeight;
     Vid_SetViewport(s_asVideoView);
+    // The lanes take the clips at the video's start now, not when the position first moves.
+    Vid_ForceVideoPosition(0);
+    g_bLaneUpdateForce = 1;
+}
+
+// Black ground, laid in tiles no larger than a tile primitive takes (256 x 256).
+void Ground(int32_t x0, int32_t y0, int32_t w, int32_t h)
+{
+    for (int32_t y = y0; y < y0 + h; y += 256)
+        for (int32_t x = x0; x < x0 + w; x += 256)
+            Gfx_AddTile(x, y, std::min(256, x0 + w - x), std::min(256, y0 + h - y), 0, 0, 0);
 }
 
 void DrawVideo()
@@ -891,12 +902,16 @@ void Ed_CdFrame(void *)
     }
     if (g_ucCdFade < 60)
         DrawPanel();
-    // Without a video the screen is the player alone. The ground is laid in tiles the size a
-    // tile primitive takes.
-    if (!g_bCdVideoMode)
-        for (int32_t y = 0; y < g_iScreenHeight; y += 256)
-            for (int32_t x = 0; x < g_iScreenWidth; x += 256)
-                Gfx_AddTile(x, y, std::min(256, g_iScreenWidth - x), std::min(256, g_iScreenHeight - y), 0, 0, 0);
+    // The screen is the player alone: black ground, with the video's rectangle left open.
+    if (!g_bCdVideoMode) {
+        Ground(0, 0, g_iScreenWidth, g_iScreenHeight);
+    } else {
+        const int32_t x = s_asVideoView[0], y = s_asVideoView[1], x1 = x + kVideoWidth, y1 = y + kVideoHeight;
+        Ground(0, 0, g_iScreenWidth, y);
+        Ground(0, y1, g_iScreenWidth, g_iScreenHeight - y1);
+        Ground(0, y, x, kVideoHeight);
+        Ground(x1, y, g_iScreenWidth - x1, kVideoHeight);
+    }
 }
 
 void Ed_InstallCdMenuItems()

@@ -347,7 +347,7 @@ constexpr int FreqX(int i)
 // The options page (340 x 98, centred): its "No video" and "Generate video" rows.
 constexpr int kPageX = 150, kPageY = 191;
 // The disc request's "Okay", centred on the screen.
-constexpr int kOkayX = 355, kOkayY = 214;
+constexpr int kOkayX = 355, kOkayY = 214, kOverwriteOkayY = 221;
 
 struct MouseScript
 {
@@ -490,4 +490,23 @@ TEST_F(CdScreenMouse, StopAndAHeldRewind)
     EXPECT_EQ(g_bCdCursorLatched, 0);
 }
 
+// "Generate video" and the two questions answered with the mouse: the disc plays in video mode,
+// the panel below the video's framed rectangle, the grid and the top bar gone from the screen.
+TEST_F(CdScreenMouse, GeneratedVideoModeFromTheMouse)
+{
+    MouseScript m;
+    m.Press(kPageX + 83, kPageY + 85)   // "Generate video"
+        .Press(kOkayX, kOverwriteOkayY) // overwriting the song's video
+        .Press(kOkayX, kOkayY)          // the disc request
+        .Press(ButtonX(CDBUTTON_PLAY), kRowY)
+        .Wait(10);
+    const Frame f = RunScript(m, m.frame, "video.png");
+    EXPECT_TRUE(Has("Ed_OpenCdScreen"));
+    EXPECT_EQ(g_ucCdState, CDSCREEN_PLAYING);
+    ASSERT_EQ(f.w, 640u);
+    // The video's rectangle: 208 x 180 from (216, 130), framed.
+    EXPECT_GT(f.Lit(214, 128, 426, 131) + f.Lit(214, 309, 426, 312), 100) << "the video's frame";
+    EXPECT_GT(f.Lit(207, 330, 433, 372), 200) << "the panel shows below it";
+    EXPECT_EQ(f.Lit(0, 0, 640, 100), 0) << "nothing of the grid or the top bar";
+}
 } // namespace

@@ -9,6 +9,7 @@
 #include "editors/options.h"
 #include "editors/topbar.h"
 #include "render/d3ddevice.h"
+#include "render/display.h"
 #include "render/fonts.h"
 #include "render/gpustate.h"
 #include "render/prims2d.h"
@@ -47,6 +48,7 @@ uint8_t g_aucCdLength[3];
 uint8_t g_aucCdElapsed[3];
 uint8_t g_ucCdHold = 0;
 uint8_t g_ucCdFrequency = 1;
+uint8_t g_bCdCursorLatched = 0;
 uint8_t g_bCdVideoMode = 0;
 uint8_t g_ucCdFade = 0;
 int16_t g_sCdIdle = 0;
@@ -69,6 +71,12 @@ uint8_t *s_pCaptureBuffer = nullptr;
 OPTIONGADGET s_atCdPage[ED_GADGETS];
 TEXTFIELD *s_pOptionsCaption = nullptr;
 char s_szSamplingText[64];
+constexpr int16_t kVideoWidth = 208, kVideoHeight = 180;
+int16_t s_asVideoView[4];
+void SetVideoView();
+
+// The buttons' rows: a gadget row spans its y to y + 16 and x - 75 to x + 75.
+constexpr int16_t kCdButtonX = 83, kCdNoVideoY = 61, kCdGenerateY = 77;
 
 enum
 {
@@ -163,6 +171,8 @@ void LoadDisc()
     g_ucCdCursor = CDBUTTON_PLAY;
     std::memset(g_aucCdLength, 0, 3);
     std::memset(g_aucCdElapsed, 0, 3);
+    if (g_bCdVideoMode)
+        SetVideoView();
     ReadTable();
     g_sCdTrack = 1;
     if (g_sCdTrackCount < 1) {
@@ -362,74 +372,113 @@ void BuildOptionsPage(uint8_t mode)
     }
     OPTIONGADGET &none = s_atCdPage[GADGET_NO_VIDEO];
     OPTIONGADGET &gen = s_atCdPage[GADGET_GENERATE];
+    // The two buttons stand one above the other, on the rows the page's click map knows.
     gen.text = 395;
     gen.kind = GADGET_BUTTON;
     gen.action = GenerateAction;
-    gen.y = 72;
-    gen.link[GADGET_UP] = GADGET_RATE;
+    gen.x = kCdButtonX;
+    gen.y = kCdGenerateY;
+    gen.link[GADGET_UP] = mode == 1 ? GADGET_NO_VIDEO : GADGET_RATE;
     gen.link[GADGET_DOWN] = -1;
+    gen.link[GADGET_LEFT] = mode == 1 ? GADGET_NO_VIDEO : -1;
+    gen.link[GADGET_RIGHT] = -1;
     if (g_bSoftware3D == 1)
         gen.flags |= GADGET_DISABLED;
     if (mode == 1) {
         none.text = 394;
         none.kind = GADGET_BUTTON;
         none.action = NoVideoAction;
-        none.x = 90;
-        none.y = 72;
+        none.x = kCdButtonX;
+        none.y = kCdNoVideoY;
         none.link[GADGET_LEFT] = -1;
         none.link[GADGET_RIGHT] = GADGET_GENERATE;
         none.link[GADGET_UP] = GADGET_RATE;
-        none.link[GADGET_DOWN] = -1;
-        gen.x = 250;
-        gen.link[GADGET_LEFT] = GADGET_NO_VIDEO;
-        gen.link[GADGET_RIGHT] = -1;
-    } else {
-        gen.x = 170;
-        gen.link[GADGET_LEFT] = gen.link[GADGET_RIGHT] = -1;
+        none.link[GADGET_DOWN] = GADGET_GENERATE;
+        s_atCdPage[GADGET_RATE].link[GADGET_DOWN] = GADGET_NO_VIDEO;
     }
 }
 
 void DrawAt(int32_t cx, int32_t cy, int32_t dx, int32_t dy, const char *text, uint32_t colour,
-            int32_t align = GFX_TEXT_LEFT)
+            int32_t align = GFX_TEXT_LEFT, int32_t font = 1)
 {
-    Gfx_DrawTextInFont(text, cx + dx, cy + dy, &g_atUiFonts[0], colour, g_pOrderingTable, align);
+    Gfx_DrawTextInFont(text, cx + dx, cy + dy, &g_atUiFonts[font], colour, g_pOrderingTable, align);
 }
 
 // The panel is drawn from boxes and marks of its own, so it reads the same whatever pictures
-// the content holds.
+// the content holds. The transport row and the "FREQ." choices stand exactly where the screen's
+// click map finds them (ui/clickmaps.h); the small texts use the grid's small font.
 void DrawPanel()
 {
     const int32_t cx = g_iScreenWidth / 2, cy = g_iScreenHeight / 2;
     static const char *const kMarks[CDBUTTONS] = {"|<", "<<", ">", "o", "||", "[]", ">>", ">|", "^", "X"};
+    const bool focused = g_pFocusWidget == g_pCdWindow;
     for (int n = 0; n < CDBUTTONS; n++) {
-        const int32_t x = cx - 120 + 24 * n, y = cy + 96;
-        const bool lit = n == g_ucCdCursor && g_pFocusWidget == g_pCdWindow;
+        const int32_t x = cx - 105 + 21 * n, y = cy + 97;
+        const bool lit = n == g_ucCdCursor && focused;
         const bool dim = n == CDBUTTON_SAMPLE && g_bCdVideoMode;
-        const uint32_t colour = dim ? 0x404040u : lit ? 0x00e040u : 0xc0c0c0u;
-        DrawAt(x, y, 11, 2, kMarks[n], colour, GFX_TEXT_CENTRED);
-        Gfx_AddInsetBox(x, y, 22, 14);
+        const uint32_t colour = dim ? 0x404040u : lit ? 0x00ff60u : 0xc0c0c0u;
+        DrawAt(x, y, 10, 2, kMarks[n], colour, GFX_TEXT_CENTRED, 0);
+        if (lit)
+            Gfx_AddTile(x + 1, y + 1, 18, 16, 0, 72, 24);
+        Gfx_AddInsetBox(x, y, 20, 18);
     }
     static const char *const kStates[6] = {">", "[]", ">>", "<<", "||", "o"};
     if (g_ucCdState < 6)
-        DrawAt(cx, cy, -40, 117, kStates[g_ucCdState], 0x00c0ffu, GFX_TEXT_CENTRED);
+        DrawAt(cx, cy, -6, 118, kStates[g_ucCdState], 0xffc000u, GFX_TEXT_CENTRED);
+    else if (g_ucCdState == CDSCREEN_NO_DISC)
+        DrawAt(cx, cy, -6, 118, "-", 0x6060a0u, GFX_TEXT_CENTRED);
     char text[64];
     std::snprintf(text, sizeof text, "%s: %.2d/%.2d", Ui_Text(376), int(g_sCdTrack), int(g_sCdTrackCount));
-    DrawAt(cx, cy, -150, 117, text, 0xc0c0c0u);
-    Ed_CdFormatTime(g_aucCdElapsed, text, sizeof text);
-    DrawAt(cx, cy, -30, 117, text, 0xffffffu);
+    DrawAt(cx, cy, -104, 117, text, 0xc0c0c0u);
     Ed_CdFormatTime(g_aucCdLength, text, sizeof text);
-    DrawAt(cx, cy, 36, 117, text, 0xc0c0c0u);
-    DrawAt(cx, cy, 100, 117, "FREQ.", 0xc0c0c0u);
+    DrawAt(cx, cy, 7, 117, text, 0xc0c0c0u);
+    Ed_CdFormatTime(g_aucCdElapsed, text, sizeof text);
+    DrawAt(cx, cy, 7, 123, text, 0xffffffu);
+    DrawAt(cx, cy, 66, 117, "FREQ.", 0xc0c0c0u);
     static const char *const kFreq[3] = {"11", "22", "44"};
     for (int i = 0; i < 3; i++) {
+        const int32_t x = cx + 66 + 12 * i, y = cy + 123;
         const bool chosen = i == g_ucCdFrequency;
-        DrawAt(cx, cy, 138 + 16 * i, 117, kFreq[i], chosen ? 0xffffffu : 0x806e00u);
+        DrawAt(x, y, 0, 0, kFreq[i], chosen ? 0xffffffu : 0x806e00u);
+        if (chosen)
+            Gfx_AddTile(x - 1, y, 11, 7, 0, 110, 128); // r, g, b
     }
     if (g_ucCdState == CDSCREEN_PLAYING || g_ucCdState == CDSCREEN_SAMPLING) {
         static const char *const kTurn[4] = {"|", "/", "-", "\\"};
-        DrawAt(cx, cy, -50, 117, kTurn[s_ucAnimation & 3], 0x00e040u, GFX_TEXT_CENTRED);
+        DrawAt(cx, cy, 52, 118, kTurn[s_ucAnimation & 3], 0x00e040u, GFX_TEXT_CENTRED);
     }
-    Gfx_AddInsetBox(cx - 156, cy + 88, 350, 48);
+    Gfx_AddInsetBox(cx - 113, cy + 90, 226, 42);
+}
+
+// The generated video's picture, above the panel: 208 x 180 from the screen centre's
+// (-104, -110). The screen's own window shows it, so the video takes no window of its own.
+void SetVideoView()
+{
+    s_asVideoView[0] = int16_t(std::max(0, g_iScreenWidth / 2 - 104));
+    s_asVideoView[1] = int16_t(std::max(0, g_iScreenHeight / 2 - 110));
+    s_asVideoView[2] = kVideoWidth;
+    s_asVideoView[3] = kVideoHeight;
+    Vid_SetViewport(s_asVideoView);
+    // The lanes take the clips at the video's start now, not when the position first moves.
+    Vid_ForceVideoPosition(0);
+    g_bLaneUpdateForce = 1;
+}
+
+// Black ground, laid in tiles no larger than a tile primitive takes (256 x 256).
+void Ground(int32_t x0, int32_t y0, int32_t w, int32_t h)
+{
+    for (int32_t y = y0; y < y0 + h; y += 256)
+        for (int32_t x = x0; x < x0 + w; x += 256)
+            Gfx_AddTile(x, y, std::min(256, x0 + w - x), std::min(256, y0 + h - y), 0, 0, 0);
+}
+
+void DrawVideo()
+{
+    Vid_RenderFrame();
+    if (g_bGpuLayerFlush)
+        Gfx_CopySurfaceRectToFrame(s_asVideoView[0], s_asVideoView[1], s_asVideoView[2], s_asVideoView[3]);
+    const int32_t x = s_asVideoView[0], y = s_asVideoView[1];
+    Gfx_AddInsetBox(x - 1, y - 1, kVideoWidth + 2, kVideoHeight + 2);
 }
 
 } // namespace
@@ -484,7 +533,10 @@ void Ed_OpenCdOptions(uint8_t mode)
         return;
     }
     g_pOptionWindow = g_pCdOptionsWindow = win;
-    Ui_SetWindowRole(UI_ROLE_OPTION, win, Ed_OptionWindowClick);
+    // Still the options window for those who return to it, but its rows answer the page's own
+    // click map (on the press), not the settings pages' (on the release).
+    Ui_SetWindowRole(UI_ROLE_OPTION, win, nullptr);
+    Ui_SetWindowRole(UI_ROLE_CD_OPTIONS, win, nullptr);
     BuildOptionsPage(g_ucCdOptionsMode);
     g_ucOptionPageMode = 4;
     if (!Ed_ShowGadgetPage(s_atCdPage, -1)) {
@@ -548,8 +600,9 @@ void Ed_OpenCdScreen()
 {
     Sys_CallLog("Ed_OpenCdScreen");
     s_ucGridKindBack = g_ucGridKind == 1 ? 1 : 2;
-    if (g_pGridWindow && Ui_WindowIsOpen(g_pGridWindow))
-        Ui_CloseWindow(g_pGridWindow);
+    // The grid goes with its view kept; the video must not follow its cursor while the disc plays.
+    if (g_pGridWindow)
+        Ui_CloseGridScreen();
     Ui_SetMenuPage(31);
     if (!Ui_WindowIsOpen(g_pCdWindow)) {
         WINDOWDESC d{};
@@ -564,6 +617,8 @@ void Ed_OpenCdScreen()
             return;
         }
     }
+    Ui_SetWindowRole(UI_ROLE_CD_SCREEN, g_pCdWindow, nullptr);
+    g_bCdCursorLatched = 0;
     g_ucCdState = CDSCREEN_STOPPED;
     g_ucCdFade = 0;
     g_sCdIdle = 0;
@@ -693,6 +748,7 @@ void Ed_CdTransportAction()
 
 void Ed_CdSeekStop()
 {
+    Sys_CallLog("Ed_CdSeekStop");
     g_iNextScreen = SCREEN_CD;
     g_ucCdState = CDSCREEN_PLAY_ASKED;
     Snd_CdPlay();
@@ -723,6 +779,8 @@ void Ed_CdLeave()
     FreeTable();
     g_ucCdState = CDSCREEN_STOPPED;
     Snd_CdStop();
+    g_bCdCursorLatched = 0;
+    Ui_SetWindowRole(UI_ROLE_CD_SCREEN, nullptr, nullptr);
     if (g_pCdWindow && Ui_WindowIsOpen(g_pCdWindow))
         Ui_CloseWindow(g_pCdWindow);
     g_pCdWindow = nullptr;
@@ -840,12 +898,20 @@ void Ed_CdFrame(void *)
         }
         if (g_ucCdState != CDSCREEN_SAMPLING)
             Vid_UpdateLanes();
+        DrawVideo();
     }
     if (g_ucCdFade < 60)
         DrawPanel();
-    // Without a video the screen is the player alone.
-    if (!g_bCdVideoMode)
-        Gfx_AddTile(0, 0, g_iScreenWidth, g_iScreenHeight, 0, 0, 0);
+    // The screen is the player alone: black ground, with the video's rectangle left open.
+    if (!g_bCdVideoMode) {
+        Ground(0, 0, g_iScreenWidth, g_iScreenHeight);
+    } else {
+        const int32_t x = s_asVideoView[0], y = s_asVideoView[1], x1 = x + kVideoWidth, y1 = y + kVideoHeight;
+        Ground(0, 0, g_iScreenWidth, y);
+        Ground(0, y1, g_iScreenWidth, g_iScreenHeight - y1);
+        Ground(0, y, x, kVideoHeight);
+        Ground(x1, y, g_iScreenWidth - x1, kVideoHeight);
+    }
 }
 
 void Ed_InstallCdMenuItems()

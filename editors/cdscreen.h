@@ -53,7 +53,9 @@ extern int16_t g_sCdTrack; // from 1
 extern uint8_t g_aucCdLength[3];  // hours, minutes, seconds
 extern uint8_t g_aucCdElapsed[3];
 extern uint8_t g_ucCdHold;
-extern uint8_t g_ucCdFrequency; // 0 11025, 1 22050, 2 44100 Hz
+extern uint8_t g_ucCdFrequency; // 0 11025, 1 22050, 2 44100 Hz; the "FREQ." selector's choice
+// A rewind or fast forward pressed with the mouse runs until the left button comes up.
+extern uint8_t g_bCdCursorLatched;
 extern uint8_t g_bCdVideoMode;
 extern uint8_t g_ucCdFade;
 extern int16_t g_sCdIdle;

@@ -749,6 +749,18 @@ void Ed_GadgetUnfocus(OPTIONGADGET *g)
     }
 }
 
+void Ed_GadgetAcceptByMouse(OPTIONGADGET *g)
+{
+    if (!g)
+        return;
+    Ed_GadgetUnfocus(g_pCurrentGadget);
+    g_pCurrentGadget = g;
+    Ed_GadgetFocus(g);
+    s_bMouseDriven = true;
+    Ed_GadgetAccept();
+    s_bMouseDriven = false;
+}
+
 void Ed_GadgetAccept()
 {
     OPTIONGADGET *g = g_pCurrentGadget;

@@ -106,6 +106,8 @@ void Ed_OptionWindowClick(int32_t event);
 void Ed_GadgetFocus(OPTIONGADGET *g);
 void Ed_GadgetUnfocus(OPTIONGADGET *g);
 void Ed_GadgetAccept();
+// The gadget clicked becomes the current one and is accepted; the click keeps mouse mode on.
+void Ed_GadgetAcceptByMouse(OPTIONGADGET *g);
 void Ed_GadgetLeftKey();
 void Ed_GadgetRightKey();
 void Ed_GadgetUp();

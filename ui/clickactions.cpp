@@ -8,6 +8,7 @@
 #include "core/padbind.h"
 #include "editors/cdscreen.h"
 #include "editors/filescreen.h"
+#include "editors/options.h"
 #include "editors/songlanes.h"
 #include "render/gpustate.h"
 #include "sequencer/channels.h"
@@ -17,6 +18,7 @@
 #include "ui/gridstate.h"
 #include "ui/gridvideo.h"
 #include "ui/handlers.h"
+#include "ui/iconpicker.h"
 #include "ui/mouse.h"
 #include "ui/noteparams.h"
 #include "ui/padslot.h"
@@ -219,6 +221,8 @@ UIROLECLICK Ui_DefaultRoleClick(int32_t role)
     case UI_ROLE_SAMPLE_EDITOR: return Ui_SampleEditorMouse;
     case UI_ROLE_CHASE_EDITOR: return Ui_ChaseEditorClick;
     case UI_ROLE_CD_SCREEN: return Ui_CdScreenClick;
+    case UI_ROLE_CD_OPTIONS: return Ui_CdOptionsClick;
+    case UI_ROLE_ICON_GRID: return Ui_IconGridClick;
     default: return nullptr;
     }
 }
@@ -375,20 +379,22 @@ void Ui_CdScreenClick(int32_t event)
     const WINDOW *w = RoleWindow(UI_ROLE_CD_SCREEN);
     if (!w)
         return;
-    const CLICKHIT hit = Ui_CdScreenHit(g_sMouseX, g_sMouseY, w->x, w->y, g_iScreenWidth, g_iScreenHeight);
     if (event == UI_CLICK_RELEASE) {
         Ui_CdButtonRelease();
         return;
     }
     if (event != UI_CLICK_PRESS)
         return;
+    // A press is input like a pad's: the panel faded over the video comes back.
+    g_sCdIdle = 0;
+    const CLICKHIT hit = Ui_CdScreenHit(g_sMouseX, g_sMouseY, w->x, w->y, g_iScreenWidth, g_iScreenHeight);
     if (hit.region == CDHIT_TRANSPORT) {
-        g_ucCdCursor = uint8_t(std::clamp(hit.index, 0, 9));
+        g_ucCdCursor = uint8_t(std::clamp(hit.index, 0, CDBUTTONS - 1));
         Ed_CdTransportAction();
         // Rewind and fast forward run while the button is down.
-        g_bCdCursorLatched = g_ucCdCursor == 1 || g_ucCdCursor == 6;
+        g_bCdCursorLatched = g_ucCdCursor == CDBUTTON_REWIND || g_ucCdCursor == CDBUTTON_FORWARD;
     } else if (hit.region == CDHIT_SELECTOR) {
-        g_ucCdSelector = uint8_t(std::clamp(hit.index, 0, 2));
+        g_ucCdFrequency = uint8_t(std::clamp(hit.index, 0, 2));
     }
 }
 
@@ -398,7 +404,35 @@ void Ui_CdButtonRelease()
         return;
     g_bCdCursorLatched = 0;
     Ui_RunPadSlot(14);
-    g_ucCdCursor = 2;
+    g_ucCdCursor = CDBUTTON_PLAY;
+}
+
+void Ui_CdOptionsClick(int32_t event)
+{
+    const WINDOW *w = RoleWindow(UI_ROLE_CD_OPTIONS);
+    if (event != UI_CLICK_PRESS || !w || !g_pGadgetPage || g_ucOptionPageMode != 4)
+        return;
+    const CLICKHIT hit = Ui_CdOptionsHit(g_sMouseX, g_sMouseY, w->x, w->y);
+    if (!hit.region)
+        return;
+    // The accept row is "No video" (the CD player's page only), the row below "Generate video".
+    OPTIONGADGET *g = &g_pGadgetPage[hit.region == CDOPTHIT_ACCEPT ? 2 : 3];
+    if (!g->text || !g->action || (g->flags & GADGET_HIDDEN))
+        return;
+    Seq_PlayInterfaceSound(2);
+    Ed_GadgetAcceptByMouse(g);
+}
+
+void Ui_IconGridClick(int32_t event)
+{
+    const WINDOW *w = RoleWindow(UI_ROLE_ICON_GRID);
+    if (event != UI_CLICK_PRESS || !w || w != g_pIconPickerWindow)
+        return;
+    const CLICKHIT hit = Ui_IconGridHit(g_sMouseX, g_sMouseY, w->x, w->y);
+    if (hit.region != ICONHIT_CELL || hit.index < 0 || hit.index >= UI_ICON_CELLS)
+        return;
+    g_ucIconCell = uint8_t(hit.index);
+    Ui_IconPickerChoose();
 }
 
 // ---- Riff editor panel ----

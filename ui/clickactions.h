@@ -28,6 +28,10 @@ void Ui_ChaseEditorClick(int32_t event);
 void Ui_CdScreenClick(int32_t event);
 // A latched rewind or fast forward ends on any left release.
 void Ui_CdButtonRelease();
+// The CD player's options page (page mode 4): its "No video" and "Generate video" rows.
+void Ui_CdOptionsClick(int32_t event);
+// The riff icon picker: a press on a cell chooses it.
+void Ui_IconGridClick(int32_t event);
 
 // The riff editor's side panel: 13 click areas (values 0..12) from its gadget rectangles, and
 // what a click on one does (12 is inert).
@@ -39,11 +43,6 @@ void Ui_RiffEditorClick(uint32_t value);
 void Ui_ChaseLevelDrag();
 void Ui_ChaseSliderClick();
 void Ui_ChaseParamStripClick();
-
-// The CD screen's transport cursor and its latch, and the small selector (the CD screen's own).
-extern uint8_t g_ucCdCursor;
-extern uint8_t g_ucCdSelector;
-extern uint8_t g_bCdCursorLatched;
 
 // What the chase editor does with a region of its window: region one of CHASEHIT_* or CHASEACT_*,
 // index and value as the region gives them. Stand-in until the chase editor is built.

@@ -184,6 +184,8 @@ void Ui_PointerHover()
     Ui_CurvePointHover();
     Ui_SampleMarkerHover();
     Ui_OptionGadgetHover();
+    Ui_CdOptionsHover();
     Ui_MsgBoxHover();
     Ui_SlotDialogHover();
+    Ui_IconGridHover();
 }

@@ -48,3 +48,9 @@ void Ui_SlotDialogHover();
 void Ui_SampleMarkerHover();
 void Ui_CurvePointHover();
 void Ui_HelpTopicHover();
+// The CD player's options page: its "No video" and "Generate video" rows under the pointer take
+// the focus. The slot dialog's key or scale row, and the icon picker's cell, under the pointer
+// become the chosen ones.
+void Ui_CdOptionsHover();
+void Ui_SlotDialogHover();
+void Ui_IconGridHover();

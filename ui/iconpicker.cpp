@@ -93,7 +93,7 @@ void Ui_OpenIconPicker(uint8_t mode)
     tf.b = 128;
     Ui_CreateTextField(&tf);
     g_pIconPickerWindow = w;
-    Ui_SetWindowRole(UI_ROLE_ICON_GRID, w, Ui_IconGridClick);
+    Ui_SetWindowRole(UI_ROLE_ICON_GRID, w, nullptr); // the click maps' icon grid handler
     g_ucIconPickerMode = mode;
     g_ucIconCell = uint8_t(r->ucType < UI_ICON_CELLS ? r->ucType : 0);
     Ui_SetFocus(w);

@@ -26,5 +26,3 @@ void Ui_IconPickerUp();
 void Ui_IconPickerDown();
 void Ui_IconPickerChoose();
 void Ui_IconPickerClose();
-// The mouse layer's handler of the picker window (ui/standin_icongrid.cpp until the click maps have it).
-void Ui_IconGridClick(int32_t event);

@@ -10,6 +10,7 @@
 #include "editors/options.h"
 #include "editors/songlanes.h"
 #include "ui/clickmaps.h"
+#include "ui/iconpicker.h"
 #include "ui/gridcells.h"
 #include "ui/gridsetup.h"
 #include "ui/gridstate.h"
@@ -121,6 +122,27 @@ void Ui_OptionGadgetHover()
     }
 }
 
+void Ui_CdOptionsHover()
+{
+    const WINDOW *w = g_atWindowRoles[UI_ROLE_CD_OPTIONS].window;
+    if (!w || !g_pGadgetPage || g_ucOptionPageMode != 4 || !Ui_WindowHasFocus(w))
+        return;
+    // Only the page's two buttons follow the pointer: its sliders keep the focus a key gave them.
+    for (int i = 2; i <= 3; i++) {
+        OPTIONGADGET *g = &g_pGadgetPage[i];
+        if (!g->text || !g->action || (g->flags & GADGET_HIDDEN))
+            continue;
+        if (!Ui_OptionGadgetHit(g_sMouseX, g_sMouseY, w->x + g->x, w->y + g->y))
+            continue;
+        if (g != g_pCurrentGadget) {
+            Ed_GadgetUnfocus(g_pCurrentGadget);
+            g_pCurrentGadget = g;
+            Ed_GadgetFocus(g);
+        }
+        return;
+    }
+}
+
 void Ui_SlotDialogHover()
 {
     KEYDIALOG &k = g_tKeyDialog;
@@ -133,6 +155,16 @@ void Ui_SlotDialogHover()
     if (hit.index == ED_KEY_SLOTS)
         k.keptSlot = k.slot;
     k.slot = uint8_t(hit.index);
+}
+
+void Ui_IconGridHover()
+{
+    const WINDOW *w = g_pIconPickerWindow;
+    if (!w || g_atWindowRoles[UI_ROLE_ICON_GRID].window != w || !Ui_WindowIsOpen(w))
+        return;
+    const CLICKHIT hit = Ui_IconGridHit(g_sMouseX, g_sMouseY, w->x, w->y);
+    if (hit.region == ICONHIT_CELL && hit.index >= 0 && hit.index < UI_ICON_CELLS)
+        g_ucIconCell = uint8_t(hit.index);
 }
 
 void Ui_SampleMarkerHover()

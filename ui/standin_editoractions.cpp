@@ -1,6 +1,5 @@
-// STAND-INS until the chase editor's regions and the CD screen's selector answer the pointer:
-// the chase editor's region actions, the CD screen's selector and button latch. Weak, so the
-// editors' own replace them at link time.
+// STAND-IN until the chase editor's regions answer the pointer: the chase editor's region
+// actions. Weak, so the editor's own replaces it at link time.
 #include "ui/clickactions.h"
 #include "ui/handlers.h"
 #include "ui/valueeditor.h"
@@ -12,6 +11,3 @@ __attribute__((weak)) int32_t Ed_ChaseEditorAction(int32_t, int32_t, int32_t)
     Sys_CallLog("Ed_ChaseEditorAction");
     return -1;
 }
-
-__attribute__((weak)) uint8_t g_ucCdSelector = 0;
-__attribute__((weak)) uint8_t g_bCdCursorLatched = 0;

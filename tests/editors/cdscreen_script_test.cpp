@@ -20,9 +20,12 @@
 #include "video/lanes.h"
 #include "video/render.h"
 #include "ui/msgbox.h"
+#include "ui/mouse.h"
 #include "platform/cd.h"
 #include "platform/clock.h"
 #include "editors/options.h"
+
+#include <png.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -328,4 +331,182 @@ TEST(CdScreen, TimesSplitAndFormatAsTheScreenShowsThem)
     }
 }
 
+// ---- The screen with the mouse ----
+
+// The screen is centred on the 640 x 480 screen: the transport row's cells are 21 pixels from
+// (215, 337), the "FREQ." choices 12 pixels from (386, 363).
+constexpr int kRowY = 240 + 97 + 10, kFreqY = 240 + 123 + 3;
+constexpr int ButtonX(int n)
+{
+    return 320 - 105 + 21 * n + 10;
+}
+constexpr int FreqX(int i)
+{
+    return 320 + 66 + 12 * i + 5;
+}
+// The options page (340 x 98, centred): its "No video" and "Generate video" rows.
+constexpr int kPageX = 150, kPageY = 191;
+// The disc request's "Okay", centred on the screen.
+constexpr int kOkayX = 355, kOkayY = 214, kOverwriteOkayY = 221;
+
+struct MouseScript
+{
+    std::vector<std::string> lines{"10 keydown F4", "11 keyup F4"};
+    int frame = 16;
+    // The pointer goes to the corner first (it stops there), then to the place.
+    MouseScript &Press(int x, int y, int hold = 1, int wait = 6)
+    {
+        lines.push_back(std::to_string(frame) + " mousemove -2000 -2000");
+        lines.push_back(std::to_string(frame + 1) + " mousemove " + std::to_string(x) + " " + std::to_string(y));
+        lines.push_back(std::to_string(frame + 2) + " mousedown 1");
+        lines.push_back(std::to_string(frame + 2 + hold) + " mouseup 1");
+        frame += wait + hold;
+        return *this;
+    }
+    MouseScript &Wait(int n)
+    {
+        frame += n;
+        return *this;
+    }
+};
+
+struct Frame
+{
+    std::vector<uint8_t> rgb;
+    uint32_t w = 0, h = 0;
+    // Pixels of the rectangle brighter than dark grey, and those of mostly green.
+    int Lit(int x0, int y0, int x1, int y1, bool green = false) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1 && y < int(h); y++)
+            for (int x = x0; x < x1 && x < int(w); x++) {
+                const uint8_t *p = &rgb[(size_t(y) * w + size_t(x)) * 3];
+                n += green ? (p[1] > 60 && p[1] > p[0] + 40 && p[1] > p[2] + 20) : (p[0] + p[1] + p[2] > 150);
+            }
+        return n;
+    }
+};
+Frame ReadPng(const std::string &path)
+{
+    Frame f;
+    FILE *fp = std::fopen(path.c_str(), "rb");
+    if (!fp)
+        return f;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<uint8_t> bytes;
+    {
+        std::fseek(fp, 0, SEEK_END);
+        bytes.resize(size_t(std::ftell(fp)));
+        std::fseek(fp, 0, SEEK_SET);
+        if (std::fread(bytes.data(), 1, bytes.size(), fp) != bytes.size())
+            bytes.clear();
+        std::fclose(fp);
+    }
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+        return f;
+    image.format = PNG_FORMAT_RGB;
+    f.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, f.rgb.data(), 0, nullptr))
+        f.rgb.clear();
+    f.w = image.width;
+    f.h = image.height;
+    return f;
+}
+
+class CdScreenMouse : public CdScreenScript
+{
+protected:
+    void TearDown() override
+    {
+        unsetenv("TNV_DUMP_FRAME");
+        CdScreenScript::TearDown();
+    }
+    // Runs the script from the song grid, whose F4 opens the CD player's options page as the top
+    // bar's button does; the last frame is read back.
+    Frame RunScript(const MouseScript &m, int frames, const char *name)
+    {
+        g_ucMouseButtons = 0; // start-up switches mouse mode on: from off, as the program starts
+        Snd_CdCloseDevice();  // the drive opens on this test's disc
+        Ui_SetMenuItemHandler(3, Ed_CdPlayerCommand);
+        const std::string png = dir_.File(name);
+        setenv("TNV_DUMP_FRAME", png.c_str(), 1);
+        EXPECT_EQ(Run(nullptr, frames, m.lines), 0);
+        if (const char *keep = std::getenv("CD_MOUSE_DUMP"))
+            std::filesystem::copy_file(png, std::string(keep) + name, std::filesystem::copy_options::overwrite_existing);
+        return ReadPng(png);
+    }
+};
+
+// "No video" and "Okay" with the mouse, then the transport: next track, play, the 44 kHz choice.
+// The last frame shows track 2 playing, the play button lit and 44 chosen.
+TEST_F(CdScreenMouse, ClicksChooseTheTrackPlayItAndPickTheFrequency)
+{
+    g_ucCdFrequency = 1;
+    MouseScript m;
+    m.Press(kPageX + 83, kPageY + 69)          // "No video"
+        .Press(kOkayX, kOkayY)                 // the disc request's "Okay"
+        .Press(ButtonX(CDBUTTON_NEXT), kRowY)  // track 2
+        .Press(ButtonX(CDBUTTON_PLAY), kRowY)  // play
+        .Press(FreqX(2), kFreqY)               // 44
+        .Press(ButtonX(CDBUTTON_PLAY), 300)    // above the row: nothing
+        .Wait(6);
+    const Frame f = RunScript(m, m.frame, "play.png");
+    EXPECT_TRUE(Has("Ed_OpenCdScreen")) << "the options page and the disc request answered the mouse";
+    EXPECT_EQ(Count("Ed_CdTransportAction"), 2) << Lines(After("Ed_OpenCdScreen"));
+    EXPECT_EQ(g_sCdTrack, 2);
+    EXPECT_EQ(g_ucCdState, CDSCREEN_PLAYING);
+    EXPECT_EQ(g_ucCdCursor, CDBUTTON_PLAY);
+    EXPECT_EQ(g_ucCdFrequency, 2);
+    ASSERT_EQ(f.w, 640u);
+    EXPECT_GT(f.Lit(ButtonX(CDBUTTON_PLAY) - 9, 338, ButtonX(CDBUTTON_PLAY) + 9, 355, true), 10)
+        << "the play button is lit";
+    EXPECT_EQ(f.Lit(ButtonX(CDBUTTON_NEXT) - 9, 338, ButtonX(CDBUTTON_NEXT) + 9, 355, true), 0);
+    EXPECT_GT(f.Lit(FreqX(2) - 5, kFreqY - 3, FreqX(2) + 6, kFreqY + 4), f.Lit(FreqX(0) - 5, kFreqY - 3, FreqX(0) + 6, kFreqY + 4))
+        << "44 stands out";
+    g_ucCdFrequency = 1;
+}
+
+// Stop with the mouse, then a rewind held down on a playing disc: it seeks while held and plays
+// again from where it got to once the button comes up, the cursor back on play.
+TEST_F(CdScreenMouse, StopAndAHeldRewind)
+{
+    MouseScript m;
+    m.Press(kPageX + 83, kPageY + 69)
+        .Press(kOkayX, kOkayY)
+        .Press(ButtonX(CDBUTTON_PLAY), kRowY)
+        .Wait(4)
+        .Press(ButtonX(CDBUTTON_STOP), kRowY)
+        .Press(ButtonX(CDBUTTON_PLAY), kRowY)
+        .Wait(40)
+        .Press(ButtonX(CDBUTTON_REWIND), kRowY, 12)
+        .Wait(4);
+    RunScript(m, m.frame, "rewind.png");
+    const std::vector<std::string> after = After("Ed_OpenCdScreen");
+    EXPECT_EQ(std::count(after.begin(), after.end(), "Ed_CdTransportAction"), 4) << Lines(after);
+    EXPECT_EQ(std::count(after.begin(), after.end(), "Ed_CdSeekStop"), 1) << "the release ends the seek";
+    EXPECT_EQ(g_ucCdState, CDSCREEN_PLAYING) << "playing again after the release";
+    EXPECT_EQ(g_ucCdCursor, CDBUTTON_PLAY);
+    EXPECT_EQ(g_bCdCursorLatched, 0);
+}
+
+// "Generate video" and the two questions answered with the mouse: the disc plays in video mode,
+// the panel below the video's framed rectangle, the grid and the top bar gone from the screen.
+TEST_F(CdScreenMouse, GeneratedVideoModeFromTheMouse)
+{
+    MouseScript m;
+    m.Press(kPageX + 83, kPageY + 85)   // "Generate video"
+        .Press(kOkayX, kOverwriteOkayY) // overwriting the song's video
+        .Press(kOkayX, kOkayY)          // the disc request
+        .Press(ButtonX(CDBUTTON_PLAY), kRowY)
+        .Wait(10);
+    const Frame f = RunScript(m, m.frame, "video.png");
+    EXPECT_TRUE(Has("Ed_OpenCdScreen"));
+    EXPECT_EQ(g_ucCdState, CDSCREEN_PLAYING);
+    ASSERT_EQ(f.w, 640u);
+    // The video's rectangle: 208 x 180 from (216, 130), framed.
+    EXPECT_GT(f.Lit(214, 128, 426, 131) + f.Lit(214, 309, 426, 312), 100) << "the video's frame";
+    EXPECT_GT(f.Lit(207, 330, 433, 372), 200) << "the panel shows below it";
+    EXPECT_EQ(f.Lit(0, 0, 640, 100), 0) << "nothing of the grid or the top bar";
+}
 } // namespace

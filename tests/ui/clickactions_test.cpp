@@ -5,6 +5,7 @@
 
 #include "app/calllog.h"
 #include "audio/sampleedit.h"
+#include "editors/cdscreen.h"
 #include "editors/filescreen.h"
 #include "editors/songlanes.h"
 #include "platform/clock.h"
@@ -14,6 +15,7 @@
 #include "ui/gridvideo.h"
 #include "ui/barmouse.h"
 #include "ui/hover.h"
+#include "ui/iconpicker.h"
 #include "ui/samplepanel.h"
 #include "ui/view.h"
 
@@ -270,3 +272,50 @@ TEST(MarkGrowth, GrowsTowardThePointerWhileTheRiffFits)
 }
 
 } // namespace
+
+// The pointer's place alone: over the icon picker it picks the cell under it, over the slot
+// dialog the key or the scale row (which remembers the key it was entered from); outside either
+// grid nothing changes.
+TEST_F(ClickActions, IconGridAndSlotDialogFollowThePointer)
+{
+    WINDOW *icons = Open(100, 100, 189, 73);
+    WINDOW *slots = Open(300, 300, 220, 66);
+    ASSERT_NE(icons, nullptr);
+    ASSERT_NE(slots, nullptr);
+    g_pIconPickerWindow = icons;
+    Ui_SetWindowRole(UI_ROLE_ICON_GRID, icons, nullptr);
+    g_tKeyDialog.window = slots;
+    Ui_SetWindowRole(UI_ROLE_SLOT_DIALOG, slots, nullptr);
+    struct Case
+    {
+        const char *name;
+        int x, y, cell, slot, kept;
+    } cases[] = {
+        {"first icon cell", 100 + 7, 100 + 24, 0, 0, 0},
+        {"last cell of the first row", 100 + 181, 100 + 44, 7, 0, 0},
+        {"second row", 100 + 6 + 22 * 2 + 1, 100 + 23 + 22 + 1, 10, 0, 0},
+        {"the grid's edge itself is outside", 100 + 6, 100 + 30, 10, 0, 0},
+        {"key 5", 300 + 6 + 16 * 5 + 3, 300 + 30, 10, 5, 0},
+        {"the scale row keeps key 5", 300 + 100, 300 + 50, 10, 13, 5},
+        {"key 12 from the last pixels", 300 + 213, 300 + 30, 10, 12, 5},
+        {"below the dialog's rows", 300 + 100, 300 + 62, 10, 12, 5},
+    };
+    g_ucIconCell = 3;
+    g_tKeyDialog.slot = 0;
+    g_tKeyDialog.keptSlot = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        g_sMouseX = int16_t(c.x);
+        g_sMouseY = int16_t(c.y);
+        Ui_IconGridHover();
+        Ui_SlotDialogHover();
+        EXPECT_EQ(g_ucIconCell, c.cell);
+        EXPECT_EQ(g_tKeyDialog.slot, c.slot);
+        EXPECT_EQ(g_tKeyDialog.keptSlot, c.kept);
+    }
+    Ui_SetWindowRole(UI_ROLE_ICON_GRID, nullptr, nullptr);
+    Ui_SetWindowRole(UI_ROLE_SLOT_DIALOG, nullptr, nullptr);
+    g_pIconPickerWindow = nullptr;
+    Ui_CloseWindow(icons);
+    Ui_CloseWindow(slots);
+}

@@ -44,5 +44,7 @@ void Ui_RiffPanelHover();
 void Ui_FileBrowserHover();
 void Ui_OptionGadgetHover();
 void Ui_SampleMarkerHover();
+// The pointer over the chase editor's preview has it drawn again.
+void Ui_ChasePreviewHover();
 void Ui_CurvePointHover();
 void Ui_HelpTopicHover();

@@ -13,7 +13,7 @@
 #include "render/texpages.h"
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"
-#include "editors/standin_chasetypes.h"
+#include "ui/chasepicker.h"
 #include "video/chase.h"
 #include "video/render.h"
 #include "ui/gridops.h"

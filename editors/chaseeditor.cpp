@@ -373,6 +373,8 @@ void Ed_OpenChaseEditorWindow()
         Ed_ShowVideoGrid();
         return;
     }
+    // The pointer reaches the editor's regions through its window's role.
+    Ui_SetWindowRole(UI_ROLE_CHASE_EDITOR, g_pChaseEditWindow, nullptr);
     UpdateTitle();
     TEXTFIELDDESC td{};
     td.text = s_szTitle;

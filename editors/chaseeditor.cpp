@@ -6,7 +6,10 @@
 #include "render/gpustate.h"
 #include "core/disc.h"
 #include "editors/clippalette.h"
-#include "editors/standin_chasetypes.h"
+#include "ui/chasepicker.h"
+#include "ui/clickactions.h"
+#include "ui/clickmaps.h"
+#include "ui/mouse.h"
 #include "ui/popup.h"
 #include "video/engine.h"
 #include "editors/topbar.h"
@@ -370,6 +373,8 @@ void Ed_OpenChaseEditorWindow()
         Ed_ShowVideoGrid();
         return;
     }
+    // The pointer reaches the editor's regions through its window's role.
+    Ui_SetWindowRole(UI_ROLE_CHASE_EDITOR, g_pChaseEditWindow, nullptr);
     UpdateTitle();
     TEXTFIELDDESC td{};
     td.text = s_szTitle;
@@ -741,18 +746,14 @@ void Ed_ChaseValueRight()
     }
 }
 
-void Ed_ChaseParamAccept()
+namespace {
+
+// Runs a timeline choice: 0 the key before, 1 one step back, 3 one step on, 4 the key after.
+void RunTimelineStep(int32_t choice)
 {
-    // Held: the first press acts, then the repeat after a short wait.
-    const bool act = s_iRepeatCounter == 0 || s_iRepeatCounter > 11;
-    s_iRepeatCounter++;
-    if (!act || !g_pEditChase)
-        return;
-    Ed_StopClipPlay();
-    Ed_WriteChaseKey(false);
     const int32_t pos = g_ucChaseLevel;
     const int32_t keys = std::min(Vid_GetChaseKeyCount(g_pEditChase), 256);
-    switch (g_ucTimelineChoice) {
+    switch (choice) {
     case 0: {
         int32_t best = -1;
         for (int32_t k = 0; k < keys; k++)
@@ -763,10 +764,6 @@ void Ed_ChaseParamAccept()
         break;
     }
     case 1: Ed_SetChasePosition(std::max(0, pos - 1)); break;
-    case 2:
-        g_iNextScreen = 38;
-        s_iRepeatCounter = 0;
-        break;
     case 3: Ed_SetChasePosition(std::min(255, pos + 1)); break;
     case 4: {
         int32_t best = 256;
@@ -779,6 +776,25 @@ void Ed_ChaseParamAccept()
     }
     default: break;
     }
+}
+
+} // namespace
+
+void Ed_ChaseParamAccept()
+{
+    // Held: the first press acts, then the repeat after a short wait.
+    const bool act = s_iRepeatCounter == 0 || s_iRepeatCounter > 11;
+    s_iRepeatCounter++;
+    if (!act || !g_pEditChase)
+        return;
+    Ed_StopClipPlay();
+    Ed_WriteChaseKey(false);
+    if (g_ucTimelineChoice == 2) {
+        g_iNextScreen = 38;
+        s_iRepeatCounter = 0;
+        return;
+    }
+    RunTimelineStep(g_ucTimelineChoice);
 }
 
 void Ed_ChaseValueBack()
@@ -995,4 +1011,178 @@ void Ed_InstallChaseMenuItems()
     Ui_SetMenuItemHandler(117, Ed_ChaseEditTimeline);
     Ui_SetMenuItemHandler(118, Ed_ChaseCloneChase);
     Ed_InstallClipPaletteItems();
+}
+
+// ---- The pointer ----
+
+int32_t Ed_ChaseKnobOffset()
+{
+    const CHASECHANNEL *c = g_ucChaseListSel < g_ucChaseListCount ? g_apChaseChannels[g_ucChaseListSel] : nullptr;
+    if (!c || !g_pEditChase || c->ucKind == 7 || c->ucKind == 8)
+        return -1;
+    const int32_t span = c->sMax - c->sMin;
+    const int32_t travel = ED_CHASE_TRACK_WIDTH - ED_CHASE_KNOB_WIDTH;
+    const int32_t v = std::clamp(g_aiChaseValues[g_ucChaseListSel], int32_t(c->sMin), int32_t(c->sMax));
+    return ED_CHASE_TRACK_LEFT + (span > 0 ? (v - c->sMin) * travel / span : 0);
+}
+
+namespace {
+
+// A held button repeats a step after a short wait, as the pad's held accept does.
+bool PressOrRepeat()
+{
+    return g_iMouseHoldFrames == 0 || g_iMouseHoldFrames > 11;
+}
+
+int32_t SelectParameterRow(int32_t row)
+{
+    if (!g_pEditChase || row < 0 || row >= ED_CHASE_ROWS_SHOWN || row >= g_ucChaseListCount || IsHidden(row) ||
+        !g_apChaseChannels[row])
+        return -1;
+    g_iChaseEditPage = 1;
+    if (row != g_ucChaseListSel)
+        Seq_PlayInterfaceSound(2);
+    g_ucChaseListSel = uint8_t(row);
+    g_pChaseSelChannel = g_apChaseChannels[row];
+    return 0;
+}
+
+int32_t StepSelectedValue(int32_t d)
+{
+    const CHASECHANNEL *c = g_ucChaseListSel < g_ucChaseListCount ? g_apChaseChannels[g_ucChaseListSel] : nullptr;
+    if (!c || !g_pEditChase || c->ucKind == 7 || c->ucKind == 8 || c->sMin == c->sMax)
+        return -1;
+    const int32_t v = g_aiChaseValues[g_ucChaseListSel] + d;
+    if (v < c->sMin || v > c->sMax)
+        return -1;
+    StepValue(d);
+    return 0;
+}
+
+// The knob moves one step toward the pointer: once past its far edge, or before it.
+int32_t StepValueToward(int32_t x)
+{
+    const int32_t knob = Ed_ChaseKnobOffset();
+    if (knob < 0)
+        return -1;
+    if (x > knob + ED_CHASE_KNOB_WIDTH)
+        return StepSelectedValue(+1);
+    if (x < knob)
+        return StepSelectedValue(-1);
+    return 0;
+}
+
+int32_t StepSlider(int32_t row, int32_t d)
+{
+    if (!g_pEditChase || row < 0 || row > 2)
+        return -1;
+    CHASESLIDER &s = g_atChaseSliders[row];
+    g_ucChaseSlider = uint8_t(row);
+    s.ucArrow = d > 0 ? 1 : 0;
+    const int32_t p = s.ucPosition + d;
+    if (p < 0 || p >= s.ucPositions)
+        return -1;
+    Ed_StopClipPlay();
+    s.ucPosition = uint8_t(p);
+    Ed_WriteChaseSettings();
+    Seq_PlayInterfaceSound(2);
+    return 0;
+}
+
+int32_t SetTriggerLevel(int32_t level)
+{
+    if (!g_pEditChase)
+        return -1;
+    // The column's top pixel is level 1: the level scale never reaches 0.
+    g_sChaseTriggerLevel = int16_t(std::clamp(level, 1, 51));
+    Ed_WriteChaseSettings();
+    return 0;
+}
+
+int32_t ToggleEffectFlag(int32_t bit)
+{
+    const int32_t id = g_pEditChase && g_pEditChase->pDef ? g_pEditChase->pDef->uStoredId : 0;
+    if (!g_pEditChase || bit < 0 || bit > 3 || !(g_ucChaseEditFlags & CHASEEDIT_EFFECT) || id == 17 || id == 20)
+        return -1;
+    g_ucChaseFlagBit = uint8_t(bit);
+    g_ucChaseEffectFlags ^= uint8_t(1u << bit);
+    Ed_WriteChaseSettings();
+    return 0;
+}
+
+// The timeline strip shows on screen 37; the pad's back returns where the click came from.
+void ShowTimeline()
+{
+    if (g_iScreen != 37 && g_iScreen != 38)
+        g_sTimelineReturnScreen = int16_t(g_iScreen);
+    g_iNextScreen = 37;
+}
+
+int32_t TimelineButton(int32_t choice)
+{
+    if (!g_pEditChase || choice < 0 || choice > 4 || choice == 2)
+        return -1;
+    ShowTimeline();
+    g_ucTimelineChoice = uint8_t(choice);
+    if (!PressOrRepeat())
+        return 0;
+    Ed_StopClipPlay();
+    Ed_WriteChaseKey(false);
+    RunTimelineStep(choice);
+    return 0;
+}
+
+int32_t TimelineAt(int32_t position)
+{
+    if (!g_pEditChase)
+        return -1;
+    ShowTimeline();
+    position = std::clamp(position, 0, 254);
+    if (position == g_ucChaseLevel)
+        return 0;
+    Ed_StopClipPlay();
+    Ed_WriteChaseKey(false);
+    Ed_SetChasePosition(position);
+    return 0;
+}
+
+int32_t BackToObjectList()
+{
+    if (!g_pChaseEditWindow || (g_ucChaseEditFlags & CHASEEDIT_CAMERA) || !HasList())
+        return -1;
+    Ed_WriteChaseKey(false);
+    g_iNextScreen = 35;
+    g_iChaseEditPage = 0;
+    Ed_ChaseRefresh();
+    Ui_SetMenuPage(ListSelection() == 0 ? 10 : 11);
+    return 0;
+}
+
+} // namespace
+
+int32_t Ed_ChaseEditorAction(int32_t region, int32_t index, int32_t value)
+{
+    Sys_CallLog("Ed_ChaseEditorAction");
+    if (!g_pChaseEditWindow || g_ucFullScreenVideo)
+        return -1;
+    switch (region) {
+    case CHASEHIT_PARAMETER: return SelectParameterRow(index);
+    case CHASEHIT_ICON: return BackToObjectList();
+    case CHASEACT_KIND_ACTION:
+        // A word is edited in the text entry, not on the bar.
+        if (!g_pChaseSelChannel || g_pChaseSelChannel->ucKind != 7 || !g_pEditChase)
+            return -1;
+        Ed_StopClipPlay();
+        g_aucChaseWriteStates[g_ucChaseListSel] = KEYSTATE_SET;
+        OpenWordEntry();
+        return 0;
+    case CHASEACT_LEVEL_STEP: return PressOrRepeat() ? StepSelectedValue(index < 0 ? -1 : 1) : 0;
+    case CHASEACT_LEVEL_TOWARD: return StepValueToward(value);
+    case CHASEACT_SLIDER_STEP: return StepSlider(index, value < 0 ? -1 : 1);
+    case CHASEACT_SLIDER_SET: return SetTriggerLevel(value);
+    case CHASEACT_CHANNEL: return ToggleEffectFlag(value);
+    case CHASEACT_STRIP_PARAMETER: return TimelineButton(index);
+    case CHASEACT_STRIP_LEVEL: return TimelineAt(value);
+    default: return -1;
+    }
 }

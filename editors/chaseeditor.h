@@ -158,4 +158,14 @@ void Ed_ToggleFullScreenVideo();
 // Renders the video frame into the current 3-D view rectangle.
 void Ed_DrawVideoPreview();
 void Ed_DrawChaseEditor(void *user);
+
+// The pointer on the editor window. The parameter picture shows this many rows.
+constexpr int32_t ED_CHASE_ROWS_SHOWN = 9;
+// The value bar of the value panel (from x 218 of the window): arrows at both ends, the track
+// between them and a knob that shows the selected value within its range.
+constexpr int32_t ED_CHASE_TRACK_LEFT = 8;
+constexpr int32_t ED_CHASE_TRACK_WIDTH = 105;
+constexpr int32_t ED_CHASE_KNOB_WIDTH = 16;
+// The knob's left edge within the bar, -1 when the selected row has no value to slide.
+int32_t Ed_ChaseKnobOffset();
 void Ed_ChaseEditorFrame();

@@ -610,30 +610,39 @@ void Ed_DrawChaseEditor(void *)
     // Drawn front to back: what is added last to the ordering entry is drawn first.
     if (chase && chase->pDef)
         Text(Ed_ChaseTypeName(chase->pDef), 123, 29);
-    const bool globals = g_iScreen == 44 || g_iScreen == 45 || g_iScreen == 53;
-    if (globals && chase) {
-        Text(Ui_Text(269), 51, 91);
+    // The globals panel below the object list; its geometry is the one the pointer hits.
+    if (chase) {
+        Gfx_DrawTextCentred(Ui_Text(269), 51, 90, g_pOrderingTable);
         for (int i = 0; i < 3; i++) {
             const CHASESLIDER &s = g_atChaseSliders[i];
             const int32_t y = 100 + 19 * i;
             SliderText(s, i, buf, sizeof buf);
             if (buf[0])
-                Text(buf, 140, y);
+                Text(buf, 32, y + 3);
             else if (s.pImages)
-                Image(s.pImages[std::min<int>(s.ucPosition, i == 0 ? 1 : i == 1 ? 5 : 3)], 140, y);
-            Text(s.ucArrow ? ">" : "<", 184, y);
-            if (g_iScreen == 44 && g_ucChaseSlider == i)
-                Gfx_AddTile(112, y - 1, 80, 13, 128, 0, 0);
+                Image(s.pImages[std::min<int>(s.ucPosition, i == 0 ? 1 : i == 1 ? 5 : 3)], 32, y + 1);
+            Text("<", 15, y + 3);
+            Text(">", 54, y + 3);
+            const bool chosen = g_iScreen == 44 && g_ucChaseSlider == i;
+            const uint8_t on = chosen ? 160 : 70;
+            Gfx_AddTile(8, y + 1, 22, 16, s.ucArrow == 0 ? on : 50, 30, 30);
+            Gfx_AddTile(50, y + 1, 16, 16, s.ucArrow == 1 ? on : 50, 30, 30);
         }
+        // The trigger level: its marker runs down the column as the level grows.
+        const int32_t level = std::clamp<int>(g_sChaseTriggerLevel, 1, 51);
+        Gfx_AddTile(70, 100 + level - 1, 9, 3, 255, 255, 0);
+        Gfx_AddTile(70, 100, 9, 52, g_iScreen == 45 ? 90 : 20, 20, 20);
         if (id != 17 && id != 20)
             for (int b = 0; b < 4; b++) {
+                const int32_t y = 100 + 14 * b;
                 if (g_ucChaseEffectFlags & (1u << b))
-                    Image(454 + b, 80, 100 + 14 * b);
+                    Image(454 + b, 82, y);
                 if (g_iScreen == 53 && g_ucChaseFlagBit == b)
-                    Gfx_AddTile(78, 99 + 14 * b, 16, 13, 128, 0, 0);
+                    Gfx_AddTile(81, y, 16, 13, 128, 0, 0);
+                else
+                    Gfx_AddTile(81, y, 16, 13, 20, 20, 28);
             }
-        Gfx_AddTile(100, 100 + std::clamp<int>(g_sChaseTriggerLevel, 1, 51), 8, 2, 255, 255, 0);
-        Gfx_AddTile(48, 88, 166, 70, 24, 24, 40);
+        Gfx_AddTile(6, 89, 92, 69, 24, 24, 40);
     }
     // The parameter rows.
     for (int r = 0; r < 9 && chase; r++) {
@@ -667,15 +676,21 @@ void Ed_DrawChaseEditor(void *)
         else
             Gfx_AddTile(104, y, 106, 11, uint8_t(shade / 4), uint8_t(shade / 4), uint8_t(shade / 3));
     }
-    // The value panel.
+    // The value panel: the selected row's label and value over its bar (the word of a text row).
     if (g_pChaseSelChannel && chase) {
         if (g_pChaseSelChannel->ucKind == 7) {
             Text(Ui_Text(235), 222, 132);
-            Text(g_pChaseSelChannel->pszNames ? g_pChaseSelChannel->pszNames : "", 222, 143);
+            Text(g_pChaseSelChannel->pszNames ? g_pChaseSelChannel->pszNames : "", 222, 146);
         } else if (g_ucChaseListSel < g_ucChaseListCount) {
             Text(Ed_ChaseChannelLabel(id, g_ucChaseListSel), 222, 132);
             std::snprintf(buf, sizeof buf, "%d", g_aiChaseValues[g_ucChaseListSel]);
-            Text(buf, 222, 143);
+            Gfx_DrawTextRight(buf, 335, 132, g_pOrderingTable);
+            const int32_t knob = Ed_ChaseKnobOffset();
+            if (knob >= 0)
+                Gfx_AddTile(218 + knob, 145, ED_CHASE_KNOB_WIDTH, 11, 200, 200, 220);
+            Text("<", 219, 146);
+            Text(">", 332, 146);
+            Gfx_AddTile(218 + ED_CHASE_TRACK_LEFT, 148, ED_CHASE_TRACK_WIDTH, 5, 20, 20, 30);
         }
     }
     Gfx_AddBevelBox(218, 129, 121, 27);

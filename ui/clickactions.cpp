@@ -367,7 +367,8 @@ void Ui_ChaseParamStripClick()
         return;
     const CLICKHIT hit = Ui_ChaseStripHit(g_sMouseX, w->x);
     if (hit.region == CHASESTRIP_PARAMETER) {
-        g_iNextScreen = hit.index < 2 ? 37 : 38;
+        // Every button of the strip steps the timeline: its screen is 37.
+        g_iNextScreen = 37;
         Ed_ChaseEditorAction(CHASEACT_STRIP_PARAMETER, hit.index, 0);
     } else if (hit.region == CHASESTRIP_LEVEL) {
         Ed_ChaseEditorAction(CHASEACT_STRIP_LEVEL, 0, hit.index);

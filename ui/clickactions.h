@@ -45,7 +45,7 @@ void Ui_ChaseSliderClick();
 void Ui_ChaseParamStripClick();
 
 // What the chase editor does with a region of its window: region one of CHASEHIT_* or CHASEACT_*,
-// index and value as the region gives them. Stand-in until the chase editor is built.
+// index and value as the region gives them (the chase editor's own).
 enum
 {
     CHASEACT_LEVEL_STEP = 20,   // index -1 / +1

@@ -153,6 +153,7 @@ void Ui_PointerHover()
     if (g_iScreen != 12)
         Ui_SizingHover(); // forgets the last sizing's pointer
     Ui_GridEdgeScroll();
+    Ui_ChasePreviewHover();
     if (g_iScreen == 21 && g_pPageMenuPopup && !g_pPageMenuPopup->free && g_pPageMenuPopup->window &&
         Ui_PointerInWindow(g_pPageMenuPopup->window))
         Ui_HoverList(g_pPageMenuPopup->list);

@@ -46,6 +46,8 @@ void Ui_OptionGadgetHover();
 // The transpose key dialog: the key (or the scale row) under the pointer becomes the chosen one.
 void Ui_SlotDialogHover();
 void Ui_SampleMarkerHover();
+// The pointer over the chase editor's preview has it drawn again.
+void Ui_ChasePreviewHover();
 void Ui_CurvePointHover();
 void Ui_HelpTopicHover();
 // The CD player's options page: its "No video" and "Generate video" rows under the pointer take

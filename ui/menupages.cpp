@@ -14,7 +14,7 @@
 #include "render/texpages.h"
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"
-#include "editors/standin_chasetypes.h"
+#include "ui/chasepicker.h"
 #include "video/chase.h"
 #include "video/render.h"
 #include "ui/gridops.h"
@@ -490,14 +490,15 @@ void Ui_ChoosePageMenuItem()
 {
     if (!MenuOpen() || g_bPopupStepDone)
         return;
-    g_bPopupStepDone = 1;
     LISTWIDGET *list = g_pPageMenuPopup->list;
     Ui_FinishListScroll(list);
-    const int row = list->selected;
     if (IsChasePage(g_sMenuPage)) {
+        // The type picker closes the menu itself: this frame's pop-up step is its.
         Ui_ChooseChaseType();
         return;
     }
+    g_bPopupStepDone = 1;
+    const int row = list->selected;
     if (row >= g_sMenuItemCount)
         return;
     const MENUITEM &item = g_atMenuItems[g_pMenuItems[row]];

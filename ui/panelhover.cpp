@@ -4,6 +4,7 @@
 
 #include "app/devices.h"
 #include "core/padbind.h"
+#include "editors/chaseeditor.h"
 #include "editors/curveeditor.h"
 #include "editors/curvewidget.h"
 #include "editors/filescreen.h"
@@ -23,6 +24,8 @@
 #include "ui/samplepanel.h"
 #include "ui/view.h"
 #include "ui/widgets.h"
+#include "video/engine.h"
+#include "video/render.h"
 
 #include <cstdlib>
 
@@ -165,6 +168,16 @@ void Ui_IconGridHover()
     const CLICKHIT hit = Ui_IconGridHit(g_sMouseX, g_sMouseY, w->x, w->y);
     if (hit.region == ICONHIT_CELL && hit.index >= 0 && hit.index < UI_ICON_CELLS)
         g_ucIconCell = uint8_t(hit.index);
+}
+
+void Ui_ChasePreviewHover()
+{
+    const WINDOW *w = g_pChaseEditWindow;
+    if (!w || g_ucFullScreenVideo || !Ui_WindowHasFocus(w))
+        return;
+    // Drawn again on both halves of the frame buffer, so the picture under the pointer is whole.
+    if (g_sMouseX >= w->x + 209 && g_sMouseX <= w->x + 339 && g_sMouseY >= w->y + 17 && g_sMouseY <= w->y + 117)
+        g_iViewRedrawCount = 2;
 }
 
 void Ui_SampleMarkerHover()

@@ -8,7 +8,7 @@
 #include "core/event.h"
 #include "editors/chaseeditor.h"
 #include "editors/clippalette.h"
-#include "editors/standin_chasetypes.h"
+#include "ui/chasepicker.h"
 #include "editors/topbar.h"
 #include "render/framecycle.h"
 #include "ui/gridops.h"

@@ -1,6 +1,7 @@
 // The chase editor's and the clip palette's own rules, on the video engine's pools with small
 // recording chase types: default names, the globals written to the chase, the clipboard's
-// references, value limits and keys, the timeline, and finding a clip on the lanes.
+// references, value limits and keys, the timeline, finding a clip on the lanes, what the pointer
+// does on the editor's regions, and the chase type pickers' choice joining the clip.
 #include "../video/video_fixture.h"
 
 #include "core/padbind.h"
@@ -8,9 +9,17 @@
 #include "editors/clippalette.h"
 #include "render/framecycle.h"
 #include "sequencer/songmodel.h"
+#include "core/idpool.h"
+#include "ui/chasepicker.h"
+#include "ui/clickactions.h"
+#include "ui/clickmaps.h"
 #include "ui/list.h"
+#include "ui/mouse.h"
+#include "ui/widgets.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -255,3 +264,155 @@ TEST_F(ChaseEditorTest, FindVisitsEachBlockOfTheClipThenWraps)
 }
 
 } // namespace
+
+namespace {
+
+int32_t LiveChases()
+{
+    int32_t n = 0;
+    for (int32_t id = 0; id <= g_iChaseHighestId; id++)
+        n += Vid_GetChase(id) != nullptr;
+    return n;
+}
+
+int32_t RefusePlacement(CHASE *, VIDCLIP *, int32_t)
+{
+    return 0;
+}
+
+void *FailLargeBlocks(size_t size)
+{
+    return size >= UI_PARTICLE_CHASE_BYTES ? nullptr : std::malloc(size);
+}
+
+} // namespace
+
+TEST_F(ChaseEditorTest, PointerRegionsEditTheSelectedChase)
+{
+    WINDOW window{};
+    VIDCLIP *clip = Edit({modType});
+    g_pChaseEditWindow = &window;
+    g_iMouseHoldFrames = 0;
+    struct CASE
+    {
+        const char *name;
+        std::function<void()> before;
+        int32_t region, index, value, result;
+        std::function<void()> check;
+    };
+    const auto none = [] {};
+    const CASE cases[] = {
+        {"a parameter row is selected", none, CHASEHIT_PARAMETER, 1, 0, 0, [] { EXPECT_EQ(g_ucChaseListSel, 1); }},
+        {"a row past the picture is not", none, CHASEHIT_PARAMETER, ED_CHASE_ROWS_SHOWN, 0, -1,
+         [] { EXPECT_EQ(g_ucChaseListSel, 1); }},
+        {"nor one past the chase's channels", none, CHASEHIT_PARAMETER, 5, 0, -1, [] { EXPECT_EQ(g_ucChaseListSel, 1); }},
+        {"the bar's up arrow writes a key", [] { g_ucChaseListSel = 1; }, CHASEACT_LEVEL_STEP, 1, 0, 0,
+         [] {
+             EXPECT_EQ(g_aiChaseValues[1], 101);
+             EXPECT_EQ(g_aucChaseKeyHere[1], KEYSTATE_AT);
+         }},
+        {"the down arrow stops at the minimum", [] { g_ucChaseListSel = 2; }, CHASEACT_LEVEL_STEP, -1, 0, 0,
+         [] { EXPECT_EQ(g_aiChaseValues[2], 0); }},
+        {"and refuses below it", [] { g_ucChaseListSel = 2; }, CHASEACT_LEVEL_STEP, -1, 0, -1,
+         [] { EXPECT_EQ(g_aiChaseValues[2], 0); }},
+        {"a held arrow waits before it repeats", [] { g_ucChaseListSel = 1; g_iMouseHoldFrames = 5; },
+         CHASEACT_LEVEL_STEP, 1, 0, 0, [] { EXPECT_EQ(g_aiChaseValues[1], 101); g_iMouseHoldFrames = 0; }},
+        // Channel 1 runs 0..255, at 101 its knob spans 8 + 101 * 89 / 255 = 43 .. 59.
+        {"the pointer past the knob steps up", [] { g_ucChaseListSel = 1; }, CHASEACT_LEVEL_TOWARD, 0, 60, 0,
+         [] { EXPECT_EQ(g_aiChaseValues[1], 102); }},
+        {"the pointer on the knob leaves it", [] { g_ucChaseListSel = 1; }, CHASEACT_LEVEL_TOWARD, 0, 50, 0,
+         [] { EXPECT_EQ(g_aiChaseValues[1], 102); }},
+        {"the pointer before the knob steps down", [] { g_ucChaseListSel = 1; }, CHASEACT_LEVEL_TOWARD, 0, 42, 0,
+         [] { EXPECT_EQ(g_aiChaseValues[1], 101); }},
+        {"the music trigger's up arrow", none, CHASEACT_SLIDER_STEP, 0, 1, 0,
+         [] { EXPECT_EQ(g_pEditChase->ucTrigA, 1); EXPECT_EQ(g_ucChaseSlider, 0); }},
+        {"the trigger mode's down arrow at 0", none, CHASEACT_SLIDER_STEP, 2, -1, -1,
+         [] { EXPECT_EQ(g_pEditChase->ucMode, 0); EXPECT_EQ(g_ucChaseSlider, 2); }},
+        {"the level column's top pixel is level 1", none, CHASEACT_SLIDER_SET, 0, 0, 0,
+         [] { EXPECT_EQ(g_sChaseTriggerLevel, 1); EXPECT_EQ(g_pEditChase->ucDuration, 5); }},
+        {"its 51st pixel level 50", none, CHASEACT_SLIDER_SET, 2, 50, 0,
+         [] { EXPECT_EQ(g_sChaseTriggerLevel, 50); EXPECT_EQ(g_pEditChase->ucDuration, 250); }},
+        {"an object clip's flags are not toggled", none, CHASEACT_CHANNEL, 0, 1, -1,
+         [] { EXPECT_EQ(g_pEditChase->ucOption, 0); }},
+        {"an effect clip's are", [] { g_ucChaseEditFlags = CHASEEDIT_EFFECT; }, CHASEACT_CHANNEL, 0, 1, 0,
+         [] { EXPECT_EQ(g_pEditChase->ucOption, 2); g_ucChaseEditFlags = CHASEEDIT_OBJECT; }},
+        {"a fifth flag does not exist", [] { g_ucChaseEditFlags = CHASEEDIT_EFFECT; }, CHASEACT_CHANNEL, 0, 4, -1,
+         [] { EXPECT_EQ(g_pEditChase->ucOption, 2); g_ucChaseEditFlags = CHASEEDIT_OBJECT; }},
+        {"the strip sets the time", [] { g_iScreen = 36; }, CHASEACT_STRIP_LEVEL, 0, 100, 0,
+         [] {
+             EXPECT_EQ(g_ucChaseLevel, 100);
+             EXPECT_EQ(g_iNextScreen, 37);
+             EXPECT_EQ(g_sTimelineReturnScreen, 36);
+         }},
+        {"its step button moves one on", [] { g_iScreen = 37; }, CHASEACT_STRIP_PARAMETER, 3, 0, 0,
+         [] { EXPECT_EQ(g_ucChaseLevel, 101); EXPECT_EQ(g_sTimelineReturnScreen, 36); }},
+        {"its first button goes to the key before", [] { g_iScreen = 37; }, CHASEACT_STRIP_PARAMETER, 0, 0, 0,
+         [] { EXPECT_EQ(g_ucChaseLevel, 0); EXPECT_EQ(g_ucTimelineChoice, 0); }},
+        {"the object icon goes back to the list", [] { g_iScreen = 36; }, CHASEHIT_ICON, 0, 0, 0,
+         [] { EXPECT_EQ(g_iNextScreen, 35); EXPECT_EQ(g_iChaseEditPage, 0); }},
+        {"a word row has no text to edit on an object", none, CHASEACT_KIND_ACTION, 0, 0, -1, none},
+    };
+    for (const CASE &c : cases) {
+        SCOPED_TRACE(c.name);
+        g_iNextScreen = -1;
+        c.before();
+        EXPECT_EQ(Ed_ChaseEditorAction(c.region, c.index, c.value), c.result);
+        c.check();
+    }
+    EXPECT_EQ(Vid_GetChaseKeyCount(g_pEditChase), 1) << "every value went into the key at time 0";
+    EXPECT_EQ(Vid_GetClipEntryChase(clip, 1), g_pEditChase);
+
+    // A camera clip has no list to go back to; a closed editor takes no click at all.
+    g_ucChaseEditFlags = CHASEEDIT_CAMERA;
+    EXPECT_EQ(Ed_ChaseEditorAction(CHASEHIT_ICON, 0, 0), -1);
+    g_ucChaseEditFlags = CHASEEDIT_OBJECT;
+    g_pChaseEditWindow = nullptr;
+    EXPECT_EQ(Ed_ChaseEditorAction(CHASEACT_STRIP_LEVEL, 0, 30), -1);
+    EXPECT_EQ(g_ucChaseLevel, 0);
+    g_iScreen = 0;
+    g_iNextScreen = -1;
+}
+
+TEST_F(ChaseEditorTest, ChosenTypesJoinOrHeadTheClipAndRefusalsLeaveItWhole)
+{
+    VIDCLIP *clip = Edit({modType});
+    // A modifier goes after the selected entry, and the selection follows it.
+    Ui_ApplyChaseType(paletteType);
+    ASSERT_EQ(clip->sEntryCount, 3);
+    EXPECT_EQ(Vid_GetClipEntryChase(clip, 2)->pDef, &vidtest::g_paletteDef);
+    EXPECT_EQ(list.selected, 1);
+
+    // A plain type replaces the plain head; the chain behind it stays.
+    const int32_t before = LiveChases();
+    Ui_ApplyChaseType(particleType);
+    ASSERT_EQ(clip->sEntryCount, 3);
+    EXPECT_EQ(Vid_GetClipEntryChase(clip, 1)->pDef, &vidtest::g_particleDef);
+    EXPECT_EQ(Vid_GetClipEntryChase(clip, 3)->pDef, &vidtest::g_modDef);
+    EXPECT_EQ(LiveChases(), before) << "the old head went with its last reference";
+
+    // A type whose placement check refuses, and the particle head without the heap it needs:
+    // neither leaves a chase behind or changes the clip.
+    CHASEDEF refusing = vidtest::MakeDef(4, CHASEKIND_MOD, 4, vidtest::kObjChannels);
+    refusing.mix = RefusePlacement;
+    const int32_t refusingType = Vid_RegisterChaseDef(&refusing);
+    ASSERT_GE(refusingType, 0);
+    const struct
+    {
+        const char *name;
+        int32_t type;
+        bool failHeap;
+    } refusals[] = {{"placement refused", refusingType, false},
+                    {"no room for particles", particleType, true},
+                    {"no type", 0x1FFF, false}};
+    for (const auto &r : refusals) {
+        SCOPED_TRACE(r.name);
+        const int32_t live = LiveChases();
+        if (r.failHeap)
+            Sys_MemSetAllocHook(FailLargeBlocks);
+        Ui_ApplyChaseType(r.type);
+        Sys_MemSetAllocHook(nullptr);
+        EXPECT_EQ(clip->sEntryCount, 3);
+        EXPECT_EQ(Vid_GetClipEntryChase(clip, 1)->pDef, &vidtest::g_particleDef);
+        EXPECT_EQ(LiveChases(), live);
+    }
+}

@@ -375,3 +375,26 @@ TEST_F(PageMenu, EveryItemFitsItsMenuInEveryLanguage)
         }
     }
 }
+
+TEST_F(PageMenu, AChosenChaseTypeTakesTheMenuDown)
+{
+    // Chosen from the menu as a click or the pad's accept chooses, on each picker page: with no
+    // clip to take it the type is refused, and the menu still goes.
+    g_aiChaseDefHighest[0] = 3;
+    g_aiChaseDefHighest[1] = 3;
+    g_aiChaseDefHighest[3] = 3;
+    for (int16_t page : {9, 12, 23}) {
+        SCOPED_TRACE(page);
+        Ui_SetMenuPage(page);
+        g_iScreen = 35;
+        Ui_OpenPageMenu();
+        ASSERT_NE(g_pPageMenuPopup, nullptr);
+        NextFrame();
+        Ui_ChoosePageMenuItem();
+        EXPECT_EQ(g_pPageMenuPopup, nullptr);
+        NextFrame();
+        EXPECT_NE(g_iScreen, 21);
+    }
+    for (int &h : g_aiChaseDefHighest)
+        h = 0;
+}

@@ -24,7 +24,8 @@
 #include "ui/riffeditor.h"
 #include "ui/popup.h"
 #include "ui/valueslider.h"
-#include "ui/standin_riffeditor.h"
+#include "ui/noteeffects.h"
+#include "ui/popupkinds.h"
 #include "ui/amchannels.h"
 #include "ui/view.h"
 
@@ -223,7 +224,6 @@ void ActBend()
 {
     ToggleFlag(NOTE_FLAG_GLIDE);
 }
-constexpr int32_t kEffectPopup = 6;
 
 // The value editor writes into the panel's note; the note goes back into the riff once it closes.
 void NoteValueEditorClosed()
@@ -267,8 +267,7 @@ void ActEffect()
         Ui_PlayRefusal();
         return;
     }
-    Ui_SetMenuPage(31);
-    Ui_OpenPopup(kEffectPopup, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+    Ui_OpenNoteEffectPopup();
 }
 void ActVolumeCurve()
 {

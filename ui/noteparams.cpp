@@ -125,10 +125,17 @@ void DrawBend()
     Text((g_tSelectedNote.ucFlags & NOTE_FLAG_GLIDE) ? "B" : "-", PanelX(g) + 4, PanelY(g), &g_atUiFonts[0],
          (g_tSelectedNote.ucFlags & NOTE_FLAG_GLIDE) ? Rgb(40, 128, 40) : Rgb(64, 64, 64));
 }
+// The AM indicator: image 468 on an AM channel, image 432 while the note has its modifier.
 void DrawLink()
 {
     const NOTEGADGET &g = g_atNoteGadgets[2];
-    Text(LinkedChannel() ? "AM" : "-", PanelX(g), PanelY(g) - 3, &g_atUiFonts[0], Rgb(100, 100, 128));
+    const bool amChannel = LinkedChannel(), joined = (g_tSelectedNote.ucFlags & NOTE_FLAG_JOINED) != 0;
+    const int32_t image = amChannel ? 468 : joined ? 432 : 0;
+    if (const IMAGEREC *im = image ? Gfx_GetImage(image) : nullptr) {
+        Gfx_AddImageSprite(im, g.left + (amChannel ? 253 : 252), g.top + (amChannel ? 26 : 25), 128, 128, 128);
+        return;
+    }
+    Text(amChannel || joined ? "AM" : "-", PanelX(g), PanelY(g) - 3, &g_atUiFonts[0], Rgb(100, 100, 128));
 }
 void DrawVolume()
 {

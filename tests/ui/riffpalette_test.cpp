@@ -36,6 +36,7 @@
 #include "ui/liveentry.h"
 #include "ui/menupages.h"
 #include "ui/msgbox.h"
+#include "ui/noteparams.h"
 #include "ui/popup.h"
 #include "ui/popupkinds.h"
 #include "ui/riffeditor.h"
@@ -643,6 +644,21 @@ TEST_F(RiffMenus, AnAmChannelNoteBecomesTheModifierOfThePair)
     g_aucChannelEnabled[0] = 0;
     const std::vector<int16_t> alone = Play("alone");
     EXPECT_LT(Level(alone), 5.0);
+
+    // The note panel on the modifier shows the AM channel's indicator.
+    g_ucCurrentChannel = 1;
+    for (int row = 0; row < 12; row++) {
+        g_sSelectedStep = 4;
+        g_sSelectedRow = int16_t(row);
+        Ui_ReselectNote();
+        if (g_tSelectedNote.ucState != 255)
+            break;
+    }
+    ASSERT_NE(g_tSelectedNote.ucState, 255);
+    Ui_OpenNoteParams();
+    Frames(2);
+    EXPECT_EQ(g_iScreen, 14);
+    WritePng("amchannel_panel");
 }
 
 // "Change riff volume" sets the levels of the riff it was opened for: the palette's chosen riff,

@@ -503,9 +503,10 @@ int32_t Ed_ApplyLaneDialog()
                    : 0;
     case LANEDIALOG_RIFF:
     case LANEDIALOG_POPUP_RIFF:
-        if (!Seq_GetRiff(g_uCurrentRiff))
+        // The riff the dialog was opened for: the editor's riff may be another one.
+        if (!Seq_GetRiff(d.riff))
             return -1;
-        Seq_SetRiffLevels(g_uCurrentRiff, d.start, d.end);
+        Seq_SetRiffLevels(d.riff, d.start, d.end);
         return 0;
     default: return -1;
     }

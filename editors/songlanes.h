@@ -39,6 +39,7 @@ struct LANEDIALOG
     uint8_t type; // reverb type 1..9
     uint8_t mode;
     uint8_t guard; // frames the lane commands stay quiet after a dialog closed
+    int32_t riff;  // the riff whose levels the riff kinds set, taken when the dialog opens
     WINDOW *window;
 };
 

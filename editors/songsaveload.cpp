@@ -450,6 +450,9 @@ void Ed_AfterFileRead(int32_t ok)
         // Usage bitmaps hold 2048 items.
         if (g_vFileRiffNames.size() > 2048)
             g_vFileRiffNames.resize(2048);
+        Seq_ListFileClips(s_vLoadBuffer.data(), s_vLoadBuffer.size(), &g_vFileClipNames);
+        if (g_vFileClipNames.size() > 2048)
+            g_vFileClipNames.resize(2048);
     } catch (const std::bad_alloc &) {
         s_vLoadBuffer.clear();
         s_vLoadBuffer.shrink_to_fit();
@@ -459,6 +462,11 @@ void Ed_AfterFileRead(int32_t ok)
     if (EnabledRow(FILECOMP_LOAD_SONG) && !Ticked(FILECOMP_LOAD_SONG) && Ticked(FILECOMP_LOAD_RIFF) &&
         !g_vFileRiffNames.empty()) {
         s_ucPendingList = 1;
+        return;
+    }
+    if (EnabledRow(FILECOMP_LOAD_SHOW) && !Ticked(FILECOMP_LOAD_SHOW) && Ticked(FILECOMP_LOAD_CLIP) &&
+        !g_vFileClipNames.empty()) {
+        s_ucPendingList = 2;
         return;
     }
     OpenBusyLoad();

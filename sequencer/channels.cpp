@@ -3,6 +3,7 @@
 // (auditions) take g_csMix too.
 #include "sequencer/channels.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -32,6 +33,16 @@ constexpr int32_t kMaxPoints = 66;
 uint8_t s_aucPoints[99][3][kMaxPoints * 2];
 int32_t s_aiBasePitch[99];
 int32_t s_iKeyOns;
+
+// AM pairs. A joined track's note sounds on the channel after its own and the AM track's note
+// (the modifier) on the one before its own, so the modifier's channel sits just below the
+// channel it modulates. The modifier is silent: its amplitude envelope, shaped at full level
+// whatever level the note keeps, scales the channel above it. When it ends, the last scale holds
+// until that channel's next note.
+constexpr int32_t kAmFull = 1 << 16;
+constexpr int64_t kAmEnvelopeTop = int64_t(255) * 255 * 256;
+uint8_t s_abAmModifier[99];
+int32_t s_aiAmCut[99]; // kAmFull - the scale: 0 plays the channel as it is
 
 int32_t VoiceBind(int32_t channel, uint32_t sampleId)
 {
@@ -102,6 +113,7 @@ void SetUp(int32_t channel, const NOTEENTRY &n, int32_t mode)
     SEQCHANNEL &c = g_aSeqChannels[channel];
     c = SEQCHANNEL{};
     c.ucState = 8;
+    s_abAmModifier[channel] = 0;
     g_tSeqVoiceOps.keyVoices(0, channel);
     g_tSeqVoiceOps.stopVoice(channel);
     c.ucOwner = (uint8_t)mode;
@@ -155,8 +167,10 @@ void SendPitch(int32_t channel)
 void KeyOn(int32_t channel)
 {
     SEQCHANNEL &c = g_aSeqChannels[channel];
-    const INSTRUMENTSLOT *inst = c.uInstrument <= 200 ? &g_aInstrumentSlots[c.uInstrument] : nullptr;
+    const INSTRUMENTSLOT *inst =
+        c.uInstrument <= 200 && !s_abAmModifier[channel] ? &g_aInstrumentSlots[c.uInstrument] : nullptr;
     c.uBindResult = (uint16_t)(inst ? g_tSeqVoiceOps.bindSample(channel, (uint32_t)inst->iSampleId) : -1);
+    s_aiAmCut[channel] = 0;
     g_tSeqVoiceOps.setStartOffset(channel, c.uSampleStart);
     s_iKeyOns++;
     c.ucLengthLeft = c.ucLengthCopy;
@@ -276,6 +290,14 @@ void Play(int32_t channel)
         c.iPitchOffset = (int16_t)(c.iPitchOffset + c.iGlideStep);
         c.uGlideLeft--;
     }
+    if (s_abAmModifier[channel]) {
+        g_tSeqVoiceOps.setVolume(channel, 0, 0);
+        return;
+    }
+    const SEQCHANNEL *modifier = channel > 0 && s_abAmModifier[channel - 1] ? &g_aSeqChannels[channel - 1] : nullptr;
+    if (modifier && modifier->ucState == 2)
+        s_aiAmCut[channel] =
+            kAmFull - (int32_t)std::min<int64_t>((std::max<int64_t>(modifier->iAmpValue, 0) * kAmFull) / kAmEnvelopeTop, kAmFull);
     const uint8_t mute = g_aChannelMute[channel][3];
     const bool muted = mute || (c.ucFlags & NOTE_FLAG_MUTED);
     if (!muted)
@@ -290,7 +312,7 @@ void Play(int32_t channel)
     int32_t panL = g_aucPanTable[pan][0], panR = g_aucPanTable[pan][1];
     if (g_ucMixMono & 1)
         panL = panR = (panL + panR) / 2;
-    const int64_t amp = c.iAmpValue;
+    const int64_t amp = ((int64_t)c.iAmpValue * (kAmFull - s_aiAmCut[channel])) >> 16;
     const int64_t level = g_aPlayColumns[channel].iLevel / 256;
     int32_t left = (int32_t)(((((amp * panL) >> 17) * level) >> 10) >> 1);
     int32_t right = (int32_t)(((((amp * panR) >> 17) * level) >> 10) >> 1);
@@ -315,6 +337,8 @@ void Seq_ClearChannels()
 {
     std::lock_guard<std::recursive_mutex> lock(g_csMix);
     std::memset(g_aSeqChannels, 0, sizeof(g_aSeqChannels));
+    std::memset(s_abAmModifier, 0, sizeof(s_abAmModifier));
+    std::memset(s_aiAmCut, 0, sizeof(s_aiAmCut));
 }
 
 void Seq_LoadEffectPresets()
@@ -403,8 +427,9 @@ void Seq_TriggerNote(const RIFFENTRY *riff, const NOTEENTRY *pn, int32_t channel
     }
     if (n.uInstrument > 200)
         return;
+    const bool modifier = mode != 5 && (n.ucFlags & NOTE_FLAG_SECOND_OF_PAIR);
     if (mode != 5) {
-        if (n.ucFlags & NOTE_FLAG_SECOND_OF_PAIR)
+        if (modifier)
             channel--;
         else if ((n.ucFlags & NOTE_FLAG_JOINED) || (riff && track >= 0 && track < 12 && ((riff->uFlags >> track) & 1)))
             channel++;
@@ -413,10 +438,13 @@ void Seq_TriggerNote(const RIFFENTRY *riff, const NOTEENTRY *pn, int32_t channel
             return;
     }
     SEQCHANNEL &c = g_aSeqChannels[channel];
+    // A modifier's envelope is its shape at full level.
+    const uint8_t level = modifier ? 255 : n.ucLevel;
     if (n.ucSetting2 == 0) {
         c.iPitch = n.ucPitch << 15;
         s_aiBasePitch[channel] = c.iPitch;
-        c.ucLevel = n.ucLevel;
+        c.ucLevel = level;
+        s_abAmModifier[channel] = modifier ? 1 : 0;
         c.iPanValue = 0x7FFF;
         c.ucFlags = n.ucFlags;
         c.ucVibratoRate = n.ucSetting4;
@@ -427,6 +455,8 @@ void Seq_TriggerNote(const RIFFENTRY *riff, const NOTEENTRY *pn, int32_t channel
         return;
     }
     SetUp(channel, n, mode);
+    s_abAmModifier[channel] = modifier ? 1 : 0;
+    c.ucLevel = level;
     if (distance > 0) {
         c.iGlideStep = (int16_t)((nextPitch * 128 - n.ucPitch * 128) / (4 * distance));
         c.uGlideLeft = (uint16_t)(4 * distance);

@@ -169,6 +169,9 @@ struct FILERIFF
     uint8_t ucType;
 };
 int32_t Seq_ListFileRiffs(const uint8_t *image, size_t length, std::vector<FILERIFF> *out);
+// The names of the clips a song image holds, in their saved order (the order of the clip
+// chunk's usage bits); their count, 0 for an image without clips or one that cannot be read.
+int32_t Seq_ListFileClips(const uint8_t *image, size_t length, std::vector<std::string> *out);
 
 // A line per chunk (tag, bytes, items) after a line on the image; 0, or -1 where a chunk does
 // not fit (the text says where).

@@ -233,6 +233,22 @@ SONGJAMS *Seq_ExtraJams(CHUNKLOADCONTEXT *load)
 {
     return load && load->extras ? &load->extras->jams : nullptr;
 }
+int32_t Seq_ListFileClips(const uint8_t *image, size_t length, std::vector<std::string> *out)
+{
+    if (out)
+        out->clear();
+    CHUNKLOADCONTEXT load;
+    const int32_t version = g_iSongFormatVersion;
+    const int32_t r = Seq_LocateChunks(image, length, 0, -1, &load);
+    g_iSongFormatVersion = version;
+    if (r != SONGLOAD_OK || !load.extras)
+        return 0;
+    if (out)
+        for (const SONGCLIP &c : load.extras->clips)
+            out->emplace_back(c.szName, strnlen(c.szName, 11));
+    return (int32_t)load.extras->clips.size();
+}
+
 void Seq_LocateExtraChunks(const uint8_t *, size_t, CHUNKLOADCONTEXT *load)
 {
     auto x = std::make_shared<SONGEXTRAS>();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
@@ -524,6 +525,7 @@ namespace {
 
 void FileScreenPicture(int n, Canvas &c);
 void JamPicture(int n, const CONTENTIMAGE &im, Canvas &c);
+void AmIndicator(Canvas &c, int w, int h, int param);
 
 void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set)
 {
@@ -650,11 +652,34 @@ void DrawImage(const CONTENTIMAGE &im, int n, Canvas &c, const INTERFACESET &set
     case DRAW_FILESCREEN:
         FileScreenPicture(n, c);
         break;
+    case DRAW_AM:
+        AmIndicator(c, im.w, im.h, im.param);
+        break;
     case DRAW_NONE:
         break;
     }
 }
 
+
+// The AM indicator: a wave under the envelope that shapes it. On an AM channel (param 0) the
+// plate is the modifier's dim blue; a note that has its modifier (param 1) lights it amber.
+void AmIndicator(Canvas &c, int w, int h, int param)
+{
+    const RGB face = param ? RGB{150, 100, 20} : RGB{40, 60, 110};
+    const RGB wave = param ? RGB{255, 220, 120} : RGB{150, 190, 255};
+    const RGB hull = param ? RGB{255, 255, 200} : RGB{210, 230, 255};
+    c.Bevel(0, 0, w, h, face, param != 0);
+    const int mid = h / 2, inner = w - 6;
+    for (int x = 0; x < inner; x++) {
+        // The envelope rises and falls across the plate; the wave fills it, four cycles wide.
+        const double t = double(x) / double(inner - 1);
+        const double env = (h / 2 - 3) * (t < 0.5 ? t * 2 : (1 - t) * 2) + 1;
+        const double y = env * std::sin(t * 4 * 2 * 3.14159265);
+        c.Plot(3 + x, mid - int(std::lround(y)), wave);
+        c.Plot(3 + x, mid - int(std::lround(env)), hull);
+        c.Plot(3 + x, mid + int(std::lround(env)), hull);
+    }
+}
 
 // ---- The file screen ----
 
@@ -1060,6 +1085,12 @@ void Describe(int n, CONTENTIMAGE &im)
         im.draw = DRAW_JAM;
         im.param = n;
         JamImageSize(n, im.w, im.h);
+    }
+    if (n == 468 || n == 432) {
+        im.draw = DRAW_AM;
+        im.param = n == 432;
+        im.w = 24;
+        im.h = 16;
     }
     int gw = 0, gh = 0;
     GridImageSize(n, gw, gh);

@@ -40,6 +40,7 @@ enum CONTENTDRAW
     DRAW_LAMP,         // the top bar's beat light; param 0 off, 1..4 the beat's quarters
     DRAW_FILESCREEN,   // the file screen's file icons, list cursor and buttons; param = the image number
     DRAW_JAM,          // the jam screen's keys, pads, piano keys, octave digits, dial, activity icons
+    DRAW_AM,           // the note panel's AM indicator; param 0 an AM channel, 1 a note with its modifier
 };
 
 // The main editing grid's cells are drawn through one draw mode, so they share one picture.

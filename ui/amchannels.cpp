@@ -14,7 +14,6 @@
 #include "ui/msgbox.h"
 #include "ui/noteparams.h"
 #include "ui/riffeditor.h"
-#include "ui/standin_riffeditor.h"
 #include "ui/view.h"
 
 #include <algorithm>

@@ -24,7 +24,8 @@
 #include "ui/riffeditor.h"
 #include "ui/popup.h"
 #include "ui/valueslider.h"
-#include "ui/standin_riffeditor.h"
+#include "ui/noteeffects.h"
+#include "ui/popupkinds.h"
 #include "ui/amchannels.h"
 #include "ui/view.h"
 
@@ -124,10 +125,17 @@ void DrawBend()
     Text((g_tSelectedNote.ucFlags & NOTE_FLAG_GLIDE) ? "B" : "-", PanelX(g) + 4, PanelY(g), &g_atUiFonts[0],
          (g_tSelectedNote.ucFlags & NOTE_FLAG_GLIDE) ? Rgb(40, 128, 40) : Rgb(64, 64, 64));
 }
+// The AM indicator: image 468 on an AM channel, image 432 while the note has its modifier.
 void DrawLink()
 {
     const NOTEGADGET &g = g_atNoteGadgets[2];
-    Text(LinkedChannel() ? "AM" : "-", PanelX(g), PanelY(g) - 3, &g_atUiFonts[0], Rgb(100, 100, 128));
+    const bool amChannel = LinkedChannel(), joined = (g_tSelectedNote.ucFlags & NOTE_FLAG_JOINED) != 0;
+    const int32_t image = amChannel ? 468 : joined ? 432 : 0;
+    if (const IMAGEREC *im = image ? Gfx_GetImage(image) : nullptr) {
+        Gfx_AddImageSprite(im, g.left + (amChannel ? 253 : 252), g.top + (amChannel ? 26 : 25), 128, 128, 128);
+        return;
+    }
+    Text(amChannel || joined ? "AM" : "-", PanelX(g), PanelY(g) - 3, &g_atUiFonts[0], Rgb(100, 100, 128));
 }
 void DrawVolume()
 {
@@ -223,7 +231,6 @@ void ActBend()
 {
     ToggleFlag(NOTE_FLAG_GLIDE);
 }
-constexpr int32_t kEffectPopup = 6;
 
 // The value editor writes into the panel's note; the note goes back into the riff once it closes.
 void NoteValueEditorClosed()
@@ -267,8 +274,7 @@ void ActEffect()
         Ui_PlayRefusal();
         return;
     }
-    Ui_SetMenuPage(31);
-    Ui_OpenPopup(kEffectPopup, nullptr, g_iScreenWidth / 4, 69, 170, 306);
+    Ui_OpenNoteEffectPopup();
 }
 void ActVolumeCurve()
 {

@@ -35,6 +35,8 @@
 #include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/msgbox.h"
+#include "ui/noteeffects.h"
+#include "ui/noteparams.h"
 #include "ui/popup.h"
 #include "ui/riffeditor.h"
 #include "editors/clippalette.h"
@@ -68,6 +70,8 @@ VIDCLIP *s_setAsideClip = nullptr;
 bool s_clipChosen = false;
 // The slot the sample palette chose for a library load.
 int32_t s_loadSlot = 0;
+// The menu page under the note effect list, given back when it closes.
+int16_t s_notePanelPage = -1;
 
 const char *Text(int id, const char *english)
 {
@@ -477,6 +481,10 @@ bool Ui_PopupKindRows(POPUP *p, int32_t *total, LISTFILLROW *fill, LISTDRAWROW *
         *total = Seq_BuildRiffList();
         *fill = RiffRow;
         break;
+    case POPUP_NOTE_EFFECT:
+        *total = UI_NOTE_EFFECTS;
+        *fill = Ui_NoteEffectRow;
+        break;
     default:
         return false;
     }
@@ -529,6 +537,15 @@ bool Ui_PopupKindChoose(POPUP *p, int32_t row)
         return true;
     case POPUP_RIFF_PALETTE:
         ChooseRiff(row);
+        return true;
+    case POPUP_NOTE_EFFECT:
+        if (row < 0 || row >= UI_NOTE_EFFECTS) {
+            Ui_PlayRefusal();
+            return true;
+        }
+        g_tSelectedNote.ucSetting1 = Ui_NoteEffectPreset(row);
+        Ui_ClosePopup();
+        Ui_WriteSelectedNote();
         return true;
     default:
         return false;
@@ -627,6 +644,17 @@ bool Ui_PopupKindClose(POPUP *p)
         Ui_TakeDownPopup(p);
         BackToGrid();
         return true;
+    case POPUP_NOTE_EFFECT:
+        // Back to the note panel over the riff grid.
+        Ui_TakeDownPopup(p);
+        if (s_notePanelPage >= 0)
+            Ui_SetMenuPage(s_notePanelPage);
+        s_notePanelPage = -1;
+        g_iNextScreen = 14;
+        Sys_CdStop();
+        if (WINDOW *grid = g_atWindowRoles[UI_ROLE_GRID].window)
+            Ui_SetFocus(grid);
+        return true;
     default:
         return false;
     }
@@ -651,6 +679,19 @@ void Ui_OpenRiffPalettePopup()
 {
     Ui_SetMenuPage(15);
     Ui_OpenPopup(POPUP_RIFF_PALETTE, nullptr, 160, 69, 170, 307);
+}
+
+void Ui_OpenNoteEffectPopup()
+{
+    POPUPDESC &d = g_atPopupDescs[POPUP_NOTE_EFFECT];
+    d.selected = uint16_t(Ui_NoteEffectNumber(g_tSelectedNote.ucSetting1));
+    d.first = uint16_t(std::max(int(d.selected) - 10, 0));
+    const int16_t page = g_sMenuPage;
+    Ui_SetMenuPage(31);
+    if (Ui_OpenPopup(POPUP_NOTE_EFFECT, nullptr, g_iScreenWidth / 4, 69, 170, 306))
+        s_notePanelPage = page;
+    else
+        Ui_SetMenuPage(page);
 }
 
 void Ui_OpenClipLibrary()

@@ -13,6 +13,7 @@ enum : uint8_t
 {
     POPUP_CLIP_PALETTE = 3,
     POPUP_SAMPLE_PALETTE = 4,
+    POPUP_NOTE_EFFECT = 6,
     POPUP_RIFF_PALETTE = 7,
 };
 
@@ -37,6 +38,9 @@ void Ui_OpenRiffLibrary();
 void Ui_OpenRiffPalettePopup();
 void Ui_OpenClipLibrary();
 void Ui_OpenClipPalette();
+// The note panel's effect list (kind 6), on the row of the panel note's effect; choosing a row
+// gives the note that effect.
+void Ui_OpenNoteEffectPopup();
 
 // The library page items: load the selected sample at a rate (1 11 kHz, 2 22 kHz, 3 44 kHz)
 // into a slot chosen in the sample palette, or hear it first; hear a riff or a clip.

@@ -31,7 +31,7 @@
 #include "ui/padslot.h"
 #include "ui/popup.h"
 #include "ui/requesters.h"
-#include "ui/standin_riffeditor.h"
+#include "ui/popupkinds.h"
 #include "ui/amchannels.h"
 #include "ui/textfield.h"
 #include "ui/view.h"

@@ -247,7 +247,9 @@ void OpenLevels(int32_t riff, uint8_t kind)
     }
     int32_t start = 0, end = 0;
     Seq_GetRiffLevels(riff, &start, &end);
-    g_tLaneDialog.start = g_tLaneDialog.end = int16_t(start);
+    g_tLaneDialog.start = int16_t(start);
+    g_tLaneDialog.end = int16_t(end);
+    g_tLaneDialog.riff = riff;
     Ed_OpenBarRangeDialog(kind);
 }
 

@@ -9,6 +9,7 @@
 #include "editors/topbar.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
+#include "video/clips.h"
 #include "sequencer/songmodel.h"
 #include "support/studioprocess.h"
 #include "ui/busybox.h"
@@ -109,6 +110,7 @@ struct GridNames
     uint32_t rows = 0;
     std::vector<std::string> names;
     std::vector<std::string> riffs; // every riff of the song, placed or not
+    std::vector<std::string> clips; // every clip of the song
 };
 GridNames s_gridBefore, s_gridLast;
 int32_t s_iCursorPosition = -1; // the song position under the grid cursor at the press
@@ -125,6 +127,9 @@ GridNames Grid()
     for (int32_t id = 1; id < int32_t(g_uRiffCount); id++)
         if (const RIFFENTRY *riff = Seq_GetRiff(id))
             g.riffs.emplace_back(riff->szName, strnlen(riff->szName, 16));
+    for (int32_t id = 0; id <= g_iClipHighestId; id++)
+        if (const VIDCLIP *clip = Vid_GetClip(id))
+            g.clips.emplace_back(clip->szName, strnlen(clip->szName, 11));
     return g;
 }
 // Drawn every frame while the file screen is open.
@@ -494,6 +499,46 @@ TEST_F(FileScreenScript, LoadingOnlyRiffsBringsTheTickedRiffsAlone)
     EXPECT_TRUE(std::all_of(s_gridLast.names.begin(), s_gridLast.names.end(),
                             [](const std::string &n) { return n.empty(); }))
         << "no riff was placed: the song was not loaded";
+}
+
+// From a new song, only clips: "Video show", "Riff" and "Song" unticked leave "Video clip", so
+// the clip list follows; its second clip is unticked and only the others come in.
+TEST_F(FileScreenScript, LoadingOnlyClipsBringsTheTickedClipsAlone)
+{
+    fs::create_directories(Songs());
+    fs::copy_file(DemoSong(), Songs() / "Demo.tnv");
+    std::vector<uint8_t> demo;
+    {
+        std::ifstream f(DemoSong(), std::ios::binary);
+        demo.assign(std::istreambuf_iterator<char>(f), {});
+    }
+    std::vector<std::string> clips;
+    g_bTaggedSongFile = 1;
+    Seq_ListFileClips(demo.data(), demo.size(), &clips);
+    ASSERT_GE(clips.size(), 2u);
+    const auto cell = CellOf("Demo.tnv");
+    const int kx = 160 + 60, ky = 69 + 24 + 8;       // the load pop-up's first row
+    const int rx = (640 - 170) / 2 + 60, ry = 93;     // the clip list, centred: its first row
+    Script s = OpenFileScreen();
+    s.ClickIn(cell.first, cell.second);
+    s.ClickIn(20, 245, 10);                                          // "Load file"
+    s.Click(kx, ky + 16, 8).Click(kx, ky + 32, 8).Click(kx, ky + 48, 8); // "Video show", "Riff", "Song"
+    s.Click(kx, ky + 5 * 16, 12);                                    // "Accept": the clip list opens
+    s.Click(rx, ry + 16, 8);                                         // the second clip
+    s.Click(rx, ry + int(clips.size() + 1) * 16, 30);                // "Accept"
+    ASSERT_EQ(RunDumped(s, "clips", 20, NewSongThenPress), 0);
+    EXPECT_EQ(Count("Ed_FileMessage(File loaded okay.)"), 1) << Lines(Log());
+    // Every ticked clip of the file is in the song; the unticked one is not.
+    const std::vector<std::string> &got = s_gridLast.clips;
+    for (size_t i = 0; i < clips.size(); i++) {
+        const bool in = std::find(got.begin(), got.end(), clips[i]) != got.end();
+        if (i == 1) {
+            EXPECT_FALSE(in) << clips[i];
+        } else if (clips[i] != clips[1]) {
+            EXPECT_TRUE(in) << clips[i];
+        }
+    }
+    EXPECT_TRUE(s_gridLast.riffs.empty()) << "no riff came in";
 }
 
 } // namespace

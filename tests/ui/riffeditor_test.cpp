@@ -28,10 +28,13 @@
 #include "ui/gridcells.h"
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
+#include "ui/langtext.h"
 #include "ui/menupages.h"
+#include "ui/noteeffects.h"
+#include "ui/popup.h"
+#include "ui/popupkinds.h"
 #include "ui/noteparams.h"
 #include "ui/riffeditor.h"
-#include "ui/standin_riffeditor.h"
 #include "ui/valueslider.h"
 #include "ui/view.h"
 #include "video/lanes.h"
@@ -465,6 +468,42 @@ TEST_F(NotePanel, EachSettingChangesTheNoteAndUndoRestoresIt)
     // Back leaves the panel for the editor's menu.
     Press(12);
     EXPECT_EQ(g_iScreen, 0);
+}
+
+// The effect gadget opens the effect list on the note's own effect; a chosen name gives the note
+// its preset, the panel names it, undo takes it back and the list reopens on it.
+TEST_F(NotePanel, EffectListGivesTheNoteItsPresetAndReopensOnIt)
+{
+    GoTo(8);
+    Press(14);
+    Play({}, 1);
+    ASSERT_NE(g_pCurrentPopup, nullptr);
+    ASSERT_EQ(g_pCurrentPopup->kind, POPUP_NOTE_EFFECT);
+    EXPECT_STREQ(g_pCurrentPopup->title, Ui_Text(67));
+    EXPECT_EQ(g_pCurrentPopup->list->totalRows, UI_NOTE_EFFECTS);
+    EXPECT_EQ(g_pCurrentPopup->list->selected, 0) << "a note without an effect: \"None\"";
+    EXPECT_EQ(g_iScreen, 9);
+    WritePng("notepanel_effectlist");
+    // "Minor" (text 169) is row 17.
+    g_pCurrentPopup->list->selected = 17;
+    Press(14);
+    Play({}, 1);
+    EXPECT_EQ(g_pCurrentPopup, nullptr);
+    EXPECT_EQ(g_iScreen, 14);
+    EXPECT_EQ(Note().ucSetting1, Ui_NoteEffectPreset(17));
+    EXPECT_STREQ(Ui_Text(UI_EFFECT_NAME_TEXT + Ui_NoteEffectNumber(Note().ucSetting1)), "Minor");
+    WritePng("notepanel_effect_minor");
+    // Reopened, the list stands on the note's effect; closing keeps it.
+    Press(14);
+    Play({}, 1);
+    ASSERT_NE(g_pCurrentPopup, nullptr);
+    EXPECT_EQ(g_pCurrentPopup->list->selected, 17);
+    Ui_ClosePopup();
+    Play({}, 1);
+    EXPECT_EQ(g_iScreen, 14);
+    EXPECT_EQ(Note().ucSetting1, Ui_NoteEffectPreset(17));
+    Seq_UndoLastStep();
+    EXPECT_EQ(Note().ucSetting1, 0) << "undo";
 }
 
 TEST_F(NotePanel, RepeatStepsCycleAndSixStepModeRefusesTheLastTwo)

@@ -11,6 +11,8 @@
 #include "audio/sampleslot.h"
 #include "audio/soundout.h"
 #include "audio/wav.h"
+#include "editors/options.h"
+#include "editors/songlanes.h"
 #include "editors/standin_editorstate.h"
 #include "platform/audio_out.h"
 #include "platform/midi_in.h"
@@ -34,11 +36,13 @@
 #include "ui/liveentry.h"
 #include "ui/menupages.h"
 #include "ui/msgbox.h"
+#include "ui/noteparams.h"
 #include "ui/popup.h"
 #include "ui/popupkinds.h"
 #include "ui/riffeditor.h"
 #include "ui/riffpalette.h"
 #include "ui/textentry.h"
+#include "ui/valueslider.h"
 #include "ui/view.h"
 #include "video/lanes.h"
 
@@ -582,7 +586,9 @@ TEST_F(RiffMenus, AmChannelLinksAddRemoveAndRefuseAtTwelve)
 }
 
 // A riff given an AM channel: a note entered there becomes the silent modifier of the pair, and
-// the riff, played with and without it, still sounds.
+// the note it modulates follows the modifier's envelope: full before the modifier starts, then
+// shaped by it and gone once the modifier has died away, where the same riff without it still
+// sounds.
 TEST_F(RiffMenus, AnAmChannelNoteBecomesTheModifierOfThePair)
 {
     int32_t riff = 0;
@@ -599,8 +605,13 @@ TEST_F(RiffMenus, AnAmChannelNoteBecomesTheModifierOfThePair)
         StartSound(wav);
         g_ucPreviewMode = 1;
         Seq_PlayRiffPreview(0, riff);
-        Frames(25, -1, Pump);
+        Frames(55, -1, Pump);
         return StopSound(wav);
+    };
+    // Mean level over [from, to) seconds of the dump.
+    auto Window = [](const std::vector<int16_t> &x, double from, double to) {
+        const size_t a = std::min(x.size(), size_t(from * 44100)), b = std::min(x.size(), size_t(to * 44100));
+        return Level(std::vector<int16_t>(x.begin() + long(a), x.begin() + long(b)));
     };
     const std::vector<int16_t> plain = Play("plain");
     EXPECT_GT(Level(plain), 100.0) << "the note is heard";
@@ -620,7 +631,90 @@ TEST_F(RiffMenus, AnAmChannelNoteBecomesTheModifierOfThePair)
     Frames(2);
     WritePng("amchannel_modifier");
     const std::vector<int16_t> paired = Play("paired");
-    EXPECT_GT(Level(paired), 100.0) << "the joined pair still sounds";
+    ASSERT_GT(plain.size(), size_t(1.0 * 44100));
+    ASSERT_GT(paired.size(), size_t(1.0 * 44100));
+    // Steps 0-3 (0.46 s at 130 BPM) come before the modifier: the note as it was.
+    const double early = Window(plain, 0.1, 0.4), earlyPaired = Window(paired, 0.1, 0.4);
+    EXPECT_GT(earlyPaired, 0.7 * early) << early << " " << earlyPaired;
+    // Once the modifier has died away it has taken the note with it; alone the note still sounds.
+    const double late = Window(plain, 0.8, 1.0), latePaired = Window(paired, 0.8, 1.0);
+    EXPECT_GT(late, 100.0);
+    EXPECT_LT(latePaired, 0.2 * late) << late << " " << latePaired;
+    // The modifier itself is never heard: with channel 0 left out of the preview, all is silent.
+    g_aucChannelEnabled[0] = 0;
+    const std::vector<int16_t> alone = Play("alone");
+    EXPECT_LT(Level(alone), 5.0);
+
+    // The note panel on the modifier shows the AM channel's indicator.
+    g_ucCurrentChannel = 1;
+    for (int row = 0; row < 12; row++) {
+        g_sSelectedStep = 4;
+        g_sSelectedRow = int16_t(row);
+        Ui_ReselectNote();
+        if (g_tSelectedNote.ucState != 255)
+            break;
+    }
+    ASSERT_NE(g_tSelectedNote.ucState, 255);
+    Ui_OpenNoteParams();
+    Frames(2);
+    EXPECT_EQ(g_iScreen, 14);
+    WritePng("amchannel_panel");
+}
+
+// "Change riff volume" sets the levels of the riff it was opened for: the palette's chosen riff,
+// or the riff at the grid cursor, never the riff editor's last riff. The dialog starts from the
+// riff's own start and end levels.
+TEST_F(RiffMenus, RiffVolumeDialogSetsTheRiffItWasOpenedFor)
+{
+    const int32_t lead = Riff("Lead"), bass = Riff("Bass");
+    Seq_PlaceRiff(lead, 0, 0, 0, 1);
+    Seq_PlaceRiff(bass, 0, 1, 0, 1);
+    Seq_CountUsedRows();
+    struct CASE
+    {
+        const char *name;
+        bool palette;
+    } cases[] = {{"palette riff", true}, {"riff at the cursor", false}};
+    for (const CASE &c : cases) {
+        SCOPED_TRACE(c.name);
+        Seq_SetRiffLevels(lead, 100, 100);
+        Seq_SetRiffLevels(bass, 80, 40);
+        SongGrid();
+        Frame();
+        g_uCurrentRiff = uint16_t(lead); // the editor's last riff, not the one being set
+        if (c.palette) {
+            Ui_OpenRiffPalettePopup();
+            Frames(3);
+            Select(bass);
+            Ui_PaletteRiffLevels();
+        } else {
+            g_sGridCursorX = 0;
+            g_sGridCursorY = 1;
+            ASSERT_EQ(Seq_RiffAtCell(Ui_GridCursorColumnRaw(), Ui_GridCursorRowRaw(), nullptr, nullptr), bass);
+            Ui_CursorRiffLevels();
+        }
+        int32_t start = 0, end = 0;
+        Seq_GetRiffLevels(bass, &start, &end);
+        EXPECT_EQ(g_tLaneDialog.start, start);
+        EXPECT_EQ(g_tLaneDialog.end, end);
+        // Start down by 20, end up by 20, through the dialog's sliders.
+        ASSERT_NE(g_atBarRangePage[0].widget, nullptr);
+        Ui_StepValueSlider(g_atBarRangePage[0].widget, -20);
+        Ui_StepValueSlider(g_atBarRangePage[1].widget, 20);
+        Ed_CloseLaneDialog();
+        int32_t s2 = 0, e2 = 0;
+        Seq_GetRiffLevels(bass, &s2, &e2);
+        EXPECT_NEAR(s2, start - 20, 1) << "the chosen riff took the levels";
+        EXPECT_NEAR(e2, end + 20, 1);
+        int32_t ls = 0, le = 0;
+        Seq_GetRiffLevels(lead, &ls, &le);
+        EXPECT_EQ(ls, 100) << "the editor's riff is untouched";
+        EXPECT_EQ(le, 100);
+        Frames(2);
+        if (g_pCurrentPopup)
+            Ui_ClosePopup();
+        Frames(2);
+    }
 }
 
 } // namespace

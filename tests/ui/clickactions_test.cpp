@@ -286,6 +286,8 @@ TEST_F(ClickActions, IconGridAndSlotDialogFollowThePointer)
     Ui_SetWindowRole(UI_ROLE_ICON_GRID, icons, nullptr);
     g_tKeyDialog.window = slots;
     Ui_SetWindowRole(UI_ROLE_SLOT_DIALOG, slots, nullptr);
+    // The key dialog follows the pointer only while it has the focus.
+    Ui_SetFocus(slots);
     struct Case
     {
         const char *name;

@@ -143,7 +143,7 @@ TEST(JamScreenLog, RowTextServesLinesOneToThirtyOne)
 {
     Jam_ClearLog();
     for (int i = 0; i < 40; ++i) {
-        char line[16];
+        char line[32];
         std::snprintf(line, sizeof line, "line %d", i);
         Jam_LogLine(line);
     }

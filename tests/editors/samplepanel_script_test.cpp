@@ -41,7 +41,7 @@ std::vector<int16_t> s_original, s_normalised, s_undone;
 // The sample list's own edits ("Optimise sample list", "Delete sample", "Copy sample", and the
 // two quality changes): how many were live while the panel was open.
 constexpr int kSampleListRows[] = {30, 31, 33, 34, 35};
-int s_liveListRows = -1, s_liveBeforeOpen = -1;
+int s_liveListRows = -1, s_liveBeforeOpen = -1, s_liveAfterClose = -1;
 
 int LiveListRows()
 {
@@ -79,6 +79,13 @@ void WatchedNormalise()
     Ui_SampleMenuNormalise();
 }
 
+// Closes the panel while the studio still runs and counts the list's live edits after it.
+void CloseAndCount()
+{
+    Ui_CloseSampleEditPanel();
+    s_liveAfterClose = LiveListRows();
+}
+
 void WatchedUndo()
 {
     s_normalised = EditedSample();
@@ -110,7 +117,7 @@ protected:
         s_normalised.clear();
         s_undone.clear();
         s_openedSlot = 0;
-        s_liveListRows = s_liveBeforeOpen = -1;
+        s_liveListRows = s_liveBeforeOpen = s_liveAfterClose = -1;
         s_pfnF1 = s_pfnF2 = nullptr;
     }
     void TearDown() override
@@ -171,8 +178,12 @@ TEST_F(SamplePanelScript, OpensOnADemoInstrumentNormalisesAndUndoes)
     // The sample list's edits are greyed while the panel edits a sample, and back once it closed.
     ASSERT_GT(s_liveBeforeOpen, 0);
     EXPECT_EQ(s_liveListRows, 0);
-    Ui_CloseSampleEditPanel();
-    EXPECT_EQ(LiveListRows(), s_liveBeforeOpen);
+    // Closed from the panel's F1 while the studio runs (after the run its samples are gone).
+    Ui_SetMenuItemHandler(3, OpenOnFirstInstrument);
+    s_pfnF1 = CloseAndCount;
+    s_pfnF2 = nullptr;
+    RunTo(45, script, "tnv_samplepanel_closed.png");
+    EXPECT_EQ(s_liveAfterClose, s_liveBeforeOpen);
 }
 
 // With the panel open, its "Sample palette" (F5) lists the slots; the one chosen is the one the

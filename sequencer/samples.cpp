@@ -688,6 +688,12 @@ void Seq_PlayInstrumentTestNote(int32_t slot)
 {
     if (!InRange(slot) || Seq_InstrumentSlotFree(slot))
         return;
+    // Channel 0's column keeps whatever level the song last left it at (nothing when no song
+    // has played), so the test note sets it as every audition does.
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_csMix);
+        g_aPlayColumns[0].iLevel = 256 << 10;
+    }
     PlayNote(slot, (g_aInstrumentSlots[slot].ucKind + 2) * 12, 254, 0);
 }
 

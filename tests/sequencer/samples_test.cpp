@@ -19,6 +19,7 @@
 #include "tools/soundcontent.h"
 #include "video/respages.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -611,3 +612,40 @@ TEST_F(SongSamples, SampleRecordsCountFromOneAndOwnIdsAreBounded)
 }
 
 } // namespace
+
+// The palette's test note is heard in a stopped studio whatever level the last song left on
+// channel 0's column: a column no song ever played sits at 0, which silenced the note.
+static int s_loudest0;
+
+TEST_F(SongSamples, TheTestNoteIsHeardWhateverLevelTheSongLeft)
+{
+    SEQVOICEOPS ops = kQuiet;
+    ops.setVolume = [](int32_t channel, int32_t left, int32_t right) {
+        if (channel == 0)
+            s_loudest0 = std::max({s_loudest0, left, right});
+        return 0;
+    };
+    Seq_UseVoiceOps(&ops);
+    g_CurrentNote = g_DefaultNote; // as a new song leaves it: the test note takes its flags
+    ASSERT_EQ(Seq_LoadInstrument(20, 1, 1, Key3(1, "KICK"), 1, 1, 1, 1), 3);
+    int heardAtFull = -1;
+    for (const int32_t left : {256 << 10, 0, 3 << 10}) {
+        SCOPED_TRACE(left);
+        Seq_StopSong();
+        g_aPlayColumns[0].iLevel = left;
+        s_loudest0 = 0;
+        Seq_PlayInstrumentTestNote(20);
+        EXPECT_EQ(g_aPlayColumns[0].iLevel, 256 << 10);
+        for (int block = 0; block < 40; block++)
+            Seq_Tick();
+        EXPECT_GT(s_loudest0, 0) << "the test note is heard";
+        if (heardAtFull < 0)
+            heardAtFull = s_loudest0;
+        EXPECT_EQ(s_loudest0, heardAtFull) << "and as loud as after a song that ended at full level";
+    }
+    // A free slot plays nothing and leaves the column as it was.
+    g_aPlayColumns[0].iLevel = 0;
+    Seq_PlayInstrumentTestNote(21);
+    EXPECT_EQ(g_aPlayColumns[0].iLevel, 0);
+    EXPECT_MODEL_WHOLE();
+}

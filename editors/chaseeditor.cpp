@@ -317,6 +317,14 @@ void Ed_EditClipAtCursor()
     Ed_OpenChaseEditorOnClip(clip);
 }
 
+// The press has already put the cursor on the pointer's cell: the clip there opens (or an empty
+// cell starts a new clip's range), as the menu item does.
+void Ed_ChaseGridAction()
+{
+    Sys_CallLog("Ed_ChaseGridAction");
+    Ed_EditClipAtCursor();
+}
+
 void Ed_OpenChaseEditorOnClip(VIDCLIP *clip)
 {
     Sys_CallLog("Ed_OpenChaseEditorOnClip");

@@ -56,6 +56,7 @@ void Ed_ChaseListRowText(const VIDCLIP *clip, int32_t n, char *out, int32_t size
 
 // Opening and leaving.
 void Ed_EditClipAtCursor();                 // "Edit Video Clip" of the video track
+void Ed_ChaseGridAction();                  // a grid press in click mode 67, the cursor on the pointer's cell
 void Ed_OpenChaseEditorOnClip(VIDCLIP *clip); // the clip palette's "Edit clip"
 void Ed_OpenChaseEditorWindow();
 void Ed_LeaveChaseEditor();

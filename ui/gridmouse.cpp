@@ -1,5 +1,6 @@
 // The grid view's mouse: press, drag (each frame while held) and release, by screen.
 #include "editors/blockselect.h"
+#include "editors/chaseeditor.h"
 #include "core/file.h"
 #include "core/padbind.h"
 #include "sequencer/playback.h"
@@ -90,7 +91,7 @@ void Ui_GridMousePress(WIDGET *)
         g_bGridPressHandled = 1;
         break;
     case 66: Ui_BeginNewRiff(); break;
-    case 67: Ui_RefuseUnbuilt("Ed_ChaseGridAction"); break;
+    case 67: Ed_ChaseGridAction(); break;
     case 68: Ui_BeginRiffResize(); break;
     case 69:
         Ui_MakeRiffUnique();

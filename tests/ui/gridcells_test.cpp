@@ -9,6 +9,7 @@
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songmodel.h"
+#include "editors/chaseeditor.h"
 #include "ui/bindings.h"
 #include "ui/gridcells.h"
 #include "ui/gridops.h"
@@ -16,6 +17,7 @@
 #include "ui/gridvideo.h"
 #include "ui/gridworld.h"
 #include "ui/menupages.h"
+#include "ui/mouse.h"
 #include "ui/view.h"
 #include "video/chase.h"
 #include "video/chasetypes.h"
@@ -313,6 +315,66 @@ TEST_F(VideoRows, MutePanelHidesTheLaneGroupOfItsRow)
             g_pGridView->rowBar->step = 0;
     }
     EXPECT_EQ(g_ucMutePanelRow, g_ucGridRowCount - 1);
+}
+
+// Click mode 67: a press on the video grid opens the chase editor on the clip under the pointer;
+// an empty cell starts a new clip's range there; the song grid refuses.
+TEST_F(VideoRows, ChaseClickModeOpensTheClipUnderThePointer)
+{
+    ASSERT_TRUE(Ui_SetupGridScreen(1));
+    g_iScreen = 73; // presses do nothing here but put the cursor on the pointer's cell
+    PointAt(3, 0);
+    Ui_GridMousePress(&g_pGridView->head);
+    const int32_t column = Ui_GridCursorColumn();
+    VIDCLIP *clip = Clip(2);
+    ASSERT_NE(clip, nullptr);
+    ASSERT_EQ(Vid_PlaceClipRun(0, column - 1, 3, clip), 0);
+
+    // An empty cell of the same lane: the new clip's range starts at that cell.
+    g_iScreen = 67;
+    g_iNextScreen = -1;
+    PointAt(7, 0);
+    Ui_GridMousePress(&g_pGridView->head);
+    EXPECT_EQ(g_iNextScreen, 46);
+    EXPECT_EQ(g_asGridMark[0], Ui_GridCursorColumn());
+    EXPECT_EQ(g_asGridMark[0], column + 4);
+    EXPECT_TRUE(g_ucChaseEditFlags & CHASEEDIT_NEWCLIP);
+    EXPECT_EQ(g_pChaseEditWindow, nullptr);
+    g_ucChaseEditFlags = 0;
+    g_iNextScreen = -1;
+
+    // The clip's middle cell: the grid closes and the editor opens on that clip, as an object clip.
+    PointAt(3, 0);
+    Ui_GridMousePress(&g_pGridView->head);
+    EXPECT_EQ(g_pGridWindow, nullptr);
+    for (int i = 0; i < 8 && !g_pChaseEditWindow; i++)
+        Frame(); // the grid window goes at the frame's end, then the editor opens
+    ASSERT_NE(g_pChaseEditWindow, nullptr);
+    EXPECT_EQ(g_pPreviewClip, clip);
+    EXPECT_TRUE(g_ucChaseEditFlags & CHASEEDIT_OBJECT);
+    EXPECT_EQ(g_pEditChase, Vid_GetClipEntryChase(clip, 1));
+    Ui_GridMouseRelease(nullptr); // the grid is gone: the release does nothing
+    Ed_LeaveChaseEditor();
+    EXPECT_EQ(g_pChaseEditWindow, nullptr);
+    EXPECT_EQ(Vid_GetLaneClipAt(0, column), clip) << "leaving keeps a clip that has chases";
+    for (int i = 0; i < 8 && !g_pGridWindow; i++)
+        Frame();
+    ASSERT_NE(g_pGridWindow, nullptr);
+    EXPECT_EQ(g_ucGridKind, 1) << "back on the video grid";
+
+    // The song grid has no clips: the press is refused and opens nothing.
+    Ui_CloseGridScreen();
+    ASSERT_TRUE(Ui_SetupGridScreen(2));
+    const uint32_t refusals = g_uRefusals;
+    g_iScreen = 67;
+    g_iNextScreen = -1;
+    PointAt(3, 0);
+    Ui_GridMousePress(&g_pGridView->head);
+    EXPECT_EQ(g_uRefusals, refusals + 1);
+    EXPECT_NE(g_pGridWindow, nullptr);
+    EXPECT_EQ(g_pChaseEditWindow, nullptr);
+    EXPECT_EQ(g_iNextScreen, -1);
+    g_iScreen = 10;
 }
 
 // ---- Golden frames ----

@@ -323,7 +323,7 @@ void DrawStatistics(const OPTIONGADGET *g)
 {
     Ed_UpdateMemoryUsage();
     char song[16], video[16], riffs[16], samples[16], notes[16];
-    std::snprintf(song, sizeof song, "%dk", int(g_iSongMemoryBytes / 1024));
+    std::snprintf(song, sizeof song, "%dk", int(g_iSizeMusic / 1024));
     std::snprintf(video, sizeof video, "%dk", int(g_iVideoMemoryBytes / 1024));
     std::snprintf(riffs, sizeof riffs, "%d", std::max(0, int(g_uRiffCount) - 1));
     std::snprintf(samples, sizeof samples, "%d", std::max(0, int(g_uSampleCount) - 1));
@@ -661,6 +661,8 @@ void Ed_OpenOptionPage()
     Ui_LoadSongOptions();
     g_ucOptionPageMode = 0;
     ReadDeviceNames();
+    // The statistics panel shows the music size: bring it up to date once, not every frame.
+    Seq_UpdateSongSizes();
     s_iAppliedGamma = g_iGammaLevel;
     Ed_ShowGadgetPage(g_pOptionsPage, 0);
     TEXTFIELDDESC td{};

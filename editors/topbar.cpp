@@ -176,7 +176,7 @@ void Ed_DrawTopBar(void *)
     Ed_DrawPlayLight();
     Text(g_szSongTitle, 179, 7, &g_atUiFonts[0]);
     // 8. Memory in use.
-    std::snprintf(text, sizeof text, "%.4dk", int(g_iSongMemoryBytes / 1024));
+    std::snprintf(text, sizeof text, "%.4dk", int(Seq_SongSizeTotal() / 1024));
     Text(text, 296, 24, &g_atUiFonts[1]);
     // 9. Playing position and song length.
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", g_ucPosHours, g_ucPosMinutes, g_ucPosSeconds);

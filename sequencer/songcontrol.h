@@ -38,6 +38,8 @@ struct JAMSETUP
 };
 extern JAMSETUP g_JamSetups[4];
 extern int32_t g_iSizeMusic, g_iSizeSongGrid, g_iSizeJams, g_iSizeHeader, g_iSizeDiscs, g_iSizeResources;
+// The song's bytes in memory as the top bar shows them: music, jams, header, discs and resources.
+int32_t Seq_SongSizeTotal();
 
 void Seq_Init();
 void Seq_NewSong();

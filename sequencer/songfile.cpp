@@ -22,10 +22,12 @@
 #include "video/respages.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <unistd.h>
@@ -468,11 +470,18 @@ int32_t Seq_PackRiffGrid(int32_t riff, const CHUNKCONTEXT *ctx, std::vector<uint
     return r ? PackedLength(r, ctx, out) : 0;
 }
 
+namespace {
+// Set while the song sizes are taken: the sizing must not flush the riffs waiting for deletion
+// (the flush itself recomputes the sizes).
+bool g_bSizingSong = false;
+} // namespace
+
 uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
 {
     for (auto &rec : ctx->aChunk)
         rec = CHUNKRECORD{};
-    Seq_FlushDeletedRiffs();
+    if (!g_bSizingSong)
+        Seq_FlushDeletedRiffs();
     ctx->aChunk[CHUNK_H2].uSize = 12;
     ctx->aChunk[CHUNK_AU].uSize = 36;
     ctx->aChunk[CHUNK_CN].uSize = 28;
@@ -615,6 +624,39 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
     if (pBlocks)
         *pBlocks = (int32_t)((total + 8703) >> 13);
     return total;
+}
+
+void Seq_UpdateSongSizes()
+{
+    Seq_CountUsedRows();
+    if (g_bSizingSong)
+        return;
+    // Sized as a save of the song and its jams would be; a save that would be refused (a library
+    // sample no longer loaded) still shows what it had sized so far.
+    CHUNKCONTEXT ctx;
+    g_bSizingSong = true;
+    Seq_PrepareSave(SONGPART_SONG | SONGPART_JAMS, nullptr, &ctx);
+    g_bSizingSong = false;
+    auto bytes = [&](std::initializer_list<int32_t> types) {
+        int64_t sum = 0;
+        for (int32_t t : types) {
+            const CHUNKRECORD &rec = ctx.aChunk[t];
+            sum += int64_t(rec.uSize) + (rec.uCount && IsStandardHeader(t) ? 8 : 0);
+        }
+        return int32_t(std::min<int64_t>(sum, INT32_MAX));
+    };
+    g_iSizeMusic = bytes({CHUNK_EN, CHUNK_SP, CHUNK_IN, CHUNK_NO, CHUNK_RI, CHUNK_R2, CHUNK_SN});
+    g_iSizeSongGrid = bytes({CHUNK_SN});
+    g_iSizeJams = bytes({CHUNK_JT, CHUNK_JC, CHUNK_JS});
+    g_iSizeHeader = bytes({CHUNK_H2, CHUNK_AU, CHUNK_CN});
+    g_iSizeDiscs = bytes({CHUNK_DS});
+    g_iSizeResources = bytes({CHUNK_RE});
+}
+
+int32_t Seq_SongSizeTotal()
+{
+    const int64_t sum = int64_t(g_iSizeMusic) + g_iSizeJams + g_iSizeHeader + g_iSizeDiscs + g_iSizeResources;
+    return int32_t(std::min<int64_t>(sum, INT32_MAX));
 }
 
 std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNKCONTEXT *ctx)

@@ -747,3 +747,45 @@ TEST_F(LibraryRiff, LoadsAsTheRiffInHandAndPreviewsAudibly)
 }
 
 } // namespace
+
+// The song sizes the top bar and the statistics show are those of the image a save would write.
+TEST_F(SongFile, SongSizesAddUpToTheSavedImage)
+{
+    Seq_UpdateSongSizes();
+    EXPECT_EQ(g_iSizeHeader, 12 + 36 + 28);
+    EXPECT_EQ(g_iSizeDiscs, 8 + 20); // the program's own disc when none is registered
+    EXPECT_EQ(g_iSizeJams, 0);
+    EXPECT_EQ(g_iSizeResources, 0);
+    const int32_t emptyMusic = g_iSizeMusic;
+    EXPECT_EQ(Seq_SongSizeTotal(), (int32_t)Save().size());
+
+    const uint8_t sound[8] = {1, 0, 2, 0, 3, 0, 4, 0};
+    ASSERT_EQ(Snd_ImportRawSample("tick", sound, 8, 44100), 1);
+    const int32_t kept = MakeRiff(2, 3, 4);
+    const int32_t dropped = MakeRiff(1, 1, 2, 30);
+    ASSERT_GT(kept, 0);
+    ASSERT_GT(dropped, 0);
+    Seq_PlaceRiff(kept, 0, 0, 0, 1);
+    Seq_PlaceRiff(kept, 4, 0, 0, 1);
+    Seq_UpdateSongSizes();
+    const int32_t music = g_iSizeMusic;
+    EXPECT_GT(music, emptyMusic);
+    EXPECT_GT(g_iSizeSongGrid, 8);
+    EXPECT_LE(g_iSizeSongGrid, music); // the grid is part of the music
+    EXPECT_EQ(Seq_SongSizeTotal(), (int32_t)Save().size());
+
+    // A riff waiting for deletion stays queued while the sizes are taken; working the queue off
+    // takes the sizes again (once: the flush and the sizing must not call each other for ever).
+    Seq_QueueRiffDelete(dropped);
+    const uint16_t queued = g_uDeferredRiffCount;
+    ASSERT_GT(queued, 0);
+    Seq_UpdateSongSizes();
+    EXPECT_EQ(g_uDeferredRiffCount, queued);
+    EXPECT_EQ(g_iSizeMusic, music);
+    g_iSizeMusic = -1;
+    Seq_FlushDeletedRiffs();
+    EXPECT_EQ(g_uDeferredRiffCount, 0);
+    EXPECT_GT(g_iSizeMusic, emptyMusic);
+    EXPECT_EQ(Seq_SongSizeTotal(), (int32_t)Save().size());
+    EXPECT_MODEL_WHOLE();
+}

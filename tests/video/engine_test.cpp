@@ -366,6 +366,31 @@ TEST_F(LaneUpdate, ClipsAreChosenOncePerPositionAndPlayEveryFrame)
     EXPECT_EQ(g_apLanePlayingClip[1], nullptr);
 }
 
+// While the song plays, each bar moves the video to the song's row and the clip placed on the
+// lanes there is the one shown; it stops showing once the song has moved past it.
+TEST_F(LaneUpdate, APlacedClipPlaysAtItsPositionWhileTheSongPlays)
+{
+    VIDCLIP *a = NewClip(objType), *b = NewClip(objType);
+    ASSERT_EQ(Vid_PlaceClipRun(0, 8, 4, a), LANE_DONE);
+    ASSERT_EQ(Vid_PlaceClipRun(2, 10, 2, b), LANE_DONE);
+    Request(0);
+    g_bSongPlaying = 1;
+    for (int32_t row = 0; row < 16; row++) {
+        SCOPED_TRACE(row);
+        g_uSongRow = static_cast<uint32_t>(row);
+        const int16_t bar[2] = {0, 1};
+        Vid_OnBarEvent(reinterpret_cast<uintptr_t>(bar));
+        EXPECT_EQ(g_iVideoPosition.load(), row);
+        Vid_UpdateLanes();
+        EXPECT_EQ(g_iShownPosition, row);
+        EXPECT_EQ(g_apLanePlayingClip[0], row >= 8 && row < 12 ? a : nullptr);
+        EXPECT_EQ(g_apLanePlayingClip[2], row >= 10 && row < 12 ? b : nullptr);
+        EXPECT_EQ(g_bVideoEmpty, row >= 8 && row < 12 ? 0 : 1);
+    }
+    g_bSongPlaying = 0;
+    g_uSongRow = 0;
+}
+
 TEST_F(LaneUpdate, MutedLanesAndThePreview)
 {
     VIDCLIP *obj = NewClip(objType), *fx = NewClip(dveType), *cam = NewClip(camType);

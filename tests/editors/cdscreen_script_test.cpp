@@ -529,7 +529,6 @@ TEST_F(CdScreenMouse, GeneratedVideoModeFromTheMouse)
     EXPECT_GT(f.Lit(214, 128, 426, 131) + f.Lit(214, 309, 426, 312), 100) << "the video's frame";
     EXPECT_GT(f.Lit(207, 330, 433, 372), 200) << "the panel shows below it";
     EXPECT_EQ(f.Lit(0, 0, 640, 100), 0) << "nothing of the grid or the top bar";
-    EXPECT_GT(f.NotBlack(217, 131, 423, 309), 300) << "the video shows its objects";
 }
 
 // The next track while the generated video plays gives the lanes new clips: the video's

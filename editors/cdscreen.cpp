@@ -895,6 +895,10 @@ void Ed_CdFrame(void *)
         if (g_sCdTrack != s_sVideoTrackSeen) {
             s_sVideoTrackSeen = g_sCdTrack;
             Vid_FreeRandomClips(g_iCdVariety, g_iCdRateOfChange);
+            // The lanes still hold the clips just deleted and the position has not moved: make
+            // them take the new ones, or the picture stays black for the rest of the disc.
+            g_iShownPosition = -1;
+            g_bLaneUpdateForce = 1;
         }
         if (g_ucCdState != CDSCREEN_SAMPLING)
             Vid_UpdateLanes();

@@ -385,6 +385,27 @@ struct Frame
             }
         return n;
     }
+    // Pixels of the rectangle that are not black, and those that differ from another frame's.
+    int NotBlack(int x0, int y0, int x1, int y1) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1 && y < int(h); y++)
+            for (int x = x0; x < x1 && x < int(w); x++) {
+                const uint8_t *p = &rgb[(size_t(y) * w + size_t(x)) * 3];
+                n += p[0] + p[1] + p[2] > 30;
+            }
+        return n;
+    }
+    int Differs(const Frame &o, int x0, int y0, int x1, int y1) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1 && y < int(h) && y < int(o.h); y++)
+            for (int x = x0; x < x1 && x < int(w) && x < int(o.w); x++) {
+                const size_t i = (size_t(y) * w + size_t(x)) * 3;
+                n += std::memcmp(&rgb[i], &o.rgb[(size_t(y) * o.w + size_t(x)) * 3], 3) != 0;
+            }
+        return n;
+    }
 };
 Frame ReadPng(const std::string &path)
 {
@@ -509,4 +530,33 @@ TEST_F(CdScreenMouse, GeneratedVideoModeFromTheMouse)
     EXPECT_GT(f.Lit(207, 330, 433, 372), 200) << "the panel shows below it";
     EXPECT_EQ(f.Lit(0, 0, 640, 100), 0) << "nothing of the grid or the top bar";
 }
+
+// The next track while the generated video plays gives the lanes new clips: the video's
+// rectangle must go on showing them, and they move, not stay black for the rest of the disc.
+TEST_F(CdScreenMouse, GeneratedVideoShowsAndMovesAfterTheNextTrack)
+{
+    MouseScript m;
+    m.Press(kPageX + 83, kPageY + 85)
+        .Press(kOkayX, kOverwriteOkayY)
+        .Press(kOkayX, kOkayY)
+        .Press(ButtonX(CDBUTTON_PLAY), kRowY)
+        .Press(ButtonX(CDBUTTON_NEXT), kRowY)
+        .Wait(4);
+    const Frame a = RunScript(m, m.frame, "next_a.png");
+    EXPECT_EQ(g_sCdTrack, 2);
+    EXPECT_EQ(g_ucCdState, CDSCREEN_PLAYING);
+    // The same run again from a clean start, some frames longer.
+    TearDown();
+    SetUp();
+    g_sCdTrack = 0;
+    const Frame b = RunScript(m, m.frame + 6, "next_b.png");
+    EXPECT_EQ(g_sCdTrack, 2);
+    ASSERT_EQ(a.w, 640u);
+    ASSERT_EQ(b.w, 640u);
+    // The rectangle's inside, its frame left out: 208 x 180 from (216, 130).
+    EXPECT_GT(a.NotBlack(217, 131, 423, 309), 300) << "the video shows its objects";
+    EXPECT_GT(b.NotBlack(217, 131, 423, 309), 300) << "and goes on showing them";
+    EXPECT_GT(a.Differs(b, 217, 131, 423, 309), 50) << "the objects move between the two frames";
+}
+
 } // namespace

@@ -553,6 +553,12 @@ void ChooseAudioOut(int32_t row)
     }
 }
 
+// The last folder the steps reach: in a jam the riff library's song folder follows the players'.
+int LastFolder(const POPUP *p)
+{
+    return p->folderCount + (p->kind == POPUP_RIFF_LIBRARY && g_bJamActive && p->folderCount >= 1 ? 1 : 0);
+}
+
 bool SubfolderStep(int direction)
 {
     POPUP *p = g_pCurrentPopup;
@@ -563,14 +569,14 @@ bool SubfolderStep(int direction)
     if (direction < 0) {
         if (--d->subfolder < 1) {
             if (--d->folder < 1)
-                d->folder = int16_t(p->folderCount);
+                d->folder = int16_t(LastFolder(p));
             const int n = SubfolderCount(p, d->folder);
             p->entryFolderCount = uint16_t(std::max(n, 0));
             d->subfolder = int16_t(std::max(n, 1));
         }
     } else if (++d->subfolder > p->entryFolderCount) {
         d->subfolder = 1;
-        if (++d->folder > p->folderCount)
+        if (++d->folder > LastFolder(p))
             d->folder = 1;
         p->entryFolderCount = uint16_t(std::max(SubfolderCount(p, d->folder), 0));
     }
@@ -585,8 +591,8 @@ void FolderStep(POPUP *p, int direction)
     POPUPDESC *d = p->desc;
     d->folder = int16_t(d->folder + direction);
     if (d->folder < 1)
-        d->folder = int16_t(p->folderCount);
-    else if (d->folder > p->folderCount)
+        d->folder = int16_t(LastFolder(p));
+    else if (d->folder > LastFolder(p))
         d->folder = 1;
     d->subfolder = 1;
     p->entryFolderCount = uint16_t(std::max(SubfolderCount(p, d->folder), 0));
@@ -687,7 +693,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
     if (library) {
         p->folderCount = uint16_t(LibraryFolderCount(p));
         if (p->folderCount >= 1) {
-            if (d->folder < 1 || (d->folder > p->folderCount && !g_bJamActive)) {
+            if (d->folder < 1 || d->folder > LastFolder(p)) {
                 d->folder = int16_t(p->folderCount);
                 d->subfolder = int16_t(std::max(SubfolderCount(p, d->folder), 1));
             }

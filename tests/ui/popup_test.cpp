@@ -753,6 +753,18 @@ TEST_F(Popups, JamPlayersFoldersListAndAssignTheirEntries)
             EXPECT_EQ(p->empty[r], f.rows[r].second);
         }
     }
+    // Stepping on from the last player's folder reaches the song's, then wraps to the first.
+    p->desc->folder = 4;
+    Ui_PopupReload(p);
+    Frame();
+    Tap(kNextSub);
+    EXPECT_EQ(p->desc->folder, 5);
+    EXPECT_STREQ(p->title, "Me");
+    Tap(kNextSub);
+    EXPECT_EQ(p->desc->folder, 1);
+    Tap(kPrevSub);
+    EXPECT_EQ(p->desc->folder, 5);
+
     // Alice's gone riff is refused and nothing is sent; her groove goes to riff key 5.
     p->desc->folder = 3;
     Ui_PopupReload(p);

@@ -762,6 +762,13 @@ bool Jam_ChooseFromLibraryPopup(POPUP *p, int32_t row)
     const uint32_t a = uint32_t(std::max<int>(p->desc->folder, 0)), b = uint32_t(std::max<int>(p->desc->subfolder, 0));
     const uint32_t c = uint32_t(row + 1);
     std::lock_guard<std::recursive_mutex> hold(g_NetNode.pJam->Lock);
+    // A jam player's folder: the row is an entry of that player's list.
+    if (const int32_t player = Ui_JamLibraryFolderPlayer(p); player >= 0) {
+        if (p->kind == POPUP_RIFF_LIBRARY)
+            return g_iJamRiffKeyChoice >= 0 && Jam_AssignRiffFromList(&g_NetNode, player, c, -1, 1) == 0;
+        return (g_iJamSlotChoice >= 0 || g_iJamKeyboardChoice >= 0) &&
+               Jam_AssignInstrumentFromList(&g_NetNode, player, c, -1, 1) == 0;
+    }
     if (p->kind == POPUP_RIFF_LIBRARY)
         return g_iJamRiffKeyChoice >= 0 && Jam_AssignRiffFromLibrary(&g_NetNode, a, b, c, -1) == 0;
     if (p->kind != POPUP_SAMPLE_LIBRARY)

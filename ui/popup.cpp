@@ -13,8 +13,10 @@
 #include "core/padbind.h"
 #include "core/soundlib.h"
 #include "editors/filescreen.h"
+#include "jam/jamdata.h"
 #include "jam/jamplay.h"
 #include "jam/jamscreen.h"
+#include "jam/jamseq.h"
 #include "jam/jamsound.h"
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
@@ -29,6 +31,7 @@
 #include "render/framecycle.h"
 #include "render/gpustate.h"
 #include "render/prims2d.h"
+#include "sequencer/instruments.h"
 #include "sequencer/playback.h"
 #include "sequencer/songmodel.h"
 #include "ui/busybox.h"
@@ -180,12 +183,71 @@ void FreeNames(POPUP *p)
     p->nameCount = 0;
 }
 
+// A jam player's folder lists that player's riffs or instruments, named as the jam knows them.
+// The rows' flags are set here: an entry whose riff or instrument is gone is unavailable.
+bool FillJamPlayerListing(POPUP *p)
+{
+    const int32_t player = Ui_JamLibraryFolderPlayer(p);
+    if (player < 0)
+        return false;
+    const bool riffs = p->kind == POPUP_RIFF_LIBRARY;
+    JAMNET *net = g_NetNode.pJam;
+    std::unique_lock<std::recursive_mutex> jam;
+    if (net)
+        jam = std::unique_lock<std::recursive_mutex>(net->Lock);
+    const int32_t mySlot = net ? net->iNetMySlot : -1;
+    const bool own = player == JAM_LOCAL_PLAYER || player == mySlot;
+    const char *who = own ? g_szPlayerName : net ? net->aSlotNames[player].szName : "";
+    Copy(p->title, who, sizeof p->title);
+    Copy(p->subtitle, who, sizeof p->subtitle);
+    for (char *c = p->subtitle; *c; c++)
+        *c = char(std::toupper(uint8_t(*c)));
+    const int32_t owner = player == JAM_LOCAL_PLAYER ? JAM_LOCAL_PLAYER : Jam_ListOwner(player, mySlot);
+    int32_t count = 0;
+    if (riffs)
+        count = own ? int32_t(g_uRiffListCount) : g_apJamRiffIds[player] ? g_aiJamRiffIdCount[player] : 0;
+    else
+        count = g_apJamInstrumentIds[owner] ? g_aiJamInstrumentIdCount[owner] : 0;
+    if (count <= 0)
+        return true;
+    p->names = static_cast<uint8_t *>(std::calloc(size_t(count), kNameRow));
+    p->empty = static_cast<uint8_t *>(std::calloc(size_t(count), 1));
+    if (!p->names || !p->empty) {
+        FreeNames(p);
+        return true;
+    }
+    for (int32_t k = 0; k < count; k++) {
+        const uint32_t entry = uint32_t(k + 1);
+        char name[kNameRow] = {};
+        if (riffs) {
+            const uint16_t id = own ? (entry <= g_uRiffListCount ? g_auRiffList[entry] : 0)
+                                    : Jam_RiffListEntry(player, entry);
+            const RIFFENTRY *r = id && g_JamSeqCalls.GetRiff ? g_JamSeqCalls.GetRiff(id) : nullptr;
+            if (r)
+                std::snprintf(name, sizeof name, "%.*s", int(sizeof r->szName), r->szName);
+            p->empty[k] = r ? 0 : 1;
+        } else {
+            const uint16_t id = Jam_InstrumentListEntry(owner, entry);
+            char inst[20] = {};
+            if (id)
+                Seq_GetInstrumentName(id, inst);
+            std::snprintf(name, sizeof name, "%.*s", int(sizeof inst), inst);
+            p->empty[k] = id && inst[0] ? 0 : 1;
+        }
+        std::memcpy(p->names + size_t(k) * kNameRow, name, kNameRow);
+    }
+    p->nameCount = count;
+    return true;
+}
+
 // Reads the current sub-folder's listing into the pop-up, with its title and subtitle.
 void LoadListing(POPUP *p)
 {
     FreeNames(p);
     p->title[0] = p->subtitle[0] = 0;
     const POPUPDESC *d = p->desc;
+    if (FillJamPlayerListing(p))
+        return;
     if (d->folder < 1 || d->subfolder < 1 || d->folder > p->folderCount || Jam_FillTemplateFileListing(p))
         return;
     uint16_t path[UI_POPUP_PATH];
@@ -491,6 +553,12 @@ void ChooseAudioOut(int32_t row)
     }
 }
 
+// The last folder the steps reach: in a jam the riff library's song folder follows the players'.
+int LastFolder(const POPUP *p)
+{
+    return p->folderCount + (p->kind == POPUP_RIFF_LIBRARY && g_bJamActive && p->folderCount >= 1 ? 1 : 0);
+}
+
 bool SubfolderStep(int direction)
 {
     POPUP *p = g_pCurrentPopup;
@@ -501,14 +569,14 @@ bool SubfolderStep(int direction)
     if (direction < 0) {
         if (--d->subfolder < 1) {
             if (--d->folder < 1)
-                d->folder = int16_t(p->folderCount);
+                d->folder = int16_t(LastFolder(p));
             const int n = SubfolderCount(p, d->folder);
             p->entryFolderCount = uint16_t(std::max(n, 0));
             d->subfolder = int16_t(std::max(n, 1));
         }
     } else if (++d->subfolder > p->entryFolderCount) {
         d->subfolder = 1;
-        if (++d->folder > p->folderCount)
+        if (++d->folder > LastFolder(p))
             d->folder = 1;
         p->entryFolderCount = uint16_t(std::max(SubfolderCount(p, d->folder), 0));
     }
@@ -523,8 +591,8 @@ void FolderStep(POPUP *p, int direction)
     POPUPDESC *d = p->desc;
     d->folder = int16_t(d->folder + direction);
     if (d->folder < 1)
-        d->folder = int16_t(p->folderCount);
-    else if (d->folder > p->folderCount)
+        d->folder = int16_t(LastFolder(p));
+    else if (d->folder > LastFolder(p))
         d->folder = 1;
     d->subfolder = 1;
     p->entryFolderCount = uint16_t(std::max(SubfolderCount(p, d->folder), 0));
@@ -625,7 +693,7 @@ POPUP *Ui_OpenPopupRows(int32_t kind, POPUPDESC *desc, int32_t x, int32_t y, int
     if (library) {
         p->folderCount = uint16_t(LibraryFolderCount(p));
         if (p->folderCount >= 1) {
-            if (d->folder < 1 || (d->folder > p->folderCount && !g_bJamActive)) {
+            if (d->folder < 1 || d->folder > LastFolder(p)) {
                 d->folder = int16_t(p->folderCount);
                 d->subfolder = int16_t(std::max(SubfolderCount(p, d->folder), 1));
             }
@@ -1147,4 +1215,16 @@ void Jam_MenuResetPlugin()
         return 0;
     });
     CloseJamPopups();
+}
+
+int32_t Ui_JamLibraryFolderPlayer(const POPUP *p)
+{
+    if (!p || !p->desc || !g_bJamActive || (p->kind != POPUP_RIFF_LIBRARY && p->kind != POPUP_SAMPLE_LIBRARY))
+        return -1;
+    const int32_t players = std::clamp(g_iJamPlayers, 0, 4);
+    const int32_t own = std::max(int32_t(p->folderCount) - players, 0);
+    const int32_t k = p->desc->folder - own - 1;
+    if (k >= 0 && k < players)
+        return k;
+    return p->kind == POPUP_RIFF_LIBRARY && k == players ? JAM_LOCAL_PLAYER : -1;
 }

@@ -113,6 +113,10 @@ void Ui_PopupStorePosition(POPUP *p);
 void Ui_PopupPrevFolder(POPUP *p);
 void Ui_PopupNextFolder(POPUP *p);
 void Ui_PopupReload(POPUP *p);
+// In a jam the riff and sample libraries end with a folder per jam player (0..g_iJamPlayers - 1)
+// listing that player's riffs or instruments, and the riff library then one with the song's
+// riffs (JAM_LOCAL_PLAYER). The player of the pop-up's folder, -1 for an archive folder.
+int32_t Ui_JamLibraryFolderPlayer(const POPUP *p);
 void Ui_PopupDraw(void *popup);
 // The right button on screen 9.
 void Ui_PopupRightPress();

@@ -15,6 +15,9 @@
 #include "jam/netjam.h"
 #include "jam/jaminput.h"
 #include "jam/jamsession.h"
+#include "jam/jamscreen.h"
+#include "jam/jamdata.h"
+#include "sequencer/samples.h"
 #include "sequencer/songmodel.h"
 #include "support/wadfixture.h"
 #include "ui/busybox.h"
@@ -27,6 +30,7 @@
 #include "ui_fixture.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -681,4 +685,152 @@ TEST_F(Popups, JamControllerAndPluginLists)
     g_NetNode.pJam = nullptr;
     g_iJamStartState = 0;
     g_iPluginCount = 0;
+}
+
+// In a jam the riff library's folders past its own list the players' riffs and then the song's;
+// a row assigns that list entry to the riff key the jam menu picked, an unavailable row is
+// refused. The sample library's player folders give their instruments to the picked pad.
+TEST_F(Popups, JamPlayersFoldersListAndAssignTheirEntries)
+{
+    Seq_NewSong();
+    JamCalls rec;
+    JAMNET net;
+    Net_InitJamNet(&net, &rec);
+    net.iNetMySlot = 3;
+    std::snprintf(net.aSlotNames[0].szName, sizeof net.aSlotNames[0].szName, "Alice");
+    g_NetNode.pJam = &net;
+    g_bNetJamImmediate = 0;
+    g_bJamSinglePlayer = 0;
+    g_iJamStartState = 4;
+    g_bJamActive = 1;
+    g_bJamSessionOn = 1;
+    g_iJamPlayers = 2;
+    char keepName[sizeof g_szPlayerName];
+    std::memcpy(keepName, g_szPlayerName, sizeof keepName);
+    std::snprintf(g_szPlayerName, sizeof g_szPlayerName, "Me");
+    ASSERT_EQ(Jam_AllocPlayerLists(), 0);
+    const int32_t hers = Seq_NewRiff(1, 1), mine = Seq_NewRiff(1, 1);
+    ASSERT_GT(hers, 0);
+    ASSERT_GT(mine, 0);
+    std::snprintf(Seq_GetRiff(hers)->szName, sizeof Seq_GetRiff(hers)->szName, "Her groove");
+    std::snprintf(Seq_GetRiff(mine)->szName, sizeof Seq_GetRiff(mine)->szName, "My groove");
+    ASSERT_EQ(Jam_AppendRiffId(0, uint16_t(hers)), 0);
+    ASSERT_EQ(Jam_AppendRiffId(0, 999), 0); // a riff that is gone
+    const uint16_t keepList = g_auRiffList[1], keepCount = g_uRiffListCount;
+    g_auRiffList[1] = uint16_t(mine);
+    g_uRiffListCount = 1;
+    const std::vector<JAMEVENT> &sent = net.aEventLists[net.iEventSetNext & 1][JAM_LOCAL_PLAYER].Events;
+
+    // Six archive folders, two players: the library's own two, Alice's, player 1's, the song's.
+    g_iJamRiffKeyChoice = 5;
+    POPUP *p = Ui_OpenPopup(POPUP_RIFF_LIBRARY, nullptr, 160, 69, 170, 306);
+    ASSERT_NE(p, nullptr);
+    struct Folder
+    {
+        int folder;
+        int player;
+        const char *title, *subtitle;
+        std::vector<std::pair<std::string, int>> rows; // name, empty flag
+    };
+    const Folder folders[] = {
+        {2, -1, "Drum kits", "DRUMS", {{"Drum kits 1", 0}, {"Drum kits 2", 0}}},
+        {3, 0, "Alice", "ALICE", {{"Her groove", 0}, {"", 1}}},
+        {4, 1, "EMPTY", "EMPTY", {}},
+        {5, JAM_LOCAL_PLAYER, "Me", "ME", {{"My groove", 0}}},
+    };
+    for (const Folder &f : folders) {
+        p->desc->folder = int16_t(f.folder);
+        p->desc->subfolder = 1;
+        Ui_PopupReload(p);
+        SCOPED_TRACE(f.folder);
+        EXPECT_EQ(Ui_JamLibraryFolderPlayer(p), f.player);
+        EXPECT_STREQ(p->title, f.title);
+        EXPECT_STREQ(p->subtitle, f.subtitle);
+        ASSERT_EQ(p->nameCount, int(f.rows.size()));
+        EXPECT_EQ(p->list->totalRows, f.rows.size());
+        for (size_t r = 0; r < f.rows.size(); r++) {
+            EXPECT_EQ(std::string(reinterpret_cast<const char *>(p->names) + r * WAD_COMPANION_ROW), f.rows[r].first);
+            EXPECT_EQ(p->empty[r], f.rows[r].second);
+        }
+    }
+    // Stepping on from the last player's folder reaches the song's, then wraps to the first.
+    p->desc->folder = 4;
+    Ui_PopupReload(p);
+    Frame();
+    Tap(kNextSub);
+    EXPECT_EQ(p->desc->folder, 5);
+    EXPECT_STREQ(p->title, "Me");
+    Tap(kNextSub);
+    EXPECT_EQ(p->desc->folder, 1);
+    Tap(kPrevSub);
+    EXPECT_EQ(p->desc->folder, 5);
+
+    // Alice's gone riff is refused and nothing is sent; her groove goes to riff key 5.
+    p->desc->folder = 3;
+    Ui_PopupReload(p);
+    Frame();
+    EXPECT_EQ(Row(p, 1), "Her groove");
+    Tap(kDown);
+    for (int i = 0; i < 10; i++)
+        Frame();
+    Tap(kChoose);
+    EXPECT_EQ(g_uRefusals, 1u);
+    EXPECT_TRUE(sent.empty());
+    Tap(kUp);
+    for (int i = 0; i < 10; i++)
+        Frame();
+    Tap(kChoose);
+    EXPECT_EQ(p->free, 1);
+    EXPECT_EQ(g_iJamRiffKeyChoice, -1);
+    EXPECT_EQ(Jam_SlotWordOf(net.aPlayers[JAM_LOCAL_PLAYER].auRiffKey[5]), Jam_PackListEntry(0, 1));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent.back(), (JAMEVENT{0, 15, Jam_PackListEntry(0, 1)}));
+
+    // The song's folder names this program's own slot to the others.
+    g_iJamRiffKeyChoice = 2;
+    p = Ui_OpenPopup(POPUP_RIFF_LIBRARY, nullptr, 160, 69, 170, 306);
+    ASSERT_NE(p, nullptr);
+    p->desc->folder = 5;
+    Ui_PopupReload(p);
+    Frame();
+    Tap(kChoose);
+    EXPECT_EQ(p->free, 1);
+    EXPECT_EQ(sent.back(), (JAMEVENT{0, 12, Jam_PackListEntry(3, 1)}));
+
+    // A sample library folder of player 1: its instrument goes to the pad the menu picked, and
+    // the riff library's song folder does not exist there.
+    constexpr int kSlot = 7;
+    INSTRUMENTSLOT &inst = g_aInstrumentSlots[kSlot];
+    const INSTRUMENTSLOT keepInst = inst;
+    inst.ucKey1 = 1;
+    inst.pszName = "Strings";
+    ASSERT_EQ(Jam_AppendInstrumentId(1, kSlot), 0);
+    POPUPDESC desc{};
+    POPUP samples{};
+    samples.kind = POPUP_SAMPLE_LIBRARY;
+    samples.desc = &desc;
+    samples.folderCount = 4;
+    desc.folder = 5;
+    EXPECT_EQ(Ui_JamLibraryFolderPlayer(&samples), -1);
+    desc.folder = 4;
+    EXPECT_EQ(Ui_JamLibraryFolderPlayer(&samples), 1);
+    EXPECT_FALSE(Jam_ChooseFromLibraryPopup(&samples, 0)) << "no pad picked";
+    g_iJamSlotChoice = 6;
+    EXPECT_FALSE(Jam_ChooseFromLibraryPopup(&samples, 1)) << "past the list";
+    EXPECT_TRUE(Jam_ChooseFromLibraryPopup(&samples, 0));
+    EXPECT_EQ(Jam_SlotWordOf(net.aPlayers[JAM_LOCAL_PLAYER].auPad[6]), Jam_PackListEntry(1, 1));
+    EXPECT_EQ(sent.back(), (JAMEVENT{0, 7, Jam_PackListEntry(1, 1)}));
+
+    inst = keepInst;
+    g_auRiffList[1] = keepList;
+    g_uRiffListCount = keepCount;
+    Seq_ResetSongModel();
+    std::memcpy(g_szPlayerName, keepName, sizeof keepName);
+    Jam_FreePlayerLists();
+    g_iJamSlotChoice = g_iJamKeyboardChoice = g_iJamRiffKeyChoice = -1;
+    g_bJamSessionOn = 0;
+    g_bJamActive = 0;
+    g_iJamPlayers = 4;
+    g_iJamStartState = 0;
+    g_NetNode.pJam = nullptr;
 }

@@ -219,8 +219,10 @@ protected:
         ASSERT_TRUE(g_pCurrentPopup && g_pCurrentPopup->list);
         const WIDGET &h = g_pCurrentPopup->list->head;
         const int x = g_pCurrentPopup->window->x + h.x + 20, y = g_pCurrentPopup->window->y + h.y + 4;
+        // The first click may already choose (a double click of an earlier one) and close it.
+        const int kind = g_pCurrentPopup->kind;
         Click(x, y);
-        if (PopupOpen(g_pCurrentPopup->kind))
+        if (PopupOpen(kind))
             Click(x, y);
     }
 };

@@ -8,7 +8,6 @@
 #include "core/browser.h"
 #include "core/cardsave.h"
 #include "core/padbind.h"
-#include "editors/standin_editorstate.h"
 #include "editors/topbar.h"
 #include "render/fonts.h"
 #include "render/gpustate.h"

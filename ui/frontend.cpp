@@ -4,7 +4,7 @@
 #include "editors/blockselect.h"
 #include "editors/cdscreen.h"
 #include "editors/curveeditor.h"
-#include "editors/standin_editorstate.h"
+#include "editors/filescreen.h"
 #include "editors/topbar.h"
 #include "render/framecycle.h"
 #include "render/prims2d.h"

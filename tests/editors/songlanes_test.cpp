@@ -23,7 +23,7 @@
 #include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/msgbox.h"
-#include "editors/standin_editorstate.h"
+#include "editors/filescreen.h"
 #include "ui/valueslider.h"
 #include "ui/view.h"
 #include "video/lanes.h"

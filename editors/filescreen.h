@@ -146,6 +146,11 @@ void Ed_AfterSampleRebuild();
 void Ed_FileBrowserPendingWork();
 // What a component pop-up does with a chosen row (kinds 8, 9, 12 and 13). False for other kinds.
 bool Ed_FilePopupChoose(POPUP *p);
+// "Set all on" and "Set all off" of the component pop-ups (and the riff and clip lists): tick or
+// clear every row that can be chosen; and their menu rows' installer.
+void Ui_PopupSelectAll();
+void Ui_PopupSelectNone();
+void Ed_InstallFilePopupItems();
 
 // ---- Names and paths ----
 // The file name a title saves under: control characters, '/' and '\' become '_', a name of only

@@ -299,6 +299,47 @@ void Ed_OpenLoadPopup()
     Ui_SetMenuPage(16);
 }
 
+namespace {
+
+// Ticks or clears every row of the current component pop-up that can be chosen.
+void SetAllComponentRows(bool on)
+{
+    POPUP *p = g_pCurrentPopup;
+    if (!p || !p->list || (p->kind != 8 && p->kind != 9 && p->kind != 12 && p->kind != 13))
+        return;
+    const int kind = p->kind;
+    if (kind == 8 || kind == 9) {
+        const int from = kind == 8 ? 0 : 2, to = from + ItemCount(kind);
+        for (int n = from; n < to; n++) {
+            FILECOMPONENT &c = g_atFileComponents[n];
+            if (c.flags & FILEROW_ENABLED)
+                c.flags = on ? uint8_t(c.flags | FILEROW_TICKED) : uint8_t(c.flags & ~FILEROW_TICKED);
+        }
+    } else {
+        auto &ticks = kind == 12 ? g_vFileRiffTicks : g_vFileClipTicks;
+        std::fill(ticks.begin(), ticks.end(), on ? 1 : 0);
+    }
+    Ui_RefillListRows(p->list);
+}
+
+} // namespace
+
+void Ui_PopupSelectAll()
+{
+    SetAllComponentRows(true);
+}
+
+void Ui_PopupSelectNone()
+{
+    SetAllComponentRows(false);
+}
+
+void Ed_InstallFilePopupItems()
+{
+    Ui_SetMenuItemHandler(92, Ui_PopupSelectAll);
+    Ui_SetMenuItemHandler(93, Ui_PopupSelectNone);
+}
+
 bool Ed_FilePopupChoose(POPUP *p)
 {
     if (!p || (p->kind != 8 && p->kind != 9 && p->kind != 12 && p->kind != 13) || !p->list)

@@ -51,6 +51,7 @@ void Ui_InitFrontEnd()
     Ui_InstallSampleEditItems();
     Ed_InstallCdMenuItems();
     Ed_InstallCurveMenuItems();
+    Ed_InstallFilePopupItems();
     Jam_InstallSetupMenuItems();
     Ed_ResetStoredCurves();
     std::fill(g_aucChannelEnabled, g_aucChannelEnabled + 12, uint8_t(1));

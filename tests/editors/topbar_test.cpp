@@ -22,6 +22,7 @@
 #include "ui/gridvideo.h"
 #include "ui/menupages.h"
 #include "ui/msgbox.h"
+#include "ui/popup.h"
 #include "video/chase.h"
 #include "video/chasetypes.h"
 #include "video/clips.h"
@@ -275,6 +276,45 @@ TEST_F(Editors, AJamComesBackToTheSectionItWasStartedFrom)
         }
         Frames(6);
     }
+}
+
+// "Set all on" / "Set all off" of the load pop-up tick and clear the parts the chosen file has;
+// the parts it lacks stay disabled and unticked. With no pop-up up they change nothing.
+TEST_F(Editors, SetAllOnAndOffTouchOnlyTheRowsThatCanBeChosen)
+{
+    g_ucTopBarButton = 3;
+    Ed_TopBarChoose();
+    Frames(6);
+    ASSERT_TRUE(Ui_WindowIsOpen(g_pFileBrowserWindow));
+    const uint32_t mask = g_uFilePreviewMask;
+    g_uFilePreviewMask = FILEMASK_SONG | FILEMASK_RIFFS;
+    Ed_OpenLoadPopup();
+    g_uFilePreviewMask = mask;
+    ASSERT_NE(g_pCurrentPopup, nullptr);
+    ASSERT_EQ(g_pCurrentPopup->kind, 9);
+    const uint8_t chosen = FILEROW_ENABLED | FILEROW_TICKED;
+    struct
+    {
+        int item;
+        uint8_t song, riff, clip, show;
+    } kSteps[] = {{93, FILEROW_ENABLED, FILEROW_ENABLED, 0, 0}, {92, chosen, chosen, 0, 0}, {92, chosen, chosen, 0, 0}};
+    for (const auto &step : kSteps) {
+        SCOPED_TRACE(step.item);
+        ASSERT_NE(g_atMenuItems[step.item].handler, nullptr);
+        g_atMenuItems[step.item].handler();
+        EXPECT_EQ(g_atFileComponents[FILECOMP_LOAD_SONG].flags, step.song);
+        EXPECT_EQ(g_atFileComponents[FILECOMP_LOAD_RIFF].flags, step.riff);
+        EXPECT_EQ(g_atFileComponents[FILECOMP_LOAD_CLIP].flags, step.clip);
+        EXPECT_EQ(g_atFileComponents[FILECOMP_LOAD_SHOW].flags, step.show);
+    }
+    Ui_ClosePopup();
+    g_vFileRiffTicks = {1, 0, 1};
+    g_vFileRiffNames = {"a", "b", "c"};
+    g_pCurrentPopup = nullptr;
+    Ui_PopupSelectAll(); // no pop-up: nothing
+    EXPECT_EQ(g_vFileRiffTicks, (std::vector<uint8_t>{1, 0, 1}));
+    g_vFileRiffTicks.clear();
+    g_vFileRiffNames.clear();
 }
 
 TEST_F(Editors, VideoTrackWithNoSectionOpenComesThreeFramesLater)

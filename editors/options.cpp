@@ -933,7 +933,11 @@ void Ed_ReturnToGrid()
         if (g_pGridView)
             Ui_RefreshView(g_pGridView);
     } else {
-        Ed_ShowSongGrid();
+        // The grid closed for the pages comes back as the kind it was.
+        if (g_ucGridKind == 1)
+            Ed_ShowVideoGrid();
+        else
+            Ed_ShowSongGrid();
         Ui_ReturnToEditorMenu();
     }
 }

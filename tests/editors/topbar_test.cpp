@@ -227,6 +227,28 @@ TEST_F(Editors, ChoosingASectionClosesTheOpenFileScreenOrOptionPagesFirst)
     }
 }
 
+// The option pages close the grid they were chosen from; leaving them brings back that grid.
+TEST_F(Editors, OptionPagesComeBackToTheGridTheyWereChosenFrom)
+{
+    for (int kind : {1, 2}) {
+        SCOPED_TRACE(kind);
+        g_ucTopBarButton = uint8_t(kind == 1 ? 1 : 0);
+        Ed_TopBarChoose();
+        Frames(6);
+        ASSERT_EQ(g_ucGridKind, kind);
+        g_ucTopBarButton = 5;
+        Ed_TopBarChoose();
+        Frames(6);
+        ASSERT_TRUE(Ui_WindowIsOpen(g_pOptionWindow));
+        EXPECT_FALSE(g_pGridWindow && Ui_WindowIsOpen(g_pGridWindow));
+        Ed_OptionPageBack();
+        Frames(6);
+        EXPECT_EQ(g_ucGridKind, kind);
+        EXPECT_EQ(g_ucTopBarButton, kind == 1 ? 1 : 0);
+        EXPECT_TRUE(GridFocused());
+    }
+}
+
 // "Music Jam" remembers the section it was chosen from, and the end of the jam rebuilds it.
 TEST_F(Editors, AJamComesBackToTheSectionItWasStartedFrom)
 {

@@ -5,7 +5,7 @@
 #include "app/settings.h"
 #include "app/timers.h"
 #include "core/padbind.h"
-#include "editors/standin_editors.h"
+#include "editors/topbar.h"
 #include "jam/netjam.h"
 #include "jam/standin_jam.h"
 #include "ui/standin_ui.h"

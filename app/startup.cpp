@@ -21,7 +21,7 @@
 #include "core/padbind.h"
 #include "core/standin_memory.h"
 #include "core/browser.h"
-#include "editors/standin_editors.h"
+#include "editors/jukebox.h"
 #include "jam/standin_jam.h"
 #include "platform/kescomms.h"
 #include "platform/quitsignal.h"

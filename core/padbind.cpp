@@ -4,7 +4,7 @@
 #include "core/console_memory.h"
 #include "core/cardsave.h"
 #include "core/consolelib.h"
-#include "editors/standin_editors.h"
+#include "editors/jukebox.h"
 #include "ui/msgbox.h"
 #include "video/engine.h"
 

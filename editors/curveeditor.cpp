@@ -386,7 +386,7 @@ void GraphPress(WIDGET *)
 // Dragging follows the pointer under the same rules as the keys: never past a neighbour, the
 // first point's x fixed (and the last one's outside the sample and note volume modes), the volume
 // envelope's ends level.
-void GraphHeld(WIDGET *)
+void Ui_DragCurvePoint(WIDGET *)
 {
     if (!Open() || !s_bDragging)
         return;
@@ -405,7 +405,7 @@ void GraphHeld(WIDGET *)
     SetPoint(i, x, y);
 }
 
-void GraphRelease(WIDGET *)
+void Ui_CurveSelectPointMode(WIDGET *)
 {
     if (!s_bDragging)
         return;
@@ -631,7 +631,7 @@ void Ed_OpenCurveEditor(int32_t mode)
     g_pCurveWindow = win;
     TEXTFIELDDESC td{Ui_Text(kTitles[mode]), 6, 7, int16_t(kWindowW - 13), 14, win, 0, 0, 128, 0};
     s_pTitle = Ui_CreateTextField(&td);
-    CURVEWIDGETDESC cd{kGraphX, kGraphY, kGraphW, kGraphH, 10, 30, GraphPress, GraphHeld, GraphRelease};
+    CURVEWIDGETDESC cd{kGraphX, kGraphY, kGraphW, kGraphH, 10, 30, GraphPress, Ui_DragCurvePoint, Ui_CurveSelectPointMode};
     g_pCurveGraph = s_pTitle ? Ed_CreateCurveWidget(&cd, win) : nullptr;
     g_pCurve = g_pCurveGraph ? Ed_AttachCurve(g_pCurveGraph, 0, 192, 0) : nullptr;
     if (g_pCurve) {

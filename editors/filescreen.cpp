@@ -10,7 +10,6 @@
 #include "app/timers.h"
 #include "core/browser.h"
 #include "core/padbind.h"
-#include "editors/standin_editorstate.h"
 #include "editors/topbar.h"
 #include "jam/jamsession.h"
 #include "render/fonts.h"
@@ -42,6 +41,8 @@
 #include <cstdio>
 #include <cstring>
 
+char g_szSongTitle[ED_SONG_NAME] = "TONNIVELLE file";
+char g_szSongAuthor[ED_SONG_NAME] = "Author";
 WINDOW *g_pFileBrowserWindow = nullptr;
 SCROLLBAR *g_pFileListWidget = nullptr;
 uint8_t g_ucFileBrowserField = 2;
@@ -730,6 +731,30 @@ void Ed_FileBrowserJukeboxKey()
         Ed_PlaylistRemoveLast();
     else
         Sound(3);
+}
+
+void Ed_FileBrowserCloseThenRun(void (*action)())
+{
+    Sys_CallLog("Ed_FileBrowserCloseThenRun");
+    if (g_ucFileEditName) {
+        Sys_EndTextEntry();
+        g_ucFileEditName = 0;
+        g_bJamKeyboardInput = 1;
+    }
+    Ed_PlaylistClosePopup();
+    Ed_PlaylistReset();
+    // Forgotten before the close: the action may open the screen again.
+    WINDOW *w = g_pFileBrowserWindow;
+    g_pFileBrowserWindow = nullptr;
+    g_pFileListWidget = nullptr;
+    s_pCaption = nullptr;
+    Gfx_SetFrameMode(0);
+    if (w && Ui_WindowIsOpen(w)) {
+        w->onClose = action;
+        Ui_CloseWindow(w);
+    } else if (action) {
+        action();
+    }
 }
 
 void Ed_CloseFileBrowser()

@@ -13,6 +13,12 @@ struct SCROLLBAR;
 struct TEXTFIELD;
 struct POPUP;
 
+// The song's title and author as the file screen shows and saves them (32 characters each); the
+// title is also the file name of a save.
+constexpr int ED_SONG_NAME = 33;
+extern char g_szSongTitle[ED_SONG_NAME];
+extern char g_szSongAuthor[ED_SONG_NAME];
+
 constexpr int ED_FILE_FIELDS = 15;
 constexpr int ED_FILE_LIST_FIELD = 7;
 constexpr int ED_FILE_COMPONENTS = 6;
@@ -112,6 +118,9 @@ void Ed_FileFieldRight();
 void Ed_FileListUp();
 void Ed_FileListDown();
 void Ed_CloseFileBrowser();
+// Closes the screen for another section: the text entry and play list are dropped and the action
+// runs once the window is gone.
+void Ed_FileBrowserCloseThenRun(void (*action)());
 void Ed_FileBrowserReturn();
 void Ed_FileBrowserEditName(int32_t which);
 void Ed_SampleLoadResult(int32_t ok);
@@ -137,6 +146,11 @@ void Ed_AfterSampleRebuild();
 void Ed_FileBrowserPendingWork();
 // What a component pop-up does with a chosen row (kinds 8, 9, 12 and 13). False for other kinds.
 bool Ed_FilePopupChoose(POPUP *p);
+// "Set all on" and "Set all off" of the component pop-ups (and the riff and clip lists): tick or
+// clear every row that can be chosen; and their menu rows' installer.
+void Ui_PopupSelectAll();
+void Ui_PopupSelectNone();
+void Ed_InstallFilePopupItems();
 
 // ---- Names and paths ----
 // The file name a title saves under: control characters, '/' and '\' become '_', a name of only

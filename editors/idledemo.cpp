@@ -17,7 +17,6 @@
 #include "editors/options.h"
 #include "editors/mixerpanel.h"
 #include "editors/curveeditor.h"
-#include "editors/standin_editors.h"
 #include "editors/topbar.h"
 #include "jam/jamsession.h"
 #include "render/fonts.h"
@@ -121,6 +120,7 @@ void Ed_DrawSongVideo(void *)
 
 void (*g_pfnAttractDraw)(void *user) = Ed_DrawSongVideo;
 int32_t g_iAttractEndRow = -1;
+int32_t g_iAttractLastActivity = 0;
 WINDOW *g_pAttractWindow = nullptr;
 
 int32_t Ed_IsButtonDown()

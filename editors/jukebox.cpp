@@ -12,7 +12,6 @@
 #include "core/disc.h"
 #include "core/padbind.h"
 #include "editors/filescreen.h"
-#include "editors/standin_editors.h"
 #include "editors/topbar.h"
 #include "render/fonts.h"
 #include "render/gpustate.h"

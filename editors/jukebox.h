@@ -109,6 +109,8 @@ extern int32_t g_iAttractEndRow;
 extern WINDOW *g_pAttractWindow;
 // Frames of g_iFrameCount without activity before the demo starts.
 constexpr int32_t ED_ATTRACT_TIMEOUT = 4000;
+// The frame of the last pad, key or mouse activity; every input handler stamps it.
+extern int32_t g_iAttractLastActivity;
 
 void Ed_AttractTick();
 void Ed_AttractStartDemo();

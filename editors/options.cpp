@@ -11,7 +11,7 @@
 #include "editors/clippalette.h"
 #include "editors/mixerpanel.h"
 #include "editors/songlanes.h"
-#include "editors/standin_editorstate.h"
+#include "editors/filescreen.h"
 #include "editors/topbar.h"
 #include "jam/netjam.h"
 #include "render/display.h"
@@ -688,6 +688,23 @@ void Ed_CloseGadgetWindow()
     g_pGadgetPage = g_pCurrentGadget = nullptr;
 }
 
+void Ed_OptionPageCloseThenRun(void (*action)())
+{
+    Sys_CallLog("Ed_OptionPageCloseThenRun");
+    Ed_GadgetUnfocus(g_pCurrentGadget);
+    Ed_DropGadgetPage();
+    WINDOW *w = g_pOptionWindow;
+    g_pOptionWindow = nullptr;
+    s_pCaption = nullptr;
+    g_pGadgetPage = g_pCurrentGadget = nullptr;
+    if (w && Ui_WindowIsOpen(w)) {
+        w->onClose = action;
+        Ui_CloseWindow(w);
+    } else if (action) {
+        action();
+    }
+}
+
 void Ed_CloseOptionPage()
 {
     Sys_CallLog("Ed_CloseOptionPage");
@@ -916,7 +933,11 @@ void Ed_ReturnToGrid()
         if (g_pGridView)
             Ui_RefreshView(g_pGridView);
     } else {
-        Ed_ShowSongGrid();
+        // The grid closed for the pages comes back as the kind it was.
+        if (g_ucGridKind == 1)
+            Ed_ShowVideoGrid();
+        else
+            Ed_ShowSongGrid();
         Ui_ReturnToEditorMenu();
     }
 }

@@ -87,6 +87,8 @@ void Ed_OpenOptionPage();
 void Ed_CloseOptionPage();
 // Closes the window of whatever page or dialog the gadgets show (its values are not stored).
 void Ed_CloseGadgetWindow();
+// Closes the pages for another section; the action runs once the window is gone.
+void Ed_OptionPageCloseThenRun(void (*action)());
 // Back to the grid window and its editor menu (the song grid when none is open).
 void Ed_ReturnToGrid();
 // The CD player's options page (option page mode 4) has closed: back where it was opened from.

@@ -282,9 +282,9 @@ void Ed_SongLanesFrame()
         g_tKeyDialog.delay--;
 }
 
-void Ed_SongLaneEdit()
+void Ed_SongEditEntryAtCursor()
 {
-    Sys_CallLog("Ed_SongLaneEdit");
+    Sys_CallLog("Ed_SongEditEntryAtCursor");
     const int32_t column = Ui_GridCursorColumnRaw(), row = Ui_GridCursorRowRaw();
     const int32_t kind = Ed_LaneListKind(row);
     if (g_tLaneDialog.guard || g_ucGridKind != 2 || !kind || column < 0 || column >= int32_t(g_uSongRowCount))
@@ -320,9 +320,9 @@ void Ed_SongLaneEdit()
     Ed_OpenBarRangeDialog(kind == LIST_TEMPO ? LANEDIALOG_BPM : LANEDIALOG_VOLUME);
 }
 
-void Ed_SongLaneDelete()
+void Ed_SongCutEntryAtCursor()
 {
-    Sys_CallLog("Ed_SongLaneDelete");
+    Sys_CallLog("Ed_SongCutEntryAtCursor");
     const int32_t column = Ui_GridCursorColumnRaw(), row = Ui_GridCursorRowRaw();
     const int32_t kind = Ed_LaneListKind(row);
     if (g_tLaneDialog.guard || !kind)

@@ -66,8 +66,8 @@ int32_t Ed_LaneListKind(int32_t row);
 const char *Ed_LaneCaption(int32_t column, int32_t row);
 
 // Grid commands on the lanes, at the grid cursor.
-void Ed_SongLaneEdit();
-void Ed_SongLaneDelete();
+void Ed_SongEditEntryAtCursor();
+void Ed_SongCutEntryAtCursor();
 // Once a frame: the reopen guard counts down.
 void Ed_SongLanesFrame();
 

@@ -8,7 +8,6 @@
 #include "core/browser.h"
 #include "core/cardsave.h"
 #include "core/padbind.h"
-#include "editors/standin_editorstate.h"
 #include "editors/topbar.h"
 #include "render/fonts.h"
 #include "render/gpustate.h"
@@ -298,6 +297,47 @@ void Ed_OpenLoadPopup()
     if (!OpenRows(9, kPopupW, 127, g_iScreenWidth / 4, 69))
         return;
     Ui_SetMenuPage(16);
+}
+
+namespace {
+
+// Ticks or clears every row of the current component pop-up that can be chosen.
+void SetAllComponentRows(bool on)
+{
+    POPUP *p = g_pCurrentPopup;
+    if (!p || !p->list || (p->kind != 8 && p->kind != 9 && p->kind != 12 && p->kind != 13))
+        return;
+    const int kind = p->kind;
+    if (kind == 8 || kind == 9) {
+        const int from = kind == 8 ? 0 : 2, to = from + ItemCount(kind);
+        for (int n = from; n < to; n++) {
+            FILECOMPONENT &c = g_atFileComponents[n];
+            if (c.flags & FILEROW_ENABLED)
+                c.flags = on ? uint8_t(c.flags | FILEROW_TICKED) : uint8_t(c.flags & ~FILEROW_TICKED);
+        }
+    } else {
+        auto &ticks = kind == 12 ? g_vFileRiffTicks : g_vFileClipTicks;
+        std::fill(ticks.begin(), ticks.end(), on ? 1 : 0);
+    }
+    Ui_RefillListRows(p->list);
+}
+
+} // namespace
+
+void Ui_PopupSelectAll()
+{
+    SetAllComponentRows(true);
+}
+
+void Ui_PopupSelectNone()
+{
+    SetAllComponentRows(false);
+}
+
+void Ed_InstallFilePopupItems()
+{
+    Ui_SetMenuItemHandler(92, Ui_PopupSelectAll);
+    Ui_SetMenuItemHandler(93, Ui_PopupSelectNone);
 }
 
 bool Ed_FilePopupChoose(POPUP *p)

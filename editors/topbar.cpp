@@ -13,7 +13,6 @@
 #include "core/mixlock.h"
 #include "jam/jamsession.h"
 #include "render/gpustate.h"
-#include "editors/standin_editorstate.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
 #include "render/ordertable.h"
@@ -38,6 +37,7 @@
 #include "ui/msgbox.h"
 #include "ui/popup.h"
 #include "core/padbind.h"
+#include "ui/help.h"
 #include "video/engine.h"
 #include "video/triggers.h"
 
@@ -262,7 +262,10 @@ void Ed_TopBarChoose()
         ResetIfFrameStepPending();
         return;
     case 2:
-        g_ucJamReturnScreen = GridShown(1) ? 1 : 2;
+        g_ucJamReturnScreen = GridShown(1)                                                     ? 1
+                              : g_pFileBrowserWindow && Ui_WindowIsOpen(g_pFileBrowserWindow) ? 6
+                              : g_pOptionWindow && Ui_WindowIsOpen(g_pOptionWindow)         ? 7
+                                                                                             : 2;
         if (!(s_ucJamLaunchFlags & 1)) {
             g_pfnJamEntry = Jam_StartSession;
             if (g_pTopBarWindow)
@@ -270,9 +273,8 @@ void Ed_TopBarChoose()
             g_pTopBarWindow = nullptr;
             Gfx_SelectTileSet(0);
         } else {
-            // STAND-IN: the jam's help page is not in the studio yet; the jam starts instead.
             s_ucJamLaunchFlags &= uint8_t(~1u);
-            g_pfnJamEntry = Jam_StartSession;
+            g_pfnJamEntry = Ui_ShowJamHelp;
         }
         Ed_CloseWindowsThenRun(g_uEmulatedFreeMemory < 20000 ? Ed_WarnLowMemoryThenJam : g_pfnJamEntry);
         return;
@@ -285,8 +287,12 @@ void Ed_TopBarChoose()
         Ed_CdPlayerCommand();
         return;
     case 5:
+        if (g_pOptionWindow && Ui_WindowIsOpen(g_pOptionWindow)) {
+            Ed_OpenOptionPage(); // focuses the open pages and their current gadget
+            return;
+        }
         ResetIfFrameStepPending();
-        Ed_OpenOptionPage();
+        Ed_CloseWindowsThenRun(Ed_OpenOptionPage);
         return;
     default: return;
     }
@@ -317,6 +323,16 @@ void Ed_CloseWindowsThenRun(void (*action)())
         g_iNextScreen = 10;
         g_pGridWindow->onClose = action;
         Ui_CloseGridScreen();
+        return;
+    }
+    if (g_pFileBrowserWindow && Ui_WindowIsOpen(g_pFileBrowserWindow)) {
+        g_iNextScreen = 10;
+        Ed_FileBrowserCloseThenRun(action);
+        return;
+    }
+    if (g_pOptionWindow && Ui_WindowIsOpen(g_pOptionWindow)) {
+        g_iNextScreen = 10;
+        Ed_OptionPageCloseThenRun(action);
         return;
     }
     if (action == Ed_ShowVideoGrid) {
@@ -401,6 +417,12 @@ void Ed_RunFunctionKey(int32_t key)
     g_atMenuItems[row].handler();
 }
 
+void Ed_FunctionKeyAction(int key)
+{
+    Sys_CallLog("Ed_FunctionKeyAction");
+    Ed_RunFunctionKey(key);
+}
+
 void Ed_ReturnFromJam()
 {
     Sys_CallLog("Ed_ReturnFromJam");
@@ -421,9 +443,18 @@ void Ed_ReturnFromJam()
         (void)p;
         break;
     }
+    case 6:
+        Sys_SwitchOverlay(3);
+        Ed_OpenFileBrowser();
+        g_ucTopBarButton = 3;
+        Ed_OpenTopBar();
+        break;
+    case 7:
+        Ed_OpenOptionPage();
+        g_ucTopBarButton = 5;
+        Ed_OpenTopBar();
+        break;
     default:
-        // STAND-IN: the file screen and the option pages are not in the studio yet; a jam
-        // entered from them comes back to the song grid.
         g_ucTopBarButton = 0;
         if (Ui_SetupGridScreen(2)) {
             FocusGrid();

@@ -46,9 +46,11 @@ void Ed_LeaveScreen();
 void Ed_LeaveScreenAction();
 void Ed_BackAction();
 void Ed_RunFunctionKey(int32_t key);
+// A function key pressed in the window: runs the current menu page's item for it.
+void Ed_FunctionKeyAction(int key);
 void Ed_ReturnFromJam();
 void Ed_WarnLowMemoryThenJam();
 
-// The memory the song takes, in bytes, as the bar shows it (editors/standin_memoryusage.cpp).
+// The memory the song takes, in bytes, as the bar shows it.
 extern int32_t g_iSongMemoryBytes;
 void Ed_UpdateMemoryUsage();

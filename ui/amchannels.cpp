@@ -1,7 +1,6 @@
 #include "ui/amchannels.h"
 
 #include "app/calllog.h"
-#include "editors/standin_editorstate.h"
 #include "sequencer/noteedit.h"
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
@@ -18,6 +17,13 @@
 
 #include <algorithm>
 #include <cstring>
+
+uint8_t g_aucChannelLink[ED_RIFF_CHANNELS] = {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+
+int Ed_IsLinkedChannel(int32_t channel)
+{
+    return channel >= 0 && channel < ED_RIFF_CHANNELS && g_aucChannelLink[channel] == 1;
+}
 
 namespace {
 

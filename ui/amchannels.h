@@ -4,6 +4,15 @@
 
 #include <cstdint>
 
+constexpr int ED_RIFF_CHANNELS = 12;
+
+// The link byte of each channel of the riff being edited: 2 a channel of its own, 1 the AM
+// channel joined to the channel before it.
+extern uint8_t g_aucChannelLink[ED_RIFF_CHANNELS];
+
+// 1 when the channel is an AM channel joined to the one before it; 0 for any other (or no) channel.
+int Ed_IsLinkedChannel(int32_t channel);
+
 // Reads the channel count of the current riff and rebuilds the link bytes from its join bits.
 void Ed_RebuildChannelLinkFlags();
 // The riff editor menu's "Add AM channel" and, on a joined pair, its removal (asks first).

@@ -41,7 +41,7 @@ int32_t TakeStep(SCROLLBAR *b)
 
 } // namespace
 
-void Ui_GridScrollBarMouse(WIDGET *w)
+void Ui_GridScrollBarPress(WIDGET *w)
 {
     SCROLLBAR *b = Bar(w);
     if (!b)

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 // Grid view bars: the vertical track pages the song or video grid, the rest steps as any bar.
-void Ui_GridScrollBarMouse(WIDGET *bar);
+void Ui_GridScrollBarPress(WIDGET *bar);
 // List bars: arrows move the selection a row (with the list's own hold timing), the track pages.
 void Ui_ListScrollBarMouse(WIDGET *bar);
 // A library pop-up's folder bar: the arrows step one sub-folder (never past either end), the

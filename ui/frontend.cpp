@@ -4,7 +4,7 @@
 #include "editors/blockselect.h"
 #include "editors/cdscreen.h"
 #include "editors/curveeditor.h"
-#include "editors/standin_editorstate.h"
+#include "editors/filescreen.h"
 #include "editors/topbar.h"
 #include "render/framecycle.h"
 #include "render/prims2d.h"
@@ -51,6 +51,7 @@ void Ui_InitFrontEnd()
     Ui_InstallSampleEditItems();
     Ed_InstallCdMenuItems();
     Ed_InstallCurveMenuItems();
+    Ed_InstallFilePopupItems();
     Jam_InstallSetupMenuItems();
     Ed_ResetStoredCurves();
     std::fill(g_aucChannelEnabled, g_aucChannelEnabled + 12, uint8_t(1));

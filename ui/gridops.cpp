@@ -430,7 +430,7 @@ void Ui_EraseAtCell()
             Seq_CloseUndoStep();
             Seq_ComputeSongTime(9999);
         } else {
-            Ed_SongLaneDelete();
+            Ed_SongCutEntryAtCursor();
         }
         break;
     default:
@@ -470,7 +470,7 @@ void Ui_DrawAtCell()
             Seq_CloseUndoStep();
             Seq_ComputeSongTime(9999);
         } else {
-            Ed_SongLaneEdit();
+            Ed_SongEditEntryAtCursor();
         }
         break;
     default:

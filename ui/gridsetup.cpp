@@ -276,7 +276,7 @@ bool Ui_SetupGridScreen(int32_t kind)
     g_pGridView = v;
     for (SCROLLBAR *bar : {v->rowBar, v->columnBar})
         if (bar)
-            bar->head.press = bar->head.held = Ui_GridScrollBarMouse;
+            bar->head.press = bar->head.held = Ui_GridScrollBarPress;
     Ui_SetWindowRole(UI_ROLE_GRID, w, nullptr);
     g_puGridMuteMask = kind == 2 ? &g_uSongMuteMask : nullptr;
     g_ucGridScrollLevel = g_ucGridScrollCount = 0;

@@ -12,7 +12,7 @@
 #include "platform/backend.h"
 #include "platform/settings_store.h"
 #include "render/d3ddevice.h"
-#include "editors/standin_editors.h"
+#include "editors/jukebox.h"
 #include "jam/jamsession.h"
 #include "render/fonts.h"
 #include "render/gpustate.h"

@@ -2,7 +2,7 @@
 
 #include "app/cmdline.h"
 #include "app/settings.h"
-#include "editors/standin_editorstate.h"
+#include "editors/filescreen.h"
 #include "sequencer/instruments.h"
 #include "ui/msgbox.h"
 

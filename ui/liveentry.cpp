@@ -6,7 +6,6 @@
 #include "app/timers.h"
 #include "audio/midiin.h"
 #include "editors/blockselect.h"
-#include "editors/standin_editorstate.h"
 #include "sequencer/instruments.h"
 #include "sequencer/noteedit.h"
 #include "sequencer/playback.h"

@@ -5,7 +5,7 @@
 #include "audio/cdaudio.h"
 #include "core/console_memory.h"
 #include "core/file.h"
-#include "editors/standin_editors.h"
+#include "editors/jukebox.h"
 #include "jam/standin_jam.h"
 #include "video/render.h"
 #include "core/padbind.h"

@@ -1,7 +1,6 @@
 #include "ui/noteparams.h"
 
 #include "app/calllog.h"
-#include "editors/standin_editorstate.h"
 #include "core/padbind.h"
 #include "editors/curveeditor.h"
 #include "render/fonts.h"

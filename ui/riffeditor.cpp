@@ -616,7 +616,7 @@ void Ui_BeginRiffResize()
     Ui_SaveGridView();
     const int32_t row = Ui_GridCursorRowRaw();
     if (row >= 99) {
-        Ed_SongLaneEdit();
+        Ed_SongEditEntryAtCursor();
         return;
     }
     if (!MarkRiffAtCursor()) {
@@ -633,7 +633,7 @@ void Ui_BeginNewRiff()
 {
     Sys_CallLog("Ui_BeginNewRiff");
     if (g_ucGridKind == 2 && Ed_LaneListKind(Ui_GridCursorRowRaw())) {
-        Ed_SongLaneEdit();
+        Ed_SongEditEntryAtCursor();
         return;
     }
     if (!g_pGridView || g_ucGridKind != 2 || Ui_GridCursorRowRaw() >= 99 || Ui_GridCursorRowRaw() < 0 ||

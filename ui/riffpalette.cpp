@@ -128,8 +128,8 @@ void AcceptPaletteName()
 }
 
 // ---- Current riff rename ----
-void AcceptRiffName();
-void CancelRiffName()
+void Ui_AcceptRiffName();
+void Ui_CancelRiffName()
 {
     std::snprintf(g_szCursorItemName, sizeof g_szCursorItemName, "%s", s_szOldName);
     Ui_ReturnToEditorMenu();
@@ -137,9 +137,9 @@ void CancelRiffName()
 void ReopenRiffName(uint8_t)
 {
     std::snprintf(g_szCursorItemName, sizeof g_szCursorItemName, "%.15s", s_szOldName);
-    OpenNameEntry(g_szCursorItemName, AcceptRiffName, CancelRiffName);
+    OpenNameEntry(g_szCursorItemName, Ui_AcceptRiffName, Ui_CancelRiffName);
 }
-void AcceptRiffName()
+void Ui_AcceptRiffName()
 {
     if (NameTaken(g_szCursorItemName, s_iNamedRiff)) {
         Box(Ui_Text(540), 1, ReopenRiffName);
@@ -431,7 +431,7 @@ void Ui_RenameCurrentRiff()
     // The hover text shares this buffer: it starts from the riff's own name.
     std::snprintf(g_szCursorItemName, sizeof g_szCursorItemName, "%.15s", name);
     std::snprintf(s_szOldName, sizeof s_szOldName, "%.15s", name);
-    OpenNameEntry(g_szCursorItemName, AcceptRiffName, CancelRiffName);
+    OpenNameEntry(g_szCursorItemName, Ui_AcceptRiffName, Ui_CancelRiffName);
 }
 
 void Ui_ChangeCurrentRiffIcon()

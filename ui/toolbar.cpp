@@ -7,6 +7,7 @@
 #include "render/screentiles.h"
 #include "sequencer/instruments.h"
 #include "ui/caption.h"
+#include "ui/gridcells.h"
 #include "ui/gridsetup.h"
 #include "ui/gridstate.h"
 #include "ui/langtext.h"
@@ -100,5 +101,14 @@ void Ui_HintFrame()
     if (g_szHintText[0]) {
         Ui_DrawHint(g_szHintText);
         g_szHintText[0] = '\0';
+    } else if (g_szPendingToolTip[0]) {
+        Ui_DrawToolTip(g_szPendingToolTip);
     }
+    // A tool button's hint wins; the grid sets its tip again while the pointer stays.
+    g_szPendingToolTip[0] = '\0';
+}
+
+void Ui_DrawToolTip(const char *text)
+{
+    Ui_DrawHint(text);
 }

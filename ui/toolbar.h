@@ -22,6 +22,8 @@ int32_t Ui_ToolbarButton(const UIRECT *rect, void (*action)(), const char *hint,
 void Ui_DrawHint(const char *text);
 // Once a frame before the mouse: the last hint's area is given back and the pending hint drawn.
 void Ui_HintFrame();
+// The name of the grid item under the pointer, drawn beside it as a hint is (its area saved).
+void Ui_DrawToolTip(const char *text);
 
 // The mode buttons' actions; the top bar and the editor screens that own them define them (weak
 // stand-ins until then).

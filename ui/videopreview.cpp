@@ -6,7 +6,7 @@
 #include "core/browser.h"
 #include "core/disc.h"
 #include "editors/chaseeditor.h"
-#include "editors/standin_editors.h"
+#include "editors/jukebox.h"
 #include "editors/topbar.h"
 #include "core/console_memory.h"
 #include "render/gpustate.h"

@@ -78,7 +78,7 @@ void BarFollows(SCROLLBAR *bar, int32_t position, bool change)
     Ui_MarkScrollBarDirty(bar);
 }
 
-void StepScroll(VIEWWIDGET *v)
+void Ui_StepViewScroll(VIEWWIDGET *v)
 {
     if (v->columnStep) {
         v->columnOffset = int8_t(v->columnOffset + v->columnStep);
@@ -110,6 +110,21 @@ void StepScroll(VIEWWIDGET *v)
                 BarFollows(v->rowBar, v->firstRow + 1, false);
         }
     }
+}
+
+// Every ring cell filled once, at creation.
+void Ui_LayoutViewCells(VIEWWIDGET *v)
+{
+    for (int r = 0; r < v->ringRows; r++)
+        FillRow(v, r);
+}
+
+// One frame of a full redraw: every ring cell filled again.
+void Ui_RedrawViewCells(VIEWWIDGET *v)
+{
+    v->redraw--;
+    for (int r = 0; r < v->ringRows; r++)
+        FillRow(v, r);
 }
 
 // Every packet of the drawn half at its slot's place plus the scroll so far.
@@ -184,8 +199,7 @@ VIEWWIDGET *Ui_CreateView(const VIEWDESC *desc, WINDOW *parent)
     v->columnScrolled = desc->columnScrolled;
     v->cells[0] = g_pGridCellPackets;
     v->cells[1] = g_pGridCellPackets + bytes;
-    for (int r = 0; r < v->ringRows; r++)
-        FillRow(v, r);
+    Ui_LayoutViewCells(v);
     for (int half = 0; half < UI_HALVES; half++) {
         Gfx_SetDrawModePacket(v->mode[half], 0, 0, desc->image ? desc->image->page : 0);
         const int16_t screen[4] = {0, 0, int16_t(g_iScreenWidth), int16_t(g_iScreenHeight)};
@@ -266,12 +280,9 @@ void Ui_DrawView(VIEWWIDGET *v)
         return;
     const int half = g_iFrameBufferIndex & 1;
     Ui_LinkPacket(v->screen[half], UI_ENV_BYTES);
-    StepScroll(v);
-    if (v->redraw) {
-        v->redraw--;
-        for (int r = 0; r < v->ringRows; r++)
-            FillRow(v, r);
-    }
+    Ui_StepViewScroll(v);
+    if (v->redraw)
+        Ui_RedrawViewCells(v);
     if (v->frameA)
         v->frameA();
     if (v->frameB)

@@ -10,7 +10,7 @@
 #include "app/timers.h"
 #include "app/startup.h"
 #include "core/padbind.h"
-#include "editors/standin_editors.h"
+#include "editors/jukebox.h"
 #include "jam/standin_jam.h"
 #include "platform/backend.h"
 #include "platform/clock.h"

@@ -1,6 +1,6 @@
 #include "core/padbind.h"
 #include "core/console_memory.h"
-#include "editors/standin_editors.h"
+#include "editors/jukebox.h"
 #include "ui/msgbox.h"
 #include "ui/widgets.h"
 #include "video/engine.h"

@@ -5,7 +5,6 @@
 
 #include "core/browser.h"
 #include "editors/filescreen.h"
-#include "editors/standin_editorstate.h"
 #include "editors/topbar.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"

@@ -2,7 +2,6 @@
 // fit, the list's scroll range and its click map, and the moves between the buttons.
 #include "core/browser.h"
 #include "editors/filescreen.h"
-#include "editors/standin_editorstate.h"
 
 #include <gtest/gtest.h>
 

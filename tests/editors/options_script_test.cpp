@@ -207,7 +207,7 @@ void MixDown()
 void PressAccept()
 {
     if (g_iScreen == 0)
-        Ed_SongLaneEdit();
+        Ed_SongEditEntryAtCursor();
     else
         Ui_RunPadSlot(14);
 }
@@ -241,9 +241,9 @@ TEST_F(StudioScript, TempoRampOnTheTempoLaneShortensTheSongAndItsMixdown)
         return SongTime{g_ucSongMinutes * 60 + g_ucSongSeconds, s_iMixdownFrames};
     };
     const SongTime plain = run(false);
-    EXPECT_EQ(Count("Ed_SongLaneEdit"), 0);
+    EXPECT_EQ(Count("Ed_SongEditEntryAtCursor"), 0);
     const SongTime ramped = run(true);
-    EXPECT_EQ(Count("Ed_SongLaneEdit"), 1);
+    EXPECT_EQ(Count("Ed_SongEditEntryAtCursor"), 1);
     EXPECT_EQ(Count("Ed_OpenBarRangeDialog"), 1);
     EXPECT_EQ(Count("Ed_CloseLaneDialog"), 1);
     EXPECT_EQ(g_iScreen, SCREEN_MSGBOX) << "the dialog is closed; the mixdown's \"Finished\" box is over the song grid";

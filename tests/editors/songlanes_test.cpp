@@ -23,7 +23,7 @@
 #include "ui/menupages.h"
 #include "ui/mouse.h"
 #include "ui/msgbox.h"
-#include "editors/standin_editorstate.h"
+#include "editors/filescreen.h"
 #include "ui/valueslider.h"
 #include "ui/view.h"
 #include "video/lanes.h"
@@ -151,7 +151,7 @@ TEST_F(Lanes, EditingAnEntryOpensOnTheWholeEntryAndTheGuardKeepsItShutForThreeFr
 {
     ASSERT_GE(Seq_SetTrackEntry(8, 4, 20, 80, 0, 0, 0, 0, 0, LIST_VOLUME), 0);
     CursorAt(10, 99);
-    Ed_SongLaneEdit();
+    Ed_SongEditEntryAtCursor();
     ASSERT_EQ(g_ucOptionPageMode, 1);
     EXPECT_EQ(g_tLaneDialog.mode, LANEDIALOG_VOLUME);
     EXPECT_EQ(g_tLaneDialog.first, 8) << "from the entry's start, not the cursor";
@@ -160,11 +160,11 @@ TEST_F(Lanes, EditingAnEntryOpensOnTheWholeEntryAndTheGuardKeepsItShutForThreeFr
     EXPECT_EQ(g_tLaneDialog.end, 80);
     Ed_OptionPageBack();
     for (int frame = 0; frame < 3; frame++) {
-        Ed_SongLaneEdit();
+        Ed_SongEditEntryAtCursor();
         EXPECT_EQ(g_ucOptionPageMode, 0) << "frame " << frame;
         Ed_SongLanesFrame();
     }
-    Ed_SongLaneEdit();
+    Ed_SongEditEntryAtCursor();
     EXPECT_EQ(g_ucOptionPageMode, 1);
     Ed_OptionPageBack();
 }
@@ -302,10 +302,10 @@ TEST_F(Lanes, DeletingRemovesTheWholeEntryButNeverTheFirst)
     ASSERT_GE(Seq_SetTrackEntry(10, 5, 60, 60, 0, 0, 0, 0, 0, LIST_VOLUME), 0);
     const int32_t entries = Seq_CountTrackEntries(LIST_VOLUME);
     CursorAt(0, 99);
-    Ed_SongLaneDelete();
+    Ed_SongCutEntryAtCursor();
     EXPECT_EQ(Seq_CountTrackEntries(LIST_VOLUME), entries) << "the entry at position 0 stays";
     CursorAt(13, 99); // inside the entry, not on its start
-    Ed_SongLaneDelete();
+    Ed_SongCutEntryAtCursor();
     EXPECT_EQ(Seq_CountTrackEntries(LIST_VOLUME), entries - 1);
     TRACKQUERY q{};
     q.iRow = 13;
@@ -316,7 +316,7 @@ TEST_F(Lanes, DeletingRemovesTheWholeEntryButNeverTheFirst)
 TEST_F(Lanes, TransposeKeyDialogStepsKeysCyclesTheScaleAndStoresTheKey)
 {
     CursorAt(6, 102);
-    Ed_SongLaneEdit();
+    Ed_SongEditEntryAtCursor();
     ASSERT_EQ(g_iNextScreen, SCREEN_KEY_DIALOG);
     for (int i = 0; i < 20; i++) {
         Ed_SlotDialogRight();
@@ -555,7 +555,7 @@ TEST_F(Lanes, ReverbDialogArrowsStepTheTypeBetweenOneAndNine)
 TEST_F(Lanes, KeyDialogFollowsThePointerAndAPressStoresTheKey)
 {
     CursorAt(6, 102);
-    Ed_SongLaneEdit();
+    Ed_SongEditEntryAtCursor();
     WINDOW *w = g_tKeyDialog.window;
     ASSERT_NE(w, nullptr);
     const struct

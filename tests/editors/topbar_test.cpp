@@ -4,9 +4,10 @@
 #include "ui/ui_fixture.h"
 
 #include "core/browser.h"
+#include "core/console_memory.h"
+#include "jam/jamsession.h"
 #include "editors/blockselect.h"
 #include "editors/options.h"
-#include "editors/standin_editorstate.h"
 #include "editors/filescreen.h"
 #include "editors/topbar.h"
 #include "sequencer/channels.h"
@@ -21,6 +22,7 @@
 #include "ui/gridvideo.h"
 #include "ui/menupages.h"
 #include "ui/msgbox.h"
+#include "ui/popup.h"
 #include "video/chase.h"
 #include "video/chasetypes.h"
 #include "video/clips.h"
@@ -183,6 +185,158 @@ TEST_F(Editors, LoadAndSaveOpensTheFileScreenAndBackReturnsToTheGrid)
     EXPECT_TRUE(GridFocused());
     EXPECT_TRUE(Ui_WindowIsOpen(g_pGridWindow));
     EXPECT_TRUE(Ui_WindowIsOpen(g_pTopBarWindow));
+}
+
+// A section chosen while the file screen or the option pages are open closes them first: never
+// two section windows at once, and the chosen one ends up focused.
+TEST_F(Editors, ChoosingASectionClosesTheOpenFileScreenOrOptionPagesFirst)
+{
+    struct
+    {
+        int from;   // 3 file screen, 5 option pages
+        int button; // then chosen
+        int kind;   // grid kind shown afterwards, 0 none
+    } kCases[] = {{3, 0, 2}, {3, 1, 1}, {3, 5, 0}, {5, 0, 2}, {5, 1, 1}, {5, 3, 0}};
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(testing::Message() << "from " << c.from << " to " << c.button);
+        g_ucTopBarButton = uint8_t(c.from);
+        Ed_TopBarChoose();
+        Frames(6);
+        WINDOW *from = c.from == 3 ? g_pFileBrowserWindow : g_pOptionWindow;
+        ASSERT_TRUE(from && Ui_WindowIsOpen(from));
+        g_ucTopBarButton = uint8_t(c.button);
+        Ed_TopBarChoose();
+        Frames(6);
+        EXPECT_FALSE(Ui_WindowIsOpen(from)) << "the section left is closed";
+        if (c.kind) {
+            EXPECT_EQ(g_ucGridKind, c.kind);
+            EXPECT_TRUE(GridFocused());
+        } else {
+            WINDOW *to = c.button == 3 ? g_pFileBrowserWindow : g_pOptionWindow;
+            ASSERT_TRUE(to && Ui_WindowIsOpen(to));
+            EXPECT_EQ(Ui_GetFocus(), to);
+            EXPECT_FALSE(g_pGridWindow && Ui_WindowIsOpen(g_pGridWindow));
+            if (c.button == 3)
+                Ed_FileBrowserBack();
+            else
+                Ed_OptionPageBack();
+            Frames(6);
+        }
+        ASSERT_TRUE(g_pGridWindow && Ui_WindowIsOpen(g_pGridWindow));
+        EXPECT_TRUE(Ui_WindowIsOpen(g_pTopBarWindow));
+    }
+}
+
+// The option pages close the grid they were chosen from; leaving them brings back that grid.
+TEST_F(Editors, OptionPagesComeBackToTheGridTheyWereChosenFrom)
+{
+    for (int kind : {1, 2}) {
+        SCOPED_TRACE(kind);
+        g_ucTopBarButton = uint8_t(kind == 1 ? 1 : 0);
+        Ed_TopBarChoose();
+        Frames(6);
+        ASSERT_EQ(g_ucGridKind, kind);
+        g_ucTopBarButton = 5;
+        Ed_TopBarChoose();
+        Frames(6);
+        ASSERT_TRUE(Ui_WindowIsOpen(g_pOptionWindow));
+        EXPECT_FALSE(g_pGridWindow && Ui_WindowIsOpen(g_pGridWindow));
+        Ed_OptionPageBack();
+        Frames(6);
+        EXPECT_EQ(g_ucGridKind, kind);
+        EXPECT_EQ(g_ucTopBarButton, kind == 1 ? 1 : 0);
+        EXPECT_TRUE(GridFocused());
+    }
+}
+
+// "Music Jam" remembers the section it was chosen from, and the end of the jam rebuilds it.
+TEST_F(Editors, AJamComesBackToTheSectionItWasStartedFrom)
+{
+    struct
+    {
+        int from;     // button open before the jam
+        int returnTo; // g_ucJamReturnScreen
+    } kCases[] = {{0, 2}, {1, 1}, {3, 6}, {5, 7}};
+    const uint32_t freeMemory = g_uEmulatedFreeMemory;
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.from);
+        g_ucTopBarButton = uint8_t(c.from);
+        Ed_TopBarChoose();
+        Frames(6);
+        // Little memory: the warning box stands between the choice and the jam, which is not
+        // started here.
+        g_uEmulatedFreeMemory = 100;
+        g_ucTopBarButton = 2;
+        Ed_TopBarChoose();
+        g_uEmulatedFreeMemory = freeMemory;
+        EXPECT_EQ(g_ucJamReturnScreen, c.returnTo);
+        Frames(6);
+        ASSERT_TRUE(g_bModalBoxOpen);
+        EXPECT_EQ(g_pfnJamEntry, Jam_StartSession);
+        g_pfnJamEntry = nullptr;
+        Ui_MessageBoxAccept();
+        Frames(2);
+        EXPECT_FALSE(g_pFileBrowserWindow && Ui_WindowIsOpen(g_pFileBrowserWindow));
+        EXPECT_FALSE(g_pOptionWindow && Ui_WindowIsOpen(g_pOptionWindow));
+        EXPECT_FALSE(g_pGridWindow && Ui_WindowIsOpen(g_pGridWindow));
+        Ed_ReturnFromJam();
+        Frames(6);
+        EXPECT_EQ(g_ucTopBarButton, c.from);
+        EXPECT_TRUE(Ui_WindowIsOpen(g_pTopBarWindow));
+        switch (c.from) {
+        case 3:
+            ASSERT_TRUE(g_pFileBrowserWindow && Ui_WindowIsOpen(g_pFileBrowserWindow));
+            Ed_FileBrowserBack();
+            break;
+        case 5:
+            ASSERT_TRUE(g_pOptionWindow && Ui_WindowIsOpen(g_pOptionWindow));
+            Ed_OptionPageBack();
+            break;
+        default:
+            EXPECT_EQ(g_ucGridKind, c.from == 1 ? 1 : 2);
+            EXPECT_TRUE(GridFocused());
+        }
+        Frames(6);
+    }
+}
+
+// "Set all on" / "Set all off" of the load pop-up tick and clear the parts the chosen file has;
+// the parts it lacks stay disabled and unticked. With no pop-up up they change nothing.
+TEST_F(Editors, SetAllOnAndOffTouchOnlyTheRowsThatCanBeChosen)
+{
+    g_ucTopBarButton = 3;
+    Ed_TopBarChoose();
+    Frames(6);
+    ASSERT_TRUE(Ui_WindowIsOpen(g_pFileBrowserWindow));
+    const uint32_t mask = g_uFilePreviewMask;
+    g_uFilePreviewMask = FILEMASK_SONG | FILEMASK_RIFFS;
+    Ed_OpenLoadPopup();
+    g_uFilePreviewMask = mask;
+    ASSERT_NE(g_pCurrentPopup, nullptr);
+    ASSERT_EQ(g_pCurrentPopup->kind, 9);
+    const uint8_t chosen = FILEROW_ENABLED | FILEROW_TICKED;
+    struct
+    {
+        int item;
+        uint8_t song, riff, clip, show;
+    } kSteps[] = {{93, FILEROW_ENABLED, FILEROW_ENABLED, 0, 0}, {92, chosen, chosen, 0, 0}, {92, chosen, chosen, 0, 0}};
+    for (const auto &step : kSteps) {
+        SCOPED_TRACE(step.item);
+        ASSERT_NE(g_atMenuItems[step.item].handler, nullptr);
+        g_atMenuItems[step.item].handler();
+        EXPECT_EQ(g_atFileComponents[FILECOMP_LOAD_SONG].flags, step.song);
+        EXPECT_EQ(g_atFileComponents[FILECOMP_LOAD_RIFF].flags, step.riff);
+        EXPECT_EQ(g_atFileComponents[FILECOMP_LOAD_CLIP].flags, step.clip);
+        EXPECT_EQ(g_atFileComponents[FILECOMP_LOAD_SHOW].flags, step.show);
+    }
+    Ui_ClosePopup();
+    g_vFileRiffTicks = {1, 0, 1};
+    g_vFileRiffNames = {"a", "b", "c"};
+    g_pCurrentPopup = nullptr;
+    Ui_PopupSelectAll(); // no pop-up: nothing
+    EXPECT_EQ(g_vFileRiffTicks, (std::vector<uint8_t>{1, 0, 1}));
+    g_vFileRiffTicks.clear();
+    g_vFileRiffNames.clear();
 }
 
 TEST_F(Editors, VideoTrackWithNoSectionOpenComesThreeFramesLater)

@@ -422,8 +422,8 @@ TEST_F(GridBars, SongGridTrackPagesAndStopsAtTheLastPage)
     VIEWWIDGET *v = g_pGridView;
     SCROLLBAR *b = v->rowBar;
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->head.press, Ui_GridScrollBarMouse);
-    EXPECT_EQ(v->columnBar->head.held, Ui_GridScrollBarMouse);
+    EXPECT_EQ(b->head.press, Ui_GridScrollBarPress);
+    EXPECT_EQ(v->columnBar->head.held, Ui_GridScrollBarPress);
     const int page = b->page;
     ASSERT_GT(page, 2);
     int last = v->firstRow;

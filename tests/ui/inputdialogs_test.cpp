@@ -11,6 +11,7 @@
 #include "ui/gridvideo.h"
 #include "video/lanes.h"
 #include "ui/caption.h"
+#include "ui/gridcells.h"
 #include "ui/shortcuts.h"
 #include "ui/textentry.h"
 #include "ui/textfield.h"
@@ -604,6 +605,35 @@ TEST_F(Dialogs, HintFlipsNearTheBottomRightCorner)
     At(100, 100);
     Ui_DrawHint("Help (F12)");
     EXPECT_EQ(g_asHintBox[1], 100 + 11 - 2);
+    Gfx_PopAllSaveUnders();
+}
+
+// The grid's pending tool tip is drawn beside the pointer on the next frame and then given back;
+// a tool button's hint of the same frame wins over it.
+TEST_F(Dialogs, GridToolTipShowsOnceBesideThePointerAndAHintWins)
+{
+    struct
+    {
+        const char *hint, *tip;
+        bool shown; // a box beside the pointer
+    } kCases[] = {{"", "Bass riff", true}, {"Play (F3)", "Bass riff", true}, {"", "", false}};
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.tip);
+        At(100, 100);
+        std::snprintf(g_szHintText, sizeof g_szHintText, "%s", c.hint);
+        std::snprintf(g_szPendingToolTip, sizeof g_szPendingToolTip, "%s", c.tip);
+        g_asHintBox[2] = 0;
+        Ui_HintFrame();
+        g_pFont = &g_tFontMain;
+        const char *drawn = c.hint[0] ? c.hint : c.tip;
+        EXPECT_EQ(g_asHintBox[2], c.shown ? Gfx_GetTextWidth(drawn) + 8 : 0);
+        if (c.shown) {
+            EXPECT_EQ(g_asHintBox[1], 100 + 11 - 2);
+        }
+        EXPECT_EQ(g_szPendingToolTip[0], 0) << "a tip is shown one frame";
+        Ui_HintFrame(); // gives the area back, draws nothing new
+        EXPECT_EQ(g_asHintBox[2], 0);
+    }
     Gfx_PopAllSaveUnders();
 }
 

@@ -5,7 +5,7 @@
 #include "app/calllog.h"
 #include "app/cmdline.h"
 #include "app/settings.h"
-#include "editors/standin_editorstate.h"
+#include "editors/filescreen.h"
 #include "tools/langsource.h"
 #include "ui/menupages.h"
 

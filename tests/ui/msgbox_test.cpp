@@ -12,7 +12,7 @@
 #include "audio/cdaudio.h"
 #include "core/file.h"
 #include "jam/standin_jam.h"
-#include "editors/standin_editors.h"
+#include "editors/jukebox.h"
 
 #include <cstdlib>
 #include <functional>

@@ -5,7 +5,8 @@
 
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
-#include "editors/standin_editorstate.h"
+#include "ui/amchannels.h"
+#include "ui/riffeditor.h"
 #include "jam/standin_jam.h"
 #include "sequencer/samples.h"
 #include "ui/gridstate.h"

@@ -13,7 +13,6 @@
 #include "audio/wav.h"
 #include "editors/options.h"
 #include "editors/songlanes.h"
-#include "editors/standin_editorstate.h"
 #include "platform/audio_out.h"
 #include "platform/midi_in.h"
 #include "sequencer/clock.h"

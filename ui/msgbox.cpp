@@ -5,6 +5,7 @@
 #include "audio/cdaudio.h"
 #include "core/console_memory.h"
 #include "core/file.h"
+#include "editors/filescreen.h"
 #include "editors/standin_editors.h"
 #include "jam/standin_jam.h"
 #include "video/render.h"
@@ -28,9 +29,9 @@
 MSGBOX g_aMsgBoxes[MSGBOX_SLOTS];
 MSGBOX *g_pCurrentMsgBox;
 MSGBOX *g_pPadRemovedBox;
+MSGBOX *g_pFormatResultBox;
 int32_t g_bModalBoxOpen;
 
-void Ui_FormatResultClosed(uint8_t button);
 void Ui_ReturnToPopup(uint8_t button);
 void Ui_LeaveToGrid(uint8_t button);
 
@@ -454,7 +455,16 @@ MSGBOX *Ui_ShowOperationResult(int32_t code, int32_t cardSlot)
     default:
         return nullptr;
     }
-    return Ui_OpenMessageBox(&req);
+    MSGBOX *box = Ui_OpenMessageBox(&req);
+    if (code == 22 || code == 23)
+        g_pFormatResultBox = box;
+    return box;
+}
+
+void Ui_FormatResultClosed(uint8_t)
+{
+    g_pFormatResultBox = nullptr;
+    Ed_FileBrowserReturn();
 }
 
 void Ui_ReturnToPopup(uint8_t)
@@ -473,5 +483,6 @@ void Ui_ResetMessageBoxes()
     }
     g_pCurrentMsgBox = nullptr;
     g_pPadRemovedBox = nullptr;
+    g_pFormatResultBox = nullptr;
     g_bModalBoxOpen = 0;
 }

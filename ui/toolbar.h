@@ -23,8 +23,7 @@ void Ui_DrawHint(const char *text);
 // Once a frame before the mouse: the last hint's area is given back and the pending hint drawn.
 void Ui_HintFrame();
 
-// The mode buttons' actions; the top bar and the editor screens that own them define them (weak
-// stand-ins until then).
+// The mode buttons' actions (ui/toolbarmodes.cpp).
 void Ui_ToolbarSongTrack();
 void Ui_ToolbarVideoTrack();
 void Ui_ToolbarMusicJam();

@@ -85,8 +85,12 @@ namespace {
 
 constexpr size_t kLargestStartSong = 64u << 20;
 
+// Whatever was in memory goes: the studio starts from the empty song, with its undo log.
 bool StartSongFailed(const char *path, const char *why)
 {
+    Seq_NewSong();
+    Seq_ComputeSongTime(9999);
+    Seq_AllocUndoLog();
     std::fprintf(stderr, "tnvpc: the demo song %s could not be loaded (%s); the song is empty\n", path, why);
     return false;
 }
@@ -110,14 +114,13 @@ bool Ui_LoadStartSong(const char *path)
     int32_t tagged = 1;
     const int32_t at = Seq_LocateSongImage(file.data(), file.size(), &tagged);
     g_bTaggedSongFile = tagged;
-    const bool loaded = at >= 0 && Seq_LoadSongImage(file.data() + at, file.size() - size_t(at)) == 0;
-    // A half-loaded song must not stay: start again from the empty one.
-    if (!loaded)
-        Seq_NewSong();
+    // A half-loaded song must not stay: a failed load starts again from the empty one.
+    if (at < 0 || Seq_LoadSongImage(file.data() + at, file.size() - size_t(at)) != 0)
+        return StartSongFailed(path, "damaged");
     Seq_ComputeSongTime(9999);
-    // The new song and the load dropped the undo log; edits are undone from a fresh one.
+    // The load dropped the undo log; edits of the loaded song are undone from a fresh one.
     Seq_AllocUndoLog();
-    return loaded || StartSongFailed(path, "damaged");
+    return true;
 }
 
 void Ui_OpenMainScreenAtStart()

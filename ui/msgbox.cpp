@@ -98,7 +98,7 @@ void CountLine(const char *, int, void *)
 {
 }
 
-void DrawMessageBox(void *user)
+void Ui_DrawMessageBox(void *user)
 {
     MSGBOX *box = BoxOfWindow(user);
     if (!box || !box->pWindow)
@@ -327,7 +327,7 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
     desc.x = req->x ? req->x : uint16_t(std::max(0, (g_iScreenWidth - width) / 2));
     desc.y = req->y ? req->y : uint16_t(std::max(0, (g_iScreenHeight - box->height) / 2 - 40));
     desc.style = 1;
-    desc.draw = DrawMessageBox;
+    desc.draw = Ui_DrawMessageBox;
     desc.user = box;
     WINDOW *window = Ui_OpenWindow(&desc);
     if (!window)
@@ -341,7 +341,7 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
         b.y = uint16_t(box->height - kButtonHeight - 5 - 1);
         b.w = uint16_t(box->sButtonWidth);
         b.h = kButtonHeight;
-        b.press = Ui_MessageBoxButtonClick;
+        b.press = Ui_MsgBoxButtonClick;
         Ui_AttachWidget(window, &b);
     }
     box->pSavedFocus = Ui_GetFocus();
@@ -385,7 +385,7 @@ void Ui_CloseMessageBox(MSGBOX *box)
     Answer(*box, box->ucChosen);
 }
 
-void Ui_MessageBoxButtonClick(WIDGET *button)
+void Ui_MsgBoxButtonClick(WIDGET *button)
 {
     for (MSGBOX &b : g_aMsgBoxes)
         for (int i = 0; i < b.ucButtonCount && b.pWindow; i++)

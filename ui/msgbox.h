@@ -84,7 +84,7 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req);
 // answer is delivered.
 void Ui_CloseMessageBox(MSGBOX *box);
 // A click on a button chooses it and answers as slot 14 does.
-void Ui_MessageBoxButtonClick(WIDGET *button);
+void Ui_MsgBoxButtonClick(WIDGET *button);
 // Pad handlers of screen 17. Moving the choice in mouse mode puts the pointer on the button.
 void Ui_MessageBoxAccept();
 void Ui_MessageBoxLeft();

@@ -16,7 +16,7 @@
 #include "render/prims3d.h"
 #include "render/screentiles.h"
 #include "render/textures.h"
-#include "ui/standin_ui.h"
+#include "ui/requesters.h"
 
 #include <cstdio>
 #include <mutex>

@@ -8,7 +8,9 @@
 #include "editors/topbar.h"
 #include "jam/netjam.h"
 #include "jam/standin_jam.h"
-#include "ui/standin_ui.h"
+#include "ui/padslot.h"
+#include "ui/riffeditor.h"
+#include "ui/widgets.h"
 #include "video/engine.h"
 
 #include <cstdio>

@@ -41,8 +41,9 @@
 #include "render/userimages.h"
 #include "sequencer/standin_sequencer.h"
 #include "ui/mouse.h"
-#include "ui/standin_mainscreen.h"
-#include "ui/standin_ui.h"
+#include "ui/frontend.h"
+#include "ui/popup.h"
+#include "ui/widgets.h"
 #include "video/engine.h"
 #include "video/respages.h"
 

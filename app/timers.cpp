@@ -16,7 +16,7 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "sequencer/standin_sequencer.h"
-#include "ui/standin_ui.h"
+#include "ui/requesters.h"
 
 #include <cstdio>
 #include <cstdlib>

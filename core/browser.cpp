@@ -9,7 +9,7 @@
 #include "platform/paths.h"
 #include "jam/standin_jam.h"
 #include "render/userimages.h"
-#include "ui/standin_ui.h"
+#include "editors/filescreen.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -33,7 +33,7 @@
 #include "ui/msgbox.h"
 #include "ui/popup.h"
 #include "ui/scrollbar.h"
-#include "ui/standin_ui.h"
+#include "ui/widgets.h"
 #include "ui/textentry.h"
 #include "ui/textfield.h"
 
@@ -88,6 +88,7 @@ TEXTFIELD *s_pCaption = nullptr;
 uint8_t s_ucReturnField = 2;
 uint8_t s_ucBlink = 0;
 bool s_bMixdownStarted = false; // the folder is listed again when it ends
+bool s_bListDirty = false;       // the browser table changed under the list
 int32_t s_iCursorFrame = 0;
 char s_szFolderName[21] = {};
 char s_szEditBefore[ED_SONG_NAME] = {};
@@ -146,16 +147,22 @@ void DisableFileFields()
     g_uFilePreviewMask = 0;
 }
 
-// Lists the folder again, keeping the selection within the new listing.
-void Relist()
+// Keeps the selection and the first row shown within the listing.
+void FitListToEntries()
 {
-    Sys_ListDirectory();
     const int32_t count = g_iBrowserEntryCount;
     if (g_iFileListSel >= count)
         g_iFileListSel = std::max(count - 1, 0);
     g_iFileListFirst = std::min(g_iFileListFirst, std::max(Ed_FileListScrollMax(count), 0) * 4);
     g_iFileListFirst = std::min(g_iFileListFirst, g_iFileListSel / 4 * 4);
     SetScrollRange();
+}
+
+// Lists the folder again, keeping the selection within the new listing.
+void Relist()
+{
+    Sys_ListDirectory();
+    FitListToEntries();
 }
 
 void BrowseInto(const char *path)
@@ -509,8 +516,18 @@ void Ed_OpenFileScreenFromToolbar()
     Ed_TopBarChoose();
 }
 
+void Ui_MarkBrowserListsDirty()
+{
+    Sys_CallLog("Ui_MarkBrowserListsDirty");
+    s_bListDirty = true;
+}
+
 void Ed_FileBrowserFrame()
 {
+    if (s_bListDirty) {
+        s_bListDirty = false;
+        FitListToEntries();
+    }
     Enable(1, g_uSongRowCount != 0);
     s_iCursorFrame++;
     if (s_bMixdownStarted && !g_bMixdownRunning) {

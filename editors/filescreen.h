@@ -144,6 +144,9 @@ void Ed_LoadResult(int32_t result);
 void Ed_AfterSampleRebuild();
 // The per-frame work the file screen owes the load: the list pop-up asked for, the sample rebuild.
 void Ed_FileBrowserPendingWork();
+// The browser table was filled again (a folder was listed): the next frame of the screen keeps the
+// selection and the first row shown within the new listing and resets the list's scroll bar.
+void Ui_MarkBrowserListsDirty();
 // What a component pop-up does with a chosen row (kinds 8, 9, 12 and 13). False for other kinds.
 bool Ed_FilePopupChoose(POPUP *p);
 // "Set all on" and "Set all off" of the component pop-ups (and the riff and clip lists): tick or

@@ -15,7 +15,7 @@
 #include "jam/netsession.h"
 #include "render/gpustate.h"
 #include "ui/popup.h"
-#include "ui/standin_mainscreen.h"
+#include "ui/frontend.h"
 #include "ui/widgets.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "core/random.h"
 #include "render/d3ddevice.h"
 #include "render/ordertable.h"
-#include "ui/standin_ui.h"
+#include "ui/widgets.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,7 @@
 #include "ui/barmouse.h"
 
+#include "editors/filescreen.h"
+
 #include "ui/gridsetup.h"
 #include "ui/gridstate.h"
 #include "ui/list.h"
@@ -109,15 +111,15 @@ void Ui_ListScrollBarMouse(WIDGET *w)
 void Ui_BrowserListBarInput(WIDGET *w)
 {
     SCROLLBAR *b = Bar(w);
-    if (!b || !g_bBrowserOpen)
+    if (!b || !g_pFileBrowserWindow)
         return;
     const int32_t step = TakeStep(b);
     if (step > 0) {
-        Ui_BrowserMoveSelection(1);
+        Ed_FileListDown();
     } else if (step < 0) {
         if (b->position == 0)
-            g_iBrowserSelected = 0;
-        Ui_BrowserMoveSelection(-1);
+            g_iFileListSel = 0;
+        Ed_FileListUp();
     }
 }
 

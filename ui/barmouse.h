@@ -14,7 +14,8 @@ void Ui_ListScrollBarMouse(WIDGET *bar);
 // A library pop-up's folder bar: the arrows step one sub-folder (never past either end), the
 // track jumps a whole folder.
 void Ui_PagedListScrollBarMouse(WIDGET *bar);
-// The file browser's list bar moves the file selection a row, whatever the step's size.
+// The file screen's list bar moves the file selection a row (four entries), whatever the step's
+// size, while the screen is open.
 void Ui_BrowserListBarInput(WIDGET *bar);
 // The help text bar: arrows once per press, the track repeats.
 void Ui_HelpScrollBarMouse(WIDGET *bar);
@@ -24,10 +25,6 @@ void Ui_SampleRangeBarMouse(WIDGET *bar);
 void Ui_ScrollBarClick(WIDGET *bar);
 
 // What the callbacks above read and call of owners that keep their own state.
-extern int32_t g_bBrowserOpen;
-extern int32_t g_iBrowserSelected;
-void Ui_BrowserMoveSelection(int32_t rows);
-
 constexpr int32_t HELP_PAGE_LINES = 18; // lines of the help text window
 extern int32_t g_iHelpFirstLine;
 extern int32_t g_iHelpLineCount;

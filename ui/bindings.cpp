@@ -392,5 +392,6 @@ void Ui_BindScreenButtons()
     Ui_InitScreenPrompts();
 }
 
-// Stand-in until the top bar's prompts are built: no screen has a prompt row yet.
+// Nothing to fill: the top bar takes the focused screen's prompt from Vid_ShowScreenPrompt every
+// frame (and its own button's text while it has the focus), so no screen keeps a row of its own.
 void Ui_InitScreenPrompts() {}

@@ -8,8 +8,11 @@
 #include "editors/topbar.h"
 #include "render/framecycle.h"
 #include "render/prims2d.h"
+#include "app/settings.h"
+#include "sequencer/eventlists.h"
 #include "sequencer/playback.h"
 #include "sequencer/songcontrol.h"
+#include "sequencer/songfile.h"
 #include "sequencer/undo.h"
 #include "ui/bindings.h"
 #include "ui/frontend.h"
@@ -25,7 +28,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <iterator>
+#include <vector>
 
 void Ui_ResetGridCursor()
 {
@@ -75,4 +80,53 @@ void Ui_ReturnToMainScreen()
     g_iScreen = 0;
     g_iNextScreen = -1;
     Ui_SetFocus(g_pGridWindow);
+}
+
+namespace {
+
+constexpr size_t kLargestStartSong = 64u << 20;
+
+// Whatever was in memory goes: the studio starts from the empty song, with its undo log.
+bool StartSongFailed(const char *path, const char *why)
+{
+    Seq_NewSong();
+    Seq_ComputeSongTime(9999);
+    Seq_AllocUndoLog();
+    std::fprintf(stderr, "tnvpc: the demo song %s could not be loaded (%s); the song is empty\n", path, why);
+    return false;
+}
+
+} // namespace
+
+bool Ui_LoadStartSong(const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return StartSongFailed(path, "missing or unreadable");
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size <= 0 || size_t(size) > kLargestStartSong)
+        return StartSongFailed(path, "bad size");
+    in.seekg(0);
+    std::vector<uint8_t> file(static_cast<size_t>(size));
+    if (!in.read(reinterpret_cast<char *>(file.data()), size))
+        return StartSongFailed(path, "read error");
+    Seq_NewSong();
+    int32_t tagged = 1;
+    const int32_t at = Seq_LocateSongImage(file.data(), file.size(), &tagged);
+    g_bTaggedSongFile = tagged;
+    // A half-loaded song must not stay: a failed load starts again from the empty one.
+    if (at < 0 || Seq_LoadSongImage(file.data() + at, file.size() - size_t(at)) != 0)
+        return StartSongFailed(path, "damaged");
+    Seq_ComputeSongTime(9999);
+    // The load dropped the undo log; edits of the loaded song are undone from a fresh one.
+    Seq_AllocUndoLog();
+    return true;
+}
+
+void Ui_OpenMainScreenAtStart()
+{
+    Ui_LoadStartSong(Sys_MakeDataPath("examples/demo.tnv"));
+    Ui_ResetGridRows();
+    Ui_ReturnToMainScreen();
 }

@@ -262,6 +262,24 @@ void Ui_EndPlayback()
     }
 }
 
+std::atomic<int32_t> g_bSongEnded{0};
+
+void Ui_OnSongEnd()
+{
+    g_bSongEnded.store(1);
+}
+
+void Ui_TakeSongEnd()
+{
+    if (!g_bSongEnded.exchange(0))
+        return;
+    Sys_CallLog("Ui_TakeSongEnd");
+    // With no grid open there is no grid menu to go back to.
+    if (!g_pGridWindow)
+        return;
+    Ui_EndPlayback();
+}
+
 // ---- Leaving sub-screens ----
 
 void Ui_LeaveToGrid(uint8_t)

@@ -4,6 +4,7 @@
 
 #include "render/fonts.h"
 
+#include <atomic>
 #include <cstdint>
 
 extern uint8_t g_ucGridToolMode;   // 1 draw, 0 erase
@@ -33,6 +34,11 @@ extern uint8_t g_bGridFollowPlay;
 void Ui_FollowPlayback();
 void Ui_StopPlayback();
 void Ui_EndPlayback();
+// Song play ran past its last row. Called on the mix thread, so it only raises g_bSongEnded; the
+// next interface frame (Ui_TakeSongEnd) returns to the grid's menu and brings the cursor back.
+extern std::atomic<int32_t> g_bSongEnded;
+void Ui_OnSongEnd();
+void Ui_TakeSongEnd();
 
 // Leaving sub-screens.
 void Ui_LeaveToGrid(uint8_t button);

@@ -187,12 +187,12 @@ void Ui_MenuCopySample()
     BackToPalette();
 }
 
-void Ui_MenuDowngradeSample()
+void Ui_DowngradeSample()
 {
     ShiftQuality(-1);
 }
 
-void Ui_MenuUpgradeSample()
+void Ui_UpgradeSample()
 {
     ShiftQuality(1);
 }
@@ -210,6 +210,6 @@ void Ui_InstallMenuItemOperations()
     Ui_SetMenuItemHandler(33, Ui_MenuCopySample);
     Ui_SetMenuItemHandler(138, Ui_MenuRestoreNoteParams);
     // 34 and 35 are set or cleared as the page opens, by the selected slot's quality.
-    g_pfnDowngradeSample = Ui_MenuDowngradeSample;
-    g_pfnUpgradeSample = Ui_MenuUpgradeSample;
+    g_pfnDowngradeSample = Ui_DowngradeSample;
+    g_pfnUpgradeSample = Ui_UpgradeSample;
 }

@@ -12,8 +12,8 @@ void Ui_MenuPreviewSample();     // 28 "Preview sample"
 void Ui_MenuOptimiseSamples();   // 30 "Optimise sample list" (asks)
 void Ui_MenuDeleteSample();      // 31 "Delete sample" (asks)
 void Ui_MenuCopySample();        // 33 "Copy sample"
-void Ui_MenuDowngradeSample();   // 34 "Downgrade sample quality"
-void Ui_MenuUpgradeSample();     // 35 "Upgrade sample quality"
+void Ui_DowngradeSample();   // 34 "Downgrade sample quality"
+void Ui_UpgradeSample();     // 35 "Upgrade sample quality"
 void Ui_MenuRestoreNoteParams(); // 138 "Restore note parameters"
 
 // The message box answers of the two questions (1 = "Okay").

@@ -6,6 +6,7 @@
 #include "core/console_memory.h"
 #include "core/file.h"
 #include "editors/jukebox.h"
+#include "editors/filescreen.h"
 #include "jam/standin_jam.h"
 #include "video/render.h"
 #include "core/padbind.h"
@@ -28,9 +29,9 @@
 MSGBOX g_aMsgBoxes[MSGBOX_SLOTS];
 MSGBOX *g_pCurrentMsgBox;
 MSGBOX *g_pPadRemovedBox;
+MSGBOX *g_pFormatResultBox;
 int32_t g_bModalBoxOpen;
 
-void Ui_FormatResultClosed(uint8_t button);
 void Ui_ReturnToPopup(uint8_t button);
 void Ui_LeaveToGrid(uint8_t button);
 
@@ -97,7 +98,7 @@ void CountLine(const char *, int, void *)
 {
 }
 
-void DrawMessageBox(void *user)
+void Ui_DrawMessageBox(void *user)
 {
     MSGBOX *box = BoxOfWindow(user);
     if (!box || !box->pWindow)
@@ -326,7 +327,7 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
     desc.x = req->x ? req->x : uint16_t(std::max(0, (g_iScreenWidth - width) / 2));
     desc.y = req->y ? req->y : uint16_t(std::max(0, (g_iScreenHeight - box->height) / 2 - 40));
     desc.style = 1;
-    desc.draw = DrawMessageBox;
+    desc.draw = Ui_DrawMessageBox;
     desc.user = box;
     WINDOW *window = Ui_OpenWindow(&desc);
     if (!window)
@@ -340,7 +341,7 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req)
         b.y = uint16_t(box->height - kButtonHeight - 5 - 1);
         b.w = uint16_t(box->sButtonWidth);
         b.h = kButtonHeight;
-        b.press = Ui_MessageBoxButtonClick;
+        b.press = Ui_MsgBoxButtonClick;
         Ui_AttachWidget(window, &b);
     }
     box->pSavedFocus = Ui_GetFocus();
@@ -384,7 +385,7 @@ void Ui_CloseMessageBox(MSGBOX *box)
     Answer(*box, box->ucChosen);
 }
 
-void Ui_MessageBoxButtonClick(WIDGET *button)
+void Ui_MsgBoxButtonClick(WIDGET *button)
 {
     for (MSGBOX &b : g_aMsgBoxes)
         for (int i = 0; i < b.ucButtonCount && b.pWindow; i++)
@@ -454,7 +455,16 @@ MSGBOX *Ui_ShowOperationResult(int32_t code, int32_t cardSlot)
     default:
         return nullptr;
     }
-    return Ui_OpenMessageBox(&req);
+    MSGBOX *box = Ui_OpenMessageBox(&req);
+    if (code == 22 || code == 23)
+        g_pFormatResultBox = box;
+    return box;
+}
+
+void Ui_FormatResultClosed(uint8_t)
+{
+    g_pFormatResultBox = nullptr;
+    Ed_FileBrowserReturn();
 }
 
 void Ui_ReturnToPopup(uint8_t)
@@ -473,5 +483,6 @@ void Ui_ResetMessageBoxes()
     }
     g_pCurrentMsgBox = nullptr;
     g_pPadRemovedBox = nullptr;
+    g_pFormatResultBox = nullptr;
     g_bModalBoxOpen = 0;
 }

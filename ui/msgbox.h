@@ -72,6 +72,8 @@ constexpr uint8_t WIDGET_MSGBOX_BUTTON = 7;
 extern MSGBOX g_aMsgBoxes[MSGBOX_SLOTS];
 extern MSGBOX *g_pCurrentMsgBox;
 extern MSGBOX *g_pPadRemovedBox;
+// The card-format result box (codes 22 and 23) while it is open.
+extern MSGBOX *g_pFormatResultBox;
 extern int32_t g_bModalBoxOpen;
 
 // Opens a box; null when all five slots are in use or cooling (a closed slot is reused only
@@ -82,7 +84,7 @@ MSGBOX *Ui_OpenMessageBox(const MSGBOXREQUEST *req);
 // answer is delivered.
 void Ui_CloseMessageBox(MSGBOX *box);
 // A click on a button chooses it and answers as slot 14 does.
-void Ui_MessageBoxButtonClick(WIDGET *button);
+void Ui_MsgBoxButtonClick(WIDGET *button);
 // Pad handlers of screen 17. Moving the choice in mouse mode puts the pointer on the button.
 void Ui_MessageBoxAccept();
 void Ui_MessageBoxLeft();
@@ -90,6 +92,8 @@ void Ui_MessageBoxRight();
 // Shows the result of an operation that failed or needs confirming: 22/23 a memory card format
 // (cardSlot 0 or 1), 10 sound memory full, 20/21 out of memory. Other codes show nothing.
 MSGBOX *Ui_ShowOperationResult(int32_t code, int32_t cardSlot = 0);
+// The answer of the card-format result box: forgets the box and goes back to the file screen.
+void Ui_FormatResultClosed(uint8_t button);
 
 // Line breaking of box texts: calls line(start, length) for each line that fits width pixels in
 // the main font; words wider than a line are split. Returns the number of lines.

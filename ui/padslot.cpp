@@ -1,9 +1,11 @@
 #include "ui/padslot.h"
 
+#include "app/calllog.h"
 #include "app/startup.h"
 #include "core/padbind.h"
 #include "ui/gridstate.h"
 #include "ui/mouse.h"
+#include "ui/requesters.h"
 #include "ui/view.h"
 
 #include <cstring>
@@ -116,3 +118,12 @@ void Ui_ToolChangeRiffVolume() { g_iNextScreen = 70; }
 void Ui_ToolSplitRiff() { g_iNextScreen = 71; }
 void Ui_ToolExpandClip() { g_iNextScreen = 72; }
 void Ui_ToolChangeNoteLength() { g_iNextScreen = 75; }
+
+void Ui_EscapeAction()
+{
+    Sys_CallLog("Ui_EscapeAction");
+    if (g_iScreen == 0 || g_iScreen == 7)
+        Ui_AskQuit();
+    else
+        Ui_RunPadSlot(12);
+}

@@ -9,6 +9,9 @@
 void Ui_RunPadSlot(int32_t slot);
 // Makes g_iNextScreen current when one is pending.
 void Ui_ApplyNextScreen();
+// Escape outside text entry: backs out through the screen's slot 12; on the grids (screens 0 and 7)
+// it asks whether to quit.
+void Ui_EscapeAction();
 
 struct POINTERTOOL
 {

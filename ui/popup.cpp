@@ -57,6 +57,7 @@ POPUPDESC g_atPopupDescs[UI_POPUP_KINDS];
 POPUP *g_pCurrentPopup = nullptr;
 POPUP *g_pParentPopup = nullptr;
 int16_t g_sReturnScreen = 0;
+uint8_t g_ucPopupReturn = 0;
 void *g_pReturnFocus = nullptr;
 int32_t g_bPopupForceAccept = 0;
 int32_t g_bFolderStepped = 0;

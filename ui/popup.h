@@ -71,6 +71,8 @@ extern POPUPDESC g_atPopupDescs[UI_POPUP_KINDS];
 extern POPUP *g_pCurrentPopup;
 extern POPUP *g_pParentPopup; // current again when the pop-up over it goes
 extern int16_t g_sReturnScreen;
+// Set to 9 (the pop-up screen) when the start-up opens its pop-up (kind 29).
+extern uint8_t g_ucPopupReturn;
 extern void *g_pReturnFocus;
 extern int32_t g_bPopupForceAccept;
 extern int32_t g_bFolderStepped;

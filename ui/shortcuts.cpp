@@ -19,10 +19,12 @@
 const KEYSHORTCUT g_atKeyShortcuts[UI_KEY_SHORTCUTS + 1] = {
     {0, KEY_SPACE, 0, Ui_ShortcutPlayStop},
     {4, KEY_SPACE, 0, Ui_StopPlayback},
-    {0, KEY_DELETE, 0, Ed_DeleteAtGridCursor},
-    {0, KEY_INSERT, 0, Ed_InsertAtGridCursor},
-    {7, KEY_DELETE, 0, Ed_DeleteAtGridCursor},
-    {7, KEY_INSERT, 0, Ed_InsertAtGridCursor},
+    // Delete and Insert keep their rows (the order of the rest is the run order) but have no grid
+    // action: the pointer's draw and erase tools are how cells are placed and removed.
+    {0, KEY_DELETE, 0, nullptr},
+    {0, KEY_INSERT, 0, nullptr},
+    {7, KEY_DELETE, 0, nullptr},
+    {7, KEY_INSERT, 0, nullptr},
     {0, KEY_HOME, 2, Ui_GoToGridTop},
     {0, KEY_HOME, 0, Ui_GoToGridStart},
     {0, KEY_END, 2, Ui_GoToGridBottom},

@@ -55,10 +55,7 @@ void Ui_ShortcutPlayStop();
 void Ui_ShortcutVideoUndo();
 void Ui_ShortcutSongUndo();
 
-// Editor actions the table names; the editors that own them define them (weak stand-ins until
-// then refuse with sound 3).
-void Ed_DeleteAtGridCursor();
-void Ed_InsertAtGridCursor();
+// Editor actions the table names; the editors that own them define them.
 void Ed_OpenMixerPanel();
 void Ed_ClearLaneMarksAndStop();
 void Ed_SamplePreviewToggle();

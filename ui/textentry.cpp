@@ -79,7 +79,7 @@ void DrawKeyboard(void *)
     g_uiTextColour = colour;
 }
 
-void KeyboardClick(int32_t event)
+void Ui_KeyboardClick(int32_t event)
 {
     if (event != UI_CLICK_PRESS)
         return;
@@ -182,7 +182,7 @@ WINDOW *Ui_OpenTextEntry(const TEXTENTRYREQUEST *r)
     s_te.edit->head.flags |= WIDGET_TEXT_CURSOR;
     g_pTextEntryWindow = w;
     g_pKeyboardWindow = k;
-    Ui_SetWindowRole(UI_ROLE_KEYBOARD, k, KeyboardClick);
+    Ui_SetWindowRole(UI_ROLE_KEYBOARD, k, Ui_KeyboardClick);
     g_ucTextEntryFilter = 0;
     s_te.savedScreen = int16_t(g_iScreen);
     s_te.accept = r->accept;

@@ -25,8 +25,7 @@ void Ui_HintFrame();
 // The name of the grid item under the pointer, drawn beside it as a hint is (its area saved).
 void Ui_DrawToolTip(const char *text);
 
-// The mode buttons' actions; the top bar and the editor screens that own them define them (weak
-// stand-ins until then).
+// The mode buttons' actions (ui/toolbarmodes.cpp).
 void Ui_ToolbarSongTrack();
 void Ui_ToolbarVideoTrack();
 void Ui_ToolbarMusicJam();

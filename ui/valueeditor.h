@@ -26,5 +26,5 @@ void Ui_ValueEditorOwnerClosed();
 // The pop-up list the editor was opened from, null for none.
 LISTWIDGET *Ui_ValueEditorSourceList();
 
-// Stand-in of the chase editor's parameter refresh until that editor is built (weak).
+// The chase editor's parameter refresh (editors/chaseeditor.cpp).
 void Ed_ChaseRefresh();

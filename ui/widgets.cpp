@@ -1,6 +1,8 @@
 #include "ui/widgets.h"
 
 #include "editors/curvewidget.h"
+#include "app/calllog.h"
+#include "audio/midiin.h"
 #include "core/console_memory.h"
 #include "core/padbind.h"
 #include "jam/standin_jam.h"
@@ -12,6 +14,7 @@
 #include "render/screentiles.h"
 #include "render/texpages.h"
 #include "ui/busybox.h"
+#include "ui/gridops.h"
 #include "ui/list.h"
 #include "ui/mouse.h"
 #include "ui/popup.h"
@@ -38,6 +41,11 @@ int32_t g_iBlinkPhase = 0;
 uint8_t g_ucPulse = 128;
 int32_t g_bPopupStepDone = 0;
 int32_t g_iRepeatDelay = 0;
+int32_t g_bUiRedrawOnce = 0;
+uint32_t g_uUiFreeMemory = 0;
+int32_t g_iTexturePagesUsed = 0;
+uint16_t g_wUiPadWord = 0;
+uint8_t g_abFillColour[3] = {};
 int32_t g_iBackgroundCounter = 0;
 uint8_t g_ucDialogFrameDelay = 0;
 int32_t g_iBusyCountdown = 0;
@@ -530,4 +538,14 @@ void Ui_WidgetFrame()
         else if (g_ucPulse > target)
             g_ucPulse = uint8_t(std::max(target, g_ucPulse - 16));
     }
+}
+
+void Ui_Frame()
+{
+    Sys_CallLog("Ui_Frame");
+    Sys_DebugSetMark(4);
+    Ui_WidgetFrame();
+    Ui_TakeSongEnd();
+    Snd_DispatchLiveNotes();
+    Sys_DebugSetMark(0);
 }

@@ -139,6 +139,14 @@ extern uint8_t g_ucDialogFrameDelay;
 extern int32_t g_iBusyCountdown;     // the busy box's; blinking pauses while it runs
 extern uint8_t g_bSeeThroughOnce;    // the next window opened leaves its centre see-through
 extern uint32_t g_uUiFlags;
+extern int32_t g_bUiRedrawOnce;     // cleared by the frame loop after one forced redraw
+extern uint32_t g_uUiFreeMemory;    // free memory the start-up measured
+extern int32_t g_iTexturePagesUsed; // free texture blocks the start-up counted
+// The interface pad word: 0x1000 shows the whole display area, 0x2000 toggles the display-window
+// size; the display-window update reads it.
+extern uint16_t g_wUiPadWord;
+// The current fill colour (red, green, blue) the flat-quadrilateral builder uses.
+extern uint8_t g_abFillColour[3];
 extern int32_t g_bJamWindowOpen;
 // Interface images of the window border's five shadow sprites and the background.
 constexpr int32_t UI_SHADOW_IMAGE = 812;
@@ -168,6 +176,9 @@ void Ui_RedrawWindowFrame(WINDOW *w);
 void Ui_MoveWindow(WINDOW *w, int32_t x, int32_t y);
 bool Ui_IsUpdatingWindowFocused();
 void Ui_WidgetFrame();
+// The interface's work in frame state 0: the widget frame between two debug markers, the song's
+// end when play ran off it, then the riff editor's live-play notes of the frame.
+void Ui_Frame();
 // The window's shadow, built at the packet cursor.
 void Ui_DrawWindowBorder(const WINDOW *w);
 // Combines pad ports 1 and 2 into the working pad and dispatches the screen's bindings.

@@ -87,8 +87,8 @@ void OpenPalette()
                 if (Seq_LoadInstrument(slot, folder, 1, 1, 2, 0, 1, 1) != 10)
                     s_librarySlot = slot;
     Ui_OpenSamplePalette();
-    g_pfnDowngradeSample = WatchQuality<Ui_MenuDowngradeSample>;
-    g_pfnUpgradeSample = WatchQuality<Ui_MenuUpgradeSample>;
+    g_pfnDowngradeSample = WatchQuality<Ui_DowngradeSample>;
+    g_pfnUpgradeSample = WatchQuality<Ui_UpgradeSample>;
     Ui_SetMenuItemHandler(28, WatchPreview);
 }
 

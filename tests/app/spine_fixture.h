@@ -17,7 +17,7 @@
 #include "platform/display.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
-#include "ui/standin_ui.h"
+#include "ui/popup.h"
 #include "ui/msgbox.h"
 #include "render/display.h"
 #include "video/engine.h"

@@ -2,10 +2,12 @@
 // fit, the list's scroll range and its click map, and the moves between the buttons.
 #include "core/browser.h"
 #include "editors/filescreen.h"
+#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace
@@ -143,6 +145,37 @@ TEST(FileScreenFields, ListMovesStayInsideARowOfFour)
     g_iBrowserEntryCount = 0;
     g_iFileListSel = 0;
     g_ucFileBrowserField = 2;
+}
+
+// A folder listed again from elsewhere (the table is filled under the screen) with fewer entries:
+// the screen's next frame brings the choice and the first row shown back inside the listing.
+TEST(FileScreenList, ANewListingKeepsTheChoiceInsideIt)
+{
+    namespace fs = std::filesystem;
+    const fs::path cwd = fs::current_path();
+    TempDir dir;
+    for (int i = 0; i < 14; i++)
+        WriteTextFile(dir.File("song" + std::to_string(i) + ".tnv"), "x");
+    ASSERT_EQ(Sys_BrowseDirectory(dir.Path().c_str()), 0);
+    Ed_FileBrowserFrame();
+    ASSERT_GE(g_iBrowserEntryCount, 14);
+    g_iFileListSel = 13;
+    g_iFileListFirst = 4;
+    Ed_FileBrowserFrame();
+    EXPECT_EQ(g_iFileListSel, 13) << "a listing that still holds the choice keeps it";
+    EXPECT_EQ(g_iFileListFirst, 4);
+    for (int i = 2; i < 14; i++)
+        fs::remove(dir.File("song" + std::to_string(i) + ".tnv"));
+    ASSERT_EQ(Sys_BrowseDirectory(dir.Path().c_str()), 0);
+    const int32_t count = g_iBrowserEntryCount;
+    ASSERT_LT(count, 5);
+    Ed_FileBrowserFrame();
+    EXPECT_EQ(g_iFileListSel, count - 1);
+    EXPECT_EQ(g_iFileListFirst, 0);
+    fs::current_path(cwd);
+    g_iBrowserEntryCount = 0;
+    g_iFileListSel = 0;
+    g_iFileListFirst = 0;
 }
 
 } // namespace

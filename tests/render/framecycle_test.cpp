@@ -1,7 +1,7 @@
 #include "render_fixture.h"
 
 #include "core/random.h"
-#include "ui/standin_ui.h"
+#include "ui/widgets.h"
 #include "render/framecycle.h"
 
 using namespace rendertest;

@@ -4,6 +4,7 @@
 
 #include "app/calllog.h"
 #include "core/browser.h"
+#include "editors/filescreen.h"
 #include "sequencer/songmodel.h"
 #include "ui/barmouse.h"
 #include "ui/bindings.h"
@@ -314,26 +315,30 @@ TEST_F(BarMouse, BrowserBarMovesOneRowOnlyWhileOpen)
 {
     SCROLLBAR *b = MakeBar(Ui_BrowserListBarInput, 15, 10, 40);
     ASSERT_NE(b, nullptr);
-    g_iBrowserEntryCount = 8;
-    g_iBrowserSelected = 2;
-    g_bBrowserOpen = 0;
+    // The file screen's list rows hold four entries each.
+    g_iBrowserEntryCount = 20;
+    g_iFileListSel = 2;
+    g_iFileListFirst = 0;
+    g_ucFileBrowserMode = 0;
+    g_pFileBrowserWindow = nullptr;
     PointAt(b, SECOND_ARROW);
     Press(b);
-    EXPECT_EQ(g_iBrowserSelected, 2);
-    g_bBrowserOpen = 1;
+    EXPECT_EQ(g_iFileListSel, 2); // the screen is not open
+    WINDOW screen{};
+    g_pFileBrowserWindow = &screen;
     Press(b);
-    EXPECT_EQ(g_iBrowserSelected, 3);
+    EXPECT_EQ(g_iFileListSel, 6);
     PointAt(b, TRACK_AFTER);
     Press(b);
-    EXPECT_EQ(g_iBrowserSelected, 4); // a page step is still one row
+    EXPECT_EQ(g_iFileListSel, 10); // a page step is still one row
     PointAt(b, FIRST_ARROW);
     Press(b);
-    EXPECT_EQ(g_iBrowserSelected, 3);
+    EXPECT_EQ(g_iFileListSel, 6);
     // With the bar at its top the selection restarts at the first entry.
     b->position = 0;
     Press(b);
-    EXPECT_EQ(g_iBrowserSelected, 0);
-    g_bBrowserOpen = 0;
+    EXPECT_EQ(g_iFileListSel, 0);
+    g_pFileBrowserWindow = nullptr;
     g_iBrowserEntryCount = 0;
 }
 

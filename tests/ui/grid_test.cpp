@@ -8,6 +8,7 @@
 #include "ui/gridops.h"
 #include "ui/gridsetup.h"
 #include "ui/gridvideo.h"
+#include "ui/widgets.h"
 #include "video/lanes.h"
 
 using namespace uitest;
@@ -406,6 +407,39 @@ TEST_F(GridOps, PlayFollowsTheSongRowAndStopsAtTheEnd)
     EXPECT_GE(g_sGridCursorX, 0);
     EXPECT_EQ(g_iNextScreen == 0 || g_iScreen == 0, true);
     g_uSongRow = 0;
+}
+
+// Song play running off its last row is reported from the mix thread; the next interface frame
+// goes back to the grid's menu with the cursor on the song's last row, once. With no grid open the
+// report is dropped without a screen change.
+TEST_F(GridOps, SongEndTakenByTheNextFrameOnce)
+{
+    g_uSongRowCount = 60;
+    ASSERT_TRUE(Ui_SetupGridScreen(2));
+    VIEWWIDGET *v = g_pGridView;
+    v->firstColumn = 990;
+    g_sGridCursorX = 5;
+    g_bGridFollowPlay = 1;
+    g_iScreen = 4;
+    g_iNextScreen = -1;
+    Ui_OnSongEnd();
+    Ui_Frame();
+    EXPECT_EQ(g_bSongEnded.load(), 0);
+    EXPECT_EQ(g_iNextScreen, 0);
+    EXPECT_EQ(g_bGridFollowPlay, 0);
+    EXPECT_EQ(Ui_GridCursorColumnRaw(), 59);
+    EXPECT_GE(g_sGridCursorX, 0);
+    // Taken once: a later frame leaves the screen alone.
+    g_iNextScreen = -1;
+    Ui_Frame();
+    EXPECT_EQ(g_iNextScreen, -1);
+
+    Ui_CloseGridScreen();
+    g_iScreen = 11;
+    Ui_OnSongEnd();
+    Ui_Frame();
+    EXPECT_EQ(g_bSongEnded.load(), 0);
+    EXPECT_EQ(g_iNextScreen, -1);
 }
 
 } // namespace

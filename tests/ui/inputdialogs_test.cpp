@@ -418,6 +418,8 @@ TEST_F(Dialogs, ShortcutRowsRunInTableOrderAndTheKeyIsAlwaysDropped)
         {7, KEY_PAGEDOWN, 0, {"Ui_PageVideoGridDown"}},
         {0, KEY_PAGEDOWN, 0, {"Ui_PageSongGridDown"}},
         {9, KEY_HOME, 0, {}},
+        {0, KEY_DELETE, 0, {}}, // no grid action: dropped like any unbound key
+        {7, KEY_INSERT, 2, {}},
     };
     for (const Case &c : cases) {
         Sys_CallLogEnable(true);
@@ -439,8 +441,13 @@ TEST_F(Dialogs, ShortcutTableEndsWithItsZeroRow)
 {
     const KEYSHORTCUT &z = g_atKeyShortcuts[UI_KEY_SHORTCUTS];
     EXPECT_EQ(z.handler, nullptr);
-    for (int i = 0; i < UI_KEY_SHORTCUTS; i++)
-        EXPECT_NE(g_atKeyShortcuts[i].handler, nullptr) << i;
+    // Rows 2-5 (Delete and Insert on the song and video grids) hold their place with no action.
+    for (int i = 0; i < UI_KEY_SHORTCUTS; i++) {
+        if (i >= 2 && i <= 5)
+            EXPECT_EQ(g_atKeyShortcuts[i].handler, nullptr) << i;
+        else
+            EXPECT_NE(g_atKeyShortcuts[i].handler, nullptr) << i;
+    }
     EXPECT_EQ(g_atKeyShortcuts[25].screen, 17u);
     EXPECT_EQ(g_atKeyShortcuts[25].key, KEY_ENTER);
 }

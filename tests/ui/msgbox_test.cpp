@@ -13,6 +13,7 @@
 #include "core/file.h"
 #include "jam/standin_jam.h"
 #include "editors/jukebox.h"
+#include "editors/filescreen.h"
 
 #include <cstdlib>
 #include <functional>
@@ -252,6 +253,34 @@ TEST_F(MsgBox, OperationResults)
     ASSERT_NE(box, nullptr);
     Ui_MessageBoxAccept();
     EXPECT_EQ(g_iNextScreen, 0);
+}
+
+// A card-format result is remembered while it shows; its answer forgets it and goes back to the file
+// screen when that screen is open, and leaves the screen alone when it is not.
+TEST_F(MsgBox, FormatResultReturnsToTheFileScreen)
+{
+    for (const bool screenOpen : {true, false}) {
+        Ui_ResetMessageBoxes();
+        WINDOW fileScreen{};
+        g_pFileBrowserWindow = screenOpen ? &fileScreen : nullptr;
+        g_iScreen = 0; // the box found another screen: the answer must move to the file screen
+        MSGBOX *box = Ui_ShowOperationResult(22, 1);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(g_pFormatResultBox, box);
+        g_iScreen = SCREEN_MSGBOX;
+        g_iNextScreen = -1;
+        Ui_MessageBoxAccept();
+        EXPECT_EQ(g_pFormatResultBox, nullptr) << screenOpen;
+        if (screenOpen) {
+            EXPECT_EQ(g_iNextScreen, ED_FILE_SCREEN);
+            EXPECT_EQ(g_pFocusWidget, &fileScreen);
+        }
+        g_pFileBrowserWindow = nullptr;
+    }
+    // Other results are not remembered.
+    Ui_ResetMessageBoxes();
+    ASSERT_NE(Ui_ShowOperationResult(20), nullptr);
+    EXPECT_EQ(g_pFormatResultBox, nullptr);
 }
 
 // Drawn in English and German: the texts must be whole and inside the box.

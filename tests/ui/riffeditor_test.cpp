@@ -30,6 +30,8 @@
 #include "ui/gridsetup.h"
 #include "ui/langtext.h"
 #include "ui/menupages.h"
+#include "ui/msgbox.h"
+#include "ui/padslot.h"
 #include "ui/noteeffects.h"
 #include "ui/popup.h"
 #include "ui/popupkinds.h"
@@ -601,6 +603,39 @@ TEST_F(RiffEditor, CellBufferRingWrapsAndTheCurrentChannelWins)
     EXPECT_GE(Ui_CellBufferColumn(g_pGridView->firstColumn - 5), 0);
     EXPECT_LT(Ui_CellBufferColumn(g_pGridView->firstColumn - 5), 18);
     g_aInstrumentSlots[1] = INSTRUMENTSLOT{};
+}
+
+// Escape asks whether to quit on the song and video grid screens; anywhere else it runs the
+// screen's back slot (the mute panel closes to the grid).
+TEST_F(RiffEditor, EscapeAsksToQuitOnTheGridsAndBacksOutElsewhere)
+{
+    const auto asked = []() {
+        const auto &log = Sys_CallLogGet();
+        return std::count(log.begin(), log.end(), std::string("Ui_AskQuit"));
+    };
+    SongGridAt(0, 0);
+    const struct
+    {
+        int32_t screen;
+        long asks;
+        int32_t after;
+    } cases[] = {{0, 1, 0}, {7, 1, 7}, {51, 0, 0}};
+    for (const auto &c : cases) {
+        Ui_ResetMessageBoxes();
+        Sys_CallLogClear();
+        Sys_CallLogEnable(true);
+        g_iScreen = c.screen;
+        Ui_EscapeAction();
+        EXPECT_EQ(asked(), c.asks) << c.screen;
+        if (c.asks == 0) {
+            EXPECT_EQ(g_iScreen, c.after) << c.screen;
+        }
+        Sys_CallLogEnable(false);
+    }
+    Ui_ResetMessageBoxes();
+    Sys_CallLogClear();
+    g_iScreen = 0;
+    g_bAudioMixEnabled = 1;
 }
 
 TEST_F(RiffEditor, CloseRequestQuitsFromTheGridsAndBacksOutElsewhere)

@@ -131,6 +131,14 @@ extern int32_t g_iSongFormatVersion; // the image being loaded; 17 otherwise
 extern int32_t g_iSongInsertRow;     // where a loaded grid goes; -1 none (row 0)
 extern int32_t g_bLoadMissingData;
 
+// Puts the song file layer back as it starts: format version 17, no insert row, load flags
+// cleared, and the memory display's size counters at those of an empty song (header 76 bytes,
+// one disc of 12). Run once after the archive is opened.
+void Seq_ResetSongFile();
+// Count A + count B less the entries of A that also stand in B: the ids two lists hold between
+// them (the memory display counts the riffs and notes that two parts share only once).
+int32_t Seq_CountDistinctIds(const uint16_t *a, int32_t countA, const uint16_t *b, int32_t countB);
+
 // ---- Walking ----
 int32_t Seq_ChunkTypeOfTag(const uint8_t *chunk);
 // Bytes from this chunk to the next, 0 when the chunk cannot be stepped over within `left`.
@@ -147,6 +155,19 @@ bool Seq_TestBit(const std::vector<uint32_t> *bitmap, uint32_t n);
 uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx);
 // The image, exactly `size` bytes; empty when the context does not add up to that size.
 std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNKCONTEXT *ctx);
+// Write handlers of the music chunks: each appends its chunk (header included) when the preparation
+// sized it, and returns false when what it wrote is not what was announced.
+bool Seq_WriteHeaderChunk(const CHUNKCONTEXT *ctx, uint32_t imageSize, std::vector<uint8_t> *img);
+bool Seq_WriteAuthorChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteReservedChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteDiscChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteResourceChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteParamListChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteSampleChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteInstrumentChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteNoteChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteRiffChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteSongChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
 // Both calls; an empty vector on failure.
 std::vector<uint8_t> Seq_SaveSongImage(uint32_t parts, const char *author);
 // The packed length when packing is shorter, else minus the full length; writes the chosen form.

@@ -501,19 +501,55 @@ namespace {
 bool g_bSizingSong = false;
 } // namespace
 
+void Seq_SizeDiscChunk(CHUNKCONTEXT *ctx)
+{
+    // One record per registered disc; the program's own disc when none is.
+    const uint32_t discs = (uint32_t)std::max<size_t>(RegisteredDiscs().size(), 1);
+    ctx->aChunk[CHUNK_DS].uSize = SONG_DISC_RECORD * discs;
+    ctx->aChunk[CHUNK_DS].uCount = discs;
+}
+
+void Seq_SizeHeaderChunks(CHUNKCONTEXT *ctx)
+{
+    ctx->aChunk[CHUNK_H2].uSize = 12;
+    ctx->aChunk[CHUNK_AU].uSize = 36;
+    ctx->aChunk[CHUNK_CN].uSize = 28;
+    Seq_SizeDiscChunk(ctx);
+}
+
+bool Seq_SizeResourceChunk(CHUNKCONTEXT *ctx)
+{
+    // The marked resources by disc, numbered 0, 1, 2 ... across the discs in disc order.
+    std::vector<uint32_t> *resBits = Seq_GetUsageBitmap(ctx, CHUNK_RE);
+    if (!resBits)
+        return false;
+    resBits->resize(kResIdWords, 0);
+    for (size_t i = 0; i < ctx->videoResources.size() && i < resBits->size(); i++)
+        (*resBits)[i] |= ctx->videoResources[i];
+    int32_t next = 0;
+    uint32_t groups = 0;
+    for (DISKNAMES *disc : ResourceDiscs())
+        if (NumberDiscResources(disc, resBits->data(), &next) > 0)
+            groups++;
+    size_t marked = 0;
+    for (uint32_t word : *resBits)
+        marked += (size_t)__builtin_popcount(word);
+    // A library instrument no disc holds could not be named in the image. The video's marks may
+    // include resources that live inside others (a model's textures): only the listed ones count.
+    if ((size_t)next != marked && ctx->iVideoResCount == 0)
+        return false;
+    ctx->aChunk[CHUNK_RE].uCount = groups;
+    ctx->aChunk[CHUNK_RE].uSize = groups ? 4 * groups + (uint32_t)RESREF_SIZE * (uint32_t)next : 0;
+    return true;
+}
+
 uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
 {
     for (auto &rec : ctx->aChunk)
         rec = CHUNKRECORD{};
     if (!g_bSizingSong)
         Seq_FlushDeletedRiffs();
-    ctx->aChunk[CHUNK_H2].uSize = 12;
-    ctx->aChunk[CHUNK_AU].uSize = 36;
-    ctx->aChunk[CHUNK_CN].uSize = 28;
-    // One record per registered disc; the program's own disc when none is.
-    const uint32_t discs = (uint32_t)std::max<size_t>(RegisteredDiscs().size(), 1);
-    ctx->aChunk[CHUNK_DS].uSize = SONG_DISC_RECORD * discs;
-    ctx->aChunk[CHUNK_DS].uCount = discs;
+    Seq_SizeHeaderChunks(ctx);
     Seq_SetUsageSlot(ctx, 7, CHUNK_RE);
     std::vector<uint32_t> *resBits = Seq_GetUsageBitmap(ctx, CHUNK_RE);
     ctx->riffSave.assign(g_uRiffCount + 1u, 0);
@@ -625,24 +661,8 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
     // Video and jams first: the chases mark the resources they use into the RE bitmap.
     Seq_PrepareJamChunks(parts, ctx);
     Seq_PrepareVideoChunks(parts, ctx);
-    // RE: the marked resources by disc, numbered 0, 1, 2 ... across the discs in disc order.
-    resBits->resize(kResIdWords, 0);
-    for (size_t i = 0; i < ctx->videoResources.size() && i < resBits->size(); i++)
-        (*resBits)[i] |= ctx->videoResources[i];
-    int32_t next = 0;
-    uint32_t groups = 0;
-    for (DISKNAMES *disc : ResourceDiscs())
-        if (NumberDiscResources(disc, resBits->data(), &next) > 0)
-            groups++;
-    size_t marked = 0;
-    for (uint32_t word : *resBits)
-        marked += (size_t)__builtin_popcount(word);
-    // A library instrument no disc holds could not be named in the image. The video's marks may
-    // include resources that live inside others (a model's textures): only the listed ones count.
-    if ((size_t)next != marked && ctx->iVideoResCount == 0)
+    if (!Seq_SizeResourceChunk(ctx))
         return 0;
-    ctx->aChunk[CHUNK_RE].uCount = groups;
-    ctx->aChunk[CHUNK_RE].uSize = groups ? 4 * groups + (uint32_t)RESREF_SIZE * (uint32_t)next : 0;
     uint32_t total = 0;
     for (int32_t t = 0; t < SONG_CHUNK_TYPES; t++)
         total += ctx->aChunk[t].uSize + (ctx->aChunk[t].uCount && IsStandardHeader(t) ? 8 : 0);

@@ -151,6 +151,11 @@ void Seq_SetUsageSlot(CHUNKCONTEXT *ctx, int32_t slot, int32_t type);
 std::vector<uint32_t> *Seq_GetUsageBitmap(CHUNKCONTEXT *ctx, int32_t type);
 void Seq_MarkBit(std::vector<uint32_t> *bitmap, uint32_t n);
 bool Seq_TestBit(const std::vector<uint32_t> *bitmap, uint32_t n);
+// Sizing steps of the preparation: H2, AU, CN and DS (one record per registered disc); RE for the
+// resources marked in its bitmap (false when a marked resource is on no disc).
+void Seq_SizeHeaderChunks(CHUNKCONTEXT *ctx);
+void Seq_SizeDiscChunk(CHUNKCONTEXT *ctx);
+bool Seq_SizeResourceChunk(CHUNKCONTEXT *ctx);
 // Image size in bytes; *pBlocks = (size + 8703) >> 13.
 uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx);
 // The image, exactly `size` bytes; empty when the context does not add up to that size.

@@ -1025,6 +1025,43 @@ std::vector<uint8_t> Seq_SaveSongImage(uint32_t parts, const char *author)
 
 // ---- Locating and checking ----
 
+// Locate handlers: what a load keeps of each chunk met while the image is walked (the walk has
+// checked that the chunk lies whole inside the image and is long enough for its type).
+void Seq_LocateAuthorChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    memcpy(load->szAuthor, chunk + 4, 32);
+}
+
+void Seq_LocateReservedChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    memcpy(load->abReserved, chunk + 4, 24);
+}
+
+void Seq_LocateOldReservedChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    memcpy(load->abReserved, chunk + 5, 16);
+}
+
+void Seq_LocateVideoBlock(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    load->pVideoBlock = chunk + 4;
+}
+
+void Seq_LocateSongBlock(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    load->pSongBlock = chunk + 4;
+}
+
+void Seq_LocateChunk(const uint8_t *chunk, uint32_t size, uint32_t count, CHUNKLOADCONTEXT *load, int32_t type)
+{
+    if (type < 0 || type >= SONG_CHUNK_TYPES)
+        return;
+    CHUNKRECORD &rec = load->ctx.aChunk[type];
+    rec.pChunk = chunk;
+    rec.uSize = size;
+    rec.uCount = count;
+}
+
 namespace {
 
 bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
@@ -1039,7 +1076,6 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
     if (total < 12 || total > length)
         return false;
     auto img = std::make_shared<SONGIMAGE>();
-    CHUNKCONTEXT &ctx = load->ctx;
     const uint8_t *end = image + total;
     const uint8_t *p = image + Seq_ChunkStep(image, total, first);
     while (p < end) {
@@ -1055,15 +1091,9 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
             HeaderWords(p, type, &words, &count);
         Reader r{p + 8, step >= 8 ? step - 8u : 0u};
         switch (type) {
-        case CHUNK_AU:
-            memcpy(load->szAuthor, p + 4, 32);
-            break;
-        case CHUNK_CN:
-            memcpy(load->abReserved, p + 4, 24);
-            break;
-        case CHUNK_CO:
-            memcpy(load->abReserved, p + 5, 16);
-            break;
+        case CHUNK_AU: Seq_LocateAuthorChunk(p, load, type); break;
+        case CHUNK_CN: Seq_LocateReservedChunk(p, load, type); break;
+        case CHUNK_CO: Seq_LocateOldReservedChunk(p, load, type); break;
         case CHUNK_DS: {
             const size_t n = std::min<size_t>((step - 8) / SONG_DISC_RECORD, SONG_LOAD_DISCS);
             img->discNames.assign((const char *)p + 8, (const char *)p + 8 + n * SONG_DISC_RECORD);
@@ -1298,21 +1328,14 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
             }
             break;
         }
-        case CHUNK_VI:
-            load->pVideoBlock = p + 4;
-            break;
-        case CHUNK_SO:
-            load->pSongBlock = p + 4;
-            break;
+        case CHUNK_VI: Seq_LocateVideoBlock(p, load, type); break;
+        case CHUNK_SO: Seq_LocateSongBlock(p, load, type); break;
         default: break; // unknown and later chunk types are stepped over
         }
         if (r.bad)
             return false;
-        if (type >= 0) {
-            ctx.aChunk[type].pChunk = p;
-            ctx.aChunk[type].uSize = step;
-            ctx.aChunk[type].uCount = count;
-        }
+        if (type >= 0)
+            Seq_LocateChunk(p, step, count, load, type);
         p += step;
     }
     // Cross references: every save number names a record of the image.

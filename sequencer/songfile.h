@@ -179,6 +179,15 @@ std::vector<uint8_t> Seq_SaveSongImage(uint32_t parts, const char *author);
 int32_t Seq_PackRiffGrid(int32_t riff, const CHUNKCONTEXT *ctx, std::vector<uint8_t> *out);
 
 // ---- Loading ----
+// Locate handlers of the load's walk: AU's author text, CN's (and the older CO's) reserved bytes,
+// the data of the older VI and SO blocks; Seq_LocateChunk records any known chunk's address,
+// whole size and item count in the load's context.
+void Seq_LocateAuthorChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateReservedChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateOldReservedChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateVideoBlock(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateSongBlock(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateChunk(const uint8_t *chunk, uint32_t size, uint32_t count, CHUNKLOADCONTEXT *load, int32_t type);
 // 0 walked and checked; 3 no image; 4 unreadable (nothing of the song touched).
 int32_t Seq_LoadChunks(const uint8_t *image, size_t length, uint32_t mask, int32_t target, int32_t wait,
                        CHUNKLOADCONTEXT *load);

@@ -39,7 +39,10 @@
 #include "render/texpages.h"
 #include "render/textures.h"
 #include "render/userimages.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/songcontrol.h"
+#include "sequencer/songfile.h"
+#include "sequencer/songmodel.h"
+#include "sequencer/undo.h"
 #include "ui/mouse.h"
 #include "ui/frontend.h"
 #include "ui/popup.h"
@@ -300,6 +303,7 @@ void Sys_CoreStartup()
         std::fprintf(stderr, "tnvpc: the studio's content was looked for in %s (set by %s)\n",
                      folder[0] ? folder : g_szDataDir, Sys_DataDirSource());
     }
+    Sys_CallLog("Seq_ResetSongFile");
     Seq_ResetSongFile();
     Sys_CallLog("Sys_InitSaveIcons");
     Sys_InitSaveIcons();

@@ -15,7 +15,9 @@
 #include "platform/clock.h"
 #include "platform/timer.h"
 #include "platform/window.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/clock.h"
+#include "sequencer/playback.h"
+#include "sequencer/songmodel.h"
 #include "ui/requesters.h"
 
 #include <cstdio>

@@ -17,7 +17,9 @@
 #include "render/textures.h"
 #include "sequencer/samples.h"
 #include "sequencer/songmodel.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/clock.h"
+#include "sequencer/playback.h"
+#include "sequencer/undo.h"
 #include "video/lanes.h"
 #include "video/respages.h"
 

@@ -5,7 +5,7 @@
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "core/soundlib.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/songmodel.h"
 
 #include <benchmark/benchmark.h>
 

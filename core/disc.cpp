@@ -12,6 +12,8 @@
 DISCFILE g_aDiscFiles[DISC_MAX_FILES];
 int g_bDiscLayerOn;
 int g_bDiscDataDisc;
+// Raised by a disc change seen while waiting on the drive's lid; the song loader reads it.
+int g_bDiscChanged;
 
 namespace {
 

@@ -35,6 +35,9 @@ extern CHASE *g_pChaseClipboard;   // one reference, null when empty
 extern int32_t g_iChaseEditPage;   // 0 list, 1 parameters, 2 and above the other screens
 extern uint8_t g_ucChaseEditFlags;
 extern uint8_t g_ucChaseLevel;
+// The video position the preview shows, taken each frame (the playing row, else the grid's cursor
+// column); the lane update follows it while the main grid window is open.
+extern int32_t g_iGridCursorColumn;
 extern int32_t g_aiChaseValues[ED_CHASE_CHANNELS];
 extern uint8_t g_aucChaseKeyHere[ED_CHASE_CHANNELS];
 extern const CHASECHANNEL *g_apChaseChannels[ED_CHASE_CHANNELS];

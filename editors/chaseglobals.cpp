@@ -34,7 +34,6 @@
 #include "video/engine.h"
 #include "video/lanes.h"
 #include "video/render.h"
-#include "video/standin_uistate.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -83,6 +82,7 @@ CHASESLIDER g_atChaseSliders[3] = {
     {kModeImages, 4, 1, 0},
 };
 uint8_t g_ucChaseSlider = 0;
+int32_t g_iGridCursorColumn = 0;
 int16_t g_sChaseTriggerLevel = 1;
 uint8_t g_ucChaseEffectFlags = 0;
 uint8_t g_ucChaseFlagBit = 0;

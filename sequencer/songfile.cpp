@@ -37,6 +37,9 @@ extern std::recursive_mutex g_csMix;
 int32_t g_iSongFormatVersion = SONG_FORMAT_VERSION;
 int32_t g_iSongInsertRow = -1;
 int32_t g_bLoadMissingData;
+// Set when a load is abandoned or runs out of room: every later rebuild step stops, and the load is
+// rolled back.
+int g_bLoadAborted;
 
 // The table of chunk types. The music chunks are served by the two-call save and load below; the
 // rows keep the tags in type order.
@@ -55,6 +58,28 @@ const CHUNKTYPEDEF g_aChunkTypes[SONG_CHUNK_TYPES] = {
     {"CO", nullptr, nullptr, nullptr, nullptr, 22}, {"HE", nullptr, nullptr, nullptr, nullptr, 23},
     {"PC", nullptr, nullptr, nullptr, nullptr, 24},
 };
+
+void Seq_ResetSongFile()
+{
+    g_iSongFormatVersion = SONG_FORMAT_VERSION;
+    g_iSongInsertRow = -1;
+    g_bLoadAborted = 0;
+    g_bLoadMissingData = 0;
+    g_iSizeMusic = g_iSizeSongGrid = g_iSizeJams = g_iSizeResources = 0;
+    g_iSizeHeader = 76;
+    g_iSizeDiscs = 12;
+}
+
+int32_t Seq_CountDistinctIds(const uint16_t *a, int32_t countA, const uint16_t *b, int32_t countB)
+{
+    countA = a ? std::max(countA, 0) : 0;
+    countB = b ? std::max(countB, 0) : 0;
+    int32_t shared = 0;
+    for (int32_t i = 0; i < countA; i++)
+        if (std::find(b, b + countB, a[i]) != b + countB)
+            shared++;
+    return countA + countB - shared;
+}
 
 namespace {
 
@@ -476,19 +501,55 @@ namespace {
 bool g_bSizingSong = false;
 } // namespace
 
+void Seq_SizeDiscChunk(CHUNKCONTEXT *ctx)
+{
+    // One record per registered disc; the program's own disc when none is.
+    const uint32_t discs = (uint32_t)std::max<size_t>(RegisteredDiscs().size(), 1);
+    ctx->aChunk[CHUNK_DS].uSize = SONG_DISC_RECORD * discs;
+    ctx->aChunk[CHUNK_DS].uCount = discs;
+}
+
+void Seq_SizeHeaderChunks(CHUNKCONTEXT *ctx)
+{
+    ctx->aChunk[CHUNK_H2].uSize = 12;
+    ctx->aChunk[CHUNK_AU].uSize = 36;
+    ctx->aChunk[CHUNK_CN].uSize = 28;
+    Seq_SizeDiscChunk(ctx);
+}
+
+bool Seq_SizeResourceChunk(CHUNKCONTEXT *ctx)
+{
+    // The marked resources by disc, numbered 0, 1, 2 ... across the discs in disc order.
+    std::vector<uint32_t> *resBits = Seq_GetUsageBitmap(ctx, CHUNK_RE);
+    if (!resBits)
+        return false;
+    resBits->resize(kResIdWords, 0);
+    for (size_t i = 0; i < ctx->videoResources.size() && i < resBits->size(); i++)
+        (*resBits)[i] |= ctx->videoResources[i];
+    int32_t next = 0;
+    uint32_t groups = 0;
+    for (DISKNAMES *disc : ResourceDiscs())
+        if (NumberDiscResources(disc, resBits->data(), &next) > 0)
+            groups++;
+    size_t marked = 0;
+    for (uint32_t word : *resBits)
+        marked += (size_t)__builtin_popcount(word);
+    // A library instrument no disc holds could not be named in the image. The video's marks may
+    // include resources that live inside others (a model's textures): only the listed ones count.
+    if ((size_t)next != marked && ctx->iVideoResCount == 0)
+        return false;
+    ctx->aChunk[CHUNK_RE].uCount = groups;
+    ctx->aChunk[CHUNK_RE].uSize = groups ? 4 * groups + (uint32_t)RESREF_SIZE * (uint32_t)next : 0;
+    return true;
+}
+
 uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
 {
     for (auto &rec : ctx->aChunk)
         rec = CHUNKRECORD{};
     if (!g_bSizingSong)
         Seq_FlushDeletedRiffs();
-    ctx->aChunk[CHUNK_H2].uSize = 12;
-    ctx->aChunk[CHUNK_AU].uSize = 36;
-    ctx->aChunk[CHUNK_CN].uSize = 28;
-    // One record per registered disc; the program's own disc when none is.
-    const uint32_t discs = (uint32_t)std::max<size_t>(RegisteredDiscs().size(), 1);
-    ctx->aChunk[CHUNK_DS].uSize = SONG_DISC_RECORD * discs;
-    ctx->aChunk[CHUNK_DS].uCount = discs;
+    Seq_SizeHeaderChunks(ctx);
     Seq_SetUsageSlot(ctx, 7, CHUNK_RE);
     std::vector<uint32_t> *resBits = Seq_GetUsageBitmap(ctx, CHUNK_RE);
     ctx->riffSave.assign(g_uRiffCount + 1u, 0);
@@ -600,24 +661,8 @@ uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx)
     // Video and jams first: the chases mark the resources they use into the RE bitmap.
     Seq_PrepareJamChunks(parts, ctx);
     Seq_PrepareVideoChunks(parts, ctx);
-    // RE: the marked resources by disc, numbered 0, 1, 2 ... across the discs in disc order.
-    resBits->resize(kResIdWords, 0);
-    for (size_t i = 0; i < ctx->videoResources.size() && i < resBits->size(); i++)
-        (*resBits)[i] |= ctx->videoResources[i];
-    int32_t next = 0;
-    uint32_t groups = 0;
-    for (DISKNAMES *disc : ResourceDiscs())
-        if (NumberDiscResources(disc, resBits->data(), &next) > 0)
-            groups++;
-    size_t marked = 0;
-    for (uint32_t word : *resBits)
-        marked += (size_t)__builtin_popcount(word);
-    // A library instrument no disc holds could not be named in the image. The video's marks may
-    // include resources that live inside others (a model's textures): only the listed ones count.
-    if ((size_t)next != marked && ctx->iVideoResCount == 0)
+    if (!Seq_SizeResourceChunk(ctx))
         return 0;
-    ctx->aChunk[CHUNK_RE].uCount = groups;
-    ctx->aChunk[CHUNK_RE].uSize = groups ? 4 * groups + (uint32_t)RESREF_SIZE * (uint32_t)next : 0;
     uint32_t total = 0;
     for (int32_t t = 0; t < SONG_CHUNK_TYPES; t++)
         total += ctx->aChunk[t].uSize + (ctx->aChunk[t].uCount && IsStandardHeader(t) ? 8 : 0);
@@ -659,226 +704,308 @@ int32_t Seq_SongSizeTotal()
     return int32_t(std::min<int64_t>(sum, INT32_MAX));
 }
 
-std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNKCONTEXT *ctx)
+namespace {
+
+// The 8-byte header of a chunk with items: tag, length in words (the extended length when it
+// reaches 0x10000), item count.
+void WriteChunkHeader(const CHUNKCONTEXT *ctx, int32_t t, Writer &w)
 {
-    std::vector<uint8_t> img;
-    img.reserve(size);
-    Writer w{img};
-    memset(ctx->szAuthor, 0, sizeof(ctx->szAuthor));
-    if (author)
-        memcpy(ctx->szAuthor, author, strnlen(author, 32));
+    const CHUNKRECORD &rec = ctx->aChunk[t];
+    const uint32_t words = (rec.uSize + 11) >> 2;
+    w.Bytes(g_aChunkTypes[t].tag, 2);
+    w.U16(words & 0xFFFF);
+    w.U32(words >= 0x10000 ? (words & 0xFFFF0000u) | (rec.uCount & 0xFFFF) : rec.uCount);
+}
+
+// Pads the body to a word and checks that it came out at the size the preparation announced.
+bool EndChunkBody(const CHUNKCONTEXT *ctx, int32_t t, Writer &w, size_t start)
+{
+    w.Pad4();
+    return w.b.size() - start == ctx->aChunk[t].uSize;
+}
+
+} // namespace
+
+bool Seq_WriteHeaderChunk(const CHUNKCONTEXT *ctx, uint32_t imageSize, std::vector<uint8_t> *img)
+{
     uint32_t present = 0;
     for (int32_t t = 1; t < SONG_CHUNK_TYPES; t++)
         if (ctx->aChunk[t].uSize)
             present |= 1u << (t - 1);
-    auto header = [&](int32_t t) {
-        const CHUNKRECORD &rec = ctx->aChunk[t];
-        const uint32_t words = (rec.uSize + 11) >> 2;
-        w.Bytes(g_aChunkTypes[t].tag, 2);
-        w.U16(words & 0xFFFF);
-        w.U32(words >= 0x10000 ? (words & 0xFFFF0000u) | (rec.uCount & 0xFFFF) : rec.uCount);
-    };
-    auto body = [&](int32_t t, size_t start) {
-        w.Pad4();
-        return img.size() - start == ctx->aChunk[t].uSize;
-    };
-    bool ok = true;
-    // H2, AU, CN
+    Writer w{*img};
     w.Bytes("H2", 2);
     w.U16(3);
     w.U32((uint32_t)SONG_FORMAT_VERSION | present << 8);
-    w.U32(size);
-    // A jam template has no AU, CN or DS (its preparation leaves them unsized).
-    if (ctx->aChunk[CHUNK_AU].uSize) {
-        w.Bytes("AU", 2);
-        w.U16(1);
-        w.Text(ctx->szAuthor, 32);
+    w.U32(imageSize);
+    return true;
+}
+
+// A jam template has no AU, CN or DS (its preparation leaves them unsized).
+bool Seq_WriteAuthorChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_AU].uSize)
+        return true;
+    Writer w{*img};
+    w.Bytes("AU", 2);
+    w.U16(1);
+    w.Text(ctx->szAuthor, 32);
+    return true;
+}
+
+bool Seq_WriteReservedChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_CN].uSize)
+        return true;
+    Writer w{*img};
+    w.Bytes("CN", 2);
+    w.U16(7);
+    img->insert(img->end(), 24, 0);
+    return true;
+}
+
+// DS: the registered discs (the program's own disc 0 when none is).
+bool Seq_WriteDiscChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_DS].uCount)
+        return true;
+    Writer w{*img};
+    WriteChunkHeader(ctx, CHUNK_DS, w);
+    const size_t start = img->size();
+    const std::vector<DISKNAMES *> discs = RegisteredDiscs();
+    for (DISKNAMES *disc : discs) {
+        char name[19] = {};
+        memcpy(name, disc->szName, strnlen(disc->szName, 18));
+        w.U8(disc->uNumber & 0xFF);
+        w.Bytes(name, 19);
     }
-    if (ctx->aChunk[CHUNK_CN].uSize) {
-        w.Bytes("CN", 2);
-        w.U16(7);
-        img.insert(img.end(), 24, 0);
+    if (discs.empty()) {
+        w.U8(0);
+        w.Text(kDiscZero, 19);
     }
-    // DS: the registered discs (the program's own disc 0 when none is).
-    if (ctx->aChunk[CHUNK_DS].uCount) {
-        header(CHUNK_DS);
-        const size_t start = img.size();
-        const std::vector<DISKNAMES *> discs = RegisteredDiscs();
-        for (DISKNAMES *disc : discs) {
-            char name[19] = {};
-            memcpy(name, disc->szName, strnlen(disc->szName, 18));
-            w.U8(disc->uNumber & 0xFF);
-            w.Bytes(name, 19);
+    return EndChunkBody(ctx, CHUNK_DS, w, start);
+}
+
+bool Seq_WriteResourceChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_RE].uCount)
+        return true;
+    std::vector<uint32_t> *resBits = Seq_GetUsageBitmap(ctx, CHUNK_RE);
+    if (!resBits || resBits->size() < kResIdWords)
+        return false;
+    Writer w{*img};
+    WriteChunkHeader(ctx, CHUNK_RE, w);
+    const size_t start = img->size();
+    size_t marked = 0;
+    for (uint32_t word : *resBits)
+        marked += (size_t)__builtin_popcount(word);
+    bool ok = true;
+    std::vector<uint8_t> refs(RESREF_SIZE * (marked + 1));
+    for (DISKNAMES *disc : ResourceDiscs()) {
+        int32_t n = 0;
+        for (int32_t kind = 0; kind < RES_KIND_COUNT; kind++) {
+            const RESKINDROW &row = DiscRows(disc)[kind];
+            // The walk writes one reference per marked resource, never more than are marked.
+            if (row.depth && Vid_WriteResRefs(Vid_GetKindTree(&row), refs.data(), resBits->data(), &n) != 0)
+                ok = false;
         }
-        if (discs.empty()) {
+        if (n == 0)
+            continue;
+        w.U16(disc->uNumber);
+        w.U16((uint32_t)n);
+        w.Bytes(refs.data(), RESREF_SIZE * (size_t)n);
+    }
+    return EndChunkBody(ctx, CHUNK_RE, w, start) && ok;
+}
+
+bool Seq_WriteParamListChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_EN].uCount)
+        return true;
+    Writer w{*img};
+    WriteChunkHeader(ctx, CHUNK_EN, w);
+    const size_t start = img->size();
+    for (int32_t l = 0; l < (int32_t)SEQ_PARAM_LIST_SLOTS; l++) {
+        if (l >= (int32_t)ctx->listSave.size() || ctx->listSave[l] == 0xFFFF)
+            continue;
+        uint32_t bytes = 0;
+        const uint8_t *data = Seq_GetParamList(l, &bytes);
+        const uint32_t rec = (2u * data[0] + 6) & ~3u;
+        const size_t at = img->size();
+        w.Bytes(data, std::min<uint32_t>(bytes, 2u * data[0] + 3));
+        while (img->size() - at < rec)
             w.U8(0);
-            w.Text(kDiscZero, 19);
-        }
-        ok &= body(CHUNK_DS, start);
     }
-    if (ctx->aChunk[CHUNK_RE].uCount) {
-        header(CHUNK_RE);
-        const size_t start = img.size();
-        std::vector<uint32_t> *resBits = Seq_GetUsageBitmap(ctx, CHUNK_RE);
-        if (!resBits || resBits->size() < kResIdWords)
-            return {};
-        size_t marked = 0;
-        for (uint32_t word : *resBits)
-            marked += (size_t)__builtin_popcount(word);
-        std::vector<uint8_t> refs(RESREF_SIZE * (marked + 1));
-        for (DISKNAMES *disc : ResourceDiscs()) {
-            int32_t n = 0;
-            for (int32_t kind = 0; kind < RES_KIND_COUNT; kind++) {
-                const RESKINDROW &row = DiscRows(disc)[kind];
-                // The walk writes one reference per marked resource, never more than are marked.
-                if (row.depth && Vid_WriteResRefs(Vid_GetKindTree(&row), refs.data(), resBits->data(), &n) != 0)
-                    ok = false;
-            }
-            if (n == 0)
-                continue;
-            w.U16(disc->uNumber);
-            w.U16((uint32_t)n);
-            w.Bytes(refs.data(), RESREF_SIZE * (size_t)n);
-        }
-        ok &= body(CHUNK_RE, start);
-    }
-    if (ctx->aChunk[CHUNK_EN].uCount) {
-        header(CHUNK_EN);
-        const size_t start = img.size();
-        for (int32_t l = 0; l < (int32_t)SEQ_PARAM_LIST_SLOTS; l++) {
-            if (l >= (int32_t)ctx->listSave.size() || ctx->listSave[l] == 0xFFFF)
-                continue;
-            uint32_t bytes = 0;
-            const uint8_t *data = Seq_GetParamList(l, &bytes);
-            const uint32_t rec = (2u * data[0] + 6) & ~3u;
-            const size_t at = img.size();
-            w.Bytes(data, std::min<uint32_t>(bytes, 2u * data[0] + 3));
-            while (img.size() - at < rec)
-                w.U8(0);
-        }
-        ok &= body(CHUNK_EN, start);
-    }
-    if (ctx->aChunk[CHUNK_SP].uCount) {
-        header(CHUNK_SP);
-        const size_t start = img.size();
-        for (int32_t i = 1; i < g_uSampleCount && i < SEQ_MAX_SAMPLES; i++) {
-            if (ctx->sampleSave[i] == 0xFFFF)
-                continue;
-            const SAMPLEENTRY &e = g_aSamples[i];
-            SAMPLESLOT *slot = nullptr;
-            Snd_FindSampleById(&slot, (uint32_t)e.iSampleId);
-            if (g_bTaggedSongFile) {
-                w.U32(e.uLength);
-                w.U32(slot && (slot->uFlags & SAMPLE_LOOPS) ? slot->uLoopStartFrame : 0xFFFFFFFFu);
-            } else {
-                w.U8((2 * e.uLength) >> 8); // high byte first
-                w.U8(2 * e.uLength);
-                w.U16(0);
-            }
-            w.Text(e.szName, 20);
-            // The sound as the audio engine holds it (its slot may be widened to stereo).
-            std::vector<int16_t> mono(e.uLength, 0);
-            if (slot && slot->uFrames == e.uLength)
-                Snd_CopySampleLeft(mono.data(), slot);
-            else
-                ok = false; // a sample whose sound is not there is not saved as silence
-            for (int16_t v : mono)
-                w.U16((uint16_t)v);
-        }
-        ok &= body(CHUNK_SP, start);
-    }
-    if (ctx->aChunk[CHUNK_IN].uCount) {
-        header(CHUNK_IN);
-        const size_t start = img.size();
-        for (int32_t slot = 1; slot < SEQ_INSTRUMENT_SLOTS; slot++) {
-            if (ctx->slotSave[slot] == 0xFFFF)
-                continue;
-            const INSTRUMENTSLOT &in = g_aInstrumentSlots[slot];
-            const int32_t kind = InstrumentSource(in);
-            const int32_t index = kind >= 2 ? SampleIndexOfId(in.iSampleId) : -1;
-            if (kind == 0)
-                w.U16((uint32_t)Vid_GetResSaveNumber(in.iSampleId));
-            else
-                w.U16(index >= 0 ? ctx->sampleSave[index] : 0);
-            w.U8(kind ? (uint32_t)(in.ucKind & 15) << 4 | (uint32_t)kind : 0);
-            const bool commands = kind == 1 || kind == 3;
-            const uint32_t c = commands ? (uint32_t)in.ucCommandCount : 0;
-            w.U8(c);
-            uint32_t left = 0, written = 0;
-            for (const COMMANDENTRY *e = in.pCommands; e && written < c; e = e->pNext, written++) {
-                uint32_t p0 = e->uParam0;
-                if (left == 0) {
-                    left = (uint32_t)std::max(1, Seq_CommandEntryCount((int32_t)e->uType));
-                    if (e->uType == 18)
-                        p0 = p0 < SEQ_PARAM_LIST_SLOTS ? ctx->listSave[p0] : 0xFFFF;
-                }
-                left--;
-                w.U32(p0);
-                w.U32(e->uParam1);
-                w.U32(e->uType);
-            }
-        }
-        ok &= body(CHUNK_IN, start);
-    }
-    if (ctx->aChunk[CHUNK_NO].uCount) {
-        header(CHUNK_NO);
-        const size_t start = img.size();
-        for (int32_t id = 1; id <= g_uNoteCount; id++) {
-            if (!ctx->noteSave[id])
-                continue;
-            const NOTEENTRY *n = Seq_GetNote(id);
-            if (g_bTaggedSongFile)
-                w.U32(n->uSampleStart);
-            else
-                w.U16(std::min<uint32_t>(n->uSampleStart / 14, 0xFFFF));
-            w.U8(n->uInstrument > 0 && n->uInstrument < SEQ_INSTRUMENT_SLOTS ? ctx->slotSave[n->uInstrument] & 0xFF : 0xFF);
-            w.U8(n->ucPitch);
-            w.U8(n->ucLength);
-            w.U8(n->ucLevel);
-            w.U8(n->ucSetting1);
-            w.U8(n->ucSetting2);
-            w.U8(n->ucSetting3);
-            w.U8(n->ucFlags);
-            w.U8(n->ucSetting4);
-            w.U8(n->ucSetting5);
-            for (uint16_t l : {n->uListA, n->uListC, n->uListB})
-                w.U16(l < SEQ_PARAM_LIST_SLOTS ? ctx->listSave[l] : 0xFFFF);
-        }
-        ok &= body(CHUNK_NO, start);
-    }
-    if (ctx->aChunk[CHUNK_RI].uCount) {
-        header(CHUNK_RI);
-        const size_t start = img.size();
-        std::vector<uint32_t> *riffBits = Seq_GetUsageBitmap(ctx, CHUNK_RI);
-        for (int32_t id = 1; id < g_uRiffCount; id++) {
-            if (!Seq_TestBit(riffBits, (uint32_t)id))
-                continue;
-            const RIFFENTRY *r = Seq_GetRiff(id);
-            // A link to a riff left out of the image would name another riff: link to itself.
-            const uint16_t link = Seq_TestBit(riffBits, r->uLink) && Seq_GetRiff(r->uLink) ? ctx->riffSave[r->uLink]
-                                                                                         : ctx->riffSave[id];
-            w.U8(Seq_PackRiffGrid(id, ctx, nullptr) > 0 ? 'C' : 'F');
-            w.U8(r->ucColour);
-            w.U8(r->ucStartLevel);
-            w.U8(r->ucEndLevel);
-            w.U8(r->ucBars);
-            w.U8(r->ucTracks);
-            w.U8(r->ucType);
-            w.U8((r->uKey & 0x3F) | (r->uKey >> 14) << 6);
-            w.U16(link);
+    return EndChunkBody(ctx, CHUNK_EN, w, start);
+}
+
+bool Seq_WriteSampleChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_SP].uCount)
+        return true;
+    Writer w{*img};
+    WriteChunkHeader(ctx, CHUNK_SP, w);
+    const size_t start = img->size();
+    bool ok = true;
+    for (int32_t i = 1; i < g_uSampleCount && i < SEQ_MAX_SAMPLES; i++) {
+        if (ctx->sampleSave[i] == 0xFFFF)
+            continue;
+        const SAMPLEENTRY &e = g_aSamples[i];
+        SAMPLESLOT *slot = nullptr;
+        Snd_FindSampleById(&slot, (uint32_t)e.iSampleId);
+        if (g_bTaggedSongFile) {
+            w.U32(e.uLength);
+            w.U32(slot && (slot->uFlags & SAMPLE_LOOPS) ? slot->uLoopStartFrame : 0xFFFFFFFFu);
+        } else {
+            w.U8((2 * e.uLength) >> 8); // high byte first
+            w.U8(2 * e.uLength);
             w.U16(0);
-            w.Text(r->szName, 16);
-            Seq_PackRiffGrid(id, ctx, &img);
         }
-        ok &= body(CHUNK_RI, start);
+        w.Text(e.szName, 20);
+        // The sound as the audio engine holds it (its slot may be widened to stereo).
+        std::vector<int16_t> mono(e.uLength, 0);
+        if (slot && slot->uFrames == e.uLength)
+            Snd_CopySampleLeft(mono.data(), slot);
+        else
+            ok = false; // a sample whose sound is not there is not saved as silence
+        for (int16_t v : mono)
+            w.U16((uint16_t)v);
     }
+    return EndChunkBody(ctx, CHUNK_SP, w, start) && ok;
+}
+
+bool Seq_WriteInstrumentChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_IN].uCount)
+        return true;
+    Writer w{*img};
+    WriteChunkHeader(ctx, CHUNK_IN, w);
+    const size_t start = img->size();
+    for (int32_t slot = 1; slot < SEQ_INSTRUMENT_SLOTS; slot++) {
+        if (ctx->slotSave[slot] == 0xFFFF)
+            continue;
+        const INSTRUMENTSLOT &in = g_aInstrumentSlots[slot];
+        const int32_t kind = InstrumentSource(in);
+        const int32_t index = kind >= 2 ? SampleIndexOfId(in.iSampleId) : -1;
+        if (kind == 0)
+            w.U16((uint32_t)Vid_GetResSaveNumber(in.iSampleId));
+        else
+            w.U16(index >= 0 ? ctx->sampleSave[index] : 0);
+        w.U8(kind ? (uint32_t)(in.ucKind & 15) << 4 | (uint32_t)kind : 0);
+        const bool commands = kind == 1 || kind == 3;
+        const uint32_t c = commands ? (uint32_t)in.ucCommandCount : 0;
+        w.U8(c);
+        uint32_t left = 0, written = 0;
+        for (const COMMANDENTRY *e = in.pCommands; e && written < c; e = e->pNext, written++) {
+            uint32_t p0 = e->uParam0;
+            if (left == 0) {
+                left = (uint32_t)std::max(1, Seq_CommandEntryCount((int32_t)e->uType));
+                if (e->uType == 18)
+                    p0 = p0 < SEQ_PARAM_LIST_SLOTS ? ctx->listSave[p0] : 0xFFFF;
+            }
+            left--;
+            w.U32(p0);
+            w.U32(e->uParam1);
+            w.U32(e->uType);
+        }
+    }
+    return EndChunkBody(ctx, CHUNK_IN, w, start);
+}
+
+bool Seq_WriteNoteChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_NO].uCount)
+        return true;
+    Writer w{*img};
+    WriteChunkHeader(ctx, CHUNK_NO, w);
+    const size_t start = img->size();
+    for (int32_t id = 1; id <= g_uNoteCount; id++) {
+        if (!ctx->noteSave[id])
+            continue;
+        const NOTEENTRY *n = Seq_GetNote(id);
+        if (g_bTaggedSongFile)
+            w.U32(n->uSampleStart);
+        else
+            w.U16(std::min<uint32_t>(n->uSampleStart / 14, 0xFFFF));
+        w.U8(n->uInstrument > 0 && n->uInstrument < SEQ_INSTRUMENT_SLOTS ? ctx->slotSave[n->uInstrument] & 0xFF : 0xFF);
+        w.U8(n->ucPitch);
+        w.U8(n->ucLength);
+        w.U8(n->ucLevel);
+        w.U8(n->ucSetting1);
+        w.U8(n->ucSetting2);
+        w.U8(n->ucSetting3);
+        w.U8(n->ucFlags);
+        w.U8(n->ucSetting4);
+        w.U8(n->ucSetting5);
+        for (uint16_t l : {n->uListA, n->uListC, n->uListB})
+            w.U16(l < SEQ_PARAM_LIST_SLOTS ? ctx->listSave[l] : 0xFFFF);
+    }
+    return EndChunkBody(ctx, CHUNK_NO, w, start);
+}
+
+bool Seq_WriteRiffChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_RI].uCount)
+        return true;
+    Writer w{*img};
+    WriteChunkHeader(ctx, CHUNK_RI, w);
+    const size_t start = img->size();
+    std::vector<uint32_t> *riffBits = Seq_GetUsageBitmap(ctx, CHUNK_RI);
+    for (int32_t id = 1; id < g_uRiffCount; id++) {
+        if (!Seq_TestBit(riffBits, (uint32_t)id))
+            continue;
+        const RIFFENTRY *r = Seq_GetRiff(id);
+        // A link to a riff left out of the image would name another riff: link to itself.
+        const uint16_t link = Seq_TestBit(riffBits, r->uLink) && Seq_GetRiff(r->uLink) ? ctx->riffSave[r->uLink]
+                                                                                     : ctx->riffSave[id];
+        w.U8(Seq_PackRiffGrid(id, ctx, nullptr) > 0 ? 'C' : 'F');
+        w.U8(r->ucColour);
+        w.U8(r->ucStartLevel);
+        w.U8(r->ucEndLevel);
+        w.U8(r->ucBars);
+        w.U8(r->ucTracks);
+        w.U8(r->ucType);
+        w.U8((r->uKey & 0x3F) | (r->uKey >> 14) << 6);
+        w.U16(link);
+        w.U16(0);
+        w.Text(r->szName, 16);
+        Seq_PackRiffGrid(id, ctx, img);
+    }
+    return EndChunkBody(ctx, CHUNK_RI, w, start);
+}
+
+bool Seq_WriteSongChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img)
+{
+    if (!ctx->aChunk[CHUNK_SN].uCount)
+        return true;
+    Writer w{*img};
+    WriteChunkHeader(ctx, CHUNK_SN, w);
+    const size_t start = img->size();
+    SongEntries(ctx, img);
+    return EndChunkBody(ctx, CHUNK_SN, w, start);
+}
+
+std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNKCONTEXT *ctx)
+{
+    std::vector<uint8_t> img;
+    img.reserve(size);
+    memset(ctx->szAuthor, 0, sizeof(ctx->szAuthor));
+    if (author)
+        memcpy(ctx->szAuthor, author, strnlen(author, 32));
+    // In type order; the jam chunks (12-14) come before SN and the video chunks after it.
+    bool ok = Seq_WriteHeaderChunk(ctx, size, &img);
+    ok &= Seq_WriteAuthorChunk(ctx, &img);
+    ok &= Seq_WriteReservedChunk(ctx, &img);
+    ok &= Seq_WriteDiscChunk(ctx, &img);
+    // A resource chunk that cannot be written leaves no image at all.
+    if (!Seq_WriteResourceChunk(ctx, &img))
+        return {};
+    ok &= Seq_WriteParamListChunk(ctx, &img);
+    ok &= Seq_WriteSampleChunk(ctx, &img);
+    ok &= Seq_WriteInstrumentChunk(ctx, &img);
+    ok &= Seq_WriteNoteChunk(ctx, &img);
+    ok &= Seq_WriteRiffChunk(ctx, &img);
     ok &= Seq_WriteJamChunks(ctx, &img);
-    if (ctx->aChunk[CHUNK_SN].uCount) {
-        header(CHUNK_SN);
-        const size_t start = img.size();
-        SongEntries(ctx, &img);
-        ok &= body(CHUNK_SN, start);
-    }
+    ok &= Seq_WriteSongChunk(ctx, &img);
     ok &= Seq_WriteVideoChunks(ctx, &img);
     if (!ok || img.size() != size)
         return {}; // never hand out an image that is not the one announced
@@ -898,6 +1025,43 @@ std::vector<uint8_t> Seq_SaveSongImage(uint32_t parts, const char *author)
 
 // ---- Locating and checking ----
 
+// Locate handlers: what a load keeps of each chunk met while the image is walked (the walk has
+// checked that the chunk lies whole inside the image and is long enough for its type).
+void Seq_LocateAuthorChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    memcpy(load->szAuthor, chunk + 4, 32);
+}
+
+void Seq_LocateReservedChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    memcpy(load->abReserved, chunk + 4, 24);
+}
+
+void Seq_LocateOldReservedChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    memcpy(load->abReserved, chunk + 5, 16);
+}
+
+void Seq_LocateVideoBlock(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    load->pVideoBlock = chunk + 4;
+}
+
+void Seq_LocateSongBlock(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t)
+{
+    load->pSongBlock = chunk + 4;
+}
+
+void Seq_LocateChunk(const uint8_t *chunk, uint32_t size, uint32_t count, CHUNKLOADCONTEXT *load, int32_t type)
+{
+    if (type < 0 || type >= SONG_CHUNK_TYPES)
+        return;
+    CHUNKRECORD &rec = load->ctx.aChunk[type];
+    rec.pChunk = chunk;
+    rec.uSize = size;
+    rec.uCount = count;
+}
+
 namespace {
 
 bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
@@ -912,7 +1076,6 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
     if (total < 12 || total > length)
         return false;
     auto img = std::make_shared<SONGIMAGE>();
-    CHUNKCONTEXT &ctx = load->ctx;
     const uint8_t *end = image + total;
     const uint8_t *p = image + Seq_ChunkStep(image, total, first);
     while (p < end) {
@@ -928,15 +1091,9 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
             HeaderWords(p, type, &words, &count);
         Reader r{p + 8, step >= 8 ? step - 8u : 0u};
         switch (type) {
-        case CHUNK_AU:
-            memcpy(load->szAuthor, p + 4, 32);
-            break;
-        case CHUNK_CN:
-            memcpy(load->abReserved, p + 4, 24);
-            break;
-        case CHUNK_CO:
-            memcpy(load->abReserved, p + 5, 16);
-            break;
+        case CHUNK_AU: Seq_LocateAuthorChunk(p, load, type); break;
+        case CHUNK_CN: Seq_LocateReservedChunk(p, load, type); break;
+        case CHUNK_CO: Seq_LocateOldReservedChunk(p, load, type); break;
         case CHUNK_DS: {
             const size_t n = std::min<size_t>((step - 8) / SONG_DISC_RECORD, SONG_LOAD_DISCS);
             img->discNames.assign((const char *)p + 8, (const char *)p + 8 + n * SONG_DISC_RECORD);
@@ -1171,21 +1328,14 @@ bool ParseImage(const uint8_t *image, size_t length, CHUNKLOADCONTEXT *load)
             }
             break;
         }
-        case CHUNK_VI:
-            load->pVideoBlock = p + 4;
-            break;
-        case CHUNK_SO:
-            load->pSongBlock = p + 4;
-            break;
+        case CHUNK_VI: Seq_LocateVideoBlock(p, load, type); break;
+        case CHUNK_SO: Seq_LocateSongBlock(p, load, type); break;
         default: break; // unknown and later chunk types are stepped over
         }
         if (r.bad)
             return false;
-        if (type >= 0) {
-            ctx.aChunk[type].pChunk = p;
-            ctx.aChunk[type].uSize = step;
-            ctx.aChunk[type].uCount = count;
-        }
+        if (type >= 0)
+            Seq_LocateChunk(p, step, count, load, type);
         p += step;
     }
     // Cross references: every save number names a record of the image.
@@ -1312,7 +1462,7 @@ struct Added
     std::vector<std::pair<int32_t, int32_t>> placed;
 };
 
-void Rollback(Added &a)
+void Seq_RollbackLoad(Added &a)
 {
     for (auto it = a.placed.rbegin(); it != a.placed.rend(); ++it)
         Seq_RemoveRiffAt(it->first, it->second, 1);
@@ -1712,7 +1862,7 @@ int32_t Seq_FinishLoad(uint32_t mask, CHUNKLOADCONTEXT *load)
     }
     int32_t result = 0;
     if (g_bLoadAborted) {
-        Rollback(added);
+        Seq_RollbackLoad(added);
         if (whole)
             Seq_NewSong();
         result |= SONGLOAD_ABANDONED;

@@ -131,6 +131,14 @@ extern int32_t g_iSongFormatVersion; // the image being loaded; 17 otherwise
 extern int32_t g_iSongInsertRow;     // where a loaded grid goes; -1 none (row 0)
 extern int32_t g_bLoadMissingData;
 
+// Puts the song file layer back as it starts: format version 17, no insert row, load flags
+// cleared, and the memory display's size counters at those of an empty song (header 76 bytes,
+// one disc of 12). Run once after the archive is opened.
+void Seq_ResetSongFile();
+// Count A + count B less the entries of A that also stand in B: the ids two lists hold between
+// them (the memory display counts the riffs and notes that two parts share only once).
+int32_t Seq_CountDistinctIds(const uint16_t *a, int32_t countA, const uint16_t *b, int32_t countB);
+
 // ---- Walking ----
 int32_t Seq_ChunkTypeOfTag(const uint8_t *chunk);
 // Bytes from this chunk to the next, 0 when the chunk cannot be stepped over within `left`.
@@ -143,16 +151,43 @@ void Seq_SetUsageSlot(CHUNKCONTEXT *ctx, int32_t slot, int32_t type);
 std::vector<uint32_t> *Seq_GetUsageBitmap(CHUNKCONTEXT *ctx, int32_t type);
 void Seq_MarkBit(std::vector<uint32_t> *bitmap, uint32_t n);
 bool Seq_TestBit(const std::vector<uint32_t> *bitmap, uint32_t n);
+// Sizing steps of the preparation: H2, AU, CN and DS (one record per registered disc); RE for the
+// resources marked in its bitmap (false when a marked resource is on no disc).
+void Seq_SizeHeaderChunks(CHUNKCONTEXT *ctx);
+void Seq_SizeDiscChunk(CHUNKCONTEXT *ctx);
+bool Seq_SizeResourceChunk(CHUNKCONTEXT *ctx);
 // Image size in bytes; *pBlocks = (size + 8703) >> 13.
 uint32_t Seq_PrepareSave(uint32_t parts, int32_t *pBlocks, CHUNKCONTEXT *ctx);
 // The image, exactly `size` bytes; empty when the context does not add up to that size.
 std::vector<uint8_t> Seq_WriteChunks(uint32_t size, const char author[32], CHUNKCONTEXT *ctx);
+// Write handlers of the music chunks: each appends its chunk (header included) when the preparation
+// sized it, and returns false when what it wrote is not what was announced.
+bool Seq_WriteHeaderChunk(const CHUNKCONTEXT *ctx, uint32_t imageSize, std::vector<uint8_t> *img);
+bool Seq_WriteAuthorChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteReservedChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteDiscChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteResourceChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteParamListChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteSampleChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteInstrumentChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteNoteChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteRiffChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
+bool Seq_WriteSongChunk(CHUNKCONTEXT *ctx, std::vector<uint8_t> *img);
 // Both calls; an empty vector on failure.
 std::vector<uint8_t> Seq_SaveSongImage(uint32_t parts, const char *author);
 // The packed length when packing is shorter, else minus the full length; writes the chosen form.
 int32_t Seq_PackRiffGrid(int32_t riff, const CHUNKCONTEXT *ctx, std::vector<uint8_t> *out);
 
 // ---- Loading ----
+// Locate handlers of the load's walk: AU's author text, CN's (and the older CO's) reserved bytes,
+// the data of the older VI and SO blocks; Seq_LocateChunk records any known chunk's address,
+// whole size and item count in the load's context.
+void Seq_LocateAuthorChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateReservedChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateOldReservedChunk(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateVideoBlock(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateSongBlock(const uint8_t *chunk, CHUNKLOADCONTEXT *load, int32_t type);
+void Seq_LocateChunk(const uint8_t *chunk, uint32_t size, uint32_t count, CHUNKLOADCONTEXT *load, int32_t type);
 // 0 walked and checked; 3 no image; 4 unreadable (nothing of the song touched).
 int32_t Seq_LoadChunks(const uint8_t *image, size_t length, uint32_t mask, int32_t target, int32_t wait,
                        CHUNKLOADCONTEXT *load);

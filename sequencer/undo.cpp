@@ -139,7 +139,7 @@ void EmptyLog()
 }
 
 // Room for n bytes below W, dropping whole oldest steps; false when it cannot be made.
-bool MakeRoom(int32_t n)
+bool Seq_UndoMakeRoom(int32_t n)
 {
     DiscardRedoRecords();
     while (n >= g_iUndoWritePos) {
@@ -165,7 +165,7 @@ bool Write(const uint16_t *words, int32_t count)
     if (!g_pUndoLog || s_bBroken)
         return false;
     const int32_t bytes = count * 2;
-    if (!MakeRoom(bytes)) {
+    if (!Seq_UndoMakeRoom(bytes)) {
         s_bBroken = true;
         return false;
     }

@@ -6,6 +6,7 @@
 uint8_t g_ucGridKind = 0;
 uint8_t g_ucGridRowCount = 6;
 uint8_t g_ucGridPasteMode = 1;
+uint8_t g_ucScreenSubState = 0;
 int16_t g_sGridCursorX = 0, g_sGridCursorY = 0;
 uint8_t g_ucHelpTopic = 0;
 uint8_t g_ucOptionPageMode = 0;

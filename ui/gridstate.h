@@ -7,6 +7,7 @@
 extern uint8_t g_ucGridKind;       // 1 video, 2 song, 3 riff editor; 0 none
 extern uint8_t g_ucGridRowCount;   // rows of the video grid
 extern uint8_t g_ucGridPasteMode;  // 1 while navigation pastes, 0 while it deletes
+extern uint8_t g_ucScreenSubState; // the video grid screen's (7) sub-state; its prompt depends on it
 extern int16_t g_sGridCursorX, g_sGridCursorY; // visible cell of the cursor
 // Screen 50's help topic (108: the credits).
 extern uint8_t g_ucHelpTopic;

@@ -9,7 +9,7 @@
 #include "ui/langtext.h"
 #include "ui/mouse.h"
 #include "ui/textfield.h"
-#include "video/standin_uistate.h"
+#include "editors/topbar.h"
 
 #include <algorithm>
 #include <cctype>

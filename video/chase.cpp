@@ -104,7 +104,7 @@ CHASEKEY *NewKeyNode(const CHASEDEF *def, uint32_t mask, int32_t time, const int
     return key;
 }
 
-void FreeKeyNode(CHASE *chase, CHASEKEY *key)
+void Vid_FreeKeyNode(CHASE *chase, CHASEKEY *key)
 {
     int32_t values[VID_MAX_CHANNELS] = {};
     UnpackKey(chase->pDef, key, values);
@@ -476,7 +476,7 @@ void Vid_FreeChase(CHASE *chase)
     while (last) {
         CHASEKEY *prev = last->pPrev;
         Unlink(chase, last);
-        FreeKeyNode(chase, last);
+        Vid_FreeKeyNode(chase, last);
         chase->uKeyCount--;
         last = prev;
     }
@@ -633,7 +633,7 @@ int32_t Vid_SetChaseKey(CHASE *chase, int32_t time, int32_t *valuesIn, uint8_t *
         result = anyRemove ? 1 : 0;
     }
     if (exact) {
-        FreeKeyNode(chase, exact);
+        Vid_FreeKeyNode(chase, exact);
         chase->uKeyCount--;
     }
     return result;

@@ -14,7 +14,7 @@
 #include "video/interp.h"
 #include "video/laneobject.h"
 #include "video/lanes.h"
-#include "video/standin_resources.h"
+#include "video/respages.h"
 #include "video/triggers.h"
 
 VIDRESCALLS g_VidRes = {Vid_LoadResource, Vid_AddResRef, Vid_ReleaseResRef, Vid_GetResSaveNumber,
@@ -105,7 +105,7 @@ int32_t Vid_LaneObjectApplyKey(CHASE *chase, int32_t, int32_t *values, uint8_t *
         void *data = nullptr;
         if (first > 0 && entry > 0 && first <= 0xFFFF && entry <= 0x10000 && GrowExtra(chase, first)) {
             const uint16_t path[2] = {static_cast<uint16_t>(first - 1), static_cast<uint16_t>(entry - 1)};
-            data = g_VidRes.load(RES_LAYOUT_KIND, path, 2, &layoutId);
+            data = g_VidRes.load(RES_LAYOUT, path, 2, &layoutId);
         }
         if (!data || layoutId < 1) {
             values[PCH_QUANTITY] = 0;
@@ -119,7 +119,7 @@ int32_t Vid_LaneObjectApplyKey(CHASE *chase, int32_t, int32_t *values, uint8_t *
         const uint16_t path[2] = {0, 0};
         int32_t id = -1;
         // Without its sprite the key is refused rather than kept half-made.
-        if (!g_VidRes.load(RES_PARTICLE_KIND, path, 2, &id) || id < 1) {
+        if (!g_VidRes.load(RES_PARTICLE, path, 2, &id) || id < 1) {
             if (layoutId > 0) {
                 g_VidRes.releaseRef(layoutId);
                 values[PCH_QUANTITY] = 0;

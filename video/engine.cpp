@@ -10,7 +10,7 @@
 #include "core/idpool.h"
 #include "core/padbind.h"
 #include "render/texpages.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/playback.h"
 #include "video/chase.h"
 #include "video/chasetypes.h"
 #include "video/clips.h"

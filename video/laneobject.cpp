@@ -40,7 +40,7 @@ void FreeObject(LANEOBJECT *o)
     Sys_MemFree(o);
 }
 
-LANEOBJECT *BuildObject(int32_t parts, int32_t total)
+LANEOBJECT *Vid_BuildLaneObject(int32_t parts, int32_t total)
 {
     auto *o = static_cast<LANEOBJECT *>(Sys_MemAlloc(nullptr, sizeof(LANEOBJECT)));
     if (!o)
@@ -81,7 +81,7 @@ int32_t Vid_CreateLaneObject(int32_t index)
     if (index < 0 || index >= 4)
         return 0;
     Vid_FreeLaneObject(index);
-    g_apLaneObjects[index] = BuildObject(LANEOBJ_PARTS, LANEOBJ_PARTICLES);
+    g_apLaneObjects[index] = Vid_BuildLaneObject(LANEOBJ_PARTS, LANEOBJ_PARTICLES);
     return g_apLaneObjects[index] ? 1 : 0;
 }
 

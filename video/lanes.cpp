@@ -5,11 +5,12 @@
 #include "app/timers.h"
 #include "core/idpool.h"
 #include "render/userimages.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/playback.h"
+#include "sequencer/undo.h"
 #include "video/chase.h"
 #include "video/clips.h"
 #include "video/laneobject.h"
-#include "video/standin_seqcalls.h"
+#include "sequencer/instruments.h"
 
 IDPOOL *g_pLaneBlockPool = nullptr;
 VIDLANEBLOCK g_aVideoLanes[VID_LANE_COUNT];
@@ -23,7 +24,7 @@ int32_t g_iVideoEnd = 0;
 std::atomic<int32_t> g_iVideoPosition{0};
 std::atomic<uint32_t> g_uiLaneMuteMask{0};
 std::atomic<uint8_t> g_bLanesChanged{0};
-uint8_t g_ucPositionRequest = 0;
+int32_t g_iLaneUpdateMode = 0;
 
 namespace {
 
@@ -871,7 +872,7 @@ void Vid_ForceVideoPosition(int32_t position)
         position = 0;
     if (position >= VID_POSITIONS)
         position = VID_POSITIONS - 1;
-    g_ucPositionRequest = 1;
+    g_iLaneUpdateMode = 1;
     if (position != g_iVideoPosition.load())
         for (int32_t lane = 0; lane < VID_LANE_COUNT; lane++)
             Vid_TouchClipChases(Vid_GetLaneClipAt(lane, position));
@@ -882,7 +883,7 @@ void Vid_ForceVideoPosition(int32_t position)
 void Vid_SetVideoPosition(int32_t position)
 {
     if (g_bSongPlaying || g_iRecordRunning.load()) {
-        g_ucPositionRequest = 1;
+        g_iLaneUpdateMode = 1;
         g_bLanesChanged = 1;
         return;
     }
@@ -892,7 +893,7 @@ void Vid_SetVideoPosition(int32_t position)
 void Vid_RequestLaneRefresh()
 {
     g_bLanesChanged = 1;
-    g_ucPositionRequest = 2;
+    g_iLaneUpdateMode = 2;
 }
 
 void Vid_MarkLanesChanged()

@@ -61,7 +61,7 @@ extern int32_t g_iVideoEnd;
 extern std::atomic<int32_t> g_iVideoPosition;
 extern std::atomic<uint32_t> g_uiLaneMuteMask; // the live input hook sets it on the mix thread
 extern std::atomic<uint8_t> g_bLanesChanged;
-extern uint8_t g_ucPositionRequest; // 1 position requested, 2 refresh requested
+extern int32_t g_iLaneUpdateMode; // 1 position requested, 2 refresh requested
 
 void Vid_InitLanes();
 int32_t Vid_LaneAcceptsClip(int32_t lane, int32_t position, const VIDCLIP *clip);

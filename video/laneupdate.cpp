@@ -2,15 +2,16 @@
 #include <algorithm>
 
 #include "app/timers.h"
+#include "editors/chaseeditor.h"
 #include "core/random.h"
 #include "render/gpustate.h"
+#include "ui/gridsetup.h"
 #include "video/chase.h"
 #include "video/clips.h"
 #include "video/engine.h"
 #include "video/interp.h"
 #include "video/lanes.h"
 #include "video/render.h"
-#include "video/standin_uistate.h"
 #include "video/triggers.h"
 
 int32_t g_iShownPosition = -1;
@@ -81,7 +82,7 @@ void Vid_UpdateLanes()
     g_iChaseLevelShown = g_ucChaseLevel;
 
     // The lane update mode is the lanes' position request: 1 position requested, 2 stop.
-    const int32_t mode = g_ucPositionRequest;
+    const int32_t mode = g_iLaneUpdateMode;
     if (mode == 1) {
         const int32_t position = g_iVideoPosition.load();
         if (position != g_iShownPosition || g_bLaneUpdateForce) {

@@ -22,7 +22,6 @@
 #include "video/laneobject.h"
 #include "video/lanes.h"
 #include "video/chase_tunnel.h"
-#include "video/standin_uistate.h"
 #include "video/vertexanim.h"
 #include "video/vidobject.h"
 
@@ -448,8 +447,9 @@ void Vid_DrawRadialSplit(const VIDRADIALBLOCK *block)
         return;
     const int32_t segments = std::min(block->iCount >> 16, 256);
     const int64_t step = int64_t{0x10000000} / block->iCount; // 4096 a turn
-    const float cx = g_aViewRect[0] + g_aViewRect[2] / 2.0f + static_cast<float>(g_iWindowX);
-    const float cy = g_aViewRect[1] + g_aViewRect[3] / 2.0f + static_cast<float>(g_iWindowY);
+    // The view rectangle is already on the screen: a window showing the video sets it at its place.
+    const float cx = g_aViewRect[0] + g_aViewRect[2] / 2.0f;
+    const float cy = g_aViewRect[1] + g_aViewRect[3] / 2.0f;
     const float hx = g_aViewRect[2] / 2.0f, hy = g_aViewRect[3] / 2.0f;
     if (hx <= 0 || hy <= 0)
         return;

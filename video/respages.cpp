@@ -55,7 +55,7 @@ int32_t IdOf(const RESPAGE *page)
 
 void CreatePool();
 
-RESPAGE *NewPage()
+RESPAGE *Vid_NewResPage()
 {
     if (!g_pResPagePool)
         CreatePool();
@@ -127,7 +127,7 @@ const CALLBACKS *CallbacksOf(const RESKINDROW *row)
 }
 
 // Frees one loaded leaf through its kind's free callback, then the record.
-void FreeResPage(RESPAGE *page)
+void Vid_FreeResPage(RESPAGE *page)
 {
     const RESPAGE *top = TopOf(page);
     const RESKINDROW *row = top ? top->row : nullptr;
@@ -151,7 +151,7 @@ void FreeChildren(RESPAGE *node)
             node->child = c->next;
             Sys_PoolFree(g_pResPagePool, c);
         } else {
-            FreeResPage(c); // unlinks c from node->child
+            Vid_FreeResPage(c); // unlinks c from node->child
         }
     }
 }
@@ -331,7 +331,7 @@ int32_t Vid_BuildResTree(RESPAGE *parent, RESPAGE **firstChild, uint16_t *indexP
     *firstChild = nullptr;
     RESPAGE *last = nullptr;
     for (int i = 0; i < children; i++) {
-        RESPAGE *page = NewPage();
+        RESPAGE *page = Vid_NewResPage();
         bool ok = page != nullptr;
         if (ok) {
             page->folder = 1;
@@ -436,7 +436,7 @@ void *Vid_LoadResource(int32_t kind, const uint16_t *path, int32_t depth, int32_
         return found->data;
     }
 
-    RESPAGE *page = NewPage();
+    RESPAGE *page = Vid_NewResPage();
     if (!page)
         return nullptr;
     page->parent = parent;
@@ -492,7 +492,7 @@ int32_t Vid_ReleaseResRef(int32_t id)
     if (!page || !page->data || page->count == 0)
         return -1; // a release without a reference would free data that others still use
     if (--page->count == 0)
-        FreeResPage(page);
+        Vid_FreeResPage(page);
     return 0;
 }
 
@@ -504,7 +504,7 @@ void Vid_ReleaseUnusedResources()
     for (int32_t id = 1; id <= highest; id++) {
         RESPAGE *page = Page(id);
         if (page && page->data && !page->folder && page->count == 0)
-            FreeResPage(page);
+            Vid_FreeResPage(page);
     }
 }
 
@@ -514,7 +514,7 @@ int32_t Vid_ReleaseResource(int32_t id)
     if (!page || !page->data || page->folder)
         return -1;
     const int32_t count = static_cast<int32_t>(page->count);
-    FreeResPage(page);
+    Vid_FreeResPage(page);
     return count;
 }
 

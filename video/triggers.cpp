@@ -6,8 +6,9 @@
 #include "video/chase.h"
 #include "video/clips.h"
 #include "core/padbind.h"
-#include "video/standin_seqcalls.h"
-#include "video/standin_uistate.h"
+#include "sequencer/songmodel.h"
+#include "editors/topbar.h"
+#include "ui/gridstate.h"
 
 namespace {
 

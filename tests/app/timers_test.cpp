@@ -17,7 +17,8 @@
 #include "platform/clock.h"
 #include "platform/timer.h"
 #include "platform/window.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/playback.h"
+#include "sequencer/songmodel.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>

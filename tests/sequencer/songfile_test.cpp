@@ -7,6 +7,7 @@
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "core/browser.h"
+#include "core/disc.h"
 #include "sequencer/eventlists.h"
 #include "sequencer/songcontrol.h"
 #include "sequencer/songfile.h"
@@ -474,6 +475,59 @@ TEST_F(SongFile, InsertAtARowMovesLaterRiffsOrIsRefused)
     EXPECT_EQ(Seq_FinishLoad(0, &load), SONGLOAD_ABANDONED);
     EXPECT_EQ(Save(), before);
     EXPECT_MODEL_WHOLE();
+}
+
+// The start-up reset puts back a layer that an earlier load left mid-way: a part loads at row 0
+// again, no abandoned or missing flag is carried over, and the memory display starts empty.
+TEST_F(SongFile, ResetPutsTheLayerBackAsItStarts)
+{
+    Seq_PlaceRiff(MakeRiff(1, 1, 4), 0, 0, 0, 1);
+    const Bytes part = Save();
+    Seq_NewSong();
+    g_iSongInsertRow = 40;
+    g_iSongFormatVersion = 12;
+    g_bLoadAborted = 1;
+    g_bLoadMissingData = 1;
+    g_iSizeMusic = g_iSizeSongGrid = g_iSizeJams = g_iSizeResources = 5000;
+    g_iSizeHeader = g_iSizeDiscs = 1;
+
+    Seq_ResetSongFile();
+    EXPECT_EQ(g_iSongInsertRow, -1);
+    EXPECT_EQ(g_iSongFormatVersion, SONG_FORMAT_VERSION);
+    EXPECT_EQ(g_bLoadAborted, 0);
+    EXPECT_EQ(g_bLoadMissingData, 0);
+    EXPECT_EQ(g_iSizeMusic + g_iSizeSongGrid + g_iSizeJams + g_iSizeResources, 0);
+    EXPECT_EQ(g_iSizeHeader, 76);
+    EXPECT_EQ(g_iSizeDiscs, 12);
+
+    CHUNKLOADCONTEXT load;
+    ASSERT_EQ(Seq_LoadChunks(part.data(), part.size(), 0, 0, 0, &load), 0);
+    EXPECT_EQ(Seq_FinishLoad(0, &load), 0);
+    EXPECT_GT(Seq_GetRiffStartingAt(0, 0), 0);
+    EXPECT_EQ(Seq_GetRiffStartingAt(40, 0), 0);
+    EXPECT_MODEL_WHOLE();
+}
+
+TEST(SongFileIds, DistinctIdsOfTwoLists)
+{
+    struct Case
+    {
+        std::vector<uint16_t> a, b;
+        int32_t distinct;
+    };
+    const Case cases[] = {
+        {{}, {}, 0},
+        {{1, 2, 3}, {}, 3},
+        {{}, {4, 5}, 2},
+        {{1, 2, 3}, {3, 4}, 4},
+        {{7, 7}, {7}, 1},    // every entry of A found in B counts once less
+        {{1, 2}, {1, 2}, 2},
+        {{0, 9}, {9, 0, 5}, 3},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(Seq_CountDistinctIds(c.a.data(), int32_t(c.a.size()), c.b.data(), int32_t(c.b.size())), c.distinct)
+            << c.a.size() << " and " << c.b.size() << " ids";
+    EXPECT_EQ(Seq_CountDistinctIds(nullptr, 3, nullptr, 2), 0);
 }
 
 // A load that runs out of room part way is rolled back: riffs, notes, lists, instruments and

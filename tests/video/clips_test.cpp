@@ -1,7 +1,7 @@
 // Video clips: entries, references, naming, copies, identical clips, purge, and playback order.
 #include "video_fixture.h"
 
-#include "video/standin_seqcalls.h"
+#include "sequencer/songmodel.h"
 
 #include <algorithm>
 #include <cstring>

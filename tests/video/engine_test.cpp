@@ -5,12 +5,12 @@
 #include "core/event.h"
 #include "core/padbind.h"
 #include "render/gpustate.h"
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/playback.h"
+#include "sequencer/songmodel.h"
 #include "video/chasetypes.h"
 #include "video/engine.h"
 #include "video/render.h"
-#include "video/standin_seqcalls.h"
-#include "video/standin_uistate.h"
+#include "ui/gridstate.h"
 #include "video_fixture.h"
 
 #include <gtest/gtest.h>
@@ -306,7 +306,7 @@ protected:
         g_bClipPreview = 0;
         g_pLoadedClip = nullptr;
         g_pPreviewClipShown = nullptr;
-        g_ucPositionRequest = 0;
+        g_iLaneUpdateMode = 0;
         VideoTest::TearDown();
     }
     static void Request(int32_t position)

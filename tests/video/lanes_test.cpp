@@ -3,7 +3,7 @@
 // particle object uses, the video end and the one-step undo).
 #include "video_fixture.h"
 
-#include "sequencer/standin_sequencer.h"
+#include "sequencer/playback.h"
 
 #include <algorithm>
 #include <array>
@@ -298,7 +298,7 @@ TEST_F(LaneTest, VideoPositionWaitsForTheSong)
     Vid_SetVideoPosition(5000);
     EXPECT_EQ(999, g_iVideoPosition.load());
     Vid_RequestLaneRefresh();
-    EXPECT_EQ(2, g_ucPositionRequest);
+    EXPECT_EQ(2, g_iLaneUpdateMode);
     g_iVideoPosition = 0;
 }
 

@@ -117,7 +117,7 @@ protected:
         Gfx_ReleaseColourKeySurface();
         Test3D_Close();
         g_iFrameCount = 0;
-        g_ucPositionRequest = 0;
+        g_iLaneUpdateMode = 0;
         g_uiLaneMuteMask = 0;
     }
     VIDCLIP *ShapeClip(uint8_t model, int8_t x, uint8_t turn)

@@ -19,7 +19,6 @@
 #include "core/event.h"
 #include "core/file.h"
 #include "core/padbind.h"
-#include "core/standin_memory.h"
 #include "core/browser.h"
 #include "editors/jukebox.h"
 #include "jam/standin_jam.h"
@@ -27,6 +26,7 @@
 #include "platform/quitsignal.h"
 #include "platform/window.h"
 #include "render/bitmap.h"
+#include "ui/gridsetup.h"
 #include "ui/langtext.h"
 #include "render/d3ddevice.h"
 #include "render/display.h"
@@ -47,6 +47,7 @@
 #include "ui/frontend.h"
 #include "ui/popup.h"
 #include "ui/widgets.h"
+#include "ui/view.h"
 #include "video/engine.h"
 #include "video/respages.h"
 
@@ -460,6 +461,33 @@ void Sys_CoreShutdown()
     Sys_FreePacketBuffers();
     Sys_FreeCoreLayout();
     s_bCoreStarted = false;
+}
+
+// The camera frames are fixed records of the video engine (Vid_FreeCameraRig has retired them).
+void Sys_FreeFrameBlocks()
+{
+    Sys_CallLog("Sys_FreeFrameBlocks");
+    Sys_FreeOrderingTableArrays();
+    Sys_FreeSaveIcons();
+}
+
+// The records of the resource pages went with the disc records just before. The video engine's own
+// pools (animation extras, lane blocks, clips and clip entries) are freed by its shutdown, which
+// comes next and must walk their records first. The sequencer keeps no transfer buffer.
+void Sys_FreeCoreTables()
+{
+    Sys_CallLog("Sys_FreeCoreTables");
+    Vid_FreeResPagePool();
+    Ui_FreeLanguageTexts();
+    Ui_FreeGridWorkBuffer();
+    Ui_FreeGridCellPackets();
+}
+
+// The video engine's early table went with its shutdown.
+void Sys_FreeCoreLayout()
+{
+    Sys_CallLog("Sys_FreeCoreLayout");
+    Sys_FreeMemoryLayout();
 }
 
 int Sys_LobbyUnregister()

@@ -53,4 +53,12 @@ int Sys_FrameUpdate();
 void Sys_FrameDispatch();
 int Sys_Shutdown(MAINWND hwnd);
 void Sys_CoreShutdown();
+// The core shutdown's releases of buffers other modules hold, each only what is still held (a
+// shutdown after a failed start-up calls them too).
+// The frame records' ordering-table arrays and the save-icon block.
+void Sys_FreeFrameBlocks();
+// The resource-page pool, the language texts and the grid screens' work and cell buffers.
+void Sys_FreeCoreTables();
+// The memory layout's heap handles.
+void Sys_FreeCoreLayout();
 int Sys_LobbyUnregister();

@@ -4,6 +4,7 @@
 #include "core/disc.h"
 #include "core/file.h"
 #include "sequencer/songmodel.h"
+#include "video/resloaders.h"
 
 #include <cctype>
 #include <cstdarg>
@@ -1132,4 +1133,19 @@ void Sys_WadMarkEmptyEntries()
 {
     for (int32_t k = 0; k + 1 < g_nWadEntries && k <= WAD_MAX_RECORDS; k++)
         g_abWadEntryEmpty[k] = g_pWadEntries[k + 1].uSize == 0 ? 1 : 0;
+}
+
+ANIMRES *Sys_WadLoadModelFile(const char *name)
+{
+    DISCFILE *handle = name ? Sys_DiscOpen(name) : nullptr;
+    if (!handle)
+        return nullptr;
+    const int size = Sys_DiscFileSize(handle);
+    auto *file = size > 0 ? static_cast<uint8_t *>(std::malloc(static_cast<size_t>(size))) : nullptr;
+    const bool read = file && Sys_DiscRead(file, size, 1, handle) == size;
+    Sys_DiscClose(handle);
+    ANIMRES *anim = read ? Vid_LayoutLoadedDef(file, static_cast<size_t>(size)) : nullptr;
+    if (!anim)
+        std::free(file);
+    return anim;
 }

@@ -155,6 +155,11 @@ int Sys_WadResolveCompanionPath(const uint16_t *path, int depth, uint16_t *outIn
 int Sys_WadEntryDiscPosition(int dir, int a, int b, int c, uint8_t *outMsf);
 WADENTRY *Sys_WadLoadByName(void *buffer, const char *name, size_t capacity);
 void Sys_WadMarkEmptyEntries();
+// Loads an animation definition file by its disc name (host file first) and lays it out in place
+// for the video engine; the result owns the file (Vid_FreeAnim). Null when the file is missing,
+// empty or refused (g_szResErrorText says why), with nothing left allocated.
+struct ANIMRES;
+ANIMRES *Sys_WadLoadModelFile(const char *name);
 
 // Checks an index image against its own size and the data file's size: node ranges, loops, block
 // placement and room, entry ranges within their owner's block. 0 when sound, else -1 with a text in err.

@@ -4,14 +4,10 @@
 #include "core/disc.h"
 #include "core/event.h"
 #include "core/fixmath.h"
+#include "render/texpages.h"
+#include "video/engine.h"
 
 #include <cstring>
-
-// Services of neighbouring modules not built yet (stand-ins: the disc layer's frame callback, the
-// video engine's screen centre and the texture pages).
-void Sys_FrameCallback();
-void Vid_SetScreenCentre(int32_t x, int32_t y);
-void Gfx_InitTexturePages();
 
 namespace {
 
@@ -295,6 +291,34 @@ void Sys_InitSaveIcons()
         }
     g_apSaveIconPalette[0] = palette;
     g_apSaveIconImage[0] = image;
+}
+
+void Sys_FreeOrderingTableArrays()
+{
+    for (FRAMEBUFFER *r : g_apFrameBuffers)
+        if (r->otList)
+            std::memset(ListsOf(r), 0, CONSOLE_OT_LIST_STRIDE);
+    std::memset(Sys_ArenaPtr(CONSOLE_OT_POOL_ADDR, CONSOLE_OT_POOL_BYTES), 0, CONSOLE_OT_POOL_BYTES);
+    s_otPoolUsed = 0;
+}
+
+void Sys_FreeSaveIcons()
+{
+    std::memset(Sys_ArenaPtr(CONSOLE_SAVE_ICON_ADDR, CONSOLE_SAVE_ICON_BYTES), 0, CONSOLE_SAVE_ICON_BYTES);
+    for (int i = 0; i < CONSOLE_SAVE_ICONS; i++) {
+        g_apSaveIconPalette[i] = nullptr;
+        g_apSaveIconImage[i] = nullptr;
+    }
+}
+
+void Sys_FreeMemoryLayout()
+{
+    g_pHeapBase = nullptr;
+    g_pMainHeap = nullptr;
+    g_uMainHeapSize = 0;
+    g_pSecondHeap = nullptr;
+    g_uSecondHeapSize = 0;
+    g_uEmulatedFreeMemory = 0;
 }
 
 uint8_t *Sys_ConsoleCoreHeap()

@@ -206,6 +206,16 @@ OTLIST *Sys_OrderingTableLists(const FRAMEBUFFER *fb);
 void Sys_InitSmallPrimitiveAreas();
 void Sys_InitSaveIcons();
 
+// Shutdown, each safe to repeat. The areas are fixed parts of the arena, so "freeing" one empties it
+// and drops every reference to it; a later bring-up sets it up afresh.
+// Gives back both records' ordering-table arrays: every list becomes {0, 0} and the heads' pool is
+// empty. The lists themselves stay until Sys_FreePacketBuffers.
+void Sys_FreeOrderingTableArrays();
+// Empties the save-icon block; the icon tables point at nothing (save headers then keep zeroes).
+void Sys_FreeSaveIcons();
+// Drops the memory layout: the heap handles become null, their sizes and the free-memory figure 0.
+void Sys_FreeMemoryLayout();
+
 // The core heap block (1024 bytes) whose last word is the guard.
 uint8_t *Sys_ConsoleCoreHeap();
 void Sys_StampGuardWord();

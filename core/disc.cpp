@@ -2,6 +2,8 @@
 
 #include "core/file.h"
 #include "core/archive.h"
+#include "core/console_memory.h"
+#include "core/event.h"
 #include "platform/clock.h"
 #include "sequencer/instruments.h"
 #include "ui/msgbox.h"
@@ -171,6 +173,12 @@ int ReadDisc(uint8_t *dst, uint64_t want, DISCFILE *handle)
 
 } // namespace
 
+void Sys_DiscInitHostFiles()
+{
+    // The console's file-system start has nothing to do on a host: host files are plain files.
+    s_bHostReady = 1;
+}
+
 void Sys_DiscInit()
 {
     g_bDiscDataDisc = 0;
@@ -179,7 +187,7 @@ void Sys_DiscInit()
         Plat_CdIdentifyDisc();
         g_bDiscDataDisc = 1;
     }
-    s_bHostReady = 1;
+    Sys_DiscInitHostFiles();
     for (DISCFILE &f : g_aDiscFiles)
         ClearSlot(&f);
     s_iCachedSector = -1;
@@ -503,4 +511,22 @@ int Sys_DiscChange(int mode)
         return 0;
     }
     return 1;
+}
+
+int Sys_CountLinks(uint32_t link)
+{
+    // A chain can be at most one link per arena word long; a longer walk is a loop.
+    constexpr int kMaxLinks = static_cast<int>(CONSOLE_ARENA_BYTES / 4);
+    int count = 0;
+    for (uint32_t next = Sys_ArenaReadWord(link); next != CONSOLE_LINK_END; next = Sys_ArenaReadWord(next)) {
+        if (++count > kMaxLinks)
+            return -1;
+    }
+    return count;
+}
+
+void Sys_FrameCallback()
+{
+    g_uTimerTicks.fetch_add(1);
+    Sys_EventDispatch(0x10009, 0);
 }

@@ -48,6 +48,8 @@ extern int g_bLoadAborted;
 extern int g_bDiscChanged;
 
 void Sys_DiscInit();
+// The console file system's start for host files: marks the host side ready.
+void Sys_DiscInitHostFiles();
 // Closes every open slot (at shutdown).
 void Sys_DiscShutdown();
 
@@ -84,3 +86,13 @@ int Sys_CdWaitLid();
 // mode 1: wait for a data disc and reopen the archive; mode 2: only check. 1 when ready, 0 on
 // failure with g_iDiscError 3 (no disc), 4 (not a data disc) or 5 (archive reopen failed).
 int Sys_DiscChange(int mode);
+
+// Links of the chain starting at arena address link before its terminator (the link whose first
+// word is -1, CONSOLE_LINK_END); an address outside the arena reads as a terminator. -1 for a chain
+// that loops.
+int Sys_CountLinks(uint32_t link);
+
+// The vertical-blank callback the packet-buffer set-up hands to the console library: one timer
+// tick, then event 0x10009 with argument 0. The library's hook does nothing, so the frame loop
+// never calls it; it stays correct for whoever does.
+void Sys_FrameCallback();

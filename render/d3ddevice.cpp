@@ -263,20 +263,30 @@ int32_t Gfx_ReleaseViewport()
     return 0;
 }
 
-int32_t Gfx_SetViewport(int32_t x, int32_t y, int32_t w, int32_t h)
+bool Gfx_ScaleToMode(int32_t x, int32_t y, int32_t w, int32_t h, int32_t *X, int32_t *Y, int32_t *W, int32_t *H)
 {
     int32_t mw = 0, mh = 0;
     ModeSize(&mw, &mh);
     const int64_t sw = g_iScreenWidth > 0 ? g_iScreenWidth : mw, sh = g_iScreenHeight > 0 ? g_iScreenHeight : mh;
     if (sw <= 0 || sh <= 0)
-        return 0;
+        return false;
     // Signed and cut to the mode: a preview window partly off screen keeps its visible part.
     const int64_t x0 = std::clamp<int64_t>(int64_t{x} * mw / sw, 0, mw);
     const int64_t y0 = std::clamp<int64_t>(int64_t{y} * mh / sh, 0, mh);
     const int64_t x1 = std::clamp<int64_t>((int64_t{x} + std::max(w, 0)) * mw / sw, x0, mw);
     const int64_t y1 = std::clamp<int64_t>((int64_t{y} + std::max(h, 0)) * mh / sh, y0, mh);
-    const int32_t X = static_cast<int32_t>(x0), Y = static_cast<int32_t>(y0);
-    const int32_t W = static_cast<int32_t>(x1 - x0), H = static_cast<int32_t>(y1 - y0);
+    *X = static_cast<int32_t>(x0);
+    *Y = static_cast<int32_t>(y0);
+    *W = static_cast<int32_t>(x1 - x0);
+    *H = static_cast<int32_t>(y1 - y0);
+    return true;
+}
+
+int32_t Gfx_SetViewport(int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    int32_t X, Y, W, H;
+    if (!Gfx_ScaleToMode(x, y, w, h, &X, &Y, &W, &H))
+        return 0;
     SetViewportDesc(X, Y, W, H);
     g_rcClear = {X, Y, X + W, Y + H};
     g_iDrawAreaLeft = X;

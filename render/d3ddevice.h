@@ -57,6 +57,8 @@ int32_t Gfx_CreateD3D();
 int32_t Gfx_ReleaseD3D();
 int32_t Gfx_CreateViewport();
 int32_t Gfx_ReleaseViewport();
+// An area in screen-layout units in mode pixels, cut to the mode; false while there is no mode.
+bool Gfx_ScaleToMode(int32_t x, int32_t y, int32_t w, int32_t h, int32_t *X, int32_t *Y, int32_t *W, int32_t *H);
 // Viewport, clear rectangle and software clip for an area in screen-layout units.
 int32_t Gfx_SetViewport(int32_t x, int32_t y, int32_t w, int32_t h);
 // Target and z (to 1.0) over g_rcClear; colour 0x00RRGGBB. 0 without a device.

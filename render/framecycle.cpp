@@ -6,14 +6,10 @@
 #include "render/d3ddevice.h"
 #include "render/ordertable.h"
 #include "ui/widgets.h"
+#include "sequencer/playback.h"
 
 #include <algorithm>
 #include <cstring>
-
-// Services of neighbouring modules not built yet (stand-ins: the sequencer's block size and
-// status).
-extern uint32_t g_uSeqBlockSize;
-extern uint8_t g_bySeqStatus;
 
 int32_t g_iFrameBufferIndex = 0;
 int32_t g_iFrameModeStep = 0;

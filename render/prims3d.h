@@ -67,6 +67,11 @@ int32_t Gfx_DrawSprite16Packet(const PACKET *packet);
 // Texture for the following sprites: low byte of the first word 1 + texture number (0 = none),
 // second word width << 16 | height.
 int32_t Gfx_ApplySpriteTexturePacket(const PACKET *packet);
+// A draw-area packet (Gfx_SetDrawAreaPacket's layout) sets only the software clip rectangle, scaled
+// as Gfx_SetViewport scales; a draw-offset packet sets g_iD3DOffsetX/Y. A y in the lower half of
+// the console drawing space (at or below the display height) counts from that half's top.
+int32_t Gfx_ApplyDrawAreaPacket(const PACKET *packet);
+int32_t Gfx_ApplyDrawOffsetPacket(const PACKET *packet);
 // Five red points: (x, y) and its four neighbours.
 int32_t Gfx_DrawMarker(int32_t x, int32_t y);
 

@@ -1,5 +1,6 @@
 // The console packet kinds the 2-D walker draws, drawn instead through the 3-D device.
 #include "app/startup.h"
+#include "core/console_memory.h"
 #include "render/d3ddevice.h"
 #include "render/gpustate.h"
 #include "render/prims3d.h"
@@ -30,6 +31,20 @@ int16_t I16(const uint8_t *p)
     int16_t v;
     std::memcpy(&v, p, sizeof v);
     return v;
+}
+
+uint32_t Word(const PACKET *p, size_t offset)
+{
+    uint32_t v;
+    std::memcpy(&v, Bytes(p) + offset, sizeof v);
+    return v;
+}
+
+// The console draws into a space two displays high: the lower half is the other frame.
+int32_t FromLowerHalf(int32_t y)
+{
+    const int32_t height = g_tDisplayConfig.height;
+    return height > 0 && y >= height ? y - height : y;
 }
 
 uint32_t Colour(const uint8_t *rgb)
@@ -362,6 +377,33 @@ int32_t Gfx_ApplySpriteTexturePacket(const PACKET *packet)
     s_iSpriteTexture = static_cast<int32_t>(first & 0xFF);
     s_iSpriteTextureWidth = static_cast<int32_t>(second >> 16);
     s_iSpriteTextureHeight = static_cast<int32_t>(second & 0xFFFF);
+    return 0;
+}
+
+int32_t Gfx_ApplyDrawAreaPacket(const PACKET *packet)
+{
+    if (!packet)
+        return 0;
+    const uint32_t corner = Word(packet, 8), size = Word(packet, 12);
+    const int32_t x = static_cast<int32_t>((corner >> 12) & 0xFFF);
+    const int32_t y = FromLowerHalf(static_cast<int32_t>(corner & 0xFFF));
+    int32_t X, Y, W, H;
+    if (!Gfx_ScaleToMode(x, y, static_cast<int16_t>(size >> 16), static_cast<int16_t>(size & 0xFFFF), &X, &Y, &W, &H))
+        return 0;
+    g_iDrawAreaLeft = X;
+    g_iDrawAreaTop = Y;
+    g_iDrawAreaRight = X + W;
+    g_iDrawAreaBottom = Y + H;
+    return 0;
+}
+
+int32_t Gfx_ApplyDrawOffsetPacket(const PACKET *packet)
+{
+    if (!packet)
+        return 0;
+    const uint32_t word = Word(packet, 12);
+    g_iD3DOffsetX = static_cast<int32_t>(word >> 16);
+    g_iD3DOffsetY = FromLowerHalf(static_cast<int32_t>(word & 0xFFFF));
     return 0;
 }
 

@@ -103,7 +103,19 @@ void MarkSemiTransparent(uint8_t *colours, int32_t count)
     }
 }
 
-bool FindFreeClut(int32_t kind, int32_t *x, int32_t *y)
+// Leading zero bits of v: 32 for 0.
+int32_t Gfx_CountLeadingZeros(uint32_t v)
+{
+    return std::countl_zero(v);
+}
+
+// Marks the 16-colour CLUT at (x, y) used in the row map.
+void Gfx_MarkClutUsed(int32_t x, int32_t y)
+{
+    g_ausClutRowUse[y - CLUT_AREA_Y] |= static_cast<uint16_t>(1u << ((x - CLUT_AREA_X) / 16));
+}
+
+bool Gfx_FindFreeClut(int32_t kind, int32_t *x, int32_t *y)
 {
     if (kind == 1) {
         for (int32_t row = 0; row < CLUT_AREA_ROWS; row++) {
@@ -111,7 +123,7 @@ bool FindFreeClut(int32_t kind, int32_t *x, int32_t *y)
             if (word == 0xFFFF)
                 continue;
             const uint32_t bit = ~static_cast<uint32_t>(word) & (static_cast<uint32_t>(word) + 1);
-            const int32_t k = 31 - std::countl_zero(bit);
+            const int32_t k = 31 - Gfx_CountLeadingZeros(bit);
             *x = CLUT_AREA_X + 16 * k;
             *y = CLUT_AREA_Y + row;
             g_iFreeClut16Count--;
@@ -406,7 +418,7 @@ uint16_t Gfx_AllocClut(const uint16_t *colours, int32_t kind)
     int32_t x = 0, y = 0;
     bool freed = false;
     if ((kind == 2 && g_iFreeClut256Count > 0) || (kind == 1 && g_iFreeClut16Count > 0)) {
-        if (!FindFreeClut(kind, &x, &y))
+        if (!Gfx_FindFreeClut(kind, &x, &y))
             return 0;
         freed = true;
     }
@@ -415,7 +427,7 @@ uint16_t Gfx_AllocClut(const uint16_t *colours, int32_t kind)
             x = g_asClut16Cursor[0];
             y = g_asClut16Cursor[1];
         }
-        g_ausClutRowUse[y - CLUT_AREA_Y] |= static_cast<uint16_t>(1u << ((x - CLUT_AREA_X) / 16));
+        Gfx_MarkClutUsed(x, y);
         if (colours)
             Upload(x, y, 16, 1, colours);
         if (!freed) {

@@ -43,6 +43,9 @@ extern uint8_t g_ucQuarterPhase, g_bStepBoundary, g_bQuarterStep, g_bInSeqTick, 
 extern std::atomic<uint8_t> g_ucStepCount16;
 extern int16_t g_sDetuneSweep, g_sDetuneWobble;
 extern uint8_t g_bDetuneSweepDown, g_bDetuneWobbleDown;
+// The jam-data size word and the sequencer/interface status byte (bit 2: sample edits re-applied).
+extern uint32_t g_uSeqBlockSize;
+extern uint8_t g_bySeqStatus;
 
 // Zeroes the clock counters and the play state (start-up and new song).
 void Seq_ResetPlayState();

@@ -33,7 +33,7 @@ uint32_t ReadU32(const uint8_t *p)
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-void Install(char *block, const char **texts)
+void Install(char *block, const char *const *texts)
 {
     delete[] g_pLanguageBlock;
     g_pLanguageBlock = block;
@@ -48,6 +48,11 @@ const char *Ui_Text(int id)
         return "";
     // Before any language is loaded the program's own English stands in.
     return g_apszText[id] ? g_apszText[id] : g_aapszBuiltinText[0][id];
+}
+
+void Ui_FreeLanguageTexts()
+{
+    Install(nullptr, g_aapszBuiltinText[0]);
 }
 
 void Ui_SelectLanguageByName()

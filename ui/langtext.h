@@ -48,6 +48,8 @@ int Ui_WriteLanguageFile(const char *fileName, const char *const *table);
 // Reads a language file into g_pLanguageBlock / g_apszText (freeing the previous block). Returns 0
 // on success; on failure the current texts stay as they were.
 int Ui_LoadLanguageFile(const char *fileName);
+// Frees the loaded language block; the texts become the built-in English ones. Safe to repeat.
+void Ui_FreeLanguageTexts();
 // Uses a built-in table directly (no file).
 void Ui_UseBuiltinTexts(int tableIndex);
 

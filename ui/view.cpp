@@ -157,6 +157,16 @@ void Ui_InitViewPool()
     g_pGridView = nullptr;
 }
 
+void Ui_FreeGridCellPackets()
+{
+    // A view still open on the area is hidden, so no later frame draws from it.
+    if (g_pGridCellPackets && g_tView.cells[0] == g_pGridCellPackets && !(g_tView.head.flags & WIDGET_FREE))
+        g_tView.head.flags |= WIDGET_HIDDEN;
+    std::free(g_pGridCellPackets);
+    g_pGridCellPackets = nullptr;
+    g_tView.cells[0] = g_tView.cells[1] = nullptr;
+}
+
 VIEWWIDGET *Ui_CreateView(const VIEWDESC *desc, WINDOW *parent)
 {
     if (!desc || !(g_tView.head.flags & WIDGET_FREE) || desc->cellWidth == 0 || desc->cellHeight == 0)

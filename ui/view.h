@@ -68,6 +68,9 @@ extern VIEWWIDGET g_tView;
 extern VIEWWIDGET *g_pGridView;
 
 void Ui_InitViewPool();
+// Gives the cell packet area back (shutdown); a view open on it is hidden and no longer points into
+// it. Safe to repeat.
+void Ui_FreeGridCellPackets();
 // Null when the view is in use, the ring does not fit the cell area, or a bar cannot be made.
 VIEWWIDGET *Ui_CreateView(const VIEWDESC *desc, WINDOW *parent);
 void Ui_ViewScrollLeft(VIEWWIDGET *v);

@@ -245,6 +245,12 @@ void Vid_CreateResPagePool()
     CreatePool();
 }
 
+void Vid_FreeResPagePool()
+{
+    Sys_PoolDestroy(g_pResPagePool);
+    g_pResPagePool = nullptr;
+}
+
 namespace {
 
 void CreatePool()

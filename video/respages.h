@@ -69,6 +69,9 @@ uint8_t Vid_AddResCallbacks(RESLOADFN load, RESFREEFN free);
 void Vid_SetKindCallbacks(RESKINDROW *row, uint8_t slot);
 
 void Vid_CreateResPagePool();
+// Destroys the pool header with whatever pages are left (the disc records released their data
+// first); safe to repeat. A later page made creates the pool again.
+void Vid_FreeResPagePool();
 // The 13 rows of a disc record's data (called when a disc is registered). 0, or 1 when a kind's
 // folder is missing (every tree built is freed again).
 int32_t Vid_InitDiscResKinds(uint8_t *discData);

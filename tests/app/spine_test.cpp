@@ -1,7 +1,12 @@
 #include "spine_fixture.h"
 #include "jam/netsession.h"
 
+#include "core/console_memory.h"
+#include "ui/gridsetup.h"
+#include "ui/langtext.h"
 #include "ui/msgbox.h"
+#include "ui/view.h"
+#include "video/respages.h"
 
 namespace {
 
@@ -146,6 +151,42 @@ TEST_F(SpineTest, StartupFramesAndShutdownRunInOrder)
     EXPECT_EQ(g_pCoreHeap, nullptr);
     EXPECT_FALSE(Plat_WindowExists());
     EXPECT_TRUE(Plat_MessageBoxLog().empty());
+
+    // What the core shutdown releases for other modules is gone, not left for the exit to drop.
+    EXPECT_EQ(g_pResPagePool, nullptr);
+    EXPECT_EQ(g_pLanguageBlock, nullptr);
+    EXPECT_STREQ(Ui_Text(114), g_aapszBuiltinText[0][114]);
+    EXPECT_EQ(g_p_ucWorkBuffer, nullptr);
+    EXPECT_EQ(g_pGridCellPackets, nullptr);
+    EXPECT_EQ(g_apSaveIconImage[0], nullptr);
+    EXPECT_EQ(g_pHeapBase, nullptr);
+    EXPECT_EQ(Sys_OrderingTableLists(g_apFrameBuffers[0]), nullptr);
+}
+
+// The tables step frees what a session left held (a grid screen's buffers, another language, the
+// resource pages), and a second call finds nothing more to do.
+TEST_F(SpineTest, CoreTablesStepFreesWhatIsHeldAndRepeatsHarmlessly)
+{
+    Vid_CreateResPagePool();
+    Ui_UseBuiltinTexts(1);
+    g_p_ucWorkBuffer = static_cast<uint8_t *>(std::calloc(1, 64));
+    g_pGridCellPackets = static_cast<uint8_t *>(std::calloc(1, 64));
+    const VIEWWIDGET saved = g_tView;
+    g_tView.head.flags = 0; // open on the area
+    g_tView.cells[0] = g_pGridCellPackets;
+    ASSERT_NE(g_pResPagePool, nullptr);
+    ASSERT_NE(g_pLanguageBlock, nullptr);
+    for (int round = 0; round < 2; round++) {
+        Sys_FreeCoreTables();
+        EXPECT_EQ(g_pResPagePool, nullptr);
+        EXPECT_EQ(g_pLanguageBlock, nullptr);
+        EXPECT_STREQ(Ui_Text(114), g_aapszBuiltinText[0][114]);
+        EXPECT_EQ(g_p_ucWorkBuffer, nullptr);
+        EXPECT_EQ(g_pGridCellPackets, nullptr);
+        EXPECT_EQ(g_tView.cells[0], nullptr);
+        EXPECT_TRUE(g_tView.head.flags & WIDGET_HIDDEN) << "a view left drawing from freed cells";
+    }
+    g_tView = saved;
 }
 
 TEST_F(SpineTest, HeadlessFramesMoveTheManualClock)

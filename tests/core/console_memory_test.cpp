@@ -275,3 +275,86 @@ TEST_F(ConsoleMemory, BringUpTwiceStartsFresh)
     EXPECT_TRUE(Sys_GuardWordIntact());
     EXPECT_EQ(g_adSineTable[1024], 4096.0);
 }
+
+// The core shutdown's releases: every reference goes, repeating them is harmless, and the ordering
+// tables' heads are whole again for the next bring-up (a leftover pool would run out of room).
+TEST_F(ConsoleMemory, ShutdownReleasesDropEveryReference)
+{
+    for (int round = 0; round < 2; round++) {
+        Sys_FreeOrderingTableArrays();
+        Sys_FreeSaveIcons();
+        Sys_FreeMemoryLayout();
+        for (int r = 0; r < 2; r++)
+            for (int l = 0; l < 2; l++) {
+                EXPECT_EQ(Lists(r)[l].base, 0u) << "record " << r << " list " << l;
+                EXPECT_EQ(Lists(r)[l].count, 0u) << "record " << r << " list " << l;
+            }
+        EXPECT_EQ(g_apSaveIconPalette[0], nullptr);
+        EXPECT_EQ(g_apSaveIconImage[0], nullptr);
+        EXPECT_EQ(g_pHeapBase, nullptr);
+        EXPECT_EQ(g_pMainHeap, nullptr);
+        EXPECT_EQ(g_pSecondHeap, nullptr);
+        EXPECT_EQ(g_uMainHeapSize, 0u);
+        EXPECT_EQ(g_uEmulatedFreeMemory, 0u);
+    }
+    const uint8_t *icon = Sys_ArenaPtr(CONSOLE_SAVE_ICON_ADDR, CONSOLE_SAVE_ICON_BYTES);
+    EXPECT_TRUE(std::all_of(icon, icon + CONSOLE_SAVE_ICON_BYTES, [](uint8_t b) { return b == 0; }));
+
+    // The heads' pool is empty again: the whole of it can be handed out once more.
+    int granted = 0;
+    while (Sys_AllocOrderingTables(1, 100) == 0)
+        granted++;
+    Sys_FreeOrderingTableArrays();
+    int again = 0;
+    while (Sys_AllocOrderingTables(1, 100) == 0)
+        again++;
+    EXPECT_GT(granted, 0);
+    EXPECT_EQ(again, granted);
+
+    Sys_FreePacketBuffers();
+    Sys_FreeOrderingTableArrays(); // after the lists went too
+    BringUp();
+    EXPECT_EQ(Lists(1)[1].count, 3u);
+    EXPECT_NE(g_apSaveIconImage[0], nullptr);
+    EXPECT_NE(g_pHeapBase, nullptr);
+}
+
+// The vertical-blank callback: one timer tick and event 0x10009 with argument 0 per call.
+TEST_F(ConsoleMemory, FrameCallbackTicksAndRaisesItsEvent)
+{
+    static std::vector<uintptr_t> seen;
+    seen.clear();
+    ASSERT_EQ(Sys_EventAddHandler(0x10009, [](uintptr_t arg) { seen.push_back(arg); }), EVENT_OK);
+    const uint32_t before = g_uTimerTicks.load();
+    Sys_FrameCallback();
+    Sys_FrameCallback();
+    EXPECT_EQ(g_uTimerTicks.load(), before + 2);
+    EXPECT_EQ(seen, (std::vector<uintptr_t>{0, 0}));
+    Sys_EventInit();
+}
+
+TEST_F(ConsoleMemory, CountLinksStopsAtTheTerminatorAndAtLoops)
+{
+    const uint32_t a = g_pFrameBuffer->largeArea, b = a + 16, c = a + 32;
+    struct Case
+    {
+        const char *name;
+        uint32_t start;
+        uint32_t words[3]; // first word of a, b, c
+        int expected;
+    } cases[] = {
+        {"terminator alone", c, {0, 0, CONSOLE_LINK_END}, 0},
+        {"three links", a, {b, c, CONSOLE_LINK_END}, 2},
+        {"two links", b, {b, c, CONSOLE_LINK_END}, 1},
+        {"loop", a, {b, a, CONSOLE_LINK_END}, -1},
+        {"self loop", c, {0, 0, c}, -1},
+        {"outside the arena", 0, {0, 0, 0}, 0},
+        {"into the null bytes", a, {16, 0, 0}, 1},
+    };
+    for (const Case &k : cases) {
+        Sys_ArenaWriteWord(a, k.words[0]);
+        Sys_ArenaWriteWord(b, k.words[1]);
+        Sys_ArenaWriteWord(c, k.words[2]);
+        EXPECT_EQ(Sys_CountLinks(k.start), k.expected) << k.name;
+    }
+}

@@ -1,10 +1,12 @@
 // The console packet kinds drawn through the 3-D device: the two clips, a golden picture of every
 // kind with blend modes, draw offset and the draw-area clip, primitive counts, width-0 sprites.
 #include "app/startup.h"
+#include "core/console_memory.h"
 #include "platform/sw3d.h"
 #include "render/d3ddevice.h"
 #include "render/display.h"
 #include "render/gpustate.h"
+#include "render/ordertable.h"
 #include "render/prims3d.h"
 #include "render/textures.h"
 #include "support/test3d.h"
@@ -78,6 +80,63 @@ TEST(Prims3DClip, QuadClipCutsPositionsAndTextureAlongTheEdges)
     }
     SetArea(0, 0, 640, 480);
     EXPECT_EQ(Gfx_ClipQuad(nullptr), 0);
+}
+
+// Built with the packet fillers, read back by the appliers; a y in the lower frame of the drawing
+// space counts from that frame's top. No display is open, so the mode is the screen (1:1).
+TEST(Prims3DClip, DrawAreaAndOffsetPacketsSetTheClipAndTheOffset)
+{
+    const int savedW = g_iScreenWidth, savedH = g_iScreenHeight;
+    const uint16_t savedDisplay = g_tDisplayConfig.height;
+    const int32_t savedX = g_iD3DOffsetX, savedY = g_iD3DOffsetY;
+    g_iScreenWidth = 640;
+    g_iScreenHeight = 480;
+    g_tDisplayConfig.height = 256;
+    ASSERT_EQ(Gfx_GetBackBuffer(nullptr, nullptr, nullptr), nullptr) << "a display is open";
+
+    struct AREA
+    {
+        int16_t rect[4];
+        int32_t l, t, r, b;
+    } areas[] = {
+        {{10, 20, 100, 50}, 10, 20, 110, 70},
+        {{10, 256 + 20, 100, 50}, 10, 20, 110, 70}, // the lower frame
+        {{0, 255, 640, 10}, 0, 255, 640, 265},      // just above it
+        {{600, 0, 200, 600}, 600, 0, 640, 480},     // cut to the mode
+    };
+    for (const AREA &a : areas) {
+        SCOPED_TRACE(::testing::Message() << a.rect[0] << "," << a.rect[1] << " " << a.rect[2] << "x" << a.rect[3]);
+        PACKET_ENV_T packet{};
+        Gfx_SetDrawAreaPacket(&packet, a.rect);
+        SetArea(-1, -1, -1, -1);
+        EXPECT_EQ(Gfx_ApplyDrawAreaPacket(reinterpret_cast<const PACKET *>(&packet)), 0);
+        EXPECT_EQ(g_iDrawAreaLeft, a.l);
+        EXPECT_EQ(g_iDrawAreaTop, a.t);
+        EXPECT_EQ(g_iDrawAreaRight, a.r);
+        EXPECT_EQ(g_iDrawAreaBottom, a.b);
+    }
+
+    struct OFFSET
+    {
+        uint16_t xy[2];
+        int32_t x, y;
+    } offsets[] = {{{30, 40}, 30, 40}, {{30, 256 + 40}, 30, 40}, {{5, 255}, 5, 255}, {{0, 256}, 0, 0}};
+    for (const OFFSET &o : offsets) {
+        PACKET_ENV_T packet{};
+        Gfx_SetDrawOffsetPacket(&packet, o.xy);
+        EXPECT_EQ(Gfx_ApplyDrawOffsetPacket(reinterpret_cast<const PACKET *>(&packet)), 0);
+        EXPECT_EQ(g_iD3DOffsetX, o.x) << o.xy[0] << "," << o.xy[1];
+        EXPECT_EQ(g_iD3DOffsetY, o.y) << o.xy[0] << "," << o.xy[1];
+    }
+    EXPECT_EQ(Gfx_ApplyDrawAreaPacket(nullptr), 0);
+    EXPECT_EQ(Gfx_ApplyDrawOffsetPacket(nullptr), 0);
+
+    SetArea(0, 0, 640, 480);
+    g_iScreenWidth = savedW;
+    g_iScreenHeight = savedH;
+    g_tDisplayConfig.height = savedDisplay;
+    g_iD3DOffsetX = savedX;
+    g_iD3DOffsetY = savedY;
 }
 
 TEST(Prims3DClip, LineClipMovesOutsideEndsOntoTheEdges)

@@ -12,6 +12,8 @@
 #include "video/vidobject.h"
 
 #include <climits>
+#include <filesystem>
+#include <fstream>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -527,6 +529,32 @@ TEST(ResAnim, BrokenAnimationsAreRefused)
     // Fewer than five bytes is no animation at all (the size probes mean it).
     void *four = std::malloc(4);
     EXPECT_EQ(Vid_LoadAnimRes(RES_ANIM, four, nullptr, 0, 4), nullptr);
+}
+
+// A definition file on the host loads and lays out by its disc name; a missing, empty or broken
+// file gives null (run under the sanitizers, a leak of the refused file fails too).
+TEST_F(ResLoad, ModelFileLoadsByNameOrGivesNull)
+{
+    const std::vector<uint8_t> good = Content_WriteAnimation(TwoGroupAnim());
+    std::vector<uint8_t> broken = good;
+    broken.resize(broken.size() - 2);
+    const struct
+    {
+        const char *file;
+        std::vector<uint8_t> bytes;
+    } files[] = {{"MODELS/GOOD.ANM", good}, {"MODELS/EMPTY.ANM", {}}, {"MODELS/CUT.ANM", broken}};
+    for (const auto &f : files) {
+        std::filesystem::create_directories(Path("MODELS"));
+        std::ofstream(Path(f.file), std::ios::binary).write(reinterpret_cast<const char *>(f.bytes.data()),
+                                                            static_cast<std::streamsize>(f.bytes.size()));
+    }
+    ANIMRES *anim = Sys_WadLoadModelFile("models\\good.anm");
+    ASSERT_NE(anim, nullptr) << g_szResErrorText;
+    EXPECT_EQ(anim->groupCount, 2);
+    Vid_FreeAnim(anim);
+    for (const char *name : {"models\\empty.anm", "models\\cut.anm", "models\\none.anm", ""})
+        EXPECT_EQ(Sys_WadLoadModelFile(name), nullptr) << name;
+    EXPECT_EQ(Sys_WadLoadModelFile(nullptr), nullptr);
 }
 
 // ---- Text definitions ----

@@ -44,6 +44,7 @@
 #include "sequencer/songmodel.h"
 #include "sequencer/undo.h"
 #include "ui/mouse.h"
+#include "ui/msgbox.h"
 #include "ui/frontend.h"
 #include "ui/popup.h"
 #include "ui/widgets.h"
@@ -478,6 +479,7 @@ void Sys_FreeCoreTables()
 {
     Sys_CallLog("Sys_FreeCoreTables");
     Vid_FreeResPagePool();
+    Ui_KeepMessageBoxTexts();
     Ui_FreeLanguageTexts();
     Ui_FreeGridWorkBuffer();
     Ui_FreeGridCellPackets();

@@ -486,3 +486,13 @@ void Ui_ResetMessageBoxes()
     g_pFormatResultBox = nullptr;
     g_bModalBoxOpen = 0;
 }
+
+void Ui_KeepMessageBoxTexts()
+{
+    for (MSGBOX &box : g_aMsgBoxes) {
+        if (!box.pszText || box.pszText == box.szText)
+            continue;
+        std::snprintf(box.szText, sizeof box.szText, "%s", box.pszText);
+        box.pszText = box.szText;
+    }
+}

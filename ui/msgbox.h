@@ -70,6 +70,10 @@ struct MSGBOX
 constexpr uint8_t WIDGET_MSGBOX_BUTTON = 7;
 
 extern MSGBOX g_aMsgBoxes[MSGBOX_SLOTS];
+
+// At shutdown, before the language texts go: every box still open keeps its own copy of its text
+// (cut to the copy's size), so nothing is left pointing into the freed texts.
+void Ui_KeepMessageBoxTexts();
 extern MSGBOX *g_pCurrentMsgBox;
 extern MSGBOX *g_pPadRemovedBox;
 // The card-format result box (codes 22 and 23) while it is open.

@@ -16,6 +16,9 @@
 #include "editors/filescreen.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
 #include <functional>
 #include <string>
 #include <vector>
@@ -160,6 +163,25 @@ TEST_F(MsgBox, TextCopyIsBoundedAndSlotsCool)
     EXPECT_EQ(Open("still cooling", 1), nullptr);
     g_iFrameCount += 1;
     EXPECT_EQ(Open("now", 1), box);
+}
+
+// Shutdown frees the language texts while boxes may still be open: each keeps its own copy first.
+TEST_F(MsgBox, OpenBoxesKeepTheirTextsWhenTheTextsGo)
+{
+    auto text = std::make_unique<std::string>(300, 'x');
+    (*text)[0] = 'A';
+    MSGBOX *box = Open(text->c_str(), 1);
+    ASSERT_NE(box, nullptr);
+    MSGBOX *copied = Open("Short.", 2);
+    ASSERT_NE(copied, nullptr);
+    Ui_KeepMessageBoxTexts();
+    text.reset();
+    ASSERT_EQ(box->pszText, box->szText);
+    EXPECT_EQ(std::strlen(box->pszText), size_t(MSGBOX_TEXT_COPY - 1)) << "cut to the copy's size";
+    EXPECT_EQ(box->pszText[0], 'A');
+    EXPECT_STREQ(copied->pszText, "Short.");
+    Ui_KeepMessageBoxTexts();
+    EXPECT_STREQ(copied->pszText, "Short.") << "a second call keeps the copy";
 }
 
 TEST_F(MsgBox, AnswersAndStacking)

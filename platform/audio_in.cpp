@@ -387,6 +387,18 @@ int Plat_AudioInLock(int offset, int bytes, const uint8_t **part1, int *bytes1, 
     return 0;
 }
 
+int Plat_AudioInRead(int offset, int bytes, uint8_t *destination)
+{
+    std::lock_guard<std::mutex> lock(s_mutex);
+    const int size = static_cast<int>(s_ring.size());
+    if (!s_open || offset < 0 || offset >= size || bytes < 0 || bytes > size || (!destination && bytes > 0))
+        return -1;
+    const int first = std::min(bytes, size - offset);
+    std::copy(s_ring.begin() + offset, s_ring.begin() + offset + first, destination);
+    std::copy(s_ring.begin(), s_ring.begin() + (bytes - first), destination + first);
+    return 0;
+}
+
 void Plat_AudioInClose()
 {
     std::lock_guard<std::recursive_mutex> control(s_control);

@@ -327,6 +327,10 @@ TEST_F(Capture, AReaderBesideTheCaptureThreadSeesOnlyWholeCopies)
             std::this_thread::yield();
         }
     });
+    // The reader is under way before the first copy.
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (reads.load() == 0 && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::yield();
     for (uint64_t total : {2048u, 4096u, 6144u}) {
         Plat_ManualClockSet(UsFor(total, 44100));
         ASSERT_TRUE(WaitRecorded(static_cast<int32_t>(total * 2)));

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 int g_iInputDeviceCount = 0;
 char g_aszInputDeviceNames[SND_MAX_INPUT_DEVICES][SND_INPUT_NAME_BYTES];
@@ -71,7 +72,13 @@ int s_openDevice = -1; // list entry of the open device, -1 when closed
 int s_openRates = 0;
 FILE *s_file = nullptr;
 uint8_t *s_memory = nullptr;
+// One copy at a time: the final copy of a stop never races the thread's. Guards
+// g_iCaptureReadPos and the staging buffer.
 std::mutex s_copyMutex;
+// Held only while a copy writes the caller's memory buffer, so a reader of that buffer (the live
+// input step, under the mix lock) waits for one memcpy at most, never for the device.
+std::mutex s_memoryMutex;
+std::vector<uint8_t> s_stage;
 std::thread s_thread;
 std::atomic<int> s_threadExit{0};
 
@@ -228,28 +235,31 @@ void Snd_CaptureCopy()
     int length = pos - g_iCaptureReadPos;
     if (length <= 0)
         return;
-    const uint8_t *p1;
-    const uint8_t *p2;
-    int n1, n2;
-    if (Plat_AudioInLock(g_iCaptureReadPos, length, &p1, &n1, &p2, &n2) != 0) {
+    // Copied out under the device's own lock: the producer may lap a slow reader.
+    if (s_stage.size() < static_cast<size_t>(length))
+        s_stage.resize(static_cast<size_t>(length));
+    if (Plat_AudioInRead(g_iCaptureReadPos, length, s_stage.data()) != 0) {
         g_iCaptureLastResult = -1;
         LogFailure("capture lock");
         return;
     }
     if (s_file) {
-        Sys_WriteFile(s_file, p1, n1);
-        if (n2 > 0)
-            Sys_WriteFile(s_file, p2, n2);
+        Sys_WriteFile(s_file, s_stage.data(), length);
     } else if (s_memory) {
         // The newest data always lands at the buffer's start.
-        std::memcpy(s_memory, p1, static_cast<size_t>(n1));
-        if (n2 > 0)
-            std::memcpy(s_memory + (n1 & ~1), p2, static_cast<size_t>(n2));
+        std::lock_guard<std::mutex> memoryLock(s_memoryMutex);
+        std::memcpy(s_memory, s_stage.data(), static_cast<size_t>(length));
     }
     g_iCaptureReadPos += length;
     if (g_iCaptureReadPos >= size)
         g_iCaptureReadPos -= size;
     g_iRecordedBytes.fetch_add(length);
+}
+
+void Snd_ReadCaptureMemory(void (*reader)(void *context), void *context)
+{
+    std::lock_guard<std::mutex> lock(s_memoryMutex);
+    reader(context);
 }
 
 void Snd_StopCaptureThread()
@@ -302,6 +312,7 @@ int Snd_StartRecording(int rate, void *memory, int bytes, int toFile)
     if (result == 0) {
         g_iRecordedBytes = 0;
         g_iCaptureReadPos = 0;
+        s_stage.resize(static_cast<size_t>(g_iCaptureBufferBytes));
         s_threadExit = 0;
         s_thread = std::thread(Snd_CaptureThread);
         if (Plat_AudioInStart() != 0) {

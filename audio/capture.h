@@ -55,6 +55,10 @@ int Snd_StopRecording();
 
 // Copies what was captured since the last copy to the file or the memory buffer.
 void Snd_CaptureCopy();
+// Runs reader(context) while no copy writes the memory buffer, for a reader of that buffer on
+// another thread. The capture side holds this lock for one memcpy only and takes no other lock
+// under it, so a caller may hold the mix lock (g_csMix before this one, never the reverse).
+void Snd_ReadCaptureMemory(void (*reader)(void *context), void *context);
 // Ends the capture thread and waits for it.
 void Snd_StopCaptureThread();
 // The thread's exit code, or 0 while it runs or never ran.

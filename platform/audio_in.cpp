@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -47,6 +48,7 @@ uint64_t s_startUs = 0;
 uint64_t s_generated = 0; // samples produced since start
 std::thread s_source;
 std::atomic<bool> s_sourceQuit{false};
+std::atomic<bool> s_sourceDone{false};
 
 // SDL device.
 SDL_AudioDeviceID s_sdlDevice = 0;
@@ -106,6 +108,10 @@ void GenerateLocked(std::vector<int> &kinds)
 // is due, then produces up to now, so notifications come as the clock passes them.
 void SourceThread()
 {
+    struct Done
+    {
+        ~Done() { s_sourceDone = true; }
+    } done;
     for (;;) {
         uint64_t deadline;
         {
@@ -138,7 +144,12 @@ void StopSource()
     if (!s_source.joinable())
         return;
     s_sourceQuit = true;
-    Plat_ClockWake();
+    // A wake that lands between the thread's look at the quit flag and its wait is lost, and the
+    // manual clock may never reach the deadline: repeat it until the thread is out.
+    while (!s_sourceDone.load()) {
+        Plat_ClockWake();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     s_source.join();
 }
 
@@ -314,6 +325,7 @@ int Plat_AudioInStart()
             s_startUs = Plat_ClockNowUs();
             s_generated = 0;
             s_sourceQuit = false;
+            s_sourceDone = false;
             s_source = std::thread(SourceThread);
         } else {
             id = s_sdlDevice;
@@ -384,6 +396,18 @@ int Plat_AudioInLock(int offset, int bytes, const uint8_t **part1, int *bytes1, 
     *bytes1 = first;
     *part2 = bytes > first ? s_ring.data() : nullptr;
     *bytes2 = bytes - first;
+    return 0;
+}
+
+int Plat_AudioInRead(int offset, int bytes, uint8_t *destination)
+{
+    std::lock_guard<std::mutex> lock(s_mutex);
+    const int size = static_cast<int>(s_ring.size());
+    if (!s_open || offset < 0 || offset >= size || bytes < 0 || bytes > size || (!destination && bytes > 0))
+        return -1;
+    const int first = std::min(bytes, size - offset);
+    std::copy(s_ring.begin() + offset, s_ring.begin() + offset + first, destination);
+    std::copy(s_ring.begin(), s_ring.begin() + (bytes - first), destination + first);
     return 0;
 }
 

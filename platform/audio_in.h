@@ -56,6 +56,10 @@ int Plat_AudioInPosition();
 // buffer's start when the range wraps). 0, or -1 when not open or the range does not fit.
 int Plat_AudioInLock(int offset, int bytes, const uint8_t **part1, int *bytes1, const uint8_t **part2,
                      int *bytes2);
+// Copies bytes bytes from offset (wrapping at the buffer's end) into destination, while the
+// producer cannot write them: what a reader that runs beside capture must use, as the parts of
+// Plat_AudioInLock may be overwritten once the producer laps them. 0, or -1 as Plat_AudioInLock.
+int Plat_AudioInRead(int offset, int bytes, uint8_t *destination);
 void Plat_AudioInClose();
 const char *Plat_AudioInError();
 

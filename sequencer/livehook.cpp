@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audio/capture.h"
 #include "audio/cdaudio.h"
 #include "core/consolelib.h"
 #include "core/event.h"
@@ -40,6 +41,18 @@ uint16_t Peak(const uint8_t *buffer)
     return static_cast<uint16_t>(peak > 0xFFFF ? 0xFFFF : peak);
 }
 
+struct PEAKREAD
+{
+    const uint8_t *buffer;
+    uint16_t peak;
+};
+
+void ReadPeak(void *context)
+{
+    PEAKREAD *read = static_cast<PEAKREAD *>(context);
+    read->peak = Peak(read->buffer);
+}
+
 } // namespace
 
 uint16_t Seq_LiveRise(uint16_t previous, uint16_t peak)
@@ -75,7 +88,10 @@ void Seq_StepLiveInput()
     h.iSoundState = Sys_PollSoundState(0, 5);
     if (h.iSoundState == 0)
         return;
-    const uint16_t peak = Peak(buffer);
+    // The capture thread writes the buffer: read it under the recorder's memory lock.
+    PEAKREAD read{buffer, 0};
+    Snd_ReadCaptureMemory(ReadPeak, &read);
+    const uint16_t peak = read.peak;
     if (peak > h.uLastPeak) {
         h.uPreviousPeak = h.uLastPeak;
         h.uLastPeak = peak;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -254,4 +256,88 @@ TEST_F(Capture, CaptureBufferPartsWrapAtTheEnd)
     EXPECT_EQ(Plat_AudioInLock(-2, 2, &p1, &n1, &p2, &n2), -1);
     Snd_CloseCaptureDevice();
     EXPECT_FALSE(Plat_AudioInIsOpen());
+}
+
+TEST_F(Capture, ReadCopiesTheRingUnderTheDeviceLockAndWraps)
+{
+    // Sixteen bytes hold eight samples; the ninth would wrap onto the first.
+    ASSERT_EQ(Snd_OpenCaptureDevice(0, 16, 44100), 0);
+    ASSERT_EQ(Plat_AudioInStart(), 0);
+    Plat_ManualClockAdvance(UsFor(8, 44100));
+    ASSERT_EQ(Plat_AudioInPosition(), 0);
+    const std::string ring = Generated(0, 8);
+
+    struct Case
+    {
+        int offset, bytes;
+        bool ok;
+        std::string expected;
+    } cases[] = {
+        {0, 16, true, ring},
+        {12, 8, true, ring.substr(12) + ring.substr(0, 4)},
+        {4, 0, true, ""},
+        {14, 16, true, ring.substr(14) + ring.substr(0, 14)},
+        {16, 1, false, ""},
+        {0, 17, false, ""},
+        {-2, 2, false, ""},
+        {0, -1, false, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.offset) + "+" + std::to_string(c.bytes));
+        std::vector<uint8_t> out(32, 0xEE);
+        ASSERT_EQ(Plat_AudioInRead(c.offset, c.bytes, out.data()), c.ok ? 0 : -1);
+        if (c.ok)
+            EXPECT_EQ(std::string(out.begin(), out.begin() + c.bytes), c.expected);
+        else
+            EXPECT_EQ(out, std::vector<uint8_t>(32, 0xEE)) << "a refused read writes nothing";
+    }
+    EXPECT_EQ(Plat_AudioInRead(0, 4, nullptr), -1);
+    Snd_CloseCaptureDevice();
+    uint8_t one = 0;
+    EXPECT_EQ(Plat_AudioInRead(0, 1, &one), -1) << "nothing to read from a closed device";
+}
+
+TEST_F(Capture, AReaderBesideTheCaptureThreadSeesOnlyWholeCopies)
+{
+    // The live input step reads the memory buffer on the tick thread while the capture thread
+    // copies into it; under the memory lock it sees the buffer before or after a copy, never
+    // half of one (and the thread sanitizer sees no race).
+    std::vector<uint8_t> mem(8192, 0xEE);
+    const std::string untouched(4096, static_cast<char>(0xEE));
+    const std::string copies[] = {untouched, Generated(0, 2048), Generated(2048, 2048), Generated(4096, 2048)};
+    struct Reader
+    {
+        const uint8_t *mem;
+        std::string head;
+    } reader{mem.data(), {}};
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0}, reads{0};
+    ASSERT_EQ(Snd_StartRecording(44100, mem.data(), 8192, 0), 0);
+    std::thread tick([&] {
+        while (!stop.load()) {
+            Snd_ReadCaptureMemory(
+                [](void *context) {
+                    Reader *r = static_cast<Reader *>(context);
+                    r->head.assign(r->mem, r->mem + 4096);
+                },
+                &reader);
+            if (std::find(std::begin(copies), std::end(copies), reader.head) == std::end(copies))
+                torn++;
+            reads++;
+            std::this_thread::yield();
+        }
+    });
+    // The reader is under way before the first copy.
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (reads.load() == 0 && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::yield();
+    for (uint64_t total : {2048u, 4096u, 6144u}) {
+        Plat_ManualClockSet(UsFor(total, 44100));
+        ASSERT_TRUE(WaitRecorded(static_cast<int32_t>(total * 2)));
+    }
+    stop = true;
+    tick.join();
+    EXPECT_EQ(Snd_StopRecording(), 0);
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(torn.load(), 0);
 }

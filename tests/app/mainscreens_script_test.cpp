@@ -53,6 +53,7 @@ struct WALK
 {
     int current = -1, steady = 0;
     Picture taken[SHOWN_COUNT];
+    int frame[SHOWN_COUNT] = {};
     std::vector<int> order; // the screens in the order they were first taken
 };
 WALK s_walk;
@@ -96,6 +97,7 @@ void Watch(uintptr_t)
         return;
     Picture &p = s_walk.taken[now];
     p.rgb = Plat_DisplayPresentedFrame(&p.width, &p.height);
+    s_walk.frame[now] = g_iMainFrameCount;
     s_walk.order.push_back(now);
 }
 
@@ -219,7 +221,7 @@ TEST_F(MainScreensScript, EachMainScreenIsReachedByMouseAndKeysAndShowsItself)
 
     std::string seen;
     for (int s : s_walk.order)
-        seen += std::string(kShownNames[s]) + " ";
+        seen += std::string(kShownNames[s]) + " at frame " + std::to_string(s_walk.frame[s]) + "; ";
     for (int s = 0; s < SHOWN_COUNT; s++) {
         const Picture &p = s_walk.taken[s];
         if (!p.rgb.empty())

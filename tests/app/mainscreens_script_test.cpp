@@ -196,6 +196,7 @@ protected:
         g_ucGridOptions = 0;
         setenv("TNV_DATA_DIR", TNV_TEST_BUILD_DIR "/data", 1);
         s_walk = WALK{};
+        ResetJamState();
     }
     void TearDown() override
     {
@@ -203,9 +204,18 @@ protected:
         Ui_ResetMenuItems();
         Ui_SetMenuPage(0);
         g_ucMouseButtons = m_mouseButtons;
+        ResetJamState();
         SpineTest::TearDown();
     }
     uint8_t m_mouseButtons = 0;
+
+    // The walk ends inside a running jam, and shutting the studio down leaves its start state as
+    // it was: a later run in this process starts from no jam.
+    static void ResetJamState()
+    {
+        g_iJamStartState = JAM_START_IDLE;
+        g_bJamKeysActive = 0;
+    }
 
     static std::string PngPath(const char *name)
     {

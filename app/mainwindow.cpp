@@ -7,7 +7,7 @@
 #include "core/padbind.h"
 #include "editors/standin_editors.h"
 #include "jam/netjam.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "ui/standin_ui.h"
 #include "video/engine.h"
 

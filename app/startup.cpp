@@ -22,7 +22,7 @@
 #include "core/standin_memory.h"
 #include "core/browser.h"
 #include "editors/standin_editors.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "platform/kescomms.h"
 #include "platform/quitsignal.h"
 #include "platform/window.h"

@@ -193,7 +193,7 @@ void DrawKeyboardPlate(int32_t k, const JAMPLAYER &pl)
 int32_t s_iPanelPhase = -1;
 int32_t s_iPanelScroll = 0;
 
-void DrawPlayerPanel(const JAMNET &net, int32_t p)
+void Jam_DrawPlayerPanel(const JAMNET &net, int32_t p)
 {
     const NETPLAYERSLOT &slot = net.aSlotNames[p];
     const bool empty = !slot.szName[0] || std::strcmp(slot.szName, "EMPTY") == 0;
@@ -270,7 +270,7 @@ void LogFillRow(int32_t op, int32_t number, void *row, void *)
     Jam_LogRowText(n, static_cast<char *>(row) + kLogRowText, JAM_LOG_CHARS);
 }
 
-void LogDrawRow(void *row, int32_t x, int32_t y)
+void Jam_LogRowDraw(void *row, int32_t x, int32_t y)
 {
     Gfx_DrawTextInFont(static_cast<const char *>(row) + kLogRowText, x + 2, y, &g_tFontMain, 0x808080,
                        g_pOrderingTable);
@@ -497,7 +497,7 @@ void Jam_FrameUpdate()
         Jam_UpdateRiffMeters(shown);
         DrawRiffMeters(shown);
         for (int32_t p = 0; p < JAM_NET_SLOTS; ++p)
-            DrawPlayerPanel(*net, p);
+            Jam_DrawPlayerPanel(*net, p);
         DrawList(JAM_LIST_PADS, pl, shown);
         DrawList(JAM_LIST_RIFFS, pl, shown);
         for (int32_t k = 0; k < JAM_KEYBOARDS; ++k) {
@@ -542,7 +542,7 @@ WINDOW *Jam_OpenLogWindow()
     ld.rowHeight = 12;
     ld.rowStride = kLogRowStride;
     ld.fillRow = LogFillRow;
-    ld.drawRow = LogDrawRow;
+    ld.drawRow = Jam_LogRowDraw;
     s_pLogList = Ui_CreateList(&ld, w);
     // The jam's page menu (28).
     Ui_SetMenuItemHandler(147, Jam_OpenTemplateList);

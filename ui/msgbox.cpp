@@ -6,7 +6,7 @@
 #include "core/console_memory.h"
 #include "core/file.h"
 #include "editors/standin_editors.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "video/render.h"
 #include "core/padbind.h"
 #include "render/fonts.h"

@@ -11,7 +11,7 @@
 #include "audio/capture.h"
 #include "audio/cdaudio.h"
 #include "core/file.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "editors/standin_editors.h"
 
 #include <cstdlib>

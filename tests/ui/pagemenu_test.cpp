@@ -6,7 +6,7 @@
 #include "audio/mixer.h"
 #include "audio/sampleslot.h"
 #include "editors/standin_editorstate.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "sequencer/samples.h"
 #include "ui/gridstate.h"
 #include "ui/langtext.h"

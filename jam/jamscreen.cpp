@@ -570,7 +570,7 @@ void Jam_LogRowText(int32_t row, char *out, int32_t size)
     if (!out || size <= 0)
         return;
     if (row >= 1 && row < JAM_LOG_LINES)
-        std::snprintf(out, size_t(size), "%s", g_aszJamLog[row]);
+        Jam_CopyLogLine(row, out, size_t(size));
     else
         out[0] = 0;
 }

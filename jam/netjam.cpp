@@ -399,6 +399,8 @@ void Net_NodeFrame(NETNODE *node, const uint8_t *keys)
 void Net_FrameStep(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t)
 {
     g_iNetFrameSteps++;
+    // The main thread starts and stops sessions and sets the node's jam under this lock.
+    std::lock_guard<std::recursive_mutex> hold(g_JamNet.Lock);
     if (!g_bJamSessionOn && !g_NetNode.pSessionA)
         return;
     if (g_bSeqTimerRunning && g_bJamKeyboardPoll)

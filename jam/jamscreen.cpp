@@ -140,7 +140,7 @@ int32_t RowStepOfKey(int32_t player, int32_t key)
     return s->aiRowStep[row].load(std::memory_order_relaxed);
 }
 
-void DrawList(int32_t list, const JAMPLAYER &pl, int32_t player)
+void Jam_DrawButtonList(int32_t list, const JAMPLAYER &pl, int32_t player)
 {
     int32_t ox = 0, oy = 0;
     const JAMBUTTON *b = Jam_ButtonList(list, &ox, &oy);
@@ -168,7 +168,7 @@ void DrawRiffMeters(int32_t player)
         }
 }
 
-void DrawSelectionMarks(const JAMPLAYER &pl)
+void Jam_DrawSelectionMarks(const JAMPLAYER &pl)
 {
     const auto mark = [](int32_t x, int32_t y, bool on) {
         const uint8_t v = on ? 255 : 128;
@@ -231,7 +231,7 @@ void Jam_DrawPlayerPanel(const JAMNET &net, int32_t p)
         }
 }
 
-void DrawDial(const JAMNET &net)
+void Jam_DrawDial(const JAMNET &net)
 {
     int32_t x = 0, y = 0;
     Jam_DialKnobPosition(net.aDials[JAM_LOCAL_PLAYER].iPosition, &x, &y);
@@ -276,7 +276,7 @@ void Jam_LogRowDraw(void *row, int32_t x, int32_t y)
                        g_pOrderingTable);
 }
 
-void DrawChatLine(void *)
+void Jam_DrawChatLine(void *)
 {
     // Added in front: the text over its tile.
     if (g_szJamChatLine[0] || g_bTextEntryActive) {
@@ -498,15 +498,15 @@ void Jam_FrameUpdate()
         DrawRiffMeters(shown);
         for (int32_t p = 0; p < JAM_NET_SLOTS; ++p)
             Jam_DrawPlayerPanel(*net, p);
-        DrawList(JAM_LIST_PADS, pl, shown);
-        DrawList(JAM_LIST_RIFFS, pl, shown);
+        Jam_DrawButtonList(JAM_LIST_PADS, pl, shown);
+        Jam_DrawButtonList(JAM_LIST_RIFFS, pl, shown);
         for (int32_t k = 0; k < JAM_KEYBOARDS; ++k) {
             DrawKeyboardPlate(k, pl);
-            DrawList(JAM_LIST_KEYBOARD0 + k, pl, shown);
+            Jam_DrawButtonList(JAM_LIST_KEYBOARD0 + k, pl, shown);
         }
         // The marks go over the buttons: a mark under a pad would never be seen.
-        DrawSelectionMarks(pl);
-        DrawDial(*net);
+        Jam_DrawSelectionMarks(pl);
+        Jam_DrawDial(*net);
         Jam_DialDragFrame(&g_NetNode);
         Jam_ApplyPlayerInput(net);
         // The picture goes straight into the layer; its label is drawn over it.
@@ -526,7 +526,7 @@ WINDOW *Jam_OpenLogWindow()
     WINDOWDESC desc{};
     desc.w = 640;
     desc.h = 480;
-    desc.draw = DrawChatLine;
+    desc.draw = Jam_DrawChatLine;
     WINDOW *w = Ui_OpenWindow(&desc);
     if (!w)
         return nullptr;

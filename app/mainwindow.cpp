@@ -7,10 +7,10 @@
 #include "core/padbind.h"
 #include "editors/topbar.h"
 #include "jam/netjam.h"
-#include "jam/standin_jam.h"
 #include "ui/padslot.h"
 #include "ui/riffeditor.h"
 #include "ui/widgets.h"
+#include "jam/netobjects.h"
 #include "video/engine.h"
 
 #include <cstdio>

@@ -21,7 +21,7 @@
 #include "core/padbind.h"
 #include "core/browser.h"
 #include "editors/jukebox.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "platform/kescomms.h"
 #include "platform/quitsignal.h"
 #include "platform/window.h"

@@ -11,7 +11,7 @@
 #include "audio/wav.h"
 #include "core/console_memory.h"
 #include "core/mixlock.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "platform/clock.h"
 #include "platform/timer.h"
 #include "platform/window.h"

@@ -5,7 +5,7 @@
 #include "audio/reverb.h"
 #include "audio/sampleslot.h"
 #include "core/mixlock.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 
 #include <algorithm>
 #include <cmath>

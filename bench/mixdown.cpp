@@ -1,5 +1,5 @@
 // How many seconds of song the mixdown renders to a WAV file per second of work: 32 voices
-// (half of them looping, some sent to the reverb) over the stand-in song, one main-loop pass
+// (half of them looping, some sent to the reverb) over a generated song, one main-loop pass
 // (a second of sound) per iteration.
 #include "app/timers.h"
 #include "audio/mixer.h"

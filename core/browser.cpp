@@ -7,7 +7,7 @@
 #include "core/cardsave.h"
 #include "core/file.h"
 #include "platform/paths.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "render/userimages.h"
 #include "editors/filescreen.h"
 

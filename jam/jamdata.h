@@ -132,7 +132,7 @@ constexpr uint32_t Jam_SlotWordOf(uint32_t keyWord) { return keyWord >> 1; }
 constexpr uint32_t Jam_KeyWord(uint32_t slotWord, uint32_t on) { return slotWord << 1 | (on & 1); }
 
 // Values that travel in the 24 bits a command keeps.
-constexpr uint32_t Jam_PackControllerWord(uint32_t mask, uint32_t position) { return mask << 8 | (position & 255); }
+constexpr uint32_t Jam_PackController(uint32_t mask, uint32_t position) { return mask << 8 | (position & 255); }
 constexpr uint32_t Jam_PackPluginLoad(uint32_t pluginIndex, uint32_t slot) { return (pluginIndex & 255) | slot << 8; }
 constexpr uint32_t Jam_PackXY(int32_t x, int32_t y) { return (uint32_t)(x & 255) | (uint32_t)(y & 255) << 8; }
 constexpr uint32_t Jam_PackKeyboardData(uint32_t mask17, uint32_t octave) { return (mask17 & 0x1FFFF) | octave << 17; }

@@ -32,7 +32,7 @@ int32_t KeyboardSlot(int32_t player, int32_t keyboard, int32_t k)
     return g_aJamPlayerRows[player].aiKeyboardSlot[keyboard * JAM_KEYBOARD_KEYS + k];
 }
 
-void KeyDown(JAMNET *net, int32_t player, int32_t keyboard, int32_t k)
+void Jam_KeyboardKeyDown(JAMNET *net, int32_t player, int32_t keyboard, int32_t k)
 {
     const int32_t s = KeyboardSlot(player, keyboard, k);
     if (!IsSlot(s))
@@ -44,7 +44,7 @@ void KeyDown(JAMNET *net, int32_t player, int32_t keyboard, int32_t k)
     Jam_StartPart(1, s);
 }
 
-void KeyUp(int32_t player, int32_t keyboard, int32_t k)
+void Jam_KeyboardKeyUp(int32_t player, int32_t keyboard, int32_t k)
 {
     const int32_t s = KeyboardSlot(player, keyboard, k);
     if (IsSlot(s))
@@ -172,10 +172,10 @@ void Jam_ApplyKeyboard(JAMNET *net, int32_t keyboard, int32_t player)
     // Keys that went up first, so a key let go and pressed again in one frame sounds anew.
     for (int32_t k = 0; k < JAM_KEYBOARD_KEYS; ++k)
         if (kb.uReleased >> k & 1)
-            KeyUp(player, keyboard, k);
+            Jam_KeyboardKeyUp(player, keyboard, k);
     for (int32_t k = 0; k < JAM_KEYBOARD_KEYS; ++k)
         if (kb.uHeld >> k & 1)
-            KeyDown(net, player, keyboard, k);
+            Jam_KeyboardKeyDown(net, player, keyboard, k);
 }
 
 void Jam_ApplyRiffKeys(JAMNET *net, int32_t player)

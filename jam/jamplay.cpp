@@ -595,7 +595,7 @@ void Jam_ApplyControllerToParts(NETNODE *node, int32_t player)
     }
     const int32_t pos = net->aDials[player].iPosition;
     if (player == JAM_LOCAL_PLAYER && (pl.uPartMask & 0x7FF) && pos != net->iLastPartPosition) {
-        Send(node, 35 + c, Jam_PackControllerWord(pl.uPartMask, (uint32_t)pos));
+        Send(node, 35 + c, Jam_PackController(pl.uPartMask, (uint32_t)pos));
         net->iLastPartPosition = pos;
     }
 }
@@ -630,7 +630,7 @@ void Jam_ApplyControllerToRiffs(NETNODE *node, int32_t player)
     }
     const int32_t pos = net->aDials[player].iPosition;
     if (player == JAM_LOCAL_PLAYER && (pl.uRiffMask & 0xFFF) && pos != net->iLastRiffPosition) {
-        Send(node, 31 + c, Jam_PackControllerWord(pl.uRiffMask, (uint32_t)pos));
+        Send(node, 31 + c, Jam_PackController(pl.uRiffMask, (uint32_t)pos));
         net->iLastRiffPosition = pos;
     }
 }

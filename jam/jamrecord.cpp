@@ -224,7 +224,7 @@ int32_t Jam_DecodeSavePhrase(const uint8_t *data, size_t size, size_t *at, JAMSA
 std::string Jam_SavePath() { return BasePath(JAM_SAVE_FILE); }
 std::string Jam_DumpPath() { return BasePath(JAM_DUMP_FILE); }
 
-static bool WriteSavePlayers(JAMNET *net)
+static bool Jam_WriteSavePlayers(JAMNET *net)
 {
     if (!WriteHead(net->RecordPath, Jam_EncodeSaveHead(net->aPlayers)))
         return false;
@@ -246,7 +246,7 @@ void Jam_SaveToggle(NETNODE *node, const std::string &path)
     net->RecordPath = path;
     net->uRecordedBytes = 0;
     Status("Saving Jam Session...");
-    WriteSavePlayers(net);
+    Jam_WriteSavePlayers(net);
     net->bJamRecording = 1;
 }
 
@@ -256,7 +256,7 @@ void Jam_WriteSaveEvents(NETNODE *node)
     if (!net || !net->bJamRecording)
         return;
     // A head that could not be written when recording started begins the recording here.
-    if (net->uRecordedBytes == 0 && !WriteSavePlayers(net))
+    if (net->uRecordedBytes == 0 && !Jam_WriteSavePlayers(net))
         return;
     const JAMEVENTLIST *lists[JAM_NET_SLOTS];
     for (int32_t p = 0; p < JAM_NET_SLOTS; ++p)

@@ -140,7 +140,7 @@ int32_t RowStepOfKey(int32_t player, int32_t key)
     return s->aiRowStep[row].load(std::memory_order_relaxed);
 }
 
-void DrawList(int32_t list, const JAMPLAYER &pl, int32_t player)
+void Jam_DrawButtonList(int32_t list, const JAMPLAYER &pl, int32_t player)
 {
     int32_t ox = 0, oy = 0;
     const JAMBUTTON *b = Jam_ButtonList(list, &ox, &oy);
@@ -168,7 +168,7 @@ void DrawRiffMeters(int32_t player)
         }
 }
 
-void DrawSelectionMarks(const JAMPLAYER &pl)
+void Jam_DrawSelectionMarks(const JAMPLAYER &pl)
 {
     const auto mark = [](int32_t x, int32_t y, bool on) {
         const uint8_t v = on ? 255 : 128;
@@ -193,7 +193,7 @@ void DrawKeyboardPlate(int32_t k, const JAMPLAYER &pl)
 int32_t s_iPanelPhase = -1;
 int32_t s_iPanelScroll = 0;
 
-void DrawPlayerPanel(const JAMNET &net, int32_t p)
+void Jam_DrawPlayerPanel(const JAMNET &net, int32_t p)
 {
     const NETPLAYERSLOT &slot = net.aSlotNames[p];
     const bool empty = !slot.szName[0] || std::strcmp(slot.szName, "EMPTY") == 0;
@@ -231,7 +231,7 @@ void DrawPlayerPanel(const JAMNET &net, int32_t p)
         }
 }
 
-void DrawDial(const JAMNET &net)
+void Jam_DrawDial(const JAMNET &net)
 {
     int32_t x = 0, y = 0;
     Jam_DialKnobPosition(net.aDials[JAM_LOCAL_PLAYER].iPosition, &x, &y);
@@ -270,13 +270,13 @@ void LogFillRow(int32_t op, int32_t number, void *row, void *)
     Jam_LogRowText(n, static_cast<char *>(row) + kLogRowText, JAM_LOG_CHARS);
 }
 
-void LogDrawRow(void *row, int32_t x, int32_t y)
+void Jam_LogRowDraw(void *row, int32_t x, int32_t y)
 {
     Gfx_DrawTextInFont(static_cast<const char *>(row) + kLogRowText, x + 2, y, &g_tFontMain, 0x808080,
                        g_pOrderingTable);
 }
 
-void DrawChatLine(void *)
+void Jam_DrawChatLine(void *)
 {
     // Added in front: the text over its tile.
     if (g_szJamChatLine[0] || g_bTextEntryActive) {
@@ -497,16 +497,16 @@ void Jam_FrameUpdate()
         Jam_UpdateRiffMeters(shown);
         DrawRiffMeters(shown);
         for (int32_t p = 0; p < JAM_NET_SLOTS; ++p)
-            DrawPlayerPanel(*net, p);
-        DrawList(JAM_LIST_PADS, pl, shown);
-        DrawList(JAM_LIST_RIFFS, pl, shown);
+            Jam_DrawPlayerPanel(*net, p);
+        Jam_DrawButtonList(JAM_LIST_PADS, pl, shown);
+        Jam_DrawButtonList(JAM_LIST_RIFFS, pl, shown);
         for (int32_t k = 0; k < JAM_KEYBOARDS; ++k) {
             DrawKeyboardPlate(k, pl);
-            DrawList(JAM_LIST_KEYBOARD0 + k, pl, shown);
+            Jam_DrawButtonList(JAM_LIST_KEYBOARD0 + k, pl, shown);
         }
         // The marks go over the buttons: a mark under a pad would never be seen.
-        DrawSelectionMarks(pl);
-        DrawDial(*net);
+        Jam_DrawSelectionMarks(pl);
+        Jam_DrawDial(*net);
         Jam_DialDragFrame(&g_NetNode);
         Jam_ApplyPlayerInput(net);
         // The picture goes straight into the layer; its label is drawn over it.
@@ -526,7 +526,7 @@ WINDOW *Jam_OpenLogWindow()
     WINDOWDESC desc{};
     desc.w = 640;
     desc.h = 480;
-    desc.draw = DrawChatLine;
+    desc.draw = Jam_DrawChatLine;
     WINDOW *w = Ui_OpenWindow(&desc);
     if (!w)
         return nullptr;
@@ -542,7 +542,7 @@ WINDOW *Jam_OpenLogWindow()
     ld.rowHeight = 12;
     ld.rowStride = kLogRowStride;
     ld.fillRow = LogFillRow;
-    ld.drawRow = LogDrawRow;
+    ld.drawRow = Jam_LogRowDraw;
     s_pLogList = Ui_CreateList(&ld, w);
     // The jam's page menu (28).
     Ui_SetMenuItemHandler(147, Jam_OpenTemplateList);
@@ -570,7 +570,7 @@ void Jam_LogRowText(int32_t row, char *out, int32_t size)
     if (!out || size <= 0)
         return;
     if (row >= 1 && row < JAM_LOG_LINES)
-        std::snprintf(out, size_t(size), "%s", g_aszJamLog[row]);
+        Jam_CopyLogLine(row, out, size_t(size));
     else
         out[0] = 0;
 }

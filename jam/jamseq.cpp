@@ -179,6 +179,19 @@ JAMSEQCALLS g_JamSeqCalls = g_JamSeqDefaultCalls;
 
 // ---- State ----
 
+void Jam_ClearPlayerRows()
+{
+    for (JAMPLAYERROW &pr : g_aJamPlayerRows) {
+        for (auto &v : pr.aiKeyboardSlot) v = -1;
+        for (auto &v : pr.aiPadSlot) v = -1;
+        for (auto &v : pr.aiRiffRow) v = -1;
+        for (auto &v : pr.aRiffInstruments) v.clear();
+        for (auto &v : pr.aiPluginSlot) v = -1;
+        std::memset(pr.aucBarLevel, 0, sizeof pr.aucBarLevel);
+        std::memset(pr.aucBarTarget, 0, sizeof pr.aucBarTarget);
+    }
+}
+
 int32_t Jam_AllocState()
 {
     if (g_pJamState)
@@ -246,15 +259,7 @@ void Jam_InitState()
         o = -1;
     for (int32_t i = 0; i < 4; ++i)
         Jam_SetSetupState(i, i < 3 ? 2 : 0);
-    for (JAMPLAYERROW &pr : g_aJamPlayerRows) {
-        for (auto &v : pr.aiKeyboardSlot) v = -1;
-        for (auto &v : pr.aiPadSlot) v = -1;
-        for (auto &v : pr.aiRiffRow) v = -1;
-        for (auto &v : pr.aRiffInstruments) v.clear();
-        for (auto &v : pr.aiPluginSlot) v = -1;
-        std::memset(pr.aucBarLevel, 0, sizeof pr.aucBarLevel);
-        std::memset(pr.aucBarTarget, 0, sizeof pr.aucBarTarget);
-    }
+    Jam_ClearPlayerRows();
     g_iJamPendingRiff = -1;
     g_iJamPendingInstrument = -1;
     g_iJamCurrentRow = 0;

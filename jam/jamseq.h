@@ -141,6 +141,8 @@ extern JAMSEQCALLS g_JamSeqCalls;
 extern const JAMSEQCALLS g_JamSeqDefaultCalls;
 
 // ---- State ----
+// Every player's parts, rows and plug-in slots become unassigned (-1).
+void Jam_ClearPlayerRows();
 // 0, or -1 when memory ran out or a jam state exists already (nothing changes then).
 int32_t Jam_AllocState();
 void Jam_InitState();

@@ -69,6 +69,7 @@ std::atomic<int32_t> s_iPhraseMs{960000 / JAM_DEFAULT_TEMPO};
 // Set by the start message from the jam step; the next start step opens the box.
 std::atomic<int32_t> s_bStartBoxWanted{0};
 std::mutex s_logLock;
+std::atomic<bool> s_bLogChanged{false};
 
 // What this jam set aside: only that file is read back at its end, so a backup left by an
 // earlier jam is never taken for this one.
@@ -203,7 +204,15 @@ void Jam_LogLine(const char *text)
                 std::fclose(f);
             }
     }
-    Jam_RefreshLogList();
+    // The jam step logs from its own thread; the list widget is the main thread's, which
+    // refreshes it at its next frame.
+    s_bLogChanged = true;
+}
+
+void Jam_CopyLogLine(int32_t row, char *out, size_t size)
+{
+    std::lock_guard<std::mutex> hold(s_logLock);
+    std::snprintf(out, size, "%s", g_aszJamLog[row]);
 }
 
 void Jam_ClearLog()
@@ -372,7 +381,7 @@ void Jam_StartSession()
         for (JAMPLAYER &p : g_JamNet.aPlayers)
             ResetBlockSettings(p);
     }
-    g_NetNode.pJam = &g_JamNet;
+    Net_SetProgramJam(&g_JamNet);
     Jam_AllocPlayerLists();
     g_bJamKeysActive = 0;
     g_bJamKeyboardInput = 1;
@@ -499,7 +508,7 @@ void Jam_EndSession(int32_t really)
         break;
     }
     Snd_ShutdownPlugins();
-    g_NetNode.pJam = nullptr;
+    Net_SetProgramJam(nullptr);
 }
 
 void Jam_AskEndSession()
@@ -563,6 +572,8 @@ void Jam_OnJamListClosed()
 
 void Jam_StartStep()
 {
+    if (s_bLogChanged.exchange(false))
+        Jam_RefreshLogList();
     if (s_bStartBoxWanted.exchange(0) && !g_pJamStartBox && g_iJamStartState == JAM_START_WAITING)
         OpenStartBox();
     if (g_iJamStartState == JAM_START_WAITING) {

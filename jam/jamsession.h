@@ -122,6 +122,8 @@ void Jam_ResetLocalAndCloseMenu();
 
 // ---- Log ----
 void Jam_LogLine(const char *text);
+// Copies log line `row` (1..31) under the log's lock: the jam step writes the log.
+void Jam_CopyLogLine(int32_t row, char *out, size_t size);
 void Jam_ClearLog();
 
 // The jam window's frame handler and its log window are the jam screen's (jam/jamscreen.h).

@@ -313,7 +313,7 @@ void Jam_PlayerSetupAction(int32_t row)
     case 0: Jam_EditPlayerName(); break;
     case 2:
         TakeDownCurrent();
-        g_NetNode.pJam = &g_JamNet;
+        Net_SetProgramJam(&g_JamNet);
         Net_NodeFromSettings(&g_NetNode);
         Net_ResetJamState(&g_NetNode);
         Net_StartSessionA(&g_NetNode, NET_MODE_LAN);
@@ -339,7 +339,7 @@ void Jam_SessionListChoose(int32_t row)
     g_bJamSinglePlayer = 0;
     g_NetNode.bNetClient = 1;
     g_NetNode.bNetHost = 0;
-    g_NetNode.pJam = &g_JamNet;
+    Net_SetProgramJam(&g_JamNet);
     if (const int32_t err = Net_CreatePlayer(&g_NetNode, row + 1, g_szPlayerName); err != 0) {
         // Nothing joined: say so and leave the list as it was.
         char line[128];

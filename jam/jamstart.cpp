@@ -32,7 +32,7 @@ void CloseTopBar()
 void PrepareNode()
 {
     Jam_ClampSettings();
-    g_NetNode.pJam = &g_JamNet;
+    Net_SetProgramJam(&g_JamNet);
     Net_NodeFromSettings(&g_NetNode);
     Net_ResetJamState(&g_NetNode);
 }
@@ -85,7 +85,7 @@ void Jam_StartSinglePlayer()
 {
     Sys_CallLog("Jam_StartSinglePlayer");
     Net_StopSessionA(&g_NetNode);
-    g_NetNode.pJam = &g_JamNet;
+    Net_SetProgramJam(&g_JamNet);
     Net_ResetJamState(&g_NetNode);
     g_bJamSinglePlayer = 1;
     g_iJamPlayers = 1;

@@ -125,7 +125,7 @@ void Jam_KeyMasks(const uint8_t keys[JAM_KEY_STATES], const uint8_t *midi, uint3
 }
 
 // The local tally: each command counts in its rows for the current beat.
-static void CountLocal(JAMNET *net, const JAMEVENT &e)
+static void Jam_UpdateLocalTally(JAMNET *net, const JAMEVENT &e)
 {
     const int32_t beat = net->iTallyRing & 3;
     auto add = [&](int row) {
@@ -186,7 +186,7 @@ void Jam_PollLocalInput(NETNODE *node, const uint8_t keys[JAM_KEY_STATES], const
         const JAMEVENT e{net->uJamHeartbeat, command, data};
         Net_SendJamCommand(node, net->uJamHeartbeat, command, data);
         Jam_ApplyLocalEvent(node, e);
-        CountLocal(net, e);
+        Jam_UpdateLocalTally(net, e);
         if (g_bNetJamImmediate && !g_bJamSinglePlayer) {
             const int32_t bar = (int32_t)((uint32_t)std::abs(g_iJamStep.load() % 64) / 16);
             Jam_CountPlayerKeys(net, e, net->iNetMySlot, bar);
@@ -399,6 +399,8 @@ void Net_NodeFrame(NETNODE *node, const uint8_t *keys)
 void Net_FrameStep(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t)
 {
     g_iNetFrameSteps++;
+    // The main thread starts and stops sessions and sets the node's jam under this lock.
+    std::lock_guard<std::recursive_mutex> hold(g_JamNet.Lock);
     if (!g_bJamSessionOn && !g_NetNode.pSessionA)
         return;
     if (g_bSeqTimerRunning && g_bJamKeyboardPoll)

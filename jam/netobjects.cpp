@@ -10,7 +10,7 @@ void Net_CreateObjects()
 {
     Sys_CallLog("Net_CreateObjects");
     // Input comes from the window and MIDI layers; the network node only needs its jam.
-    g_NetNode.pJam = &g_JamNet;
+    Net_SetProgramJam(&g_JamNet);
 }
 
 void Net_ReleaseObjects()

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 
 #include "app/cmdline.h"
 #include "app/settings.h"
+#include "jam/jamsession.h"
 #include "platform/clock.h"
 
 const PlatNetGuid g_NetJamApplication{
@@ -91,12 +93,31 @@ static void ServerEvent(NETNODE *node, PlatNetEvent &event)
         node->pfnDispatchB(node, event.data.data(), event.data.size(), event.uFrom);
 }
 
+void Net_SetProgramJam(JAMNET *jam)
+{
+    std::lock_guard<std::recursive_mutex> hold(g_JamNet.Lock);
+    g_NetNode.pJam = jam;
+}
+
+// The jam step reads a node's session pointers under the program's jam lock, so they change
+// under it too.
+static std::unique_lock<std::recursive_mutex> HoldNode(NETNODE *node)
+{
+    if (node == &g_NetNode)
+        return std::unique_lock<std::recursive_mutex>(g_JamNet.Lock);
+    if (node->pJam)
+        return std::unique_lock<std::recursive_mutex>(node->pJam->Lock);
+    return {};
+}
+
 void Net_StopSessionB(NETNODE *node)
 {
+    auto hold = HoldNode(node);
     NETSESSION *b = node->pSessionB;
     if (!b)
         return;
-    // Stops and joins the receive thread; the clients hear that the server player left.
+    // Stops and joins the receive thread (which takes no jam lock); the clients hear that the
+    // server player left.
     b->pServer.reset();
     delete b;
     node->pSessionB = nullptr;
@@ -111,7 +132,10 @@ int32_t Net_StartSessionB(NETNODE *node, int32_t mode)
     if (!b)
         return NET_E_OUTOFMEMORY;
     b->iMode = mode;
-    node->pSessionB = b;
+    {
+        auto hold = HoldNode(node);
+        node->pSessionB = b;
+    }
     PlatNetHostParams params;
     params.name = node->ServerName;
     params.application = g_NetJamApplication;
@@ -185,6 +209,7 @@ int32_t Net_StartSessionA(NETNODE *node, int32_t mode)
     if (!a)
         return NET_E_OUTOFMEMORY;
     a->iMode = mode;
+    auto hold = HoldNode(node);
     node->pSessionA = a;
     node->iSessionsFound = 0;
     return 0;
@@ -193,16 +218,18 @@ int32_t Net_StartSessionA(NETNODE *node, int32_t mode)
 void Net_StopSessionA(NETNODE *node)
 {
     Net_CancelPendingSends();
+    auto hold = HoldNode(node);
     NETSESSION *a = node->pSessionA;
     if (a) {
-        // Leaves the session (the server hears of it) and joins the receive thread.
+        // Leaves the session (the server hears of it) and joins the receive thread, which
+        // takes no jam lock.
         a->pPlay.reset();
         delete a;
         node->pSessionA = nullptr;
     }
     node->iSessionsFound = 0;
     if (node->pJam) {
-        std::lock_guard<std::recursive_mutex> hold(node->pJam->Lock);
+        std::lock_guard<std::recursive_mutex> jam(node->pJam->Lock);
         ResetSlots(node->pJam->aClientSlots, "EMPTY");
     }
 }
@@ -264,11 +291,15 @@ int32_t Net_CreatePlayer(NETNODE *node, int32_t index, const char *name)
     if (!have)
         return PLAT_NET_ERR_NOANSWER;
     int err = 0;
-    a->pPlay = Plat_NetJoin(info, g_NetJamApplication, name ? name : "", PLAT_NET_JOIN_TIMEOUT_MS,
-                            [a](PlatNetEvent &ev) { ClientEvent(a, ev); }, node->pHub, &err);
-    if (!a->pPlay)
+    // The join waits for the server's answer: outside the jam lock, which the jam step takes.
+    std::unique_ptr<PlatNetClient> play =
+        Plat_NetJoin(info, g_NetJamApplication, name ? name : "", PLAT_NET_JOIN_TIMEOUT_MS,
+                     [a](PlatNetEvent &ev) { ClientEvent(a, ev); }, node->pHub, &err);
+    if (!play)
         return err ? err : PLAT_NET_ERR_NOANSWER;
-    a->uPlayerId = a->pPlay->PlayerId();
+    auto hold = HoldNode(node);
+    a->uPlayerId = play->PlayerId();
+    a->pPlay = std::move(play);
     a->iHost = 0;
     return 0;
 }

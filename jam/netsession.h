@@ -136,6 +136,9 @@ struct NETNODE
 
 extern NETNODE g_NetNode;
 
+// Sets the jam of the program's node under the program's jam lock (the jam step reads it).
+void Net_SetProgramJam(JAMNET *jam);
+
 // Takes the join address, server name and player count from the program's settings.
 void Net_NodeFromSettings(NETNODE *node);
 

@@ -1,6 +1,6 @@
 // The lobby communications library, as the studio calls it.
 //
-// The outside library is not available here, so this is our own small stand-in with the calls the
+// The outside library is not available here, so this is our own small replacement with the calls the
 // studio makes: by default a null library that accepts every call, and for tests a recording fake
 // that logs each call with its values and answers what the test asks.
 // Results: 0 success, anything else failure.

@@ -17,7 +17,7 @@
 #include "core/archive.h"
 #include "core/disc.h"
 #include "core/mixlock.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "sequencer/channels.h"
 #include "sequencer/instruments.h"
 #include "sequencer/playback.h"

@@ -15,7 +15,7 @@
 #include "core/idpool.h"
 #include "core/mixlock.h"
 #include "core/soundlib.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "sequencer/channels.h"
 #include "sequencer/clock.h"
 #include "sequencer/eventlists.h"

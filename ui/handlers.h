@@ -1,5 +1,6 @@
-// The pad handlers the binding table names. Those whose screens are not built yet answer with
-// the refusal sound and a log line; they are listed in ui/unbuilt_handlers.def.
+// The pad handlers the binding table names. Those of screens 40 and 55, which no screen change
+// ever selects, answer with the refusal sound and a log line; they are listed in
+// ui/unbuilt_handlers.def.
 #pragma once
 
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include "ui/riffeditor.h"
 #include "editors/topbar.h"
 #include "jam/jamscreen.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"

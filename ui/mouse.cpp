@@ -9,7 +9,7 @@
 #include "core/browser.h"
 #include "core/padbind.h"
 #include "editors/curveeditor.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "render/gpustate.h"
 #include "ui/gridstate.h"
 #include "ui/list.h"

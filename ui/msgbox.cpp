@@ -7,7 +7,7 @@
 #include "core/file.h"
 #include "editors/jukebox.h"
 #include "editors/filescreen.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "video/render.h"
 #include "core/padbind.h"
 #include "render/fonts.h"

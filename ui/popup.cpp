@@ -20,7 +20,7 @@
 #include "jam/jamsound.h"
 #include "jam/netcommand.h"
 #include "jam/netsession.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "jam/netjam.h"
 #include "jam/jaminput.h"
 #include "jam/jamsession.h"

@@ -9,7 +9,7 @@
 #include "jam/jamseq.h"
 #include "jam/netsession.h"
 #include "app/cmdline.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "core/archive.h"
 #include "core/browser.h"
 #include "core/disc.h"

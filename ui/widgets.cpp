@@ -5,7 +5,7 @@
 #include "audio/midiin.h"
 #include "core/console_memory.h"
 #include "core/padbind.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "render/fonts.h"
 #include "render/framecycle.h"
 #include "render/gpustate.h"

@@ -637,8 +637,8 @@ void JamPlays()
         record(b, 1, 0, 23, 1 << 4);
         record(b, 1, 0, 26, Jam_PackKeyboardData(0x101, 3));
         record(b, 0, 0, 50, 0x8007);
-        record(b, 0, 0, 35, Jam_PackControllerWord(0x8007, 200));
-        record(b, 0, 0, 37, Jam_PackControllerWord(0x8007, 20));
+        record(b, 0, 0, 35, Jam_PackController(0x8007, 200));
+        record(b, 0, 0, 37, Jam_PackController(0x8007, 20));
         record(b, 0, 0, 44, Jam_PackPluginLoad(1, 3));
         record(b, 0, 0, 42, 3);
         record(b, 0, 0, 46, Jam_PackXY(10, 20));

@@ -11,7 +11,7 @@
 #include "app/startup.h"
 #include "core/padbind.h"
 #include "editors/jukebox.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/display.h"

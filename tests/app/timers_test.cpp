@@ -10,7 +10,7 @@
 #include "audio/wav.h"
 #include "core/console_memory.h"
 #include "core/soundlib.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "platform/audio_out.h"
 #include "platform/backend.h"
 #include "platform/cd.h"

@@ -4,7 +4,7 @@
 #include "audio/mixer.h"
 #include "audio/plugin.h"
 #include "audio/sampleslot.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 
 #include <gtest/gtest.h>
 

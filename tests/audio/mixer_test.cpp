@@ -2,7 +2,7 @@
 #include "audio/plugin.h"
 #include "audio/sampleslot.h"
 #include "core/mixlock.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 
 #include <gtest/gtest.h>
 

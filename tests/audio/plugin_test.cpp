@@ -6,7 +6,7 @@
 #include "audio/plugin.h"
 #include "audio/sampleslot.h"
 #include "core/mixlock.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "platform/dynlib.h"
 #include "render/gpustate.h"
 #include "support/tempdir.h"

@@ -4,7 +4,7 @@
 #include "audio/mixer.h"
 #include "audio/soundout.h"
 #include "core/file.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "support/aiffbuilder.h"
 
 #include <gtest/gtest.h>

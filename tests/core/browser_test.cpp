@@ -6,7 +6,7 @@
 #include "audio/wav.h"
 #include "core/archive.h"
 #include "core/cardsave.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "render/userimages.h"
 #include "sequencer/samples.h"
 #include "support/songdata.h"

@@ -131,7 +131,7 @@ TEST(JamPackedWords, SlotWordsAndLibraryKeys)
     EXPECT_EQ(Jam_PackLibraryKey(1, 2, 3), 0x010203u);
 
     // The packed values that travel fit the 24 bits a command keeps.
-    EXPECT_EQ(Jam_PackControllerWord(0x7FF, 200), 0x7FFC8u);
+    EXPECT_EQ(Jam_PackController(0x7FF, 200), 0x7FFC8u);
     EXPECT_EQ(Jam_PackPluginLoad(3, 15), 0xF03u);
     EXPECT_EQ(Jam_PackXY(-1, 300), 0x2CFFu);
     EXPECT_EQ(Jam_PackKeyboardData(0x3FFFF, 5), 0xBFFFFu);

@@ -22,7 +22,7 @@
 #include "jam/jamseq.h"
 #include "jam/jamsound.h"
 #include "jam/netcommand.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "jam/netjam.h"
 #include "jam/jaminput.h"
 #include "jam/jamsession.h"
@@ -368,7 +368,7 @@ TEST_F(JamPlay, TheDialMovesTheSelectedPartsAndSendsOnlyChanges)
     EXPECT_EQ(m->rec.calls, (std::vector<std::string>{"part p4 e1 c0 255 o5", "part p4 e2 c0 255 o0"}));
     EXPECT_STREQ(g_aszJamCaptions[JAM_CAPTION_STATUS], "Volume = 255");
     Jam_UpdateDial(&m->node, 4, -3); // still clamped: same position, nothing sent again
-    EXPECT_EQ(Sent(m->net), (std::vector<JAMEVENT>{{0, 35, Jam_PackControllerWord(0x8006, 255)}}));
+    EXPECT_EQ(Sent(m->net), (std::vector<JAMEVENT>{{0, 35, Jam_PackController(0x8006, 255)}}));
 
     // Pan with only riff keys selected: nothing changes, nothing is sent.
     Jam_SetPlayerController(&m->net, 4, JAM_CONTROL_PAN);
@@ -388,7 +388,7 @@ TEST_F(JamPlay, TheDialMovesTheSelectedPartsAndSendsOnlyChanges)
     Jam_UpdateDial(&m->node, 4, -10);
     EXPECT_EQ(Local().aiRiffPitch[0], Jam_GetControllerValue(&m->net, 4));
     EXPECT_EQ(m->rec.calls.back(), "riffctl p4 k0 c1 " + std::to_string(Local().aiRiffPitch[0]) + " 0");
-    EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 32, Jam_PackControllerWord(1, 138)}));
+    EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 32, Jam_PackController(1, 138)}));
 }
 
 // Selecting a part shows its own setting on the dial: the pan dial reads the pan entry.
@@ -426,8 +426,8 @@ TEST_F(JamPlay, DraggingTheDialWithThePointerHeld)
     }
     EXPECT_EQ(m->net.aDials[4].iPosition, 128 + 10 - 4);
     EXPECT_EQ(Local().auLevel[2], 134u);
-    EXPECT_EQ(Sent(m->net), (std::vector<JAMEVENT>{{0, 35, Jam_PackControllerWord(4, 138)},
-                                                    {0, 35, Jam_PackControllerWord(4, 134)}}));
+    EXPECT_EQ(Sent(m->net), (std::vector<JAMEVENT>{{0, 35, Jam_PackController(4, 138)},
+                                                    {0, 35, Jam_PackController(4, 134)}}));
     g_ucMouseButtons = 0; // let go: the drag ends, the pointer moves again
     g_iMouseDeltaY = -50;
     Jam_DialDragFrame(&m->node);
@@ -453,7 +453,7 @@ TEST_F(JamPlay, MidiControllerFillsTheDialWhateverTheRange)
         EXPECT_EQ(Local().aiPitch[5], Jam_GetControllerValue(&m->net, 4));
     }
     // What the others were told is what this program plays.
-    EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 36, Jam_PackControllerWord(1u << 5, 255)}));
+    EXPECT_EQ(Sent(m->net).back(), (JAMEVENT{0, 36, Jam_PackController(1u << 5, 255)}));
 }
 
 TEST_F(JamPlay, PadAndRiffKeySelectionWithCtrlAndShift)
@@ -670,7 +670,7 @@ TEST_F(JamPlay, ReplayingAPhraseGivesTheSameBlocks)
     m->net.aPlayers[6 + 1] = m->net.aPlayers[1]; // the copy at the phrase start
     m->net.aEventLists[m->net.iEventSetNow & 1][1].Events = {
         {1, 14, Jam_PackLibraryKey(1, 2, 3)}, {2, 22, 1 << 4}, {3, 23, 1 << 4}, {4, 50, 0x8004},
-        {6, 35, Jam_PackControllerWord(0x8004, 200)}, {7, 44, 0x0101}, {8, 42, 1}};
+        {6, 35, Jam_PackController(0x8004, 200)}, {7, 44, 0x0101}, {8, 42, 1}};
     auto play = [&](uint32_t to) {
         for (uint32_t frame = 0; frame < to; ++frame) {
             Net_ApplyRemoteEvents(&m->node, frame);

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "jam/netcommand.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "audio/sampleslot.h"
 #include "core/archive.h"
 #include "core/disc.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "sequencer/channels.h"
 #include "sequencer/playback.h"
 #include "sequencer/instruments.h"

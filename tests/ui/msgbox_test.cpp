@@ -11,9 +11,9 @@
 #include "audio/capture.h"
 #include "audio/cdaudio.h"
 #include "core/file.h"
-#include "jam/standin_jam.h"
 #include "editors/jukebox.h"
 #include "editors/filescreen.h"
+#include "jam/netobjects.h"
 
 #include <cstdlib>
 #include <cstring>

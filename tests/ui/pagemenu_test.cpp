@@ -7,7 +7,7 @@
 #include "audio/sampleslot.h"
 #include "ui/amchannels.h"
 #include "ui/riffeditor.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "sequencer/samples.h"
 #include "ui/gridstate.h"
 #include "ui/langtext.h"

@@ -10,7 +10,7 @@
 #include "core/archive.h"
 #include "jam/jamplay.h"
 #include "jam/netcommand.h"
-#include "jam/standin_jam.h"
+#include "jam/netobjects.h"
 #include "jam/jamseq.h"
 #include "jam/netjam.h"
 #include "jam/jaminput.h"

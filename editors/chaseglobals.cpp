@@ -644,7 +644,8 @@ void Ed_DrawChaseEditor(void *)
             }
         Gfx_AddTile(6, 89, 92, 69, 24, 24, 40);
     }
-    // The parameter rows.
+    // The parameter rows. Their texts start right of the key mark (x 107, 14 pixels wide).
+    constexpr int32_t kRowTextLeft = 123;
     for (int r = 0; r < 9 && chase; r++) {
         if (r >= g_ucChaseListCount)
             break;
@@ -662,11 +663,17 @@ void Ed_DrawChaseEditor(void *)
                     p += std::strlen(p) + 1;
                 name = *p ? p : c->pszNames;
             }
-            Gfx_DrawTextCentred(name, 102 + 53, y + 1, g_pOrderingTable);
+            // Centred in the row, but never under the key mark at its left.
+            const int32_t half = Gfx_GetTextWidth(name) / 2;
+            Gfx_DrawTextCentred(name, std::max(102 + 53, kRowTextLeft + half), y + 1, g_pOrderingTable);
         } else {
-            Gfx_DrawTextRight(Ed_ChaseChannelLabel(id, r), 172, y + 1, g_pOrderingTable);
+            // Labels end at the value column; a long one starts after the key mark instead and
+            // pushes its value along.
+            const char *label = Ed_ChaseChannelLabel(id, r);
+            const int32_t right = std::max(172, kRowTextLeft + Gfx_GetTextWidth(label));
+            Gfx_DrawTextRight(label, right, y + 1, g_pOrderingTable);
             std::snprintf(buf, sizeof buf, "%d", g_aiChaseValues[r]);
-            Text(buf, 180, y + 1);
+            Text(buf, right + 8, y + 1);
         }
         if (g_aucChaseKeyHere[r] == KEYSTATE_AT)
             Image(667, 107, y + 2);

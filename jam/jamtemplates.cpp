@@ -539,6 +539,10 @@ int32_t Jam_ChooseTemplate(NETNODE *node, std::vector<uint8_t> bytes)
         return -1;
     if (g_bJamSinglePlayer)
         return Jam_LoadTemplateBytes(node, bytes.data(), bytes.size());
+    // What the jam cannot carry is refused now: past the go-ahead it could only go out empty,
+    // and the choice would come to nothing without a word.
+    if (bytes.size() > (size_t)std::clamp<int64_t>(g_iMaxTemplateSize, 0, NET_MAX_TEMPLATE_LIMIT))
+        return JAM_TEMPLATE_TOO_LARGE;
     // The others hold their input until the template has reached them all; it is loaded here
     // on the server's go-ahead.
     node->ChosenTemplate = std::move(bytes);
@@ -622,7 +626,10 @@ void Jam_LoadJamFile()
         return;
     }
     std::lock_guard<std::recursive_mutex> jam(g_NetNode.pJam->Lock);
-    if (Jam_ChooseTemplate(&g_NetNode, std::move(bytes)) < 0)
+    const int32_t chosen = Jam_ChooseTemplate(&g_NetNode, std::move(bytes));
+    if (chosen == JAM_TEMPLATE_TOO_LARGE)
+        Jam_LogLine("That template is too large to send in this jam.");
+    else if (chosen < 0)
         Jam_LogLine("That template could not be loaded.");
 }
 

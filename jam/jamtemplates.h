@@ -79,7 +79,9 @@ void Jam_AssignLoadedTemplate(NETNODE *node);
 // The jam list's choice (pop-up kind 23): a user template file, or an archive template.
 void Jam_LoadJamFile();
 // Chooses a template for this program's jam: single player loads it at once; a network jam
-// starts the exchange (the others hold until it has reached them). 1 done or begun, -1 refused.
+// starts the exchange (the others hold until it has reached them). 1 done or begun, -1 refused,
+// JAM_TEMPLATE_TOO_LARGE when a network jam's template limit (g_iMaxTemplateSize) cannot carry it.
+constexpr int32_t JAM_TEMPLATE_TOO_LARGE = -2;
 int32_t Jam_ChooseTemplate(NETNODE *node, std::vector<uint8_t> bytes);
 // "Templates/<name>.jam" from the local player's parts; back to the jam screen.
 void Jam_SaveTemplateAs();

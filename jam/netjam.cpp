@@ -612,8 +612,11 @@ void Net_DispatchA(NETNODE *node, const uint8_t *message, size_t size, uint32_t)
     case NET_MSG_GO_AHEAD: {
         // A template that cannot be loaded goes out empty, so the others' hold still ends.
         std::vector<uint8_t> image;
-        if (Jam_ReloadChosenTemplate(node, &image) != 0)
+        if (Jam_ReloadChosenTemplate(node, &image) != 0) {
+            if (!node->ChosenTemplate.empty())
+                Log(node, "That template could not be loaded.");
             image.clear();
+        }
         Net_SendTemplate(node, image.data(), image.size());
         // Only now: the assignments name list entries the others file from that image.
         Jam_AssignLoadedTemplate(node);

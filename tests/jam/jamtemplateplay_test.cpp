@@ -348,14 +348,28 @@ TEST_F(JamTemplateNet, ATemplateOnePlayerLoadsGivesTheOthersTheSameParts)
     EXPECT_EQ(a.net.bNetJamHold, 0);
     EXPECT_TRUE(a.net.aTemplateCopies[1].empty()) << "nothing loadable went out";
 
-    // Over the size limit at the go-ahead: sent empty, nobody stays on hold.
-    g_iMaxTemplateSize = 1000;
+    // The limit drops below the template between the choice and the go-ahead: sent empty,
+    // nobody stays on hold.
     {
         std::lock_guard<std::recursive_mutex> jam(a.net.Lock);
         ASSERT_EQ(Jam_ChooseTemplate(&a.node, image), 1);
     }
+    g_iMaxTemplateSize = 1000;
     Settle();
     EXPECT_EQ(b.net.bNetJamHold, 0);
+    EXPECT_TRUE(a.net.aTemplateCopies[0].empty()) << "nothing over the limit went out";
+
+    // Over the limit when chosen: refused at once, so the chooser can say so, and the others
+    // are never put on hold for it.
+    a.net.aTemplateCopies[0] = image;
+    {
+        std::lock_guard<std::recursive_mutex> jam(a.net.Lock);
+        EXPECT_EQ(Jam_ChooseTemplate(&a.node, image), JAM_TEMPLATE_TOO_LARGE);
+    }
+    Settle();
+    EXPECT_EQ(b.net.bNetJamHold, 0);
+    EXPECT_EQ(a.net.iTemplatePhase, 0) << "no exchange began";
+    EXPECT_EQ(a.net.aTemplateCopies[0], image) << "what was sent before stays";
 }
 
 } // namespace

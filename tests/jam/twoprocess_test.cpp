@@ -3,7 +3,9 @@
 // wait is bounded and a child still running at the end is killed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 #include <sys/wait.h>
@@ -165,4 +167,95 @@ TEST(JamScript, SinglePlayerJamFromTheMenu)
     EXPECT_EQ(WaitExit(studio.pid, 1200), 0);
     studio.pid = -1;
     EXPECT_EQ(ReadTextFile(dir.File("jam.log")), "Welcome to the jam session.\n");
+}
+
+namespace {
+
+std::vector<int16_t> ReadSamples(const std::string &path)
+{
+    const std::string bytes = ReadTextFile(path);
+    std::vector<int16_t> out;
+    for (size_t i = 44; i + 1 < bytes.size(); i += 2)
+        out.push_back(int16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+    return out;
+}
+
+int Peak(const std::vector<int16_t> &d, size_t from, size_t to)
+{
+    int peak = 0;
+    for (size_t i = from; i < to && i < d.size(); ++i)
+        peak = std::max(peak, std::abs(int(d[i])));
+    return peak;
+}
+
+// Lit pixels of a riff key's button in the jam's top row: a key holding a riff shows it filled.
+int LitPixels(const Picture &frame, int key)
+{
+    int lit = 0;
+    const uint32_t x0 = 66 + 40 * uint32_t(key);
+    for (uint32_t y = 8; y < 36 && y < frame.height; ++y)
+        for (uint32_t x = x0; x < x0 + 30 && x < frame.width; ++x) {
+            const uint8_t *p = &frame.rgb[(size_t(y) * frame.width + x) * 3];
+            lit += p[0] > 150 && p[1] >= 60 && p[1] <= 140 && p[2] < 90;
+        }
+    return lit;
+}
+
+} // namespace
+
+// Alice hosts alone and chooses the archive template "Full band" from the jam list (the folder
+// bar's left arrow, then the template's row). The demo archive's template is larger than the
+// jam's default template limit: the choice is refused with a line in the jam log and no key gets a
+// riff. With the limit raised on the command line the template loads: its keys fill, and F1,
+// held once the jam runs, sounds.
+TEST(JamScript, HostAloneChoosesAnArchiveTemplate)
+{
+    struct Case
+    {
+        const char *name;
+        std::vector<std::string> limit;
+        int frames;
+        bool loads;
+    };
+    const Case cases[] = {
+        {"default limit", {}, 100, false},
+        {"raised limit", {"-maxtemplatesize=", "1000000"}, 900, true},
+    };
+    constexpr int kPress = 700, kRelease = 800;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string script = dir.File("jam.script");
+        WriteTextFile(script, "20 mousemove -150 133\n25 mousedown 1\n26 mouseup 1\n"
+                              "35 mousemove 25 -261\n40 mousedown 1\n41 mouseup 1\n" +
+                                  std::to_string(kPress) + " keydown F1\n" + std::to_string(kRelease) +
+                                  " keyup F1\n");
+        std::vector<std::string> words{"-host", "-players=", "2", "-name=", "Alice"};
+        words.insert(words.end(), c.limit.begin(), c.limit.end());
+        Child studio;
+        studio.pid = Start({"TNV_BACKEND=headless", "TNV_NET_PORT=0", "TNV_NET_PORT_FILE=" + dir.File("port"),
+                            "TNV_EXIT_AFTER_FRAMES=" + std::to_string(c.frames), "TNV_INPUT_SCRIPT=" + script,
+                            "TNV_DUMP_FRAME=" + dir.File("f.png"), "TNV_AUDIO_DUMP=" + dir.File("a.wav"),
+                            "TNV_SETTINGS=" + dir.File("s.ini"), "TNV_JAM_LOG=" + dir.File("jam.log")},
+                           words, dir.File("err"));
+        ASSERT_GT(studio.pid, 0);
+        EXPECT_EQ(WaitExit(studio.pid, 1200), 0);
+        studio.pid = -1;
+        const std::string log = ReadTextFile(dir.File("jam.log"));
+        EXPECT_EQ(log.find("That template is too large to send in this jam.") == std::string::npos, c.loads) << log;
+        EXPECT_EQ(log.find("could not be loaded"), std::string::npos) << log;
+        const Picture frame = ReadPng(dir.File("f.png"));
+        ASSERT_EQ(frame.width, 640u);
+        for (int key = 0; key < 4; ++key)
+            EXPECT_EQ(LitPixels(frame, key) > 50, c.loads) << "F" << key + 1;
+        EXPECT_EQ(LitPixels(frame, 8), 0) << "F9 holds nothing";
+        if (!c.loads)
+            continue;
+        // Quiet while nothing is held (after the waiting box's own sound), the riff once F1 is down.
+        const std::vector<int16_t> audio = ReadSamples(dir.File("a.wav"));
+        ASSERT_FALSE(audio.empty());
+        const size_t press = audio.size() * kPress / size_t(c.frames);
+        EXPECT_LT(Peak(audio, press / 2, press), 200);
+        EXPECT_GT(Peak(audio, press, audio.size()), 2000);
+    }
 }

@@ -1,5 +1,7 @@
 #include "ui/langtext.h"
 
+#include "platform/paths.h"
+
 #include "app/cmdline.h"
 #include "app/settings.h"
 #include "editors/filescreen.h"
@@ -7,6 +9,7 @@
 #include "ui/msgbox.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -101,9 +104,25 @@ bool Ui_ParseLanguageFile(const uint8_t *data, size_t size, char **block, const 
     return true;
 }
 
+namespace {
+
+// The language files the studio writes out are work files: they go to the user's data folder, not
+// among the user's songs.
+std::string WrittenLanguagePath(const char *fileName)
+{
+    const std::string dir = Plat_UserDataDir();
+    if (dir.empty() || !fileName)
+        return std::string();
+    std::string name = fileName;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return dir + "/" + name;
+}
+
+} // namespace
+
 int Ui_WriteLanguageFile(const char *fileName, const char *const *table)
 {
-    const std::string path = Sys_MakeBasePath(fileName);
+    const std::string path = WrittenLanguagePath(fileName);
     if (path.empty())
         return 1;
     std::error_code ec;
@@ -116,11 +135,17 @@ int Ui_WriteLanguageFile(const char *fileName, const char *const *table)
 
 int Ui_LoadLanguageFile(const char *fileName)
 {
-    const std::string path = Sys_MakeBasePath(fileName);
-    if (path.empty())
-        return 1;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    // The written copy first, then the one in the studio's content.
+    std::ifstream file;
+    if (const std::string path = WrittenLanguagePath(fileName); !path.empty())
+        file.open(path, std::ios::binary);
+    if (!file.is_open()) {
+        const std::string path = Sys_MakeDataPath(fileName);
+        if (path.empty())
+            return 1;
+        file.open(path, std::ios::binary);
+    }
+    if (!file.is_open())
         return 1;
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     char *block = nullptr;

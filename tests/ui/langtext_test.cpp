@@ -39,7 +39,10 @@ class LanguageFolder : public ::testing::Test
 protected:
     std::string m_dir;
     char m_savedBase[256];
+    char m_savedData[256];
     char m_savedLanguage[256];
+    std::string m_savedXdg;
+    bool m_hadXdg = false;
 
     void SetUp() override
     {
@@ -49,17 +52,31 @@ protected:
         std::memcpy(m_savedBase, g_szBaseDir, sizeof m_savedBase);
         std::memcpy(m_savedLanguage, g_szLanguage, sizeof m_savedLanguage);
         std::snprintf(g_szBaseDir, sizeof g_szBaseDir, "%s/", m_dir.c_str());
+        // The written files go to the user's data folder; the content's copies stay in DataDir.
+        std::memcpy(m_savedData, g_szDataDir, sizeof m_savedData);
+        std::snprintf(g_szDataDir, sizeof g_szDataDir, "%s/content/", m_dir.c_str());
+        if (const char *x = getenv("XDG_DATA_HOME")) {
+            m_hadXdg = true;
+            m_savedXdg = x;
+        }
+        setenv("XDG_DATA_HOME", m_dir.c_str(), 1);
     }
     void TearDown() override
     {
         std::memcpy(g_szBaseDir, m_savedBase, sizeof m_savedBase);
+        std::memcpy(g_szDataDir, m_savedData, sizeof m_savedData);
+        if (m_hadXdg)
+            setenv("XDG_DATA_HOME", m_savedXdg.c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
         std::memcpy(g_szLanguage, m_savedLanguage, sizeof m_savedLanguage);
         g_ucLanguage = LANGUAGE_ENGLISH;
         Ui_UseBuiltinTexts(0);
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);
     }
-    std::string File(const char *name) const { return m_dir + "/language/" + name; }
+    std::string File(const char *name) const { return m_dir + "/tonnivelle/language/" + name; }
+    std::string ContentFile(const char *name) const { return m_dir + "/content/language/" + name; }
 };
 
 } // namespace
@@ -189,16 +206,24 @@ TEST_F(LanguageFolder, TruncatedOrMissingFileFallsBackToEnglish)
     EXPECT_STREQ(Ui_Text(1), "Help");
     EXPECT_STRNE(Ui_Text(TEXT_LANGUAGE_FALLBACK), "");
 
+    // A missing written copy is read from the studio's content; missing there too, English.
+    std::filesystem::create_directories(m_dir + "/content/language");
+    std::filesystem::copy_file(File("french.txt"), ContentFile("french.txt"));
     std::filesystem::remove(File("french.txt"));
     g_ucLanguage = LANGUAGE_FRANCAIS;
+    EXPECT_EQ(Ui_ReadSelectedLanguage(), 0);
+    EXPECT_STREQ(Ui_Text(112), g_aapszBuiltinText[1][112]);
+    std::filesystem::remove(ContentFile("french.txt"));
     EXPECT_EQ(Ui_ReadSelectedLanguage(), 1);
     EXPECT_STREQ(Ui_Text(112), "Cancel");
+    EXPECT_FALSE(std::filesystem::exists(m_dir + "/language")) << "nothing among the user's songs";
 }
 
 TEST_F(LanguageFolder, UnwritableFolderUsesBuiltinTextsOfTheLanguage)
 {
     // A plain file where the folder should be: nothing can be written, not even as root.
-    std::ofstream(m_dir + "/language") << "x";
+    std::filesystem::create_directories(m_dir + "/tonnivelle");
+    std::ofstream(m_dir + "/tonnivelle/language") << "x";
     // A stale file elsewhere must not matter; the selected language still shows.
     std::snprintf(g_szLanguage, sizeof g_szLanguage, "ITALIANO");
     Ui_SelectLanguageByName();

@@ -1,4 +1,5 @@
 #include "ui/gridcells.h"
+#include "ui/mouse.h"
 
 #include "core/padbind.h"
 #include "editors/songlanes.h"
@@ -475,6 +476,11 @@ void Ui_UpdateCursorItem(int32_t kind)
     if (kind == 1 || kind == 2) {
         if (column >= 0)
             Seq_ComputeSongTime(column);
-        std::memcpy(g_szPendingToolTip, g_szCursorItemName, sizeof g_szPendingToolTip);
+        // No tip for a cell hidden under another window (the pointer is on that window).
+        const WINDOW *top = Ui_WindowAtPointer();
+        if (!top || top == g_pGridWindow)
+            std::memcpy(g_szPendingToolTip, g_szCursorItemName, sizeof g_szPendingToolTip);
+        else
+            g_szPendingToolTip[0] = '\0';
     }
 }

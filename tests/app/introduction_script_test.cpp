@@ -5,6 +5,7 @@
 #include "platform/settings_store.h"
 #include "ui/help.h"
 #include "ui/langtext.h"
+#include "ui/toolbar.h"
 #include "ui/widgets.h"
 
 #include "support/studioprocess.h"
@@ -90,6 +91,7 @@ TEST_F(IntroductionScript, ShownAtTheFirstStartOnlyAndLeftWithTheBackKey)
     ASSERT_EQ(pic.width, 640u);
     EXPECT_GT(TextAreaPixels(pic), 30000) << "the text window over the grid: " << png;
     EXPECT_GT(TextPixels(pic), 300) << "with readable text: " << png;
+    EXPECT_EQ(g_asHintBox[2], 0) << "no tip of the grid cell under the window: " << png;
 
     // The back key closes it: back on the grid, and no demo after a back.
     Plat_SettingsClear();

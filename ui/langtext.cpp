@@ -4,12 +4,12 @@
 
 #include "app/cmdline.h"
 #include "app/settings.h"
+#include "core/file.h"
 #include "editors/filescreen.h"
 #include "sequencer/instruments.h"
 #include "ui/msgbox.h"
 
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -113,9 +113,10 @@ std::string WrittenLanguagePath(const char *fileName)
     const std::string dir = Plat_UserDataDir();
     if (dir.empty() || !fileName)
         return std::string();
-    std::string name = fileName;
-    std::replace(name.begin(), name.end(), '\\', '/');
-    return dir + "/" + name;
+    char host[SYS_HOSTPATH_SIZE];
+    if (Sys_HostPath((dir + "/" + fileName).c_str(), host, sizeof host) != 0)
+        return std::string();
+    return host;
 }
 
 } // namespace

@@ -929,6 +929,23 @@ bool Jam_EventIsValid(const JAMNET *net, const JAMEVENT &e, int32_t player)
     return true;
 }
 
+void Jam_SendLocalAssignments(NETNODE *node)
+{
+    JAMNET *net = node ? node->pJam : nullptr;
+    if (!net)
+        return;
+    const JAMPLAYER &me = net->aPlayers[JAM_LOCAL_PLAYER];
+    for (int32_t k = 0; k < JAM_RIFF_KEYS; ++k)
+        if (const uint32_t word = Jam_SlotWordOf(me.auRiffKey[k]))
+            Send(node, 10 + k, word);
+    for (int32_t p = 0; p < JAM_PADS; ++p)
+        if (const uint32_t word = Jam_SlotWordOf(me.auPad[p]))
+            Send(node, 1 + p, word);
+    for (int32_t k = 0; k < JAM_KEYBOARDS; ++k)
+        if (me.aKeyboard[k].uSlotWord)
+            Send(node, 28 + k, me.aKeyboard[k].uSlotWord);
+}
+
 void Jam_ApplyPlayerEvent(NETNODE *node, const JAMEVENT &e, int32_t player)
 {
     JamActions *a = Actions(node);

@@ -137,6 +137,10 @@ bool Jam_EventIsValid(const JAMNET *net, const JAMEVENT &event, int32_t player);
 // A command of player 0..3: its block and parts change; live commands wait in its track list in
 // the scheduled mode. Out-of-range commands are dropped (counted, reported once).
 void Jam_ApplyPlayerEvent(NETNODE *node, const JAMEVENT &event, int32_t player);
+// At the start of the jam clock: the local riff keys, pads and keyboards that hold a part, sent as
+// the commands of the first jam frame. What was assigned while waiting to start (a template at
+// the go-ahead) reaches the others this way; a running jam takes no player blocks.
+void Jam_SendLocalAssignments(NETNODE *node);
 // Keys, pads, keyboards, controllers, panel pointer and selections of player 0..4.
 void Jam_ApplyLiveEvent(NETNODE *node, const JAMEVENT &event, int32_t player);
 // Commands 22-27 of the local player; riff keys and pads left sounding count in the tally,

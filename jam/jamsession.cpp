@@ -587,6 +587,10 @@ void Jam_StartStep()
         {
             std::lock_guard<std::recursive_mutex> hold(g_JamNet.Lock);
             g_JamNet.uJamHeartbeat = 0;
+            // The first phrase starts with what was assigned while waiting (a template loaded at
+            // the go-ahead): its block goes out at the phrase's end, and the others play this
+            // phrase's keys with it.
+            g_JamNet.aPlayers[5] = g_JamNet.aPlayers[JAM_LOCAL_PLAYER];
         }
         Jam_ResetRowSteps();
         g_bSeqTimerRunning = 1;
@@ -603,6 +607,8 @@ void Jam_StartStep()
         }
         g_bJamKeysActive = 1;
         g_iJamStartState = JAM_START_RUNNING;
+        std::lock_guard<std::recursive_mutex> hold(g_JamNet.Lock);
+        Jam_SendLocalAssignments(&g_NetNode);
     }
 }
 

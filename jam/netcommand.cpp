@@ -7,9 +7,6 @@
 #include "jam/jamsession.h"
 #include "jam/netobjects.h"
 
-// The jam start state in which events are queued.
-constexpr int32_t JAM_STATE_RUNNING = 4;
-
 static void Append(JAMEVENTLIST &list, const JAMEVENT &event)
 {
     if (list.Events.size() < NET_MAX_LIST_EVENTS)
@@ -18,7 +15,7 @@ static void Append(JAMEVENTLIST &list, const JAMEVENT &event)
 
 void Net_QueueJamEvent(JAMNET *net, const JAMEVENT &event, int32_t player, int32_t set)
 {
-    if (g_iJamStartState != JAM_STATE_RUNNING || player < 0 || player >= JAM_PLAYERS || set < 0 || set > 1)
+    if (g_iJamStartState != JAM_START_RUNNING || player < 0 || player >= JAM_PLAYERS || set < 0 || set > 1)
         return;
     Append(net->aEventLists[set][player], event);
 }
@@ -122,6 +119,13 @@ int32_t Net_QueueRelayedBatch(JAMNET *net, uint32_t senderSlot, int32_t barPlus4
 {
     if (senderSlot >= (uint32_t)JAM_NET_SLOTS || count > NET_MAX_BATCH_EVENTS || (count && !events))
         return 0;
+    // A player waiting for its known start takes the batches of the phrase before it: they are
+    // what the others play in its first phrase.
+    const int32_t state = g_iJamStartState;
+    const bool waitingForStart = (state == JAM_START_WAITING || state == JAM_START_NOW) &&
+                                 g_iJamSyncKind == JAM_SYNC_AT_TIME;
+    if (state != JAM_START_RUNNING && !waitingForStart)
+        return 0;
     int32_t player = (int32_t)senderSlot;
     int32_t set;
     if ((int64_t)barPlus4 > (int64_t)g_iJamPhraseBar + 3)
@@ -132,7 +136,7 @@ int32_t Net_QueueRelayedBatch(JAMNET *net, uint32_t senderSlot, int32_t barPlus4
         return 0; // a whole phrase late
     int32_t bar = (int32_t)((uint32_t)std::llabs((int64_t)step) % 64 / 16);
     for (uint32_t i = 0; i < count; ++i) {
-        Net_QueueJamEvent(net, events[i], player, set);
+        Append(net->aEventLists[set][player], events[i]);
         Jam_CountPlayerKeys(net, events[i], player, bar);
     }
     if (count)

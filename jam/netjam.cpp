@@ -928,6 +928,15 @@ void Net_AnswerSyncQuery(NETNODE *node, uint32_t requester, uint32_t requesterCl
                  g_iJamPhraseStep + JAM_PHRASE_STEPS,
                  g_iJamPlayers,
                  g_iMaxTemplateSize};
+    // Two players started together: this jam's clock does not run yet, and its next phrase is
+    // its own start, at the bar and step it will start from. Told as the next phrase of a running
+    // clock, the requester would count one phrase ahead and play every batch a phrase early.
+    if (!g_bSeqTimerRunning) {
+        if (g_iJamStartState == JAM_START_WAITING && g_iJamSyncKind == JAM_SYNC_AT_TIME)
+            sync.uTime = requesterClock + (g_uiJamSyncTime.load() - now);
+        sync.iBar = g_iJamBar;
+        sync.iStep = g_iJamStep;
+    }
     Net_SendToServer(node, Net_BuildSync(NET_MSG_TIME_ANSWER, sync));
 }
 

@@ -110,6 +110,31 @@ TEST_F(JamStart, WaitsForTheStartTimeItIsGiven)
     }
 }
 
+// A network jam's clock starts with the parts assigned while waiting: the first phrase's block
+// is the one sent at its end, and the assignments go out as commands of the first frame.
+TEST_F(JamStart, ANetworkStartSendsWhatWasAssignedWhileWaiting)
+{
+    g_bJamSinglePlayer = 0;
+    g_bNetJamImmediate = 0;
+    Net_ResetJamState(&g_NetNode);
+    Net_SetProgramJam(&g_JamNet);
+    const uint32_t word = Jam_PackLibraryKey(1, 1, 2);
+    g_JamNet.aPlayers[JAM_LOCAL_PLAYER].auRiffKey[3] = Jam_KeyWord(word, 0);
+    g_iJamStartState = JAM_START_WAITING;
+    Jam_WaitForStartTime();
+    Jam_StartStep();
+    ASSERT_EQ(g_iJamStartState.load(), JAM_START_RUNNING);
+    EXPECT_EQ(Jam_SlotWordOf(g_JamNet.aPlayers[5].auRiffKey[3]), word);
+    std::vector<JAMEVENT> &sent = g_JamNet.aEventLists[g_JamNet.iEventSetNext & 1][JAM_LOCAL_PLAYER].Events;
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].uHeartbeat, 0u);
+    EXPECT_EQ(sent[0].iCommand, 13);
+    EXPECT_EQ(sent[0].uData, word);
+    sent.clear();
+    Net_ResetJamState(&g_NetNode);
+    Net_SetProgramJam(nullptr);
+}
+
 TEST_F(JamStart, StartMessageAndListCloseByKindOfJam)
 {
     // Single-player: the start message starts at once, without a box.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "jam/jamsession.h"
 #include "jam/netcommand.h"
 #include "jam/netobjects.h"
 
@@ -280,6 +281,41 @@ TEST_F(NetCommandTest, RelayedBatchesGoToThePhraseTheirBarBelongsTo)
     EXPECT_EQ(Net_QueueRelayedBatch(&b->net, 0, 100, 0, ev, 201), 0);
     EXPECT_EQ(Net_QueueRelayedBatch(&b->net, 0, 100, 0, nullptr, 3), 0);
     EXPECT_EQ(Net_QueueRelayedBatch(&b->net, 0, 100, INT32_MIN, ev, 1), 1);
+}
+
+// A player who joins a running jam waits for the others' next phrase. The batches of the phrase
+// before are what the others play in its first one: taken once its start (and so its first bar) is
+// known, into the phrase it starts with. Before that, and outside a jam, nothing is taken.
+TEST_F(NetCommandTest, AJoinerWaitingForItsStartKeepsTheBatchesOfItsFirstPhrase)
+{
+    struct Case
+    {
+        const char *name;
+        int32_t state, syncKind;
+        uint32_t queued;
+    };
+    const Case cases[] = {
+        {"running", JAM_START_RUNNING, JAM_SYNC_AT_TIME, 1},
+        {"waiting, start known", JAM_START_WAITING, JAM_SYNC_AT_TIME, 1},
+        {"starting this frame", JAM_START_NOW, JAM_SYNC_AT_TIME, 1},
+        {"waiting, start unknown", JAM_START_WAITING, JAM_SYNC_UNKNOWN, 0},
+        {"start asked for", JAM_START_REQUESTED, JAM_SYNC_AT_TIME, 0},
+        {"no jam started", JAM_START_IDLE, JAM_SYNC_AT_TIME, 0},
+    };
+    const JAMEVENT ev[1] = {{12, 22, 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (auto &set : b->net.aEventLists)
+            for (JAMEVENTLIST &l : set)
+                l.Clear();
+        g_iJamStartState = c.state;
+        g_iJamSyncKind = c.syncKind;
+        g_iJamPhraseBar = 8; // the joiner's first phrase; the sender plays bars 4..7
+        EXPECT_EQ(Net_QueueRelayedBatch(&b->net, 0, 4 + 4, 64 + 16, ev, 1), (int32_t)c.queued);
+        EXPECT_EQ(b->net.aEventLists[b->net.iEventSetNow & 1][0].Events.size(), (size_t)c.queued);
+        EXPECT_TRUE(b->net.aEventLists[b->net.iEventSetNext & 1][0].Events.empty());
+    }
+    g_iJamSyncKind = JAM_SYNC_UNKNOWN;
 }
 
 TEST_F(NetCommandTest, PlayerStateSendsTheBlockOfTheRightBoundary)

@@ -536,6 +536,85 @@ TEST_F(NetJamTest, ALoneRequesterStartsOnePhraseAfterItsOwnPhraseStart)
     EXPECT_EQ(g_iJamStep.load(), 0);
 }
 
+// Two people start together: the one asked for the start time may be waiting itself. Its answer
+// must be where its own clock will start, not one phrase on from a phrase it has not begun.
+TEST_F(NetJamTest, TheAskedPlayerAnswersWithItsOwnStartWhenItIsNotRunningYet)
+{
+    struct Case
+    {
+        const char *name;
+        bool running;
+        int32_t syncKind;
+        uint32_t expectTime; // from now
+        int32_t expectBar, expectStep;
+    };
+    // Alice's phrase began 1500 ms ago at bar 8, step 128; waiting, it starts in 2500 ms at bar 0.
+    const Case cases[] = {
+        {"running: its next phrase", true, JAM_SYNC_UNKNOWN, 4000 - 1500, 12, 192},
+        {"waiting with its start known", false, JAM_SYNC_AT_TIME, 700, 0, 0},
+        {"waiting, start unknown", false, JAM_SYNC_UNKNOWN, 4000 - 1500, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        peers.clear();
+        Host("Alice");
+        ASSERT_EQ(Join("Bob"), 0);
+        const uint32_t now = Plat_Milliseconds();
+        g_bSeqTimerRunning = c.running;
+        g_iJamStartState = c.running ? JAM_START_RUNNING : JAM_START_WAITING;
+        g_iJamSyncKind = c.syncKind;
+        g_uiJamSyncTime = now + 700;
+        g_uiJamStartTime = now - 1500;
+        g_iJamPhraseBar = c.running ? 8 : 0;
+        g_iJamPhraseStep = c.running ? 128 : 0;
+        g_iJamBar = c.running ? 9 : 0;
+        g_iJamStep = c.running ? 150 : 0;
+        Net_SendSyncRequest(&P(1).node); // asked of Alice, the only other player
+        Settle();
+        EXPECT_EQ(g_iJamSyncKind.load(), JAM_SYNC_AT_TIME);
+        EXPECT_EQ(g_uiJamSyncTime.load(), now + c.expectTime);
+        EXPECT_EQ(g_iJamBar.load(), c.expectBar);
+        EXPECT_EQ(g_iJamStep.load(), c.expectStep);
+    }
+}
+
+// What a player assigned while waiting to start (a template at the go-ahead) went nowhere: its
+// commands are dropped before the jam runs and a running jam takes no player blocks. At the start
+// they go out as the first frame's commands, and the others take them with that phrase's keys.
+TEST_F(NetJamTest, PartsAssignedBeforeTheStartReachTheOthersWithTheFirstPhrase)
+{
+    for (int immediate = 0; immediate < 2; ++immediate) {
+        SCOPED_TRACE(immediate ? "immediate" : "scheduled");
+        peers.clear();
+        g_bNetJamImmediate = immediate;
+        Host("Alice");
+        ASSERT_EQ(Join("Bob"), 0);
+        Peer &a = P(0), &b = P(1);
+        const uint32_t riff = Jam_PackLibraryKey(1, 2, 3), pad = Jam_PackLibraryKey(2, 1, 4);
+        const uint32_t keyboard = Jam_PackLibraryKey(3, 1, 1);
+        JAMPLAYER &mine = a.net.aPlayers[JAM_LOCAL_PLAYER];
+        mine.auRiffKey[0] = Jam_KeyWord(riff, 0);
+        mine.auPad[2] = Jam_KeyWord(pad, 0);
+        mine.aKeyboard[1].uSlotWord = keyboard;
+        {
+            std::lock_guard<std::recursive_mutex> hold(a.net.Lock);
+            Jam_SendLocalAssignments(&a.node);
+            Jam_SendLocalAssignments(&b.node); // Bob holds nothing: sends nothing
+        }
+        a.Key(0x70, true); // F1 from the first frame on
+        Frames(PhraseFrames() + 1);
+        const JAMPLAYER &seen = b.net.aPlayers[0];
+        EXPECT_EQ(Jam_SlotWordOf(seen.auRiffKey[0]), riff);
+        EXPECT_EQ(seen.auRiffKey[0] & 1, 1u) << "the key sounds with its riff";
+        EXPECT_EQ(Jam_SlotWordOf(seen.auPad[2]), pad);
+        EXPECT_EQ(seen.aKeyboard[1].uSlotWord, keyboard);
+        for (int k = 1; k < JAM_RIFF_KEYS; ++k)
+            EXPECT_EQ(Jam_SlotWordOf(seen.auRiffKey[k]), 0u) << k;
+        EXPECT_EQ(Jam_SlotWordOf(a.net.aPlayers[1].auRiffKey[0]), 0u);
+        a.Key(0x70, false);
+    }
+}
+
 TEST_F(NetJamTest, StartTimesAreCheckedAndMovedPastNow)
 {
     Host("Alice");

@@ -259,3 +259,80 @@ TEST(JamScript, HostAloneChoosesAnArchiveTemplate)
         EXPECT_GT(Peak(audio, press, audio.size()), 2000);
     }
 }
+
+namespace {
+
+// Where sound starts, in seconds, for each stretch louder than a quiet level that lasts at least
+// `least` seconds; gaps under a second belong to the stretch.
+std::vector<double> SoundStarts(const std::vector<int16_t> &d, double least)
+{
+    constexpr double kRate = 44100;
+    std::vector<std::pair<double, double>> runs;
+    for (size_t i = 0; i + 1 < d.size(); i += 2) {
+        if (std::abs(int(d[i])) <= 1500 && std::abs(int(d[i + 1])) <= 1500)
+            continue;
+        const double t = double(i / 2) / kRate;
+        if (!runs.empty() && t - runs.back().second < 1.0)
+            runs.back().second = t;
+        else
+            runs.push_back({t, t});
+    }
+    std::vector<double> starts;
+    for (const auto &r : runs)
+        if (r.second - r.first >= least)
+            starts.push_back(r.first);
+    return starts;
+}
+
+} // namespace
+
+// Alice hosts, Bob joins, and each picks the archive template "Full band" (the limit raised so it
+// can be sent). Alice holds F1 in the first phrase, Bob his F1 two phrases later. Scheduled play
+// sounds a key on the other studio exactly one phrase after the player hears it. The two audio
+// dumps start at unknown moments, but the offsets cancel: Bob's delay of Alice's key plus Alice's
+// delay of Bob's is two phrases.
+TEST(TwoProcessJam, AKeyPlayedOnOneStudioSoundsOnTheOtherOnePhraseLater)
+{
+    TempDir dir;
+    WriteTextFile(dir.File("host.script"), "20 mousemove -150 133\n25 mousedown 1\n26 mouseup 1\n"
+                                           "35 mousemove 25 -261\n40 mousedown 1\n41 mouseup 1\n"
+                                           "620 keydown F1\n680 keyup F1\n");
+    WriteTextFile(dir.File("join.script"), "150 mousemove -150 133\n155 mousedown 1\n156 mouseup 1\n"
+                                           "165 mousemove 25 -261\n170 mousedown 1\n171 mouseup 1\n"
+                                           "1200 keydown F1\n1260 keyup F1\n");
+    Child host;
+    host.pid = Start({"TNV_BACKEND=headless", "TNV_REALTIME=1", "TNV_NET_PORT=0", "TNV_NET_PORT_FILE=" + dir.File("port"),
+                      "TNV_EXIT_AFTER_FRAMES=2100", "TNV_SETTINGS=" + dir.File("host.ini"),
+                      "TNV_JAM_LOG=" + dir.File("host.log"), "TNV_INPUT_SCRIPT=" + dir.File("host.script"),
+                      "TNV_AUDIO_DUMP=" + dir.File("host.wav")},
+                     {"-host", "-players=", "2", "-name=", "Alice", "-maxtemplatesize=", "1000000"},
+                     dir.File("host.err"));
+    ASSERT_GT(host.pid, 0);
+    const std::string port = WaitForPort(dir.File("port"));
+    ASSERT_FALSE(port.empty()) << "the host never listened";
+    Child join;
+    join.pid = Start({"TNV_BACKEND=headless", "TNV_REALTIME=1", "TNV_EXIT_AFTER_FRAMES=1700",
+                      "TNV_SETTINGS=" + dir.File("join.ini"), "TNV_JAM_LOG=" + dir.File("join.log"),
+                      "TNV_INPUT_SCRIPT=" + dir.File("join.script"), "TNV_AUDIO_DUMP=" + dir.File("join.wav")},
+                     {"-join", "-ip=", "127.0.0.1:" + port, "-name=", "Bob", "-maxtemplatesize=", "1000000"},
+                     dir.File("join.err"));
+    ASSERT_GT(join.pid, 0);
+    EXPECT_EQ(WaitExit(join.pid, 1800), 0);
+    join.pid = -1;
+    EXPECT_EQ(WaitExit(host.pid, 1800), 0);
+    host.pid = -1;
+    ExpectBothEntered(dir);
+    for (const char *log : {"host.log", "join.log"})
+        EXPECT_EQ(ReadTextFile(dir.File(log)).find("template"), std::string::npos) << ReadTextFile(dir.File(log));
+
+    // Each dump: the key heard first, then the other (short interface sounds left out).
+    const std::vector<double> alice = SoundStarts(ReadSamples(dir.File("host.wav")), 0.4);
+    const std::vector<double> bob = SoundStarts(ReadSamples(dir.File("join.wav")), 0.4);
+    ASSERT_EQ(alice.size(), 2u) << "Alice's F1, then Bob's";
+    ASSERT_EQ(bob.size(), 2u) << "Alice's F1, then Bob's";
+    // 64 jam steps at 130 beats a minute on the sequencer's clock (ticks of 72 samples).
+    const double phrase = 64.0 * 12 * (768000 / 130) / 1024 * 72 / 44100;
+    const double twoPhrases = (bob[0] - alice[0]) + (alice[1] - bob[1]);
+    // A beat is 0.46 s: a key a bar early or late, at once or two phrases on, is far outside.
+    EXPECT_NEAR(twoPhrases, 2 * phrase, 0.4);
+}

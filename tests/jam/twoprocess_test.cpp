@@ -62,12 +62,35 @@ std::string WaitForPort(const std::string &portFile)
 }
 
 // Alice hosts a jam for two from the command line, on a port the system picks.
-pid_t StartHost(const TempDir &dir)
+pid_t StartHost(const TempDir &dir, int frames = 600, std::vector<std::string> env = {},
+                const std::vector<std::string> &words = {})
 {
-    return Start({"TNV_BACKEND=headless", "TNV_REALTIME=1", "TNV_NET_PORT=0", "TNV_NET_PORT_FILE=" + dir.File("port"),
-                  "TNV_EXIT_AFTER_FRAMES=600", "TNV_SETTINGS=" + dir.File("host.ini"),
-                  "TNV_JAM_LOG=" + dir.File("host.log")},
-                 {"-host", "-players=", "2", "-name=", "Alice"}, dir.File("host.err"));
+    env.insert(env.end(), {"TNV_BACKEND=headless", "TNV_REALTIME=1", "TNV_NET_PORT=0",
+                           "TNV_NET_PORT_FILE=" + dir.File("port"), "TNV_EXIT_AFTER_FRAMES=" + std::to_string(frames),
+                           "TNV_SETTINGS=" + dir.File("host.ini"), "TNV_JAM_LOG=" + dir.File("host.log")});
+    std::vector<std::string> all{"-host", "-players=", "2", "-name=", "Alice"};
+    all.insert(all.end(), words.begin(), words.end());
+    return Start(env, all, dir.File("host.err"));
+}
+
+// Bob joins the jam at the host's address.
+pid_t StartJoin(const TempDir &dir, const std::string &port, int frames, std::vector<std::string> env = {},
+                const std::vector<std::string> &words = {})
+{
+    env.insert(env.end(), {"TNV_BACKEND=headless", "TNV_REALTIME=1", "TNV_EXIT_AFTER_FRAMES=" + std::to_string(frames),
+                           "TNV_SETTINGS=" + dir.File("join.ini"), "TNV_JAM_LOG=" + dir.File("join.log")});
+    std::vector<std::string> all{"-join", "-ip=", "127.0.0.1:" + port, "-name=", "Bob"};
+    all.insert(all.end(), words.begin(), words.end());
+    return Start(env, all, dir.File("join.err"));
+}
+
+// Both end well: Bob first, then Alice, each within `tenths` tenths of a second.
+void ExpectBothEndWell(Child &host, Child &join, int tenths)
+{
+    EXPECT_EQ(WaitExit(join.pid, tenths), 0);
+    join.pid = -1;
+    EXPECT_EQ(WaitExit(host.pid, tenths), 0);
+    host.pid = -1;
 }
 
 // Both ends of a jam hold both players: each jam log says so for the other.
@@ -96,14 +119,9 @@ TEST(TwoProcessJam, HostAndJoinByCommandLine)
     ASSERT_FALSE(port.empty()) << "the host never listened";
 
     Child join;
-    join.pid = Start({"TNV_BACKEND=headless", "TNV_REALTIME=1", "TNV_EXIT_AFTER_FRAMES=150",
-                      "TNV_SETTINGS=" + dir.File("join.ini"), "TNV_JAM_LOG=" + dir.File("join.log")},
-                     {"-join", "-ip=", "127.0.0.1:" + port, "-name=", "Bob"}, dir.File("join.err"));
+    join.pid = StartJoin(dir, port, 150);
     ASSERT_GT(join.pid, 0);
-    EXPECT_EQ(WaitExit(join.pid, 1200), 0);
-    join.pid = -1;
-    EXPECT_EQ(WaitExit(host.pid, 1200), 0);
-    host.pid = -1;
+    ExpectBothEndWell(host, join, 1200);
     ExpectBothEntered(dir);
 }
 
@@ -130,10 +148,7 @@ TEST(TwoProcessJam, JoinFromTheSessionList)
                       "TNV_SETTINGS=" + dir.File("join.ini"), "TNV_JAM_LOG=" + dir.File("join.log")},
                      {"-nocd", "-name=", "Bob"}, dir.File("join.err"));
     ASSERT_GT(join.pid, 0);
-    EXPECT_EQ(WaitExit(join.pid, 1200), 0);
-    join.pid = -1;
-    EXPECT_EQ(WaitExit(host.pid, 1200), 0);
-    host.pid = -1;
+    ExpectBothEndWell(host, join, 1200);
     ExpectBothEntered(dir);
 }
 
@@ -300,27 +315,18 @@ TEST(TwoProcessJam, AKeyPlayedOnOneStudioSoundsOnTheOtherOnePhraseLater)
     WriteTextFile(dir.File("join.script"), "150 mousemove -150 133\n155 mousedown 1\n156 mouseup 1\n"
                                            "165 mousemove 25 -261\n170 mousedown 1\n171 mouseup 1\n"
                                            "1200 keydown F1\n1260 keyup F1\n");
+    const std::vector<std::string> limit{"-maxtemplatesize=", "1000000"};
     Child host;
-    host.pid = Start({"TNV_BACKEND=headless", "TNV_REALTIME=1", "TNV_NET_PORT=0", "TNV_NET_PORT_FILE=" + dir.File("port"),
-                      "TNV_EXIT_AFTER_FRAMES=2100", "TNV_SETTINGS=" + dir.File("host.ini"),
-                      "TNV_JAM_LOG=" + dir.File("host.log"), "TNV_INPUT_SCRIPT=" + dir.File("host.script"),
-                      "TNV_AUDIO_DUMP=" + dir.File("host.wav")},
-                     {"-host", "-players=", "2", "-name=", "Alice", "-maxtemplatesize=", "1000000"},
-                     dir.File("host.err"));
+    host.pid = StartHost(dir, 2100,
+                         {"TNV_INPUT_SCRIPT=" + dir.File("host.script"), "TNV_AUDIO_DUMP=" + dir.File("host.wav")}, limit);
     ASSERT_GT(host.pid, 0);
     const std::string port = WaitForPort(dir.File("port"));
     ASSERT_FALSE(port.empty()) << "the host never listened";
     Child join;
-    join.pid = Start({"TNV_BACKEND=headless", "TNV_REALTIME=1", "TNV_EXIT_AFTER_FRAMES=1700",
-                      "TNV_SETTINGS=" + dir.File("join.ini"), "TNV_JAM_LOG=" + dir.File("join.log"),
-                      "TNV_INPUT_SCRIPT=" + dir.File("join.script"), "TNV_AUDIO_DUMP=" + dir.File("join.wav")},
-                     {"-join", "-ip=", "127.0.0.1:" + port, "-name=", "Bob", "-maxtemplatesize=", "1000000"},
-                     dir.File("join.err"));
+    join.pid = StartJoin(dir, port, 1700,
+                         {"TNV_INPUT_SCRIPT=" + dir.File("join.script"), "TNV_AUDIO_DUMP=" + dir.File("join.wav")}, limit);
     ASSERT_GT(join.pid, 0);
-    EXPECT_EQ(WaitExit(join.pid, 1800), 0);
-    join.pid = -1;
-    EXPECT_EQ(WaitExit(host.pid, 1800), 0);
-    host.pid = -1;
+    ExpectBothEndWell(host, join, 1800);
     ExpectBothEntered(dir);
     for (const char *log : {"host.log", "join.log"})
         EXPECT_EQ(ReadTextFile(dir.File(log)).find("template"), std::string::npos) << ReadTextFile(dir.File(log));

@@ -1,6 +1,7 @@
 // Archive index and listing readers: the input is split into an index file and a data file, the
 // archive is opened and every directory reachable by index path is listed and read.
 #include "core/archive.h"
+#include "fuzz/fuzztemp.h"
 #include "core/disc.h"
 #include "core/file.h"
 
@@ -56,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (g_dir.empty())
     {
-        char tmpl[] = "/tmp/tnv_fuzz_wad_XXXXXX";
-        if (!mkdtemp(tmpl))
+        std::string tmpl = FuzzTempDir() + "/tnv_fuzz_wad_XXXXXX";
+        if (!mkdtemp(tmpl.data()))
             std::abort();
         g_dir = tmpl;
         mkdir((g_dir + "/WADS").c_str(), 0755);

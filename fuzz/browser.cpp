@@ -1,6 +1,7 @@
 // Song files from outside as the disk browser reads them, and any name as the list draws it: the
 // loads stay inside their buffers and take exactly the bytes behind a valid header.
 #include "core/browser.h"
+#include "fuzz/fuzztemp.h"
 #include "core/cardsave.h"
 
 #include <algorithm>
@@ -30,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     static std::string dir = [] {
-        char tmpl[] = "/tmp/tnv_fuzz_browser_XXXXXX";
-        return std::string(mkdtemp(tmpl) ? tmpl : "");
+        std::string tmpl = FuzzTempDir() + "/tnv_fuzz_browser_XXXXXX";
+        return mkdtemp(tmpl.data()) ? tmpl : std::string();
     }();
     if (dir.empty())
         return 0;

@@ -1,6 +1,7 @@
 // Save files and save headers from outside: locating the data, checking the header, loading a
 // slot's icon and title, and reading the file back into a bounded buffer never go out of bounds.
 #include "core/cardsave.h"
+#include "fuzz/fuzztemp.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -30,11 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The same bytes as a file on disk, read into a buffer smaller than some inputs.
     // One unlinked scratch file for the whole run, reached through its descriptor.
-    static char path[64] = "/tmp/tnv_fuzz_cardsave_XXXXXX";
+    static char path[64];
     static int fd = [] {
-        int f = mkstemp(path);
+        std::string scratch = FuzzTempDir() + "/tnv_fuzz_cardsave_XXXXXX";
+        int f = mkstemp(scratch.data());
         if (f >= 0) {
-            unlink(path);
+            unlink(scratch.c_str());
             std::snprintf(path, sizeof path, "/proc/self/fd/%d", f);
         }
         return f;

@@ -1,6 +1,7 @@
 // The headless input script and the text conversion on arbitrary bytes: a script is either refused
 // with a message or read whole, and its events come out in frame order without end.
 #include "platform/backend.h"
+#include "fuzz/fuzztemp.h"
 #include "platform/window.h"
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = "/tmp/tnv_fuzz_script_" + std::to_string(getpid()) + ".txt";
+    static const std::string path = FuzzTempDir() + "/tnv_fuzz_script_" + std::to_string(getpid()) + ".txt";
     Plat_SetBackend(PLAT_BACKEND_HEADLESS);
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f)

@@ -1,6 +1,7 @@
 // Saved resource references (12 bytes each, as song files carry them) over arbitrary bytes,
 // resolved against a small archive of every resource kind and released again.
 #include "core/archive.h"
+#include "fuzz/fuzztemp.h"
 #include "core/disc.h"
 #include "core/file.h"
 #include "render/texpages.h"
@@ -18,8 +19,8 @@ namespace {
 
 bool OpenArchive()
 {
-    char folder[] = "/tmp/tnv_fuzz_resref_XXXXXX";
-    if (!mkdtemp(folder))
+    std::string folder = FuzzTempDir() + "/tnv_fuzz_resref_XXXXXX";
+    if (!mkdtemp(folder.data()))
         return false;
     PACKDIR root;
     for (const char *d : {"AUTO", "CHASES", "JAMTEM", "PERF", "R", "N/A", "B/B/A", "B/D/A", "B/F/A", "D/B/A", "D/D/A",
@@ -38,7 +39,7 @@ bool OpenArchive()
     if (!Pack_Build(root, PACKOPTIONS{}, index, data, err) ||
         !Pack_WriteArchive(std::string(folder) + "/WADS", index, data, err))
         return false;
-    std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/", folder);
+    std::snprintf(g_szDataDir, sizeof(g_szDataDir), "%s/", folder.c_str());
     Sys_DiscInit();
     Vid_CreateResPagePool();
     Vid_InstallResLoaders();

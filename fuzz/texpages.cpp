@@ -1,6 +1,7 @@
 // The texture-page readers over arbitrary bytes: the TX file (parsed, then installed as at
 // start-up), the same bytes as a console image placed in fresh pages, and as a palette file.
 #include "core/console_memory.h"
+#include "fuzz/fuzztemp.h"
 #include "core/disc.h"
 #include "core/file.h"
 #include "render/texpages.h"
@@ -18,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static bool ready = false;
     static std::string dir;
     if (!ready) {
-        char pattern[] = "/tmp/tnv_fuzz_texpages_XXXXXX";
-        if (!mkdtemp(pattern))
+        std::string pattern = FuzzTempDir() + "/tnv_fuzz_texpages_XXXXXX";
+        if (!mkdtemp(pattern.data()))
             return 0;
         dir = pattern;
         std::snprintf(g_szDataDir, sizeof g_szDataDir, "%s/", dir.c_str());

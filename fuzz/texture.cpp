@@ -2,6 +2,7 @@
 // image, on a device that offers every format and on one that wants square powers of two; then
 // the sample editor's picture drawn from the same bytes.
 #include "render/textures.h"
+#include "fuzz/fuzztemp.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,7 +17,7 @@ uint32_t g_caps = 0;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = "/tmp/tnv_fuzz_texture_" + std::to_string(getpid()) + ".raw";
+    static const std::string path = FuzzTempDir() + "/tnv_fuzz_texture_" + std::to_string(getpid()) + ".raw";
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f)
         return 0;

@@ -3,6 +3,7 @@
 // pages answer for is then drawn at positions around the layer's edges, and save-under windows
 // open and close there.
 #include "core/file.h"
+#include "fuzz/fuzztemp.h"
 #include "render/gpustate.h"
 #include "render/ordertable.h"
 #include "render/raster.h"
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 4)
         return 0;
-    static const std::string dir = "/tmp/tnv_fuzz_tiles_" + std::to_string(getpid()) + "/";
+    static const std::string dir = FuzzTempDir() + "/tnv_fuzz_tiles_" + std::to_string(getpid()) + "/";
     static bool once = [] {
         std::string cmd = "mkdir -p " + dir;
         return std::system(cmd.c_str()) == 0 && Gfx_InitSoftGpu() == 0;

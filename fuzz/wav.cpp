@@ -1,5 +1,6 @@
 // The WAV reader over arbitrary bytes: open, read everything, close.
 #include "audio/wav.h"
+#include "fuzz/fuzztemp.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -9,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = "/tmp/tnv_fuzz_wav_" + std::to_string(getpid()) + ".wav";
+    static const std::string path = FuzzTempDir() + "/tnv_fuzz_wav_" + std::to_string(getpid()) + ".wav";
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f)
         return 0;

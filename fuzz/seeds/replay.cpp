@@ -67,9 +67,14 @@ int main(int argc, char **argv)
         const bool mustBeQuiet = quiet.count(t.name) > 0;
         char log[] = "/tmp/tnv_fuzz_replay_XXXXXX";
         const int logFd = mustBeQuiet ? mkstemp(log) : -1;
+        // Each target's scratch files go in a folder of its own, removed once it ends.
+        char scratch[] = "/tmp/tnv_fuzz_run_XXXXXX";
+        const bool haveScratch = mkdtemp(scratch) != nullptr;
         std::fflush(nullptr);
         const pid_t child = fork();
         if (child == 0) {
+            if (haveScratch)
+                setenv("TMPDIR", scratch, 1);
             if (logFd >= 0) {
                 dup2(logFd, 1);
                 dup2(logFd, 2);
@@ -92,6 +97,10 @@ int main(int argc, char **argv)
             }
             close(logFd);
             unlink(log);
+        }
+        if (haveScratch) {
+            std::error_code ignored;
+            fs::remove_all(scratch, ignored);
         }
         std::printf("%s: %zu inputs\n", t.name, inputs.size());
     }

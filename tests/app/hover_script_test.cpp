@@ -109,10 +109,7 @@ protected:
     {
         SpineTest::TearDown();
         SpineTest::SetUp();
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         g_ucGridOptions = 0;
         g_ucMouseButtons = 0;
         // A run that ended with the button held must not hold it into the next one.

@@ -108,10 +108,7 @@ protected:
         SpineTest::SetUp();
         // The built content: fonts, pictures and the demo song, as the studio shows them.
         setenv("TNV_DATA_DIR", TNV_TEST_BUILD_DIR "/data", 1);
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         s_pWindow = nullptr;
         s_pCaption = nullptr;
         s_iStored = s_iShownValue = -1;
@@ -133,10 +130,7 @@ protected:
     int RunDumped(void (*handler)(), int frames, std::vector<std::string> script, int chooseAt = 10)
     {
         SpineTest::SetUp(); // a run ends with the quit request and the program's state
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         Ui_SetMenuItemHandler(kItemRow, handler);
         dump_ = ::testing::TempDir() + "input_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
                 "_" + std::to_string(++runs_) + ".png";

@@ -23,10 +23,7 @@ protected:
         SpineTest::SetUp();
         m_mouseButtons = g_ucMouseButtons;
         Plat_SettingsClear();
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         g_ucMouseButtons = 0; // start-up switches mouse use on
         setenv("TNV_DATA_DIR", TNV_TEST_BUILD_DIR "/data", 1);
     }

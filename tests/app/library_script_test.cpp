@@ -52,10 +52,7 @@ protected:
     {
         SpineTest::TearDown();
         SpineTest::SetUp();
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         g_ucMouseButtons = 0;
         // A run stopped between a press and its release leaves the pointer's click state behind.
         g_iLastClickTime = 0;

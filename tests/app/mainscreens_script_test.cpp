@@ -187,10 +187,7 @@ protected:
     void SetUp() override
     {
         SpineTest::SetUp();
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         m_mouseButtons = g_ucMouseButtons;
         g_ucMouseButtons = 0; // start-up switches mouse use on
         g_ucGridOptions = 0;

@@ -24,10 +24,7 @@ protected:
     void SetUp() override
     {
         SpineTest::SetUp();
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         s_cloneRuns = 0;
         s_screenWhenRun = -1;
     }

@@ -56,10 +56,7 @@ protected:
     {
         SpineTest::TearDown();
         SpineTest::SetUp();
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         g_ucMouseButtons = 0;
         // No box left from an earlier run: the program's start-up does not expect one.
         Ui_ResetMessageBoxes();

@@ -146,10 +146,7 @@ protected:
     {
         SpineTest::TearDown();
         SpineTest::SetUp();
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         g_ucGridOptions = 0;
         g_ucMouseButtons = 0;
         setenv("TNV_DATA_DIR", TNV_TEST_BUILD_DIR "/data", 1);

@@ -83,10 +83,7 @@ protected:
 
 TEST_F(RiffPaletteScript, RenameReIconAndRemoveUnusedFromThePalette)
 {
-    Ui_ResetMenuItems();
-    Ui_SetMenuPage(0);
-    for (POPUPDESC &d : g_atPageMenuDescs)
-        d = POPUPDESC{};
+    ResetPageMenus();
     g_ucMouseButtons = 0;
     g_bModalBoxOpen = 0;
     g_pCurrentMsgBox = nullptr;

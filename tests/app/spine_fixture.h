@@ -17,6 +17,7 @@
 #include "platform/display.h"
 #include "platform/kescomms.h"
 #include "platform/window.h"
+#include "ui/menupages.h"
 #include "ui/popup.h"
 #include "ui/msgbox.h"
 #include "render/display.h"
@@ -29,6 +30,15 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+// The menu pages as at start: no items, page 0, no page menu descriptions.
+inline void ResetPageMenus()
+{
+    Ui_ResetMenuItems();
+    Ui_SetMenuPage(0);
+    for (POPUPDESC &d : g_atPageMenuDescs)
+        d = POPUPDESC{};
+}
 
 class SpineTest : public ::testing::Test
 {

@@ -208,10 +208,7 @@ protected:
     {
         SpineTest::SetUp(); // each run starts as the program does
         setenv("HOME", home_.c_str(), 1);
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         Ui_SetMenuItemHandler(kItemRow, press);
         s_songBefore.clear();
         s_songLast.clear();

@@ -198,10 +198,7 @@ protected:
     {
         SpineTest::SetUp();
         s_seen = Seen{};
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         g_ucMouseButtons = 0;
         g_pCurrentMsgBox = nullptr;
         g_bModalBoxOpen = 0;

@@ -53,10 +53,7 @@ protected:
     {
         SpineTest::TearDown();
         SpineTest::SetUp();
-        Ui_ResetMenuItems();
-        Ui_SetMenuPage(0);
-        for (POPUPDESC &d : g_atPageMenuDescs)
-            d = POPUPDESC{};
+        ResetPageMenus();
         m_mouseButtons = g_ucMouseButtons;
         g_ucMouseButtons = 0;
         g_iGammaLevel = 255;
